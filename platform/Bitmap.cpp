@@ -1,0 +1,48 @@
+#include "platform/Bitmap.h"
+
+#include <cstring>
+#include <new>
+
+bool BitmapSizeAllowed(int64_t w, int64_t h) {
+    return w > 0 && h > 0 && w <= kMaxBitmapSide && h <= kMaxBitmapSide && w * h <= kMaxBitmapPixels;
+}
+
+BitmapPtr Bitmap::Create(int width, int height) {
+    if (!BitmapSizeAllowed(width, height)) return nullptr;
+    try {
+        BitmapPtr b(new Bitmap());
+        b->storage_.assign(size_t(width) * size_t(height) * 4, 0);
+        b->data_ = b->storage_.data();
+        b->width_ = width;
+        b->height_ = height;
+        b->stride_ = width * 4;
+        return b;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+BitmapPtr Bitmap::Wrap(uint8_t* pixels, int width, int height, int stride) {
+    if (!pixels || !BitmapSizeAllowed(width, height) || stride < width * 4) return nullptr;
+    BitmapPtr b(new (std::nothrow) Bitmap());
+    if (!b) return nullptr;
+    b->data_ = pixels;
+    b->width_ = width;
+    b->height_ = height;
+    b->stride_ = stride;
+    return b;
+}
+
+BitmapPtr Bitmap::Clone() const {
+    BitmapPtr c = Create(width_, height_);
+    if (!c) return nullptr;
+    for (int y = 0; y < height_; ++y) std::memcpy(c->Row(y), Row(y), size_t(width_) * 4);
+    return c;
+}
+
+void Bitmap::Clear(uint32_t argb) {
+    for (int y = 0; y < height_; ++y) {
+        uint32_t* r = Row32(y);
+        for (int x = 0; x < width_; ++x) r[x] = argb;
+    }
+}

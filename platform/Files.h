@@ -1,0 +1,29 @@
+#pragma once
+// Whole-file reads and atomic writes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads a whole file. False when it cannot be opened or read, or when its size
+// is 0 or above maxBytes; nothing stays open afterwards.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes = 0x7FFFFFFF);
+
+// Writes bytes to a temporary file in the target's folder, flushes and syncs
+// it, then renames it over the target. On any failure the temporary file is
+// removed, the target is left as it was, and error (when given) says why.
+bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error = nullptr);
+inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error = nullptr) {
+    return WriteFileAtomic(path, bytes.data(), bytes.size(), error);
+}
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates a folder and its missing parents; true when it exists afterwards.
+bool CreateDirectories(const std::string& path);
+// Joins two path pieces with exactly one '/'.
+std::string JoinPath(const std::string& a, const std::string& b);
+// The last component of a path (after the last '/' or '\\').
+std::string FileNameOf(const std::string& path);
+// True when name is a single path component that cannot leave its folder.
+bool IsSafeFileName(const std::string& name);

@@ -1,0 +1,79 @@
+#include "scene/CanvasObject.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool Quad::BitEquals(const Quad& o) const { return std::memcmp(this, &o, sizeof(Quad)) == 0; }
+
+bool Quad::IsIdentity() const { return BitEquals(Quad{}); }
+
+bool LightConeParams::operator==(const LightConeParams& o) const {
+    return height == o.height && coneAngle == o.coneAngle && amount == o.amount && ambient == o.ambient &&
+           falloff == o.falloff && lightX == o.lightX && lightY == o.lightY && targetX == o.targetX &&
+           targetY == o.targetY && tint == o.tint;
+}
+
+bool CanvasObject::HasUsableMask() const {
+    return maskEnabled && maskWidth > 0 && maskHeight > 0 &&
+           uint64_t(maskPixels.size()) == uint64_t(maskWidth) * uint64_t(maskHeight);
+}
+
+void CanvasObject::InvalidateEffectCache() {
+    ObjectRenderCaches& c = caches;
+    c.base.reset();
+    c.cachedWidth = c.cachedHeight = 0;
+    c.baseValid = false;
+    c.light.reset();
+    c.lightValid = false;
+    c.warp.reset();
+    c.warpSource.reset();
+    c.warpValid = false;
+    c.masked.reset();
+    c.maskedSource.reset();
+    c.maskedValid = false;
+    c.effect.reset();
+    c.effectSource.reset();
+    c.effectValid = false;
+}
+
+void CanvasObject::ReleaseMaskCaches() {
+    ObjectRenderCaches& c = caches;
+    c.masked.reset();
+    c.maskedSource.reset();
+    c.maskedValid = false;
+    c.effect.reset();
+    c.effectSource.reset();
+    c.effectValid = false;
+}
+
+void CanvasObject::BumpGeneration() {
+    ++generation;
+    caches.effect.reset();
+    caches.effectSource.reset();
+    caches.effectValid = false;
+}
+
+void CanvasObject::InvalidateCaches() {
+    for (ImagePart& p : parts) p.InvalidateCache();
+    InvalidateEffectCache();
+    caches.thumb.reset();
+    caches.thumbDimmed.reset();
+    caches.maskThumb.reset();
+    caches.thumbsValid = false;
+}
+
+void CanvasObject::ClearMask() {
+    if (!maskEnabled && maskPixels.empty()) return;
+    std::vector<uint8_t>().swap(maskPixels);
+    maskWidth = maskHeight = 0;
+    maskEnabled = false;
+    ReleaseMaskCaches();
+    caches.maskThumb.reset();
+    caches.thumbsValid = false;
+}
+
+void CanvasObject::NormalizePartZ() {
+    std::stable_sort(parts.begin(), parts.end(), [](const ImagePart& a, const ImagePart& b) { return a.z > b.z; });
+    const int32_t n = int32_t(parts.size());
+    for (int32_t i = 0; i < n; ++i) parts[size_t(i)].z = n - 1 - i;
+}

@@ -1,0 +1,121 @@
+#pragma once
+// One object of a layer and the records embedded in it. Copying an object
+// copies every field deeply and shares its render caches, so a copy draws at
+// once; dropping one object's caches never touches another's bitmaps.
+#include "filters/EffectInstance.h"
+#include "platform/Bitmap.h"
+#include "scene/ImagePart.h"
+#include "scene/PosableRecords.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum CanvasObjectKind : uint8_t {
+    kObjectBitmap = 0,
+    kObjectPosable = 1,
+    kObjectLightCone = 2,
+};
+
+// The warp's corners as fractions of the object's size: top-left, top-right,
+// bottom-right, bottom-left.
+struct Quad {
+    float x0 = 0, y0 = 0, x1 = 1, y1 = 0, x2 = 1, y2 = 1, x3 = 0, y3 = 1;
+    // Bit-for-bit comparison with the identity: -0 counts as a warp.
+    bool IsIdentity() const;
+    bool BitEquals(const Quad& o) const;
+};
+
+struct PhotoBashParams {
+    float bgRadius = 50;
+    float fgRadius = 60;
+    float mix = 0.75f;
+};
+
+struct LightConeParams {
+    float height = 200;
+    float coneAngle = 25;
+    float amount = 1.0f;
+    float ambient = 0.5f;
+    float falloff = 1.0f;
+    float lightX = 0, lightY = 0;    // fractions of the object's size from its centre
+    float targetX = 0, targetY = 0;  // same units
+    uint32_t tint = 0xFFFFFFFF;
+    // Floats compared as floats (0 == -0, NaN never equal), the tint as bits.
+    bool operator==(const LightConeParams& o) const;
+    bool operator!=(const LightConeParams& o) const { return !(*this == o); }
+};
+
+// Render caches of an object: shared bitmaps with their keys and valid flags.
+struct ObjectRenderCaches {
+    // Base image: the composed parts at cachedWidth x cachedHeight.
+    BitmapPtr base;
+    float cachedWidth = 0, cachedHeight = 0;
+    bool baseValid = false;
+    // A light cone's render, kept apart from the composed-parts image.
+    BitmapPtr light;
+    float lightWidth = 0, lightHeight = 0;
+    bool lightValid = false;
+    // Base image warped through warpQuad; its top-left at (warpOriginX, warpOriginY)
+    // from the object's top-left.
+    BitmapPtr warp;
+    Quad warpQuad;
+    float warpOriginX = 0, warpOriginY = 0;
+    BitmapPtr warpSource;
+    bool warpValid = false;
+    // The image with the mask plane applied, keyed on the bitmap it was made from.
+    BitmapPtr masked;
+    BitmapPtr maskedSource;
+    bool maskedValid = false;
+    // The filter stack's result, keyed on the input bitmap and the generation.
+    BitmapPtr effect;
+    float effectOffsetX = 0, effectOffsetY = 0;
+    uint64_t effectGeneration = 0;
+    BitmapPtr effectSource;
+    bool effectValid = false;
+    // Layer-list thumbnails (90 x 90): the picture, its dimmed form, the mask.
+    BitmapPtr thumb, thumbDimmed, maskThumb;
+    bool thumbsValid = false;
+};
+
+struct CanvasObject {
+    std::string id;  // "object_%d", unique over the scene
+    std::string name;
+    float x = 0, y = 0;
+    float width = 0, height = 0;
+    float rotation = 0;  // degrees about the centre, clockwise on screen
+    float opacity = 1.0f;
+    uint8_t kind = kObjectBitmap;
+    std::vector<ImagePart> parts;
+    std::vector<Bone> bones;
+    bool visible = true;
+    bool locked = false;
+    int32_t z = 0;
+    bool hasPosableScene = false;
+    PosableScene posableScene;
+    bool hasPose = false;
+    std::vector<PartPose> partPoses;
+    Quad warp;
+    uint8_t blendMode = 0;
+    PhotoBashParams photoBash;
+    bool clipToLayerBelow = false;
+    LightConeParams lightCone;
+    std::vector<EffectInstance> effects;
+    uint64_t generation = 0;
+    std::vector<uint8_t> maskPixels;  // maskWidth x maskHeight, 255 shown, 0 hidden
+    int32_t maskWidth = 0, maskHeight = 0;
+    bool maskEnabled = false;
+    ObjectRenderCaches caches;
+
+    // True when the mask plane is in force for drawing and saving: enabled,
+    // both sides positive and exactly maskWidth x maskHeight bytes.
+    bool HasUsableMask() const;
+
+    // Cache operations; each lets go of this object's references only.
+    void InvalidateEffectCache();
+    void ReleaseMaskCaches();
+    void BumpGeneration();
+    void InvalidateCaches();
+    void ClearMask();
+    void NormalizePartZ();
+};
