@@ -20,6 +20,13 @@ struct Layer {
     bool visible = true;
     bool locked = false;
     int32_t order = 0;
+
+    // --- Stacking order (SceneStructure.cpp) ---
+    // Sorts the objects by descending z, then numbers them count-1 .. 0.
+    void NormalizeZ();
+    // Position of the object in descending-z order (0 the topmost), or -1.
+    // The layer is not reordered.
+    int32_t IndexOfObject(const std::string& id) const;
 };
 
 // Told the id of an object whose placement or parameters changed.
@@ -59,4 +66,53 @@ public:
     void Reset();
     // Drops the pixel selection, its controller state, undo copies and refine base.
     void ReleaseSelection();
+
+    // --- Structure, identifiers and object selection (SceneStructure.cpp) ---
+    // None of these records undo or repaints; a missing id or layer gives
+    // false, an empty result or nothing, and leaves the scene unchanged.
+
+    // First free "layer_%d" / "object_%d" (1..99999) in the scene; the bare
+    // stem when every number is taken.
+    std::string MakeLayerId() const;
+    std::string MakeObjectId() const;
+
+    // Appends "Layer N" on top and makes it active.
+    Layer& AddLayer();
+    // The first layer, creating "layer_1" when the scene has none.
+    Layer& EnsureFirstLayer();
+    // The active layer; an empty or stale active id falls back to the first layer.
+    Layer& GetActiveLayer();
+    void SetActiveLayer(const std::string& id);
+    // True when the flag changed.
+    bool SetLayerVisible(const std::string& id, bool visible);
+    bool SetLayerLocked(const std::string& id, bool locked);
+    // First layer with the id, or null.
+    Layer* FindLayer(const std::string& id);
+
+    // The object with the id, or null. Valid only until its layer's object
+    // list changes: look it up again by id after any such change.
+    CanvasObject* FindObject(const std::string& id);
+    const CanvasObject* FindObject(const std::string& id) const;
+    // The layer holding the object, or null.
+    Layer* FindLayerOfObject(const std::string& id);
+    // Appends a copy of the object to the layer with layer.id and renumbers
+    // it. False when the id is used anywhere in the scene or no layer has that id.
+    bool AddObjectToLayer(const Layer& layer, const CanvasObject& object);
+    // A canvas-sized "Untitled" bitmap object on top of the active layer, made
+    // the only selection.
+    bool AddEmptyObject(std::string* newId = nullptr);
+    bool DeleteObject(const std::string& id);
+    // Moves the object to position index (from the top) of the target layer
+    // and makes it the only selection.
+    bool MoveObjectToLayer(const std::string& id, const std::string& layerId, int32_t index);
+    // Appends a copy of the part to the object (fresh id, name and display
+    // size filled in when empty), renumbers the parts and drops the caches.
+    bool AddImagePart(const std::string& objectId, const ImagePart& part);
+
+    bool SelectObject(const std::string& id);
+    void AddToSelection(const std::string& id);
+    void RemoveFromSelection(const std::string& id);
+    void ToggleSelection(const std::string& id);
+    void ClearSelection();
+    bool IsSelected(const std::string& id) const;
 };

@@ -118,4 +118,8 @@ struct CanvasObject {
     void InvalidateCaches();
     void ClearMask();
     void NormalizePartZ();
+
+    // --- Identifiers (SceneStructure.cpp) ---
+    // First "image_%d" (1..99999) no part of this object uses, else "image".
+    std::string MakeImagePartId() const;
 };
