@@ -1,9 +1,98 @@
 #pragma once
-// The fixed registry of filter types and the application of a filter stack.
+// The fixed registry of filter types (one row per type, in add-menu order)
+// and the application of a filter stack to an object's bitmap.
 #include "filters/EffectInstance.h"
 #include "platform/Bitmap.h"
 
+#include <cstdint>
+#include <span>
 #include <vector>
+
+class IEffectParamsView;
+class QWidget;
+
+// Groups of the add menu. 3, 4 and 6 hold no type; 4 is also the category of
+// the fallback row.
+enum EffectCategory : uint8_t {
+    kCategoryAdjustColor = 0,
+    kCategoryBevelEmboss = 1,
+    kCategoryBlur = 2,
+    kCategoryNoise = 3,
+    kCategoryOther = 4,
+    kCategoryShadowGlow = 5,
+    kCategorySharpen = 6,
+};
+
+// Runs one filter on a straight-alpha bitmap. Returns a new bitmap, or null
+// when the filter has no effect; offset is where the output's top-left corner
+// lies relative to the input's, in input pixels (negative when it grows).
+using EffectApplyFn = BitmapPtr (*)(const Bitmap& source, const EffectParams& params, float& offsetX,
+                                    float& offsetY);
+// Writes the type's default record.
+using EffectInitFn = void (*)(EffectParams& params);
+// A new parameter view for the effect tab, owned by the caller, or null.
+using EffectCreateViewFn = IEffectParamsView* (*)(QWidget* parent, int childId);
+// Multiplies the record's size fields by factor.
+using EffectScaleFn = void (*)(EffectParams& params, float factor);
+
+struct EffectTypeInfo {
+    uint8_t type;
+    uint8_t category;
+    const char* name;  // UTF-8 display name
+    EffectApplyFn apply;
+    EffectInitFn init;
+    EffectCreateViewFn createView;
+    bool noLivePreview;
+    EffectScaleFn scale;
+};
+
+// The 18 rows in add-menu order.
+std::span<const EffectTypeInfo> GetEffectRegistry();
+// The first row of that type, or the constant "Unknown" row (category 4, no
+// functions) when there is none.
+const EffectTypeInfo& FindEffectTypeInfo(uint8_t type);
+// The user-interface library installs its parameter views once at start-up,
+// before any view is created; the core library has none of its own.
+void SetEffectViewFactory(uint8_t type, EffectCreateViewFn factory);
+
+// A new instance: enabled, with the row's default record (the empty record
+// when the type has no row).
+EffectInstance MakeEffectInstance(uint8_t type);
+
+// Per-type defaults. Each writes its record and selects its alternative.
+void InitDropShadowParams(EffectParams& p);
+void InitInnerShadowParams(EffectParams& p);
+void InitGlowParams(EffectParams& p);
+void InitInnerGlowParams(EffectParams& p);
+void InitBlurParams(EffectParams& p);
+void InitGaussianBlurParams(EffectParams& p);
+void InitGaussianBevelParams(EffectParams& p);
+void InitInnerBevelParams(EffectParams& p);
+void InitOuterBevelParams(EffectParams& p);
+void InitEmbossParams(EffectParams& p);
+void InitKaleidoscopeBlurParams(EffectParams& p);
+void InitBrightnessContrastParams(EffectParams& p);
+void InitHueSaturationParams(EffectParams& p);
+void InitColorFillParams(EffectParams& p);
+void InitLevelsParams(EffectParams& p);
+void InitInvertParams(EffectParams& p);
+void InitNewtonianShadowParams(EffectParams& p);
+void InitMotionBlurParams(EffectParams& p);
+
+// Per-type rescale on object resize; each does nothing unless the record is its own.
+// Pixel widths, distances and softnesses become max(f x value, 0).
+void ScaleInnerShadowParams(EffectParams& p, float f);
+void ScaleGlowParams(EffectParams& p, float f);
+void ScaleInnerGlowParams(EffectParams& p, float f);
+void ScaleGaussianBevelParams(EffectParams& p, float f);
+void ScaleInnerBevelParams(EffectParams& p, float f);
+void ScaleOuterBevelParams(EffectParams& p, float f);
+void ScaleEmbossParams(EffectParams& p, float f);
+void ScaleKaleidoscopeBlurParams(EffectParams& p, float f);
+// Softness times f without a clamp; contact to trunc(f x contact + 0.5).
+void ScaleNewtonianShadowParams(EffectParams& p, float f);
+// Length times f without a clamp.
+void ScaleMotionBlurParams(EffectParams& p, float f);
 
 // Multiplies the size fields of the instance's parameters by factor, for the
 // types that have a scale rule; others are left alone.
@@ -14,6 +103,11 @@ void ScaleEffectParams(EffectInstance& instance, float factor);
 // source's, or the source itself with (0, 0) when no filter produced output.
 BitmapPtr ApplyEffectStack(const BitmapPtr& source, const std::vector<EffectInstance>& stack, float& offsetX,
                            float& offsetY);
+// The same with another row lookup in place of FindEffectTypeInfo (tests run
+// stacks of stand-in filters through it).
+using EffectRowLookup = const EffectTypeInfo& (*)(uint8_t type);
+BitmapPtr ApplyEffectStack(const BitmapPtr& source, const std::vector<EffectInstance>& stack, float& offsetX,
+                           float& offsetY, EffectRowLookup lookup);
 
 // True when some instance is enabled and its type can be applied.
 bool EffectStackHasActiveFilter(const std::vector<EffectInstance>& stack);
