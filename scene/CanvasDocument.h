@@ -115,4 +115,15 @@ public:
     void ToggleSelection(const std::string& id);
     void ClearSelection();
     bool IsSelected(const std::string& id) const;
+
+    // --- Hit testing (ObjectGeometry.cpp) ---
+    // Id of the object a click at the canvas point selects, or empty: the
+    // topmost unlocked visible object opaque there, else the topmost whose
+    // outline holds the point. Outside the canvas only outlines count.
+    std::string HitTest(ScenePoint canvas);
+    // The object a clipped object is clipped to: the nearest visible object
+    // below it whose clipToLayerBelow is off. Null when there is none or the
+    // object (or its layer) is hidden.
+    CanvasObject* FindObjectBelow(const CanvasObject& object);
+    // --- end hit testing ---
 };

@@ -78,6 +78,18 @@ struct ObjectRenderCaches {
     bool thumbsValid = false;
 };
 
+// --- Geometry and rendering types (object geometry, quad warp, rendering) ---
+// A point in canvas or object units.
+struct ScenePoint {
+    float x = 0, y = 0;
+};
+// An axis-aligned box: top-left corner and size.
+struct SceneRect {
+    float x = 0, y = 0, width = 0, height = 0;
+};
+struct FloatImage;
+// --- end geometry and rendering types ---
+
 struct CanvasObject {
     std::string id;  // "object_%d", unique over the scene
     std::string name;
@@ -122,4 +134,31 @@ struct CanvasObject {
     // --- Identifiers (SceneStructure.cpp) ---
     // First "image_%d" (1..99999) no part of this object uses, else "image".
     std::string MakeImagePartId() const;
+
+    // --- Geometry, hit testing and rendering (ObjectGeometry.cpp, ObjectRender.cpp,
+    // LightCone.cpp, SceneCompose.cpp) ---
+    // Local frame: (0, 0) the unrotated top-left corner, object units, y down.
+    ScenePoint LocalToCanvas(ScenePoint local) const;
+    ScenePoint CanvasToLocal(ScenePoint canvas) const;
+    // Axis-aligned box around the warped and rotated outline.
+    SceneRect GetBounds() const;
+    // Inside the (warped) outline, edges included.
+    bool ContainsPoint(ScenePoint canvas) const;
+    // Inside the outline and over a pixel of alpha 10 or more (objects without
+    // parts, or whose image cannot be made, count as hit inside their outline).
+    bool HitTestPixel(ScenePoint canvas);
+    // The image parts composed at the object's rounded pixel size, cached.
+    BitmapPtr ComposeBitmap();
+    // A light cone's render at the object's rounded pixel size, cached in its
+    // own slot; null for other kinds.
+    BitmapPtr GetLightConeBitmap();
+    // The base image a draw starts from: the light render or the composed parts.
+    BitmapPtr GetBaseBitmap();
+    // The bitmap with the mask plane stretched over it, or the input itself.
+    BitmapPtr ApplyMaskPlane(const BitmapPtr& bitmap);
+    // The filter stack's result and its offset, or the input with (0, 0).
+    BitmapPtr GetEffectBitmap(const BitmapPtr& bitmap, float& offsetX, float& offsetY);
+    // The base image as straight float RGBA for the software compositor.
+    bool RenderToFloat(FloatImage& out);
+    // --- end geometry, hit testing and rendering ---
 };
