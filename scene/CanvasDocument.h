@@ -29,6 +29,21 @@ struct Layer {
     int32_t IndexOfObject(const std::string& id) const;
 };
 
+// --- Object transforms (ObjectTransform.cpp) ---
+// An object's placement as set interactively and recorded for undo.
+struct ObjectTransform {
+    float x = 0, y = 0;
+    float width = 0, height = 0;
+    float rotation = 0;  // degrees
+    float opacity = 1.0f;
+};
+
+// Shifts t so that the bounding box of its rotated rectangle lies inside the
+// area, or is centred on an axis where it is larger; never resizes or turns.
+ObjectTransform ClampRotatedRect(const ObjectTransform& t, float areaX, float areaY, float areaW, float areaH);
+// The text after the last '/' or '\\', or the whole path when there is neither.
+std::string GetFileNamePart(const std::string& path);
+
 // Told the id of an object whose placement or parameters changed.
 using SceneObserver = std::function<void(const std::string& objectId)>;
 
@@ -115,6 +130,18 @@ public:
     void ToggleSelection(const std::string& id);
     void ClearSelection();
     bool IsSelected(const std::string& id) const;
+
+    // --- Transforms and image import (ObjectTransform.cpp, ImageImport.cpp) ---
+    // Rounds the geometry to whole pixels (sizes 1 .. 32767), keeps the
+    // rotated outline inside the placement area or the canvas (light cones
+    // excepted), rescales filters on a size change, drops or queues the
+    // caches and tells the observer. False only when no object has the id.
+    bool SetObjectTransform(const std::string& objectId, const ObjectTransform& t);
+    // Reads and decodes an image file into a new bitmap object fitted into
+    // and centred on the canvas, on top of the active layer and selected. On
+    // failure error holds the reason and the scene is unchanged.
+    bool ImportImageFile(const std::string& path, std::string& error, std::string* newObjectId = nullptr,
+                         std::string* layerId = nullptr);
 
     // --- Hit testing (ObjectGeometry.cpp) ---
     // Id of the object a click at the canvas point selects, or empty: the
