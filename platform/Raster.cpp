@@ -1,0 +1,673 @@
+// Straight sources, straight or premultiplied targets; see Raster.h for the
+// pixel model. Coverage is exact signed area accumulated per scanline (each
+// edge adds the area it cuts off to the cells it crosses; a running sum over a
+// row gives the winding-weighted coverage), with the fill rule applied to the
+// sum. Rows run on OpenMP threads; each thread owns its scanline buffers.
+#include "platform/Raster.h"
+
+#include "platform/Bitmap.h"
+#include "platform/CompositeSurface.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr float kInv255 = 1.0f / 255.0f;
+
+inline uint8_t ToByte(float v) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 1.0f) return 255;
+    return uint8_t(v * 255.0f + 0.5f);
+}
+
+inline float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+
+// ---------------------------------------------------------------- coverage
+
+struct Edge {
+    double x0, y0, x1, y1;  // y0 < y1
+    double dxdy;
+    float dir;  // +1 downwards in the figure's order, -1 upwards
+};
+
+// Adds the signed area of a segment crossing one scanline (from x0 at its top
+// to x1 at its bottom, vertical extent times direction d) to acc, whose cell i
+// covers [i, i+1). Requires 0 <= x0, x1 <= width of acc - 2.
+void AccumulateSegment(float* acc, double xa, double xb, double d) {
+    double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
+    double x0floor = std::floor(x0);
+    int x0i = int(x0floor);
+    double x1ceil = std::ceil(x1);
+    int x1i = int(x1ceil);
+    if (x1i <= x0i + 1) {
+        double xmf = 0.5 * (xa + xb) - x0floor;
+        acc[x0i] += float(d - d * xmf);
+        acc[x0i + 1] += float(d * xmf);
+        return;
+    }
+    double s = 1.0 / (x1 - x0);
+    double x0f = x0 - x0floor;
+    double a0 = 0.5 * s * (1.0 - x0f) * (1.0 - x0f);
+    double x1f = x1 - x1ceil + 1.0;
+    double am = 0.5 * s * x1f * x1f;
+    acc[x0i] += float(d * a0);
+    if (x1i == x0i + 2) {
+        acc[x0i + 1] += float(d * (1.0 - a0 - am));
+    } else {
+        double a1 = s * (1.5 - x0f);
+        acc[x0i + 1] += float(d * (a1 - a0));
+        for (int xi = x0i + 2; xi < x1i - 1; ++xi) acc[xi] += float(d * s);
+        double a2 = a1 + double(x1i - x0i - 3) * s;
+        acc[x1i - 1] += float(d * (1.0 - a2 - am));
+    }
+    acc[x1i] += float(d * am);
+}
+
+// Clips the row piece of an edge to [0, w] in x: parts left of 0 become a
+// vertical line at 0 (they cover the whole row to their right), parts right
+// of w cover nothing inside.
+void AccumulateClipped(float* acc, int w, double xa, double xb, double d) {
+    const double W = w;
+    if (xa >= 0 && xb >= 0 && xa <= W && xb <= W) {
+        AccumulateSegment(acc, xa, xb, d);
+        return;
+    }
+    double ts[4] = {0, 1, 1, 1};
+    int n = 1;
+    if (xa != xb) {
+        for (double edge : {0.0, W}) {
+            double t = (edge - xa) / (xb - xa);
+            if (t > 0 && t < 1) ts[n++] = t;
+        }
+    }
+    ts[n++] = 1;
+    for (int i = 1; i < n; ++i)  // at most four values
+        for (int j = i; j > 0 && ts[j] < ts[j - 1]; --j) std::swap(ts[j], ts[j - 1]);
+    for (int i = 0; i + 1 < n; ++i) {
+        double ta = ts[i], tb = ts[i + 1];
+        if (tb <= ta) continue;
+        double xs = xa + (xb - xa) * ta, xe = xa + (xb - xa) * tb;
+        double mid = 0.5 * (xs + xe);
+        if (mid >= W) continue;
+        xs = std::clamp(xs, 0.0, W);
+        xe = std::clamp(xe, 0.0, W);
+        if (mid <= 0) xs = xe = 0;
+        AccumulateSegment(acc, xs, xe, d * (tb - ta));
+    }
+}
+
+// The rows of a filled shape: edges in target space, bucketed by bands of rows.
+class CoverageRaster {
+public:
+    CoverageRaster(const std::vector<std::vector<PointF>>& figures, const Affine* world, int width, int height,
+                   FillRule rule, bool antiAlias)
+        : rule_(rule), antiAlias_(antiAlias) {
+        double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+        for (const auto& fig : figures) {
+            const size_t n = fig.size();
+            if (n < 2) continue;
+            for (size_t i = 0; i < n; ++i) {
+                PointF p = fig[i], q = fig[(i + 1) % n];
+                if (world) p = world->Map(p), q = world->Map(q);
+                double px = p.x, py = p.y, qx = q.x, qy = q.y;
+                if (!std::isfinite(px) || !std::isfinite(py) || !std::isfinite(qx) || !std::isfinite(qy)) continue;
+                minX = std::min({minX, px, qx});
+                maxX = std::max({maxX, px, qx});
+                if (py == qy) continue;
+                Edge e;
+                if (py < qy) e = {px, py, qx, qy, 0, 1.0f};
+                else e = {qx, qy, px, py, 0, -1.0f};
+                e.dxdy = (e.x1 - e.x0) / (e.y1 - e.y0);
+                minY = std::min(minY, e.y0);
+                maxY = std::max(maxY, e.y1);
+                edges_.push_back(e);
+            }
+        }
+        if (edges_.empty()) return;
+        x0_ = int(std::max(0.0, std::floor(std::max(minX, -1.0))));
+        x1_ = int(std::min(double(width), std::ceil(std::min(maxX, double(width) + 1))));
+        y0_ = int(std::max(0.0, std::floor(std::max(minY, -1.0))));
+        y1_ = int(std::min(double(height), std::ceil(std::min(maxY, double(height) + 1))));
+        if (x0_ >= x1_ || y0_ >= y1_) {
+            y1_ = y0_;
+            return;
+        }
+        const int bands = (y1_ - y0_ + kBand - 1) / kBand;
+        bandEdges_.assign(size_t(bands), {});
+        for (size_t i = 0; i < edges_.size(); ++i) {
+            const Edge& e = edges_[i];
+            const double r0 = std::max(double(y0_), std::floor(e.y0));
+            const double r1 = std::min(double(y1_ - 1), std::ceil(e.y1) - 1);
+            if (r0 > r1) continue;
+            const int b0 = (int(r0) - y0_) / kBand, b1 = (int(r1) - y0_) / kBand;
+            for (int b = b0; b <= b1; ++b) bandEdges_[size_t(b)].push_back(uint32_t(i));
+        }
+    }
+
+    bool Empty() const { return y0_ >= y1_; }
+    int Y0() const { return y0_; }
+    int Y1() const { return y1_; }
+    int X0() const { return x0_; }
+    int X1() const { return x1_; }
+
+    // Coverage of row y for columns X0() to X1() - 1 into cov (size X1 - X0);
+    // acc is scratch of X1 - X0 + 2 floats. Returns false when the row is empty.
+    bool Row(int y, float* acc, float* cov) const {
+        const int w = x1_ - x0_;
+        std::fill(acc, acc + w + 2, 0.0f);
+        bool any = false;
+        const double top = y, bottom = y + 1.0;
+        for (uint32_t idx : bandEdges_[size_t((y - y0_) / kBand)]) {
+            const Edge& e = edges_[idx];
+            double yt = std::max(top, e.y0), yb = std::min(bottom, e.y1);
+            if (yb <= yt) continue;
+            double xt = e.x0 + (yt - e.y0) * e.dxdy - x0_;
+            double xb = e.x0 + (yb - e.y0) * e.dxdy - x0_;
+            AccumulateClipped(acc, w, xt, xb, (yb - yt) * e.dir);
+            any = true;
+        }
+        if (!any) return false;
+        float sum = 0;
+        bool nonzero = false;
+        for (int i = 0; i < w; ++i) {
+            sum += acc[i];
+            float v = std::fabs(sum);
+            if (rule_ == FillRule::Winding) {
+                v = std::min(v, 1.0f);
+            } else {
+                v = v - 2.0f * std::floor(v * 0.5f);
+                if (v > 1.0f) v = 2.0f - v;
+            }
+            if (v < 1e-5f) v = 0;  // float drift in the running sum
+            else if (v > 1.0f - 1e-5f) v = 1.0f;
+            if (!antiAlias_) v = v >= 0.5f ? 1.0f : 0.0f;
+            cov[i] = v;
+            nonzero |= v > 0;
+        }
+        return nonzero;
+    }
+
+private:
+    static constexpr int kBand = 16;
+    std::vector<Edge> edges_;
+    std::vector<std::vector<uint32_t>> bandEdges_;
+    FillRule rule_;
+    bool antiAlias_;
+    int x0_ = 0, x1_ = 0, y0_ = 0, y1_ = 0;
+};
+
+// Calls rowFn(y, x0, coverage of columns x0..x1-1, x1) for every non-empty
+// row, rows spread over the OpenMP threads.
+template <class RowFn>
+void ForEachCoverageRow(const CoverageRaster& cr, RowFn&& rowFn) {
+    if (cr.Empty()) return;
+    const int w = cr.X1() - cr.X0();
+    const int rows = cr.Y1() - cr.Y0();
+#pragma omp parallel if (int64_t(rows) * w > 16384)
+    {
+        std::vector<float> acc(size_t(w) + 2);
+        std::vector<float> cov(static_cast<size_t>(w));
+#pragma omp for schedule(static)
+        for (int y = cr.Y0(); y < cr.Y1(); ++y) {
+            if (cr.Row(y, acc.data(), cov.data())) rowFn(y, cr.X0(), cov.data(), cr.X1());
+        }
+    }
+}
+
+// ---------------------------------------------------------------- pixels
+
+inline uint8_t* PixelAt(const RasterTarget& t, int x, int y) {
+    return t.pixels + int64_t(y) * t.stride + int64_t(x) * 4;
+}
+
+// Composites a premultiplied source (b, g, r, a in [0, 1]) at coverage `cov`.
+inline void CompositePixel(uint8_t* d, const float s[4], float cov, Compositing mode, bool targetPremultiplied) {
+    float db = d[0] * kInv255, dg = d[1] * kInv255, dr = d[2] * kInv255, da = d[3] * kInv255;
+    if (!targetPremultiplied) db *= da, dg *= da, dr *= da;
+    float rb, rg, rr, ra;
+    if (mode == Compositing::SourceOver) {
+        const float k = 1.0f - s[3] * cov;
+        rb = s[0] * cov + db * k;
+        rg = s[1] * cov + dg * k;
+        rr = s[2] * cov + dr * k;
+        ra = s[3] * cov + da * k;
+    } else {
+        const float k = 1.0f - cov;
+        rb = s[0] * cov + db * k;
+        rg = s[1] * cov + dg * k;
+        rr = s[2] * cov + dr * k;
+        ra = s[3] * cov + da * k;
+    }
+    if (!targetPremultiplied) {
+        if (ra > 0) {
+            const float inv = 1.0f / ra;
+            rb *= inv, rg *= inv, rr *= inv;
+        } else {
+            rb = rg = rr = 0;
+        }
+    }
+    d[0] = ToByte(rb);
+    d[1] = ToByte(rg);
+    d[2] = ToByte(rr);
+    d[3] = ToByte(ra);
+}
+
+// A sampling source: straight or premultiplied bytes, with the texel range
+// that clamped coordinates stay inside.
+struct SampleSource {
+    const uint8_t* pixels;
+    int64_t stride;
+    int minX, minY, maxX, maxY;  // inclusive
+    bool premultiplied;
+
+    // Premultiplied texel scaled to [0, 255] colour and [0, 1] alpha... kept in
+    // 0..255 for all four; the caller scales once.
+    inline void Texel(int x, int y, float out[4]) const {
+        x = std::clamp(x, minX, maxX);
+        y = std::clamp(y, minY, maxY);
+        const uint8_t* p = pixels + int64_t(y) * stride + int64_t(x) * 4;
+        if (premultiplied) {
+            out[0] = p[0], out[1] = p[1], out[2] = p[2], out[3] = p[3];
+        } else {
+            const float a = p[3] * kInv255;
+            out[0] = p[0] * a, out[1] = p[1] * a, out[2] = p[2] * a, out[3] = p[3];
+        }
+    }
+};
+
+inline void CubicWeights(double t, float w[4]) {
+    // Keys cubic convolution, a = -0.5; weights sum to 1.
+    const double a = -0.5;
+    auto near = [a](double x) { return ((a + 2) * x - (a + 3)) * x * x + 1; };
+    auto far = [a](double x) { return ((a * x - 5 * a) * x + 8 * a) * x - 4 * a; };
+    w[0] = float(far(1 + t));
+    w[1] = float(near(t));
+    w[2] = float(near(1 - t));
+    w[3] = float(1.0 - w[0] - w[1] - w[2]);
+}
+
+// Premultiplied sample in [0, 1] at source point (sx, sy), texel centres at k + 0.5.
+inline void Sample(const SampleSource& src, Interpolation mode, double sx, double sy, float out[4]) {
+    float t[4];
+    if (mode == Interpolation::Nearest) {
+        src.Texel(int(std::floor(sx)), int(std::floor(sy)), t);
+        for (int c = 0; c < 4; ++c) out[c] = t[c] * kInv255;
+        return;
+    }
+    const double fx = sx - 0.5, fy = sy - 0.5;
+    const double flx = std::floor(fx), fly = std::floor(fy);
+    const int ix = int(flx), iy = int(fly);
+    const double tx = fx - flx, ty = fy - fly;
+    float acc[4] = {0, 0, 0, 0};
+    if (mode == Interpolation::Bilinear) {
+        const float wx[2] = {float(1 - tx), float(tx)}, wy[2] = {float(1 - ty), float(ty)};
+        for (int j = 0; j < 2; ++j)
+            for (int i = 0; i < 2; ++i) {
+                const float w = wx[i] * wy[j];
+                if (w == 0) continue;
+                src.Texel(ix + i, iy + j, t);
+                for (int c = 0; c < 4; ++c) acc[c] += w * t[c];
+            }
+    } else {
+        float wx[4], wy[4];
+        CubicWeights(tx, wx);
+        CubicWeights(ty, wy);
+        for (int j = 0; j < 4; ++j) {
+            if (wy[j] == 0) continue;
+            float row[4] = {0, 0, 0, 0};
+            for (int i = 0; i < 4; ++i) {
+                if (wx[i] == 0) continue;
+                src.Texel(ix - 1 + i, iy - 1 + j, t);
+                for (int c = 0; c < 4; ++c) row[c] += wx[i] * t[c];
+            }
+            for (int c = 0; c < 4; ++c) acc[c] += wy[j] * row[c];
+        }
+    }
+    // Bicubic overshoots; premultiplied colour may not exceed alpha.
+    const float a = Clamp01(acc[3] * kInv255);
+    for (int c = 0; c < 3; ++c) out[c] = std::clamp(acc[c] * kInv255, 0.0f, a);
+    out[3] = a;
+}
+
+// Recolours the straight source through a general colour matrix.
+BitmapPtr ApplyColorMatrix(const Bitmap& src, const ColorMatrix& cm) {
+    BitmapPtr out = Bitmap::Create(src.Width(), src.Height());
+    if (!out) return nullptr;
+    const auto& m = cm.m;
+#pragma omp parallel for schedule(static) if (int64_t(src.Width()) * src.Height() > 65536)
+    for (int y = 0; y < src.Height(); ++y) {
+        const uint8_t* s = src.Row(y);
+        uint8_t* d = out->Row(y);
+        for (int x = 0; x < src.Width(); ++x, s += 4, d += 4) {
+            const float in[4] = {s[2] * kInv255, s[1] * kInv255, s[0] * kInv255, s[3] * kInv255};  // R G B A
+            float o[4];
+            for (int c = 0; c < 4; ++c)
+                o[c] = in[0] * m[0][c] + in[1] * m[1][c] + in[2] * m[2][c] + in[3] * m[3][c] + m[4][c];
+            d[0] = ToByte(o[2]);
+            d[1] = ToByte(o[1]);
+            d[2] = ToByte(o[0]);
+            d[3] = ToByte(o[3]);
+        }
+    }
+    return out;
+}
+
+// Area-averaged premultiplied copy of a source region at a smaller size, so a
+// bicubic draw that shrinks does not alias.
+BitmapPtr PrefilterShrink(const Bitmap& src, int rx, int ry, int rw, int rh, int nw, int nh) {
+    cv::Mat pre(rh, rw, CV_8UC4);
+    for (int y = 0; y < rh; ++y) {
+        const uint8_t* s = src.Row(ry + y) + int64_t(rx) * 4;
+        uint8_t* d = pre.ptr<uint8_t>(y);
+        for (int x = 0; x < rw; ++x, s += 4, d += 4) {
+            const unsigned a = s[3];
+            d[0] = uint8_t((s[0] * a + 127) / 255);
+            d[1] = uint8_t((s[1] * a + 127) / 255);
+            d[2] = uint8_t((s[2] * a + 127) / 255);
+            d[3] = uint8_t(a);
+        }
+    }
+    BitmapPtr out = Bitmap::Create(nw, nh);
+    if (!out) return nullptr;
+    cv::Mat dst(nh, nw, CV_8UC4, out->Data(), size_t(out->Stride()));
+    cv::resize(pre, dst, cv::Size(nw, nh), 0, 0, cv::INTER_AREA);
+    return out;
+}
+
+bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF srcRect, PointF ul, PointF ur,
+                       PointF ll, const ImageDrawOptions& opt) {
+    if (target.Empty() || srcIn.Width() <= 0 || srcIn.Height() <= 0) return false;
+    if (!(srcRect.width > 0) || !(srcRect.height > 0)) return false;
+    if (opt.world) ul = opt.world->Map(ul), ur = opt.world->Map(ur), ll = opt.world->Map(ll);
+
+    float opacity = Clamp01(std::isnan(opt.opacity) ? 0.0f : opt.opacity);
+    const Bitmap* src = &srcIn;
+    BitmapPtr recoloured;
+    if (opt.colorMatrix) {
+        float k;
+        if (opt.colorMatrix->IsAlphaScaleOnly(&k)) {
+            opacity *= Clamp01(k);
+        } else {
+            recoloured = ApplyColorMatrix(srcIn, *opt.colorMatrix);
+            if (!recoloured) return false;
+            src = recoloured.get();
+        }
+    }
+
+    // Texel range the sampler clamps into: the source rectangle's pixels.
+    int minX = std::clamp(int(std::floor(srcRect.x)), 0, src->Width() - 1);
+    int minY = std::clamp(int(std::floor(srcRect.y)), 0, src->Height() - 1);
+    int maxX = std::clamp(int(std::ceil(double(srcRect.x) + srcRect.width)) - 1, minX, src->Width() - 1);
+    int maxY = std::clamp(int(std::ceil(double(srcRect.y) + srcRect.height)) - 1, minY, src->Height() - 1);
+    SampleSource ss{src->Data(), src->Stride(), minX, minY, maxX, maxY, false};
+
+    const double ux = double(ur.x) - ul.x, uy = double(ur.y) - ul.y;
+    const double vx = double(ll.x) - ul.x, vy = double(ll.y) - ul.y;
+    double sx0 = srcRect.x, sy0 = srcRect.y, sw = srcRect.width, sh = srcRect.height;
+
+    BitmapPtr shrunk;
+    if (opt.interpolation == Interpolation::Bicubic) {
+        const double lu = std::hypot(ux, uy), lv = std::hypot(vx, vy);
+        const int rw = maxX - minX + 1, rh = maxY - minY + 1;
+        const double ku = lu / sw, kv = lv / sh;  // target pixels per source pixel
+        if ((ku < 1 && rw > 1) || (kv < 1 && rh > 1)) {
+            const int nw = std::max(1, int(std::lround(rw * std::min(ku, 1.0))));
+            const int nh = std::max(1, int(std::lround(rh * std::min(kv, 1.0))));
+            if (nw < rw || nh < rh) {
+                shrunk = PrefilterShrink(*src, minX, minY, rw, rh, nw, nh);
+                if (!shrunk) return false;
+                const double fx = double(nw) / rw, fy = double(nh) / rh;
+                sx0 = (sx0 - minX) * fx, sy0 = (sy0 - minY) * fy, sw *= fx, sh *= fy;
+                ss = {shrunk->Data(), shrunk->Stride(), 0, 0, nw - 1, nh - 1, true};
+            }
+        }
+    }
+
+    // Target point -> source point: the inverse of
+    // dest = ul + (s - s0).x / sw * u + (s - s0).y / sh * v.
+    Affine fwd{ux / sw, uy / sw, vx / sh, vy / sh, 0, 0};
+    fwd.tx = ul.x - fwd.a * sx0 - fwd.c * sy0;
+    fwd.ty = ul.y - fwd.b * sx0 - fwd.d * sy0;
+    Affine inv;
+    if (!fwd.Invert(inv)) return false;
+
+    const PointF lr{float(ur.x + vx), float(ur.y + vy)};
+    std::vector<std::vector<PointF>> shape{{ul, ur, lr, ll}};
+    CoverageRaster cr(shape, nullptr, target.width, target.height, FillRule::Winding, opt.antiAlias);
+    const Interpolation interp = opt.interpolation;
+    const Compositing comp = opt.compositing;
+    const bool pre = target.premultiplied;
+
+    // An unscaled, unrotated draw whose pixel centres land on texel centres
+    // needs no filtering: every filter returns the texel there.
+    const bool aligned = inv.a == 1 && inv.d == 1 && inv.b == 0 && inv.c == 0 &&
+                         inv.tx == std::floor(inv.tx) && inv.ty == std::floor(inv.ty);
+    const Interpolation rowInterp = aligned ? Interpolation::Nearest : interp;
+
+    ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
+        const double py = y + 0.5;
+        uint8_t* d = PixelAt(target, x0, y);
+        for (int x = x0; x < x1; ++x, d += 4) {
+            const float c = cov[x - x0];
+            if (c <= 0) continue;
+            const double px = x + 0.5;
+            const double sx = inv.a * px + inv.c * py + inv.tx;
+            const double sy = inv.b * px + inv.d * py + inv.ty;
+            float s[4];
+            Sample(ss, rowInterp, sx, sy, s);
+            for (int k = 0; k < 4; ++k) s[k] *= opacity;
+            CompositePixel(d, s, c, comp, pre);
+        }
+    });
+    return true;
+}
+
+void AddArcPoints(std::vector<PointF>& fig, double cx, double cy, double rx, double ry, double a0, double a1) {
+    // Chords stay within 0.01 px of the arc.
+    const double r = std::max({rx, ry, 0.01});
+    const double step = 2 * std::acos(std::max(1.0 - 0.01 / r, -1.0));
+    const int steps = std::clamp(int(std::ceil(std::fabs(a1 - a0) / step)), 2, 1024);
+    for (int i = 0; i <= steps; ++i) {
+        const double a = a0 + (a1 - a0) * i / steps;
+        fig.push_back({float(cx + rx * std::cos(a)), float(cy + ry * std::sin(a))});
+    }
+}
+
+void FillCoverage(const RasterTarget& target, const CoverageRaster& cr, uint32_t argb, Compositing mode) {
+    const float a = ((argb >> 24) & 0xFF) * kInv255;
+    const float s[4] = {(argb & 0xFF) * kInv255 * a, ((argb >> 8) & 0xFF) * kInv255 * a,
+                        ((argb >> 16) & 0xFF) * kInv255 * a, a};
+    const bool pre = target.premultiplied;
+    ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
+        uint8_t* d = PixelAt(target, x0, y);
+        for (int x = x0; x < x1; ++x, d += 4) {
+            const float c = cov[x - x0];
+            if (c > 0) CompositePixel(d, s, c, mode, pre);
+        }
+    });
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- public
+
+Affine Affine::RotationAbout(double degrees, double cx, double cy) {
+    const double t = degrees * kPi / 180.0;
+    const double c = std::cos(t), s = std::sin(t);
+    // Rotate about the origin, then move the centre back where it was.
+    return {c, s, -s, c, cx - c * cx + s * cy, cy - s * cx - c * cy};
+}
+
+Affine Affine::After(const Affine& f) const {
+    return {a * f.a + c * f.b,          b * f.a + d * f.b,          a * f.c + c * f.d,
+            b * f.c + d * f.d,          a * f.tx + c * f.ty + tx,   b * f.tx + d * f.ty + ty};
+}
+
+PointF Affine::Map(PointF p) const {
+    return {float(a * p.x + c * p.y + tx), float(b * p.x + d * p.y + ty)};
+}
+
+bool Affine::Invert(Affine& out) const {
+    const double det = a * d - b * c;
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
+    const double id = 1.0 / det;
+    out.a = d * id;
+    out.b = -b * id;
+    out.c = -c * id;
+    out.d = a * id;
+    out.tx = -(out.a * tx + out.c * ty);
+    out.ty = -(out.b * tx + out.d * ty);
+    return true;
+}
+
+ColorMatrix ColorMatrix::AlphaScale(float k) {
+    ColorMatrix cm;
+    cm.m[3][3] = k;
+    return cm;
+}
+
+bool ColorMatrix::IsAlphaScaleOnly(float* alphaScale) const {
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) {
+            if (r == 3 && c == 3) continue;
+            if (c == 4) continue;  // the last column is unused
+            if (m[r][c] != (r == c ? 1.0f : 0.0f)) return false;
+        }
+    if (alphaScale) *alphaScale = m[3][3];
+    return true;
+}
+
+RasterTarget RasterTarget::Of(CompositeSurface& s) { return {s.pixels, s.width, s.height, int64_t(s.width) * 4, true}; }
+
+RasterTarget RasterTarget::Of(Bitmap& b) { return {b.Data(), b.Width(), b.Height(), b.Stride(), false}; }
+
+bool DrawBitmapRect(const RasterTarget& target, const Bitmap& src, const RectF& dest, const ImageDrawOptions& options) {
+    const RectF whole{0, 0, float(src.Width()), float(src.Height())};
+    return DrawParallelogram(target, src, whole, {dest.x, dest.y}, {dest.x + dest.width, dest.y},
+                             {dest.x, dest.y + dest.height}, options);
+}
+
+bool DrawBitmapToPoints(const RasterTarget& target, const Bitmap& src, const RectF& srcRect, PointF upperLeft,
+                        PointF upperRight, PointF lowerLeft, const ImageDrawOptions& options) {
+    return DrawParallelogram(target, src, srcRect, upperLeft, upperRight, lowerLeft, options);
+}
+
+void ClearTarget(const RasterTarget& target, uint32_t argb) {
+    if (target.Empty()) return;
+    uint32_t v = argb;
+    if (target.premultiplied) {
+        const unsigned a = argb >> 24;
+        auto pm = [a](unsigned c) { return uint32_t(ToByte(c * kInv255 * (a * kInv255))); };
+        v = (a << 24) | (pm((argb >> 16) & 0xFF) << 16) | (pm((argb >> 8) & 0xFF) << 8) | pm(argb & 0xFF);
+    }
+#pragma omp parallel for schedule(static) if (int64_t(target.width) * target.height > 65536)
+    for (int y = 0; y < target.height; ++y) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(target.pixels + int64_t(y) * target.stride);
+        std::fill(row, row + target.width, v);
+    }
+}
+
+void RasterPath::MoveTo(float x, float y) {
+    figures_.push_back({{x, y}});
+    open_ = true;
+}
+
+void RasterPath::LineTo(float x, float y) {
+    if (!open_) MoveTo(x, y);
+    else figures_.back().push_back({x, y});
+}
+
+void RasterPath::CubicTo(float x1, float y1, float x2, float y2, float x3, float y3) {
+    if (!open_) MoveTo(x1, y1);
+    const PointF p0 = figures_.back().back();
+    const double len = std::hypot(x1 - p0.x, y1 - p0.y) + std::hypot(x2 - x1, y2 - y1) + std::hypot(x3 - x2, y3 - y2);
+    const int steps = std::clamp(int(std::ceil(std::sqrt(len) * 4)), 2, 1024);
+    for (int i = 1; i <= steps; ++i) {
+        const double t = double(i) / steps, u = 1 - t;
+        const double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
+        figures_.back().push_back(
+            {float(b0 * p0.x + b1 * x1 + b2 * x2 + b3 * x3), float(b0 * p0.y + b1 * y1 + b2 * y2 + b3 * y3)});
+    }
+}
+
+void RasterPath::Close() { open_ = false; }
+
+void RasterPath::AddPolygon(const PointF* points, int count) {
+    if (!points || count < 2) return;
+    figures_.emplace_back(points, points + count);
+    open_ = false;
+}
+
+void RasterPath::AddRect(const RectF& r) {
+    const PointF p[4] = {{r.x, r.y}, {r.x + r.width, r.y}, {r.x + r.width, r.y + r.height}, {r.x, r.y + r.height}};
+    AddPolygon(p, 4);
+}
+
+void RasterPath::AddRoundedRect(const RectF& r, float radiusX, float radiusY) {
+    const double rx = std::clamp(double(radiusX), 0.0, std::fabs(double(r.width)) / 2);
+    const double ry = std::clamp(double(radiusY), 0.0, std::fabs(double(r.height)) / 2);
+    if (rx <= 0 || ry <= 0) {
+        AddRect(r);
+        return;
+    }
+    const double l = r.x, t = r.y, rr = double(r.x) + r.width, b = double(r.y) + r.height;
+    std::vector<PointF> fig;
+    AddArcPoints(fig, rr - rx, t + ry, rx, ry, -kPi / 2, 0);
+    AddArcPoints(fig, rr - rx, b - ry, rx, ry, 0, kPi / 2);
+    AddArcPoints(fig, l + rx, b - ry, rx, ry, kPi / 2, kPi);
+    AddArcPoints(fig, l + rx, t + ry, rx, ry, kPi, kPi * 1.5);
+    figures_.push_back(std::move(fig));
+    open_ = false;
+}
+
+void RasterPath::AddEllipse(const RectF& r) {
+    std::vector<PointF> fig;
+    AddArcPoints(fig, r.x + r.width / 2.0, r.y + r.height / 2.0, r.width / 2.0, r.height / 2.0, 0, 2 * kPi);
+    fig.pop_back();
+    figures_.push_back(std::move(fig));
+    open_ = false;
+}
+
+void FillPath(const RasterTarget& target, const RasterPath& path, uint32_t argb, const FillOptions& options) {
+    if (target.Empty() || path.Empty()) return;
+    CoverageRaster cr(path.Figures(), options.world, target.width, target.height, options.rule, options.antiAlias);
+    FillCoverage(target, cr, argb, options.compositing);
+}
+
+void FillPolygon(const RasterTarget& target, const PointF* points, int count, uint32_t argb,
+                 const FillOptions& options) {
+    RasterPath p;
+    p.AddPolygon(points, count);
+    FillPath(target, p, argb, options);
+}
+
+void FillRect(const RasterTarget& target, const RectF& rect, uint32_t argb, const FillOptions& options) {
+    RasterPath p;
+    p.AddRect(rect);
+    FillPath(target, p, argb, options);
+}
+
+void FillRoundedRect(const RasterTarget& target, const RectF& rect, float radius, uint32_t argb,
+                     const FillOptions& options) {
+    RasterPath p;
+    p.AddRoundedRect(rect, radius, radius);
+    FillPath(target, p, argb, options);
+}
+
+std::vector<float> RasterizeCoverage(const RasterPath& path, int width, int height, FillRule rule,
+                                     const Affine* world) {
+    std::vector<float> out;
+    if (width <= 0 || height <= 0 || !BitmapSizeAllowed(width, height)) return out;
+    out.assign(size_t(width) * size_t(height), 0.0f);
+    CoverageRaster cr(path.Figures(), world, width, height, rule, true);
+    ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
+        std::copy(cov, cov + (x1 - x0), out.data() + size_t(y) * size_t(width) + size_t(x0));
+    });
+    return out;
+}

@@ -1,0 +1,234 @@
+#include "platform/Bitmap.h"
+#include "platform/CompositeSurface.h"
+#include "platform/Raster.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+BitmapPtr Pattern(int w, int h) {
+    BitmapPtr b = Bitmap::Create(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b->SetPixel(x, y, (uint32_t(40 + (x * 37 + y * 11) % 200) << 24) | uint32_t(x * 13 % 256) << 16 |
+                                  uint32_t(y * 29 % 256) << 8 | uint32_t((x + y) * 7 % 256));
+    return b;
+}
+
+double Sum(const std::vector<float>& v) { return std::accumulate(v.begin(), v.end(), 0.0); }
+
+TEST(Raster, NearestCopyIsPixelExact) {
+    // Straight bytes survive a source-copy draw unchanged, including translucent ones.
+    BitmapPtr src = Pattern(7, 5);
+    BitmapPtr dst = Bitmap::Create(12, 9);
+    ImageDrawOptions o;
+    o.interpolation = Interpolation::Nearest;
+    o.compositing = Compositing::SourceCopy;
+    ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(*dst), *src, {3, 2, 7, 5}, o));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const bool in = x >= 3 && x < 10 && y >= 2 && y < 7;
+            ASSERT_EQ(dst->Pixel(x, y), in ? src->Pixel(x - 3, y - 2) : 0u) << x << "," << y;
+        }
+}
+
+TEST(Raster, NearestUpscaleRepeatsTexels) {
+    BitmapPtr src = Pattern(3, 2);
+    BitmapPtr dst = Bitmap::Create(6, 4);
+    ImageDrawOptions o;
+    o.interpolation = Interpolation::Nearest;
+    o.compositing = Compositing::SourceCopy;
+    ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(*dst), *src, {0, 0, 6, 4}, o));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) EXPECT_EQ(dst->Pixel(x, y), src->Pixel(x / 2, y / 2));
+}
+
+TEST(Raster, FilteredDrawsOfConstantImageStayConstant) {
+    BitmapPtr src = Bitmap::Create(9, 7);
+    src->Clear(0xFF4080C0);
+    struct Case {
+        Interpolation interp;
+        RectF dest;
+        double rotation;
+    } cases[] = {
+        {Interpolation::Bilinear, {1.3f, 0.7f, 23.5f, 17.2f}, 0},
+        {Interpolation::Bicubic, {1.3f, 0.7f, 23.5f, 17.2f}, 0},
+        {Interpolation::Bicubic, {2, 2, 30, 20}, 33},
+        {Interpolation::Bicubic, {4.5f, 3.2f, 3, 2}, 0},  // shrinking takes the prefilter
+        {Interpolation::Bilinear, {2, 2, 30, 20}, -71},
+    };
+    for (const Case& c : cases) {
+        CompositeSurface s;
+        ASSERT_TRUE(s.Create(40, 32));
+        Affine rot = Affine::RotationAbout(c.rotation, c.dest.x + c.dest.width / 2, c.dest.y + c.dest.height / 2);
+        ImageDrawOptions o;
+        o.interpolation = c.interp;
+        o.world = &rot;
+        ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(s), *src, c.dest, o));
+        int full = 0;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x) {
+                const uint8_t* p = s.Row(y) + x * 4;
+                if (p[3] != 255) continue;  // edge pixels are covered partially
+                ++full;
+                ASSERT_EQ(p[0], 0xC0);
+                ASSERT_EQ(p[1], 0x80);
+                ASSERT_EQ(p[2], 0x40);
+            }
+        EXPECT_GT(full, 0);
+    }
+}
+
+TEST(Raster, PolygonCoverageIsExactArea) {
+    struct Case {
+        std::vector<PointF> pts;
+        double area;
+    } cases[] = {
+        {{{1.25f, 1.5f}, {9.75f, 1.5f}, {9.75f, 7.25f}, {1.25f, 7.25f}}, 8.5 * 5.75},
+        {{{2, 1}, {14, 3}, {5, 13.5f}}, 0.5 * std::fabs(12.0 * 12.5 - 3.0 * 2.0)},
+        {{{0.3f, 0.3f}, {15.2f, 4.1f}, {11.7f, 15.6f}, {6.1f, 9.9f}, {1.4f, 14.2f}}, 0},
+        {{{-5, -5}, {8.5f, -5}, {8.5f, 6.5f}, {-5, 6.5f}}, 8.5 * 6.5},  // clipped at the edges
+    };
+    // Shoelace area for the general polygon.
+    auto& p = cases[2].pts;
+    double a = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const PointF& u = p[i];
+        const PointF& v = p[(i + 1) % p.size()];
+        a += double(u.x) * v.y - double(v.x) * u.y;
+    }
+    cases[2].area = std::fabs(a) / 2;
+    for (const Case& c : cases) {
+        RasterPath path;
+        path.AddPolygon(c.pts.data(), int(c.pts.size()));
+        for (FillRule rule : {FillRule::Winding, FillRule::EvenOdd})
+            EXPECT_NEAR(Sum(RasterizeCoverage(path, 16, 16, rule)), c.area, 1e-3);
+    }
+    // A pixel cut by a diagonal through its corners is half covered.
+    RasterPath tri;
+    const PointF t[3] = {{0, 0}, {4, 0}, {0, 4}};
+    tri.AddPolygon(t, 3);
+    auto cov = RasterizeCoverage(tri, 4, 4, FillRule::Winding);
+    EXPECT_NEAR(cov[0 * 4 + 3], 0.5, 1e-5);
+    EXPECT_NEAR(cov[1 * 4 + 2], 0.5, 1e-5);
+    EXPECT_NEAR(cov[0], 1.0, 1e-5);
+}
+
+TEST(Raster, FillRulesOnOverlappingFigures) {
+    // Two same-direction squares overlapping in [4, 6) x [0, 10]: winding fills
+    // the overlap once, even-odd leaves it empty. A reversed inner square is a hole under both.
+    RasterPath p;
+    p.AddRect({0, 0, 6, 10});
+    p.AddRect({4, 0, 6, 10});
+    EXPECT_NEAR(Sum(RasterizeCoverage(p, 12, 12, FillRule::Winding)), 100, 1e-3);
+    EXPECT_NEAR(Sum(RasterizeCoverage(p, 12, 12, FillRule::EvenOdd)), 80, 1e-3);
+    auto cov = RasterizeCoverage(p, 12, 12, FillRule::EvenOdd);
+    EXPECT_EQ(cov[5 * 12 + 5], 0.0f);
+
+    RasterPath hole;
+    hole.AddRect({0, 0, 10, 10});
+    const PointF inner[4] = {{3, 3}, {3, 7}, {7, 7}, {7, 3}};
+    hole.AddPolygon(inner, 4);
+    EXPECT_NEAR(Sum(RasterizeCoverage(hole, 12, 12, FillRule::Winding)), 84, 1e-3);
+}
+
+TEST(Raster, RoundedRectAndEllipseAreas) {
+    RasterPath e;
+    e.AddEllipse({2, 2, 40, 30});
+    EXPECT_NEAR(Sum(RasterizeCoverage(e, 48, 48, FillRule::Winding)), M_PI * 20 * 15, 1.5);
+    RasterPath r;
+    r.AddRoundedRect({1, 1, 30, 20}, 5, 5);
+    EXPECT_NEAR(Sum(RasterizeCoverage(r, 48, 48, FillRule::Winding)), 30 * 20 - (4 - M_PI) * 25, 1.0);
+}
+
+TEST(Raster, SourceOverFormulaOnBothTargets) {
+    // Straight source (200, 100, 50) alpha 128 over (10, 20, 30) alpha 200.
+    const float as = 128 / 255.0f, ab = 200 / 255.0f;
+    const float ao = as + ab * (1 - as);
+    const float src[3] = {50, 100, 200}, dst[3] = {30, 20, 10};  // B, G, R
+    BitmapPtr s = Bitmap::Create(1, 1);
+    s->SetPixel(0, 0, 0x80C86432);
+
+    BitmapPtr straight = Bitmap::Create(1, 1);
+    straight->SetPixel(0, 0, 0xC80A141E);
+    ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(*straight), *s, {0, 0, 1, 1}));
+
+    CompositeSurface surf;
+    ASSERT_TRUE(surf.Create(1, 1));
+    uint8_t* p = surf.Row(0);
+    for (int c = 0; c < 3; ++c) p[c] = uint8_t(dst[c] * ab + 0.5f);
+    p[3] = 200;
+    const uint8_t before[3] = {p[0], p[1], p[2]};
+    ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(surf), *s, {0, 0, 1, 1}));
+
+    const uint32_t out = straight->Pixel(0, 0);
+    EXPECT_EQ(int(out >> 24), int(ao * 255 + 0.5f));
+    EXPECT_EQ(int(p[3]), int(ao * 255 + 0.5f));
+    for (int c = 0; c < 3; ++c) {
+        const float premul = src[c] / 255 * as + dst[c] / 255 * ab * (1 - as);
+        EXPECT_NEAR(int((out >> (8 * c)) & 0xFF), premul / ao * 255, 0.51) << c;
+        EXPECT_NEAR(int(p[c]), src[c] * as + before[c] * (1 - as), 0.51) << c;
+    }
+}
+
+TEST(Raster, OpacityMatrixAndEdges) {
+    BitmapPtr src = Bitmap::Create(4, 4);
+    src->Clear(0xFFFFFFFF);
+    CompositeSurface s;
+    ASSERT_TRUE(s.Create(8, 8));
+    // Alpha-scaling matrix and opacity multiply; half-covered edge pixels get half of that.
+    ColorMatrix half = ColorMatrix::AlphaScale(0.5f);
+    ImageDrawOptions o;
+    o.colorMatrix = &half;
+    o.opacity = 0.5f;
+    ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(s), *src, {1.5f, 2, 4, 4}, o));
+    EXPECT_EQ(s.Row(3)[3 * 4 + 3], 64);   // 0.25
+    EXPECT_EQ(s.Row(3)[1 * 4 + 3], 32);   // 0.125 at the half-covered left edge
+    EXPECT_EQ(s.Row(3)[5 * 4 + 3], 32);
+    EXPECT_EQ(s.Row(1)[3 * 4 + 3], 0);
+
+    // A general matrix works on straight colour: swap red into blue.
+    ColorMatrix swap;
+    swap.m[0][0] = 0, swap.m[0][2] = 1, swap.m[2][2] = 0;
+    BitmapPtr red = Bitmap::Create(2, 2);
+    red->Clear(0x80FF0000);
+    BitmapPtr dst = Bitmap::Create(2, 2);
+    ImageDrawOptions m;
+    m.colorMatrix = &swap;
+    m.compositing = Compositing::SourceCopy;
+    ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(*dst), *red, {0, 0, 2, 2}, m));
+    EXPECT_EQ(dst->Pixel(1, 1), 0x800000FFu);
+}
+
+TEST(Raster, ClearAndFillOnPremultipliedTarget) {
+    CompositeSurface s;
+    ASSERT_TRUE(s.Create(4, 4));
+    ClearTarget(RasterTarget::Of(s), 0x80FF0000);
+    EXPECT_EQ(s.Row(0)[2], 128);
+    EXPECT_EQ(s.Row(0)[3], 128);
+    FillRect(RasterTarget::Of(s), {0, 0, 4, 2}, 0xFF0000FF);
+    EXPECT_EQ(*reinterpret_cast<const uint32_t*>(s.Row(1)), 0xFF0000FFu);
+    FillOptions copy;
+    copy.compositing = Compositing::SourceCopy;
+    FillRect(RasterTarget::Of(s), {0, 2, 4, 2}, 0x00000000, copy);
+    EXPECT_EQ(*reinterpret_cast<const uint32_t*>(s.Row(3)), 0u);
+}
+
+TEST(Raster, ParallelogramMapsCorners) {
+    // Quarter turn through three points: the source's top row lands in the right column.
+    BitmapPtr src = Pattern(3, 2);
+    BitmapPtr dst = Bitmap::Create(2, 3);
+    ImageDrawOptions o;
+    o.interpolation = Interpolation::Nearest;
+    o.compositing = Compositing::SourceCopy;
+    ASSERT_TRUE(DrawBitmapToPoints(RasterTarget::Of(*dst), *src, {0, 0, 3, 2}, {2, 0}, {2, 3}, {0, 0}, o));
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(dst->Pixel(1, y), src->Pixel(y, 0));
+        EXPECT_EQ(dst->Pixel(0, y), src->Pixel(y, 1));
+    }
+}
+
+}  // namespace
