@@ -31,6 +31,9 @@ void CanvasDocument::Reset() {
 }
 
 void CanvasDocument::ReleaseSelection() {
+    // The controller outlives the mask: it is detached first, which also drops
+    // its pending shape and snapshot of the mask going away.
+    if (selectionController) selectionController->SetLiveMask(nullptr);
     selectionMask.reset();
     selectionUndo.clear();
     selectionRedo.clear();

@@ -153,4 +153,14 @@ public:
     // object (or its layer) is hidden.
     CanvasObject* FindObjectBelow(const CanvasObject& object);
     // --- end hit testing ---
+
+    // --- Pixel selection (SceneSelection.cpp) ---
+    // Makes sure the mask exists at the canvas size (rounded, at least 1) and
+    // that the controller exists and points at it. A new mask drops the
+    // selection undo and redo copies, the Deselect copy and a refine base of
+    // another size.
+    void EnsureSelectionMask();
+    // With a mask: a copy of it onto the selection undo stack; redo emptied.
+    void PushSelectionUndo();
+    // --- end pixel selection ---
 };

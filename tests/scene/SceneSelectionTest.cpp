@@ -1,0 +1,125 @@
+#include "scene/CanvasDocument.h"
+#include "scene/SelectionMask.h"
+#include "selection/SelectionToolController.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const SelectionMask& m) {
+    std::vector<uint8_t> out(size_t(m.Width()) * m.Height());
+    m.ReadRect(0, 0, m.Width(), m.Height(), out.data());
+    return out;
+}
+
+void SelectBlock(SelectionMask& m, int x, int y, int w, int h, uint8_t v = 255) {
+    std::vector<uint8_t> block(size_t(w) * h, v);
+    m.Combine(kSelectionAdd, x, y, w, h, block.data());
+}
+
+TEST(SceneSelection, MaskSizeIsTheRoundedCanvas) {
+    struct Case {
+        float w, h;
+        int mw, mh;
+    };
+    const Case cases[] = {{1024.5f, 0.3f, 1025, 1}, {2.49f, -5.f, 2, 1}, {0.f, 1.5f, 1, 2}};
+    for (const auto& c : cases) {
+        CanvasDocument scene;
+        scene.width = c.w;
+        scene.height = c.h;
+        scene.EnsureSelectionMask();
+        ASSERT_NE(scene.selectionMask, nullptr);
+        EXPECT_EQ(scene.selectionMask->Width(), c.mw);
+        EXPECT_EQ(scene.selectionMask->Height(), c.mh);
+        EXPECT_EQ(scene.selectionMask->TileSize(), 256);
+        ASSERT_NE(scene.selectionController, nullptr);
+        EXPECT_EQ(scene.selectionController->LiveMask(), scene.selectionMask.get());
+        EXPECT_EQ(scene.selectionController->edgeOptions.edgeMode, kSelectionEdgeAntialias);
+    }
+}
+
+TEST(SceneSelection, EnsureKeepsTheMaskUntilTheCanvasSizeChanges) {
+    CanvasDocument scene;
+    scene.width = 300;
+    scene.height = 200;
+    scene.EnsureSelectionMask();
+    SelectionMask* mask = scene.selectionMask.get();
+    SelectionToolController* ctl = scene.selectionController.get();
+    SelectBlock(*mask, 10, 10, 5, 5);
+    scene.PushSelectionUndo();
+    scene.PushSelectionUndo();
+    scene.deselectedMask = std::make_unique<SelectionMask>(300, 200);
+    scene.refineBase = std::make_unique<SelectionMask>(300, 200);
+
+    scene.EnsureSelectionMask();
+    EXPECT_EQ(scene.selectionMask.get(), mask);
+    EXPECT_TRUE(mask->HasSelection());
+    EXPECT_EQ(scene.selectionUndo.size(), 2u);
+    EXPECT_NE(scene.deselectedMask, nullptr);
+
+    // Same rounded size: still kept.
+    scene.width = 300.4f;
+    scene.EnsureSelectionMask();
+    EXPECT_EQ(scene.selectionMask.get(), mask);
+
+    scene.width = 301;
+    scene.EnsureSelectionMask();
+    EXPECT_NE(scene.selectionMask.get(), nullptr);
+    EXPECT_EQ(scene.selectionMask->Width(), 301);
+    EXPECT_FALSE(scene.selectionMask->HasSelection());
+    EXPECT_TRUE(scene.selectionUndo.empty());
+    EXPECT_TRUE(scene.selectionRedo.empty());
+    EXPECT_EQ(scene.deselectedMask, nullptr);
+    // A refine base of the old size could not be applied to the new mask.
+    EXPECT_EQ(scene.refineBase, nullptr);
+    EXPECT_EQ(scene.selectionController.get(), ctl);
+    EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
+}
+
+TEST(SceneSelection, UndoCopiesAreIndependent) {
+    CanvasDocument scene;
+    scene.PushSelectionUndo();  // no mask: nothing
+    EXPECT_TRUE(scene.selectionUndo.empty());
+
+    scene.EnsureSelectionMask();
+    SelectBlock(*scene.selectionMask, 250, 250, 10, 10);
+    scene.selectionMask->Invert();
+    scene.selectionRedo.push_back(std::make_unique<SelectionMask>(1024, 1024));
+    scene.PushSelectionUndo();
+    ASSERT_EQ(scene.selectionUndo.size(), 1u);
+    EXPECT_TRUE(scene.selectionRedo.empty());
+    const SelectionMask& copy = *scene.selectionUndo.back();
+    EXPECT_EQ(copy.TileSize(), 256);
+    EXPECT_EQ(ReadAll(copy), ReadAll(*scene.selectionMask));
+    scene.selectionMask->Clear();
+    EXPECT_TRUE(copy.AllSelected());
+}
+
+TEST(SceneSelection, ReleaseKeepsTheControllerDetached) {
+    CanvasDocument scene;
+    scene.EnsureSelectionMask();
+    SelectionToolController* ctl = scene.selectionController.get();
+    ctl->edgeOptions = {kSelectionEdgeHard, 0};
+    ctl->BeginDrag(10, 10, kSelectionReplace);
+    ctl->EndDrag(20, 20);
+    ASSERT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+    scene.PushSelectionUndo();
+    scene.refineBase = std::make_unique<SelectionMask>(1024, 1024);
+
+    scene.ReleaseSelection();
+    EXPECT_EQ(scene.selectionMask, nullptr);
+    EXPECT_TRUE(scene.selectionUndo.empty());
+    EXPECT_EQ(scene.refineBase, nullptr);
+    EXPECT_EQ(scene.selectionController.get(), ctl);
+    EXPECT_EQ(ctl->LiveMask(), nullptr);
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+
+    scene.EnsureSelectionMask();
+    EXPECT_EQ(scene.selectionController.get(), ctl);
+    EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
+    EXPECT_FALSE(scene.selectionMask->HasSelection());
+}
+
+}  // namespace

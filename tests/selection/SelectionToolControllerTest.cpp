@@ -1,0 +1,252 @@
+#include "scene/CanvasDocument.h"
+#include "scene/SelectionMask.h"
+#include "selection/SelectionRasterizers.h"
+#include "selection/SelectionToolController.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr int kW = 64, kH = 48;
+
+std::vector<uint8_t> ReadAll(const SelectionMask& m) {
+    std::vector<uint8_t> out(size_t(m.Width()) * m.Height());
+    m.ReadRect(0, 0, m.Width(), m.Height(), out.data());
+    return out;
+}
+
+// A dense picture of a mask built from coverage rectangles, for expectations.
+std::vector<uint8_t> Apply(std::vector<uint8_t> base, int32_t op, const SelectionCoverage& c) {
+    SelectionMask m(kW, kH);
+    m.WriteRect(0, 0, kW, kH, base.data());
+    m.Combine(op, c.x, c.y, c.width, c.height, c.bytes.data());
+    return ReadAll(m);
+}
+
+std::vector<uint8_t> Empty() { return std::vector<uint8_t>(size_t(kW) * kH, 0); }
+
+const SelectionEdgeOptions kHard{kSelectionEdgeHard, 0.0f};
+
+// A small scene whose controller draws hard-edged shapes, as the views set it
+// up at a press.
+struct SceneFixture : ::testing::Test {
+    CanvasDocument scene;
+    SelectionToolController* ctl = nullptr;
+
+    void SetUp() override {
+        scene.width = kW;
+        scene.height = kH;
+        scene.EnsureSelectionMask();
+        ctl = scene.selectionController.get();
+        ctl->edgeOptions = kHard;
+    }
+    SelectionMask& Mask() { return *scene.selectionMask; }
+
+    void Drag(int32_t kind, int x0, int y0, int x1, int y1, int32_t op) {
+        ctl->kind = kind;
+        ctl->BeginDrag(x0, y0, op);
+        ctl->DragTo((x0 + x1) / 2, (y0 + y1) / 2);
+        ctl->DragTo(x1, y1);
+        ctl->EndDrag(x1, y1);
+    }
+    void Polygon(int32_t kind, const std::vector<SelectionPoint>& pts, int32_t op) {
+        ctl->kind = kind;
+        for (auto p : pts) ctl->Click(int32_t(p.x), int32_t(p.y), op);
+        ctl->FinishPolygon();  // the double-click or Enter
+    }
+};
+
+TEST_F(SceneFixture, NewControllerDefaults) {
+    SelectionToolController fresh;
+    EXPECT_EQ(fresh.edgeOptions.edgeMode, kSelectionEdgeAntialias);
+    EXPECT_FLOAT_EQ(fresh.edgeOptions.featherRadius, 2.0f);
+    EXPECT_EQ(fresh.tolerance, 32);
+    EXPECT_EQ(fresh.pending.tolerance, 32);
+    EXPECT_EQ(fresh.pending.kind, kSelectionShapeNone);
+    EXPECT_EQ(fresh.LiveMask(), nullptr);
+    // Without a live mask the gestures change nothing and do not crash.
+    fresh.BeginDrag(1, 1, 0);
+    fresh.EndDrag(9, 9);
+    fresh.kind = kSelectionToolPolygon;
+    fresh.Click(1, 1, 0);
+    fresh.FinishPolygon();
+    fresh.Commit();
+    EXPECT_FALSE(fresh.dragging);
+    EXPECT_FALSE(fresh.polygonOpen);
+    EXPECT_EQ(scene.selectionController->LiveMask(), scene.selectionMask.get());
+}
+
+TEST_F(SceneFixture, DragBoxesIncludeBothEndPixels) {
+    Drag(kSelectionToolRectangle, 14, 13, 10, 10, kSelectionReplace);
+    int x, y, w, h;
+    ASSERT_TRUE(Mask().GetBounds(x, y, w, h));
+    EXPECT_EQ(std::tie(x, y, w, h), std::make_tuple(10, 10, 5, 4));
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+    EXPECT_EQ(ReadAll(Mask()), Apply(Empty(), 0, RasterizeRectSelection(10, 10, 5, 4, kHard, kW, kH)));
+
+    Drag(kSelectionToolEllipseFromCenter, 30, 20, 34, 23, kSelectionReplace);
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeEllipse);
+    EXPECT_EQ(ReadAll(Mask()), Apply(Empty(), 0, RasterizeEllipseSelection(26, 17, 9, 7, kHard, kW, kH)));
+}
+
+TEST_F(SceneFixture, ClicksAndThinBoxesRestoreThePreviousSelection) {
+    Drag(kSelectionToolRectangle, 10, 10, 20, 20, kSelectionReplace);
+    const auto before = ReadAll(Mask());
+    struct Case {
+        int32_t kind;
+        int dx, dy;
+        int32_t op;
+    };
+    const Case cases[] = {
+        {kSelectionToolRectangle, 0, 0, kSelectionReplace},
+        {kSelectionToolRectangle, 0, 0, kSelectionIntersect},
+        {kSelectionToolEllipse, 5, 0, kSelectionReplace},
+        {kSelectionToolEllipseFromCenter, 3, 0, kSelectionSubtract},  // 7 x 1: thin
+        {kSelectionToolFreehand, 1, 1, kSelectionReplace},            // one point only
+    };
+    for (const auto& c : cases) {
+        Drag(c.kind, 40, 30, 40 + c.dx, 30 + c.dy, c.op);
+        EXPECT_EQ(ReadAll(Mask()), before) << "kind " << c.kind << " op " << c.op;
+        EXPECT_FALSE(ctl->dragging);
+    }
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+    // One pixel right and down is a 2 x 2 box and commits.
+    Drag(kSelectionToolRectangle, 40, 30, 41, 31, kSelectionAdd);
+    EXPECT_EQ(ReadAll(Mask()), Apply(before, 1, RasterizeRectSelection(40, 30, 2, 2, kHard, kW, kH)));
+}
+
+TEST_F(SceneFixture, EachCombineOp) {
+    const auto a = RasterizeRectSelection(10, 10, 10, 10, kHard, kW, kH);
+    const auto b = RasterizeEllipseSelection(15, 12, 12, 12, kHard, kW, kH);
+    for (int32_t op = 0; op < 4; ++op) {
+        Drag(kSelectionToolRectangle, 10, 10, 19, 19, kSelectionReplace);
+        Drag(kSelectionToolEllipse, 15, 12, 26, 23, op);
+        EXPECT_EQ(ReadAll(Mask()), Apply(Apply(Empty(), 0, a), op, b)) << "op " << op;
+        EXPECT_EQ(ctl->pending.op, op);
+    }
+    EXPECT_EQ(SelectionCombineOpForModifiers(true, true, SelectionToolSettings{true, 0, 2, 32}), 3);
+    EXPECT_EQ(SelectionCombineOpForModifiers(true, false, SelectionToolSettings{}), 1);
+    EXPECT_EQ(SelectionCombineOpForModifiers(false, true, SelectionToolSettings{}), 2);
+    EXPECT_EQ(SelectionCombineOpForModifiers(false, false, SelectionToolSettings{true, 0, 3, 32}), 3);
+}
+
+TEST_F(SceneFixture, RecommitReplacesTheShapeInsteadOfPilingUp) {
+    Drag(kSelectionToolRectangle, 5, 5, 14, 14, kSelectionReplace);
+    const auto base = ReadAll(Mask());
+    Drag(kSelectionToolRectangle, 20, 20, 39, 29, kSelectionAdd);
+    GetSelectionToolSettings() = SelectionToolSettings{true, 3.0f, 0, 32};
+    ApplySelectionEdgeOptions(scene);
+    GetSelectionToolSettings() = SelectionToolSettings{};
+    EXPECT_EQ(ctl->edgeOptions.edgeMode, kSelectionEdgeFeather);
+    const auto feathered = RasterizeRectSelection(20, 20, 20, 10, ctl->edgeOptions, kW, kH);
+    EXPECT_EQ(ReadAll(Mask()), Apply(base, 1, feathered));
+    // Committing again gives the same mask.
+    ctl->Commit();
+    EXPECT_EQ(ReadAll(Mask()), Apply(base, 1, feathered));
+    EXPECT_EQ(SelectionEdgeOptionsFromSettings({false, 0, 0, 32}).edgeMode, kSelectionEdgeHard);
+    EXPECT_EQ(SelectionEdgeOptionsFromSettings({true, 0, 0, 32}).edgeMode, kSelectionEdgeAntialias);
+}
+
+TEST_F(SceneFixture, PolygonAndCurveLasso) {
+    const std::vector<SelectionPoint> tri = {{10, 10}, {40, 12}, {20, 40}};
+    Polygon(kSelectionToolPolygon, tri, kSelectionReplace);
+    EXPECT_FALSE(ctl->polygonOpen);
+    const auto triangle = Apply(Empty(), 0, RasterizePolygonSelection(tri, kHard, kW, kH));
+    EXPECT_EQ(ReadAll(Mask()), triangle);
+
+    // A curve lasso of three vertices is the straight triangle.
+    Polygon(kSelectionToolCurveLasso, tri, kSelectionReplace);
+    EXPECT_EQ(ReadAll(Mask()), triangle);
+
+    // Four vertices: a closed 64-point curve through all of them.
+    const std::vector<SelectionPoint> quad = {{10, 10}, {50, 8}, {52, 40}, {12, 38}};
+    const auto curve = CatmullRomClosedCurve(quad);
+    ASSERT_EQ(curve.size(), 64u);
+    for (size_t i = 0; i < quad.size(); ++i) {
+        EXPECT_FLOAT_EQ(curve[i * 16].x, quad[i].x);
+        EXPECT_FLOAT_EQ(curve[i * 16].y, quad[i].y);
+    }
+    Polygon(kSelectionToolCurveLasso, quad, kSelectionAdd);
+    EXPECT_EQ(ctl->pending.points.size(), 64u);
+    EXPECT_EQ(ReadAll(Mask()), Apply(triangle, 1, RasterizePolygonSelection(curve, kHard, kW, kH)));
+
+    // Two vertices are not a shape: the selection stays as before the first.
+    const auto before = ReadAll(Mask());
+    Polygon(kSelectionToolPolygon, {{1, 1}, {30, 30}}, kSelectionReplace);
+    EXPECT_EQ(ReadAll(Mask()), before);
+}
+
+TEST_F(SceneFixture, FreehandDragCommitsItsPath) {
+    ctl->kind = kSelectionToolFreehand;
+    ctl->BeginDrag(10, 10, kSelectionReplace);
+    ctl->DragTo(11, 10);  // closer than 2 pixels: skipped
+    ctl->DragTo(30, 10);
+    ctl->DragTo(30, 30);
+    ctl->DragTo(10, 30);
+    EXPECT_EQ(ctl->freehandPoints.size(), 4u);
+    ctl->EndDrag(10, 30);
+    EXPECT_TRUE(ctl->freehandPoints.empty());
+    const std::vector<SelectionPoint> path = {{10, 10}, {30, 10}, {30, 30}, {10, 30}};
+    EXPECT_EQ(ReadAll(Mask()), Apply(Empty(), 0, RasterizePolygonSelection(path, kHard, kW, kH)));
+}
+
+TEST_F(SceneFixture, EscapeAbandonsOnlyAGestureInProgress) {
+    Drag(kSelectionToolRectangle, 10, 10, 20, 20, kSelectionReplace);
+    const auto before = ReadAll(Mask());
+    const uint64_t rev = Mask().Revision();
+
+    ctl->Cancel();  // nothing in progress
+    EXPECT_EQ(Mask().Revision(), rev);
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+
+    ctl->BeginDrag(30, 30, kSelectionReplace);  // replace empties at once...
+    EXPECT_FALSE(Mask().HasSelection());
+    ctl->Cancel();  // ...and Escape brings it back
+    EXPECT_EQ(ReadAll(Mask()), before);
+    EXPECT_FALSE(ctl->dragging);
+
+    ctl->kind = kSelectionToolPolygon;
+    ctl->Click(5, 5, kSelectionReplace);
+    ctl->Click(40, 5, kSelectionReplace);
+    ctl->Click(40, 40, kSelectionReplace);
+    ctl->Cancel();
+    EXPECT_FALSE(ctl->polygonOpen);
+    EXPECT_TRUE(ctl->polygonPoints.empty());
+    EXPECT_EQ(ReadAll(Mask()), before);
+}
+
+TEST_F(SceneFixture, ReplacedOrReleasedMaskDropsShapeAndSnapshot) {
+    Drag(kSelectionToolRectangle, 10, 10, 20, 20, kSelectionReplace);
+    ASSERT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+    ctl->kind = kSelectionToolPolygon;
+    ctl->Click(1, 1, kSelectionAdd);
+
+    // Canvas resize: a new, empty mask. Nothing of the old canvas re-applies.
+    scene.width = 100;
+    scene.EnsureSelectionMask();
+    EXPECT_EQ(ctl, scene.selectionController.get());
+    EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+    EXPECT_FALSE(ctl->SnapshotValid());
+    EXPECT_FALSE(ctl->polygonOpen);
+    ctl->Commit();
+    ctl->Cancel();
+    EXPECT_FALSE(Mask().HasSelection());
+
+    // A new operation on the new mask works at its size.
+    Drag(kSelectionToolRectangle, 80, 10, 90, 20, kSelectionReplace);
+    int x, y, w, h;
+    ASSERT_TRUE(Mask().GetBounds(x, y, w, h));
+    EXPECT_EQ(x, 80);
+
+    // New / Open: the selection goes, the controller stays, detached.
+    scene.Reset();
+    EXPECT_EQ(scene.selectionController.get(), ctl);
+    EXPECT_EQ(ctl->LiveMask(), nullptr);
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+    ctl->Commit();  // must not touch the freed mask
+}
+
+}  // namespace
