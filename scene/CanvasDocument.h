@@ -143,6 +143,17 @@ public:
     bool ImportImageFile(const std::string& path, std::string& error, std::string* newObjectId = nullptr,
                          std::string* layerId = nullptr);
 
+    // --- Joint links and posing (JointLinks.cpp, PosingScene.cpp) ---
+    // Drops link ends whose object or bone is missing and repeated ends, then
+    // links left with fewer than two ends.
+    void ResolveJointLinks(std::vector<JointLink>& links) const;
+    // Unfolds a posable scene into target (reset, at least 3000 x 3000): one
+    // object per part in "layer_1", bone lists made sound. links receives a
+    // copy of the scene's joint links.
+    static void LoadFromScene(const PosableScene& scene, CanvasDocument& target, std::vector<JointLink>& links);
+    // One pose record per object that has exactly one bone, in scene order.
+    static std::vector<PartPose> BuildPartPoses(const CanvasDocument& doc);
+
     // --- Hit testing (ObjectGeometry.cpp) ---
     // Id of the object a click at the canvas point selects, or empty: the
     // topmost unlocked visible object opaque there, else the topmost whose

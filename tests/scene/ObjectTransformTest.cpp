@@ -137,6 +137,27 @@ TEST(ObjectTransform, CachesDropOnResizeOrQueueWhileDeferred) {
     }
 }
 
+TEST(ObjectTransform, FiltersFollowTheAreaRatio) {
+    struct Case {
+        float w, h;
+        float width;
+    };
+    const Case cases[] = {
+        {200, 200, 8},         // twice the side: twice the width
+        {400, 100, 8},         // area ratio 4, square root 2
+        {100.00001f, 100, 4},  // rounds to the same size: untouched
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        EffectInstance glow;
+        glow.type = kEffectGlow;
+        glow.params.Set(GlowParams{});
+        f.obj().effects.push_back(glow);
+        ASSERT_TRUE(f.doc.SetObjectTransform(f.id, {0, 0, c.w, c.h, 0, 1}));
+        EXPECT_FLOAT_EQ(f.obj().effects[0].params.Get<GlowParams>()->width, c.width) << c.w << "x" << c.h;
+    }
+}
+
 TEST(ObjectTransform, ObserverHearsEverySuccessfulCallOnly) {
     Fixture f;
     std::vector<std::string> heard;

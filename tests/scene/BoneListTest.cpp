@@ -1,0 +1,145 @@
+#include "scene/BoneList.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+Bone MakeBone(const std::string& id, const std::string& parent = "", int32_t parentEnd = 1) {
+    Bone b;
+    b.id = id;
+    b.hasParent = !parent.empty();
+    b.parentId = parent;
+    b.parentEnd = parentEnd;
+    return b;
+}
+
+Bone At(Bone b, float hx, float hy, float tx, float ty) {
+    b.headX = hx;
+    b.headY = hy;
+    b.tailX = tx;
+    b.tailY = ty;
+    return b;
+}
+
+std::vector<std::string> Ids(const std::vector<Bone>& bones) {
+    std::vector<std::string> ids;
+    for (const Bone& b : bones) ids.push_back(b.id);
+    return ids;
+}
+
+std::vector<std::string> Parents(const std::vector<Bone>& bones) {
+    std::vector<std::string> parents;
+    for (const Bone& b : bones) parents.push_back(b.hasParent ? b.parentId : "-");
+    return parents;
+}
+
+TEST(BoneList, NormalizeIdsRepairsBrokenRigs) {
+    struct Case {
+        const char* what;
+        std::vector<Bone> in;
+        std::vector<std::string> ids;
+        std::vector<std::string> parents;
+    };
+    const Case cases[] = {
+        {"empty id first, duplicates follow the first rename",
+         {MakeBone(""), MakeBone("bone_1"), MakeBone("bone_1"), MakeBone("x", "bone_1")},
+         {"bone_1", "bone_2", "bone_3", "x"},
+         {"-", "-", "-", "bone_2"}},
+        {"own id and missing parents are dropped",
+         {MakeBone("a", "a"), MakeBone("b", "nobody"), MakeBone("c", "a")},
+         {"a", "b", "c"},
+         {"-", "-", "a"}},
+        {"a two-bone cycle loses the first link it meets",
+         {MakeBone("a", "b"), MakeBone("b", "a")},
+         {"a", "b"},
+         {"-", "a"}},
+        {"a longer cycle is broken once",
+         {MakeBone("a", "c"), MakeBone("b", "a"), MakeBone("c", "b"), MakeBone("d", "c")},
+         {"a", "b", "c", "d"},
+         {"-", "a", "b", "c"}},
+        {"duplicate ids behind a cycle",
+         {MakeBone("k", "k2"), MakeBone("k", "k"), MakeBone("k2", "k")},
+         {"k", "bone_1", "k2"},
+         {"k2", "-", "bone_1"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<Bone> bones = c.in;
+        BoneList::NormalizeIds(bones);
+        EXPECT_EQ(Ids(bones), c.ids) << c.what;
+        EXPECT_EQ(Parents(bones), c.parents) << c.what;
+    }
+}
+
+TEST(BoneList, SnapToParentsMovesHeadsOntoTheAttachedEnd) {
+    std::vector<Bone> bones = {
+        At(MakeBone("root"), 0, 0, 1, 0),
+        At(MakeBone("tailChild", "root", 1), 5, 5, 2, 2),
+        At(MakeBone("headChild", "root", 0), 5, 5, 0, 1),
+        At(MakeBone("grandChild", "tailChild", 1), 9, 9, 3, 3),
+    };
+    BoneList::SnapToParents(bones);
+    EXPECT_EQ(bones[1].headX, 1);
+    EXPECT_EQ(bones[1].headY, 0);
+    EXPECT_EQ(bones[1].tailX, 2);  // the tail stays
+    EXPECT_EQ(bones[2].headX, 0);
+    EXPECT_EQ(bones[2].headY, 0);
+    EXPECT_EQ(bones[3].headX, 2);
+    EXPECT_EQ(bones[3].headY, 2);
+}
+
+TEST(BoneList, MoveBoneEndCarriesAttachedBones) {
+    const std::vector<Bone> rig = {
+        At(MakeBone("root"), 0, 0, 1, 0),
+        At(MakeBone("atTail", "root", 1), 1, 0, 2, 0),
+        At(MakeBone("atHead", "root", 0), 0, 0, 0, 1),
+        At(MakeBone("leaf", "atTail", 1), 2, 0, 3, 0),
+    };
+    {
+        // Tail: only what hangs from the tail follows, keeping its shape.
+        std::vector<Bone> b = rig;
+        BoneList::MoveBoneEnd(b, "root", 1, 1, 1);
+        EXPECT_EQ(b[0].headX, 0);
+        EXPECT_EQ(b[0].tailY, 1);
+        EXPECT_EQ(b[1].headY, 1);
+        EXPECT_EQ(b[1].tailY, 1);
+        EXPECT_EQ(b[3].headY, 1);
+        EXPECT_EQ(b[3].tailX, 3);
+        EXPECT_EQ(b[2].headX, 0);
+        EXPECT_EQ(b[2].headY, 0);
+        EXPECT_EQ(b[2].tailY, 1);
+    }
+    {
+        // Head: the whole subtree moves by the same delta.
+        std::vector<Bone> b = rig;
+        BoneList::MoveBoneEnd(b, "root", 0, 10, 20);
+        for (size_t i = 0; i < b.size(); ++i) {
+            EXPECT_EQ(b[i].headX, rig[i].headX + 10) << i;
+            EXPECT_EQ(b[i].tailY, rig[i].tailY + 20) << i;
+        }
+    }
+    {
+        // No move, no visit: an out-of-place child stays out of place.
+        std::vector<Bone> b = rig;
+        b[1].headX = 7;
+        BoneList::MoveBoneEnd(b, "root", 1, 1, 0);
+        EXPECT_EQ(b[1].headX, 7);
+        BoneList::MoveBoneEnd(b, "missing", 1, 5, 5);
+    }
+}
+
+TEST(BoneList, MoveBoneEndTerminatesOnParentCycles) {
+    // Unrepaired lists can hold cycles. Here each move of one bone shifts the
+    // other again (a hangs from b's head, b from a's tail), so following the
+    // parents without remembering what moved would never end.
+    std::vector<Bone> cycle = {At(MakeBone("a", "b", 0), 0, 0, 1, 0), At(MakeBone("b", "a", 1), 1, 0, 0, 0)};
+    BoneList::MoveBoneEnd(cycle, "a", 0, 5, 5);
+    EXPECT_EQ(cycle[0].headX, 5);
+    EXPECT_EQ(cycle[0].tailX, 6);
+    EXPECT_EQ(cycle[1].headX, 6);
+    EXPECT_EQ(cycle[1].tailX, 5);
+}
+
+}  // namespace
