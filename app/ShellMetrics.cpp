@@ -1,0 +1,72 @@
+#include "app/ShellMetrics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+int ScaleMulDiv(int a, int b, int c) {
+    if (c == 0) return -1;
+    int64_t p = int64_t(a) * int64_t(b);
+    int64_t q = p / c, r = p % c;
+    if (2 * std::llabs(r) >= std::llabs(int64_t(c))) q += ((p < 0) != (c < 0)) ? -1 : 1;
+    return int(q);
+}
+
+WorkspaceLayout ComputeWorkspaceLayout(const RectI& c, int dpi, bool hasStatusBar) {
+    const int R = ScaleMulDiv(220, dpi, 96);
+    const int P = ScaleMulDiv(140, dpi, 96);
+    const int S = hasStatusBar ? ScaleMulDiv(22, dpi, 96) : 0;
+    const int B = c.bottom - S;
+    WorkspaceLayout l;
+    // The view stops one pixel short of the panes; the black background shows there.
+    l.view = {c.left, c.top, c.right - R - c.left - 1, B - P - 1 - c.top};
+    l.rightPane = {c.right - R, c.top, R, B - c.top};
+    l.propertiesPane = {c.left, B - P, c.right - R - c.left, P};
+    l.statusBar = {c.left, B, c.right - c.left, c.bottom - B};
+    return l;
+}
+
+StatusBarLayout ComputeStatusBarLayout(const RectI& c, int dpi, int w) {
+    StatusBarLayout l;
+    const int g = ScaleMulDiv(16, dpi, 96);
+    // The 8 and 6 pixel gaps are fixed, not scaled.
+    const int limit = (g > 0 ? c.right - g : c.right) - 8;
+    if (w > 0) l.rightText = {limit - w, c.top, limit, c.bottom};
+    RectI left{c.left + 8, c.top, w > 0 ? limit - w - 6 : limit, c.bottom};
+    if (left.right > left.left) l.leftText = left;
+    if (g > 0) {
+        const int s = std::max(1, ScaleMulDiv(2, dpi, 96));
+        const int p = std::max(s + 1, ScaleMulDiv(4, dpi, 96));
+        const int m = std::max(1, ScaleMulDiv(3, dpi, 96));
+        for (int r = 0; r < 3; ++r) {
+            int y = c.bottom - m - (2 - r) * p;
+            for (int k = 0; k <= r; ++k) {
+                int x = c.right - m - k * p;
+                l.gripDots.push_back({x, y, x + s, y + s});
+            }
+        }
+    }
+    return l;
+}
+
+bool StatusBarGripHit(const RectI& c, int dpi, int x, int y) {
+    const int g = ScaleMulDiv(16, dpi, 96);
+    return x >= c.right - g && x < c.right && y >= c.bottom - g && y < c.bottom;
+}
+
+std::string ZoomReadoutText(float zoom) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%d%%", int(double(zoom) * 100.0 + 0.001));
+    return buf;
+}
+
+const std::vector<int>& ZoomPresets() {
+    static const std::vector<int> presets{10, 30, 50, 80, 100, 150, 200, 400, 800};
+    return presets;
+}
+
+bool ZoomPresetChecked(int preset, float zoom) {
+    return preset == int(std::lround(double(zoom) * 100.0));
+}
