@@ -1,0 +1,127 @@
+#include "document/CQuillfenEditorDoc.h"
+
+#include "platform/Prompts.h"
+#include "scene/SelectionMask.h"
+
+CQuillfenEditorDoc::CQuillfenEditorDoc() { InstallSceneObservers(); }
+
+CQuillfenEditorDoc::~CQuillfenEditorDoc() = default;
+
+void CQuillfenEditorDoc::InstallSceneObservers() {
+    // Both scenes report placement changes; the pane and the status bar follow.
+    auto observer = [this](const std::string&) { OnSceneObjectChanged(); };
+    mainScene.observer = observer;
+    poseScene.observer = observer;
+}
+
+void CQuillfenEditorDoc::OnSceneObjectChanged() {
+    RefreshPropertiesPane();
+    if (host_) host_->UpdateStatusText();
+}
+
+Prompts* CQuillfenEditorDoc::GetPrompts() const { return host_ ? host_->GetPrompts() : nullptr; }
+
+// --- Lifecycle ---
+
+void CQuillfenEditorDoc::EndEditingSessions() {
+    // A session's work belongs to the scene about to go away: abandon it
+    // rather than leave it pointing into a replaced scene.
+    if (DocumentEditSession* session = paintSession) {
+        if (session->IsActive()) session->Cancel(*this);
+        paintSession = nullptr;
+    }
+    inpaintSession.reset();
+    pendingInpaint = PendingInpaintResult{};
+}
+
+bool CQuillfenEditorDoc::OnNewDocument() {
+    EndEditingSessions();
+    workspaceMode = kWorkspaceCanvas;
+    mainScene.Reset();
+    poseScene.Reset();
+    poseEditorObjectId.clear();
+    ClearAllUndo();
+    pathName_.clear();
+    modified_ = false;
+    return true;
+}
+
+void CQuillfenEditorDoc::ResetAfterSceneReplaced() {
+    ClearAllUndo();
+    poseScene.Reset();
+    poseEditorObjectId.clear();
+    InstallSceneObservers();
+}
+
+// --- Views and panes ---
+
+void CQuillfenEditorDoc::RefreshAllViews() {
+    ++changeCounter;
+    if (host_) host_->InvalidateAllViews();
+}
+
+void CQuillfenEditorDoc::UpdateAllViews() {
+    if (host_) host_->UpdateAllViews();
+}
+
+void CQuillfenEditorDoc::RefreshPropertiesPane() {
+    if (host_) host_->RefreshPropertiesPane();
+}
+
+DocumentEditSession* CQuillfenEditorDoc::FindPaintingView() { return host_ ? host_->FindPaintingView() : nullptr; }
+
+// --- Editor state ---
+
+void CQuillfenEditorDoc::SetEditorMode(int mode) {
+    if (mode == workspaceMode) return;
+    // Every mode change commits an open session, never cancels it.
+    if (DocumentEditSession* session = paintSession) {
+        session->Commit(*this);
+        paintSession = nullptr;
+    }
+    workspaceMode = mode;
+    UpdateAllViews();
+    RefreshPropertiesPane();
+}
+
+namespace {
+
+bool IsPaintingTool(int tool) {
+    return (tool >= kToolPaintBrush && tool <= kToolRecolorBrush) || tool == kToolEraser || tool == kToolPaintMask ||
+           tool == kToolEraseMask;
+}
+
+}  // namespace
+
+void CQuillfenEditorDoc::EndPaintMode() {
+    if (paintSession && paintSession->IsActive()) paintSession->Cancel(*this);
+    if (IsPaintingTool(activeTool)) activeTool = kToolMove;
+}
+
+void CQuillfenEditorDoc::SetActiveTool(int tool) {
+    if (tool == activeTool) return;
+    const int previous = activeTool;
+    activeTool = tool;
+    CanvasDocument& scene = SceneInUse();
+    if (previous == kToolRefine) scene.refineBase.reset();
+    // Choosing Refine with a selection keeps a base mask to refine from; it
+    // arrives with the selection mask's operations.
+    UpdateAllViews();
+    RefreshPropertiesPane();
+}
+
+void CQuillfenEditorDoc::ClearBoneSelection() {
+    boneSelection = BoneSelection{};
+    RefreshPropertiesPane();
+}
+
+void CQuillfenEditorDoc::SetBoneSelection(const std::string& objectId, const std::string& boneId, int handleIndex) {
+    boneSelection.objectId = objectId;
+    boneSelection.boneId = boneId;
+    boneSelection.selected = true;
+    boneSelection.handleIndex = handleIndex;
+    UpdateAllViews();
+    RefreshPropertiesPane();
+}
+
+bool CQuillfenEditorDoc::FinishBoneEditor() { return poseEditor_ ? poseEditor_->FinishBoneEditor(*this) : false; }

@@ -1,0 +1,232 @@
+#pragma once
+// The single document: the main scene and the Pose Editor scene, the editor
+// state around them (workspace mode, active tool, Pose Editor state), the
+// undo and redo stacks of each scene and the change counter the canvas view
+// watches. Every undoable edit of the model goes through its operations.
+// Core code: it reaches windows only through DocumentHost.
+#include "document/DocumentHost.h"
+#include "document/Undo.h"
+#include "scene/CanvasDocument.h"
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CommandTable;
+class InpaintSession;
+
+// 0 canvas layout, 1 Pose Editor, 2 inpaint source editing.
+enum WorkspaceMode : int {
+    kWorkspaceCanvas = 0,
+    kWorkspacePoseEditor = 1,
+    kWorkspaceInpaint = 2,
+};
+
+enum ToolId : int {
+    kToolMove = 0,
+    kToolEyedropper = 1,
+    kToolPose = 2,
+    kToolAddBone = 3,
+    kToolSelectMoveJoint = 4,
+    kToolLinkJoints = 5,
+    kToolSkew = 6,
+    kToolDistort = 7,
+    kToolLight = 8,
+    kToolPaintBrush = 9,
+    kToolMixerBrush = 10,
+    kToolBlendBrush = 11,
+    kToolSmudgeBrush = 12,
+    kToolCloneBrush = 13,
+    kToolHealingCloneBrush = 14,
+    kToolRecolorBrush = 15,
+    kToolStencilKitbash = 16,
+    kToolEraser = 17,
+    kToolRectangleMarquee = 18,
+    kToolEllipseMarquee = 19,
+    kToolEllipseFromCenter = 20,
+    kToolPolygonLasso = 21,
+    kToolFreehandLasso = 22,
+    kToolMagicWand = 23,
+    kToolCurveLasso = 24,
+    kToolRefine = 25,
+    kToolPaintMask = 26,
+    kToolEraseMask = 27,
+};
+
+// The Pose Editor's selected bone; handleIndex 0 is the head end, any other
+// value the tail end.
+struct BoneSelection {
+    std::string objectId;
+    std::string boneId;
+    bool selected = false;
+    int handleIndex = 1;
+};
+
+// The filled pixels of the last successful smart fill (straight B, G, R, A),
+// where their top-left pixel lies on the canvas and the object they belong to.
+struct PendingInpaintResult {
+    cv::Mat pixels;
+    int32_t x = 0, y = 0;
+    std::string objectId;
+};
+
+class CQuillfenEditorDoc {
+public:
+    CQuillfenEditorDoc();
+    ~CQuillfenEditorDoc();
+    // The scenes' observers refer to this document: it never moves.
+    CQuillfenEditorDoc(const CQuillfenEditorDoc&) = delete;
+    CQuillfenEditorDoc& operator=(const CQuillfenEditorDoc&) = delete;
+
+    // --- Collaborators (not owned; may be null, e.g. in tests) ---
+    void SetHost(DocumentHost* host) { host_ = host; }
+    DocumentHost* Host() const { return host_; }
+    void SetPoseEditor(DocumentPoseEditor* poseEditor) { poseEditor_ = poseEditor; }
+
+    // --- State read and written directly by views, panes and tabs ---
+    int workspaceMode = kWorkspaceCanvas;
+    int activeTool = kToolMove;
+    CanvasDocument mainScene;
+    CanvasDocument poseScene;
+    std::string poseEditorObjectId;  // main-scene id of the object open in the Pose Editor
+    BoneSelection boneSelection;
+    UndoPair mainUndo;
+    UndoPair poseUndo;
+    std::vector<JointLink> poseLinkGroups;  // the Pose Editor scene's joint links
+    float poseEntryScaleX = 1.0f, poseEntryScaleY = 1.0f;
+    bool enteredFromPlainObject = false;
+    bool itemPixelsEdited = false;
+    DocumentEditSession* paintSession = nullptr;  // registered by the painting view, not owned
+    std::shared_ptr<InpaintSession> inpaintSession;  // owned by the document alone
+    PendingInpaintResult pendingInpaint;
+    bool applyingUndo = false;
+    uint64_t changeCounter = 0;
+
+    // --- The scene in use: the Pose Editor scene while an object is open in
+    // it (mode 1 with a Pose Editor object id), otherwise the main scene. The
+    // same rule picks the undo pair.
+    bool IsPoseEditorOpen() const { return workspaceMode == kWorkspacePoseEditor && !poseEditorObjectId.empty(); }
+    CanvasDocument& SceneInUse() { return IsPoseEditorOpen() ? poseScene : mainScene; }
+    const CanvasDocument& SceneInUse() const { return IsPoseEditorOpen() ? poseScene : mainScene; }
+    UndoPair& UndoPairInUse() { return IsPoseEditorOpen() ? poseUndo : mainUndo; }
+
+    // --- Framework document ---
+    bool IsModified() const { return modified_; }
+    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+    const std::string& GetPathName() const { return pathName_; }
+    void SetPathName(const std::string& path) { pathName_ = path; }
+
+    // --- Lifecycle ---
+    // File > New: both scenes reset, mode 0, all undo cleared. The active
+    // tool, bone selection, link groups and entry scale stay.
+    bool OnNewDocument();
+    // File > Open: reads the project file into a fresh scene and, only when
+    // the whole file read, replaces the main scene with it. A file that
+    // cannot be read is reported with "Unexpected file format." and leaves a
+    // new empty document; one that cannot be opened leaves the document as it was.
+    bool OnOpenDocument(const std::string& path);
+    // File > Save: brings an open Pose Editor's work back first, then writes
+    // the main scene atomically (the old file survives any failure).
+    bool OnSaveDocument(const std::string& path);
+    // Ends the editing sessions held on the current scenes before they are
+    // replaced: an open paint session is cancelled, the inpaint session and a
+    // pending fill result are dropped.
+    void EndEditingSessions();
+
+    // --- Views and panes ---
+    // Bumps the change counter and repaints every view without an update.
+    void RefreshAllViews();
+    void UpdateAllViews();
+    void RefreshPropertiesPane();
+    // The session of the first canvas layout view that is painting, or null.
+    DocumentEditSession* FindPaintingView();
+
+    // --- Editor state ---
+    void SetEditorMode(int mode);
+    // Cancels an active paint session and leaves a painting tool for Move.
+    void EndPaintMode();
+    void SetActiveTool(int tool);
+    void ClearBoneSelection();
+    void SetBoneSelection(const std::string& objectId, const std::string& boneId, int handleIndex);
+    // Forwards to the Pose Editor; false when none is installed.
+    bool FinishBoneEditor();
+
+    // --- Undo and redo (Undo.cpp) ---
+    // Records a step on the pair in use; nothing while a step is applied.
+    void PushUndo(const UndoStep& step);
+    // Records a step of an operation that names the main scene on the main
+    // pair, whatever scene is in use, so it is replayed on the main scene.
+    void PushMainUndo(const UndoStep& step);
+    // Applies a step to the scene in use (0 undo, 1 redo).
+    void ApplyUndoStep(const UndoStep& step, uint8_t direction);
+    bool CanUndo();
+    bool CanRedo();
+    void OnEditUndo();
+    void OnEditRedo();
+    void ClearAllUndo();
+    void ClearPoseEditorUndo();
+    bool RemoveLayerById(const std::string& id);
+    bool AddLayerIfAbsent(const Layer& layer);
+    bool InsertObjectEntries(const std::vector<UndoObjectEntry>& entries);
+
+    // --- Edit operations (DocumentEdits.cpp) ---
+    // Record-only commits of live edits: no modified flag, no view update.
+    void CommitObjectTransform(const std::string& objectId, const ObjectTransform& before,
+                               const ObjectTransform& after);
+    void CommitObjectTransforms(const std::vector<UndoTransformEntry>& entries);
+    void SetBoneDefinitions(const std::string& objectId, const std::vector<Bone>& before,
+                            const std::vector<Bone>& after);
+    void CommitLinks(const std::vector<JointLink>& before, const std::vector<JointLink>& after);
+    void CommitPhotoBashParams(const std::string& objectId, const PhotoBashParams& before,
+                               const PhotoBashParams& after);
+    void CommitLightConeParams(const std::string& objectId, const LightConeParams& before,
+                               const LightConeParams& after);
+    // Direct edits of the main scene with undo.
+    void SetLayerVisible(const std::string& layerId, bool visible);
+    void SetLayerLocked(const std::string& layerId, bool locked);
+    void SetObjectVisible(const std::string& objectId, bool visible);
+    void SetObjectLocked(const std::string& objectId, bool locked);
+    void SetObjectBlendMode(const std::string& objectId, uint8_t blendMode);
+    void SetObjectClipToBelow(const std::string& objectId, bool clip);
+    void SetCanvasColor(uint32_t argb);
+    // Direct edits of the scene in use with undo.
+    bool MoveObjectToLayer(const std::string& objectId, const std::string& layerId, int32_t index);
+    void AddLayer();
+    // Imports one image file as a new selected bitmap object; centred on the
+    // drop point when both coordinates are 0 or more.
+    bool ImportImageFiles(const std::string& path, float dropX, float dropY, std::string& error);
+    bool RemoveBoneFromLinks(const std::string& objectId, const std::string& boneId);
+    // Filter-stack edits of main-scene objects, not recorded.
+    bool AddEffect(const std::string& objectId, uint8_t type);
+    bool MoveEffect(const std::string& objectId, int from, int to);
+    // The object's layer and its position there from the top, in the scene in use.
+    bool FindObjectLayer(const std::string& objectId, std::string& layerId, int32_t& index) const;
+
+    // --- Identifiers, copy names and insertion (ObjectIds.cpp) ---
+    std::string MakeUniqueObjectId() const;
+    std::string MakeCopyName(const std::string& name) const;
+    // Puts the object on top of the active layer of the scene in use, selects
+    // it alone and records it; false (nothing changed) when the active layer
+    // is missing or locked or the id is taken.
+    bool InsertObject(CanvasObject object);
+    // A bitmap object around an encoded image, centred on the canvas.
+    bool InsertFlattenedBitmap(std::vector<uint8_t> encoded, float width, float height, const std::string& nameBase);
+
+    // --- Commands (DocumentCommands.cpp) ---
+    // Registers the document's command handlers and update rules.
+    void RegisterCommands(CommandTable& table);
+
+private:
+    void InstallSceneObservers();
+    void OnSceneObjectChanged();
+    void ResetAfterSceneReplaced();
+    Prompts* GetPrompts() const;
+
+    DocumentHost* host_ = nullptr;
+    DocumentPoseEditor* poseEditor_ = nullptr;
+    bool modified_ = false;
+    std::string pathName_;
+};
