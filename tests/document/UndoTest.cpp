@@ -1,0 +1,397 @@
+#include "DocumentFixture.h"
+
+#include "document/DocumentCommands.h"
+#include "platform/CommandTable.h"
+
+namespace {
+
+ObjectTransform TransformOf(const CanvasObject& o) { return {o.x, o.y, o.width, o.height, o.rotation, o.opacity}; }
+
+void StoreSelection(const CanvasDocument& s, UndoStep& step, bool after) {
+    (after ? step.activeLayerAfter : step.activeLayerBefore) = s.activeLayerId;
+    (after ? step.primaryAfter : step.primaryBefore) = s.primarySelectedId;
+    (after ? step.selectionAfter : step.selectionBefore) = s.selectedIds;
+}
+
+// Steps whose recording operations come with other commands (delete, paste,
+// multi-object, merge, pixel edits): the change is made on the main scene the
+// way those operations make it and the step is pushed as they push it.
+void ByHand(CQuillfenEditorDoc& doc, UndoStep step, const std::function<void(CanvasDocument&, UndoStep&)>& change) {
+    CanvasDocument& s = doc.mainScene;
+    StoreSelection(s, step, false);
+    change(s, step);
+    StoreSelection(s, step, true);
+    doc.PushUndo(step);
+}
+
+CanvasObject WithBone(CanvasObject o, const std::string& boneId) {
+    Bone b;
+    b.id = boneId;
+    o.bones.push_back(b);
+    return o;
+}
+
+struct UndoCase {
+    int kind;
+    std::function<void(CQuillfenEditorDoc&)> act;
+};
+
+std::vector<UndoCase> UndoCases() {
+    return {
+        {kUndoLayerAdded, [](CQuillfenEditorDoc& d) { d.AddLayer(); }},
+        {kUndoLayerDeleted,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoLayerDeleted;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 step.layerId = "layer_1";
+                 step.layerCopy = *s.FindLayer("layer_1");
+                 RemoveLayerById(s, "layer_1");
+                 s.ClearSelection();
+                 s.activeLayerId = "backdrop";
+             });
+         }},
+        {kUndoObjectAdded, [](CQuillfenEditorDoc& d) { ASSERT_TRUE(d.InsertObject(MakeObject("object_9"))); }},
+        {kUndoObjectsAdded,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoObjectsAdded;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 for (const char* id : {"object_7", "object_8"}) {
+                     AddTo(s, "layer_1", MakeObject(id));
+                     step.objectEntries.push_back({"layer_1", *s.FindObject(id)});
+                 }
+                 s.SelectObject("object_7");
+                 s.AddToSelection("object_8");
+             });
+         }},
+        {kUndoObjectTransform,
+         [](CQuillfenEditorDoc& d) {
+             const ObjectTransform before = TransformOf(*d.mainScene.FindObject("object_1"));
+             d.mainScene.SetObjectTransform("object_1", {40, 60, 80, 90, 30, 0.5f});
+             d.CommitObjectTransform("object_1", before, TransformOf(*d.mainScene.FindObject("object_1")));
+         }},
+        {kUndoObjectTransforms,
+         [](CQuillfenEditorDoc& d) {
+             std::vector<UndoTransformEntry> entries;
+             for (const char* id : {"object_1", "object_2"}) {
+                 UndoTransformEntry e{id, TransformOf(*d.mainScene.FindObject(id)), {}};
+                 d.mainScene.SetObjectTransform(id, {e.before.x + 5, e.before.y, 70, 70, 0, 1});
+                 e.after = TransformOf(*d.mainScene.FindObject(id));
+                 entries.push_back(e);
+             }
+             d.CommitObjectTransforms(entries);
+         }},
+        {kUndoBones,
+         [](CQuillfenEditorDoc& d) {
+             CanvasObject& o = *d.mainScene.FindObject("object_1");
+             const std::vector<Bone> before = o.bones;
+             o = WithBone(o, "bone_1");
+             o.bones[0].tailX = 0.5f;
+             d.SetBoneDefinitions("object_1", before, o.bones);
+         }},
+        {kUndoJointLinks,
+         [](CQuillfenEditorDoc& d) {
+             const std::vector<JointLink> before = d.poseLinkGroups;
+             JointLink link;
+             link.id = "lj_1";
+             link.ends = {{"object_1", "bone_1", 0}, {"object_2", "bone_1", 1}};
+             d.poseLinkGroups.push_back(link);
+             d.CommitLinks(before, d.poseLinkGroups);
+         }},
+        {kUndoLayerVisible, [](CQuillfenEditorDoc& d) { d.SetLayerVisible("layer_1", false); }},
+        {kUndoLayerLocked, [](CQuillfenEditorDoc& d) { d.SetLayerLocked("layer_1", true); }},
+        {kUndoObjectVisible, [](CQuillfenEditorDoc& d) { d.SetObjectVisible("object_2", false); }},
+        {kUndoObjectLocked, [](CQuillfenEditorDoc& d) { d.SetObjectLocked("object_1", true); }},
+        {kUndoObjectDeleted,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoObjectDeleted;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 step.layerId = "layer_1";
+                 step.objectId = "object_1";
+                 step.objectA = *s.FindObject("object_1");
+                 s.DeleteObject("object_1");
+             });
+         }},
+        {kUndoObjectsDeleted,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoObjectsDeleted;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 for (const char* id : {"object_2", "object_1"}) {
+                     step.objectEntries.push_back({"layer_1", *s.FindObject(id)});
+                     s.DeleteObject(id);
+                 }
+             });
+         }},
+        {kUndoObjectMoved, [](CQuillfenEditorDoc& d) { ASSERT_TRUE(d.MoveObjectToLayer("object_1", "layer_1", 0)); }},
+        {kUndoCanvasColour, [](CQuillfenEditorDoc& d) { d.SetCanvasColor(0xFF112233); }},
+        {kUndoObjectsToPosable,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoObjectsToPosable;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 for (const char* id : {"object_1", "object_2"}) step.objectEntries.push_back({"layer_1", *s.FindObject(id)});
+                 for (const UndoObjectEntry& e : step.objectEntries) s.DeleteObject(e.object.id);
+                 CanvasObject posable = MakeObject("object_3", "Posable");
+                 posable.kind = kObjectPosable;
+                 AddTo(s, "layer_1", posable);
+                 step.layerId = "layer_1";
+                 step.objectId = "object_3";
+                 step.objectA = *s.FindObject("object_3");
+                 s.SelectObject("object_3");
+             });
+         }},
+        {kUndoBlendMode, [](CQuillfenEditorDoc& d) { d.SetObjectBlendMode("object_1", 5); }},
+        {kUndoClipToBelow, [](CQuillfenEditorDoc& d) { d.SetObjectClipToBelow("object_1", true); }},
+        {kUndoPhotoBash,
+         [](CQuillfenEditorDoc& d) {
+             CanvasObject& o = *d.mainScene.FindObject("object_1");
+             const PhotoBashParams before = o.photoBash;
+             o.photoBash.mix = 0.25f;
+             d.CommitPhotoBashParams("object_1", before, o.photoBash);
+         }},
+        {kUndoLightCone,
+         [](CQuillfenEditorDoc& d) {
+             CanvasObject& o = *d.mainScene.FindObject("object_1");
+             const LightConeParams before = o.lightCone;
+             o.lightCone.lightX = 0.3f;
+             o.lightCone.tint = 0xFF00FF00;
+             d.CommitLightConeParams("object_1", before, o.lightCone);
+         }},
+        {kUndoWholeObject,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoWholeObject;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 CanvasObject& o = *s.FindObject("object_1");
+                 step.objectId = o.id;
+                 step.objectA = o;
+                 o.maskPixels.assign(4, 255);
+                 o.maskWidth = o.maskHeight = 2;
+                 o.name = "Masked";
+                 step.objectB = o;
+             });
+         }},
+        {kUndoObjectCreated,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoObjectCreated;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 AddTo(s, "layer_1", MakeObject("object_5", "Painted"));
+                 step.layerId = "layer_1";
+                 step.objectId = "object_5";
+                 step.objectB = *s.FindObject("object_5");
+                 s.SelectObject("object_5");
+             });
+         }},
+        {kUndoObjectsMerged,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoObjectsMerged;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 for (const char* id : {"object_2", "object_1"}) {
+                     step.objectEntries.push_back({"layer_1", *s.FindObject(id)});
+                     s.DeleteObject(id);
+                 }
+                 AddTo(s, "layer_1", MakeObject("object_3", "Merged"));
+                 step.layerId = "layer_1";
+                 step.objectId = "object_3";
+                 step.objectA = *s.FindObject("object_3");
+                 s.SelectObject("object_3");
+             });
+         }},
+    };
+}
+
+}  // namespace
+
+TEST(Undo, EveryKindUndoesAndRedoes) {
+    const std::vector<UndoCase> cases = UndoCases();
+    ASSERT_EQ(int(cases.size()), kUndoKindCount);
+    for (const UndoCase& c : cases) {
+        SCOPED_TRACE("kind " + std::to_string(c.kind));
+        DocumentEnv env;
+        CQuillfenEditorDoc& doc = env.doc;
+        // Link steps are repaired against the Pose Editor scene: give it the boned objects.
+        AddTo(doc.poseScene, "layer_1", WithBone(MakeObject("object_1"), "bone_1"));
+        AddTo(doc.poseScene, "layer_1", WithBone(MakeObject("object_2"), "bone_1"));
+        if (c.kind == kUndoJointLinks) {
+            // Link steps hold no selection: undo leaves the bottom layer active
+            // and nothing selected, so start from there.
+            doc.mainScene.ClearSelection();
+            doc.mainScene.activeLayerId = "backdrop";
+        }
+        const std::string before = Signature(doc.mainScene, &doc.poseLinkGroups);
+        c.act(doc);
+        const std::string after = Signature(doc.mainScene, &doc.poseLinkGroups);
+        ASSERT_EQ(doc.mainUndo.undo.size(), 1u);
+        EXPECT_EQ(doc.mainUndo.undo.back().kind, c.kind);
+        EXPECT_NE(before, after);
+        doc.SetModifiedFlag(false);
+
+        doc.OnEditUndo();
+        EXPECT_EQ(Signature(doc.mainScene, &doc.poseLinkGroups), before);
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(doc.mainUndo.redo.size(), 1u);
+        doc.OnEditRedo();
+        EXPECT_EQ(Signature(doc.mainScene, &doc.poseLinkGroups), after);
+        EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+        EXPECT_TRUE(doc.mainUndo.redo.empty());
+        EXPECT_FALSE(doc.applyingUndo);
+    }
+}
+
+TEST(Undo, StepsOfVanishedObjectsAreSkippedButSelectionIsRestored) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    doc.SetObjectBlendMode("object_2", 3);
+    doc.mainScene.DeleteObject("object_2");
+    doc.mainScene.SelectObject("object_1");
+    doc.OnEditUndo();
+    EXPECT_EQ(doc.mainScene.FindObject("object_2"), nullptr);
+    EXPECT_EQ(doc.mainScene.primarySelectedId, "object_1");  // the stored primary, still there
+
+    // A kind outside 0..23 changes nothing but the selection.
+    UndoStep odd;
+    odd.kind = 99;
+    odd.activeLayerBefore = "nowhere";
+    doc.ApplyUndoStep(odd, kUndoBackward);
+    EXPECT_EQ(doc.mainScene.activeLayerId, "backdrop");  // unknown layer: the bottom one
+    EXPECT_TRUE(doc.mainScene.selectedIds.empty());
+}
+
+TEST(Undo, RestoreSelectionPutsThePrimaryLast) {
+    DocumentEnv env;
+    CanvasDocument& s = env.doc.mainScene;
+    RestoreSelection(s, "layer_1", {"object_1", "gone", "object_2"}, "object_1");
+    EXPECT_EQ(s.selectedIds, (std::vector<std::string>{"object_2", "object_1"}));
+    EXPECT_EQ(s.primarySelectedId, "object_1");
+    RestoreSelection(s, "layer_1", {}, "object_2");
+    EXPECT_EQ(s.selectedIds, std::vector<std::string>{"object_2"});
+    RestoreSelection(s, "layer_1", {"object_1"}, "object_2");  // primary not in the list: last added wins
+    EXPECT_EQ(s.primarySelectedId, "object_1");
+}
+
+TEST(Undo, LayerCopyComesBackOnlyWhenAbsent) {
+    DocumentEnv env;
+    CanvasDocument& s = env.doc.mainScene;
+    Layer copy = *s.FindLayer("layer_1");
+    EXPECT_FALSE(AddLayerIfAbsent(s, copy));
+    EXPECT_TRUE(RemoveLayerById(s, "layer_1"));
+    EXPECT_FALSE(RemoveLayerById(s, "layer_1"));
+    EXPECT_TRUE(AddLayerIfAbsent(s, copy));
+    EXPECT_EQ(s.layers.back().objects.size(), 2u);
+    EXPECT_FALSE(InsertObjectEntries(s, {}));
+}
+
+TEST(Undo, EmptyStacksAndNewEditsAfterUndo) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    doc.OnEditUndo();
+    doc.OnEditRedo();
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(env.host.updates, 0);
+
+    doc.SetCanvasColor(0xFF000001);
+    doc.OnEditUndo();
+    doc.SetCanvasColor(0xFF000002);
+    EXPECT_TRUE(doc.mainUndo.redo.empty());
+    EXPECT_FALSE(doc.CanRedo());
+    EXPECT_TRUE(doc.CanUndo());
+}
+
+TEST(Undo, NothingIsRecordedWhileAStepIsApplied) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    const ObjectTransform before = TransformOf(*doc.mainScene.FindObject("object_1"));
+    doc.mainScene.SetObjectTransform("object_1", {200, 200, 100, 50, 0, 1});
+    doc.CommitObjectTransform("object_1", before, TransformOf(*doc.mainScene.FindObject("object_1")));
+
+    // A pane that commits whatever it is shown, as a careless tab might while
+    // the step moves the object back.
+    int attempts = 0;
+    env.host.onPaneRefresh = [&] {
+        ++attempts;
+        doc.CommitObjectTransform("object_1", {1, 2, 3, 4, 5, 1}, {6, 7, 8, 9, 10, 1});
+        doc.SetCanvasColor(0xFF445566);
+        doc.AddLayer();
+    };
+    doc.OnEditUndo();
+    EXPECT_GT(attempts, 0);
+    EXPECT_TRUE(doc.mainUndo.undo.empty());
+    EXPECT_EQ(doc.mainUndo.redo.size(), 1u);
+}
+
+TEST(Undo, PaintingViewTakesUndoAndRedo) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    doc.SetCanvasColor(0xFF000001);
+    FakeSession session;
+    env.host.paintingView = &session;
+    EXPECT_FALSE(doc.CanUndo());  // the session has no strokes yet
+    const uint64_t counter = doc.changeCounter;
+    doc.OnEditUndo();
+    EXPECT_EQ(session.strokeUndos, 1);
+    EXPECT_EQ(doc.changeCounter, counter + 1);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+    EXPECT_EQ(doc.mainScene.canvasColour, 0xFF000001u);
+
+    session.undoable = 1;
+    EXPECT_TRUE(doc.CanUndo());
+    doc.OnEditUndo();
+    EXPECT_TRUE(doc.CanRedo());
+    doc.OnEditRedo();
+    EXPECT_EQ(session.strokeRedos, 1);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+
+    env.host.paintingView = nullptr;
+    doc.OnEditUndo();
+    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
+}
+
+TEST(Undo, PoseEditorStepsStayWithThePoseEditorScene) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    AddTo(doc.poseScene, "layer_1", MakeObject("object_1", "Part"));
+    doc.workspaceMode = kWorkspacePoseEditor;
+    EXPECT_EQ(&doc.SceneInUse(), &doc.mainScene);  // mode 1 without an object: main scene
+    doc.poseEditorObjectId = "object_1";
+    ASSERT_EQ(&doc.SceneInUse(), &doc.poseScene);
+
+    const ObjectTransform before = TransformOf(*doc.poseScene.FindObject("object_1"));
+    doc.poseScene.SetObjectTransform("object_1", {500, 500, 10, 10, 0, 1});
+    doc.CommitObjectTransform("object_1", before, TransformOf(*doc.poseScene.FindObject("object_1")));
+    // An edit that names the main scene, made while the Pose Editor is open.
+    doc.SetLayerVisible("layer_1", false);
+    EXPECT_EQ(doc.poseUndo.undo.size(), 1u);
+    ASSERT_EQ(doc.mainUndo.undo.size(), 1u);
+
+    doc.OnEditUndo();  // the Pose Editor's step, on its scene
+    EXPECT_EQ(doc.poseScene.FindObject("object_1")->x, before.x);
+    EXPECT_EQ(doc.mainScene.FindObject("object_1")->x, 10);
+    EXPECT_FALSE(doc.mainScene.FindLayer("layer_1")->visible);
+    doc.OnEditUndo();  // nothing more in the Pose Editor pair
+    EXPECT_FALSE(doc.mainScene.FindLayer("layer_1")->visible);
+
+    doc.workspaceMode = kWorkspaceCanvas;
+    doc.poseEditorObjectId.clear();
+    doc.OnEditUndo();  // the main-scene step is replayed on the main scene
+    EXPECT_TRUE(doc.mainScene.FindLayer("layer_1")->visible);
+    EXPECT_TRUE(doc.poseScene.FindLayer("layer_1")->visible);
+}
+
+TEST(Undo, CommandTableFollowsTheStacks) {
+    DocumentEnv env;
+    CommandTable table;
+    env.doc.RegisterCommands(table);
+    EXPECT_FALSE(table.QueryState(kCmdEditUndo).enabled);
+    EXPECT_FALSE(table.Execute(kCmdEditUndo));
+    env.doc.SetCanvasColor(0xFF000001);
+    EXPECT_TRUE(table.QueryState(kCmdEditUndo).enabled);
+    EXPECT_TRUE(table.Execute(kCmdEditUndo));
+    EXPECT_EQ(env.doc.mainScene.canvasColour, 0xFFFFFFFFu);
+    EXPECT_TRUE(table.QueryState(kCmdEditRedo).enabled);
+    EXPECT_FALSE(table.QueryState(kCmdEditUndo).enabled);
+}
