@@ -104,8 +104,15 @@ void CQuillfenEditorDoc::SetActiveTool(int tool) {
     activeTool = tool;
     CanvasDocument& scene = SceneInUse();
     if (previous == kToolRefine) scene.refineBase.reset();
-    // Choosing Refine with a selection keeps a base mask to refine from; it
-    // arrives with the selection mask's operations.
+    if (tool == kToolRefine && !scene.refineBase && scene.selectionMask && scene.selectionMask->HasSelection()) {
+        // Refine works from a copy of the selection as it was chosen, and the
+        // selection undo can bring that selection back.
+        scene.PushSelectionUndo();
+        const SelectionMask& mask = *scene.selectionMask;
+        auto base = std::make_unique<SelectionMask>(mask.Width(), mask.Height(), mask.TileSize());
+        base->Assign(mask);
+        scene.refineBase = std::move(base);
+    }
     UpdateAllViews();
     RefreshPropertiesPane();
 }

@@ -1,6 +1,7 @@
 #include "document/Undo.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "scene/BoneList.h"
 
 #include <algorithm>
 #include <utility>
@@ -162,13 +163,12 @@ void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGro
         case kUndoBones:
             if (CanvasObject* o = scene.FindObject(s.objectId)) {
                 o->bones = undo ? s.bonesBefore : s.bonesAfter;
-                // PENDING_BONELIST BoneList::NormalizeIds(o->bones);
+                BoneList::NormalizeIds(o->bones);
             }
             break;
         case kUndoJointLinks:
             linkGroups = undo ? s.linksBefore : s.linksAfter;
-            // PENDING_LINKS linkScene.ResolveJointLinks(linkGroups);
-            (void)linkScene;
+            linkScene.ResolveJointLinks(linkGroups);
             break;
         case kUndoLayerVisible:
             scene.SetLayerVisible(s.layerId, undo ? s.flagBefore : s.flagAfter);

@@ -3,6 +3,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Codecs.h"
 #include "platform/Files.h"
+#include "scene/SelectionMask.h"
 
 #include <filesystem>
 
@@ -378,4 +379,26 @@ TEST_F(DocumentFixture, FailedFlattenedBitmapLeavesNoStep) {
     EXPECT_EQ(doc.mainScene.FindObject("object_3"), nullptr);
     EXPECT_TRUE(doc.mainUndo.undo.empty());
     EXPECT_EQ(doc.mainUndo.redo.size(), 1u);  // history as it was
+}
+
+TEST_F(DocumentFixture, RefineKeepsABaseMaskOnlyWithASelection) {
+    CanvasDocument& s = doc.mainScene;
+    doc.SetActiveTool(kToolRefine);  // no mask at all
+    EXPECT_EQ(s.refineBase, nullptr);
+    doc.SetActiveTool(kToolMove);
+
+    s.EnsureSelectionMask();
+    doc.SetActiveTool(kToolRefine);  // an empty mask
+    EXPECT_EQ(s.refineBase, nullptr);
+    EXPECT_TRUE(s.selectionUndo.empty());
+    doc.SetActiveTool(kToolMove);
+
+    s.selectionMask->Invert();  // everything selected, without a tile
+    ASSERT_TRUE(s.selectionMask->HasSelection());
+    doc.SetActiveTool(kToolRefine);
+    ASSERT_NE(s.refineBase, nullptr);
+    EXPECT_TRUE(s.refineBase->HasSelection());
+    EXPECT_EQ(s.selectionUndo.size(), 1u);
+    doc.SetActiveTool(kToolMagicWand);  // another selection tool still drops it
+    EXPECT_EQ(s.refineBase, nullptr);
 }
