@@ -170,7 +170,7 @@ void SelectionMask::CombineAddSubtract(bool subtract, int x0, int y0, int x1, in
             const size_t runLen = size_t(rx1 - rx0);
             // Zero coverage changes nothing, so a tile is only created where some
             // of the rectangle's coverage falls.
-            bool any = false;
+            bool any = FindTile(tx, ty) != nullptr;
             for (int py = ry0; py < ry1 && !any; ++py)
                 any = AnyNonZero(data + size_t(py - y) * stride + size_t(rx0 - x), runLen);
             if (!any) continue;
@@ -408,11 +408,30 @@ void SelectionOutline::Build(SelectionMask& mask) {
         const uint8_t* left = tx > 0 ? mask.FindTile(tx - 1, ty) : nullptr;
         const uint8_t* above = ty > 0 ? mask.FindTile(tx, ty - 1) : nullptr;
 
+        // A tile whose pixels are all on one side of the threshold has no edges
+        // inside; only its sides need a look. Most tiles of a large selection
+        // are like that.
+        bool uniform = true;
+        {
+            const uint8_t first = t[0] & 0x80;
+            const uint64_t want = first ? kHighBits : 0;
+            for (int i = 0; i < th && uniform; ++i) {
+                const uint8_t* row = t + size_t(i) * T;
+                int k = 0;
+                for (; k + 8 <= tw; k += 8)
+                    if ((Load64(row + k) & kHighBits) != want) {
+                        uniform = false;
+                        break;
+                    }
+                for (; uniform && k < tw; ++k)
+                    if ((row[k] & 0x80) != first) uniform = false;
+            }
+        }
         for (int i = 0; i < th; ++i) {
             const uint8_t* row = t + size_t(i) * T;
             const int py = oy + i;
             // Right edges between neighbouring pixels of this tile, eight at a time.
-            int k = 0;
+            int k = uniform ? tw : 0;
             for (; k + 9 <= tw; k += 8) {
                 uint64_t d = (Load64(row + k) ^ Load64(row + k + 1)) & kHighBits;
                 while (d) {
@@ -432,7 +451,7 @@ void SelectionOutline::Build(SelectionMask& mask) {
                 if ((row[0] & 0x80) != ls) edges.push_back({ox, py, 1});
             }
         }
-        for (int i = 0; i + 1 < th; ++i) {
+        for (int i = 0; !uniform && i + 1 < th; ++i) {
             const uint8_t* row = t + size_t(i) * T;
             const uint8_t* next = row + T;
             const int py = oy + i + 1;

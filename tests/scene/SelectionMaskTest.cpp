@@ -338,6 +338,16 @@ TEST(SelectionOutline, MatchesCoverageOnTileSeamsAndBorders) {
         }
         ExpectOutlineMatchesCoverage(m);
     }
+    // Whole tiles on one side of the threshold, inside and outside a shape.
+    for (bool all : {false, true}) {
+        SelectionMask m(70, 64, 16);
+        if (all) m.Invert();
+        auto block = Filled(50, 40, 200);
+        m.Combine(all ? kSelectionSubtract : kSelectionAdd, 5, 8, 50, 40, block.data());
+        auto pin = Filled(1, 1, 255);
+        m.Combine(all ? kSelectionAdd : kSelectionSubtract, 30, 30, 1, 1, pin.data());
+        ExpectOutlineMatchesCoverage(m);
+    }
     // All-selected with tiles only along the right edge of a 1000-wide canvas:
     // the border at x = 1000 is still there.
     SelectionMask m(1000, 600);
