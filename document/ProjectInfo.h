@@ -1,0 +1,9 @@
+#pragma once
+// A JSON summary of a scene for scripts and checks: the canvas, each layer
+// (bottom first) and each layer's objects (topmost first) with their
+// placement, blending, mask, part and bone counts and filter stack.
+#include <string>
+
+class CanvasDocument;
+
+std::string ProjectInfoJson(const CanvasDocument& scene);
