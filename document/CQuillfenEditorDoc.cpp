@@ -1,5 +1,7 @@
 #include "document/CQuillfenEditorDoc.h"
 
+#include "document/ProjectFile.h"
+#include "platform/Log.h"
 #include "platform/Prompts.h"
 #include "scene/SelectionMask.h"
 
@@ -46,11 +48,43 @@ bool CQuillfenEditorDoc::OnNewDocument() {
     return true;
 }
 
-void CQuillfenEditorDoc::ResetAfterSceneReplaced() {
+bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
+    // The file is parsed into a scene of its own first, so a file that fails
+    // half-way leaves nothing of it behind and the open document untouched.
+    CanvasDocument loaded;
+    std::string error;
+    const ProjectLoadResult result = LoadProjectFile(path, loaded, &error);
+    if (result != ProjectLoadResult::kLoaded) {
+        LogError("Cannot open \"" + path + "\": " + error);
+        if (Prompts* prompts = GetPrompts())
+            prompts->Warn(result == ProjectLoadResult::kBadFormat ? std::string(kUnexpectedFileFormat)
+                                                                   : std::string("Failed to open document."));
+        return false;
+    }
+    EndEditingSessions();
+    mainScene = std::move(loaded);
     ClearAllUndo();
     poseScene.Reset();
     poseEditorObjectId.clear();
     InstallSceneObservers();
+    pathName_ = path;
+    modified_ = false;
+    return true;
+}
+
+bool CQuillfenEditorDoc::OnSaveDocument(const std::string& path) {
+    // The Pose Editor's work goes back into the main scene first; when it
+    // cannot, nothing is written.
+    if (!poseEditorObjectId.empty() && !FinishBoneEditor()) return false;
+    std::string error;
+    if (!SaveProjectFile(path, mainScene, &error)) {
+        LogError("Cannot save \"" + path + "\": " + error);
+        if (Prompts* prompts = GetPrompts()) prompts->Warn("Failed to save document.");
+        return false;
+    }
+    pathName_ = path;
+    modified_ = false;
+    return true;
 }
 
 // --- Views and panes ---

@@ -124,9 +124,10 @@ public:
     // tool, bone selection, link groups and entry scale stay.
     bool OnNewDocument();
     // File > Open: reads the project file into a fresh scene and, only when
-    // the whole file read, replaces the main scene with it. A file that
-    // cannot be read is reported with "Unexpected file format." and leaves a
-    // new empty document; one that cannot be opened leaves the document as it was.
+    // the whole file read, replaces the main scene with it (ending the
+    // sessions on the old one and clearing all undo and the Pose Editor). A
+    // file that cannot be read is reported ("Unexpected file format.") and
+    // leaves the open document as it was.
     bool OnOpenDocument(const std::string& path);
     // File > Save: brings an open Pose Editor's work back first, then writes
     // the main scene atomically (the old file survives any failure).
@@ -222,7 +223,6 @@ public:
 private:
     void InstallSceneObservers();
     void OnSceneObjectChanged();
-    void ResetAfterSceneReplaced();
     Prompts* GetPrompts() const;
 
     DocumentHost* host_ = nullptr;

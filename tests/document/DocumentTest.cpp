@@ -402,3 +402,71 @@ TEST_F(DocumentFixture, RefineKeepsABaseMaskOnlyWithASelection) {
     doc.SetActiveTool(kToolMagicWand);  // another selection tool still drops it
     EXPECT_EQ(s.refineBase, nullptr);
 }
+
+// --- Open and save ---
+
+TEST_F(DocumentFixture, SaveAndOpenReplaceTheSceneAndHistory) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "document_open_save_test";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "a.qvk").string();
+    doc.SetCanvasColor(0xFF102030);
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), path);
+
+    DocumentEnv other;
+    CQuillfenEditorDoc& o = other.doc;
+    o.SetCanvasColor(0xFF000000);
+    o.workspaceMode = kWorkspacePoseEditor;
+    o.poseEditorObjectId = "object_1";
+    AddTo(o.poseScene, "layer_1", MakeObject("object_1"));
+    o.PushUndo(UndoStep{});
+    FakeSession session;
+    o.paintSession = &session;
+    ASSERT_TRUE(o.OnOpenDocument(path));
+    EXPECT_EQ(session.cancels, 1);
+    EXPECT_EQ(o.paintSession, nullptr);
+    EXPECT_EQ(o.mainScene.canvasColour, 0xFF102030u);
+    EXPECT_NE(o.mainScene.FindObject("object_2"), nullptr);
+    EXPECT_TRUE(o.mainUndo.undo.empty() && o.poseUndo.undo.empty());
+    EXPECT_TRUE(o.poseEditorObjectId.empty());
+    EXPECT_TRUE(o.poseScene.layers[1].objects.empty());
+    EXPECT_FALSE(o.IsModified());
+    // The loaded scene reports to its document.
+    const int refreshes = other.host.paneRefreshes;
+    o.mainScene.SetObjectTransform("object_2", {0, 0, 10, 10, 0, 1});
+    EXPECT_EQ(other.host.paneRefreshes, refreshes + 1);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(DocumentFixture, FilesThatCannotBeReadLeaveTheDocumentAlone) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "document_bad_open_test";
+    std::filesystem::create_directories(dir);
+    const std::string bad = (dir / "bad.qvk").string();
+    ASSERT_TRUE(WriteFileAtomic(bad, std::vector<uint8_t>{'Q', 'V', 'K', '1', 14, 0, 0, 0, 1}));
+    doc.SetCanvasColor(0xFF000001);
+    FakeSession session;
+    doc.paintSession = &session;
+    const std::string scene = Main();
+
+    EXPECT_FALSE(doc.OnOpenDocument(bad));
+    EXPECT_FALSE(doc.OnOpenDocument((dir / "missing.qvk").string()));
+    EXPECT_EQ(host.prompts.MessageTexts(),
+              (std::vector<std::string>{"Unexpected file format.", "Failed to open document."}));
+    EXPECT_EQ(Main(), scene);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+    EXPECT_EQ(session.cancels, 0);
+
+    // A save that cannot be written reports it and keeps the modified flag.
+    EXPECT_FALSE(doc.OnSaveDocument((dir / "no_such_folder" / "x.qvk").string()));
+    EXPECT_EQ(host.prompts.MessageTexts().back(), "Failed to save document.");
+    EXPECT_TRUE(doc.IsModified());
+
+    // With an object open in the Pose Editor and no Pose Editor to finish it,
+    // nothing is written.
+    doc.poseEditorObjectId = "object_1";
+    const std::string target = (dir / "pose.qvk").string();
+    EXPECT_FALSE(doc.OnSaveDocument(target));
+    EXPECT_FALSE(FileExists(target));
+    std::filesystem::remove_all(dir);
+}
