@@ -1,0 +1,101 @@
+#include "filters/BlurKernels.h"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = uint8_t(rng());
+    return v;
+}
+
+TEST(AlphaPremultiply, ExactFormulasAndRoundTrip) {
+    std::vector<uint8_t> px;
+    for (int a = 0; a < 256; ++a)
+        for (int x = 0; x < 256; x += 5) px.insert(px.end(), {uint8_t(x), uint8_t(255 - x), uint8_t(x / 2), uint8_t(a)});
+    auto pre = px;
+    PremultiplyAlpha(pre.data(), pre.size() / 4);
+    for (size_t i = 0; i < px.size(); ++i) {
+        const double a = px[i | 3];
+        const uint8_t want = (i % 4 == 3) ? px[i] : uint8_t(px[i] * (a * (1.0 / 255.0)) + 0.5);
+        ASSERT_EQ(pre[i], want) << i;
+    }
+    auto back = pre;
+    UnpremultiplyAlpha(back.data(), back.size() / 4);
+    for (size_t i = 0; i < px.size(); ++i) {
+        const int a = px[i | 3];
+        if (i % 4 == 3 || a == 0 || a == 255) {
+            EXPECT_EQ(back[i], pre[i]);
+        } else {
+            ASSERT_EQ(back[i], uint8_t(std::min(pre[i] * (255.0 / a) + 0.5, 255.0)));
+            if (a == 128) {
+                EXPECT_NEAR(back[i], px[i], 1);
+            }
+        }
+    }
+    PremultiplyAlpha(nullptr, 10);
+}
+
+TEST(DiskBlur, MatchesBruteForce) {
+    struct Case { int w, h, r; };
+    const Case cases[] = {{1, 1, 1}, {1, 1, 9}, {1, 7, 2}, {7, 1, 2}, {2, 2, 1}, {9, 8, 1},
+                          {10, 11, 3}, {16, 16, 4}, {23, 17, 8}, {12, 9, 30}, {40, 5, 6}};
+    for (const Case& c : cases) {
+        const auto src = RandomBytes(size_t(c.w) * c.h, uint32_t(c.w * 13 + c.r));
+        auto got = src, ref = src;
+        DiskBlur(got.data(), c.w, c.h, c.r);
+        DiskBlurReference(ref.data(), c.w, c.h, c.r);
+        EXPECT_EQ(got, ref) << c.w << "x" << c.h << " r " << c.r;
+    }
+}
+
+TEST(DiskBlur, EdgeCases) {
+    std::vector<uint8_t> dot(size_t(5) * 5, 0);
+    dot[12] = 255;
+    DiskBlur(dot.data(), 5, 5, 1);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(dot[size_t(y) * 5 + x], std::abs(x - 2) + std::abs(y - 2) <= 1 ? 51 : 0);
+
+    std::vector<uint8_t> full(size_t(12) * 10, 255);
+    DiskBlur(full.data(), 12, 10, 3);
+    EXPECT_EQ(full[size_t(5) * 12 + 6], 255);
+    EXPECT_LT(full[0], 255);
+    EXPECT_LT(full[size_t(5) * 12], 255);
+
+    // Totals beyond 32 bits: a radius whose disk holds more than 2^31 / 255 pixels.
+    std::vector<uint8_t> wide(size_t(300) * 2, 255), wideRef = wide;
+    DiskBlur(wide.data(), 300, 2, 1700);
+    DiskBlurReference(wideRef.data(), 300, 2, 1700);
+    EXPECT_EQ(wide, wideRef);
+
+    auto same = RandomBytes(30, 3);
+    const auto before = same;
+    DiskBlur(same.data(), 6, 5, 0);
+    DiskBlur(same.data(), 0, 5, 3);
+    DiskBlur(nullptr, 6, 5, 3);
+    EXPECT_EQ(same, before);
+    DiskBlur(same.data(), 6, 5, 2000000);
+    EXPECT_EQ(same, std::vector<uint8_t>(30, 0));
+}
+
+TEST(DiskBlur, ParallelAndSerialGiveSameBytes) {
+    const int w = 311, h = 203;
+    const auto src = RandomBytes(size_t(w) * h, 4);
+    const int threads = omp_get_max_threads();
+    auto serial = src, parallel = src;
+    omp_set_num_threads(1);
+    DiskBlur(serial.data(), w, h, 17);
+    omp_set_num_threads(std::max(threads, 4));
+    DiskBlur(parallel.data(), w, h, 17);
+    omp_set_num_threads(threads);
+    EXPECT_EQ(serial, parallel);
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+#include "filters/DistanceTransform.h"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+TEST(DistanceTransform, MatchesExhaustiveSearch) {
+    struct Case { int w, h, zeroOneIn; };
+    const Case cases[] = {{1, 1, 1}, {1, 1, 0}, {1, 8, 3}, {8, 1, 3}, {2, 2, 2}, {13, 9, 7},
+                          {16, 16, 40}, {31, 7, 0}, {20, 25, 200}, {9, 30, 2}};
+    std::mt19937 rng(1);
+    for (const Case& c : cases) {
+        std::vector<uint8_t> mask(size_t(c.w) * c.h);
+        for (auto& m : mask) m = (c.zeroOneIn && rng() % c.zeroOneIn == 0) ? 0 : uint8_t(1 + rng() % 255);
+        for (bool border : {false, true}) {
+            std::vector<float> got(mask.size()), ref(mask.size());
+            DistanceTransform(mask.data(), c.w, c.h, got.data(), border);
+            DistanceTransformReference(mask.data(), c.w, c.h, ref.data(), border);
+            EXPECT_EQ(got, ref) << c.w << "x" << c.h << " border " << border;
+        }
+    }
+}
+
+TEST(DistanceTransform, SingleZeroAndBorder) {
+    const int w = 9, h = 7;
+    std::vector<uint8_t> mask(size_t(w) * h, 255);
+    mask[size_t(2) * w + 5] = 0;
+    std::vector<float> out(mask.size());
+    DistanceTransform(mask.data(), w, h, out.data(), false);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            EXPECT_EQ(out[size_t(y) * w + x], std::sqrt(float((x - 5) * (x - 5) + (y - 2) * (y - 2))));
+    std::fill(mask.begin(), mask.end(), 255);
+    DistanceTransform(mask.data(), w, h, out.data(), true);
+    for (int x = 0; x < w; ++x) EXPECT_EQ(out[size_t(x)], 1.0f);
+    for (int y = 0; y < h; ++y) EXPECT_EQ(out[size_t(y) * w + w - 1], 1.0f);
+    DistanceTransform(mask.data(), w, h, out.data(), false);
+    for (float d : out) EXPECT_GE(d, float(w + h + 1));
+}
+
+TEST(DistanceTransform, ParallelAndSerialGiveSameResults) {
+    const int w = 400, h = 300;
+    std::mt19937 rng(2);
+    std::vector<uint8_t> mask(size_t(w) * h);
+    for (auto& m : mask) m = rng() % 500 == 0 ? 0 : 255;
+    std::vector<float> serial(mask.size()), parallel(mask.size());
+    const int threads = omp_get_max_threads();
+    omp_set_num_threads(1);
+    DistanceTransform(mask.data(), w, h, serial.data(), true);
+    omp_set_num_threads(std::max(threads, 4));
+    DistanceTransform(mask.data(), w, h, parallel.data(), true);
+    omp_set_num_threads(threads);
+    EXPECT_EQ(serial, parallel);
+}
+
+}  // namespace
