@@ -7,6 +7,7 @@
 #include "scene/SelectionMask.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -24,6 +25,13 @@ int BrightnessDelta(const void* params) {
     if (!std::isfinite(amount)) return 0;
     const double v = double(std::clamp(amount, -100.0f, 100.0f)) * 1.27;
     return int(v < 0 ? v - 0.5 : v + 0.5);
+}
+
+// clamp(c + delta, 0, 255) for every byte value.
+std::array<uint8_t, 256> ShiftTable(int delta) {
+    std::array<uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) t[size_t(c)] = ClampByte(c + delta);
+    return t;
 }
 
 bool HasPixels(const SelectionMask* selection) { return selection && selection->HasSelection(); }
@@ -66,22 +74,51 @@ void InvertPixelsMasked(uint8_t* pixels, int width, int height, int pitch, const
     if (!pixels || width <= 0 || height <= 0) return;
     for (int y = 0; y < height; ++y) {
         uint8_t* p = pixels + int64_t(y) * pitch;
-        const uint8_t* s = selection ? selection + int64_t(y) * selectionPitch : nullptr;
-        for (int x = 0; x < width; ++x, p += 4) {
-            for (int c = 0; c < 3; ++c) p[c] = s ? Blend(s[x], p[c], 255 - p[c]) : uint8_t(255 - p[c]);
+        if (!selection) {
+            for (int x = 0; x < width; ++x, p += 4) {
+                p[0] = uint8_t(255 - p[0]);
+                p[1] = uint8_t(255 - p[1]);
+                p[2] = uint8_t(255 - p[2]);
+            }
+            continue;
         }
+        const uint8_t* s = selection + int64_t(y) * selectionPitch;
+        for (int x = 0; x < width; ++x, p += 4)
+            for (int c = 0; c < 3; ++c) p[c] = Blend(s[x], p[c], 255 - p[c]);
+    }
+}
+
+// The byte-wise formula over one row. With restrict-qualified rows that
+// cannot overlap the compiler processes many bytes per step.
+static void InvertMaskRowSelected(uint8_t* __restrict plane, const uint8_t* __restrict selection, int width) {
+    for (int x = 0; x < width; ++x) {
+        // (255 - b) m + (255 - m) b + 127 lies in 0..65152, so 16-bit lanes
+        // hold it (intermediate wrap-around cancels out), and t / 255 equals
+        // (t + 1 + (t >> 8)) >> 8 over that range.
+        const uint16_t b = plane[x], m = selection[x];
+        const uint16_t t = uint16_t(uint16_t(255 * (b + m)) - uint16_t(2 * b * m) + 127);
+        plane[x] = uint8_t(uint16_t(t + 1 + (t >> 8)) >> 8);
     }
 }
 
 void InvertMaskBytes(uint8_t* plane, int width, int height, const uint8_t* selection, int selectionPitch,
                      const void*) {
     if (!plane || width <= 0 || height <= 0) return;
+    if (!selection) {
+        const size_t n = size_t(width) * size_t(height);
+        for (size_t i = 0; i < n; ++i) plane[i] = uint8_t(255 - plane[i]);
+        return;
+    }
+    const uintptr_t p0 = uintptr_t(plane), p1 = p0 + size_t(width) * size_t(height);
+    const uintptr_t s0 = uintptr_t(selection),
+                    s1 = s0 + size_t(height - 1) * size_t(int64_t(selectionPitch)) + size_t(width);
+    const bool overlap = selectionPitch < 0 || (s0 < p1 && p0 < s1);
     for (int y = 0; y < height; ++y) {
         uint8_t* p = plane + int64_t(y) * width;
-        if (!selection) {
-            for (int x = 0; x < width; ++x) p[x] = uint8_t(255 - p[x]);
+        const uint8_t* s = selection + int64_t(y) * selectionPitch;
+        if (!overlap) {
+            InvertMaskRowSelected(p, s, width);
         } else {
-            const uint8_t* s = selection + int64_t(y) * selectionPitch;
             for (int x = 0; x < width; ++x) p[x] = Blend(s[x], p[x], 255 - p[x]);
         }
     }
@@ -91,15 +128,20 @@ void BrightnessMasked(uint8_t* pixels, int width, int height, int pitch, const u
                       int selectionPitch, const void* params) {
     const int delta = BrightnessDelta(params);
     if (!pixels || width <= 0 || height <= 0 || delta == 0) return;
+    const std::array<uint8_t, 256> moved = ShiftTable(delta);
     for (int y = 0; y < height; ++y) {
         uint8_t* p = pixels + int64_t(y) * pitch;
-        const uint8_t* s = selection ? selection + int64_t(y) * selectionPitch : nullptr;
-        for (int x = 0; x < width; ++x, p += 4) {
-            for (int c = 0; c < 3; ++c) {
-                const uint8_t moved = ClampByte(p[c] + delta);
-                p[c] = s ? Blend(s[x], p[c], moved) : moved;
+        if (!selection) {
+            for (int x = 0; x < width; ++x, p += 4) {
+                p[0] = moved[p[0]];
+                p[1] = moved[p[1]];
+                p[2] = moved[p[2]];
             }
+            continue;
         }
+        const uint8_t* s = selection + int64_t(y) * selectionPitch;
+        for (int x = 0; x < width; ++x, p += 4)
+            for (int c = 0; c < 3; ++c) p[c] = Blend(s[x], p[c], moved[p[c]]);
     }
 }
 
@@ -107,13 +149,15 @@ void BrightnessPlain(uint8_t* plane, int width, int height, const uint8_t* selec
                      const void* params) {
     const int delta = BrightnessDelta(params);
     if (!plane || width <= 0 || height <= 0 || delta == 0) return;
+    const std::array<uint8_t, 256> moved = ShiftTable(delta);
     for (int y = 0; y < height; ++y) {
         uint8_t* p = plane + int64_t(y) * width;
-        const uint8_t* s = selection ? selection + int64_t(y) * selectionPitch : nullptr;
-        for (int x = 0; x < width; ++x) {
-            const uint8_t moved = ClampByte(p[x] + delta);
-            p[x] = s ? Blend(s[x], p[x], moved) : moved;
+        if (!selection) {
+            for (int x = 0; x < width; ++x) p[x] = moved[p[x]];
+            continue;
         }
+        const uint8_t* s = selection + int64_t(y) * selectionPitch;
+        for (int x = 0; x < width; ++x) p[x] = Blend(s[x], p[x], moved[p[x]]);
     }
 }
 

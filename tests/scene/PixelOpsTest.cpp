@@ -54,6 +54,27 @@ TEST(PixelOps, FormulasWithAndWithoutSelection) {
     }
 }
 
+TEST(PixelOps, InvertMaskBytesMatchesTheFormulaForEveryPair) {
+    // Every (byte, coverage) pair, at offsets 0..3 and an odd row width, with
+    // the selection apart from the plane and (the byte-wise path) inside it.
+    auto formula = [](int b, int m) { return uint8_t(((255 - b) * m + (255 - m) * b + 127) / 255); };
+    for (int offset = 0; offset < 4; ++offset) {
+        std::vector<uint8_t> plane(256 * 256 + 4), sel(256 * 256 + 4);
+        for (int i = 0; i < 256 * 256; ++i) {
+            plane[size_t(offset + i)] = uint8_t(i & 255);
+            sel[size_t(offset + i)] = uint8_t(i >> 8);
+        }
+        InvertMaskBytes(plane.data() + offset, 257, 255, sel.data() + offset, 257, nullptr);
+        for (int i = 0; i < 257 * 255; ++i) {
+            ASSERT_EQ(plane[size_t(offset + i)], formula(i & 255, i >> 8)) << "offset " << offset << " at " << i;
+        }
+    }
+    std::vector<uint8_t> same(256);
+    for (int i = 0; i < 256; ++i) same[size_t(i)] = uint8_t(i);
+    InvertMaskBytes(same.data(), 16, 16, same.data(), 16, nullptr);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(same[size_t(i)], formula(i, i)) << i;
+}
+
 TEST(PixelOps, InvertTwiceRestoresAndRowsHonourPitch) {
     // 3 x 2 pixels in rows of 16 bytes; the padding must stay untouched.
     std::vector<uint8_t> px(32);
