@@ -13,6 +13,7 @@
 
 #include "platform/Raster.h"
 #include "scene/BlendModes.h"
+#include "scene/PhotoBashBlend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -273,6 +274,13 @@ bool ValidRect(const CompositeSurface& surface, const uint8_t* layer, const Blen
            r.x0 < r.x1 && r.y0 < r.y1;
 }
 
+// Radius + 0.5 truncated; values that do not fit an int (or NaN) are pinned
+// first, the blur clamps them to its range anyway.
+int RoundRadius(float r) {
+    if (!(r > 0.0f)) return 0;
+    return r >= 1000.0f ? 1000 : int(r + 0.5f);
+}
+
 float ClampOpacity(float o) { return o > 0.0f ? (o < 1.0f ? o : 1.0f) : 0.0f; }
 
 }  // namespace
@@ -316,8 +324,8 @@ void DrawLayerWithBlend(CompositeSurface& surface, const Bitmap& layer, float or
         return;
     }
     if (mode == kBlendPhotoBash) {
-        (void)photoBash;  // PHOTOBASH-PENDING: backdrop-blur mix arrives with the blur kernels
-        DrawLayerWithBlend(surface, layer, originX, originY, kBlendNormal, opacity, photoBash);
+        DrawLayerBackdropBlur(surface, layer, originX, originY, opacity, RoundRadius(photoBash.bgRadius),
+                              RoundRadius(photoBash.fgRadius), photoBash.mix);
         return;
     }
     opacity = ClampOpacity(opacity);
