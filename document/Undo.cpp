@@ -128,7 +128,7 @@ bool InsertObjectEntries(CanvasDocument& scene, const std::vector<UndoObjectEntr
     return !entries.empty();
 }
 
-void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGroups, const CanvasDocument& linkScene,
+void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGroups, CanvasDocument& linkScene,
                           const UndoStep& s, UndoDirection direction) {
     const bool undo = direction == kUndoBackward;
     switch (s.kind) {

@@ -92,7 +92,7 @@ enum UndoDirection : uint8_t { kUndoBackward = 0, kRedoForward = 1 };
 // Applies the step to the scene in the given direction (kind 7 also needs the
 // link list it repairs). Parts whose object or layer is gone are skipped; the
 // stored selection of that direction is restored in every case.
-void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGroups, const CanvasDocument& linkScene,
+void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGroups, CanvasDocument& linkScene,
                           const UndoStep& step, UndoDirection direction);
 
 // Makes activeLayerId the active layer (the bottom layer when none has it)

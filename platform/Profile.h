@@ -45,8 +45,7 @@ public:
     // The application's sections: GetDword(AppProfileSection(section), ...).
     uint32_t GetAppDword(const std::string& section, const std::string& name, uint32_t defaultValue) const;
     bool WriteAppDword(const std::string& section, const std::string& name, uint32_t value);
-    std::string GetAppString(const std::string& section, const std::string& name,
-                             const std::string& defaultValue) const;
+    std::string GetAppString(const std::string& section, const std::string& name, const std::string& defaultValue) const;
     bool WriteAppString(const std::string& section, const std::string& name, const std::string& value);
 };
 

@@ -2,17 +2,61 @@
 
 #include "filters/EffectRegistry.h"
 #include "scene/CanvasDocument.h"
+#include "scene/LayerBlend.h"
 #include "scene/ObjectGeometry.h"
+#include "scene/QuadWarp.h"
 
 #include <algorithm>
 #include <cmath>
 
 bool ScaleDragActive = false;
 
+namespace {
+
+bool IsComplex(const CanvasObject& o) {
+    return o.kind == kObjectLightCone || !o.effects.empty() || !o.warp.IsIdentity();
+}
+
+}  // namespace
+
 BitmapPtr CanvasObject::GetBaseBitmap() { return kind == kObjectLightCone ? GetLightConeBitmap() : ComposeBitmap(); }
 
-// Placeholder until the raster drawing lands: no composed image yet.
-BitmapPtr CanvasObject::ComposeBitmap() { return nullptr; }
+BitmapPtr CanvasObject::ComposeBitmap() {
+    ObjectRenderCaches& c = caches;
+    // A light cone's render lives in its own slot: this slot only ever holds
+    // composed parts.
+    if (ScaleDragActive && c.baseValid && c.base && IsComplex(*this)) return c.base;
+    const int64_t W = RoundedPixelSide(width), H = RoundedPixelSide(height);
+    if (c.baseValid && c.base && c.cachedWidth == float(W) && c.cachedHeight == float(H)) return c.base;
+    if (!BitmapSizeAllowed(W, H)) return nullptr;
+    BitmapPtr bmp = Bitmap::Create(int(W), int(H));
+    if (!bmp) return nullptr;
+    c.base = bmp;
+
+    std::vector<ImagePart*> order;
+    for (ImagePart& p : parts)
+        if (p.visible) order.push_back(&p);
+    std::stable_sort(order.begin(), order.end(), [](const ImagePart* a, const ImagePart* b) { return a->z < b->z; });
+    const RasterTarget target = RasterTarget::Of(*bmp);
+    for (ImagePart* p : order) {
+        BitmapPtr src = p->GetArgb();
+        if (!src) continue;
+        const float sx = float(W) / std::max(p->pixelWidth, 1.0f);
+        const float sy = float(H) / std::max(p->pixelHeight, 1.0f);
+        const float dw = p->displayWidth > 0 ? p->displayWidth : p->pixelWidth;
+        const float dh = p->displayHeight > 0 ? p->displayHeight : p->pixelHeight;
+        ImageDrawOptions opt;
+        opt.interpolation = Interpolation::Bicubic;
+        opt.compositing = Compositing::SourceOver;
+        const ColorMatrix alpha = ColorMatrix::AlphaScale(std::isnan(p->opacity) ? 1.0f : std::clamp(p->opacity, 0.0f, 1.0f));
+        opt.colorMatrix = &alpha;
+        DrawBitmapRect(target, *src, RectF{sx * p->offsetX, sy * p->offsetY, sx * dw, sy * dh}, opt);
+    }
+    c.cachedWidth = float(W);
+    c.cachedHeight = float(H);
+    c.baseValid = true;
+    return bmp;
+}
 
 // Straight alpha: only the alpha byte changes, (mask * alpha + 127) / 255.
 BitmapPtr CanvasObject::ApplyMaskPlane(const BitmapPtr& bitmap) {
@@ -71,4 +115,199 @@ BitmapPtr CanvasObject::GetEffectBitmap(const BitmapPtr& bitmap, float& offsetX,
     offsetX = ox;
     offsetY = oy;
     return out;
+}
+
+BitmapPtr GetWarpBitmap(CanvasObject& o, const BitmapPtr& baseBitmap) {
+    ObjectRenderCaches& c = o.caches;
+    // Keyed on the quad and on the base image it was made from.
+    if (c.warpValid && c.warp && c.warpQuad.BitEquals(o.warp) && c.warpSource == baseBitmap) return c.warp;
+    float ox = 0, oy = 0;
+    BitmapPtr w = baseBitmap ? WarpBitmapToQuad(baseBitmap, o.warp, ox, oy) : nullptr;
+    if (!w) {
+        // A stale warp of another quad must not be shown in its place.
+        c.warp.reset();
+        c.warpSource.reset();
+        c.warpValid = false;
+        return nullptr;
+    }
+    c.warp = w;
+    c.warpQuad = o.warp;
+    c.warpSource = baseBitmap;
+    c.warpOriginX = ox;
+    c.warpOriginY = oy;
+    c.warpValid = true;
+    return w;
+}
+
+CompositeRenderer::CompositeRenderer(CompositeSurface& surface) : target(RasterTarget::Of(surface)) {}
+
+void DrawBitmapWithOpacity(CompositeRenderer& r, const Bitmap& bitmap, float x, float y, float w, float h,
+                           float opacity) {
+    ImageDrawOptions opt;
+    opt.interpolation = r.interpolation;
+    opt.antiAlias = r.antiAlias;
+    opt.opacity = std::isnan(opacity) ? 0.0f : std::clamp(opacity, 0.0f, 1.0f);
+    opt.world = &r.world;
+    if (!DrawBitmapRect(r.target, bitmap, RectF{x, y, w, h}, opt)) r.failed = true;
+}
+
+void DrawBitmapToPoints(CompositeRenderer& r, const Bitmap& bitmap, PointF upperLeft, PointF upperRight,
+                        PointF lowerLeft, float opacity) {
+    ImageDrawOptions opt;
+    opt.interpolation = r.interpolation;
+    opt.antiAlias = r.antiAlias;
+    opt.opacity = std::isnan(opacity) ? 0.0f : std::clamp(opacity, 0.0f, 1.0f);
+    opt.world = &r.world;
+    const RectF src{0, 0, float(bitmap.Width()), float(bitmap.Height())};
+    if (!DrawBitmapToPoints(r.target, bitmap, src, upperLeft, upperRight, lowerLeft, opt)) r.failed = true;
+}
+
+// Straight alpha on both sides: only the target's alpha byte is scaled,
+// (t * s + 127) / 255.
+bool ApplyClipBaseAlpha(Bitmap& target, float originX, float originY, CanvasObject& base) {
+    BitmapPtr coverage;
+    double offX = 0, offY = 0, a = 0, b = 0;
+    BitmapPtr baseBitmap = base.GetBaseBitmap();
+    if (!base.warp.IsIdentity()) {
+        // The warp is made here when the base's own draw did not make it (a
+        // base at opacity 0 still clips), so the clip never depends on order.
+        BitmapPtr w = GetWarpBitmap(base, baseBitmap);
+        if (w) {
+            coverage = w;
+            offX = base.caches.warpOriginX;
+            offY = base.caches.warpOriginY;
+            a = w->Width();
+            b = w->Height();
+        }
+    }
+    if (!coverage) {
+        coverage = baseBitmap;
+        a = base.width;
+        b = base.height;
+    }
+    if (!coverage || coverage->Width() < 1 || coverage->Height() < 1 || !(a > 0) || !(b > 0)) return false;
+    if (target.Width() < 1 || target.Height() < 1) return true;
+
+    const double theta = double(DegreesToRadians(base.rotation));
+    const double ct = std::cos(theta), st = std::sin(theta);
+    const double bcx = double(base.x) + base.width / 2.0, bcy = double(base.y) + base.height / 2.0;
+    const double hw = base.width / 2.0, hh = base.height / 2.0;
+    const int cw = coverage->Width(), ch = coverage->Height();
+    const int tw = target.Width(), th = target.Height();
+    const Bitmap& cov = *coverage;
+#pragma omp parallel for schedule(static)
+    for (int i = 0; i < th; ++i) {  // ClipBaseAlphaRows
+        uint32_t* row = target.Row32(i);
+        const double dy = double(i) + originY + 0.5 - bcy;
+        for (int j = 0; j < tw; ++j) {
+            const uint32_t t = row[j] >> 24;
+            if (t == 0) continue;
+            const double dx = double(j) + originX + 0.5 - bcx;
+            const double u = (dx * ct + dy * st + hw - offX) / a;
+            const double v = (dy * ct - dx * st + hh - offY) / b;
+            uint32_t na = 0;
+            if (u >= 0 && u <= 1 && v >= 0 && v <= 1) {
+                const int px = std::clamp(int(cw * u), 0, cw - 1);
+                const int py = std::clamp(int(ch * v), 0, ch - 1);
+                const uint32_t s = cov.Pixel(px, py) >> 24;
+                na = s == 0 ? 0 : (t * s + 127) / 255;
+            }
+            row[j] = (row[j] & 0x00FFFFFFu) | (na << 24);
+        }
+    }
+    return true;
+}
+
+void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, CanvasObject* base) {
+    if (!o.visible || !(o.opacity > 0) || (o.clipToLayerBelow && !base)) return;
+    double x = o.x, y = o.y, w = o.width, h = o.height;
+    const double cx = x + w / 2, cy = y + h / 2;
+    BitmapPtr cur = o.GetBaseBitmap();
+    if (!cur) return;
+
+    double sx = 1, sy = 1;
+    if (ScaleDragActive && IsComplex(o)) {
+        const ObjectRenderCaches& c = o.caches;
+        const bool light = o.kind == kObjectLightCone;
+        const bool valid = light ? c.lightValid : c.baseValid;
+        const float cw = light ? c.lightWidth : c.cachedWidth, ch = light ? c.lightHeight : c.cachedHeight;
+        if (valid && cw > 0 && ch > 0) {
+            sx = w / cw;
+            sy = h / ch;
+        }
+    }
+    if (!o.warp.IsIdentity()) {
+        if (BitmapPtr warped = GetWarpBitmap(o, cur)) {
+            x += sx * o.caches.warpOriginX;
+            y += sy * o.caches.warpOriginY;
+            w = warped->Width() * sx;
+            h = warped->Height() * sy;
+            cur = warped;
+        }
+    }
+    if (BitmapPtr masked = o.ApplyMaskPlane(cur)) cur = masked;
+    float ex = 0, ey = 0;
+    BitmapPtr filtered = o.GetEffectBitmap(cur, ex, ey);
+    if (filtered && filtered != cur) {
+        x += sx * ex;
+        y += sy * ey;
+        w = filtered->Width() * sx;
+        h = filtered->Height() * sy;
+        cur = filtered;
+    }
+
+    if (o.blendMode == 0 && !o.clipToLayerBelow) {
+        const Affine saved = world;
+        world = saved.After(Affine::RotationAbout(o.rotation, cx, cy));
+        DrawBitmapWithOpacity(*this, *cur, float(x), float(y), float(w), float(h), o.opacity);
+        world = saved;
+        return;
+    }
+
+    // Blended or clipped: the rotated object goes into a temporary layer
+    // bitmap covering its bounds plus one pixel, limited to the surface so an
+    // object far larger than the canvas costs no more than the canvas.
+    const double theta = double(DegreesToRadians(o.rotation));
+    const double ct = std::cos(theta), st = std::sin(theta);
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+    const double xs[4] = {x, x + w, x + w, x}, ys[4] = {y, y, y + h, y + h};
+    for (int k = 0; k < 4; ++k) {
+        const double px = (xs[k] - cx) * ct - (ys[k] - cy) * st + cx;
+        const double py = (xs[k] - cx) * st + (ys[k] - cy) * ct + cy;
+        if (k == 0 || px < minX) minX = px;
+        if (k == 0 || px > maxX) maxX = px;
+        if (k == 0 || py < minY) minY = py;
+        if (k == 0 || py > maxY) maxY = py;
+    }
+    if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY)) return;
+    const double L = std::floor(minX) - 1, T = std::floor(minY) - 1;
+    const double R = std::ceil(maxX) + 1, B = std::ceil(maxY) + 1;
+    if (R - L <= 0 || B - T <= 0) return;
+    // Photo-Bash Blend blurs the layer itself, so it keeps the layer beyond
+    // the surface edge that its largest radius can reach.
+    const double margin = o.blendMode == 45 ? 256 : 0;
+    const double cl = std::max(L, -margin), ctop = std::max(T, -margin);
+    const double cr = std::min(R, surface.width + margin), cb = std::min(B, surface.height + margin);
+    if (cr - cl <= 0 || cb - ctop <= 0) return;
+    const int64_t tw = int64_t(cr - cl), th = int64_t(cb - ctop);
+    if (!BitmapSizeAllowed(tw, th)) {
+        failed = true;
+        return;
+    }
+    BitmapPtr layer = Bitmap::Create(int(tw), int(th));
+    if (!layer) {
+        failed = true;
+        return;
+    }
+    const Affine place = Affine::Translation(-cl, -ctop).After(Affine::RotationAbout(o.rotation, cx, cy));
+    ImageDrawOptions opt;
+    opt.interpolation = Interpolation::Bicubic;
+    opt.antiAlias = true;
+    opt.world = &place;
+    if (!DrawBitmapRect(RasterTarget::Of(*layer), *cur, RectF{float(x), float(y), float(w), float(h)}, opt)) {
+        failed = true;
+        return;
+    }
+    if (o.clipToLayerBelow && !ApplyClipBaseAlpha(*layer, float(cl), float(ctop), *base)) return;
+    DrawLayerWithBlend(surface, *layer, float(cl), float(ctop), o.blendMode, o.opacity, o.photoBash);
 }

@@ -132,8 +132,7 @@ std::vector<UndoCase> UndoCases() {
              UndoStep st;
              st.kind = kUndoObjectsToPosable;
              ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
-                 for (const char* id : {"object_1", "object_2"})
-                     step.objectEntries.push_back({"layer_1", *s.FindObject(id)});
+                 for (const char* id : {"object_1", "object_2"}) step.objectEntries.push_back({"layer_1", *s.FindObject(id)});
                  for (const UndoObjectEntry& e : step.objectEntries) s.DeleteObject(e.object.id);
                  CanvasObject posable = MakeObject("object_3", "Posable");
                  posable.kind = kObjectPosable;

@@ -1,0 +1,45 @@
+#pragma once
+// The software scene compositor: every output pixel computed in floats,
+// straight alpha, by inverse-rotating it into each object and compositing
+// with the blend-mode formulas. It shows each object's base image with its
+// mask plane, opacity, rotation, blend mode and clip base; no warp, filters,
+// Dissolve dither or Photo-Bash blur (those two modes act as Normal here).
+#include "scene/CanvasObject.h"
+
+#include <cstdint>
+#include <vector>
+
+class CanvasDocument;
+
+// An object's base image as straight float R, G, B, A, row after row.
+struct FloatImage {
+    std::vector<float> pixels;
+    int32_t width = 0, height = 0;
+    float offsetX = 0, offsetY = 0;
+    float objectWidth = 0, objectHeight = 0;
+
+    struct Sample {
+        float r = 0, g = 0, b = 0, a = 0;
+    };
+    // Bilinear with pixel k's centre at k + 0.5; texels outside count as
+    // transparent. Colours are weighted by alpha, so transparent texels do
+    // not bleed their colour.
+    Sample SampleBilinear(float x, float y) const;
+};
+
+// The image written: 8-bit B, G, R, A, straight alpha.
+struct ComposeOutput {
+    uint8_t* pixels = nullptr;
+    int32_t width = 0, height = 0;
+    int64_t rowPitch = 0;
+};
+
+// Composes the visible objects of the visible layers in drawing order over
+// the canvas colour.
+void scene_compose(CanvasDocument& scene, const ComposeOutput& out);
+// Composes the objects, in the order given, over the canvas colour (ARGB);
+// the output's top-left pixel lies at canvas (originX, originY). Nothing is
+// written when the output is empty or beyond the bitmap caps, its pitch too
+// small, or the accumulator cannot be allocated.
+void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX,
+                        float originY, const ComposeOutput& out);
