@@ -1,0 +1,229 @@
+#include "app/ui/CMainFrame.h"
+
+#include "app/MainMenu.h"
+#include "app/StatusText.h"
+#include "app/ui/CView.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "platform/CommandTable.h"
+#include "platform/qt/CommandUi.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QLayout>
+#include <QMenuBar>
+#include <QShortcut>
+
+namespace {
+// The main toolbar's icons are 36 pixels; its pane is that plus 2.
+constexpr int kToolbarIconSize = 36;
+constexpr int kToolsPaneWidth = 82;
+
+QKeySequence KeysOf(const Accelerator& a) {
+    QString text;
+    if (a.ctrl) text += "Ctrl+";
+    if (a.shift) text += "Shift+";
+    text += QString::fromStdString(a.key == "Insert" ? "Ins" : a.key == "Delete" ? "Del" : a.key);
+    return QKeySequence(text);
+}
+
+QDockWidget* MakeFixedPane(QMainWindow* frame, const char* caption, int id, QWidget* content) {
+    auto* pane = new QDockWidget(caption, frame);
+    pane->setObjectName(caption);
+    pane->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    auto* noTitle = new QWidget(pane);  // no caption bar, no gripper
+    noTitle->setFixedSize(0, 0);
+    pane->setTitleBarWidget(noTitle);
+    pane->setWidget(content);
+    if (auto* w = qobject_cast<CWndBase*>(content)) w->SetDlgCtrlID(id);
+    return pane;
+}
+}  // namespace
+
+CMainFrame::CMainFrame(CommandTable& commands, Prompts* prompts, Profile* profile)
+    : commands_(commands), prompts_(prompts), profile_(profile) {
+    setWindowTitle("Plindrow");
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0x22, 0x26, 0x2C));
+    setPalette(pal);
+    menuBar()->setStyleSheet(
+        "QMenuBar { background: #22262C; color: #C8D2DC; }"
+        "QMenuBar::item:selected { background: #363C45; }"
+        "QMenuBar::item:disabled { color: #6A727D; }");
+    commandUi_ = std::make_unique<CommandUi>(commands_, this);
+    // The hosted view registers its commands as the active view before every
+    // query, so a replaced view never leaves handlers behind.
+    commandUi_->beforeQuery = [this] { RegisterViewCommands(); };
+}
+
+CMainFrame::~CMainFrame() {
+    commandUi_->beforeQuery = nullptr;
+    commands_.ClearTarget(CommandTarget::ActiveView);
+    commands_.ClearTarget(CommandTarget::Frame);
+}
+
+bool CMainFrame::Create(const CWorkspaceArea::ViewFactory& makeView, CQuillfenEditorDoc* doc) {
+    doc_ = doc;
+    BuildMenuBar();
+
+    auto* toolbar = new CPanePlaceholder(nullptr, 1, "MainToolbar");
+    toolbar->setFixedHeight(kToolbarIconSize + 2);
+    toolbarPane_ = MakeFixedPane(this, "Toolbar", 32772, toolbar);
+    auto* tools = new CPanePlaceholder(nullptr, 133, "ToolStrip");
+    tools->setFixedWidth(kToolsPaneWidth);
+    tools->setMinimumHeight(0);
+    toolsPane_ = MakeFixedPane(this, "Tools", 133, tools);
+    addDockWidget(Qt::TopDockWidgetArea, toolbarPane_);
+    addDockWidget(Qt::LeftDockWidgetArea, toolsPane_);
+    setCorner(Qt::TopLeftCorner, Qt::TopDockWidgetArea);
+    setCorner(Qt::TopRightCorner, Qt::TopDockWidgetArea);
+
+    workspace_ = new CWorkspaceArea(this);
+    if (!workspace_->Create(makeView, doc)) return false;
+    setCentralWidget(workspace_);
+    BuildAccelerators();
+    RegisterViewCommands();
+    commandUi_->ScheduleUpdate();
+    return true;
+}
+
+void CMainFrame::BuildMenu(QMenu* parent, const std::vector<MenuEntry>& entries) {
+    for (const MenuEntry& e : entries) {
+        if (e.kind == MenuEntry::kSeparator) {
+            parent->addSeparator();
+        } else if (e.kind == MenuEntry::kPopup) {
+            QMenu* sub = parent->addMenu(QString::fromStdString(e.text));
+            commandUi_->WatchMenu(sub);
+            BuildMenu(sub, e.children);
+        } else {
+            QAction* a = parent->addAction(QString::fromStdString(e.text));
+            a->setData(e.id);
+            actions_.emplace(uint32_t(e.id), a);
+            commandUi_->BindAction(a, uint32_t(e.id));
+            if (e.id == ID_FILE_MRU_FILE1) {
+                recentMenuHolder_ = parent;
+                recentPlaceholder_ = a;
+            }
+        }
+    }
+}
+
+void CMainFrame::BuildMenuBar() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MenuBar");
+    for (const MenuEntry& e : MainMenuEntries()) {
+        if (e.kind == MenuEntry::kPopup) {
+            QMenu* m = bar->addMenu(QString::fromStdString(e.text));
+            commandUi_->WatchMenu(m);
+            BuildMenu(m, e.children);
+        } else if (e.kind == MenuEntry::kCommand) {
+            // A command item on the bar itself.
+            QAction* a = bar->addAction(QString::fromStdString(e.text));
+            a->setData(e.id);
+            actions_.emplace(uint32_t(e.id), a);
+            commandUi_->BindAction(a, uint32_t(e.id));
+        }
+    }
+}
+
+void CMainFrame::BuildAccelerators() {
+    for (const Accelerator& a : MainAccelerators()) commandUi_->AddShortcut(this, KeysOf(a), uint32_t(a.command));
+}
+
+void CMainFrame::SetRecentFiles(const std::vector<std::string>& paths,
+                                const std::function<void(const std::string&)>& open) {
+    if (!recentMenuHolder_ || !recentPlaceholder_) return;
+    for (QAction* a : recentActions_) {
+        recentMenuHolder_->removeAction(a);
+        a->deleteLater();
+    }
+    recentActions_.clear();
+    recentPlaceholder_->setVisible(paths.empty());
+    int n = 0;
+    for (const std::string& p : paths) {
+        QString text = QString("&%1 %2").arg(++n).arg(QString::fromStdString(p));
+        auto* a = new QAction(text, recentMenuHolder_);
+        recentMenuHolder_->insertAction(recentPlaceholder_, a);
+        connect(a, &QAction::triggered, this, [open, p] { open(p); });
+        recentActions_.push_back(a);
+    }
+}
+
+QAction* CMainFrame::ActionFor(uint32_t id) const {
+    auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::LayoutNow() {
+    if (layout()) layout()->activate();
+    if (workspace_) workspace_->RecalcLayout();
+}
+
+CView* CMainFrame::GetWorkspaceView() const { return workspace_ ? workspace_->View() : nullptr; }
+
+void CMainFrame::RegisterViewCommands() {
+    CView* v = GetWorkspaceView();
+    if (v == registeredView_) return;
+    commands_.ClearTarget(CommandTarget::ActiveView);
+    registeredView_ = v;
+    if (v) v->RegisterCommands(commands_);
+}
+
+bool CMainFrame::SetWorkspaceModeTo(int mode) {
+    auto it = viewFactories.find(mode);
+    CView* current = GetWorkspaceView();
+    if (!current || current->WorkspaceMode() != mode) {
+        if (it == viewFactories.end() || !workspace_) return false;
+        if (!workspace_->SwitchView(it->second, [mode](CView* v) { return v->WorkspaceMode() == mode; }, mode))
+            return false;
+    }
+    workspace_->SetRightPaneMode(mode);
+    if (doc_ && doc_->workspaceMode != mode) doc_->SetEditorMode(mode);
+    RegisterViewCommands();
+    commandUi_->ScheduleUpdate();
+    return true;
+}
+
+void CMainFrame::SetWorkspaceMode(int mode) { SetWorkspaceModeTo(mode); }
+
+void CMainFrame::UpdateStatusText() {
+    if (!workspace_ || !workspace_->StatusBar()) return;
+    CView* v = GetWorkspaceView();
+    CQuillfenEditorDoc* doc = v ? v->GetDocument() : nullptr;
+    StatusTexts t = ComposeStatusTexts(doc ? &doc->SceneInUse() : nullptr, statusHint_);
+    CThemedStatusBar* bar = workspace_->StatusBar();
+    if (t.left == bar->leftText && t.right == bar->rightText) return;
+    bar->leftText = t.left;
+    bar->rightText = t.right;
+    bar->update();
+}
+
+void CMainFrame::SetStatusHint(const std::string& text) {
+    if (text == statusHint_) return;
+    statusHint_ = text;
+    UpdateStatusText();
+}
+
+// The layer list and the colour wheel live in the right pane, which is not
+// built yet; these services have nothing to show until it is.
+void CMainFrame::SetLayerListHoverObject(const std::string&) {}
+void CMainFrame::SetColorWheelCaption(const std::string&) {}
+void CMainFrame::DeliverPickedColor(uint32_t) {}
+
+void CMainFrame::UpdateAllViews() {
+    if (CView* v = GetWorkspaceView()) v->OnUpdate(nullptr, 0);
+    commandUi_->ScheduleUpdate();
+}
+
+void CMainFrame::InvalidateAllViews() {
+    if (CView* v = GetWorkspaceView()) v->update();
+}
+
+void CMainFrame::RefreshPropertiesPane() {}
+
+DocumentEditSession* CMainFrame::FindPaintingView() { return nullptr; }
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    QMainWindow::closeEvent(e);
+}

@@ -1,0 +1,93 @@
+#pragma once
+// The program's one top-level window: the menu bar, the fixed "Toolbar" pane
+// along the top, the fixed "Tools" pane along the left and the workspace as
+// its client. It routes commands through the command table and offers the
+// services through which views, panes and the document reach each other.
+#include "app/ui/CWorkspaceArea.h"
+#include "document/DocumentHost.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+#include <string>
+
+class CommandTable;
+class CommandUi;
+class CQuillfenEditorDoc;
+class CView;
+class QAction;
+class QDockWidget;
+class QMenu;
+
+class CMainFrame : public QMainWindow, public DocumentHost {
+    Q_OBJECT
+public:
+    CMainFrame(CommandTable& commands, Prompts* prompts, Profile* profile);
+    ~CMainFrame() override;
+
+    // Builds the menu bar, the panes and the workspace hosting a view made by
+    // makeView on doc. False when a part cannot be made.
+    bool Create(const CWorkspaceArea::ViewFactory& makeView, CQuillfenEditorDoc* doc);
+
+    // Places the panes and the workspace's children for the current size now,
+    // also while the frame is hidden.
+    void LayoutNow();
+    // The view hosted in the workspace, or null.
+    CView* GetWorkspaceView() const;
+    CWorkspaceArea* Workspace() const { return workspace_; }
+    CQuillfenEditorDoc* Document() const { return doc_; }
+    // Switches the hosted view; mode 0 hosts the canvas layout view.
+    bool SetWorkspaceModeTo(int mode);
+    void SetStatusHint(const std::string& text);
+    const std::string& StatusHint() const { return statusHint_; }
+    void SetLayerListHoverObject(const std::string& objectId);
+    void SetColorWheelCaption(const std::string& text);
+    void DeliverPickedColor(uint32_t argb);
+
+    // The menu action of a command id (the first one when several), or null.
+    QAction* ActionFor(uint32_t id) const;
+    CommandUi& CommandUiBinding() { return *commandUi_; }
+    CommandTable& Commands() { return commands_; }
+    QDockWidget* ToolbarPane() const { return toolbarPane_; }
+    QDockWidget* ToolsPane() const { return toolsPane_; }
+    // Refreshes the "Recent File" entries from a list of paths.
+    void SetRecentFiles(const std::vector<std::string>& paths, const std::function<void(const std::string&)>& open);
+
+    // The view factory of each workspace mode the frame can host.
+    std::map<int, CWorkspaceArea::ViewFactory> viewFactories;
+
+    // DocumentHost
+    void UpdateAllViews() override;
+    void InvalidateAllViews() override;
+    void RefreshPropertiesPane() override;
+    void UpdateStatusText() override;
+    DocumentEditSession* FindPaintingView() override;
+    void SetWorkspaceMode(int mode) override;
+    Prompts* GetPrompts() override { return prompts_; }
+    Profile* GetProfile() override { return profile_; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildMenu(QMenu* parent, const std::vector<struct MenuEntry>& entries);
+    void BuildMenuBar();
+    void BuildAccelerators();
+    void RegisterViewCommands();
+
+    CommandTable& commands_;
+    Prompts* prompts_;
+    Profile* profile_;
+    std::unique_ptr<CommandUi> commandUi_;
+    CQuillfenEditorDoc* doc_ = nullptr;
+    CWorkspaceArea* workspace_ = nullptr;
+    QDockWidget* toolbarPane_ = nullptr;
+    QDockWidget* toolsPane_ = nullptr;
+    QMenu* recentMenuHolder_ = nullptr;
+    QAction* recentPlaceholder_ = nullptr;
+    std::vector<QAction*> recentActions_;
+    std::multimap<uint32_t, QAction*> actions_;
+    std::string statusHint_;
+    CView* registeredView_ = nullptr;
+};

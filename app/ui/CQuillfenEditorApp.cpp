@@ -1,0 +1,287 @@
+#include "app/ui/CQuillfenEditorApp.h"
+
+#include "app/AppOwnedObjects.h"
+#include "app/MainMenu.h"
+#include "app/SeedBrushLibraries.h"
+#include "app/StartupOptions.h"
+#include "app/ui/CMainFrame.h"
+#include "canvas_view/ui/CCanvasLayoutView.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "document/ProjectFile.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/Profile.h"
+#include "platform/Prompts.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtProfile.h"
+#include "platform/qt/QtPrompts.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+CQuillfenEditorApp* g_app = nullptr;
+constexpr int kRecentFileCount = 4;
+const char* kRecentSection = "Recent File List";
+
+const std::vector<FileFilter>& ProjectFilters() {
+    static const std::vector<FileFilter> f{{"Plindrow Documents (*.qvk)", {"*.qvk"}}, {"All Files (*.*)", {"*"}}};
+    return f;
+}
+}  // namespace
+
+CQuillfenEditorApp::CQuillfenEditorApp() { g_app = this; }
+
+CQuillfenEditorApp::~CQuillfenEditorApp() {
+    if (!exited_) DeleteAppOwnedObjects();
+    frame_.reset();
+    doc_.reset();
+    if (g_app == this) g_app = nullptr;
+}
+
+CQuillfenEditorApp* CQuillfenEditorApp::Instance() { return g_app; }
+
+void CQuillfenEditorApp::UseServices(std::unique_ptr<Profile> profile, std::unique_ptr<Prompts> prompts,
+                                     std::unique_ptr<IClipboard> clipboard) {
+    profile_ = std::move(profile);
+    prompts_ = std::move(prompts);
+    clipboard_ = std::move(clipboard);
+}
+
+bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
+    QApplication::setApplicationName(appTitle_);
+    QApplication::setApplicationDisplayName(appTitle_);
+    QApplication::setOrganizationName("Vostrel");
+
+    // The process-wide objects of the brushes subsystem.
+    CreateAppOwnedObjects();
+
+    // The per-user profile and the recent-file list of four entries.
+    if (!profile_) profile_ = std::make_unique<QtProfile>();
+    if (!prompts_) prompts_ = std::make_unique<QtPrompts>();
+    if (!clipboard_) clipboard_ = std::make_unique<QtClipboard>();
+    LoadRecentFiles();
+
+    if (programFolder.empty()) programFolder = GetProgramFolder();
+    SeedUserBrushLibraries(*profile_, programFolder.empty() ? std::string() : JoinPath(programFolder, "Brushes"),
+                           GetAppDocumentsPath("", "brushes"));
+
+    // Document, frame and view.
+    doc_ = std::make_unique<CQuillfenEditorDoc>();
+    frame_ = std::make_unique<CMainFrame>(commands_, prompts_.get(), profile_.get());
+    auto makeCanvasView = [](QWidget* parent) -> CView* { return new CCanvasLayoutView(parent); };
+    frame_->viewFactories[0] = makeCanvasView;
+    if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
+    if (!frame_->Create(makeCanvasView, doc_.get())) return false;
+    doc_->SetHost(frame_.get());
+    doc_->RegisterCommands(commands_);
+    RegisterCommands();
+    RefreshRecentMenu();
+
+    // The command line, or the demonstration project beside the program.
+    const StartupOptions options = ParseStartupOptions(args, programFolder);
+    const auto openStart = std::chrono::steady_clock::now();
+    doc_->OnNewDocument();
+    if (!options.fileToOpen.empty()) OpenDocumentFile(options.fileToOpen);
+    const double openMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - openStart).count();
+    // The view fits the canvas to its size, so the frame is laid out first.
+    frame_->resize(1280, 860);
+    frame_->LayoutNow();
+    if (CView* v = frame_->GetWorkspaceView()) v->OnInitialUpdate();
+    UpdateTitle();
+
+    if (showMainWindow) {
+        frame_->show();
+        if (std::getenv("PLINDROW_TIMING")) {
+            // Opt-in timing of the first frame, for checking start-up speed by hand.
+            if (auto* view = dynamic_cast<CCanvasLayoutView*>(frame_->GetWorkspaceView())) {
+                view->repaint();
+                char line[160];
+                std::snprintf(line, sizeof line, "Timing: project opened in %.1f ms, first frame drawn in %.1f ms",
+                              openMs, view->FirstPaintMs());
+                LogInfo(line);
+            }
+        }
+    }
+    LogInfo("Startup initialized");
+    return true;
+}
+
+int CQuillfenEditorApp::ExitInstance(int exitCode) {
+    if (exited_) return exitCode;
+    exited_ = true;
+    LogInfo("Application exiting");
+    DeleteAppOwnedObjects();
+    return exitCode;
+}
+
+void CQuillfenEditorApp::RegisterCommands() {
+    auto app = CommandTarget::Application;
+    commands_.Add(app, ID_FILE_NEW, [this] { OnFileNew(); });
+    commands_.Add(app, ID_FILE_OPEN, [this] { OnFileOpen(); });
+    // The document's own save handlers take precedence when it registers them.
+    commands_.Add(app, ID_FILE_SAVE, [this] { OnFileSave(); });
+    commands_.Add(app, ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
+    commands_.Add(app, ID_APP_ABOUT, [this] { OnAppAbout(); });
+    commands_.Add(app, ID_APP_EXIT, [this] { OnAppExit(); });
+}
+
+void CQuillfenEditorApp::UpdateTitle() {
+    if (!frame_ || !doc_) return;
+    std::string name = doc_->GetPathName().empty() ? "Unnamed" : FileNameOf(doc_->GetPathName());
+    frame_->setWindowTitle(QString::fromStdString(name + " - " + appTitle_));
+}
+
+bool CQuillfenEditorApp::SaveModified() {
+    if (!doc_ || !doc_->IsModified() || !prompts_) return true;
+    std::string name = doc_->GetPathName().empty() ? "Unnamed" : FileNameOf(doc_->GetPathName());
+    PromptAnswer a = prompts_->ShowMessage(
+        MakeMessage("Save changes to " + name + "?", PromptIcon::Exclamation, PromptButtons::YesNoCancel));
+    if (a == PromptAnswer::Cancel) return false;
+    if (a == PromptAnswer::Yes) return OnFileSave();
+    return true;
+}
+
+void CQuillfenEditorApp::OnFileNew() {
+    if (!doc_ || !SaveModified()) return;
+    doc_->OnNewDocument();
+    doc_->SetPathName("");
+    if (frame_) frame_->UpdateAllViews();
+    UpdateTitle();
+}
+
+// Reads a project into the document's main scene; the scene changes only when
+// the whole file reads. A file that cannot be read is reported.
+bool CQuillfenEditorApp::LoadDocument(const std::string& path) {
+    std::string error;
+    doc_->EndEditingSessions();
+    ProjectLoadResult r = LoadProjectFile(path, doc_->mainScene, &error);
+    if (r != ProjectLoadResult::kLoaded) {
+        if (prompts_) prompts_->Fail(r == ProjectLoadResult::kBadFormat ? std::string(kUnexpectedFileFormat) : error);
+        return false;
+    }
+    doc_->workspaceMode = kWorkspaceCanvas;
+    doc_->poseScene.Reset();
+    doc_->poseEditorObjectId.clear();
+    doc_->ClearAllUndo();
+    doc_->SetModifiedFlag(false);
+    return true;
+}
+
+bool CQuillfenEditorApp::SaveDocument(const std::string& path) {
+    std::string error;
+    if (!SaveProjectFile(path, doc_->mainScene, &error)) {
+        if (prompts_) prompts_->Fail(error.empty() ? "The file could not be saved." : error);
+        return false;
+    }
+    return true;
+}
+
+bool CQuillfenEditorApp::OpenDocumentFile(const std::string& path) {
+    if (!doc_) return false;
+    const bool ok = LoadDocument(path);
+    if (ok) {
+        doc_->SetPathName(path);
+        AddToRecentFiles(path);
+    } else {
+        // The document has reported why; the editor goes on with a new document.
+        doc_->OnNewDocument();
+        doc_->SetPathName("");
+    }
+    if (frame_) frame_->UpdateAllViews();
+    UpdateTitle();
+    return ok;
+}
+
+void CQuillfenEditorApp::OnFileOpen() {
+    if (!doc_ || !prompts_ || !SaveModified()) return;
+    OpenFileRequest r;
+    r.filters = ProjectFilters();
+    r.defaultExtension = "qvk";
+    std::vector<std::string> files = prompts_->AskOpenFiles(r);
+    if (files.empty()) return;
+    OpenDocumentFile(files.front());
+    if (CView* v = frame_ ? frame_->GetWorkspaceView() : nullptr) v->OnInitialUpdate();
+}
+
+bool CQuillfenEditorApp::OnFileSave() {
+    if (!doc_) return false;
+    if (doc_->GetPathName().empty()) return OnFileSaveAs();
+    if (!SaveDocument(doc_->GetPathName())) return false;
+    doc_->SetModifiedFlag(false);
+    UpdateTitle();
+    return true;
+}
+
+bool CQuillfenEditorApp::OnFileSaveAs() {
+    if (!doc_ || !prompts_) return false;
+    SaveFileRequest r;
+    r.filters = ProjectFilters();
+    r.defaultExtension = "qvk";
+    r.proposedName = doc_->GetPathName().empty() ? "Unnamed.qvk" : doc_->GetPathName();
+    std::optional<std::string> path = prompts_->AskSaveFile(r);
+    if (!path) return false;
+    if (!SaveDocument(*path)) return false;
+    doc_->SetPathName(*path);
+    doc_->SetModifiedFlag(false);
+    AddToRecentFiles(*path);
+    UpdateTitle();
+    return true;
+}
+
+void CQuillfenEditorApp::OnAppAbout() {
+    QDialog dlg(frame_.get());
+    dlg.setWindowTitle("About Plindrow");
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addWidget(new QLabel("Plindrow, Version 1.0", &dlg));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dlg);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    layout->addWidget(buttons);
+    dlg.exec();
+}
+
+void CQuillfenEditorApp::OnAppExit() {
+    if (frame_) frame_->close();
+}
+
+void CQuillfenEditorApp::LoadRecentFiles() {
+    recent_.clear();
+    if (!profile_) return;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        std::string p = profile_->GetAppString(kRecentSection, "File" + std::to_string(i), "");
+        if (!p.empty()) recent_.push_back(p);
+    }
+}
+
+void CQuillfenEditorApp::SaveRecentFiles() {
+    if (!profile_) return;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const std::string name = "File" + std::to_string(i);
+        if (size_t(i) <= recent_.size()) profile_->WriteAppString(kRecentSection, name, recent_[size_t(i) - 1]);
+        else profile_->DeleteValue(AppProfileSection(kRecentSection), name);
+    }
+}
+
+void CQuillfenEditorApp::AddToRecentFiles(const std::string& path) {
+    std::erase(recent_, path);
+    recent_.insert(recent_.begin(), path);
+    if (recent_.size() > size_t(kRecentFileCount)) recent_.resize(kRecentFileCount);
+    SaveRecentFiles();
+    RefreshRecentMenu();
+}
+
+void CQuillfenEditorApp::RefreshRecentMenu() {
+    if (!frame_) return;
+    frame_->SetRecentFiles(recent_, [this](const std::string& p) {
+        if (!SaveModified()) return;
+        OpenDocumentFile(p);
+        if (CView* v = frame_->GetWorkspaceView()) v->OnInitialUpdate();
+    });
+}

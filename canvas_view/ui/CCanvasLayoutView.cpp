@@ -1,0 +1,357 @@
+#include "canvas_view/ui/CCanvasLayoutView.h"
+
+#include "app/MainMenu.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/ShellFonts.h"
+#include "canvas_view/CanvasObjectDraw.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "platform/CommandTable.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+constexpr QRgb kBackground = 0xFF181B1F;
+constexpr QRgb kShadow = 0x6E000000;
+constexpr QRgb kBorder = 0xFF3C4046;
+
+// A premultiplied surface seen as a Qt image over the same memory.
+QImage ImageOf(CompositeSurface& s) {
+    return QImage(s.pixels, s.width, s.height, s.Pitch(), QImage::Format_ARGB32_Premultiplied);
+}
+
+QColor Argb(QRgb v) { return QColor::fromRgba(v); }
+}  // namespace
+
+CCanvasLayoutView::CCanvasLayoutView(QWidget* parent) : CView(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    SyncGeometry();
+}
+
+CCanvasLayoutView::~CCanvasLayoutView() {
+    readout_.zoomCallback = nullptr;
+    caches_.Release();
+    backBuffer_.Release();
+}
+
+CanvasDocument* CCanvasLayoutView::MainScene() const {
+    CQuillfenEditorDoc* doc = GetDocument();
+    return doc ? &doc->mainScene : nullptr;
+}
+
+uint64_t CCanvasLayoutView::ChangeCounter() const {
+    CQuillfenEditorDoc* doc = GetDocument();
+    return doc ? doc->changeCounter : 0;
+}
+
+// The geometry reads the client size, the canvas size and the bar thickness
+// afresh before every use.
+void CCanvasLayoutView::SyncGeometry() {
+    geo_.client = {0, 0, width(), height()};
+    geo_.barThickness = ScaledBarThickness();
+    if (CanvasDocument* scene = MainScene()) {
+        geo_.canvasW = scene->width;
+        geo_.canvasH = scene->height;
+    } else {
+        geo_.canvasW = geo_.canvasH = 1024;
+    }
+}
+
+RectI CCanvasLayoutView::GetCanvasClientRect() const {
+    const_cast<CCanvasLayoutView*>(this)->SyncGeometry();
+    return geo_.Viewport();
+}
+
+RectF CCanvasLayoutView::GetCanvasScreenRect() const {
+    const_cast<CCanvasLayoutView*>(this)->SyncGeometry();
+    return geo_.CanvasScreenRect();
+}
+
+void CCanvasLayoutView::SyncReadout() {
+    if (std::fabs(geo_.zoom - readout_.zoom) > 0.0001f) {
+        readout_.zoom = geo_.zoom;
+        readout_.update();
+    }
+}
+
+void CCanvasLayoutView::RefreshStatusBar() {
+    if (CMainFrame* frame = GetParentFrame()) frame->UpdateStatusText();
+}
+
+void CCanvasLayoutView::SetZoomAt(float zoom, QPoint p) {
+    SyncGeometry();
+    if (!geo_.SetZoomAt(zoom, p.x(), p.y())) return;
+    UpdateScrollBars();
+    update();
+    RefreshStatusBar();
+    SyncReadout();
+}
+
+void CCanvasLayoutView::ZoomToFit() {
+    SyncGeometry();
+    geo_.ZoomToFit();
+    UpdateScrollBars();
+    update();
+    RefreshStatusBar();
+    SyncReadout();
+}
+
+void CCanvasLayoutView::UpdateScrollBars() {
+    SyncGeometry();
+    geo_.ClampScroll();
+    auto apply = [](CThemedScrollCtrl& bar, const ScrollBarSetting& s) {
+        bar.minimum = s.minimum;
+        bar.maximum = s.maximum;
+        bar.page = s.page;
+        if (!bar.dragging) bar.position = s.position;
+        bar.update();
+    };
+    if (childrenCreated_) {
+        apply(hbar_, geo_.HorizontalBar());
+        apply(vbar_, geo_.VerticalBar());
+    }
+}
+
+void CCanvasLayoutView::LayoutChildWindows() {
+    if (!childrenCreated_) return;
+    CanvasChildLayout l = LayoutCanvasChildren({0, 0, width(), height()}, ScaledBarThickness(), ScaledReadoutWidth());
+    auto place = [](QWidget& w, const PlaceI& r, bool show) {
+        w.setGeometry(r.x, r.y, std::max(0, r.width), std::max(0, r.height));
+        if (show) w.show();
+    };
+    place(vbar_, l.verticalBar, true);
+    place(hbar_, l.horizontalBar, true);
+    place(readout_, l.zoomReadout, false);
+}
+
+void CCanvasLayoutView::UpdatePlacementBounds() {
+    CanvasDocument* scene = MainScene();
+    if (!scene) return;
+    SyncGeometry();
+    PlacementBounds b = ComputePlacementBounds(geo_.Viewport(), geo_.canvasW, geo_.canvasH);
+    scene->hasPlacementArea = b.valid;
+    scene->placementX = b.x;
+    scene->placementY = b.y;
+    scene->placementWidth = b.width;
+    scene->placementHeight = b.height;
+}
+
+void CCanvasLayoutView::OnZoomPresetPicked(int percent) {
+    if (percent < 0) {
+        ZoomToFit();
+    } else {
+        SyncGeometry();
+        RectI v = geo_.Viewport();
+        SetZoomAt(float(percent) * 0.01f, QPoint((v.left + v.right) / 2, (v.top + v.bottom) / 2));
+    }
+    SyncReadout();
+}
+
+void CCanvasLayoutView::OnViewZoomIn() {
+    int x, y;
+    SyncGeometry();
+    geo_.ViewportCentre(x, y);
+    SetZoomAt(geo_.zoom * 1.1f, QPoint(x, y));
+}
+
+void CCanvasLayoutView::OnViewZoomOut() {
+    int x, y;
+    SyncGeometry();
+    geo_.ViewportCentre(x, y);
+    SetZoomAt(geo_.zoom / 1.1f, QPoint(x, y));
+}
+
+void CCanvasLayoutView::OnViewZoomActual() {
+    int x, y;
+    SyncGeometry();
+    geo_.ViewportCentre(x, y);
+    SetZoomAt(1.0f, QPoint(x, y));
+}
+
+void CCanvasLayoutView::OnViewZoomFit() { ZoomToFit(); }
+
+void CCanvasLayoutView::RegisterCommands(CommandTable& table) {
+    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_IN, [this] { OnViewZoomIn(); });
+    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_OUT, [this] { OnViewZoomOut(); });
+    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_ACTUAL, [this] { OnViewZoomActual(); });
+    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_FIT, [this] { OnViewZoomFit(); });
+}
+
+void CCanvasLayoutView::OnHScroll(int code, int position, CWndBase*) {
+    SyncGeometry();
+    if (code == 100) {
+        // A zoom drag: the low 16 bits of the position, signed, scale the zoom.
+        const int16_t p = int16_t(position & 0xFFFF);
+        if (p != 0) {
+            RectI v = geo_.Viewport();
+            SetZoomAt(geo_.zoom * std::exp(float(p) * 0.01f), QPoint((v.left + v.right) / 2, (v.top + v.bottom) / 2));
+        }
+        return;
+    }
+    const int n = ComputeScrollPosition(code, position, geo_.scrollX, hbar_.page, hbar_.maximum);
+    if (n != geo_.scrollX) {
+        geo_.scrollX = n;
+        UpdateScrollBars();
+        update();
+    }
+}
+
+void CCanvasLayoutView::OnVScroll(int code, int position, CWndBase*) {
+    SyncGeometry();
+    const int n = ComputeScrollPosition(code, position, geo_.scrollY, vbar_.page, vbar_.maximum);
+    if (n != geo_.scrollY) {
+        geo_.scrollY = n;
+        UpdateScrollBars();
+        update();
+    }
+}
+
+bool CCanvasLayoutView::OnMouseWheel(unsigned, int delta, QPoint p) {
+    SetZoomAt(geo_.zoom * (delta > 0 ? 1.1f : 0.9090909f), p);
+    return true;
+}
+
+void CCanvasLayoutView::resizeEvent(QResizeEvent* e) {
+    CView::resizeEvent(e);
+    LayoutChildWindows();
+    UpdatePlacementBounds();
+    UpdateScrollBars();
+    if (GetDocument()) RefreshStatusBar();
+}
+
+void CCanvasLayoutView::OnInitialUpdate() {
+    CView::OnInitialUpdate();
+    if (CQuillfenEditorDoc* doc = GetDocument()) doc->SetEditorMode(0);
+    if (!childrenCreated_) {
+        vbar_.Create(this, 49168, false);
+        vbar_.owner = this;
+        vbar_.ApplyDarkTheme();
+        hbar_.Create(this, 49169, true);
+        hbar_.owner = this;
+        hbar_.ApplyDarkTheme();
+        readout_.setParent(this);
+        readout_.SetDlgCtrlID(49170);
+        readout_.show();
+        readout_.zoomCallback = [this](int percent) { OnZoomPresetPicked(percent); };
+        childrenCreated_ = true;
+        SyncReadout();
+    }
+    LayoutChildWindows();
+    ZoomToFit();
+    UpdatePlacementBounds();
+    UpdateScrollBars();
+    if (GetDocument()) RefreshStatusBar();
+}
+
+void CCanvasLayoutView::OnUpdate(CView* sender, int hint) {
+    CView::OnUpdate(sender, hint);
+    caches_.OnUpdate(hint);
+    if (GetDocument()) RefreshStatusBar();
+}
+
+bool CCanvasLayoutView::PaintCachedCanvas(CompositeSurface& target, const RectI& client) {
+    CanvasDocument* scene = MainScene();
+    if (!scene) return false;
+    if (!caches_.Prepare(*scene, ChangeCounter(), MakeCanvasObjectPainter(*scene))) return false;
+    QImage out = ImageOf(target);
+    QPainter p(&out);
+    p.fillRect(QRect(client.left, client.top, client.Width(), client.Height()), Argb(kBackground));
+    const RectF r = geo_.CanvasScreenRect();
+    const QRectF rq(r.x, r.y, r.width, r.height);
+    p.fillRect(rq.translated(8, 10), Argb(kShadow));
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(rq, Qt::transparent);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    QImage live = ImageOf(caches_.live);
+    if (!live.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        p.drawImage(rq, live, QRectF(0, 0, live.width(), live.height()));
+    }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(Argb(kBorder), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rq);
+    p.end();
+    DrawCacheStats(target, geo_.Viewport());
+    return true;
+}
+
+void CCanvasLayoutView::PaintUncached(CompositeSurface& target) {
+    CanvasDocument* scene = MainScene();
+    if (!scene) return;
+    const RectI v = geo_.Viewport();
+    const RectF r = geo_.CanvasScreenRect();
+    {
+        QImage out = ImageOf(target);
+        QPainter p(&out);
+        p.fillRect(QRect(v.left, v.top, v.Width(), v.Height()), Argb(kBackground));
+        const QRectF rq(r.x, r.y, r.width, r.height);
+        p.fillRect(rq.translated(8, 10), Argb(kShadow));
+        if ((scene->canvasColour >> 24) != 0) {
+            p.fillRect(rq, Argb(scene->canvasColour));
+        } else {
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.fillRect(rq, Qt::transparent);
+        }
+    }
+    CanvasObjectPainter paint = MakeCanvasObjectPainter(*scene);
+    WalkDrawOrder(*scene, [&](CanvasObject& o) {
+        paint(target, o, geo_.zoom, r.x, r.y);
+        return true;
+    });
+    QImage out = ImageOf(target);
+    QPainter p(&out);
+    p.setPen(QPen(Argb(kBorder), 1));
+    p.drawRect(QRectF(r.x, r.y, r.width, r.height));
+}
+
+void CCanvasLayoutView::DrawCacheStats(CompositeSurface& target, const RectI& v) {
+    const uint64_t now = CanvasTickCount();
+    const bool recent = caches_.lastRebuildTick != 0 && now - caches_.lastRebuildTick < 600;
+    char text[96];
+    std::snprintf(text, sizeof text, "cache rebuild #%d  (%.1f ms)", caches_.rebuildCount,
+                  double(caches_.lastRebuildMs));
+    QImage out = ImageOf(target);
+    QPainter p(&out);
+    QFont font = UiFont(11);
+    p.setFont(font);
+    QFontMetrics fm(font);
+    const QString s = QString::fromLatin1(text);
+    const int tw = fm.horizontalAdvance(s), th = fm.height();
+    const QRect box(v.right - (tw + 16) - 8, v.top + 8, tw + 16, th + 8);
+    p.fillRect(box, Argb(recent ? 0xDCC83C3C : 0xB4282C32));
+    p.setPen(Argb(0xFFE6E6E6));
+    p.drawText(QPoint(box.left() + 8, box.top() + 4 + fm.ascent()), s);
+    if (recent) update(box);
+}
+
+void CCanvasLayoutView::RenderToBackBuffer() {
+    SyncGeometry();
+    const int w = width(), h = height();
+    if (w <= 0 || h <= 0) return;
+    if (backBuffer_.width != w || backBuffer_.height != h || !backBuffer_.pixels)
+        if (!backBuffer_.Create(w, h)) return;
+    if (!PaintCachedCanvas(backBuffer_, {0, 0, w, h})) PaintUncached(backBuffer_);
+    CanvasDocument* scene = MainScene();
+    if (scene && (scene->canvasColour >> 24) == 0) {
+        const RectF r = geo_.CanvasScreenRect();
+        DrawTransparencyChecker(backBuffer_, r.x, r.y, r.width, r.height);
+    }
+}
+
+void CCanvasLayoutView::paintEvent(QPaintEvent*) {
+    const auto start = std::chrono::steady_clock::now();
+    RenderToBackBuffer();
+    if (!backBuffer_.pixels) return;
+    QPainter p(this);
+    p.drawImage(0, 0, ImageOf(backBuffer_));
+    if (firstPaintMs_ == 0 && MainScene())
+        firstPaintMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}

@@ -1,0 +1,174 @@
+#include "QtTestApp.h"
+#include "app/MainMenu.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/CQuillfenEditorApp.h"
+#include "app/ui/CThemedStatusBar.h"
+#include "canvas_view/ui/CCanvasLayoutView.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "document/ProjectFile.h"
+#include "platform/Clipboard.h"
+#include "platform/Files.h"
+#include "platform/Profile.h"
+#include "platform/Prompts.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+struct StartedApp {
+    CQuillfenEditorApp app;
+    ScriptedPrompts* prompts = nullptr;
+    MemoryProfile* profile = nullptr;
+    bool ok = false;
+
+    QTemporaryDir programDir;
+    std::string startupLog;
+
+    explicit StartedApp(std::vector<std::string> args, const std::string& folder = {}) {
+        EnsureQtApp();
+        auto p = std::make_unique<ScriptedPrompts>();
+        auto pr = std::make_unique<MemoryProfile>();
+        prompts = p.get();
+        profile = pr.get();
+        app.UseServices(std::move(pr), std::move(p), std::make_unique<MemoryClipboard>());
+        app.showMainWindow = false;
+        // An empty program folder unless the test gives one: no demo beside it.
+        app.programFolder = folder.empty() ? programDir.path().toStdString() : folder;
+        testing::internal::CaptureStdout();
+        ok = app.InitInstance(args);
+        startupLog = testing::internal::GetCapturedStdout();
+    }
+};
+
+std::string WriteProject(const QTemporaryDir& dir, const char* name, float width, float height) {
+    CanvasDocument scene;
+    scene.width = width;
+    scene.height = height;
+    CanvasObject o;
+    o.id = "object_1";
+    o.name = "Box";
+    o.x = 10.4f;
+    o.y = 20.6f;
+    o.width = o.height = 50;
+    scene.layers[1].objects.push_back(o);
+    scene.selectedIds = {"object_1"};
+    scene.primarySelectedId = "object_1";
+    const std::string path = dir.filePath(name).toStdString();
+    EXPECT_TRUE(WriteFileAtomic(path, WriteProjectBytes(scene)));
+    return path;
+}
+
+void CollectActions(QMenu* menu, std::map<int, QString>& out) {
+    for (QAction* a : menu->actions()) {
+        if (a->menu()) CollectActions(a->menu(), out);
+        else if (!a->isSeparator()) out[a->data().toInt()] = a->text();
+    }
+}
+}  // namespace
+
+TEST(Startup, FrameMenuAndLogLines) {
+    int code = 0;
+    std::string out;
+    {
+        StartedApp s({"plindrow"});
+        out = s.startupLog;
+        ASSERT_TRUE(s.ok);
+        CMainFrame* frame = s.app.MainFrame();
+        ASSERT_NE(frame, nullptr);
+
+        QStringList top;
+        std::map<int, QString> items;
+        for (QAction* a : frame->menuBar()->actions()) {
+            top << a->text();
+            if (a->menu()) CollectActions(a->menu(), items);
+            else items[a->data().toInt()] = a->text();
+        }
+        EXPECT_EQ(top, (QStringList{"&File", "&Edit", "&View", "Modify", "Image", "Selection", "FIlters",
+                                    "Posable Editor", "Settings", "&Help"}));
+        EXPECT_EQ(items[57601], "&Open...\tCtrl+O");
+        EXPECT_EQ(items[32814], "Light Cone");
+        EXPECT_EQ(items[32859], "FIlters");
+        EXPECT_EQ(frame->ToolbarPane()->windowTitle(), "Toolbar");
+        EXPECT_EQ(frame->ToolsPane()->windowTitle(), "Tools");
+
+        // Items without a handler show disabled once the idle update ran.
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(frame->ActionFor(57607)->isEnabled());  // Print
+        EXPECT_FALSE(frame->ActionFor(32859)->isEnabled());  // FIlters
+        EXPECT_FALSE(frame->ActionFor(32874)->isEnabled());  // Add to Kitbash
+        EXPECT_TRUE(frame->ActionFor(57600)->isEnabled());   // New
+        EXPECT_TRUE(frame->ActionFor(57664)->isEnabled());   // About
+
+        // A new document: 1024 x 1024, white, hosted in the canvas view.
+        EXPECT_EQ(s.app.Document()->mainScene.width, 1024);
+        EXPECT_NE(dynamic_cast<CCanvasLayoutView*>(frame->GetWorkspaceView()), nullptr);
+        testing::internal::CaptureStdout();
+        code = s.app.ExitInstance(0);
+        out += testing::internal::GetCapturedStdout();
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(out.find("[INFO] Startup initialized\n"), std::string::npos);
+    EXPECT_NE(out.find("[INFO] Application exiting\n"), std::string::npos);
+    EXPECT_LT(out.find("Startup initialized"), out.find("Application exiting"));
+}
+
+TEST(Startup, OpensTheProjectOnTheCommandLineAndShowsItsStatus) {
+    QTemporaryDir dir;
+    const std::string path = WriteProject(dir, "scene.qvk", 1024, 768);
+    StartedApp s({"plindrow", path});
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(s.app.Document()->mainScene.height, 768);
+    EXPECT_TRUE(s.prompts->MessageTexts().empty());
+    EXPECT_EQ(s.app.MainFrame()->windowTitle(), "scene.qvk - Plindrow");
+    EXPECT_EQ(s.app.RecentFiles(), std::vector<std::string>{path});
+
+    CThemedStatusBar* bar = s.app.MainFrame()->Workspace()->StatusBar();
+    EXPECT_EQ(bar->leftText, "1 Bitmap on Layer 1");
+    EXPECT_EQ(bar->rightText, "Canvas: 1024 x 768   Pos: 10, 21");
+    s.app.MainFrame()->SetStatusHint("Cap Width");
+    EXPECT_EQ(bar->leftText, "Cap Width");
+    s.app.MainFrame()->SetStatusHint("");
+    EXPECT_EQ(bar->leftText, "1 Bitmap on Layer 1");
+    s.app.ExitInstance(0);
+}
+
+TEST(Startup, OpensTheDemoBesideTheProgramOnlyWithoutAFile) {
+    QTemporaryDir folder, other;
+    WriteProject(folder, "demo.qvk", 640, 480);
+    StartedApp demo({"plindrow"}, folder.path().toStdString());
+    ASSERT_TRUE(demo.ok);
+    EXPECT_EQ(demo.app.Document()->mainScene.width, 640);
+
+    const std::string path = WriteProject(other, "named.qvk", 300, 200);
+    StartedApp named({"plindrow", path}, folder.path().toStdString());
+    ASSERT_TRUE(named.ok);
+    EXPECT_EQ(named.app.Document()->mainScene.width, 300);
+    demo.app.ExitInstance(0);
+    named.app.ExitInstance(0);
+}
+
+TEST(Startup, UnreadableProjectLeavesTheEditorRunningOnANewDocument) {
+    QTemporaryDir dir;
+    const std::string bad = dir.filePath("broken.qvk").toStdString();
+    ASSERT_TRUE(WriteFileAtomic(bad, std::vector<uint8_t>{'Q', 'V', 'K', '1', 99, 0, 0, 0}));
+    StartedApp s({"plindrow", bad});
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(s.prompts->MessageTexts(), std::vector<std::string>{"Unexpected file format."});
+    EXPECT_EQ(s.app.Document()->mainScene.width, 1024);
+    EXPECT_EQ(s.app.Document()->mainScene.layers.size(), 2u);
+    EXPECT_EQ(s.app.MainFrame()->windowTitle(), "Unnamed - Plindrow");
+
+    // A missing file is reported too, and changes nothing.
+    StartedApp m({"plindrow", dir.filePath("missing.qvk").toStdString()});
+    ASSERT_TRUE(m.ok);
+    EXPECT_EQ(m.prompts->MessageTexts().size(), 1u);
+    s.app.ExitInstance(0);
+    m.app.ExitInstance(0);
+}
