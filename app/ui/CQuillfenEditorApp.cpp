@@ -7,7 +7,6 @@
 #include "app/ui/CMainFrame.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
-#include "document/ProjectFile.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Profile.h"
@@ -157,36 +156,9 @@ void CQuillfenEditorApp::OnFileNew() {
     UpdateTitle();
 }
 
-// Reads a project into the document's main scene; the scene changes only when
-// the whole file reads. A file that cannot be read is reported.
-bool CQuillfenEditorApp::LoadDocument(const std::string& path) {
-    std::string error;
-    doc_->EndEditingSessions();
-    ProjectLoadResult r = LoadProjectFile(path, doc_->mainScene, &error);
-    if (r != ProjectLoadResult::kLoaded) {
-        if (prompts_) prompts_->Fail(r == ProjectLoadResult::kBadFormat ? std::string(kUnexpectedFileFormat) : error);
-        return false;
-    }
-    doc_->workspaceMode = kWorkspaceCanvas;
-    doc_->poseScene.Reset();
-    doc_->poseEditorObjectId.clear();
-    doc_->ClearAllUndo();
-    doc_->SetModifiedFlag(false);
-    return true;
-}
-
-bool CQuillfenEditorApp::SaveDocument(const std::string& path) {
-    std::string error;
-    if (!SaveProjectFile(path, doc_->mainScene, &error)) {
-        if (prompts_) prompts_->Fail(error.empty() ? "The file could not be saved." : error);
-        return false;
-    }
-    return true;
-}
-
 bool CQuillfenEditorApp::OpenDocumentFile(const std::string& path) {
     if (!doc_) return false;
-    const bool ok = LoadDocument(path);
+    const bool ok = doc_->OnOpenDocument(path);
     if (ok) {
         doc_->SetPathName(path);
         AddToRecentFiles(path);
@@ -214,7 +186,7 @@ void CQuillfenEditorApp::OnFileOpen() {
 bool CQuillfenEditorApp::OnFileSave() {
     if (!doc_) return false;
     if (doc_->GetPathName().empty()) return OnFileSaveAs();
-    if (!SaveDocument(doc_->GetPathName())) return false;
+    if (!doc_->OnSaveDocument(doc_->GetPathName())) return false;
     doc_->SetModifiedFlag(false);
     UpdateTitle();
     return true;
@@ -228,7 +200,7 @@ bool CQuillfenEditorApp::OnFileSaveAs() {
     r.proposedName = doc_->GetPathName().empty() ? "Unnamed.qvk" : doc_->GetPathName();
     std::optional<std::string> path = prompts_->AskSaveFile(r);
     if (!path) return false;
-    if (!SaveDocument(*path)) return false;
+    if (!doc_->OnSaveDocument(*path)) return false;
     doc_->SetPathName(*path);
     doc_->SetModifiedFlag(false);
     AddToRecentFiles(*path);

@@ -58,8 +58,6 @@ public:
     static CQuillfenEditorApp* Instance();
 
 private:
-    bool LoadDocument(const std::string& path);
-    bool SaveDocument(const std::string& path);
     void RegisterCommands();
     void AddToRecentFiles(const std::string& path);
     void LoadRecentFiles();
