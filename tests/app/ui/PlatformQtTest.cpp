@@ -67,7 +67,7 @@ TEST(WindowBase, CommandsTimersAndDoubleClickOrder) {
     parent.log.clear();
     parent.SetTimer(7, 5);
     EXPECT_TRUE(parent.HasTimer(7));
-    QTest::qWait(40);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !parent.log.empty(); }, 5000));
     parent.KillTimer(7);
     EXPECT_FALSE(parent.HasTimer(7));
     ASSERT_FALSE(parent.log.empty());
