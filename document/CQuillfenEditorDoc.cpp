@@ -50,7 +50,9 @@ bool CQuillfenEditorDoc::OnNewDocument() {
 
 bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
     // The file is parsed into a scene of its own first, so a file that fails
-    // half-way leaves nothing of it behind and the open document untouched.
+    // half-way leaves nothing of it behind. A file that cannot be opened at all
+    // leaves the open document untouched; one that opens but does not parse
+    // leaves a new document, as the user asked to replace the old one.
     CanvasDocument loaded;
     std::string error;
     const ProjectLoadResult result = LoadProjectFile(path, loaded, &error);
@@ -59,6 +61,7 @@ bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
         if (Prompts* prompts = GetPrompts())
             prompts->Warn(result == ProjectLoadResult::kBadFormat ? std::string(kUnexpectedFileFormat)
                                                                    : std::string("Failed to open document."));
+        if (result == ProjectLoadResult::kBadFormat) OnNewDocument();
         return false;
     }
     EndEditingSessions();

@@ -439,7 +439,7 @@ TEST_F(DocumentFixture, SaveAndOpenReplaceTheSceneAndHistory) {
     std::filesystem::remove_all(dir);
 }
 
-TEST_F(DocumentFixture, FilesThatCannotBeReadLeaveTheDocumentAlone) {
+TEST_F(DocumentFixture, MissingFileLeavesTheDocumentAloneAndBadFileGivesANewOne) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "document_bad_open_test";
     std::filesystem::create_directories(dir);
     const std::string bad = (dir / "bad.qvk").string();
@@ -449,13 +449,21 @@ TEST_F(DocumentFixture, FilesThatCannotBeReadLeaveTheDocumentAlone) {
     doc.paintSession = &session;
     const std::string scene = Main();
 
-    EXPECT_FALSE(doc.OnOpenDocument(bad));
     EXPECT_FALSE(doc.OnOpenDocument((dir / "missing.qvk").string()));
-    EXPECT_EQ(host.prompts.MessageTexts(),
-              (std::vector<std::string>{"Unexpected file format.", "Failed to open document."}));
     EXPECT_EQ(Main(), scene);
     EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
     EXPECT_EQ(session.cancels, 0);
+
+    EXPECT_FALSE(doc.OnOpenDocument(bad));
+    EXPECT_EQ(host.prompts.MessageTexts(),
+              (std::vector<std::string>{"Failed to open document.", "Unexpected file format."}));
+    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
+    ASSERT_EQ(doc.mainScene.layers.size(), 2u);
+    EXPECT_TRUE(doc.mainScene.layers[1].objects.empty());
+    EXPECT_TRUE(doc.mainUndo.undo.empty());
+    EXPECT_EQ(session.cancels, 1);
+    EXPECT_FALSE(doc.IsModified());
+    doc.SetCanvasColor(0xFF000001);
 
     // A save that cannot be written reports it and keeps the modified flag.
     EXPECT_FALSE(doc.OnSaveDocument((dir / "no_such_folder" / "x.qvk").string()));
