@@ -1,0 +1,109 @@
+#include "canvas_view/ui/CCanvasLayoutView.h"
+#include "document/CQuillfenEditorDoc.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_canvas_view_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+struct AppFirst {
+    AppFirst() { App(); }
+};
+
+struct ViewFixture : ::testing::Test {
+    AppFirst app;  // before any widget
+    CQuillfenEditorDoc doc;
+    CCanvasLayoutView view;
+    void SetUp() override {
+        doc.mainScene.width = 400;
+        doc.mainScene.height = 300;
+        view.SetDocument(&doc);
+        view.resize(520, 420);
+        view.OnInitialUpdate();
+    }
+};
+}  // namespace
+
+TEST_F(ViewFixture, InitialUpdateFitsAndSetsTheBars) {
+    // Viewport 500 x 400: fit = min(352 / 300, 452 / 400).
+    EXPECT_FLOAT_EQ(view.Zoom(), 452.0f / 400);
+    EXPECT_EQ(view.GetCanvasClientRect(), (RectI{0, 0, 500, 400}));
+    EXPECT_FLOAT_EQ(view.Readout().zoom, view.Zoom());
+    EXPECT_EQ(view.HorizontalBar().page, 500);
+    EXPECT_EQ(view.HorizontalBar().maximum, int(std::ceil(view.Zoom() * 400 + 48)) - 1);
+    EXPECT_EQ(view.VerticalBar().geometry(), QRect(500, 0, 20, 400));
+    EXPECT_EQ(view.HorizontalBar().geometry(), QRect(0, 400, 430, 20));
+    EXPECT_EQ(view.Readout().geometry(), QRect(430, 400, 90, 20));
+    // The scene is told where new objects may be placed.
+    EXPECT_TRUE(doc.mainScene.hasPlacementArea);
+    EXPECT_FLOAT_EQ(doc.mainScene.placementWidth, 500 / 0.12f);
+}
+
+TEST_F(ViewFixture, ZoomAndScrollRepaintFromTheCachedSurfaces) {
+    view.RenderToBackBuffer();
+    const int rebuilds = view.Caches().rebuildCount, composes = view.Caches().composeCount;
+    EXPECT_EQ(rebuilds, 1);
+    EXPECT_EQ(composes, 1);
+
+    view.OnZoomPresetPicked(400);
+    EXPECT_FLOAT_EQ(view.Zoom(), 4.0f);
+    EXPECT_FLOAT_EQ(view.Readout().zoom, 4.0f);
+    view.RenderToBackBuffer();
+    const int y0 = view.Geometry().scrollY;
+    view.OnVScroll(3, 0, nullptr);  // page down by the viewport height
+    EXPECT_EQ(view.Geometry().scrollY, y0 + 400);
+    EXPECT_EQ(view.VerticalBar().position, y0 + 400);
+    view.RenderToBackBuffer();
+    view.OnHScroll(5, 250, nullptr);  // thumb track
+    EXPECT_EQ(view.Geometry().scrollX, 250);
+    view.OnMouseWheel(0, -120, QPoint(100, 100));
+    view.RenderToBackBuffer();
+    EXPECT_EQ(view.Caches().rebuildCount, rebuilds);
+    EXPECT_EQ(view.Caches().composeCount, composes);
+
+    // A refresh of the document recomposes the live surface only; an update
+    // notification rebuilds the cache.
+    doc.RefreshAllViews();
+    view.RenderToBackBuffer();
+    EXPECT_EQ(view.Caches().rebuildCount, rebuilds);
+    EXPECT_EQ(view.Caches().composeCount, composes + 1);
+    view.OnUpdate(nullptr, 0);
+    view.RenderToBackBuffer();
+    EXPECT_EQ(view.Caches().rebuildCount, rebuilds + 1);
+
+    view.OnZoomPresetPicked(-1);
+    EXPECT_FLOAT_EQ(view.Zoom(), 452.0f / 400);
+    EXPECT_EQ(view.Geometry().scrollX, 0);
+}
+
+TEST_F(ViewFixture, PaintsBackgroundShadowAndCanvas) {
+    doc.mainScene.canvasColour = 0xFF336699;
+    view.OnUpdate(nullptr, 0);
+    view.RenderToBackBuffer();
+    const CompositeSurface& b = view.BackBuffer();
+    ASSERT_EQ(b.width, 520);
+    RectF r = view.GetCanvasScreenRect();
+    auto px = [&](int x, int y) { return reinterpret_cast<const uint32_t*>(b.Row(y))[x]; };
+    EXPECT_EQ(px(int(r.x + r.width / 2), int(r.y + r.height / 2)), 0xFF336699u);
+    EXPECT_EQ(px(2, 2), 0xFF181B1Fu);
+
+    // A transparent canvas shows the checkerboard: white in its first cell.
+    doc.mainScene.canvasColour = 0x00000000;
+    view.OnUpdate(nullptr, 0);
+    view.RenderToBackBuffer();
+    r = view.GetCanvasScreenRect();
+    EXPECT_EQ(px(int(std::floor(r.x)) + 3, int(std::floor(r.y)) + 3), 0xFFFFFFFFu);
+    EXPECT_EQ(px(int(std::floor(r.x)) + 11, int(std::floor(r.y)) + 3), 0xFFCCCCCCu);
+}
