@@ -183,6 +183,7 @@ int main(int argc, char** argv) {
     cone.lightCone.targetX = 0.15f;
     cone.lightCone.targetY = 0.3f;
     cone.lightCone.tint = 0xFFFFE6B0;
+    cone.lightCone.ambient = 0.0f;
     lights.objects.push_back(cone);
 
     scene.layers.push_back(std::move(pictures));

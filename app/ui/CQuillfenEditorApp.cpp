@@ -99,12 +99,16 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     if (showMainWindow) {
         frame_->show();
         if (std::getenv("PLINDROW_TIMING")) {
-            // Opt-in timing of the first frame, for checking start-up speed by hand.
+            // Opt-in timing of opening the project and composing the first
+            // frame, for checking start-up speed by hand.
             if (auto* view = dynamic_cast<CCanvasLayoutView*>(frame_->GetWorkspaceView())) {
-                view->repaint();
+                const auto drawStart = std::chrono::steady_clock::now();
+                view->RenderToBackBuffer();
+                const double drawMs =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - drawStart).count();
                 char line[160];
                 std::snprintf(line, sizeof line, "Timing: project opened in %.1f ms, first frame drawn in %.1f ms",
-                              openMs, view->FirstPaintMs());
+                              openMs, drawMs);
                 LogInfo(line);
             }
         }

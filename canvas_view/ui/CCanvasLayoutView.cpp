@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -347,11 +346,8 @@ void CCanvasLayoutView::RenderToBackBuffer() {
 }
 
 void CCanvasLayoutView::paintEvent(QPaintEvent*) {
-    const auto start = std::chrono::steady_clock::now();
     RenderToBackBuffer();
     if (!backBuffer_.pixels) return;
     QPainter p(this);
     p.drawImage(0, 0, ImageOf(backBuffer_));
-    if (firstPaintMs_ == 0 && MainScene())
-        firstPaintMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }

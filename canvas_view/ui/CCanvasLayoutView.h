@@ -51,8 +51,6 @@ public:
     CThemedScrollCtrl& VerticalBar() { return vbar_; }
     CThemedScrollCtrl& HorizontalBar() { return hbar_; }
     CZoomReadoutWnd& Readout() { return readout_; }
-    // Time the first paint took (milliseconds), 0 before it.
-    double FirstPaintMs() const { return firstPaintMs_; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -77,5 +75,4 @@ private:
     bool childrenCreated_ = false;
     CompositeSurface backBuffer_;
     CanvasCompositeCache caches_;
-    double firstPaintMs_ = 0;
 };
