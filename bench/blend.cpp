@@ -1,7 +1,9 @@
 // Layer blending onto a 4096 x 4096 premultiplied surface, beside plain scalar
 // references in the same run. The layer is opaque on its left half and
-// translucent (random alpha) on its right half. Items are pixels, so
-// items_per_second reads as pixels per second. Arguments: mode, threads.
+// translucent (random alpha) on its right half. The surface is translucent
+// (alpha 200 to 255) unless the third argument asks for an opaque one, as a
+// canvas is after its background fill. Items are pixels, so
+// items_per_second reads as pixels per second. Arguments: mode, threads, opaque.
 #include "platform/Bitmap.h"
 #include "platform/CompositeSurface.h"
 #include "scene/BlendModes.h"
@@ -10,7 +12,9 @@
 #include <benchmark/benchmark.h>
 #include <omp.h>
 
+#include <cstring>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -20,6 +24,7 @@ constexpr int kRefRows = 256;  // the scalar references run over a band of rows
 struct Fixture {
     CompositeSurface surface;
     BitmapPtr layer;
+    CompositeSurface opaque;  // the same colours under alpha 255
     Fixture() {
         surface.Create(kSide, kSide);
         layer = Bitmap::Create(kSide, kSide);
@@ -35,6 +40,12 @@ struct Fixture {
                 s[4 * x + 3] = sa;
             }
         }
+        opaque.Create(kSide, kSide);
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                std::memcpy(opaque.Row(y) + 4 * x, surface.Row(y) + 4 * x, 3);
+                opaque.Row(y)[4 * x + 3] = 255;
+            }
     }
 };
 
@@ -77,11 +88,13 @@ void BM_DrawLayer(benchmark::State& st) {
     Fixture& f = Data();
     const int mode = int(st.range(0));
     Threads t(ThreadArg(st));
+    const bool opaque = st.range(2) != 0;
+    CompositeSurface& target = opaque ? f.opaque : f.surface;
     for (auto _ : st) {
-        DrawLayerWithBlend(f.surface, *f.layer, 0, 0, mode, 0.9f, {});
+        DrawLayerWithBlend(target, *f.layer, 0, 0, mode, 0.9f, {});
         benchmark::ClobberMemory();
     }
-    st.SetLabel(BlendModeName(mode));
+    st.SetLabel(std::string(BlendModeName(mode)) + (opaque ? " (opaque surface)" : ""));
     st.SetItemsProcessed(st.iterations() * int64_t(kSide) * kSide);
 }
 
@@ -101,14 +114,15 @@ void BM_ScalarReference(benchmark::State& st) {
 
 void ModesOneThread(benchmark::internal::Benchmark* b) {
     for (int m = 0; m < kBlendModeCount; ++m)
-        if (m != kBlendPhotoBash) b->Args({m, 1});
+        if (m != kBlendNormal && m != kBlendPhotoBash) b->Args({m, 1, 0});
+    for (int m : {int(kBlendMultiply), int(kBlendScreen), int(kBlendSoftLight), int(kBlendHue)}) b->Args({m, 1, 1});
 }
 
 }  // namespace
 
-BENCHMARK(BM_DrawLayer)->Args({kBlendNormal, 1})->Args({kBlendNormal, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawLayer)->Args({kBlendNormal, 1, 0})->Args({kBlendNormal, 0, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawLayer)->Apply(ModesOneThread)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DrawLayer)->Args({kBlendMultiply, 0})->Args({kBlendHue, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawLayer)->Args({kBlendMultiply, 0, 0})->Args({kBlendHue, 0, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScalarReference)
     ->Args({kBlendMultiply, 1})
     ->Args({kBlendSoftLight, 1})

@@ -5,13 +5,18 @@
 // formulas do; callers clamp when they write bytes.
 //
 // Each separable mode is one small template over the value type, so the
-// four- and eight-lane kernels of the layer blender run the same formula as
-// the scalar functions. The template flag `Guarded` floors divisors at 1e-6
+// lane kernels of the layer blender run the same formula as the scalar
+// functions. Branches that give a bound write it inside the min or max
+// (min(1, c ? 1 : q) rather than c ? 1 : min(1, q)): the same value, and a
+// form the compiler keeps in wide vector registers. The template flag `Guarded` floors divisors at 1e-6
 // where the scalar formula divides by the bare value (the lane kernels do
 // that, since they evaluate both sides of every branch).
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 // Mode ids (the object's `blendMode` byte).
 enum BlendModeId : uint8_t {
@@ -55,6 +60,7 @@ void CompositePixelWithBlend(float& outR, float& outG, float& outB, float& outA,
 
 typedef float F32x4 __attribute__((vector_size(16)));
 typedef float F32x8 __attribute__((vector_size(32)));
+typedef float F32x16 __attribute__((vector_size(64)));
 
 namespace blendfn {
 
@@ -63,6 +69,7 @@ namespace blendfn {
 template <class V> struct LaneInt;
 template <> struct LaneInt<F32x4> { typedef int32_t type __attribute__((vector_size(16))); };
 template <> struct LaneInt<F32x8> { typedef int32_t type __attribute__((vector_size(32))); };
+template <> struct LaneInt<F32x16> { typedef int32_t type __attribute__((vector_size(64))); };
 
 template <class V>
 BLENDFN V K(float c) {
@@ -72,9 +79,20 @@ BLENDFN V K(float c) {
 template <class V> BLENDFN V Min(V a, V b) { return a < b ? a : b; }
 template <class V> BLENDFN V Max(V a, V b) { return a > b ? a : b; }
 template <class V> BLENDFN V Abs(V a) { return a < 0.0f ? -a : a; }
+// Correctly rounded square root: lanes and scalars agree bit for bit. The
+// wide forms are compiler builtins, expanded only inside the AVX row
+// functions these helpers are inlined into.
 template <class V> BLENDFN V Sqrt(V v) {
     if constexpr (std::is_same_v<V, float>) {
         return std::sqrt(v);
+#if defined(__x86_64__)
+    } else if constexpr (sizeof(V) == 16) {
+        return __builtin_ia32_sqrtps(v);
+    } else if constexpr (sizeof(V) == 32) {
+        return __builtin_ia32_sqrtps256(v);
+    } else if constexpr (sizeof(V) == 64) {
+        return __builtin_ia32_sqrtps512_mask(v, v, (unsigned short)0xFFFF, 4);
+#endif
     } else {
         V r = v;
         for (int i = 0; i < int(sizeof(V) / sizeof(float)); ++i) r[i] = std::sqrt(v[i]);
@@ -140,11 +158,11 @@ template <class V, bool G = false> BLENDFN V Lighten(V b, V s) { return Max(b, s
 template <class V, bool G = false> BLENDFN V Screen(V b, V s) { return 1.0f - (1.0f - b) * (1.0f - s); }
 // Color Dodge: Cs >= 1 -> 1, else min(1, Cb / (1 - Cs))
 template <class V, bool G = false> BLENDFN V ColorDodge(V b, V s) {
-    return s >= 1.0f ? K<V>(1) : Min(K<V>(1), Div<G>(b, 1.0f - s));
+    return Min(K<V>(1), s >= 1.0f ? K<V>(1) : Div<G>(b, 1.0f - s));
 }
 // Inverse Color Dodge: Cb >= 1 -> 1, else min(1, Cs / (1 - Cb))
 template <class V, bool G = false> BLENDFN V InverseColorDodge(V b, V s) {
-    return b >= 1.0f ? K<V>(1) : Min(K<V>(1), Div<G>(s, 1.0f - b));
+    return Min(K<V>(1), b >= 1.0f ? K<V>(1) : Div<G>(s, 1.0f - b));
 }
 // Soft Dodge: Cb + Cs < 1: (Cs >= 1 -> 1, else Cb/2 / max(1 - Cs, 1e-6)); else (Cb <= 0 -> 0, else 1 - (1 - Cs)/2 / Cb)
 template <class V, bool G = false> BLENDFN V SoftDodge(V b, V s) {
@@ -169,8 +187,8 @@ template <class V, bool G = false> BLENDFN V HardLight(V b, V s) {
 }
 // Vivid Light: Cs < 0.5: (Cs <= 0 -> 0, else 1 - min(1, (1 - Cb) / 2Cs)); else (Cs >= 1 -> 1, else min(1, Cb / 2(1 - Cs)))
 template <class V, bool G = false> BLENDFN V VividLight(V b, V s) {
-    return s < 0.5f ? (s <= 0.0f ? K<V>(0) : 1.0f - Min(K<V>(1), Div<G>(1.0f - b, 2.0f * s)))
-                    : (s >= 1.0f ? K<V>(1) : Min(K<V>(1), Div<G>(b, 2.0f * (1.0f - s))));
+    return s < 0.5f ? 1.0f - Min(K<V>(1), s <= 0.0f ? K<V>(1) : Div<G>(1.0f - b, 2.0f * s))
+                    : Min(K<V>(1), s >= 1.0f ? K<V>(1) : Div<G>(b, 2.0f * (1.0f - s)));
 }
 // Linear Light (and Stamp): clamp(2 Cs + Cb - 1, 0, 1)
 template <class V, bool G = false> BLENDFN V LinearLight(V b, V s) {
@@ -192,19 +210,19 @@ template <class V, bool G = false> BLENDFN V Exclusion(V b, V s) { return b + s 
 template <class V, bool G = false> BLENDFN V Negation(V b, V s) { return 1.0f - Abs(1.0f - b - s); }
 // Reflect: Cs >= 1 -> 1, else min(1, Cb^2 / max(1 - Cs, 1e-6))
 template <class V, bool G = false> BLENDFN V Reflect(V b, V s) {
-    return s >= 1.0f ? K<V>(1) : Min(K<V>(1), b * b / Max(1.0f - s, K<V>(1e-6f)));
+    return Min(K<V>(1), s >= 1.0f ? K<V>(1) : b * b / Max(1.0f - s, K<V>(1e-6f)));
 }
 // Glow: Cb >= 1 -> 1, else min(1, Cs^2 / max(1 - Cb, 1e-6))
 template <class V, bool G = false> BLENDFN V Glow(V b, V s) {
-    return b >= 1.0f ? K<V>(1) : Min(K<V>(1), s * s / Max(1.0f - b, K<V>(1e-6f)));
+    return Min(K<V>(1), b >= 1.0f ? K<V>(1) : s * s / Max(1.0f - b, K<V>(1e-6f)));
 }
 // Freeze: Cb <= 0 -> 0, else max(0, 1 - (1 - Cs)^2 / max(Cb, 1e-6))
 template <class V, bool G = false> BLENDFN V Freeze(V b, V s) {
-    return b <= 0.0f ? K<V>(0) : Max(K<V>(0), 1.0f - (1.0f - s) * (1.0f - s) / Max(b, K<V>(1e-6f)));
+    return Max(K<V>(0), b <= 0.0f ? K<V>(0) : 1.0f - (1.0f - s) * (1.0f - s) / Max(b, K<V>(1e-6f)));
 }
 // Heat: Cs <= 0 -> 0, else max(0, 1 - (1 - Cb)^2 / max(Cs, 1e-6))
 template <class V, bool G = false> BLENDFN V Heat(V b, V s) {
-    return s <= 0.0f ? K<V>(0) : Max(K<V>(0), 1.0f - (1.0f - b) * (1.0f - b) / Max(s, K<V>(1e-6f)));
+    return Max(K<V>(0), s <= 0.0f ? K<V>(0) : 1.0f - (1.0f - b) * (1.0f - b) / Max(s, K<V>(1e-6f)));
 }
 // Subtract: max(Cb - Cs, 0)
 template <class V, bool G = false> BLENDFN V Subtract(V b, V s) { return Max(b - s, K<V>(0)); }

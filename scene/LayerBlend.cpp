@@ -3,7 +3,7 @@
 // to even, the per-pixel path adds 0.5 and truncates (see LayerBlend.h).
 //
 // Each path has one generic lane driver, instantiated per mode for 4 lanes
-// (baseline SSE2) and 8 lanes (AVX2, chosen at run time), and a scalar
+// (baseline SSE2), 8 lanes (AVX2) or 16 lanes (AVX-512), chosen at run time, and a scalar
 // reference below that follows the formulas one pixel at a time.
 // The eight-lane helpers are always inlined into the AVX2 row functions; the
 // ABI note GCC gives for their out-of-line form does not apply.
@@ -16,6 +16,9 @@
 #include "scene/PhotoBashBlend.h"
 
 #include <algorithm>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -59,6 +62,11 @@ template <> struct Lanes<F32x8> {
     typedef int32_t I __attribute__((vector_size(32)));
     static constexpr int N = 8;
 };
+template <> struct Lanes<F32x16> {
+    typedef uint32_t U __attribute__((vector_size(64)));
+    typedef int32_t I __attribute__((vector_size(64)));
+    static constexpr int N = 16;
+};
 
 template <class V> LANEFN V ToFloat(typename Lanes<V>::U u) {
     return __builtin_convertvector((typename Lanes<V>::I)u, V);
@@ -66,10 +74,41 @@ template <class V> LANEFN V ToFloat(typename Lanes<V>::U u) {
 template <class V> LANEFN typename Lanes<V>::U ToU32(V v) {
     return (typename Lanes<V>::U) __builtin_convertvector(v, typename Lanes<V>::I);
 }
-template <class M> LANEFN bool Any(M m) {
+// True when any lane of a comparison mask is set.
+template <class V, class M> LANEFN bool Any(M m) {
+#if defined(__x86_64__)
+    if constexpr (Lanes<V>::N == 4) return __builtin_ia32_movmskps((F32x4)m) != 0;
+    else if constexpr (Lanes<V>::N == 8) return __builtin_ia32_movmskps256((F32x8)m) != 0;
+    else return __builtin_ia32_ptestmd512(m, m, (unsigned short)0xFFFF) != 0;
+#else
     int any = 0;
-    for (int i = 0; i < int(sizeof(M) / sizeof(m[0])); ++i) any |= m[i];
+    for (int i = 0; i < Lanes<V>::N; ++i) any |= m[i];
     return any != 0;
+#endif
+}
+// True when every lane of a comparison mask is set.
+template <class V, class M> LANEFN bool All(M m) {
+#if defined(__x86_64__)
+    if constexpr (Lanes<V>::N == 4) return __builtin_ia32_movmskps((F32x4)m) == 0xF;
+    else if constexpr (Lanes<V>::N == 8) return __builtin_ia32_movmskps256((F32x8)m) == 0xFF;
+    else return __builtin_ia32_ptestmd512(m, m, (unsigned short)0xFFFF) == 0xFFFF;
+#else
+    int all = -1;
+    for (int i = 0; i < Lanes<V>::N; ++i) all &= m[i];
+    return all != 0;
+#endif
+}
+// Nearest integer, halves to even (the default rounding of the conversion).
+template <class V> LANEFN typename Lanes<V>::U RoundToU32(V v) {
+#if defined(__x86_64__)
+    if constexpr (Lanes<V>::N == 4) return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq(v);
+    else if constexpr (Lanes<V>::N == 8) return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq256(v);
+    else
+        return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq512_mask(v, typename Lanes<V>::I{}, (unsigned short)0xFFFF,
+                                                                     4);
+#else
+    return ToU32(RoundHalfEven(v));
+#endif
 }
 
 // clamp(v, 0, 1) x 255 + 0.5, truncated
@@ -83,7 +122,7 @@ template <class V> LANEFN typename Lanes<V>::U ByteHalfEven(V v) {
     v = v * 255.0f;
     v = v > 0.0f ? v : K<V>(0);
     v = v < 255.0f ? v : K<V>(255);
-    return ToU32(RoundHalfEven(v));
+    return RoundToU32(v);
 }
 
 // ---------------------------------------------------------------- per pixel
@@ -128,7 +167,7 @@ template <int M, class V> LANEFN void PixelLanes(uint8_t* d, const uint8_t* s, f
     std::memcpy(&sp, s, sizeof(U));
     const V as = ToFloat<V>(sp >> 24) * kInv255 * opacity;
     const auto on = as > 0.0f;
-    if (!Any(on)) return;
+    if (!Any<V>(on)) return;
     U out;
     if constexpr (M == kBlendDissolve) {
         U xs;
@@ -157,6 +196,12 @@ template <int M, class V> LANEFN void PixelRow(uint8_t* d, const uint8_t* s, int
     constexpr int N = Lanes<V>::N;
     int i = 0;
     for (; i + N <= n; i += N) PixelLanes<M, V>(d + 4 * i, s + 4 * i, opacity, uint32_t(x + i), uint32_t(y));
+    if constexpr (N == 16) {
+        if (i + 8 <= n) {
+            PixelLanes<M, F32x8>(d + 4 * i, s + 4 * i, opacity, uint32_t(x + i), uint32_t(y));
+            i += 8;
+        }
+    }
     if constexpr (M == kBlendDissolve) {
         for (; i < n; ++i) {
             const float as = s[4 * i + 3] * kInv255 * opacity;
@@ -179,28 +224,45 @@ template <int M, class V> LANEFN void SimdLanes(uint8_t* d, const uint8_t* s, fl
     std::memcpy(&sp, s, sizeof(U));
     const V as = ToFloat<V>(sp >> 24) * kInv255 * opacity;
     const auto on = as > 0.0f;
-    if (!Any(on)) return;
-    const V ab = ToFloat<V>(dp >> 24) * kInv255;
-    const V inv = 1.0f / Max(ab, K<V>(1e-6f));
-    const auto hasB = ab > 0.0f;
-    const V cbb = hasB ? ToFloat<V>(dp & 0xFFu) * kInv255 * inv : K<V>(0);
-    const V cbg = hasB ? ToFloat<V>((dp >> 8) & 0xFFu) * kInv255 * inv : K<V>(0);
-    const V cbr = hasB ? ToFloat<V>((dp >> 16) & 0xFFu) * kInv255 * inv : K<V>(0);
+    if (!Any<V>(on)) return;
     const V csb = ToFloat<V>(sp & 0xFFu) * kInv255;
     const V csg = ToFloat<V>((sp >> 8) & 0xFFu) * kInv255;
     const V csr = ToFloat<V>((sp >> 16) & 0xFFu) * kInv255;
-    const V xb = Channel<M, true>(cbb, csb);
-    const V xg = Channel<M, true>(cbg, csg);
-    const V xr = Channel<M, true>(cbr, csr);
+    const V ab = ToFloat<V>(dp >> 24) * kInv255;
     const V ao = as + ab * (1.0f - as);
-    const V invo = 1.0f / Max(ao, K<V>(1e-6f));
-    const V back = ao > 0.0f ? ao : K<V>(0);
     const V kb = (1.0f - as) * ab;
-    const V ka = 1.0f - ab;
-    const U px = ByteHalfEven(((ka * csb + ab * xb) * as + kb * cbb) * invo * back) |
-                 (ByteHalfEven(((ka * csg + ab * xg) * as + kb * cbg) * invo * back) << 8) |
-                 (ByteHalfEven(((ka * csr + ab * xr) * as + kb * cbr) * invo * back) << 16) |
-                 (ByteHalfEven(ao) << 24);
+    V cbb, cbg, cbr, ob, og, orr;
+    if (All<V>((dp >> 24) == 255u)) {
+        // Opaque backdrop: 1 / max(ab, 1e-6) is exactly 1 and (1 - ab) Cs
+        // vanishes, so the general formula reduces to B as + (1 - as) Cb
+        // without changing a bit.
+        cbb = ToFloat<V>(dp & 0xFFu) * kInv255;
+        cbg = ToFloat<V>((dp >> 8) & 0xFFu) * kInv255;
+        cbr = ToFloat<V>((dp >> 16) & 0xFFu) * kInv255;
+        ob = Channel<M, true>(cbb, csb) * as + kb * cbb;
+        og = Channel<M, true>(cbg, csg) * as + kb * cbg;
+        orr = Channel<M, true>(cbr, csr) * as + kb * cbr;
+    } else {
+        const V inv = 1.0f / Max(ab, K<V>(1e-6f));
+        const auto hasB = ab > 0.0f;
+        cbb = hasB ? ToFloat<V>(dp & 0xFFu) * kInv255 * inv : K<V>(0);
+        cbg = hasB ? ToFloat<V>((dp >> 8) & 0xFFu) * kInv255 * inv : K<V>(0);
+        cbr = hasB ? ToFloat<V>((dp >> 16) & 0xFFu) * kInv255 * inv : K<V>(0);
+        const V ka = 1.0f - ab;
+        ob = (ka * csb + ab * Channel<M, true>(cbb, csb)) * as + kb * cbb;
+        og = (ka * csg + ab * Channel<M, true>(cbg, csg)) * as + kb * cbg;
+        orr = (ka * csr + ab * Channel<M, true>(cbr, csr)) * as + kb * cbr;
+    }
+    if (!All<V>(ao == 1.0f)) {
+        // Divide by max(ao, 1e-6) and multiply back by ao (0 where ao <= 0);
+        // both factors are exactly 1 where ao is 1.
+        const V invo = 1.0f / Max(ao, K<V>(1e-6f));
+        const V back = ao > 0.0f ? ao : K<V>(0);
+        ob = ob * invo * back;
+        og = og * invo * back;
+        orr = orr * invo * back;
+    }
+    const U px = ByteHalfEven(ob) | (ByteHalfEven(og) << 8) | (ByteHalfEven(orr) << 16) | (ByteHalfEven(ao) << 24);
     const U out = on ? px : dp;
     std::memcpy(d, &out, sizeof(U));
 }
@@ -209,7 +271,13 @@ template <int M, class V> LANEFN void SimdRow(uint8_t* d, const uint8_t* s, int 
     constexpr int N = Lanes<V>::N;
     int i = 0;
     for (; i + N <= n; i += N) SimdLanes<M, V>(d + 4 * i, s + 4 * i, opacity);
-    if constexpr (N == 8) {
+    if constexpr (N == 16) {
+        if (i + 8 <= n) {
+            SimdLanes<M, F32x8>(d + 4 * i, s + 4 * i, opacity);
+            i += 8;
+        }
+    }
+    if constexpr (N >= 8) {
         if (i + 4 <= n) {
             SimdLanes<M, F32x4>(d + 4 * i, s + 4 * i, opacity);
             i += 4;
@@ -229,6 +297,14 @@ template <int M> __attribute__((target("avx2"))) void SimdRowAvx2(uint8_t* d, co
                                                                    int) {
     SimdRow<M, F32x8>(d, s, n, op);
 }
+template <int M> __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl"))) void SimdRowAvx512(uint8_t* d, const uint8_t* s, int n, float op,
+                                                                       int, int) {
+    SimdRow<M, F32x16>(d, s, n, op);
+}
+template <int M> __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl"))) void PixelRowAvx512(uint8_t* d, const uint8_t* s, int n,
+                                                                        float op, int x, int y) {
+    PixelRow<M, F32x16>(d, s, n, op, x, y);
+}
 template <int M> void PixelRowSse(uint8_t* d, const uint8_t* s, int n, float op, int x, int y) {
     PixelRow<M, F32x4>(d, s, n, op, x, y);
 }
@@ -242,19 +318,25 @@ struct RowTables {
     RowFn pixel[kBlendModeCount];
 };
 
-template <bool Avx2, int... M> RowTables MakeRowTables(std::integer_sequence<int, M...>) {
+// Level 0: SSE2, 1: AVX2, 2: AVX-512.
+template <int Level, int... M> RowTables MakeRowTables(std::integer_sequence<int, M...>) {
     RowTables t{};
-    ((t.simd[M] = KernelMode(M) ? (Avx2 ? &SimdRowAvx2<KernelMode(M) ? M : 1> : &SimdRowSse<KernelMode(M) ? M : 1>)
-                                : nullptr),
+    ((t.simd[M] = !KernelMode(M) ? nullptr
+                  : Level == 2   ? &SimdRowAvx512<KernelMode(M) ? M : 1>
+                  : Level == 1   ? &SimdRowAvx2<KernelMode(M) ? M : 1>
+                                 : &SimdRowSse<KernelMode(M) ? M : 1>),
      ...);
-    ((t.pixel[M] = Avx2 ? &PixelRowAvx2<M> : &PixelRowSse<M>), ...);
+    ((t.pixel[M] = Level == 2 ? &PixelRowAvx512<M> : Level == 1 ? &PixelRowAvx2<M> : &PixelRowSse<M>), ...);
     return t;
 }
 
 const RowTables& Tables() {
-    static const RowTables t = __builtin_cpu_supports("avx2")
-                                   ? MakeRowTables<true>(std::make_integer_sequence<int, kBlendModeCount>{})
-                                   : MakeRowTables<false>(std::make_integer_sequence<int, kBlendModeCount>{});
+    using Seq = std::make_integer_sequence<int, kBlendModeCount>;
+    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+    static const RowTables t = avx512                             ? MakeRowTables<2>(Seq{})
+                               : __builtin_cpu_supports("avx2")  ? MakeRowTables<1>(Seq{})
+                                                                 : MakeRowTables<0>(Seq{});
     return t;
 }
 

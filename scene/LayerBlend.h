@@ -29,8 +29,8 @@ struct BlendRect {
 // and multiplied back by ao, every value x 255 clamped and rounded half to
 // even. Pixels with as <= 0 keep their bytes. The 1 to 3 pixels left at the
 // end of a row take the per-pixel composite. Modes without a kernel go to
-// BlendPixelRows. Runs eight lanes at a time where the CPU has AVX2; the lane
-// count changes no result.
+// BlendPixelRows. Both paths run 4, 8 or 16 lanes at a time, as the CPU
+// allows; the lane count changes no result.
 void BlendLayerSimd(CompositeSurface& surface, const uint8_t* layer, int64_t layerPitch, const BlendRect& r, int mode,
                     float opacity);
 
