@@ -10,11 +10,8 @@
 #include "platform/Codecs.h"
 #include "platform/CompositeSurface.h"
 #include "platform/Files.h"
-#if __has_include("scene/SceneCompose.h")
 #include "scene/SceneCompose.h"
 #include "scene/SceneRender.h"
-#define QVK_TOOL_HAS_RENDER 1
-#endif
 
 #include <cmath>
 #include <cstdio>
@@ -44,7 +41,6 @@ int Load(const std::string& path, CanvasDocument& scene) {
     return 1;
 }
 
-#ifdef QVK_TOOL_HAS_RENDER
 // The export size: each canvas side rounded to the nearest integer, at least 1.
 int CanvasPixels(float side) {
     const float r = std::round(side);
@@ -93,7 +89,6 @@ int Live(CanvasDocument& scene, const std::string& out) {
     }
     return WritePng(*image, out);
 }
-#endif
 
 }  // namespace
 
@@ -116,7 +111,6 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-#ifdef QVK_TOOL_HAS_RENDER
     if (command == "render") {
         if (int status = Load(argv[2], scene)) return status;
         return Render(scene, argv[3]);
@@ -125,6 +119,5 @@ int main(int argc, char** argv) {
         if (int status = Load(argv[2], scene)) return status;
         return Live(scene, argv[3]);
     }
-#endif
     return Usage();
 }
