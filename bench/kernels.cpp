@@ -4,6 +4,8 @@
 #include "selection/MaskRefine.h"
 
 #include <benchmark/benchmark.h>
+#include <omp.h>
+#include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <cmath>
@@ -36,62 +38,89 @@ const cv::Mat& Mask() {
     return m;
 }
 
+// Every benchmark takes the thread count as its last argument: 1 for the
+// per-core comparison (steady on a busy machine), 0 for all threads.
+struct ThreadScope {
+    int omp = omp_get_max_threads(), cv = cv::getNumThreads();
+    ThreadScope(const benchmark::State& st, int argIndex) {
+        if (st.range(argIndex) == 1) {
+            omp_set_num_threads(1);
+            cv::setNumThreads(1);
+        }
+    }
+    ~ThreadScope() {
+        omp_set_num_threads(omp);
+        cv::setNumThreads(cv);
+    }
+};
+
 // Stack Blur radius whose triangle has the variance of a Gaussian of sigma.
 int StackRadiusForSigma(double sigma) { return int(std::lround(sigma * std::sqrt(6.0))); }
 // Recursive-Gaussian radius for sigma (sigma = (r + 1) / sqrt(2 ln 255)).
 double RecursiveRadiusForSigma(double sigma) { return sigma * std::sqrt(2 * std::log(255.0)) - 1; }
 
 void BM_StackBlurRGBA(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     cv::Mat img = Source(CV_8UC4).clone();
     for (auto _ : st) CGaussianRecBlur().StackBlurRGBA(img.data, kSide, kSide, r, r);
 }
 void BM_StackBlurAlpha8(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     cv::Mat img = Source(CV_8UC1).clone();
     for (auto _ : st) CGaussianRecBlur().StackBlurAlpha8(img.data, kSide, kSide, r, r);
 }
 void BM_StackBlurRGBA_Sigma(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = StackRadiusForSigma(double(st.range(0)));
     cv::Mat img = Source(CV_8UC4).clone();
     for (auto _ : st) CGaussianRecBlur().StackBlurRGBA(img.data, kSide, kSide, r, r);
 }
 void BM_GaussianBlurRecursiveRGBA_Sigma(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const double r = RecursiveRadiusForSigma(double(st.range(0)));
     cv::Mat img = Source(CV_8UC4).clone();
     for (auto _ : st) GaussianBlurRecursive(img.data, kSide, kSide, r, r, 4);
 }
 void BM_GaussianBlurRecursiveRGBA(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const double r = double(st.range(0));
     cv::Mat img = Source(CV_8UC4).clone();
     for (auto _ : st) GaussianBlurRecursive(img.data, kSide, kSide, r, r, 4);
 }
 void BM_OpenCV_GaussianBlurRGBA_Sigma(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const double sigma = double(st.range(0));
     cv::Mat img = Source(CV_8UC4).clone(), out;
     for (auto _ : st) cv::GaussianBlur(img, out, cv::Size(0, 0), sigma);
 }
 void BM_DiskBlur(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     cv::Mat img = Source(CV_8UC1).clone();
     for (auto _ : st) DiskBlur(img.data, kSide, kSide, r);
 }
 void BM_OpenCV_BoxBlur(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     cv::Mat img = Source(CV_8UC1).clone(), out;
     for (auto _ : st) cv::blur(img, out, cv::Size(2 * r + 1, 2 * r + 1), cv::Point(-1, -1), cv::BORDER_CONSTANT);
 }
 void BM_DistanceTransform(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const cv::Mat& mask = Mask();
     std::vector<float> out(size_t(kSide) * kSide);
     for (auto _ : st) DistanceTransform(mask.data, kSide, kSide, out.data(), st.range(0) != 0);
 }
 void BM_OpenCV_DistanceTransform(benchmark::State& st) {
+    ThreadScope threads(st, 0);
     const cv::Mat& mask = Mask();
     cv::Mat out;
     for (auto _ : st) cv::distanceTransform(mask, out, cv::DIST_L2, cv::DIST_MASK_PRECISE);
 }
 void BM_MaskDilate(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     cv::Mat img = Mask().clone();
     for (auto _ : st) {
@@ -102,6 +131,7 @@ void BM_MaskDilate(benchmark::State& st) {
     }
 }
 void BM_MaskErode(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     cv::Mat img = Mask().clone();
     for (auto _ : st) {
@@ -112,12 +142,14 @@ void BM_MaskErode(benchmark::State& st) {
     }
 }
 void BM_OpenCV_DilateEllipse(benchmark::State& st) {
+    ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     const cv::Mat k = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * r + 1, 2 * r + 1));
     cv::Mat out;
     for (auto _ : st) cv::dilate(Mask(), out, k);
 }
 void BM_PremultiplyAlpha(benchmark::State& st) {
+    ThreadScope threads(st, 0);
     cv::Mat img = Source(CV_8UC4).clone();
     for (auto _ : st) {
         PremultiplyAlpha(img.data, size_t(kSide) * kSide);
@@ -128,18 +160,18 @@ void BM_PremultiplyAlpha(benchmark::State& st) {
 }  // namespace
 
 #define UNITS Unit(benchmark::kMillisecond)->UseRealTime()
-BENCHMARK(BM_StackBlurRGBA)->Arg(2)->Arg(16)->Arg(64)->Arg(254)->UNITS;
-BENCHMARK(BM_StackBlurAlpha8)->Arg(2)->Arg(64)->Arg(254)->UNITS;
-BENCHMARK(BM_StackBlurRGBA_Sigma)->Arg(50)->UNITS;
-BENCHMARK(BM_GaussianBlurRecursiveRGBA)->Arg(2)->Arg(16)->Arg(64)->Arg(254)->UNITS;
-BENCHMARK(BM_GaussianBlurRecursiveRGBA_Sigma)->Arg(50)->UNITS;
-BENCHMARK(BM_OpenCV_GaussianBlurRGBA_Sigma)->Arg(50)->UNITS;
-BENCHMARK(BM_DiskBlur)->Arg(4)->Arg(16)->Arg(64)->Arg(100)->UNITS;
-BENCHMARK(BM_OpenCV_BoxBlur)->Arg(4)->Arg(16)->Arg(64)->Arg(100)->UNITS;
-BENCHMARK(BM_DistanceTransform)->Arg(0)->Arg(1)->UNITS;
-BENCHMARK(BM_OpenCV_DistanceTransform)->UNITS;
-BENCHMARK(BM_MaskDilate)->Arg(10)->Arg(100)->UNITS;
-BENCHMARK(BM_MaskErode)->Arg(100)->UNITS;
-BENCHMARK(BM_OpenCV_DilateEllipse)->Arg(10)->Arg(100)->UNITS;
-BENCHMARK(BM_PremultiplyAlpha)->UNITS;
+BENCHMARK(BM_StackBlurRGBA)->Args({2, 1})->Args({16, 1})->Args({64, 1})->Args({254, 1})->Args({2, 0})->Args({16, 0})->Args({64, 0})->Args({254, 0})->UNITS;
+BENCHMARK(BM_StackBlurAlpha8)->Args({2, 1})->Args({64, 1})->Args({254, 1})->Args({2, 0})->Args({64, 0})->Args({254, 0})->UNITS;
+BENCHMARK(BM_StackBlurRGBA_Sigma)->Args({50, 1})->Args({50, 0})->UNITS;
+BENCHMARK(BM_GaussianBlurRecursiveRGBA)->Args({2, 1})->Args({16, 1})->Args({64, 1})->Args({254, 1})->Args({2, 0})->Args({16, 0})->Args({64, 0})->Args({254, 0})->UNITS;
+BENCHMARK(BM_GaussianBlurRecursiveRGBA_Sigma)->Args({50, 1})->Args({50, 0})->UNITS;
+BENCHMARK(BM_OpenCV_GaussianBlurRGBA_Sigma)->Args({50, 1})->Args({50, 0})->UNITS;
+BENCHMARK(BM_DiskBlur)->Args({4, 1})->Args({16, 1})->Args({64, 1})->Args({100, 1})->Args({4, 0})->Args({16, 0})->Args({64, 0})->Args({100, 0})->UNITS;
+BENCHMARK(BM_OpenCV_BoxBlur)->Args({4, 1})->Args({16, 1})->Args({64, 1})->Args({100, 1})->Args({4, 0})->Args({16, 0})->Args({64, 0})->Args({100, 0})->UNITS;
+BENCHMARK(BM_DistanceTransform)->Args({0, 1})->Args({1, 1})->Args({0, 0})->Args({1, 0})->UNITS;
+BENCHMARK(BM_OpenCV_DistanceTransform)->Arg(1)->Arg(0)->UNITS;
+BENCHMARK(BM_MaskDilate)->Args({10, 1})->Args({100, 1})->Args({10, 0})->Args({100, 0})->UNITS;
+BENCHMARK(BM_MaskErode)->Args({100, 1})->Args({100, 0})->UNITS;
+BENCHMARK(BM_OpenCV_DilateEllipse)->Args({10, 1})->Args({100, 1})->Args({10, 0})->Args({100, 0})->UNITS;
+BENCHMARK(BM_PremultiplyAlpha)->Arg(1)->Arg(0)->UNITS;
 BENCHMARK_MAIN();

@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
+#include <memory>
 #include <vector>
+
+#include <sys/mman.h>
 
 namespace {
 
 // Past this radius the disk's area exceeds twice 255 times the largest plane,
 // so every output rounds to 0.
 constexpr int kZeroRadius = 1 << 20;
+constexpr size_t kHugePage = size_t(2) << 20;
 
 int64_t HalfWidth(int r, int64_t i) {
     return int64_t(std::sqrt(double(r) * double(r) - double(i) * double(i)));
@@ -23,39 +28,114 @@ int64_t DiskArea(int r) {
     return a;
 }
 
-// Adds, for every column x, the row's sum over x - h..x + h (clipped to the
-// row) using the row's prefix sums p[0..width].
+// Adds, for x in [xa, xb), the row's sum over x - h..x + h clipped to the row,
+// from the row's prefix sums p[0..width]. The range is cut where the clipping
+// of either end starts, so each piece reads contiguous sums.
 template <typename Acc>
-void AddChord(Acc* acc, const int32_t* p, int width, int h) {
-    const int a = std::min(h, width);           // x < a: left end clipped
-    const int b = std::max(a, width - h);       // a <= x < b: both ends inside
-    for (int x = 0; x < a; ++x) acc[x] += Acc(p[std::min(x + h + 1, width)]);
-    for (int x = a; x < b; ++x) acc[x] += Acc(p[x + h + 1] - p[x - h]);
-    for (int x = b; x < width; ++x) acc[x] += Acc(p[width] - p[std::max(x - h, 0)]);
+void AddChordClipped(Acc* acc, const int32_t* p, int width, int h, int xa, int xb) {
+    const int cuts[4] = {xa, std::clamp(std::min(h, width - h), xa, xb), std::clamp(std::max(h, width - h), xa, xb), xb};
+    for (int k = 0; k < 3; ++k) {
+        const int a = cuts[k], b = cuts[k + 1];
+        if (a >= b) continue;
+        const bool leftClipped = a < h, rightClipped = a >= width - h;
+        if (leftClipped && rightClipped)
+            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[width]);
+        else if (leftClipped)
+            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[x + h + 1]);
+        else if (rightClipped)
+            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[width] - p[x - h]);
+        else
+            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[x + h + 1] - p[x - h]);
+    }
 }
 
-template <typename Acc>
-void DiskBlurRows(uint8_t* plane, int width, int height, int r, const std::vector<int32_t>& prefix,
-                  const std::vector<int32_t>& halfWidths, int64_t area) {
-    const size_t pw = size_t(width) + 1;
-    const int rows = int(halfWidths.size() / 2);  // disk rows that can reach the plane: -rows..rows
-    const double inv = 1.0 / double(area);
-#pragma omp parallel if (int64_t(width) * height >= (int64_t(1) << 14))
-    {
-        std::vector<Acc> acc(static_cast<size_t>(width));
-#pragma omp for schedule(static)
-        for (int y = 0; y < height; ++y) {
-            std::fill(acc.begin(), acc.end(), Acc(0));
-            const int i0 = std::max(-rows, -y), i1 = std::min(rows, height - 1 - y);
-            for (int i = i0; i <= i1; ++i)
-                AddChord(acc.data(), prefix.data() + size_t(y + i) * pw, width, halfWidths[size_t(i + rows)]);
-            uint8_t* out = plane + size_t(y) * size_t(width);
-            // The area is odd, so a quotient is never exactly halfway and rounding the
-            // double quotient gives the integer (total + area / 2) / area.
-            for (int x = 0; x < width; ++x) out[x] = uint8_t(std::min(double(acc[size_t(x)]) * inv + 0.5, 255.0));
-        }
+constexpr int kTile = 64;
+typedef int32_t V8 __attribute__((vector_size(32)));
+typedef int32_t V8u __attribute__((vector_size(32), aligned(4), may_alias));
+
+// Sums the chords [0, count) no wider than limit of output row y over the 64 columns from x0,
+// starting from base, in registers: out[j] = base + sum over disk rows k inside
+// the plane of P(y + offs[k])[x0 + j + hs[k] + 1] - P(y + offs[k])[x0 + j - hs[k]].
+// No chord may be clipped over these columns.
+__attribute__((target_clones("avx2", "default")))
+void SumChordsTile(int32_t* out, int32_t base, const int32_t* prefix, size_t pw, int y, int height,
+                   const int32_t* offs, const int32_t* hs, int count, int x0, int limit) {
+    V8 a0 = V8{} + base, a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+    for (int k = 0; k < count; ++k) {
+        const int row = y + offs[k];
+        if (unsigned(row) >= unsigned(height) || hs[k] > limit) continue;
+        const int32_t* p = prefix + size_t(row) * pw + x0;
+        const V8u* hi = reinterpret_cast<const V8u*>(p + hs[k] + 1);
+        const V8u* lo = reinterpret_cast<const V8u*>(p - hs[k]);
+        a0 += hi[0] - lo[0];
+        a1 += hi[1] - lo[1];
+        a2 += hi[2] - lo[2];
+        a3 += hi[3] - lo[3];
+        a4 += hi[4] - lo[4];
+        a5 += hi[5] - lo[5];
+        a6 += hi[6] - lo[6];
+        a7 += hi[7] - lo[7];
     }
-    (void)r;
+    V8u* o = reinterpret_cast<V8u*>(out);
+    o[0] = a0; o[1] = a1; o[2] = a2; o[3] = a3; o[4] = a4; o[5] = a5; o[6] = a6; o[7] = a7;
+}
+
+// Output in 64-column tiles by bands of rows, so that the prefix sums a tile
+// reads stay in cache from one output row to the next. Over a tile, chords
+// narrow enough to stay inside the row are summed in registers, the others clip.
+template <typename Acc>
+void DiskBlurTiles(uint8_t* plane, int width, int height, const int32_t* prefix,
+                   const std::vector<int32_t>& halfWidths, int64_t area) {
+    const size_t pw = size_t(width) + 1;
+    const int rows = int(halfWidths.size() / 2);
+    // Disk rows in order of offset, so that a tile sweeps the prefix rows in
+    // memory order; chords spanning whole rows add the row total instead.
+    std::vector<int32_t> offs, hs;
+    for (int k = 0; k < int(halfWidths.size()); ++k)
+        if (halfWidths[size_t(k)] < width - 1) {
+            offs.push_back(k - rows);
+            hs.push_back(halfWidths[size_t(k)]);
+        }
+    std::vector<Acc> base(size_t(height), 0);
+    for (int y = 0; y < height; ++y)
+        for (int k = 0; k < int(halfWidths.size()); ++k) {
+            const int row = y + k - rows;
+            if (halfWidths[size_t(k)] >= width - 1 && row >= 0 && row < height)
+                base[size_t(y)] += Acc(prefix[size_t(row) * pw + size_t(width)]);
+        }
+    const int count = int(hs.size());
+    const double inv = 1.0 / double(area);
+    const int tiles = (width + kTile - 1) / kTile;
+    constexpr int kBand = 256;
+    const int bands = (height + kBand - 1) / kBand;
+#pragma omp parallel for collapse(2) schedule(static) if (int64_t(width) * height >= (int64_t(1) << 14))
+    for (int t = 0; t < tiles; ++t)
+        for (int b = 0; b < bands; ++b) {
+            const int x0 = t * kTile, x1 = std::min(width, x0 + kTile);
+            // Over a full tile, chords no wider than `limit` stay inside the row.
+            const bool full = sizeof(Acc) == 4 && x1 - x0 == kTile;
+            const int limit = full ? std::min(x0, width - x0 - kTile) : -1;
+            Acc acc[kTile];
+            for (int y = b * kBand; y < std::min(height, (b + 1) * kBand); ++y) {
+                if constexpr (sizeof(Acc) == 4) {
+                    if (full)
+                        SumChordsTile(acc, base[size_t(y)], prefix, pw, y, height, offs.data(), hs.data(),
+                                      count, x0, limit);
+                    else std::fill(acc, acc + kTile, base[size_t(y)]);
+                } else {
+                    std::fill(acc, acc + kTile, base[size_t(y)]);
+                }
+                for (int k = 0; k < count; ++k) {
+                    const int row = y + offs[size_t(k)];
+                    if (row < 0 || row >= height || hs[size_t(k)] <= limit) continue;
+                    AddChordClipped(acc, prefix + size_t(row) * pw, width, hs[size_t(k)], x0, x1);
+                }
+                // The area is odd, so a quotient is never exactly halfway and rounding
+                // the double quotient gives the integer (total + area / 2) / area.
+                uint8_t* out = plane + size_t(y) * size_t(width);
+                for (int x = x0; x < x1; ++x) out[x] = uint8_t(std::min(double(acc[x - x0]) * inv + 0.5, 255.0));
+            }
+        }
 }
 
 }  // namespace
@@ -74,17 +154,23 @@ void DiskBlur(uint8_t* plane, int width, int height, int r) {
     for (int i = -rows; i <= rows; ++i) halfWidths[size_t(i + rows)] = int32_t(std::min<int64_t>(HalfWidth(r, i), width));
 
     const size_t pw = size_t(width) + 1;
-    std::vector<int32_t> prefix(pw * size_t(height));
+    // Large pages: every disk row of a tile reads another prefix row.
+    const size_t bytes = (pw * size_t(height) * sizeof(int32_t) + kHugePage - 1) / kHugePage * kHugePage;
+    std::unique_ptr<int32_t, decltype(&std::free)> storage(static_cast<int32_t*>(std::aligned_alloc(kHugePage, bytes)),
+                                                           &std::free);
+    if (!storage) return;
+    madvise(storage.get(), bytes, MADV_HUGEPAGE);
+    int32_t* prefix = storage.get();
 #pragma omp parallel for schedule(static) if (int64_t(width) * height >= (int64_t(1) << 14))
     for (int y = 0; y < height; ++y) {
-        int32_t* p = prefix.data() + size_t(y) * pw;
+        int32_t* p = prefix + size_t(y) * pw;
         const uint8_t* row = plane + size_t(y) * size_t(width);
         p[0] = 0;
         for (int x = 0; x < width; ++x) p[x + 1] = p[x] + row[x];
     }
     // 32-bit totals suffice while 255 times the disk's area stays below 2^31.
-    if (area * 255 < (int64_t(1) << 31)) DiskBlurRows<int32_t>(plane, width, height, r, prefix, halfWidths, area);
-    else DiskBlurRows<int64_t>(plane, width, height, r, prefix, halfWidths, area);
+    if (area * 255 < (int64_t(1) << 31)) DiskBlurTiles<int32_t>(plane, width, height, prefix, halfWidths, area);
+    else DiskBlurTiles<int64_t>(plane, width, height, prefix, halfWidths, area);
 }
 
 void DiskBlurReference(uint8_t* plane, int width, int height, int r) {

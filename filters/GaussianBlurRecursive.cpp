@@ -19,107 +19,137 @@ inline uint8_t TruncToByte(double v) {
 
 bool WorthThreads(int64_t samples) { return samples >= (int64_t(1) << 16); }
 
+typedef double V4d __attribute__((vector_size(32)));
+typedef double V4du __attribute__((vector_size(32), aligned(8)));  // scratch is 8-byte aligned
+
+// Doubles of scratch that RecursiveLanes needs for n samples of L lanes.
+size_t RecursiveScratch(int n, int lanes) { return 2 * (size_t(n) + 8) * size_t((lanes + 3) / 4 * 4); }
+
 // Runs the recursive filter along n samples for C * G lanes: lane (g, c) is the
-// byte at base + g * groupStride + i * step + c. `causal` holds n * C * G doubles.
+// byte at base + g * groupStride + i * step + c. The lanes are widened to
+// doubles in groups of four, with four copies of the end samples beyond each
+// end (the edge state), and filtered as vectors; the history of each direction
+// stays in registers.
 template <int C, int G>
-void RecursiveLanes(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, const DericheCoefficients& k,
-                    double* causal) {
-    constexpr int L = C * G;
+[[gnu::always_inline]] inline void RecursiveLanes(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n,
+                                                  const DericheCoefficients& k, double* scratch) {
+    constexpr int L = C * G, NV = (L + 3) / 4, LP = NV * 4;
+    auto at = [&](int g, int i) { return base + g * groupStride + ptrdiff_t(i) * step; };
+    double* xs = scratch;                            // samples -4 .. n + 3
+    double* causal = scratch + (size_t(n) + 8) * LP;  // causal output 0 .. n - 1
+    for (int i = -4; i < n + 4; ++i) {
+        double* row = xs + size_t(i + 4) * LP;
+        const int src = std::clamp(i, 0, n - 1);
+        for (int g = 0; g < G; ++g)
+            for (int c = 0; c < C; ++c) row[g * C + c] = at(g, src)[c];
+        for (int l = L; l < LP; ++l) row[l] = 0;
+    }
+    const V4du* X = reinterpret_cast<const V4du*>(xs) + 4 * NV;  // X[i * NV + v], i from -4
+    V4du* Y = reinterpret_cast<V4du*>(causal);
     const double sumN = k.n[0] + k.n[1] + k.n[2] + k.n[3] + k.n[4];
     const double sumNp = k.np[1] + k.np[2] + k.np[3] + k.np[4];
     const double s = 1 + k.d[1] + k.d[2] + k.d[3] + k.d[4];
-    auto at = [&](int g, int i) { return base + g * groupStride + ptrdiff_t(i) * step; };
-    double x1[L], x2[L], x3[L], x4[L], y1[L], y2[L], y3[L], y4[L];
-    // Causal, history primed as a constant run of the first sample in steady state.
-    for (int g = 0; g < G; ++g)
-        for (int c = 0; c < C; ++c) {
-            const int l = g * C + c;
-            const double x0 = at(g, 0)[c];
-            x1[l] = x2[l] = x3[l] = x4[l] = x0;
-            y1[l] = y2[l] = y3[l] = y4[l] = x0 * sumN / s;
-        }
+    const double n0 = k.n[0], n1 = k.n[1], n2 = k.n[2], n3 = k.n[3], n4 = k.n[4];
+    const double p1 = k.np[1], p2 = k.np[2], p3 = k.np[3], p4 = k.np[4];
+    const double d1 = k.d[1], d2 = k.d[2], d3 = k.d[3], d4 = k.d[4];
+
+    // Causal, its history primed with the steady state of a constant first sample.
+    V4d y1[NV], y2[NV], y3[NV], y4[NV];
+    for (int v = 0; v < NV; ++v) y1[v] = y2[v] = y3[v] = y4[v] = X[v] * (sumN / s);
     for (int i = 0; i < n; ++i) {
-        double xi[L];
-        for (int g = 0; g < G; ++g)
-            for (int c = 0; c < C; ++c) xi[g * C + c] = at(g, i)[c];
-        double* out = causal + size_t(i) * L;
-        for (int l = 0; l < L; ++l) {
-            const double y = k.n[0] * xi[l] + k.n[1] * x1[l] + k.n[2] * x2[l] + k.n[3] * x3[l] + k.n[4] * x4[l] -
-                             (k.d[1] * y1[l] + k.d[2] * y2[l] + k.d[3] * y3[l] + k.d[4] * y4[l]);
-            out[l] = y;
-            x4[l] = x3[l]; x3[l] = x2[l]; x2[l] = x1[l]; x1[l] = xi[l];
-            y4[l] = y3[l]; y3[l] = y2[l]; y2[l] = y1[l]; y1[l] = y;
+        const V4du* x = X + ptrdiff_t(i) * NV;
+        for (int v = 0; v < NV; ++v) {
+            const V4d a = n0 * x[v] + n1 * x[v - NV] + n2 * x[v - 2 * NV] + n3 * x[v - 3 * NV] + n4 * x[v - 4 * NV];
+            const V4d y = a - d4 * y4[v] - d3 * y3[v] - d2 * y2[v] - d1 * y1[v];
+            Y[ptrdiff_t(i) * NV + v] = y;
+            y4[v] = y3[v]; y3[v] = y2[v]; y2[v] = y1[v]; y1[v] = y;
         }
     }
     // Anti-causal, primed with the last sample; the sum goes back into the line.
-    for (int g = 0; g < G; ++g)
-        for (int c = 0; c < C; ++c) {
-            const int l = g * C + c;
-            const double xl = at(g, n - 1)[c];
-            x1[l] = x2[l] = x3[l] = x4[l] = xl;
-            y1[l] = y2[l] = y3[l] = y4[l] = xl * sumNp / s;
-        }
+    for (int v = 0; v < NV; ++v) y1[v] = y2[v] = y3[v] = y4[v] = X[ptrdiff_t(n - 1) * NV + v] * (sumNp / s);
     for (int i = n - 1; i >= 0; --i) {
-        double xi[L], res[L];
-        for (int g = 0; g < G; ++g)
-            for (int c = 0; c < C; ++c) xi[g * C + c] = at(g, i)[c];
-        const double* in = causal + size_t(i) * L;
-        for (int l = 0; l < L; ++l) {
-            const double y = k.np[1] * x1[l] + k.np[2] * x2[l] + k.np[3] * x3[l] + k.np[4] * x4[l] -
-                             (k.d[1] * y1[l] + k.d[2] * y2[l] + k.d[3] * y3[l] + k.d[4] * y4[l]);
-            res[l] = in[l] + y;
-            x4[l] = x3[l]; x3[l] = x2[l]; x2[l] = x1[l]; x1[l] = xi[l];
-            y4[l] = y3[l]; y3[l] = y2[l]; y2[l] = y1[l]; y1[l] = y;
+        const V4du* x = X + ptrdiff_t(i) * NV;
+        alignas(32) double res[LP];
+        for (int v = 0; v < NV; ++v) {
+            const V4d a = p1 * x[v + NV] + p2 * x[v + 2 * NV] + p3 * x[v + 3 * NV] + p4 * x[v + 4 * NV];
+            const V4d y = a - d4 * y4[v] - d3 * y3[v] - d2 * y2[v] - d1 * y1[v];
+            *reinterpret_cast<V4d*>(res + 4 * v) = Y[ptrdiff_t(i) * NV + v] + y;
+            y4[v] = y3[v]; y3[v] = y2[v]; y2[v] = y1[v]; y1[v] = y;
         }
         for (int g = 0; g < G; ++g)
             for (int c = 0; c < C; ++c) at(g, i)[c] = TruncToByte(res[g * C + c]);
     }
 }
 
-// Columns: strips of 32 adjacent bytes, then single pixels.
-template <int kBpp>
-void RecursiveColumns(uint8_t* img, int width, int height, const DericheCoefficients& k) {
-    constexpr int kStrip = 32;
-    const ptrdiff_t stride = ptrdiff_t(width) * kBpp;
-    const int strips = int(stride / kStrip);
-    const int firstLeftover = strips * kStrip / kBpp;
+// The groupings in use, compiled once more for AVX2 and picked at run time. No
+// FMA is enabled, so both versions round every operation alike.
+[[gnu::target_clones("avx2", "default")]] void RecursiveStrip8(uint8_t* base, ptrdiff_t step, int n,
+                                                               const DericheCoefficients& k, double* scratch) {
+    RecursiveLanes<8, 1>(base, 0, step, n, k, scratch);
+}
+[[gnu::target_clones("avx2", "default")]] void RecursiveStrip1(uint8_t* base, ptrdiff_t step, int n,
+                                                               const DericheCoefficients& k, double* scratch) {
+    RecursiveLanes<1, 1>(base, 0, step, n, k, scratch);
+}
+[[gnu::target_clones("avx2", "default")]] void RecursiveRows1(uint8_t* base, ptrdiff_t stride, int n,
+                                                              const DericheCoefficients& k, double* scratch) {
+    RecursiveLanes<1, 8>(base, stride, 1, n, k, scratch);
+}
+[[gnu::target_clones("avx2", "default")]] void RecursiveRows3(uint8_t* base, ptrdiff_t stride, int n,
+                                                              const DericheCoefficients& k, double* scratch) {
+    RecursiveLanes<3, 2>(base, stride, 3, n, k, scratch);
+}
+[[gnu::target_clones("avx2", "default")]] void RecursiveRows4(uint8_t* base, ptrdiff_t stride, int n,
+                                                              const DericheCoefficients& k, double* scratch) {
+    RecursiveLanes<4, 2>(base, stride, 4, n, k, scratch);
+}
+[[gnu::target_clones("avx2", "default")]] void RecursiveRow(uint8_t* base, int bpp, int n,
+                                                            const DericheCoefficients& k, double* scratch) {
+    if (bpp == 1) RecursiveLanes<1, 1>(base, 0, 1, n, k, scratch);
+    else if (bpp == 3) RecursiveLanes<3, 1>(base, 0, 3, n, k, scratch);
+    else RecursiveLanes<4, 1>(base, 0, 4, n, k, scratch);
+}
+
+// Columns: strips of 8 adjacent bytes, then the remaining single bytes.
+void RecursiveColumns(uint8_t* img, int width, int height, int bpp, const DericheCoefficients& k) {
+    const ptrdiff_t stride = ptrdiff_t(width) * bpp;
+    const int strips = int(stride / 8);
 #pragma omp parallel if (WorthThreads(int64_t(width) * height))
     {
-        std::vector<double> causal(size_t(height) * kStrip);
-#pragma omp for schedule(dynamic, 4)
-        for (int s = 0; s < strips; ++s)
-            RecursiveLanes<kStrip, 1>(img + ptrdiff_t(s) * kStrip, 0, stride, height, k, causal.data());
+        std::vector<double> scratch(RecursiveScratch(height, 8));
 #pragma omp for schedule(static)
-        for (int x = firstLeftover; x < width; ++x)
-            RecursiveLanes<kBpp, 1>(img + ptrdiff_t(x) * kBpp, 0, stride, height, k, causal.data());
+        for (int s = 0; s < strips; ++s) RecursiveStrip8(img + ptrdiff_t(s) * 8, stride, height, k, scratch.data());
+#pragma omp for schedule(static)
+        for (int x = strips * 8; x < int(stride); ++x) RecursiveStrip1(img + x, stride, height, k, scratch.data());
     }
 }
 
-// Rows: groups of rows filtered side by side, then single rows.
-template <int kBpp>
-void RecursiveRows(uint8_t* img, int width, int height, const DericheCoefficients& k) {
-    constexpr int kGroup = kBpp == 1 ? 16 : 4;
-    const ptrdiff_t stride = ptrdiff_t(width) * kBpp;
-    const int groups = height / kGroup;
+// Rows: two rows of pixels side by side (eight rows of a plane), then single rows.
+void RecursiveRowsPass(uint8_t* img, int width, int height, int bpp, const DericheCoefficients& k) {
+    const int group = bpp == 1 ? 8 : 2;
+    const ptrdiff_t stride = ptrdiff_t(width) * bpp;
+    const int groups = height / group;
 #pragma omp parallel if (WorthThreads(int64_t(width) * height))
     {
-        std::vector<double> causal(size_t(width) * kBpp * kGroup);
-#pragma omp for schedule(dynamic, 4)
-        for (int gi = 0; gi < groups; ++gi)
-            RecursiveLanes<kBpp, kGroup>(img + ptrdiff_t(gi) * kGroup * stride, stride, kBpp, width, k,
-                                         causal.data());
+        std::vector<double> scratch(RecursiveScratch(width, 8));
 #pragma omp for schedule(static)
-        for (int y = groups * kGroup; y < height; ++y)
-            RecursiveLanes<kBpp, 1>(img + ptrdiff_t(y) * stride, stride, kBpp, width, k, causal.data());
+        for (int gi = 0; gi < groups; ++gi) {
+            uint8_t* base = img + ptrdiff_t(gi) * group * stride;
+            if (bpp == 1) RecursiveRows1(base, stride, width, k, scratch.data());
+            else if (bpp == 3) RecursiveRows3(base, stride, width, k, scratch.data());
+            else RecursiveRows4(base, stride, width, k, scratch.data());
+        }
+#pragma omp for schedule(static)
+        for (int y = groups * group; y < height; ++y)
+            RecursiveRow(img + ptrdiff_t(y) * stride, bpp, width, k, scratch.data());
     }
 }
 
-template <int kBpp>
-void RecursiveBlur(uint8_t* img, int width, int height, double rx, double ry) {
+void RecursiveBlur(uint8_t* img, int width, int height, double rx, double ry, int bpp) {
     const DericheCoefficients ky = MakeDericheCoefficients(GaussianSigmaForRadius(ry));
-    RecursiveColumns<kBpp>(img, width, height, ky);
-    if (rx == ry) RecursiveRows<kBpp>(img, width, height, ky);
-    else RecursiveRows<kBpp>(img, width, height, MakeDericheCoefficients(GaussianSigmaForRadius(rx)));
+    RecursiveColumns(img, width, height, bpp, ky);
+    if (rx == ry) RecursiveRowsPass(img, width, height, bpp, ky);
+    else RecursiveRowsPass(img, width, height, bpp, MakeDericheCoefficients(GaussianSigmaForRadius(rx)));
 }
 
 // The taps for a line of `length` samples: taps reaching past the far end of
@@ -256,9 +286,5 @@ void GaussianBlurRecursive(uint8_t* image, int width, int height, double rx, dou
         GaussianBlurKernel(image, width, height, rx, ry, bytesPerPixel);
         return;
     }
-    switch (bytesPerPixel) {
-        case 1: RecursiveBlur<1>(image, width, height, rx, ry); break;
-        case 3: RecursiveBlur<3>(image, width, height, rx, ry); break;
-        default: RecursiveBlur<4>(image, width, height, rx, ry); break;
-    }
+    RecursiveBlur(image, width, height, rx, ry, bytesPerPixel);
 }

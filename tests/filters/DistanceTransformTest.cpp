@@ -43,6 +43,19 @@ TEST(DistanceTransform, SingleZeroAndBorder) {
     for (float d : out) EXPECT_GE(d, float(w + h + 1));
 }
 
+// width + height + 1 beyond 16 bits takes the 32-bit vertical distances.
+TEST(DistanceTransform, LongLine) {
+    const int w = 70000;
+    std::vector<uint8_t> mask(size_t(w), 9);
+    mask[0] = 0;
+    std::vector<float> out(mask.size());
+    DistanceTransform(mask.data(), w, 1, out.data(), false);
+    for (int x = 0; x < w; x += 997) ASSERT_EQ(out[size_t(x)], std::sqrt(float(int64_t(x) * x)));
+    DistanceTransform(mask.data(), w, 1, out.data(), true);
+    EXPECT_EQ(out[size_t(w - 1)], 1.0f);
+    EXPECT_EQ(out[size_t(w / 2)], 1.0f);  // the rows above and below are outside
+}
+
 TEST(DistanceTransform, ParallelAndSerialGiveSameResults) {
     const int w = 400, h = 300;
     std::mt19937 rng(2);
