@@ -28,24 +28,32 @@ int64_t DiskArea(int r) {
     return a;
 }
 
+// A chord's sum from two prefix sums. 16-bit prefix sums wrap, but every chord
+// they serve spans at most 257 pixels, so the wrapped difference is exact.
+template <typename Acc, typename PT>
+inline Acc Chord(PT hi, PT lo) {
+    if constexpr (sizeof(PT) == 2) return Acc(uint16_t(hi - lo));
+    else return Acc(hi - lo);
+}
+
 // Adds, for x in [xa, xb), the row's sum over x - h..x + h clipped to the row,
 // from the row's prefix sums p[0..width]. The range is cut where the clipping
 // of either end starts, so each piece reads contiguous sums.
-template <typename Acc>
-void AddChordClipped(Acc* acc, const int32_t* p, int width, int h, int xa, int xb) {
+template <typename Acc, typename PT>
+void AddChordClipped(Acc* acc, const PT* p, int width, int h, int xa, int xb) {
     const int cuts[4] = {xa, std::clamp(std::min(h, width - h), xa, xb), std::clamp(std::max(h, width - h), xa, xb), xb};
     for (int k = 0; k < 3; ++k) {
         const int a = cuts[k], b = cuts[k + 1];
         if (a >= b) continue;
         const bool leftClipped = a < h, rightClipped = a >= width - h;
         if (leftClipped && rightClipped)
-            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[width]);
+            for (int x = a; x < b; ++x) acc[x - xa] += Chord<Acc, PT>(p[width], p[0]);
         else if (leftClipped)
-            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[x + h + 1]);
+            for (int x = a; x < b; ++x) acc[x - xa] += Chord<Acc, PT>(p[x + h + 1], p[0]);
         else if (rightClipped)
-            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[width] - p[x - h]);
+            for (int x = a; x < b; ++x) acc[x - xa] += Chord<Acc, PT>(p[width], p[x - h]);
         else
-            for (int x = a; x < b; ++x) acc[x - xa] += Acc(p[x + h + 1] - p[x - h]);
+            for (int x = a; x < b; ++x) acc[x - xa] += Chord<Acc, PT>(p[x + h + 1], p[x - h]);
     }
 }
 
@@ -80,11 +88,40 @@ void SumChordsTile(int32_t* out, int32_t base, const int32_t* prefix, size_t pw,
     o[0] = a0; o[1] = a1; o[2] = a2; o[3] = a3; o[4] = a4; o[5] = a5; o[6] = a6; o[7] = a7;
 }
 
+typedef uint16_t V16 __attribute__((vector_size(32)));
+typedef uint16_t V16u __attribute__((vector_size(32), aligned(2), may_alias));
+typedef uint16_t V8w __attribute__((vector_size(16)));
+
+// The same over 16-bit prefix sums (chords of at most 257 pixels): half the
+// bytes to read, each wrapped difference widened before it is added.
+__attribute__((target_clones("avx2", "default")))
+void SumChordsTile16(int32_t* out, int32_t base, const uint16_t* prefix, size_t pw, int y, int height,
+                     const int32_t* offs, const int32_t* hs, int count, int x0, int limit) {
+    V8 a[8];
+    for (int j = 0; j < 8; ++j) a[j] = V8{} + base;
+    for (int k = 0; k < count; ++k) {
+        const int row = y + offs[k];
+        if (unsigned(row) >= unsigned(height) || hs[k] > limit) continue;
+        const uint16_t* p = prefix + size_t(row) * pw + x0;
+        const V16u* hi = reinterpret_cast<const V16u*>(p + hs[k] + 1);
+        const V16u* lo = reinterpret_cast<const V16u*>(p - hs[k]);
+        for (int j = 0; j < 4; ++j) {
+            const V16 d = hi[j] - lo[j];
+            const V8w dl = __builtin_shufflevector(d, d, 0, 1, 2, 3, 4, 5, 6, 7);
+            const V8w dh = __builtin_shufflevector(d, d, 8, 9, 10, 11, 12, 13, 14, 15);
+            a[2 * j] += __builtin_convertvector(dl, V8);
+            a[2 * j + 1] += __builtin_convertvector(dh, V8);
+        }
+    }
+    V8u* o = reinterpret_cast<V8u*>(out);
+    for (int j = 0; j < 8; ++j) o[j] = a[j];
+}
+
 // Output in 64-column tiles by bands of rows, so that the prefix sums a tile
 // reads stay in cache from one output row to the next. Over a tile, chords
 // narrow enough to stay inside the row are summed in registers, the others clip.
-template <typename Acc>
-void DiskBlurTiles(uint8_t* plane, int width, int height, const int32_t* prefix,
+template <typename Acc, typename PT>
+void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, const std::vector<int32_t>& totals,
                    const std::vector<int32_t>& halfWidths, int64_t area) {
     const size_t pw = size_t(width) + 1;
     const int rows = int(halfWidths.size() / 2);
@@ -101,7 +138,7 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const int32_t* prefix,
         for (int k = 0; k < int(halfWidths.size()); ++k) {
             const int row = y + k - rows;
             if (halfWidths[size_t(k)] >= width - 1 && row >= 0 && row < height)
-                base[size_t(y)] += Acc(prefix[size_t(row) * pw + size_t(width)]);
+                base[size_t(y)] += Acc(totals[size_t(row)]);
         }
     const int count = int(hs.size());
     const double inv = 1.0 / double(area);
@@ -118,10 +155,13 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const int32_t* prefix,
             Acc acc[kTile];
             for (int y = b * kBand; y < std::min(height, (b + 1) * kBand); ++y) {
                 if constexpr (sizeof(Acc) == 4) {
-                    if (full)
-                        SumChordsTile(acc, base[size_t(y)], prefix, pw, y, height, offs.data(), hs.data(),
-                                      count, x0, limit);
-                    else std::fill(acc, acc + kTile, base[size_t(y)]);
+                    if (!full) std::fill(acc, acc + kTile, base[size_t(y)]);
+                    else if constexpr (sizeof(PT) == 2)
+                        SumChordsTile16(acc, base[size_t(y)], prefix, pw, y, height, offs.data(), hs.data(), count,
+                                        x0, limit);
+                    else
+                        SumChordsTile(acc, base[size_t(y)], prefix, pw, y, height, offs.data(), hs.data(), count, x0,
+                                      limit);
                 } else {
                     std::fill(acc, acc + kTile, base[size_t(y)]);
                 }
@@ -136,6 +176,33 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const int32_t* prefix,
                 for (int x = x0; x < x1; ++x) out[x] = uint8_t(std::min(double(acc[x - x0]) * inv + 0.5, 255.0));
             }
         }
+}
+
+// Builds the prefix sums of every row (large pages: each disk row of a tile
+// reads another prefix row) and runs the tiles.
+template <typename Acc, typename PT>
+void Run(uint8_t* plane, int width, int height, const std::vector<int32_t>& halfWidths, int64_t area) {
+    const size_t pw = size_t(width) + 1;
+    const size_t bytes = (pw * size_t(height) * sizeof(PT) + kHugePage - 1) / kHugePage * kHugePage;
+    std::unique_ptr<PT, decltype(&std::free)> storage(static_cast<PT*>(std::aligned_alloc(kHugePage, bytes)),
+                                                      &std::free);
+    if (!storage) return;
+    madvise(storage.get(), bytes, MADV_HUGEPAGE);
+    PT* prefix = storage.get();
+    std::vector<int32_t> totals(static_cast<size_t>(height));
+#pragma omp parallel for schedule(static) if (int64_t(width) * height >= (int64_t(1) << 14))
+    for (int y = 0; y < height; ++y) {
+        PT* p = prefix + size_t(y) * pw;
+        const uint8_t* row = plane + size_t(y) * size_t(width);
+        int32_t sum = 0;
+        p[0] = 0;
+        for (int x = 0; x < width; ++x) {
+            sum += row[x];
+            p[x + 1] = PT(sum);
+        }
+        totals[size_t(y)] = sum;
+    }
+    DiskBlurTiles<Acc, PT>(plane, width, height, prefix, totals, halfWidths, area);
 }
 
 }  // namespace
@@ -153,24 +220,15 @@ void DiskBlur(uint8_t* plane, int width, int height, int r) {
     std::vector<int32_t> halfWidths(size_t(2 * rows + 1));
     for (int i = -rows; i <= rows; ++i) halfWidths[size_t(i + rows)] = int32_t(std::min<int64_t>(HalfWidth(r, i), width));
 
-    const size_t pw = size_t(width) + 1;
-    // Large pages: every disk row of a tile reads another prefix row.
-    const size_t bytes = (pw * size_t(height) * sizeof(int32_t) + kHugePage - 1) / kHugePage * kHugePage;
-    std::unique_ptr<int32_t, decltype(&std::free)> storage(static_cast<int32_t*>(std::aligned_alloc(kHugePage, bytes)),
-                                                           &std::free);
-    if (!storage) return;
-    madvise(storage.get(), bytes, MADV_HUGEPAGE);
-    int32_t* prefix = storage.get();
-#pragma omp parallel for schedule(static) if (int64_t(width) * height >= (int64_t(1) << 14))
-    for (int y = 0; y < height; ++y) {
-        int32_t* p = prefix + size_t(y) * pw;
-        const uint8_t* row = plane + size_t(y) * size_t(width);
-        p[0] = 0;
-        for (int x = 0; x < width; ++x) p[x + 1] = p[x] + row[x];
-    }
-    // 32-bit totals suffice while 255 times the disk's area stays below 2^31.
-    if (area * 255 < (int64_t(1) << 31)) DiskBlurTiles<int32_t>(plane, width, height, prefix, halfWidths, area);
-    else DiskBlurTiles<int64_t>(plane, width, height, prefix, halfWidths, area);
+    // Chords narrower than the row read prefix sums; 16-bit ones while no such
+    // chord spans more than 257 pixels.
+    int32_t widest = -1;
+    for (int32_t h : halfWidths)
+        if (h < width - 1) widest = std::max(widest, h);
+    const bool fits32 = area * 255 < (int64_t(1) << 31);  // 32-bit totals
+    if (fits32 && widest <= 128) Run<int32_t, uint16_t>(plane, width, height, halfWidths, area);
+    else if (fits32) Run<int32_t, int32_t>(plane, width, height, halfWidths, area);
+    else Run<int64_t, int32_t>(plane, width, height, halfWidths, area);
 }
 
 void DiskBlurReference(uint8_t* plane, int width, int height, int r) {

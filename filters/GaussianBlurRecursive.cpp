@@ -219,7 +219,6 @@ bool ValidImage(const uint8_t* image, int width, int height, int bpp) {
 }  // namespace
 
 double GaussianSigmaForRadius(double radius) {
-    // Far beyond any bitmap side: keeps the tap count and the filter's poles sane.
     return (std::min(std::fabs(radius), kMaxGaussianRadius) + 1.0) / kSigmasTo1Of255;
 }
 

@@ -38,5 +38,8 @@ struct GaussianKernelTaps {
 GaussianKernelTaps BuildGaussianKernel(double sigma);
 
 // sigma for a radius: (|r| + 1) / sqrt(2 ln 255), |r| limited to kMaxGaussianRadius.
-constexpr double kMaxGaussianRadius = 65536.0;
+// Past it the recursive filter's poles come so close to 1 that double precision
+// no longer keeps a flat image flat; sigma is then about 2460, wider than any
+// bitmap needs.
+constexpr double kMaxGaussianRadius = 8192.0;
 double GaussianSigmaForRadius(double radius);

@@ -141,7 +141,10 @@ void GaussianBlurLine(uint8_t* line, int32_t length, double sigma) {
 
 void GaussianBlurMask(uint8_t* bytes, int32_t width, int32_t height, float featherRadius) {
     if (!bytes || width < 1 || height < 1 || !(featherRadius > 0.0f) || !std::isfinite(featherRadius)) return;
-    const LineBlur blur((std::fabs(double(featherRadius)) + 1.0) / kSigmasTo1Of255);
+    // Past this radius the recursive filter's poles come so close to 1 that double
+    // precision no longer keeps a flat buffer flat; sigma is then far wider than any mask.
+    constexpr double kMaxFeather = 8192.0;
+    const LineBlur blur((std::min(std::fabs(double(featherRadius)), kMaxFeather) + 1.0) / kSigmasTo1Of255);
     const size_t w = size_t(width);
     const bool parallel = width >= 128 && height >= 128;
 

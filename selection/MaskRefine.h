@@ -8,7 +8,7 @@
 #include <vector>
 
 // Gaussian blur of a coverage buffer. sigma = (|r| + 1) / sqrt(2 ln 255), so the
-// kernel falls to 1/255 at r + 1 pixels. Nothing for a null buffer, a side below
+// kernel falls to 1/255 at r + 1 pixels (r limited to 8192). Nothing for a null buffer, a side below
 // 1 or r <= 0. Columns, then rows; both passes run on several threads when both
 // sides are at least 128, with the same bytes as one thread.
 void GaussianBlurMask(uint8_t* bytes, int32_t width, int32_t height, float featherRadius);

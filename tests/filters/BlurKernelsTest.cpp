@@ -46,7 +46,7 @@ TEST(DiskBlur, MatchesBruteForce) {
     struct Case { int w, h, r; };
     const Case cases[] = {{1, 1, 1}, {1, 1, 9}, {1, 7, 2}, {7, 1, 2}, {2, 2, 1}, {9, 8, 1},
                           {10, 11, 3}, {16, 16, 4}, {23, 17, 8}, {12, 9, 30}, {40, 5, 6},
-                          {200, 12, 20}, {131, 9, 3}, {256, 4, 70}, {70, 3, 64}};
+                          {200, 12, 20}, {131, 9, 3}, {256, 4, 70}, {70, 3, 64}, {460, 3, 150}};
     for (const Case& c : cases) {
         const auto src = RandomBytes(size_t(c.w) * c.h, uint32_t(c.w * 13 + c.r));
         auto got = src, ref = src;
