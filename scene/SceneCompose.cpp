@@ -39,30 +39,52 @@ uint8_t ToByte(float v) {
 
 }  // namespace
 
-FloatImage::Sample FloatImage::SampleBilinear(float x, float y) const {
-    Sample s;
+namespace {
+
+// The sampler of FloatImage::SampleBilinear, inlined into the row loop. Most
+// samples have all four texels inside the image and skip the bounds tests.
+inline FloatImage::Sample SampleAt(const FloatImage& im, float x, float y) {
+    FloatImage::Sample s;
     const float xs = x - 0.5f, ys = y - 0.5f;
     const float fx0 = std::floor(xs), fy0 = std::floor(ys);
-    if (!std::isfinite(fx0) || !std::isfinite(fy0) || fx0 < -2 || fy0 < -2 || fx0 > float(width) ||
-        fy0 > float(height))
-        return s;
+    // Both texel columns (or rows) outside, or NaN: nothing to sample.
+    if (!(fx0 >= -1.0f && fy0 >= -1.0f && fx0 < float(im.width) && fy0 < float(im.height))) return s;
     const int x0 = int(fx0), y0 = int(fy0);
     const float fx = xs - fx0, fy = ys - fy0;
-    const float wts[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
-    const int tx[4] = {x0, x0 + 1, x0, x0 + 1}, ty[4] = {y0, y0, y0 + 1, y0 + 1};
+    const float w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy, w11 = fx * fy;
+    const size_t rowFloats = size_t(im.width) * 4;
     float r = 0, g = 0, b = 0, a = 0;
-    for (int k = 0; k < 4; ++k) {
-        if (tx[k] < 0 || ty[k] < 0 || tx[k] >= width || ty[k] >= height) continue;
-        const float* p = pixels.data() + (size_t(ty[k]) * size_t(width) + size_t(tx[k])) * 4;
-        const float wa = wts[k] * p[3];
+    auto add = [&](const float* p, float w) {
+        const float wa = w * p[3];
         r += wa * p[0];
         g += wa * p[1];
         b += wa * p[2];
         a += wa;
+    };
+    if (x0 >= 0 && y0 >= 0 && x0 + 1 < im.width && y0 + 1 < im.height) {
+        const float* p = im.pixels.data() + size_t(y0) * rowFloats + size_t(x0) * 4;
+        add(p, w00);
+        add(p + 4, w10);
+        add(p + rowFloats, w01);
+        add(p + rowFloats + 4, w11);
+    } else {
+        const int tx[4] = {x0, x0 + 1, x0, x0 + 1}, ty[4] = {y0, y0, y0 + 1, y0 + 1};
+        const float wts[4] = {w00, w10, w01, w11};
+        for (int k = 0; k < 4; ++k) {
+            if (tx[k] < 0 || ty[k] < 0 || tx[k] >= im.width || ty[k] >= im.height) continue;
+            add(im.pixels.data() + size_t(ty[k]) * rowFloats + size_t(tx[k]) * 4, wts[k]);
+        }
     }
-    if (a > 0) s = {r / a, g / a, b / a, a};
+    if (a > 0) {
+        const float inv = 1.0f / a;
+        s = {r * inv, g * inv, b * inv, a};
+    }
     return s;
 }
+
+}  // namespace
+
+FloatImage::Sample FloatImage::SampleBilinear(float x, float y) const { return SampleAt(*this, x, y); }
 
 bool CanvasObject::RenderToFloat(FloatImage& out) {
     BitmapPtr bmp = GetBaseBitmap();
@@ -169,7 +191,7 @@ void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canv
                 const double px = double(c) + originX + 0.5;
                 double lx, ly;
                 if (!ToLocal(f, px, py, lx, ly)) continue;
-                const FloatImage::Sample s = im.SampleBilinear(float(lx) + im.offsetX, float(ly) + im.offsetY);
+                const FloatImage::Sample s = SampleAt(im, float(lx) + im.offsetX, float(ly) + im.offsetY);
                 float A = s.a;
                 if (A <= 0) continue;
                 if (useMask) {
@@ -183,7 +205,7 @@ void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canv
                 if (base) {
                     double bx, by;
                     if (!ToLocal(bf, px, py, bx, by)) continue;
-                    A *= bim.SampleBilinear(float(bx) + bim.offsetX, float(by) + bim.offsetY).a;
+                    A *= SampleAt(bim, float(bx) + bim.offsetX, float(by) + bim.offsetY).a;
                     if (A <= 0) continue;
                 }
                 float* d = row + 4 * c;
