@@ -130,10 +130,11 @@ public:
             }
         }
         if (edges_.empty()) return;
-        x0_ = int(std::max(0.0, std::floor(std::max(minX, -1.0))));
-        x1_ = int(std::min(double(width), std::ceil(std::min(maxX, double(width) + 1))));
-        y0_ = int(std::max(0.0, std::floor(std::max(minY, -1.0))));
-        y1_ = int(std::min(double(height), std::ceil(std::min(maxY, double(height) + 1))));
+        // Bounds pinned to the target in doubles before any conversion to int.
+        x0_ = int(std::clamp(std::floor(minX), 0.0, double(width)));
+        x1_ = int(std::clamp(std::ceil(maxX), 0.0, double(width)));
+        y0_ = int(std::clamp(std::floor(minY), 0.0, double(height)));
+        y1_ = int(std::clamp(std::ceil(maxY), 0.0, double(height)));
         if (x0_ >= x1_ || y0_ >= y1_) {
             y1_ = y0_;
             return;
@@ -294,6 +295,10 @@ inline void CubicWeights(double t, float w[4]) {
 
 // Premultiplied sample in [0, 1] at source point (sx, sy), texel centres at k + 0.5.
 inline void Sample(const SampleSource& src, Interpolation mode, double sx, double sy, float out[4]) {
+    // Far-off points read the clamped edge anyway; pinning them keeps the
+    // integer conversions below in range.
+    sx = std::clamp(sx, double(src.minX) - 4, double(src.maxX) + 5);
+    sy = std::clamp(sy, double(src.minY) - 4, double(src.maxY) + 5);
     float t[4];
     if (mode == Interpolation::Nearest) {
         src.Texel(int(std::floor(sx)), int(std::floor(sy)), t);
@@ -401,10 +406,15 @@ bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF sr
     }
 
     // Texel range the sampler clamps into: the source rectangle's pixels.
-    int minX = std::clamp(int(std::floor(srcRect.x)), 0, src->Width() - 1);
-    int minY = std::clamp(int(std::floor(srcRect.y)), 0, src->Height() - 1);
-    int maxX = std::clamp(int(std::ceil(double(srcRect.x) + srcRect.width)) - 1, minX, src->Width() - 1);
-    int maxY = std::clamp(int(std::ceil(double(srcRect.y) + srcRect.height)) - 1, minY, src->Height() - 1);
+    if (!std::isfinite(srcRect.x) || !std::isfinite(srcRect.y) || !std::isfinite(srcRect.width) ||
+        !std::isfinite(srcRect.height))
+        return false;
+    const int minX = int(std::clamp(std::floor(double(srcRect.x)), 0.0, double(src->Width() - 1)));
+    const int minY = int(std::clamp(std::floor(double(srcRect.y)), 0.0, double(src->Height() - 1)));
+    const int maxX =
+        int(std::clamp(std::ceil(double(srcRect.x) + srcRect.width) - 1, double(minX), double(src->Width() - 1)));
+    const int maxY =
+        int(std::clamp(std::ceil(double(srcRect.y) + srcRect.height) - 1, double(minY), double(src->Height() - 1)));
     SampleSource ss{src->Data(), src->Stride(), minX, minY, maxX, maxY, false};
 
     const double ux = double(ur.x) - ul.x, uy = double(ur.y) - ul.y;

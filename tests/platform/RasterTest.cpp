@@ -217,6 +217,23 @@ TEST(Raster, ClearAndFillOnPremultipliedTarget) {
     EXPECT_EQ(*reinterpret_cast<const uint32_t*>(s.Row(3)), 0u);
 }
 
+TEST(Raster, ExtremeGeometryIsHandledQuietly) {
+    BitmapPtr src = Pattern(4, 4);
+    BitmapPtr dst = Bitmap::Create(8, 8);
+    const RasterTarget t = RasterTarget::Of(*dst);
+    DrawBitmapRect(t, *src, {1e30f, -1e30f, 5, 5});  // collapses to a line in float: nothing drawn
+    EXPECT_TRUE(DrawBitmapRect(t, *src, {-5e6f, 3e6f, 40, 40}));
+    EXPECT_EQ(dst->Pixel(4, 4), 0u);
+    EXPECT_TRUE(DrawBitmapRect(t, *src, {-1e9f, -1e9f, 2e9f, 2e9f}));  // covers everything
+    EXPECT_NE(dst->Pixel(4, 4), 0u);
+    EXPECT_FALSE(DrawBitmapRect(t, *src, {0, 0, 0, 5}));               // singular
+    EXPECT_FALSE(DrawBitmapToPoints(t, *src, {NAN, 0, 4, 4}, {0, 0}, {4, 0}, {0, 4}));
+    const PointF huge[3] = {{-3e38f, -3e38f}, {3e38f, 0}, {0, 3e38f}};
+    FillPolygon(t, huge, 3, 0xFF00FF00);
+    const PointF bad[3] = {{NAN, 0}, {4, 0}, {0, 4}};
+    FillPolygon(t, bad, 3, 0xFF00FF00);
+}
+
 TEST(Raster, ParallelogramMapsCorners) {
     // Quarter turn through three points: the source's top row lands in the right column.
     BitmapPtr src = Pattern(3, 2);
