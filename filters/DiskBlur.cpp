@@ -1,5 +1,5 @@
-// Disk average: one prefix-sum line per row, then per output row a pass of
-// two lookups per disk row.
+// Disk average: one prefix-sum line per row, then for every output pixel two
+// lookups per disk row, summed in registers over tiles of 64 columns.
 #include "filters/DiskBlur.h"
 
 #include <algorithm>
