@@ -5,9 +5,12 @@
 // Each path has one generic lane driver, instantiated per mode for 4 lanes
 // (baseline SSE2), 8 lanes (AVX2) or 16 lanes (AVX-512), chosen at run time, and a scalar
 // reference below that follows the formulas one pixel at a time.
-// The eight-lane helpers are always inlined into the AVX2 row functions; the
+// The wide lane helpers are always inlined into the AVX row functions; the
 // ABI note GCC gives for their out-of-line form does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
+// The AVX-512 rows may use fused multiply-adds; contracting a * b + c would
+// round differently from the scalar formulas, so every product stays a product.
+#pragma GCC optimize("fp-contract=off")
 
 #include "scene/LayerBlend.h"
 

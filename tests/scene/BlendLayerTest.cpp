@@ -50,12 +50,12 @@ TEST(BlendLayer, FastPathsMatchScalarReferences) {
         SCOPED_TRACE(BlendModeName(mode));
         for (int shift = 0; shift < 4; ++shift)
             for (float opacity : opacities) {
-                BitmapPtr layer = RandomLayer(37, 5, uint32_t(mode * 13 + shift));
-                BlendRect r{shift - 2, 1, std::max(shift - 2, 0), 1, std::min(shift - 2 + 37, 40), 6};
+                BitmapPtr layer = RandomLayer(37, 24, uint32_t(mode * 13 + shift));
+                BlendRect r{shift - 2, 1, std::max(shift - 2, 0), 1, std::min(shift - 2 + 37, 40), 25};
                 for (int path = 0; path < 2; ++path) {
                     CompositeSurface fast, ref;
-                    ASSERT_TRUE(fast.Create(40, 8));
-                    ASSERT_TRUE(ref.Create(40, 8));
+                    ASSERT_TRUE(fast.Create(40, 27));
+                    ASSERT_TRUE(ref.Create(40, 27));
                     FillSurface(fast, uint32_t(mode + 100 * shift));
                     FillSurface(ref, uint32_t(mode + 100 * shift));
                     if (path == 0) {
