@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
+#include <exception>
 #include <unordered_map>
 
 namespace {
@@ -544,10 +544,9 @@ bool ReadProjectBytes(const uint8_t* data, size_t size, CanvasDocument& scene, s
     try {
         ArchiveReader ar(data, size);
         parsed = ParseProject(ar);
-    } catch (const ArchiveError&) {
-        if (error) *error = kUnexpectedFileFormat;
-        return false;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+        // Malformed data (ArchiveError) or a file too large for memory: either
+        // way the file is refused and the scene stays as it was.
         if (error) *error = kUnexpectedFileFormat;
         return false;
     }
