@@ -100,3 +100,33 @@ TEST(DiskBlur, ParallelAndSerialGiveSameBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Exact-size buffers, odd shapes and radii from 0 to far beyond the image: the
+// sanitizer build turns any stray read or write into a failure.
+TEST(BlurKernels, StayInsideTheirBuffersForAnyShape) {
+    std::mt19937 rng(21);
+    const int radii[] = {0, 1, 2, 3, 7, 64, 254, 255, 1000, 100000};
+    for (int round = 0; round < 60; ++round) {
+        const int w = 1 + int(rng() % 37), h = 1 + int(rng() % 29);
+        const int rx = radii[rng() % 10], ry = radii[rng() % 10];
+        std::vector<uint8_t> rgba = RandomBytes(size_t(w) * h * 4, rng()), plane = RandomBytes(size_t(w) * h, rng());
+        CGaussianRecBlur().StackBlurRGBA(rgba.data(), w, h, rx, ry);
+        CGaussianRecBlur().StackBlurColor32(rgba.data(), w, h, rx, ry);
+        CGaussianRecBlur().StackBlurAlpha8(plane.data(), w, h, rx, ry);
+        CGaussianRecBlur().StackBlurGray8Rows(plane.data(), w, h, rx);
+        DiskBlur(plane.data(), w, h, std::min(rx, 5000));
+        for (int bpp : {1, 3, 4}) {
+            std::vector<uint8_t> img = RandomBytes(size_t(w) * h * size_t(bpp), rng());
+            GaussianBlurRecursive(img.data(), w, h, rx * 0.37, ry * 0.61, bpp);
+            GaussianBlurKernel(img.data(), w, h, rx % 3 * 0.5, ry % 3 * 0.5, bpp);
+        }
+        std::vector<float> dist(plane.size());
+        DistanceTransform(plane.data(), w, h, dist.data(), round % 2 == 0);
+        PremultiplyAlpha(rgba.data(), size_t(w) * h);
+        UnpremultiplyAlpha(rgba.data(), size_t(w) * h);
+    }
+}
+
+}  // namespace

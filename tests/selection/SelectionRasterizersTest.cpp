@@ -223,3 +223,21 @@ TEST(SelectionRasterizers, BoxBlurMatchesReference) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SelectionRasterizers, AnyShapeStaysInsideTheClip) {
+    std::mt19937 rng(17);
+    auto coord = [&] { return float(int(rng() % 1500) - 500) / 10.0f; };
+    for (int round = 0; round < 200; ++round) {
+        const int clipW = int(rng() % 60), clipH = int(rng() % 60);
+        const SelectionEdgeOptions o{int32_t(rng() % 3), float(rng() % 50) / 7.0f};
+        ExpectInsideClip(RasterizeRectSelection(coord(), coord(), coord(), coord(), o, clipW, clipH), clipW, clipH);
+        ExpectInsideClip(RasterizeEllipseSelection(coord(), coord(), coord(), coord(), o, clipW, clipH), clipW, clipH);
+        std::vector<SelectionPoint> poly(3 + rng() % 6);
+        for (auto& p : poly) p = {coord(), coord()};
+        ExpectInsideClip(RasterizePolygonSelection(poly, o, clipW, clipH), clipW, clipH);
+    }
+}
+
+}  // namespace
