@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -172,6 +174,36 @@ TEST(Raster, SourceOverFormulaOnBothTargets) {
         EXPECT_NEAR(int((out >> (8 * c)) & 0xFF), premul / ao * 255, 0.51) << c;
         EXPECT_NEAR(int(p[c]), src[c] * as + before[c] * (1 - as), 0.51) << c;
     }
+}
+
+TEST(Raster, WholePixelDrawsFollowSourceOverOnEveryPixel) {
+    // Unscaled draws at whole-pixel positions take the row loop; check it
+    // against the formula over odd widths, clipping and translucent pixels.
+    BitmapPtr src = Pattern(29, 6);
+    CompositeSurface s;
+    ASSERT_TRUE(s.Create(33, 9));
+    for (int i = 0; i < 33 * 9 * 4; ++i) s.pixels[i] = uint8_t(i * 7 % 251);
+    for (int i = 0; i < 33 * 9; ++i) s.pixels[4 * i] = std::min(s.pixels[4 * i], s.pixels[4 * i + 3]);
+    std::vector<uint8_t> before(s.pixels, s.pixels + 33 * 9 * 4);
+    ImageDrawOptions o;
+    o.opacity = 0.7f;
+    ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(s), *src, {-2, 1, 29, 6}, o));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 33; ++x) {
+            const uint8_t* d = s.Row(y) + 4 * x;
+            const uint8_t* b = before.data() + (y * 33 + x) * 4;
+            const int sx = x + 2, sy = y - 1;
+            if (sx >= 29 || sy < 0 || sy >= 6) {
+                ASSERT_EQ(0, std::memcmp(d, b, 4));
+                continue;
+            }
+            const uint32_t p = src->Pixel(sx, sy);
+            const double as = (p >> 24) / 255.0 * 0.7;
+            for (int c = 0; c < 4; ++c) {
+                const double sc = c == 3 ? as : ((p >> (8 * c)) & 0xFF) / 255.0 * as;
+                ASSERT_NEAR(d[c], (sc + b[c] / 255.0 * (1 - as)) * 255, 0.51) << x << "," << y << " c" << c;
+            }
+        }
 }
 
 TEST(Raster, OpacityMatrixAndEdges) {
