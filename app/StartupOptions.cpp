@@ -26,3 +26,4 @@ std::string MissingDisplayReason(const char* qpa, const char* display, const cha
     return "Plindrow needs a graphical session: no display was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
            "Start it from a desktop session, or under a virtual display such as: xvfb-run scripts/run";
 }
+

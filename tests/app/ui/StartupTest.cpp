@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -171,4 +172,30 @@ TEST(Startup, UnreadableProjectLeavesTheEditorRunningOnANewDocument) {
     EXPECT_EQ(m.prompts->MessageTexts().size(), 1u);
     s.app.ExitInstance(0);
     m.app.ExitInstance(0);
+}
+
+TEST(Startup, AcceleratorsSendTheirCommands) {
+    StartedApp s({"plindrow"});
+    ASSERT_TRUE(s.ok);
+    CMainFrame* frame = s.app.MainFrame();
+    std::map<int, int> runs;
+    for (int id : {32830, 32829, 57634, 57637, 57607})
+        s.app.Commands().Add(CommandTarget::Frame, uint32_t(id), [&runs, id] { ++runs[id]; });
+    frame->show();
+    QApplication::setActiveWindow(frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_I, Qt::ControlModifier);
+    QTest::keyClick(frame, Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);  // runs nothing
+    QTest::keyClick(frame, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(frame, Qt::Key_Insert, Qt::ControlModifier);
+    QTest::keyClick(frame, Qt::Key_Insert, Qt::ShiftModifier);
+    QTest::keyClick(frame, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(runs[32830], 1);
+    EXPECT_EQ(runs[32829], 1);
+    EXPECT_EQ(runs[57634], 1);
+    EXPECT_EQ(runs[57637], 1);
+    EXPECT_EQ(runs[57607], 1);
+    frame->hide();
+    s.app.Commands().ClearTarget(CommandTarget::Frame);
+    s.app.ExitInstance(0);
 }
