@@ -68,12 +68,11 @@ bool CMainFrame::Create(const CWorkspaceArea::ViewFactory& makeView, CQuillfenEd
     BuildMenuBar();
 
     auto* toolbar = new CPanePlaceholder(nullptr, 1, "MainToolbar");
-    toolbar->setFixedHeight(kToolbarIconSize + 2);
     toolbarPane_ = MakeFixedPane(this, "Toolbar", 32772, toolbar);
+    toolbarPane_->setFixedHeight(kToolbarIconSize + 2);
     auto* tools = new CPanePlaceholder(nullptr, 133, "ToolStrip");
-    tools->setFixedWidth(kToolsPaneWidth);
-    tools->setMinimumHeight(0);
     toolsPane_ = MakeFixedPane(this, "Tools", 133, tools);
+    toolsPane_->setFixedWidth(kToolsPaneWidth);
     addDockWidget(Qt::TopDockWidgetArea, toolbarPane_);
     addDockWidget(Qt::LeftDockWidgetArea, toolsPane_);
     setCorner(Qt::TopLeftCorner, Qt::TopDockWidgetArea);
@@ -225,5 +224,9 @@ void CMainFrame::RefreshPropertiesPane() {}
 DocumentEditSession* CMainFrame::FindPaintingView() { return nullptr; }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (canClose && !canClose()) {
+        e->ignore();
+        return;
+    }
     QMainWindow::closeEvent(e);
 }

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,6 +55,8 @@ public:
     // Refreshes the "Recent File" entries from a list of paths.
     void SetRecentFiles(const std::vector<std::string>& paths, const std::function<void(const std::string&)>& open);
 
+    // Asked before the window closes; false keeps it open (a declined save).
+    std::function<bool()> canClose;
     // The view factory of each workspace mode the frame can host.
     std::map<int, CWorkspaceArea::ViewFactory> viewFactories;
 

@@ -76,6 +76,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     frame_ = std::make_unique<CMainFrame>(commands_, prompts_.get(), profile_.get());
     auto makeCanvasView = [](QWidget* parent) -> CView* { return new CCanvasLayoutView(parent); };
     frame_->viewFactories[0] = makeCanvasView;
+    frame_->canClose = [this] { return SaveModified(); };
     if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;
     doc_->SetHost(frame_.get());

@@ -17,6 +17,8 @@ class CPanePlaceholder : public CWndBase {
     Q_OBJECT
 public:
     CPanePlaceholder(QWidget* parent, int id, const char* name);
+    // The pane takes whatever size its container gives it.
+    QSize minimumSizeHint() const override { return {0, 0}; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
