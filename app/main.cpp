@@ -3,11 +3,27 @@
 #include "app/ui/CQuillfenEditorApp.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
+#include <csignal>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+// Ctrl+C or a termination request ends the message loop, so exit runs as
+// after closing the window.
+void OnQuitSignal(int) {
+    char c = 1;
+    if (g_signalPipe[0] >= 0) (void)!::write(g_signalPipe[0], &c, 1);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     // Without a display Qt would abort with its own backtrace; say plainly what is missing.
@@ -20,6 +36,18 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     std::vector<std::string> args;
     for (const QString& a : QApplication::arguments()) args.push_back(a.toStdString());
+
+    std::unique_ptr<QSocketNotifier> quitNotifier;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        quitNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[1], QSocketNotifier::Read);
+        QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, [] {
+            char c;
+            (void)!::read(g_signalPipe[1], &c, 1);
+            QApplication::quit();
+        });
+        std::signal(SIGINT, OnQuitSignal);
+        std::signal(SIGTERM, OnQuitSignal);
+    }
 
     CQuillfenEditorApp app;
     int code = 1;
