@@ -141,3 +141,18 @@ TEST(TransparencyChecker, CompositesOverEightPixelCells) {
     EXPECT_EQ(s.Row(0)[3], 0);
     EXPECT_EQ(s.Row(11)[5 * 4 + 3], 0);
 }
+
+#include "canvas_view/StackingLookup.h"
+
+TEST_F(CacheScene, StackingLookupFindsThePrimarySelection) {
+    EXPECT_FALSE(FindSelectedObjectInLayer(nullptr).found);
+    EXPECT_FALSE(FindSelectedObjectInLayer(&scene).found);
+    Select({"c"});
+    SelectedObjectInLayer r = FindSelectedObjectInLayer(&scene);
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.layerId, "layer_1");
+    EXPECT_EQ(r.index, 2);
+    EXPECT_EQ(r.count, 3);
+    Select({"zz"});
+    EXPECT_EQ(FindSelectedObjectInLayer(&scene).index, -1);
+}
