@@ -68,8 +68,10 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     LoadRecentFiles();
 
     if (programFolder.empty()) programFolder = GetProgramFolder();
-    SeedUserBrushLibraries(*profile_, programFolder.empty() ? std::string() : JoinPath(programFolder, "Brushes"),
-                           GetAppDocumentsPath("", "brushes"));
+    // The user's brushes folder is only made when there is something to copy into it.
+    const std::string installedBrushes = programFolder.empty() ? std::string() : JoinPath(programFolder, "Brushes");
+    SeedUserBrushLibraries(*profile_, installedBrushes,
+                           DirectoryExists(installedBrushes) ? GetAppDocumentsPath("", "brushes") : std::string());
 
     // Document, frame and view.
     doc_ = std::make_unique<CQuillfenEditorDoc>();
