@@ -28,7 +28,7 @@ inline Bone TestBone(const std::string& id, const std::string& parent, float hx,
     b.name = "Bone " + id;
     b.hasParent = !parent.empty();
     b.parentId = parent;
-    b.parentEnd = b.hasParent ? 1 : 1;
+    b.parentEnd = 1;
     b.headX = hx, b.headY = hy, b.tailX = tx, b.tailY = ty;
     b.stretchable = true;
     b.width = 0.3f;
