@@ -173,5 +173,9 @@ public:
     void EnsureSelectionMask();
     // With a mask: a copy of it onto the selection undo stack; redo emptied.
     void PushSelectionUndo();
+    // Resets the mask to the refine base and refines it once: operation 0
+    // expand, 1 contract, 2 feather, by radius pixels. The controller then
+    // forgets its pending shape. Nothing without a base or a mask.
+    void RefineSelection(int32_t operation, int32_t radius);
     // --- end pixel selection ---
 };

@@ -1,7 +1,10 @@
 // The scene's pixel selection: its mask, the controller that draws into it, the
 // undo copies and the refine operations.
+#include "filters/GaussianBlurRecursive.h"
+#include "platform/Bitmap.h"
 #include "scene/CanvasDocument.h"
 #include "scene/SelectionMask.h"
+#include "selection/MaskRefine.h"
 #include "selection/SelectionToolController.h"
 
 #include <algorithm>
@@ -42,4 +45,43 @@ void CanvasDocument::PushSelectionUndo() {
     copy->Assign(*selectionMask);
     selectionUndo.push_back(std::move(copy));
     selectionRedo.clear();
+}
+
+void CanvasDocument::RefineSelection(int32_t operation, int32_t radius) {
+    if (!refineBase || !selectionMask) return;
+    // Each result is the base refined once, so radii never accumulate.
+    if (!selectionMask->Assign(*refineBase)) return;
+    SelectionMask& mask = *selectionMask;
+    const int r = radius;
+    int bx = 0, by = 0, bw = 0, bh = 0;
+    if (r > 0 && mask.Width() >= 1 && mask.Height() >= 1 && refineBase->GetBounds(bx, by, bw, bh)) {
+        const int64_t x0 = std::max<int64_t>(int64_t(bx) - r, 0), y0 = std::max<int64_t>(int64_t(by) - r, 0);
+        const int64_t x1 = std::min<int64_t>(int64_t(bx) + bw + r, mask.Width());
+        const int64_t y1 = std::min<int64_t>(int64_t(by) + bh + r, mask.Height());
+        const int64_t rw = x1 - x0, rh = y1 - y0;
+        // The work buffer obeys the same cap as any bitmap; a larger region is
+        // left as the base rather than failing the allocation.
+        if (rw > 0 && rh > 0 && rw * rh <= kMaxBitmapPixels) {
+            std::vector<uint8_t> buf(size_t(rw * rh));
+            mask.ReadRect(int(x0), int(y0), int(rw), int(rh), buf.data());
+            switch (operation) {
+            case 0:
+                MaskDilate(buf.data(), int32_t(rw), int32_t(rh), r);
+                break;
+            case 1:
+                MaskErode(buf.data(), int32_t(rw), int32_t(rh), r);
+                break;
+            case 2:
+                GaussianBlurRecursive(buf.data(), int(rw), int(rh), double(r), double(r), 1);
+                break;
+            default:
+                break;
+            }
+            mask.WriteRect(int(x0), int(y0), int(rw), int(rh), buf.data());
+        }
+    } else if (r > 0 && (mask.Width() < 1 || mask.Height() < 1)) {
+        return;
+    }
+    // A later change of edge options must not re-apply a shape over the result.
+    if (selectionController) selectionController->ForgetPendingShape();
 }

@@ -1,6 +1,7 @@
 #include "selection/SelectionToolController.h"
 
 #include "scene/CanvasDocument.h"
+#include "scene/CanvasWriteViews.h"
 #include "scene/SelectionMask.h"
 
 #include <algorithm>
@@ -46,17 +47,6 @@ std::vector<SelectionPoint> CatmullRomClosedCurve(const std::vector<SelectionPoi
     }
     return out;
 }
-
-namespace {
-
-// The magic wand samples the paint session's layer view.
-SelectionCoverage WandCoverage(ICanvasWriteView* source, int32_t seedX, int32_t seedY, int32_t tolerance,
-                               const SelectionEdgeOptions& options) {
-    (void)source, (void)seedX, (void)seedY, (void)tolerance, (void)options;
-    return {};
-}
-
-}  // namespace
 
 SelectionToolController::SelectionToolController() = default;
 SelectionToolController::~SelectionToolController() = default;
@@ -253,7 +243,7 @@ void SelectionToolController::Commit() {
         cov = RasterizePolygonSelection(pending.points, edgeOptions, w, h);
         break;
     case kSelectionShapeMagicWand:
-        cov = WandCoverage(wandSource, pending.seedX, pending.seedY, pending.tolerance, edgeOptions);
+        cov = MagicWandFill(wandSource, pending.seedX, pending.seedY, pending.tolerance, edgeOptions);
         break;
     default:
         break;

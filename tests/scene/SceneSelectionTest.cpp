@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -120,6 +121,83 @@ TEST(SceneSelection, ReleaseKeepsTheControllerDetached) {
     EXPECT_EQ(scene.selectionController.get(), ctl);
     EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
     EXPECT_FALSE(scene.selectionMask->HasSelection());
+}
+
+// A 100 x 60 scene whose refine base is a block touching the left canvas edge.
+struct RefineFixture : ::testing::Test {
+    CanvasDocument scene;
+    void SetUp() override {
+        scene.width = 100;
+        scene.height = 60;
+        scene.EnsureSelectionMask();
+        SelectBlock(*scene.selectionMask, 0, 20, 10, 10);
+        scene.refineBase = std::make_unique<SelectionMask>(100, 60);
+        scene.refineBase->Assign(*scene.selectionMask);
+    }
+    std::tuple<int, int, int, int> Bounds() {
+        int x = 0, y = 0, w = 0, h = 0;
+        EXPECT_TRUE(scene.selectionMask->GetBounds(x, y, w, h));
+        return {x, y, w, h};
+    }
+};
+
+TEST_F(RefineFixture, ExpandAndContractAtTheCanvasEdge) {
+    scene.RefineSelection(0, 10);
+    // Disk rows: half-width 10 in the middle, 3 at the top and bottom rows.
+    EXPECT_EQ(Bounds(), std::make_tuple(0, 10, 20, 30));
+    std::vector<uint8_t> row(100);
+    scene.selectionMask->ReadRect(0, 10, 100, 1, row.data());
+    EXPECT_EQ(row[12], 255);
+    EXPECT_EQ(row[13], 0);
+
+    // Contract starts again from the base, and the canvas edge does not eat.
+    scene.RefineSelection(1, 2);
+    EXPECT_EQ(Bounds(), std::make_tuple(0, 22, 8, 6));
+
+    scene.RefineSelection(0, 0);  // radius 0: the base itself
+    EXPECT_EQ(ReadAll(*scene.selectionMask), ReadAll(*scene.refineBase));
+    scene.RefineSelection(7, 5);  // unknown operation: the base itself
+    EXPECT_EQ(ReadAll(*scene.selectionMask), ReadAll(*scene.refineBase));
+}
+
+TEST_F(RefineFixture, FeatherNeverAccumulates) {
+    CanvasDocument once;
+    once.width = 100;
+    once.height = 60;
+    once.EnsureSelectionMask();
+    once.refineBase = std::make_unique<SelectionMask>(100, 60);
+    once.refineBase->Assign(*scene.refineBase);
+    once.selectionMask->Assign(*scene.refineBase);
+    once.RefineSelection(2, 2);
+
+    scene.RefineSelection(2, 5);
+    scene.RefineSelection(2, 2);
+    EXPECT_EQ(ReadAll(*scene.selectionMask), ReadAll(*once.selectionMask));
+    EXPECT_NE(ReadAll(*scene.selectionMask), ReadAll(*scene.refineBase));
+}
+
+TEST_F(RefineFixture, RefineForgetsThePendingShape) {
+    SelectionToolController* ctl = scene.selectionController.get();
+    ctl->edgeOptions = {kSelectionEdgeHard, 0};
+    ctl->BeginDrag(50, 10, kSelectionAdd);
+    ctl->EndDrag(60, 20);
+    ASSERT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+    scene.RefineSelection(0, 3);
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+    EXPECT_FALSE(ctl->SnapshotValid());
+    const auto refined = ReadAll(*scene.selectionMask);
+    ApplySelectionEdgeOptions(scene);  // finds no shape to re-apply
+    EXPECT_EQ(ReadAll(*scene.selectionMask), refined);
+
+    // An empty base leaves the mask empty; no base or no mask: no change.
+    scene.refineBase->Clear();
+    scene.RefineSelection(0, 4);
+    EXPECT_FALSE(scene.selectionMask->HasSelection());
+    scene.refineBase.reset();
+    SelectBlock(*scene.selectionMask, 1, 1, 2, 2);
+    const uint64_t rev = scene.selectionMask->Revision();
+    scene.RefineSelection(0, 4);
+    EXPECT_EQ(scene.selectionMask->Revision(), rev);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "scene/CanvasDocument.h"
+#include "scene/CanvasWriteViews.h"
 #include "scene/SelectionMask.h"
 #include "selection/SelectionRasterizers.h"
 #include "selection/SelectionToolController.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -247,6 +250,71 @@ TEST_F(SceneFixture, ReplacedOrReleasedMaskDropsShapeAndSnapshot) {
     EXPECT_EQ(ctl->LiveMask(), nullptr);
     EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
     ctl->Commit();  // must not touch the freed mask
+}
+
+// Pixels for the magic wand: a grey ground with coloured blocks.
+class PixelGrid : public ICanvasWriteView {
+public:
+    PixelGrid() : px_(size_t(kW) * kH, 0xFF808080u) {}
+    void Fill(int x0, int y0, int x1, int y1, uint32_t c) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) px_[size_t(y) * kW + x] = c;
+    }
+    int Width() const override { return kW; }
+    int Height() const override { return kH; }
+    void ReadRect(int x, int y, int w, int h, uint32_t* out) override {
+        for (int j = 0; j < h; ++j)
+            for (int i = 0; i < w; ++i) {
+                const int sx = x + i, sy = y + j;
+                out[size_t(j) * w + i] = (sx >= 0 && sy >= 0 && sx < kW && sy < kH) ? px_[size_t(sy) * kW + sx] : 0;
+            }
+    }
+    void WriteRect(int, int, int, int, const uint32_t*) override {}
+
+private:
+    std::vector<uint32_t> px_;
+};
+
+std::vector<uint8_t> Blocks(std::initializer_list<std::array<int, 4>> blocks) {
+    auto m = Empty();
+    for (const auto& b : blocks)
+        for (int y = b[1]; y < b[3]; ++y)
+            for (int x = b[0]; x < b[2]; ++x) m[size_t(y) * kW + x] = 255;
+    return m;
+}
+
+TEST_F(SceneFixture, MagicWandClickAndToleranceRecommit) {
+    PixelGrid grid;
+    grid.Fill(10, 10, 20, 20, 0xFF101010u);
+    grid.Fill(20, 10, 30, 20, 0xFF404040u);  // beside the first block
+    grid.Fill(20, 20, 25, 25, 0xFF101010u);  // touches the first only at a corner
+    ctl->kind = kSelectionToolMagicWand;
+
+    // Without a wand source a replace click only empties the selection.
+    Drag(kSelectionToolRectangle, 1, 1, 5, 5, kSelectionReplace);
+    ctl->kind = kSelectionToolMagicWand;
+    ctl->Click(12, 12, kSelectionReplace);
+    EXPECT_FALSE(Mask().HasSelection());
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+
+    ctl->wandSource = &grid;
+    ctl->tolerance = 0;
+    ctl->Click(12, 12, kSelectionReplace);
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeMagicWand);
+    EXPECT_EQ(ReadAll(Mask()), Blocks({{10, 10, 20, 20}}));
+
+    // A wider tolerance re-applied to the live shape reaches the second block
+    // and, through it, the corner block.
+    ctl->pending.tolerance = 0x30;
+    ctl->Commit();
+    EXPECT_EQ(ReadAll(Mask()), Blocks({{10, 10, 30, 20}, {20, 20, 25, 25}}));
+
+    // Subtracting the grey ground from everything leaves the blocks.
+    Mask().Clear();
+    Mask().Invert();
+    ctl->tolerance = 0;
+    ctl->Click(0, 0, kSelectionSubtract);
+    EXPECT_EQ(ReadAll(Mask()), Blocks({{10, 10, 30, 20}, {20, 20, 25, 25}}));
 }
 
 }  // namespace
