@@ -62,12 +62,12 @@ struct BenchScene {
             int x, y, w, h;
             float rotation, opacity;
             uint8_t mode;
-        } spec[] = {{200, 200, 2400, 2400, 0, 1.0f, 0},
-                    {1500, 900, 2000, 1800, 30, 1.0f, 0},
-                    {600, 2200, 2600, 1600, 0, 1.0f, 4},
-                    {2300, 300, 1600, 3000, 0, 0.7f, 0}};
+        } placements[] = {{200, 200, 2400, 2400, 0, 1.0f, 0},
+                          {1500, 900, 2000, 1800, 30, 1.0f, 0},
+                          {600, 2200, 2600, 1600, 0, 1.0f, 4},
+                          {2300, 300, 1600, 3000, 0, 0.7f, 0}};
         int32_t z = 0;
-        for (const auto& s : spec) {
+        for (const auto& s : placements) {
             BitmapPtr b = Pattern(s.w, s.h, uint32_t(z * 40));
             CanvasObject o = ObjectFrom("object_" + std::to_string(z + 1), b, float(s.x), float(s.y), z);
             o.rotation = s.rotation;
