@@ -88,33 +88,54 @@ void SumChordsTile(int32_t* out, int32_t base, const int32_t* prefix, size_t pw,
     o[0] = a0; o[1] = a1; o[2] = a2; o[3] = a3; o[4] = a4; o[5] = a5; o[6] = a6; o[7] = a7;
 }
 
-typedef uint16_t V16 __attribute__((vector_size(32)));
-typedef uint16_t V16u __attribute__((vector_size(32), aligned(2), may_alias));
-typedef uint16_t V8w __attribute__((vector_size(16)));
+typedef uint16_t V32w __attribute__((vector_size(64)));
+typedef uint16_t V32wu __attribute__((vector_size(64), aligned(2), may_alias));
+typedef uint16_t V16w __attribute__((vector_size(32)));
+typedef int32_t V16i __attribute__((vector_size(64)));
+typedef int32_t V16iu __attribute__((vector_size(64), aligned(4), may_alias));
 
 // The same over 16-bit prefix sums (chords of at most 257 pixels): half the
-// bytes to read, each wrapped difference widened before it is added.
-__attribute__((target_clones("avx2", "default")))
+// bytes to read, each wrapped difference widened before it is added. Written in
+// 512-bit vectors; machines without them run the same code in halves.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void SumChordsTile16(int32_t* out, int32_t base, const uint16_t* prefix, size_t pw, int y, int height,
                      const int32_t* offs, const int32_t* hs, int count, int x0, int limit) {
-    V8 a[8];
-    for (int j = 0; j < 8; ++j) a[j] = V8{} + base;
+    V16i a0 = V16i{} + base, a1 = a0, a2 = a0, a3 = a0;
     for (int k = 0; k < count; ++k) {
         const int row = y + offs[k];
         if (unsigned(row) >= unsigned(height) || hs[k] > limit) continue;
         const uint16_t* p = prefix + size_t(row) * pw + x0;
-        const V16u* hi = reinterpret_cast<const V16u*>(p + hs[k] + 1);
-        const V16u* lo = reinterpret_cast<const V16u*>(p - hs[k]);
-        for (int j = 0; j < 4; ++j) {
-            const V16 d = hi[j] - lo[j];
-            const V8w dl = __builtin_shufflevector(d, d, 0, 1, 2, 3, 4, 5, 6, 7);
-            const V8w dh = __builtin_shufflevector(d, d, 8, 9, 10, 11, 12, 13, 14, 15);
-            a[2 * j] += __builtin_convertvector(dl, V8);
-            a[2 * j + 1] += __builtin_convertvector(dh, V8);
-        }
+        const V32wu* hi = reinterpret_cast<const V32wu*>(p + hs[k] + 1);
+        const V32wu* lo = reinterpret_cast<const V32wu*>(p - hs[k]);
+        const V32w d0 = hi[0] - lo[0], d1 = hi[1] - lo[1];
+        a0 += __builtin_convertvector(__builtin_shufflevector(d0, d0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
+        a1 += __builtin_convertvector(__builtin_shufflevector(d0, d0, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
+        a2 += __builtin_convertvector(__builtin_shufflevector(d1, d1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
+        a3 += __builtin_convertvector(__builtin_shufflevector(d1, d1, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
     }
-    V8u* o = reinterpret_cast<V8u*>(out);
-    for (int j = 0; j < 8; ++j) o[j] = a[j];
+    V16iu* o = reinterpret_cast<V16iu*>(out);
+    o[0] = a0; o[1] = a1; o[2] = a2; o[3] = a3;
+}
+
+// Adds one prefix row's chords to a band of output rows over the 64 columns
+// the row pointer p starts at: output row j of the band takes the chord of
+// half-width hw[-j]; chords wider than `limit` (clipped over these columns)
+// are left to the caller. The band's sums stay in the first-level cache while
+// the prefix rows stream past once.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+void AddRowToBand(int32_t* acc, const uint16_t* p, const int32_t* hw, int rowsInBand, int limit) {
+    for (int j = 0; j < rowsInBand; ++j) {
+        const int h = hw[-j];
+        if (h > limit) continue;
+        const V32wu* hi = reinterpret_cast<const V32wu*>(p + h + 1);
+        const V32wu* lo = reinterpret_cast<const V32wu*>(p - h);
+        V16iu* a = reinterpret_cast<V16iu*>(acc + size_t(j) * kTile);
+        const V32w d0 = hi[0] - lo[0], d1 = hi[1] - lo[1];
+        a[0] += __builtin_convertvector(__builtin_shufflevector(d0, d0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
+        a[1] += __builtin_convertvector(__builtin_shufflevector(d0, d0, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
+        a[2] += __builtin_convertvector(__builtin_shufflevector(d1, d1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
+        a[3] += __builtin_convertvector(__builtin_shufflevector(d1, d1, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
+    }
 }
 
 // Output in 64-column tiles by bands of rows, so that the prefix sums a tile
@@ -143,28 +164,42 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, cons
     const int count = int(hs.size());
     const double inv = 1.0 / double(area);
     const int tiles = (width + kTile - 1) / kTile;
-    constexpr int kBand = 256;
+    constexpr int kBand = 64;
     const int bands = (height + kBand - 1) / kBand;
+    // With many disk rows, streaming each prefix row once past a band of sums
+    // held in cache beats summing every output row's chords in registers.
+    const bool streamRows = rows > 40;
 #pragma omp parallel for collapse(2) schedule(static) if (int64_t(width) * height >= (int64_t(1) << 14))
     for (int t = 0; t < tiles; ++t)
         for (int b = 0; b < bands; ++b) {
             const int x0 = t * kTile, x1 = std::min(width, x0 + kTile);
+            const int yb0 = b * kBand, yb1 = std::min(height, yb0 + kBand);
             // Over a full tile, chords no wider than `limit` stay inside the row.
             const bool full = sizeof(Acc) == 4 && x1 - x0 == kTile;
             const int limit = full ? std::min(x0, width - x0 - kTile) : -1;
-            Acc acc[kTile];
-            for (int y = b * kBand; y < std::min(height, (b + 1) * kBand); ++y) {
-                if constexpr (sizeof(Acc) == 4) {
-                    if (!full) std::fill(acc, acc + kTile, base[size_t(y)]);
-                    else if constexpr (sizeof(PT) == 2)
-                        SumChordsTile16(acc, base[size_t(y)], prefix, pw, y, height, offs.data(), hs.data(), count,
-                                        x0, limit);
-                    else
-                        SumChordsTile(acc, base[size_t(y)], prefix, pw, y, height, offs.data(), hs.data(), count, x0,
-                                      limit);
-                } else {
-                    std::fill(acc, acc + kTile, base[size_t(y)]);
+            alignas(64) Acc band[kBand * kTile];
+            for (int y = yb0; y < yb1; ++y) std::fill_n(band + size_t(y - yb0) * kTile, kTile, base[size_t(y)]);
+            if constexpr (sizeof(Acc) == 4 && sizeof(PT) == 2) {
+                if (full && streamRows) {
+                    // Each prefix row near the band feeds every band row its disk reaches.
+                    for (int row = std::max(0, yb0 - rows); row < std::min(height, yb1 + rows); ++row) {
+                        const int ya = std::max(yb0, row - rows), yb = std::min(yb1, row + rows + 1);
+                        AddRowToBand(band + size_t(ya - yb0) * kTile, prefix + size_t(row) * pw + x0,
+                                     halfWidths.data() + (row - ya + rows), yb - ya, limit);
+                    }
+                } else if (full) {
+                    for (int y = yb0; y < yb1; ++y)
+                        SumChordsTile16(band + size_t(y - yb0) * kTile, base[size_t(y)], prefix, pw, y, height,
+                                        offs.data(), hs.data(), count, x0, limit);
                 }
+            } else if constexpr (sizeof(Acc) == 4) {
+                if (full)
+                    for (int y = yb0; y < yb1; ++y)
+                        SumChordsTile(band + size_t(y - yb0) * kTile, base[size_t(y)], prefix, pw, y, height,
+                                      offs.data(), hs.data(), count, x0, limit);
+            }
+            for (int y = yb0; y < yb1; ++y) {
+                Acc* acc = band + size_t(y - yb0) * kTile;
                 for (int k = 0; k < count; ++k) {
                     const int row = y + offs[size_t(k)];
                     if (row < 0 || row >= height || hs[size_t(k)] <= limit) continue;
