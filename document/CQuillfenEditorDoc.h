@@ -16,6 +16,8 @@
 #include <vector>
 
 class CommandTable;
+class IClipboard;
+class SelectionMask;
 class InpaintSession;
 
 // 0 canvas layout, 1 Pose Editor, 2 inpaint source editing.
@@ -219,6 +221,68 @@ public:
     // --- Commands (DocumentCommands.cpp) ---
     // Registers the document's command handlers and update rules.
     void RegisterCommands(CommandTable& table);
+
+    // --- Clipboard, deleting, pixel edits, import and export, Convert to
+    // Bitmap and merge (CopyPaste.cpp, DeleteCommands.cpp, PixelEdits.cpp,
+    // ImportExport.cpp, ConvertMerge.cpp) ---
+    IClipboard* clipboard = nullptr;  // not owned; null: nothing is copied or pasted
+    void SetClipboard(IClipboard* c) { clipboard = c; }
+
+    // Copy: the selected pixels of one bitmap object, else the selected objects.
+    bool CopySelectionToClipboard();
+    // A bitmap object holding the selected, non-transparent pixels of source
+    // (its paint session's surface, or its image when it lies unscaled at the
+    // canvas origin), cropped to them, straight alpha. Its id stays empty.
+    bool RenderSelectionPng(const CanvasObject& source, const SelectionMask& mask, CanvasObject& out);
+    // The active layer of the scene in use is unlocked and the clipboard
+    // offers something pasteable.
+    bool CanPasteFromClipboard() const;
+    // Objects, an object set or a picture, with fresh ids and names, onto the
+    // active layer of the scene in use as one undo step.
+    bool PasteFromClipboard();
+    bool CanCopySelection() const;  // update rule of Copy
+    void OnEditCopy();
+    void OnEditCut();    // deletes only after a successful copy
+    void OnEditPaste();  // a successful paste makes Move the active tool
+
+    // The Delete key: selected pixels of an open paint session, else the
+    // selected mask, else the selected objects.
+    bool DeleteSelected();
+    bool DeleteSelectedMask();
+    // The selected objects of the scene in use may be deleted (update rule of
+    // Cut and Delete).
+    bool GetSelectionState() const;
+    bool DeleteSelectedObjects();
+    bool CanDeleteActiveLayer() const;
+    // Asks before deleting a layer that holds objects.
+    bool DeleteActiveLayer();
+    void OnEditDelete();
+    void OnModifyDeleteLayer();
+
+    // Pixel, mask and tint edits, one undo step each. The byte buffers are
+    // taken over: the caller's are empty afterwards whatever the outcome.
+    void ReplaceObjectBitmap(const std::string& objectId, std::vector<uint8_t>&& png, float pixelWidth,
+                             float pixelHeight, const ObjectTransform& transform, bool recordedAsNew,
+                             std::vector<uint8_t>&& mask);
+    bool SetObjectMask(const std::string& objectId, std::vector<uint8_t>&& mask, int32_t width, int32_t height);
+    bool ReplacePartImage(const std::string& objectId, const std::string& partId, std::vector<uint8_t>&& png);
+    bool SetLightTint(uint32_t argb);
+
+    // File > Import Image (any number of files) and File > Export as PNG.
+    void OnFileImportImage();
+    void OnFileExportPng();
+    // The file name of the document's path, or "Untitled".
+    std::string GetTitle() const;
+    // The title with its extension replaced by ".png".
+    static std::string ProposedPngName(const std::string& title);
+
+    // Modify > Convert to Bitmap: one object converted in place, several merged.
+    bool CanConvertToBitmap() const;  // update rule
+    void OnModifyConvertToBitmap();
+    // True when the main-scene object is a bitmap afterwards.
+    bool ConvertObjectForEffect(const std::string& objectId);
+    bool MergeObjectsToBitmap(const std::vector<std::string>& ids);
+    // --- end clipboard, delete, pixel edits, import/export, convert ---
 
 private:
     void InstallSceneObservers();

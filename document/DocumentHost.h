@@ -2,6 +2,7 @@
 // What the document asks of the windows and editors around it. The document
 // lives in the core library and never sees a window: the main frame, the
 // views and the Pose Editor implement these interfaces and hand them to it.
+#include <cstdint>
 #include <string>
 
 class CQuillfenEditorDoc;
@@ -29,6 +30,27 @@ public:
     // opposite direction; nothing when the list is empty.
     virtual void UndoStroke() = 0;
     virtual void RedoStroke() = 0;
+
+    // --- What copy, delete and export ask of a paint session ---
+    // The canvas-sized working surface: rows of B, G, R, A bytes, pixel (x, y)
+    // at canvas (x, y).
+    struct WorkingSurface {
+        const uint8_t* pixels = nullptr;
+        int width = 0, height = 0;
+        int64_t stride = 0;
+        bool premultiplied = false;
+    };
+    // The id of the object the session paints; empty when it paints none.
+    virtual std::string PaintedObjectId() const { return {}; }
+    // False when the session has no working surface.
+    virtual bool GetWorkingSurface(WorkingSurface& out) const {
+        (void)out;
+        return false;
+    }
+    // Erases the pixels under the scene's pixel selection as one stroke of
+    // the session's own history.
+    virtual void EraseSelection(CQuillfenEditorDoc& doc) { (void)doc; }
+    // --- end paint session services ---
 };
 
 // The main frame and its views, as the document sees them.

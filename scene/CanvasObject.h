@@ -161,4 +161,10 @@ struct CanvasObject {
     // The base image as straight float RGBA for the software compositor.
     bool RenderToFloat(FloatImage& out);
     // --- end geometry, hit testing and rendering ---
+
+    // --- Parts bounds (document/ClipboardFormats.cpp) ---
+    // Union of the parts' stored rectangles (offset, display size), visible
+    // or not; false for an object without parts.
+    bool GetPartsBounds(SceneRect& out) const;
+    // --- end parts bounds ---
 };

@@ -1,0 +1,98 @@
+// File > Import Image (any number of image files, each a new bitmap object
+// of its own undo step) and File > Export as PNG (the main scene composed at
+// canvas size by the software compositor, written atomically).
+#include "document/CQuillfenEditorDoc.h"
+
+#include "document/ClipboardFormats.h"
+#include "platform/Files.h"
+#include "platform/Prompts.h"
+#include "scene/SceneCompose.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr const char* kImportFilter =
+    "Image Files (*.png;*.jpg;*.jpeg;*.bmp)|*.png;*.jpg;*.jpeg;*.bmp|PNG Files (*.png)|*.png|"
+    "JPEG Files (*.jpg;*.jpeg)|*.jpg;*.jpeg|Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+constexpr const char* kExportFilter = "PNG Image (*.png)|*.png||";
+
+// A canvas side as an output side: nearest integer, at least 1 (NaN gives 1).
+int64_t OutputSide(float v) {
+    const double r = std::round(double(v));
+    if (!(r >= 1)) return 1;
+    return r < 2147483647.0 ? int64_t(r) : 2147483647;
+}
+
+}  // namespace
+
+void CQuillfenEditorDoc::OnFileImportImage() {
+    Prompts* prompts = GetPrompts();
+    if (!prompts) return;
+    OpenFileRequest request;
+    request.filters = ParseFileFilters(kImportFilter);
+    request.multiSelect = true;
+    request.fileMustExist = true;
+    const std::vector<std::string> paths = prompts->AskOpenFiles(request);
+    if (paths.empty()) return;
+
+    // Every file is tried; the failures are reported together at the end.
+    int imported = 0;
+    std::string failures;
+    for (const std::string& path : paths) {
+        std::string error;
+        if (ImportImageFiles(path, -1, -1, error))
+            ++imported;
+        else
+            failures += path + ": " + error + "\n";
+    }
+    if (!failures.empty())
+        prompts->Warn("Imported " + std::to_string(imported) + " image(s).\n\nFailed imports:\n" + failures);
+}
+
+std::string CQuillfenEditorDoc::GetTitle() const {
+    const std::string name = FileNameOf(GetPathName());
+    return name.empty() ? std::string("Untitled") : name;
+}
+
+std::string CQuillfenEditorDoc::ProposedPngName(const std::string& title) {
+    const size_t dot = title.rfind('.');
+    if (dot != std::string::npos && dot != 0) return title.substr(0, dot) + ".png";
+    return title + ".png";
+}
+
+void CQuillfenEditorDoc::OnFileExportPng() {
+    // The export shows what was painted: an open session is committed first.
+    if (DocumentEditSession* session = paintSession) {
+        session->Commit(*this);
+        paintSession = nullptr;
+    }
+    const int64_t width = OutputSide(mainScene.width);
+    const int64_t height = OutputSide(mainScene.height);
+
+    Prompts* prompts = GetPrompts();
+    if (!prompts) return;
+    SaveFileRequest request;
+    request.filters = ParseFileFilters(kExportFilter);
+    request.defaultExtension = "png";
+    request.proposedName = ProposedPngName(GetTitle());
+    request.promptOverwrite = true;
+    const std::optional<std::string> path = prompts->AskSaveFile(request);
+    if (!path) return;
+
+    // Always the main scene, also while the Pose Editor is open.
+    BitmapPtr image = BitmapSizeAllowed(width, height) ? Bitmap::Create(int(width), int(height)) : nullptr;
+    if (!image) {
+        prompts->Fail("Could not build the PNG bitmap.");
+        return;
+    }
+    ComposeOutput out;
+    out.pixels = image->Data();
+    out.width = image->Width();
+    out.height = image->Height();
+    out.rowPitch = image->Stride();
+    scene_compose(mainScene, out);
+
+    std::vector<uint8_t> png;
+    if (!SaveImageToPngBytes(*image, png) || !WriteFileAtomic(*path, png)) prompts->Fail("PNG save failed.");
+}
