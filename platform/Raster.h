@@ -95,6 +95,13 @@ bool DrawBitmapToPoints(const RasterTarget& target, const Bitmap& src, const Rec
                         PointF upperLeft, PointF upperRight, PointF lowerLeft,
                         const ImageDrawOptions& options = {});
 
+// DrawBitmapToPoints through the plain per-pixel path (every pixel mapped,
+// sampled and composited on its own): the reference the fast paths are held
+// to by tests and benchmarks. Same results within one level per channel.
+bool DrawBitmapToPointsReference(const RasterTarget& target, const Bitmap& src, const RectF& srcRect,
+                                 PointF upperLeft, PointF upperRight, PointF lowerLeft,
+                                 const ImageDrawOptions& options = {});
+
 // Sets every pixel to `argb` (straight 0xAARRGGBB; premultiplied on a
 // premultiplied target).
 void ClearTarget(const RasterTarget& target, uint32_t argb);
