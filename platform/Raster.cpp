@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -159,12 +160,15 @@ public:
     int X0() const { return x0_; }
     int X1() const { return x1_; }
 
-    // Coverage of row y for columns X0() to X1() - 1 into cov (size X1 - X0);
-    // acc is scratch of X1 - X0 + 2 floats. Returns false when the row is empty.
-    bool Row(int y, float* acc, float* cov) const {
+    // Coverage of row y for columns X0() to X1() - 1 into cov (size X1 - X0).
+    // acc (X1 - X0 + 2 floats) must be all zero on entry and is again on
+    // return; spans is scratch. The running sum is taken cell by cell only
+    // over the cells the row's edges touch: elsewhere it cannot change, so
+    // those runs get one value. Returns false when the row is empty.
+    bool Row(int y, float* acc, float* cov, std::vector<std::pair<int, int>>& spans) const {
         const int w = x1_ - x0_;
-        std::fill(acc, acc + w + 2, 0.0f);
-        bool any = false;
+        const double W = w;
+        spans.clear();
         const double top = y, bottom = y + 1.0;
         for (uint32_t idx : bandEdges_[size_t((y - y0_) / kBand)]) {
             const Edge& e = edges_[idx];
@@ -173,13 +177,15 @@ public:
             double xt = e.x0 + (yt - e.y0) * e.dxdy - x0_;
             double xb = e.x0 + (yb - e.y0) * e.dxdy - x0_;
             AccumulateClipped(acc, w, xt, xb, (yb - yt) * e.dir);
-            any = true;
+            // The cells AccumulateSegment can have written: floor(lo) to
+            // max(ceil(hi), floor(lo) + 1), the clipped pieces lying in [lo, hi].
+            const int lo = int(std::clamp(std::min(xt, xb), 0.0, W));
+            const int hi = int(std::ceil(std::clamp(std::max(xt, xb), 0.0, W)));
+            spans.push_back({lo, std::min(w + 2, std::max(hi, lo + 1) + 1)});
         }
-        if (!any) return false;
-        float sum = 0;
-        bool nonzero = false;
-        for (int i = 0; i < w; ++i) {
-            sum += acc[i];
+        if (spans.empty()) return false;
+        std::sort(spans.begin(), spans.end());
+        auto value = [this](float sum) {
             float v = std::fabs(sum);
             if (rule_ == FillRule::Winding) {
                 v = std::min(v, 1.0f);
@@ -190,9 +196,29 @@ public:
             if (v < 1e-5f) v = 0;  // float drift in the running sum
             else if (v > 1.0f - 1e-5f) v = 1.0f;
             if (!antiAlias_) v = v >= 0.5f ? 1.0f : 0.0f;
-            cov[i] = v;
+            return v;
+        };
+        float sum = 0;
+        bool nonzero = false;
+        size_t k = 0;
+        for (int i = 0; i < w;) {
+            int touchedEnd = i;
+            while (k < spans.size() && spans[k].first <= i) touchedEnd = std::max(touchedEnd, spans[k++].second);
+            if (touchedEnd > i) {
+                for (const int e = std::min(touchedEnd, w); i < e; ++i) {
+                    sum += acc[i];
+                    cov[i] = value(sum);
+                    nonzero |= cov[i] > 0;
+                }
+                continue;
+            }
+            const int e = k < spans.size() ? std::min(spans[k].first, w) : w;
+            const float v = value(sum);
+            std::fill(cov + i, cov + e, v);
             nonzero |= v > 0;
+            i = e;
         }
+        for (const auto& [lo, hi] : spans) std::fill(acc + lo, acc + hi, 0.0f);
         return nonzero;
     }
 
@@ -216,9 +242,10 @@ void ForEachCoverageRow(const CoverageRaster& cr, RowFn&& rowFn) {
     {
         std::vector<float> acc(size_t(w) + 2);
         std::vector<float> cov(static_cast<size_t>(w));
+        std::vector<std::pair<int, int>> spans;
 #pragma omp for schedule(static)
         for (int y = cr.Y0(); y < cr.Y1(); ++y) {
-            if (cr.Row(y, acc.data(), cov.data())) rowFn(y, cr.X0(), cov.data(), cr.X1());
+            if (cr.Row(y, acc.data(), cov.data(), spans)) rowFn(y, cr.X0(), cov.data(), cr.X1());
         }
     }
 }
@@ -588,10 +615,48 @@ __attribute__((target("avx2"))) void AlignedOverPremulAvx2(uint8_t* d, const uin
     AlignedRowScalar(d + 4 * i, s + 4 * i, n - i, opacity, mode, pre);
 }
 
+// Source-over or source-copy onto straight pixels, eight at a time, with the
+// operations of CompositePixel in the same order:
+// r = s + d da k, ra = as + da k, colour r / ra; k = 1 - as (over) or 0 (copy).
+template <bool kCopy>
+__attribute__((target("avx2"))) void AlignedStraightAvx2(uint8_t* d, const uint8_t* s, int n, float opacity,
+                                                         Compositing mode, bool pre) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        RasterU8 sp, dp;
+        std::memcpy(&sp, s + 4 * i, 32);
+        std::memcpy(&dp, d + 4 * i, 32);
+        const RasterF8 a = ToF8(sp >> 24) * kInv255;
+        const RasterF8 sa = ToF8(sp >> 24) * kInv255 * opacity;
+        const RasterF8 da = ToF8(dp >> 24) * kInv255;
+        const RasterF8 k = kCopy ? RasterF8{} : 1.0f - sa;
+        const RasterF8 ra = sa + da * k;
+        const RasterF8 inv = 1.0f / ra;
+        const auto positive = ra > 0.0f;
+        RasterU8 out = {};
+        for (int c = 0; c < 4; ++c) {
+            RasterF8 v;
+            if (c == 3) {
+                v = ra;
+            } else {
+                const RasterF8 sc = ToF8((sp >> (8 * c)) & 0xFFu) * a * kInv255 * opacity;
+                v = sc + ToF8((dp >> (8 * c)) & 0xFFu) * kInv255 * da * k;
+                v = positive ? v * inv : RasterF8{};
+            }
+            v = v > 0.0f ? v : RasterF8{} + 0.0f;
+            v = v < 1.0f ? v : RasterF8{} + 1.0f;
+            out |= (RasterU8) __builtin_convertvector(v * 255.0f + 0.5f, RasterI8) << (8 * c);
+        }
+        std::memcpy(d + 4 * i, &out, 32);
+    }
+    AlignedRowScalar(d + 4 * i, s + 4 * i, n - i, opacity, mode, pre);
+}
+
 AlignedRowFn PickAlignedRow(Compositing mode, bool pre) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (mode == Compositing::SourceOver && pre && avx2) return &AlignedOverPremulAvx2;
-    return &AlignedRowScalar;
+    if (!avx2) return &AlignedRowScalar;
+    if (pre) return mode == Compositing::SourceOver ? &AlignedOverPremulAvx2 : &AlignedRowScalar;
+    return mode == Compositing::SourceOver ? &AlignedStraightAvx2<false> : &AlignedStraightAvx2<true>;
 }
 
 // Recolours the straight source through a general colour matrix.
@@ -777,11 +842,29 @@ void FillCoverage(const RasterTarget& target, const CoverageRaster& cr, uint32_t
     const float s[4] = {(argb & 0xFF) * kInv255 * a, ((argb >> 8) & 0xFF) * kInv255 * a,
                         ((argb >> 16) & 0xFF) * kInv255 * a, a};
     const bool pre = target.premultiplied;
+    // Fully covered pixels under an opaque colour, or under any copied
+    // colour, do not depend on what was there: work their bytes out once.
+    const bool constantInside = mode == Compositing::SourceCopy || a >= 1.0f;
+    uint8_t inside[4] = {0, 0, 0, 0};
+    if (constantInside) CompositePixel(inside, s, 1.0f, mode, pre);
+    uint32_t insideWord;
+    std::memcpy(&insideWord, inside, 4);
     ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
         uint8_t* d = PixelAt(target, x0, y);
-        for (int x = x0; x < x1; ++x, d += 4) {
+        for (int x = x0; x < x1;) {
             const float c = cov[x - x0];
+            if (c >= 1.0f && constantInside) {
+                int e = x + 1;
+                while (e < x1 && cov[e - x0] >= 1.0f) ++e;
+                uint32_t* w = reinterpret_cast<uint32_t*>(d);
+                std::fill(w, w + (e - x), insideWord);
+                d += 4 * (e - x);
+                x = e;
+                continue;
+            }
             if (c > 0) CompositePixel(d, s, c, mode, pre);
+            d += 4;
+            ++x;
         }
     });
 }

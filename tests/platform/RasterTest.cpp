@@ -321,6 +321,9 @@ TEST(Raster, FilteredFastPathMatchesReference) {
         // Shrinking bicubic draws sample a premultiplied prefiltered copy.
         {Interpolation::Bicubic, {0, 0, 37, 29}, {8, 11, 26.4f, 17.9f}, 9, 1.0f, Compositing::SourceOver, true},
         {Interpolation::Bicubic, {0, 0, 37, 29}, {30, 20, 40, 60}, 90, 0.5f, Compositing::SourceCopy, true},
+        // Unscaled draws at whole pixels copy texels through the row loops.
+        {Interpolation::Bicubic, {0, 0, 37, 29}, {-3, 8, 37, 29}, 0, 0.7f, Compositing::SourceOver, true},
+        {Interpolation::Bilinear, {0, 0, 37, 29}, {60, 55, 37, 29}, 0, 1.0f, Compositing::SourceCopy, true},
     };
     constexpr int W = 90, H = 80;
     std::mt19937 rng(11);
