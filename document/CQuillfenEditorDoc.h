@@ -157,6 +157,80 @@ public:
     // Forwards to the Pose Editor; false when none is installed.
     bool FinishBoneEditor();
 
+    // --- Canvas, tool, selection, image, Pose Editor and settings commands
+    // (CanvasCommands.cpp, SelectionCommands.cpp, ImageCommands.cpp,
+    // PoseCommands.cpp, SettingsToggles.cpp) ---
+    DocumentInpaint* inpaint = nullptr;  // the smart-fill service, not owned; null: no Inpaint
+    void SetInpaint(DocumentInpaint* service) { inpaint = service; }
+
+    // Canvas and tools.
+    void OnModifySetCanvasSize();
+    void OnModifyAddLayer();
+    bool InsertLightCone();
+    void OnInsertLightCone();
+    void OnToolSelect(int tool);  // Pose (2) only on a selected posable object in the canvas
+    void OnToolSelectMoveJoint();
+    void OnBenchmark();
+    void OnResetWarp();
+    bool CanResetWarp() const;
+    // The brush tools: a bitmap (or, in the canvas, nothing) is selected.
+    bool CanUseBitmapTool() const;
+    // The selection tools: exactly one bitmap object is selected.
+    bool IsSingleBitmapSelected() const;
+    // Update rule of a tool command: enabled state only.
+    bool IsToolAvailable(int tool) const;
+
+    // Pixel selection.
+    void OnSelectionDeselect();
+    void OnSelectionReselect();
+    void OnSelectionInverse();
+    void OnSelectionSplitBitmap();
+    bool CanDeselectOrInverse() const;
+    bool CanReselect() const;
+    bool CanSplitBitmap() const;
+
+    // Image menu.
+    void OnImageAddMask();
+    void OnImageInvert();
+    void OnImageBrightness();
+    void OnImageInpaint();
+    bool CanAddMask() const;
+    bool CanInvertOrBrightness() const;
+    bool CanInpaint() const;
+    // Inpaint source tools.
+    bool CanEditInpaintSource() const;
+    bool InpaintEraseFlag() const;
+    void SetInpaintErase(bool erase);
+    void OnInpaintSelectAllSource();
+    void OnInpaintClearSource();
+
+    // Pose Editor bones and links.
+    void OnBoneRemove();
+    void OnDeleteBone();
+    void OnBoneCopyFromParent();
+    void OnBoneStretchable();
+    void OnBoneRoundEndpoint();
+    void OnBreakLink();
+    void OnTestBones();
+    void OnUsePartialIK();
+    bool CanRemoveBone() const;
+    bool CanDeleteBone() const;
+    bool CanCopyFromParent() const;
+    // Enabled state of Stretchable (roundEnd false) or Round Endpoint; the
+    // check shows the stretchable flag or the round cap of the selected end.
+    bool CanToggleBone(bool roundEnd, bool& checked) const;
+    bool CanBreakLink() const;
+    bool CanUsePartialIK(bool& checked) const;
+    bool EnterBoneEditor();
+    bool CanEnterBoneEditor() const;
+    bool CanCreateMultiObject() const;
+    void OnCreateMultiObject();
+
+    // "Settings" toggles kept in the profile: command id -> value.
+    bool ReadSettingToggle(uint32_t commandId) const;
+    void OnSettingToggle(uint32_t commandId);
+    // --- end canvas, tool, selection, image, Pose Editor and settings commands ---
+
     // --- Undo and redo (Undo.cpp) ---
     // Records a step on the pair in use; nothing while a step is applied.
     void PushUndo(const UndoStep& step);
