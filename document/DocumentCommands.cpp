@@ -88,6 +88,22 @@ void RegisterToolCommands(CQuillfenEditorDoc& doc, CommandTable& table) {
     }
 }
 
+void RegisterEditAndFileCommands(CQuillfenEditorDoc& doc, CommandTable& table) {
+    const auto T = CommandTarget::Document;
+    table.Add(T, kCmdEditCopy, [&doc] { doc.OnEditCopy(); }, EnableWhen([&doc] { return doc.CanCopySelection(); }));
+    table.Add(T, kCmdEditCut, [&doc] { doc.OnEditCut(); }, EnableWhen([&doc] { return doc.GetSelectionState(); }));
+    table.Add(T, kCmdEditPaste, [&doc] { doc.OnEditPaste(); },
+              EnableWhen([&doc] { return doc.CanPasteFromClipboard(); }));
+    table.Add(T, kCmdEditDelete, [&doc] { doc.OnEditDelete(); },
+              EnableWhen([&doc] { return doc.GetSelectionState(); }));
+    table.Add(T, kCmdDeleteLayer, [&doc] { doc.OnModifyDeleteLayer(); },
+              EnableWhen([&doc] { return doc.CanDeleteActiveLayer(); }));
+    table.Add(T, kCmdConvertToBitmap, [&doc] { doc.OnModifyConvertToBitmap(); },
+              EnableWhen([&doc] { return doc.CanConvertToBitmap(); }));
+    table.Add(T, kCmdFileImportImage, [&doc] { doc.OnFileImportImage(); });
+    table.Add(T, kCmdFileExportPng, [&doc] { doc.OnFileExportPng(); });
+}
+
 void RegisterCanvasCommands(CQuillfenEditorDoc& doc, CommandTable& table) {
     const auto T = CommandTarget::Document;
     table.Add(T, kCmdSetCanvasSize, [&doc] { doc.OnModifySetCanvasSize(); },
@@ -187,6 +203,7 @@ int ToolForCommand(uint32_t commandId) {
 
 void CQuillfenEditorDoc::RegisterCommands(CommandTable& table) {
     RegisterUndoCommands(*this, table);
+    RegisterEditAndFileCommands(*this, table);
     RegisterToolCommands(*this, table);
     RegisterCanvasCommands(*this, table);
     RegisterSelectionAndImageCommands(*this, table);

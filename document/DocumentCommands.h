@@ -11,6 +11,8 @@ constexpr uint32_t kCmdEditCopy = 57634;
 constexpr uint32_t kCmdEditCut = 57635;
 constexpr uint32_t kCmdEditPaste = 57637;
 constexpr uint32_t kCmdEditDelete = 32787;
+constexpr uint32_t kCmdFileImportImage = 32779;
+constexpr uint32_t kCmdFileExportPng = 32815;
 
 constexpr uint32_t kCmdSetCanvasSize = 32780;
 constexpr uint32_t kCmdAddLayer = 32781;

@@ -67,8 +67,10 @@ void CQuillfenEditorDoc::OnBoneRemove() {
     const std::string id = o->id;
     const std::vector<Bone> before = o->bones;
     o->bones.clear();
-    SetBoneDefinitions(id, before, {});
 
+    // The link change is recorded first: Undo then brings the bones back
+    // before the links that name them, which would otherwise be dropped as
+    // dangling when they are restored.
     const std::vector<JointLink> linksBefore = poseLinkGroups;
     std::vector<JointLink> links = poseLinkGroups;
     const bool changed = RemoveObjectFromLinks(links, id);
@@ -76,6 +78,7 @@ void CQuillfenEditorDoc::OnBoneRemove() {
         poseLinkGroups = std::move(links);
         CommitLinks(linksBefore, poseLinkGroups);
     }
+    SetBoneDefinitions(id, before, {});
     ClearBoneSelection();
     SetModifiedFlag(true);
     UpdateAllViews();

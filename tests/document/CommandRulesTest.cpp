@@ -92,7 +92,16 @@ struct Row {
 
 // clang-format off
 const Row kRows[] = {
+    // Edit and File.
+    {kCmdEditCopy,            "Copy",                 "0111110"},
+    {kCmdEditCut,             "Cut",                  "0111110"},
+    {kCmdEditDelete,          "Delete",               "0111110"},
+    {kCmdEditPaste,           "Paste (no clipboard)", "0000000"},
+    {kCmdFileImportImage,     "Import Image",         "1111111"},
+    {kCmdFileExportPng,       "Export as PNG",        "1111111"},
     // Canvas, Modify, Image.
+    {kCmdDeleteLayer,         "Delete Layer",         "1111111"},
+    {kCmdConvertToBitmap,     "Convert to Bitmap",    "0011000"},
     {kCmdSetCanvasSize,       "Set Canvas Size",      "1111010"},
     {kCmdAddLayer,            "Add Layer",            "1111111"},
     {kCmdInsertLightCone,     "Light Cone",           "1111111"},
@@ -167,7 +176,7 @@ const Row kRows[] = {
 
 TEST(DocumentCommandRules, EnabledStateOfEveryCommandInEachState) {
     for (int s = 0; s < kStateCount; ++s) {
-        Rules env(State(s));
+        Rules env{State(s)};
         for (const Row& row : kRows) {
             const bool expected = row.enabled[s] == '1';
             EXPECT_EQ(env.table.QueryState(row.id).enabled, expected)
