@@ -179,8 +179,11 @@ TEST(Startup, AcceleratorsSendTheirCommands) {
     ASSERT_TRUE(s.ok);
     CMainFrame* frame = s.app.MainFrame();
     std::map<int, int> runs;
+    // Each with a rule of its own, so the document's rules (nothing selected,
+    // no paint session) do not disable them.
     for (int id : {32830, 32829, 57634, 57637, 57607})
-        s.app.Commands().Add(CommandTarget::Frame, uint32_t(id), [&runs, id] { ++runs[id]; });
+        s.app.Commands().Add(CommandTarget::Frame, uint32_t(id), [&runs, id] { ++runs[id]; },
+                             [](CommandUpdate& u) { u.Enable(true); });
     frame->show();
     QApplication::setActiveWindow(frame);
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
