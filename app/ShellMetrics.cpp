@@ -4,20 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-
-int ScaleMulDiv(int a, int b, int c) {
-    if (c == 0) return -1;
-    int64_t p = int64_t(a) * int64_t(b);
-    int64_t q = p / c, r = p % c;
-    if (2 * std::llabs(r) >= std::llabs(int64_t(c))) q += ((p < 0) != (c < 0)) ? -1 : 1;
-    return int(q);
-}
 
 WorkspaceLayout ComputeWorkspaceLayout(const RectI& c, int dpi, bool hasStatusBar) {
-    const int R = ScaleMulDiv(220, dpi, 96);
-    const int P = ScaleMulDiv(140, dpi, 96);
-    const int S = hasStatusBar ? ScaleMulDiv(22, dpi, 96) : 0;
+    const int R = MulDiv(220, dpi, 96);
+    const int P = MulDiv(140, dpi, 96);
+    const int S = hasStatusBar ? MulDiv(22, dpi, 96) : 0;
     const int B = c.bottom - S;
     WorkspaceLayout l;
     // The view stops one pixel short of the panes; the black background shows there.
@@ -30,16 +21,16 @@ WorkspaceLayout ComputeWorkspaceLayout(const RectI& c, int dpi, bool hasStatusBa
 
 StatusBarLayout ComputeStatusBarLayout(const RectI& c, int dpi, int w) {
     StatusBarLayout l;
-    const int g = ScaleMulDiv(16, dpi, 96);
+    const int g = MulDiv(16, dpi, 96);
     // The 8 and 6 pixel gaps are fixed, not scaled.
     const int limit = (g > 0 ? c.right - g : c.right) - 8;
     if (w > 0) l.rightText = {limit - w, c.top, limit, c.bottom};
     RectI left{c.left + 8, c.top, w > 0 ? limit - w - 6 : limit, c.bottom};
     if (left.right > left.left) l.leftText = left;
     if (g > 0) {
-        const int s = std::max(1, ScaleMulDiv(2, dpi, 96));
-        const int p = std::max(s + 1, ScaleMulDiv(4, dpi, 96));
-        const int m = std::max(1, ScaleMulDiv(3, dpi, 96));
+        const int s = std::max(1, MulDiv(2, dpi, 96));
+        const int p = std::max(s + 1, MulDiv(4, dpi, 96));
+        const int m = std::max(1, MulDiv(3, dpi, 96));
         for (int r = 0; r < 3; ++r) {
             int y = c.bottom - m - (2 - r) * p;
             for (int k = 0; k <= r; ++k) {
@@ -52,7 +43,7 @@ StatusBarLayout ComputeStatusBarLayout(const RectI& c, int dpi, int w) {
 }
 
 bool StatusBarGripHit(const RectI& c, int dpi, int x, int y) {
-    const int g = ScaleMulDiv(16, dpi, 96);
+    const int g = MulDiv(16, dpi, 96);
     return x >= c.right - g && x < c.right && y >= c.bottom - g && y < c.bottom;
 }
 

@@ -3,12 +3,11 @@
 // they can be checked at any dpi: the workspace's four children, the status
 // bar's text boxes and size grip, and the zoom readout's text.
 #include "app/RectI.h"
+#include "platform/MulDiv.h"
 
 #include <string>
 #include <vector>
 
-// (a * b) / c rounded half away from zero in 64 bits; -1 when c is 0.
-int ScaleMulDiv(int a, int b, int c);
 
 struct WorkspaceLayout {
     PlaceI view, rightPane, propertiesPane, statusBar;

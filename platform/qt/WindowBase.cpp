@@ -6,18 +6,7 @@
 #include <QTimerEvent>
 #include <QWheelEvent>
 
-#include <cstdlib>
 #include <set>
-
-int MulDiv(int a, int b, int c) {
-    if (c == 0) return -1;
-    int64_t p = int64_t(a) * int64_t(b);
-    int64_t q = p / c, r = p % c;
-    // Round half away from zero.
-    if (2 * std::llabs(r) >= std::llabs(int64_t(c))) q += ((p < 0) != (c < 0)) ? -1 : 1;
-    if (q > INT32_MAX || q < INT32_MIN) return -1;
-    return int(q);
-}
 
 namespace {
 // Keys held down, as seen by the editor's own windows.

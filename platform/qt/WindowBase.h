@@ -4,15 +4,14 @@
 // leave notification, the down/up/double-click/up order of a double click,
 // key-state queries and cursors. Coordinates are device-independent pixels
 // and every window reports 96 dpi, so 96-dpi layouts scale with the screen.
+#include "platform/MulDiv.h"
+
 #include <QPoint>
 #include <QWidget>
 
 #include <cstdint>
 #include <map>
 
-// (a * b) / c rounded to the nearest integer, halves away from zero, computed
-// in 64 bits; -1 when c is 0.
-int MulDiv(int a, int b, int c);
 
 // Key and button codes for key-state queries.
 enum VirtualKey : int {
