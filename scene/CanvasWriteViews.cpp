@@ -2,6 +2,7 @@
 // floats and stores bytes as trunc(value x 255 + 0.5) after clamping to 0..1;
 // the selection weighting works in integers with truncating divisions.
 #include "scene/CanvasWriteViews.h"
+#include "scene/ClipRect.h"
 
 #include "scene/SelectionMask.h"
 
@@ -9,22 +10,6 @@
 #include <cstring>
 
 namespace {
-
-// A rectangle clipped to 0..width x 0..height, computed in 64 bits so that
-// x + w cannot overflow.
-struct Clip {
-    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    bool Empty() const { return x0 >= x1 || y0 >= y1; }
-};
-
-Clip ClipTo(int x, int y, int w, int h, int width, int height) {
-    Clip c;
-    c.x0 = int(std::max<int64_t>(x, 0));
-    c.y0 = int(std::max<int64_t>(y, 0));
-    c.x1 = int(std::min<int64_t>(int64_t(x) + w, width));
-    c.y1 = int(std::min<int64_t>(int64_t(y) + h, height));
-    return c;
-}
 
 size_t Area(int w, int h) { return size_t(w) * size_t(h); }
 
@@ -62,7 +47,7 @@ LayerBitmapView::LayerBitmapView(TiledBitmap* bitmap)
 void LayerBitmapView::ReadRect(int x, int y, int w, int h, uint32_t* out) {
     if (!out || w <= 0 || h <= 0 || !bitmap_) return;
     std::fill(out, out + Area(w, h), 0u);
-    const Clip c = ClipTo(x, y, w, h, width_, height_);
+    const ClipRect c = ClipToArea(x, y, w, h, width_, height_);
     if (c.Empty()) return;
     const int T = bitmap_->TileSize();
     for (int ty = c.y0 / T; ty <= (c.y1 - 1) / T; ++ty) {
@@ -84,7 +69,7 @@ void LayerBitmapView::ReadRect(int x, int y, int w, int h, uint32_t* out) {
 
 void LayerBitmapView::WriteRect(int x, int y, int w, int h, const uint32_t* in) {
     if (!in || w <= 0 || h <= 0 || !bitmap_) return;
-    const Clip c = ClipTo(x, y, w, h, width_, height_);
+    const ClipRect c = ClipToArea(x, y, w, h, width_, height_);
     if (c.Empty()) return;
     const int T = bitmap_->TileSize();
     for (int ty = c.y0 / T; ty <= (c.y1 - 1) / T; ++ty) {
@@ -123,7 +108,7 @@ void MaskBitmapView::ReadRect(int x, int y, int w, int h, uint32_t* out) {
 
 void MaskBitmapView::WriteRect(int x, int y, int w, int h, const uint32_t* in) {
     if (!in || !mask_ || w <= 0 || h <= 0) return;
-    const Clip c = ClipTo(x, y, w, h, width_, height_);
+    const ClipRect c = ClipToArea(x, y, w, h, width_, height_);
     for (int py = c.y0; py < c.y1; ++py) {
         const uint32_t* src = in + Area(py - y, w);
         for (int px = c.x0; px < c.x1; ++px) mask_[int64_t(py) * width_ + px] = uint8_t(src[px - x] >> 24);
@@ -134,7 +119,7 @@ void MaskBitmapView::WriteRect(int x, int y, int w, int h, const uint32_t* in) {
 
 void ScratchCanvasView::EnsureRegion(int x, int y, int w, int h) {
     if (!inner_) return;
-    const Clip c = ClipTo(x, y, w, h, inner_->Width(), inner_->Height());
+    const ClipRect c = ClipToArea(x, y, w, h, inner_->Width(), inner_->Height());
     if (c.Empty()) return;
     if (pixels.empty()) {
         regionX = c.x0;
@@ -190,7 +175,7 @@ void ScratchCanvasView::ReadRect(int x, int y, int w, int h, uint32_t* out) {
 void ScratchCanvasView::WriteRect(int x, int y, int w, int h, const uint32_t* in) {
     if (!inner_ || !in || w <= 0 || h <= 0) return;
     EnsureRegion(x, y, w, h);
-    const Clip c = ClipTo(x, y, w, h, inner_->Width(), inner_->Height());
+    const ClipRect c = ClipToArea(x, y, w, h, inner_->Width(), inner_->Height());
     if (c.Empty()) return;
     for (int py = c.y0; py < c.y1; ++py) {
         std::memcpy(pixels.data() + Area(py - regionY, regionWidth) + size_t(c.x0 - regionX),
@@ -289,7 +274,7 @@ void CloneBackdropView::Reset(const uint8_t* pixels, int stride, int width, int 
 void CloneBackdropView::ReadRect(int x, int y, int w, int h, uint32_t* out) {
     if (!out || !pixels_ || w <= 0 || h <= 0) return;
     std::fill(out, out + Area(w, h), 0u);
-    const Clip c = ClipTo(x, y, w, h, width_, height_);
+    const ClipRect c = ClipToArea(x, y, w, h, width_, height_);
     if (c.Empty()) return;
     for (int py = c.y0; py < c.y1; ++py) {
         std::memcpy(out + Area(py - y, w) + size_t(c.x0 - x), pixels_ + int64_t(py) * stride_ + int64_t(c.x0) * 4,

@@ -1,5 +1,7 @@
 #include "scene/SelectionMask.h"
 
+#include "scene/ClipRect.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,22 +16,6 @@ inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
     return v;
-}
-
-// A canvas rectangle clipped to [0, width) x [0, height); empty when x0 >= x1
-// or y0 >= y1. Computed in 64 bits so that huge rectangles cannot overflow.
-struct Clip {
-    int x0, y0, x1, y1;
-    bool Empty() const { return x0 >= x1 || y0 >= y1; }
-};
-
-Clip ClipToCanvas(int x, int y, int w, int h, int width, int height) {
-    Clip c;
-    c.x0 = int(std::max<int64_t>(x, 0));
-    c.y0 = int(std::max<int64_t>(y, 0));
-    c.x1 = int(std::min<int64_t>(int64_t(x) + w, width));
-    c.y1 = int(std::min<int64_t>(int64_t(y) + h, height));
-    return c;
 }
 
 bool AnyNonZero(const uint8_t* p, size_t n) {
@@ -90,7 +76,7 @@ void SelectionMask::ReadRect(int x, int y, int w, int h, uint8_t* out) const {
     if (!out || w <= 0 || h <= 0) return;
     const size_t stride = size_t(w);
     std::memset(out, 0, stride * size_t(h));
-    const Clip c = ClipToCanvas(x, y, w, h, width_, height_);
+    const ClipRect c = ClipToArea(x, y, w, h, width_, height_);
     if (c.Empty()) return;
     const size_t runLen = size_t(c.x1 - c.x0);
     if (allSelected_)
@@ -113,7 +99,7 @@ void SelectionMask::ReadRect(int x, int y, int w, int h, uint8_t* out) const {
 
 void SelectionMask::WriteRect(int x, int y, int w, int h, const uint8_t* data) {
     if (!data || w <= 0 || h <= 0) return;
-    const Clip c = ClipToCanvas(x, y, w, h, width_, height_);
+    const ClipRect c = ClipToArea(x, y, w, h, width_, height_);
     if (!c.Empty()) {
         const int T = tileSize_;
         const size_t stride = size_t(w);
@@ -133,7 +119,7 @@ void SelectionMask::WriteRect(int x, int y, int w, int h, const uint8_t* data) {
 
 void SelectionMask::Combine(int32_t op, int x, int y, int w, int h, const uint8_t* data) {
     if (!data || w <= 0 || h <= 0) return;
-    const Clip c = ClipToCanvas(x, y, w, h, width_, height_);
+    const ClipRect c = ClipToArea(x, y, w, h, width_, height_);
     switch (op) {
     case kSelectionReplace:
         DropTiles();
