@@ -2,6 +2,7 @@
 
 #include "canvas_view/CanvasViewGeometry.h"
 #include "scene/CanvasDocument.h"
+#include "scene/ObjectRender.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,19 +11,8 @@
 #include <vector>
 
 void WalkDrawOrder(CanvasDocument& scene, const std::function<bool(CanvasObject&)>& visit) {
-    std::vector<Layer*> layers;
-    for (Layer& l : scene.layers)
-        if (l.visible) layers.push_back(&l);
-    std::stable_sort(layers.begin(), layers.end(), [](const Layer* a, const Layer* b) { return a->order < b->order; });
-    for (Layer* l : layers) {
-        std::vector<CanvasObject*> objects;
-        for (CanvasObject& o : l->objects)
-            if (o.visible) objects.push_back(&o);
-        std::stable_sort(objects.begin(), objects.end(),
-                         [](const CanvasObject* a, const CanvasObject* b) { return a->z < b->z; });
-        for (CanvasObject* o : objects)
-            if (!visit(*o)) return;
-    }
+    for (const Drawable& d : CompositeRenderer::CollectDrawables(scene))
+        if (!visit(*d.object)) return;
 }
 
 std::string GetCacheSplitObjectId(const CanvasDocument& constScene) {

@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,29 +9,43 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+ReadFileResult ReadWholeFileChecked(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
     out.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kReadCannotOpen;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && uint64_t(st.st_size) <= maxBytes;
-    if (ok) {
-        try {
-            out.resize(size_t(st.st_size));
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return kReadCannotOpen;
+    }
+    if (st.st_size <= 0 || uint64_t(st.st_size) > maxBytes) {
+        ::close(fd);
+        return kReadBadSize;
+    }
+    bool ok = true;
+    try {
+        out.resize(size_t(st.st_size));
+    } catch (const std::bad_alloc&) {
+        ok = false;
     }
     size_t got = 0;
     while (ok && got < out.size()) {
-        ssize_t r = ::read(fd, out.data() + got, out.size() - got);
+        // Reads of at most 1 GiB: larger single reads are cut short anyway.
+        const ssize_t r = ::read(fd, out.data() + got, std::min<size_t>(out.size() - got, size_t(1) << 30));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) ok = false;
         else got += size_t(r);
     }
     ::close(fd);
-    if (!ok) out.clear();
-    return ok;
+    if (!ok) {
+        std::vector<uint8_t>().swap(out);
+        return kReadFailed;
+    }
+    return kReadOk;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+    return ReadWholeFileChecked(path, out, maxBytes) == kReadOk;
 }
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error) {

@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
-// Reads a whole file. False when it cannot be opened or read, or when its size
-// is 0 or above maxBytes; nothing stays open afterwards.
+// Reads a whole file; nothing stays open afterwards and out is empty unless
+// the result is kReadOk. A size of 0 or above maxBytes is kReadBadSize.
+enum ReadFileResult { kReadOk, kReadCannotOpen, kReadBadSize, kReadFailed };
+ReadFileResult ReadWholeFileChecked(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
+// The same, true only for kReadOk.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes = 0x7FFFFFFF);
 
 // Writes bytes to a temporary file in the target's folder, flushes and syncs

@@ -27,6 +27,8 @@ struct Layer {
     // Position of the object in descending-z order (0 the topmost), or -1.
     // The layer is not reordered.
     int32_t IndexOfObject(const std::string& id) const;
+    // The largest z of the layer's objects, -1 when it has none.
+    int32_t HighestZ() const;
 };
 
 // --- Object transforms (ObjectTransform.cpp) ---

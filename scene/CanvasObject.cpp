@@ -1,6 +1,5 @@
 #include "scene/CanvasObject.h"
 
-#include <algorithm>
 #include <cstring>
 
 bool Quad::BitEquals(const Quad& o) const { return std::memcmp(this, &o, sizeof(Quad)) == 0; }
@@ -16,6 +15,10 @@ bool LightConeParams::operator==(const LightConeParams& o) const {
 bool CanvasObject::HasUsableMask() const {
     return maskEnabled && maskWidth > 0 && maskHeight > 0 &&
            uint64_t(maskPixels.size()) == uint64_t(maskWidth) * uint64_t(maskHeight);
+}
+
+bool CanvasObject::HasCostlyRender() const {
+    return kind == kObjectLightCone || !effects.empty() || !warp.IsIdentity();
 }
 
 void CanvasObject::InvalidateEffectCache() {
@@ -70,10 +73,4 @@ void CanvasObject::ClearMask() {
     ReleaseMaskCaches();
     caches.maskThumb.reset();
     caches.thumbsValid = false;
-}
-
-void CanvasObject::NormalizePartZ() {
-    std::stable_sort(parts.begin(), parts.end(), [](const ImagePart& a, const ImagePart& b) { return a.z > b.z; });
-    const int32_t n = int32_t(parts.size());
-    for (int32_t i = 0; i < n; ++i) parts[size_t(i)].z = n - 1 - i;
 }

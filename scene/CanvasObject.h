@@ -122,6 +122,9 @@ struct CanvasObject {
     // True when the mask plane is in force for drawing and saving: enabled,
     // both sides positive and exactly maskWidth x maskHeight bytes.
     bool HasUsableMask() const;
+    // A light cone, a filter stack or a warp: images that are slow to remake,
+    // so a resize drag stretches the frozen ones and defers dropping them.
+    bool HasCostlyRender() const;
 
     // Cache operations; each lets go of this object's references only.
     void InvalidateEffectCache();

@@ -3,80 +3,29 @@
 // object keeps the file's bytes, so the file may change or vanish afterwards.
 #include "scene/CanvasDocument.h"
 #include "scene/ImageLoading.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "scene/ObjectGeometry.h"
+#include "platform/Files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <new>
 
 namespace {
-
-// Reads exactly size bytes; false on any short read or error.
-bool ReadExactly(int fd, uint8_t* out, uint64_t size) {
-    uint64_t done = 0;
-    while (done < size) {
-        const size_t chunk = size_t(std::min<uint64_t>(size - done, uint64_t(1) << 30));
-        const ssize_t n = ::read(fd, out + done, chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += uint64_t(n);
-    }
-    return true;
-}
 
 // Nearest integer, halves away from zero; a non-finite value becomes 0.
 float RoundPosition(float v) { return std::isfinite(v) ? std::round(v) : 0.0f; }
 
-// Rounded side of at least 1 and at most the bitmap side cap.
-float RoundSide(float v) {
-    if (!std::isfinite(v)) return 1;
-    return std::clamp(std::round(v), 1.0f, float(kMaxBitmapSide));
-}
-
 }  // namespace
 
-std::string GetFileNamePart(const std::string& path) {
-    const size_t cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
+std::string GetFileNamePart(const std::string& path) { return FileNameOf(path); }
 
 bool CanvasDocument::ImportImageFile(const std::string& path, std::string& error, std::string* newObjectId,
                                      std::string* layerId) {
     std::vector<uint8_t> bytes;
-    {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            error = "Failed to open image file.";
-            return false;
-        }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
-            error = "Failed to open image file.";
-            return false;
-        }
-        const uint64_t length = uint64_t(st.st_size);
-        if (length < 1 || length > 0xFFFFFFFFull) {
-            ::close(fd);
-            error = "Image file is empty or too large.";
-            return false;
-        }
-        bool ok = true;
-        try {
-            bytes.resize(size_t(length));
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
-        ok = ok && ReadExactly(fd, bytes.data(), length);
-        ::close(fd);
-        if (!ok) {
-            error = "Failed to read the complete image file.";
-            return false;
-        }
+    switch (ReadWholeFileChecked(path, bytes, 0xFFFFFFFFull)) {
+    case kReadOk: break;
+    case kReadCannotOpen: error = "Failed to open image file."; return false;
+    case kReadBadSize: error = "Image file is empty or too large."; return false;
+    case kReadFailed: error = "Failed to read the complete image file."; return false;
     }
 
     BitmapPtr image = CreateBitmapFromMemory(bytes);
@@ -102,8 +51,8 @@ bool CanvasDocument::ImportImageFile(const std::string& path, std::string& error
     o.name = GetFileNamePart(path);
     o.x = RoundPosition((width - tw) * 0.5f);
     o.y = RoundPosition((height - th) * 0.5f);
-    o.width = RoundSide(tw);
-    o.height = RoundSide(th);
+    o.width = WholeObjectSide(tw);
+    o.height = WholeObjectSide(th);
 
     ImagePart part;
     part.id = "image_1";
@@ -114,9 +63,7 @@ bool CanvasDocument::ImportImageFile(const std::string& path, std::string& error
     part.pixelHeight = part.displayHeight = H;
 
     Layer& layer = GetActiveLayer();
-    int32_t top = -1;
-    for (const CanvasObject& other : layer.objects) top = std::max(top, other.z);
-    o.z = top + 1;
+    o.z = layer.HighestZ() + 1;
     const std::string id = o.id;
     const std::string targetLayerId = layer.id;
 
@@ -129,10 +76,7 @@ bool CanvasDocument::ImportImageFile(const std::string& path, std::string& error
         return false;
     }
 
-    selectedIds.clear();
-    selectedMaskObjectId.clear();
-    primarySelectedId = id;
-    selectedIds.push_back(id);
+    SelectObject(id);
     if (newObjectId) *newObjectId = id;
     if (layerId) *layerId = targetLayerId;
     return true;

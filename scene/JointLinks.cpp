@@ -1,9 +1,9 @@
 #include "scene/JointLinks.h"
 
 #include "scene/CanvasDocument.h"
+#include "scene/IdNumbers.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <unordered_set>
 
 namespace JointLinkList {
@@ -25,12 +25,7 @@ JointLink* Find(std::vector<JointLink>& links, const std::string& objectId, cons
 std::string MakeJointLinkId(const std::vector<JointLink>& links) {
     std::unordered_set<std::string> used;
     for (const JointLink& l : links) used.insert(l.id);
-    char buf[32];
-    for (int n = 1; n <= 99999; ++n) {
-        std::snprintf(buf, sizeof buf, "lj_%d", n);
-        if (!used.count(buf)) return buf;
-    }
-    return "lj";
+    return FirstFreeId("lj", used);
 }
 
 void CanvasDocument::ResolveJointLinks(std::vector<JointLink>& links) const {

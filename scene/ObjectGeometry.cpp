@@ -1,6 +1,7 @@
 #include "scene/ObjectGeometry.h"
 
 #include "scene/CanvasDocument.h"
+#include "scene/ObjectRender.h"
 #include "scene/QuadWarp.h"
 
 #include <algorithm>
@@ -10,6 +11,29 @@ int64_t RoundedPixelSide(float units) {
     const double v = std::max(double(units), 1.0);
     if (!(v <= double(kMaxBitmapSide))) return int64_t(kMaxBitmapSide) + 1;  // too large, or NaN
     return std::max<int64_t>(int64_t(std::round(v)), 1);
+}
+
+float WholeObjectSide(float units) {
+    if (!std::isfinite(units)) return 1;
+    return std::clamp(std::round(units), 1.0f, float(kMaxBitmapSide));
+}
+
+bool RotatedBox::IsFinite() const {
+    return std::isfinite(minX) && std::isfinite(minY) && std::isfinite(maxX) && std::isfinite(maxY);
+}
+
+RotatedBox RotatedRectBox(double x, double y, double w, double h, double cx, double cy, double ct, double st) {
+    const double xs[4] = {x, x + w, x + w, x}, ys[4] = {y, y, y + h, y + h};
+    RotatedBox b{0, 0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+        const double px = (xs[k] - cx) * ct - (ys[k] - cy) * st + cx;
+        const double py = (xs[k] - cx) * st + (ys[k] - cy) * ct + cy;
+        if (k == 0 || px < b.minX) b.minX = px;
+        if (k == 0 || px > b.maxX) b.maxX = px;
+        if (k == 0 || py < b.minY) b.minY = py;
+        if (k == 0 || py > b.maxY) b.maxY = py;
+    }
+    return b;
 }
 
 ScenePoint CanvasObject::LocalToCanvas(ScenePoint local) const {
@@ -103,24 +127,12 @@ std::string CanvasDocument::HitTest(ScenePoint p) {
 }
 
 CanvasObject* CanvasDocument::FindObjectBelow(const CanvasObject& object) {
-    std::vector<Layer*> visibleLayers;
-    for (Layer& layer : layers)
-        if (layer.visible) visibleLayers.push_back(&layer);
-    std::stable_sort(visibleLayers.begin(), visibleLayers.end(),
-                     [](const Layer* a, const Layer* b) { return a->order < b->order; });
-    std::vector<CanvasObject*> list;
-    for (Layer* layer : visibleLayers) {
-        std::vector<CanvasObject*> objs;
-        for (CanvasObject& o : layer->objects)
-            if (o.visible) objs.push_back(&o);
-        std::stable_sort(objs.begin(), objs.end(), [](const CanvasObject* a, const CanvasObject* b) { return a->z < b->z; });
-        list.insert(list.end(), objs.begin(), objs.end());
-    }
-    auto it = std::find_if(list.begin(), list.end(), [&](const CanvasObject* o) { return o->id == object.id; });
+    const std::vector<Drawable> list = CompositeRenderer::CollectDrawables(*this);
+    auto it = std::find_if(list.begin(), list.end(), [&](const Drawable& d) { return d.object->id == object.id; });
     if (it == list.end()) return nullptr;
     while (it != list.begin()) {
         --it;
-        if (!(*it)->clipToLayerBelow) return *it;
+        if (!it->object->clipToLayerBelow) return it->object;
     }
     return nullptr;
 }

@@ -10,5 +10,18 @@
 // overflowed integer.
 int64_t RoundedPixelSide(float units);
 
+// An object side as stored: nearest integer (halves away from zero), 1 .. the
+// bitmap side cap; a non-finite side becomes 1 so that it never reaches an
+// integer conversion in the renderers.
+float WholeObjectSide(float units);
+
+// The axis-aligned box around the rectangle (x, y, w, h) turned about
+// (cx, cy) by the angle whose cosine and sine are ct and st, in doubles.
+struct RotatedBox {
+    double minX, minY, maxX, maxY;
+    bool IsFinite() const;
+};
+RotatedBox RotatedRectBox(double x, double y, double w, double h, double cx, double cy, double ct, double st);
+
 // Degrees to radians the way every mapping of the scene does it, in single precision.
 inline float DegreesToRadians(float degrees) { return degrees * (3.1415927f / 180.0f); }

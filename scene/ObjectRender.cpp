@@ -11,21 +11,13 @@
 
 bool ScaleDragActive = false;
 
-namespace {
-
-bool IsComplex(const CanvasObject& o) {
-    return o.kind == kObjectLightCone || !o.effects.empty() || !o.warp.IsIdentity();
-}
-
-}  // namespace
-
 BitmapPtr CanvasObject::GetBaseBitmap() { return kind == kObjectLightCone ? GetLightConeBitmap() : ComposeBitmap(); }
 
 BitmapPtr CanvasObject::ComposeBitmap() {
     ObjectRenderCaches& c = caches;
     // A light cone's render lives in its own slot: this slot only ever holds
     // composed parts.
-    if (ScaleDragActive && c.baseValid && c.base && IsComplex(*this)) return c.base;
+    if (ScaleDragActive && c.baseValid && c.base && HasCostlyRender()) return c.base;
     const int64_t W = RoundedPixelSide(width), H = RoundedPixelSide(height);
     if (c.baseValid && c.base && c.cachedWidth == float(W) && c.cachedHeight == float(H)) return c.base;
     if (!BitmapSizeAllowed(W, H)) return nullptr;
@@ -141,23 +133,30 @@ BitmapPtr GetWarpBitmap(CanvasObject& o, const BitmapPtr& baseBitmap) {
 
 CompositeRenderer::CompositeRenderer(CompositeSurface& surface) : target(RasterTarget::Of(surface)) {}
 
-void DrawBitmapWithOpacity(CompositeRenderer& r, const Bitmap& bitmap, float x, float y, float w, float h,
-                           float opacity) {
+namespace {
+
+// The renderer's filtering, edges and world transform with the opacity
+// clamped to [0, 1] (NaN draws nothing).
+ImageDrawOptions RendererDrawOptions(const CompositeRenderer& r, float opacity) {
     ImageDrawOptions opt;
     opt.interpolation = r.interpolation;
     opt.antiAlias = r.antiAlias;
     opt.opacity = std::isnan(opacity) ? 0.0f : std::clamp(opacity, 0.0f, 1.0f);
     opt.world = &r.world;
+    return opt;
+}
+
+}  // namespace
+
+void DrawBitmapWithOpacity(CompositeRenderer& r, const Bitmap& bitmap, float x, float y, float w, float h,
+                           float opacity) {
+    const ImageDrawOptions opt = RendererDrawOptions(r, opacity);
     if (!DrawBitmapRect(r.target, bitmap, RectF{x, y, w, h}, opt)) r.failed = true;
 }
 
 void DrawBitmapToPoints(CompositeRenderer& r, const Bitmap& bitmap, PointF upperLeft, PointF upperRight,
                         PointF lowerLeft, float opacity) {
-    ImageDrawOptions opt;
-    opt.interpolation = r.interpolation;
-    opt.antiAlias = r.antiAlias;
-    opt.opacity = std::isnan(opacity) ? 0.0f : std::clamp(opacity, 0.0f, 1.0f);
-    opt.world = &r.world;
+    const ImageDrawOptions opt = RendererDrawOptions(r, opacity);
     const RectF src{0, 0, float(bitmap.Width()), float(bitmap.Height())};
     if (!DrawBitmapToPoints(r.target, bitmap, src, upperLeft, upperRight, lowerLeft, opt)) r.failed = true;
 }
@@ -226,7 +225,7 @@ void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, C
     if (!cur) return;
 
     double sx = 1, sy = 1;
-    if (ScaleDragActive && IsComplex(o)) {
+    if (ScaleDragActive && o.HasCostlyRender()) {
         const ObjectRenderCaches& c = o.caches;
         const bool light = o.kind == kObjectLightCone;
         const bool valid = light ? c.lightValid : c.baseValid;
@@ -269,19 +268,10 @@ void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, C
     // object far larger than the canvas costs no more than the canvas.
     const double theta = double(DegreesToRadians(o.rotation));
     const double ct = std::cos(theta), st = std::sin(theta);
-    double minX = 0, minY = 0, maxX = 0, maxY = 0;
-    const double xs[4] = {x, x + w, x + w, x}, ys[4] = {y, y, y + h, y + h};
-    for (int k = 0; k < 4; ++k) {
-        const double px = (xs[k] - cx) * ct - (ys[k] - cy) * st + cx;
-        const double py = (xs[k] - cx) * st + (ys[k] - cy) * ct + cy;
-        if (k == 0 || px < minX) minX = px;
-        if (k == 0 || px > maxX) maxX = px;
-        if (k == 0 || py < minY) minY = py;
-        if (k == 0 || py > maxY) maxY = py;
-    }
-    if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY)) return;
-    const double L = std::floor(minX) - 1, T = std::floor(minY) - 1;
-    const double R = std::ceil(maxX) + 1, B = std::ceil(maxY) + 1;
+    const RotatedBox box = RotatedRectBox(x, y, w, h, cx, cy, ct, st);
+    if (!box.IsFinite()) return;
+    const double L = std::floor(box.minX) - 1, T = std::floor(box.minY) - 1;
+    const double R = std::ceil(box.maxX) + 1, B = std::ceil(box.maxY) + 1;
     if (R - L <= 0 || B - T <= 0) return;
     // Photo-Bash Blend blurs the layer itself, so it keeps the layer beyond
     // the surface edge that its largest radius can reach.

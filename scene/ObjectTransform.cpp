@@ -3,6 +3,7 @@
 // size changes, and dropping or queueing the render caches.
 #include "filters/EffectRegistry.h"
 #include "scene/CanvasDocument.h"
+#include "scene/ObjectGeometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,21 +12,6 @@ namespace {
 
 // Nearest integer, halves away from zero.
 float RoundHalfAway(float v) { return std::round(v); }
-
-// A side as a whole number of pixels: at least 1 before and after rounding,
-// at most the bitmap side cap. A non-finite side becomes 1 so that it never
-// reaches an integer conversion in the renderers.
-float WholeSide(float v) {
-    if (!std::isfinite(v)) return 1;
-    v = std::max(v, 1.0f);
-    v = RoundHalfAway(v);
-    return std::clamp(v, 1.0f, float(kMaxBitmapSide));
-}
-
-// Caches of these are expensive to rebuild, so a drag may defer dropping them.
-bool IsComplexObject(const CanvasObject& o) {
-    return o.kind == kObjectLightCone || !o.effects.empty() || !o.warp.IsIdentity();
-}
 
 // Shift along one axis that brings [minV, minV + extent] inside the area, or
 // centres it when it is larger than the area.
@@ -84,8 +70,8 @@ bool CanvasDocument::SetObjectTransform(const std::string& objectId, const Objec
     if (!std::isfinite(t.rotation)) t.rotation = 0;
     t.x = RoundHalfAway(t.x);
     t.y = RoundHalfAway(t.y);
-    t.width = WholeSide(t.width);
-    t.height = WholeSide(t.height);
+    t.width = WholeObjectSide(t.width);
+    t.height = WholeObjectSide(t.height);
 
     if (o->kind != kObjectLightCone) {
         if (hasPlacementArea)
@@ -111,7 +97,7 @@ bool CanvasDocument::SetObjectTransform(const std::string& objectId, const Objec
         if (std::isfinite(s) && s > 0 && std::fabs(s - 1.0f) > 0.0001f) {
             for (EffectInstance& e : o->effects) ScaleEffectParams(e, s);
         }
-        if (!deferInvalidation || !IsComplexObject(*o)) {
+        if (!deferInvalidation || !o->HasCostlyRender()) {
             o->InvalidateCaches();
         } else if (std::find(pendingInvalidations.begin(), pendingInvalidations.end(), objectId) ==
                    pendingInvalidations.end()) {

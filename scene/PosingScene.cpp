@@ -38,7 +38,6 @@ void CanvasDocument::LoadFromScene(const PosableScene& scene, CanvasDocument& ta
     target.Reset();
     target.width = WorkingSide(scene.width);
     target.height = WorkingSide(scene.height);
-    target.ReleaseSelection();
     target.canvasColour = (scene.colour >> 24) == 0 ? kPosableSceneDefaultColour : scene.colour;
 
     if (Layer* layer = target.FindLayer(target.activeLayerId)) {

@@ -3,6 +3,7 @@
 #include "scene/BlendModes.h"
 #include "scene/CanvasDocument.h"
 #include "scene/ObjectGeometry.h"
+#include "scene/ObjectRender.h"
 
 #include <algorithm>
 #include <cmath>
@@ -156,23 +157,13 @@ void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canv
         if (!o.RenderToFloat(img)) continue;
 
         const Frame f = FrameOf(o);
-        double minX = 0, minY = 0, maxX = 0, maxY = 0;
-        const double xs[4] = {o.x, double(o.x) + o.width, double(o.x) + o.width, o.x};
-        const double ys[4] = {o.y, o.y, double(o.y) + o.height, double(o.y) + o.height};
-        for (int k = 0; k < 4; ++k) {
-            const double px = (xs[k] - f.cx) * f.ct - (ys[k] - f.cy) * f.st + f.cx;
-            const double py = (xs[k] - f.cx) * f.st + (ys[k] - f.cy) * f.ct + f.cy;
-            if (k == 0 || px < minX) minX = px;
-            if (k == 0 || px > maxX) maxX = px;
-            if (k == 0 || py < minY) minY = py;
-            if (k == 0 || py > maxY) maxY = py;
-        }
-        if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY)) continue;
+        const RotatedBox box = RotatedRectBox(o.x, o.y, f.w, f.h, f.cx, f.cy, f.ct, f.st);
+        if (!box.IsFinite()) continue;
         // Clamped in doubles before any integer cast.
-        const int x0 = int(std::clamp(std::floor(minX - originX), 0.0, double(OW)));
-        const int y0 = int(std::clamp(std::floor(minY - originY), 0.0, double(OH)));
-        const int x1 = int(std::clamp(std::ceil(maxX - originX), 0.0, double(OW)));
-        const int y1 = int(std::clamp(std::ceil(maxY - originY), 0.0, double(OH)));
+        const int x0 = int(std::clamp(std::floor(box.minX - originX), 0.0, double(OW)));
+        const int y0 = int(std::clamp(std::floor(box.minY - originY), 0.0, double(OH)));
+        const int x1 = int(std::clamp(std::ceil(box.maxX - originX), 0.0, double(OW)));
+        const int y1 = int(std::clamp(std::ceil(box.maxY - originY), 0.0, double(OH)));
         if (x0 >= x1 || y0 >= y1) continue;
 
         const bool useMask = o.HasUsableMask();
@@ -233,17 +224,7 @@ void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canv
 }
 
 void scene_compose(CanvasDocument& scene, const ComposeOutput& out) {
-    std::vector<Layer*> layers;
-    for (Layer& layer : scene.layers)
-        if (layer.visible) layers.push_back(&layer);
-    std::stable_sort(layers.begin(), layers.end(), [](const Layer* a, const Layer* b) { return a->order < b->order; });
     std::vector<CanvasObject*> list;
-    for (Layer* layer : layers) {
-        const size_t first = list.size();
-        for (CanvasObject& o : layer->objects)
-            if (o.visible) list.push_back(&o);
-        std::stable_sort(list.begin() + std::ptrdiff_t(first), list.end(),
-                         [](const CanvasObject* a, const CanvasObject* b) { return a->z < b->z; });
-    }
+    for (const Drawable& d : CompositeRenderer::CollectDrawables(scene)) list.push_back(d.object);
     SceneComposeLayers(list, scene.canvasColour, 0, 0, out);
 }

@@ -1,39 +1,33 @@
 // Building and rearranging a scene: identifiers, layers, objects, stacking
 // order and the set of selected objects.
 #include "scene/CanvasDocument.h"
+#include "scene/IdNumbers.h"
+#include "scene/ObjectGeometry.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <unordered_set>
 
-namespace {
-
-constexpr int kMaxIdNumber = 99999;
-
-// First stem_N (N = 1..99999) not in used; the bare stem when all are taken.
-// The search restarts at 1 on every call so freed numbers are reused.
 std::string FirstFreeId(const char* stem, const std::unordered_set<std::string>& used) {
     char buf[64];
-    for (int n = 1; n <= kMaxIdNumber; ++n) {
+    for (int n = 1; n <= 99999; ++n) {
         std::snprintf(buf, sizeof buf, "%s_%d", stem, n);
         if (!used.count(buf)) return buf;
     }
     return stem;
 }
 
-int32_t HighestZ(const Layer& layer) {
-    if (layer.objects.empty()) return -1;
-    int32_t z = layer.objects.front().z;
-    for (const CanvasObject& o : layer.objects) z = std::max(z, o.z);
-    return z;
+namespace {
+
+// Sorts by descending z, stable so that equal z keep their current order.
+template <class T> void SortDescendingZ(std::vector<T>& items) {
+    std::stable_sort(items.begin(), items.end(), [](const T& a, const T& b) { return a.z > b.z; });
 }
 
-// A canvas side as a whole object side: nearest integer (halves away from
-// zero), 1 .. the bitmap side cap; a non-finite side becomes 1.
-float ObjectSideFromCanvas(float side) {
-    if (!std::isfinite(side)) return 1;
-    return std::clamp(std::round(side), 1.0f, float(kMaxBitmapSide));
+// Numbers the items count-1 .. 0 from the front.
+template <class T> void RenumberDescendingZ(std::vector<T>& items) {
+    const int32_t n = int32_t(items.size());
+    for (int32_t i = 0; i < n; ++i) items[size_t(i)].z = n - 1 - i;
 }
 
 }  // namespace
@@ -41,11 +35,19 @@ float ObjectSideFromCanvas(float side) {
 // ---------------------------------------------------------------- Layer
 
 void Layer::NormalizeZ() {
-    // Stable, so objects with equal z keep their current order.
-    std::stable_sort(objects.begin(), objects.end(),
-                     [](const CanvasObject& a, const CanvasObject& b) { return a.z > b.z; });
-    const int32_t n = int32_t(objects.size());
-    for (int32_t i = 0; i < n; ++i) objects[size_t(i)].z = n - 1 - i;
+    SortDescendingZ(objects);
+    RenumberDescendingZ(objects);
+}
+
+int32_t Layer::HighestZ() const {
+    int32_t z = -1;
+    for (const CanvasObject& o : objects) z = std::max(z, o.z);
+    return z;
+}
+
+void CanvasObject::NormalizePartZ() {
+    SortDescendingZ(parts);
+    RenumberDescendingZ(parts);
 }
 
 int32_t Layer::IndexOfObject(const std::string& id) const {
@@ -173,16 +175,13 @@ bool CanvasDocument::AddEmptyObject(std::string* newId) {
     o.id = MakeObjectId();
     o.name = "Untitled";
     o.kind = kObjectBitmap;
-    o.width = ObjectSideFromCanvas(width);
-    o.height = ObjectSideFromCanvas(height);
+    o.width = WholeObjectSide(width);
+    o.height = WholeObjectSide(height);
     Layer& layer = GetActiveLayer();
-    o.z = HighestZ(layer) + 1;
+    o.z = layer.HighestZ() + 1;
     const std::string id = o.id;
     if (!AddObjectToLayer(layer, o)) return false;
-    selectedIds.clear();
-    selectedMaskObjectId.clear();
-    primarySelectedId = id;
-    selectedIds.push_back(id);
+    SelectObject(id);
     if (newId) *newId = id;
     return true;
 }
@@ -219,12 +218,10 @@ bool CanvasDocument::MoveObjectToLayer(const std::string& id, const std::string&
     } else {
         source->NormalizeZ();
     }
-    std::stable_sort(target->objects.begin(), target->objects.end(),
-                     [](const CanvasObject& a, const CanvasObject& b) { return a.z > b.z; });
+    SortDescendingZ(target->objects);
     insertAt = std::clamp<int64_t>(insertAt, 0, int64_t(target->objects.size()));
     target->objects.insert(target->objects.begin() + insertAt, std::move(moved));
-    const int32_t n = int32_t(target->objects.size());
-    for (int32_t i = 0; i < n; ++i) target->objects[size_t(i)].z = n - 1 - i;
+    RenumberDescendingZ(target->objects);
 
     SelectObject(id);
     return true;
