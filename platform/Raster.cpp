@@ -404,7 +404,7 @@ struct FilterJob {
     float opacity;
 };
 
-// One pixel by the general path, mapped the same way as the fast kernel.
+// One pixel by the general path.
 inline void GeneralPixel(const FilterJob& j, uint8_t* d, double sx, double sy, float cov) {
     float s[4];
     Sample(j.src, j.interp, sx, sy, s);
@@ -412,15 +412,16 @@ inline void GeneralPixel(const FilterJob& j, uint8_t* d, double sx, double sy, f
     CompositePixel(d, s, cov, j.comp, j.target.premultiplied);
 }
 
+// Maps each pixel exactly as the reference does, so nearest sampling picks
+// the same texel even for points on a texel boundary.
 void FilteredRowScalar(const FilterJob& j, int y, int x0, const float* cov, int x1) {
     const double py = y + 0.5;
-    const double rowX = j.inv.c * py + j.inv.tx, rowY = j.inv.d * py + j.inv.ty;
     uint8_t* d = PixelAt(j.target, x0, y);
     for (int x = x0; x < x1; ++x, d += 4) {
         const float c = cov[x - x0];
         if (c <= 0) continue;
         const double px = x + 0.5;
-        GeneralPixel(j, d, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
+        GeneralPixel(j, d, j.inv.a * px + j.inv.c * py + j.inv.tx, j.inv.b * px + j.inv.d * py + j.inv.ty, c);
     }
 }
 
