@@ -124,17 +124,28 @@ void SumChordsTile16(int32_t* out, int32_t base, const uint16_t* prefix, size_t 
 // the prefix rows stream past once.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void AddRowToBand(int32_t* acc, const uint16_t* p, const int32_t* hw, int rowsInBand, int limit) {
+    // Neighbouring band rows often take the same half-width: the widened chord
+    // is kept and added again.
+    int lastH = -1;
+    V16i c0 = V16i{}, c1 = c0, c2 = c0, c3 = c0;
     for (int j = 0; j < rowsInBand; ++j) {
         const int h = hw[-j];
         if (h > limit) continue;
-        const V32wu* hi = reinterpret_cast<const V32wu*>(p + h + 1);
-        const V32wu* lo = reinterpret_cast<const V32wu*>(p - h);
+        if (h != lastH) {
+            const V32wu* hi = reinterpret_cast<const V32wu*>(p + h + 1);
+            const V32wu* lo = reinterpret_cast<const V32wu*>(p - h);
+            const V32w d0 = hi[0] - lo[0], d1 = hi[1] - lo[1];
+            c0 = __builtin_convertvector(__builtin_shufflevector(d0, d0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
+            c1 = __builtin_convertvector(__builtin_shufflevector(d0, d0, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
+            c2 = __builtin_convertvector(__builtin_shufflevector(d1, d1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
+            c3 = __builtin_convertvector(__builtin_shufflevector(d1, d1, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
+            lastH = h;
+        }
         V16iu* a = reinterpret_cast<V16iu*>(acc + size_t(j) * kTile);
-        const V32w d0 = hi[0] - lo[0], d1 = hi[1] - lo[1];
-        a[0] += __builtin_convertvector(__builtin_shufflevector(d0, d0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
-        a[1] += __builtin_convertvector(__builtin_shufflevector(d0, d0, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
-        a[2] += __builtin_convertvector(__builtin_shufflevector(d1, d1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), V16i);
-        a[3] += __builtin_convertvector(__builtin_shufflevector(d1, d1, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31), V16i);
+        a[0] += c0;
+        a[1] += c1;
+        a[2] += c2;
+        a[3] += c3;
     }
 }
 
