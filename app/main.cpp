@@ -26,6 +26,14 @@ void OnQuitSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Idle OpenMP workers that spin between the pixel loops steal the cores the
+    // busy ones need whenever the machine is loaded, which turned a 7 ms frame
+    // into most of a second. The runtime reads its wait policy when it loads,
+    // so the program asks for sleeping workers and starts itself again once.
+    if (!std::getenv("OMP_WAIT_POLICY")) {
+        ::setenv("OMP_WAIT_POLICY", "passive", 1);
+        ::execv("/proc/self/exe", argv);  // returns only on failure: carry on as we are
+    }
     // Without a display Qt would abort with its own backtrace; say plainly what is missing.
     const std::string reason =
         MissingDisplayReason(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
