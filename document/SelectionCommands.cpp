@@ -2,6 +2,7 @@
 #include "document/SelectionCommands.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "document/ClipboardFormats.h"
 #include "scene/CanvasDocument.h"
 #include "scene/PixelOps.h"
 #include "scene/SelectionMask.h"
@@ -68,7 +69,7 @@ bool CropBitmapToPng(const Bitmap& bitmap, int x, int y, int w, int h, std::vect
     BitmapPtr crop = Bitmap::Create(w, h);
     if (!crop) return false;
     for (int row = 0; row < h; ++row) std::memcpy(crop->Row(row), bitmap.Row(y + row) + size_t(x) * 4, size_t(w) * 4);
-    return EncodeBitmapToPng(*crop, png);
+    return SaveImageToPngBytes(*crop, png);
 }
 
 // --- Deselect, Reselect, Inverse ---
