@@ -24,7 +24,7 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates a folder and its missing parents; true when it exists afterwards.
 bool CreateDirectories(const std::string& path);
-// Joins two path pieces with exactly one '/'.
+// Joins two path components with exactly one '/'.
 std::string JoinPath(const std::string& a, const std::string& b);
 // The last component of a path (after the last '/' or '\\').
 std::string FileNameOf(const std::string& path);

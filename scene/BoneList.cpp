@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -11,6 +12,22 @@ Bone* FindBone(std::vector<Bone>& bones, const std::string& id) {
     for (Bone& b : bones)
         if (b.id == id) return &b;
     return nullptr;
+}
+
+// Index of the first bone with each id, so that following parents costs no
+// scan of the list: lists from files may hold many thousands of bones.
+std::unordered_map<std::string, size_t> FirstIndexById(const std::vector<Bone>& bones) {
+    std::unordered_map<std::string, size_t> index;
+    index.reserve(bones.size());
+    for (size_t i = 0; i < bones.size(); ++i) index.emplace(bones[i].id, i);
+    return index;
+}
+
+// Index of the bone's parent, or -1 when it has none or the id is unknown.
+int64_t ParentIndex(const Bone& b, const std::unordered_map<std::string, size_t>& index) {
+    if (!b.hasParent) return -1;
+    const auto it = index.find(b.parentId);
+    return it == index.end() ? -1 : int64_t(it->second);
 }
 
 // "bone_%d" with the first number from n on whose text is not in seen; n
@@ -36,6 +53,11 @@ namespace BoneList {
 void NormalizeIds(std::vector<Bone>& bones) {
     // 1. Unique, non-empty ids. A later duplicate is renamed and the bones
     //    hanging from that id follow the first rename.
+    //    The bones are grouped by the parent id they name, so a rename moves
+    //    one group instead of scanning the list.
+    std::unordered_map<std::string, std::vector<size_t>> childrenOf;
+    for (size_t i = 0; i < bones.size(); ++i)
+        if (bones[i].hasParent) childrenOf[bones[i].parentId].push_back(i);
     std::unordered_set<std::string> seen;
     int n = 1;
     for (Bone& b : bones) {
@@ -44,8 +66,14 @@ void NormalizeIds(std::vector<Bone>& bones) {
         } else if (seen.count(b.id)) {
             const std::string old = b.id;
             b.id = NextFreeBoneId(n, seen);
-            for (Bone& other : bones)
-                if (other.hasParent && other.parentId == old) other.parentId = b.id;
+            const auto from = childrenOf.find(old);
+            if (from != childrenOf.end() && !from->second.empty()) {
+                std::vector<size_t> moved = std::move(from->second);
+                from->second.clear();
+                for (size_t c : moved) bones[c].parentId = b.id;
+                std::vector<size_t>& to = childrenOf[b.id];
+                to.insert(to.end(), moved.begin(), moved.end());
+            }
         }
         seen.insert(b.id);
     }
@@ -57,20 +85,39 @@ void NormalizeIds(std::vector<Bone>& bones) {
     }
 
     // 3. Break cycles: a bone whose chain of parents comes back to a visited
-    //    bone loses its parent. Ids are unique now, so the walk ends.
-    for (Bone& b : bones) {
-        if (!b.hasParent) continue;
-        std::unordered_set<std::string> visited{b.id};
-        std::string cur = b.parentId;
+    //    bone loses its parent. Ids are unique now, so the walk ends. Clearing
+    //    parents never makes a chain that ended loop, so a bone once seen to
+    //    reach a root is remembered and later walks stop there.
+    const std::unordered_map<std::string, size_t> index = FirstIndexById(bones);
+    std::vector<uint8_t> reachesRoot(bones.size(), 0);
+    std::vector<uint32_t> visitedBy(bones.size(), 0);
+    std::vector<size_t> path;
+    for (size_t i = 0; i < bones.size(); ++i) {
+        if (!bones[i].hasParent || reachesRoot[i]) {
+            reachesRoot[i] = 1;
+            continue;
+        }
+        const uint32_t stamp = uint32_t(i) + 1;
+        path.clear();
+        size_t cur = i;
+        bool cycle = false;
         for (;;) {
-            if (visited.count(cur)) {
-                ClearParent(b);
+            if (reachesRoot[cur]) break;
+            if (visitedBy[cur] == stamp) {
+                cycle = true;
                 break;
             }
-            visited.insert(cur);
-            const Bone* p = FindBone(bones, cur);
-            if (!p || !p->hasParent) break;
-            cur = p->parentId;
+            visitedBy[cur] = stamp;
+            path.push_back(cur);
+            const int64_t parent = ParentIndex(bones[cur], index);
+            if (parent < 0) break;
+            cur = size_t(parent);
+        }
+        if (cycle) {
+            ClearParent(bones[i]);
+            reachesRoot[i] = 1;
+        } else {
+            for (size_t k : path) reachesRoot[k] = 1;
         }
     }
 
@@ -79,12 +126,45 @@ void NormalizeIds(std::vector<Bone>& bones) {
 }
 
 void SnapToParents(std::vector<Bone>& bones) {
+    const std::unordered_map<std::string, size_t> index = FirstIndexById(bones);
+    // Bones whose chain ends at a root are snapped parents first, in one
+    // sweep; the passes below then only have work on chains that loop.
+    std::vector<uint8_t> state(bones.size(), 0);  // 0 new, 1 on the walk, 2 done
+    std::vector<size_t> path;
+    for (size_t i = 0; i < bones.size(); ++i) {
+        path.clear();
+        size_t cur = i;
+        while (state[cur] == 0) {
+            state[cur] = 1;
+            path.push_back(cur);
+            const int64_t parent = ParentIndex(bones[cur], index);
+            if (parent < 0) break;
+            cur = size_t(parent);
+        }
+        // Stopped at a root, at a bone known to reach one, or at a loop.
+        const bool rooted = state[cur] == 2 || (state[cur] == 1 && ParentIndex(bones[cur], index) < 0);
+        // Parents first: the walk went child to parent.
+        for (auto it = path.rbegin(); it != path.rend(); ++it) {
+            Bone& b = bones[*it];
+            state[*it] = rooted ? 2 : 3;
+            if (!rooted) continue;
+            const int64_t parent = ParentIndex(b, index);
+            if (parent < 0) continue;
+            const Bone& p = bones[size_t(parent)];
+            const float tx = b.parentEnd != 0 ? p.tailX : p.headX;
+            const float ty = b.parentEnd != 0 ? p.tailY : p.headY;
+            if (b.headX != tx || b.headY != ty) {
+                b.headX = tx;
+                b.headY = ty;
+            }
+        }
+    }
     for (size_t pass = 0; pass < bones.size(); ++pass) {
         bool changed = false;
         for (Bone& b : bones) {
-            if (!b.hasParent) continue;
-            const Bone* p = FindBone(bones, b.parentId);
-            if (!p) continue;
+            const int64_t parent = ParentIndex(b, index);
+            if (parent < 0) continue;
+            const Bone* p = &bones[size_t(parent)];
             const float tx = b.parentEnd != 0 ? p->tailX : p->headX;
             const float ty = b.parentEnd != 0 ? p->tailY : p->headY;
             if (b.headX != tx || b.headY != ty) {

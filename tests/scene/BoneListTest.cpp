@@ -143,3 +143,53 @@ TEST(BoneList, MoveBoneEndTerminatesOnParentCycles) {
 }
 
 }  // namespace
+
+namespace {
+
+// A chain of n bones listed child first: bone k hangs from the tail of bone
+// k + 1, the last is the root; every tail sits at (k, 0) and every head at 0.
+std::vector<Bone> LongChainChildFirst(int n) {
+    std::vector<Bone> bones;
+    bones.reserve(size_t(n));
+    for (int k = 0; k < n; ++k) {
+        Bone b = MakeBone("b" + std::to_string(k), k + 1 < n ? "b" + std::to_string(k + 1) : "");
+        bones.push_back(At(b, 0, 0, float(k), 0));
+    }
+    return bones;
+}
+
+}  // namespace
+
+// Rigs from files may be very long; repairs must not walk the list once per
+// bone and step, and the whole chain must end up attached.
+TEST(BoneList, LongChainsAndManyDuplicatesStayAttached) {
+    const int n = 100000;
+    std::vector<Bone> chain = LongChainChildFirst(n);
+    BoneList::NormalizeIds(chain);
+    for (int k = 0; k + 1 < n; k += 9973) {
+        ASSERT_TRUE(chain[size_t(k)].hasParent) << k;
+        EXPECT_EQ(chain[size_t(k)].headX, float(k + 1)) << k;
+    }
+    EXPECT_FALSE(chain.back().hasParent);
+
+    // The same chain closed into a loop: exactly one bone loses its parent.
+    std::vector<Bone> loop = LongChainChildFirst(n);
+    loop.back().hasParent = true;
+    loop.back().parentId = "b0";
+    BoneList::NormalizeIds(loop);
+    int roots = 0;
+    for (const Bone& b : loop) roots += b.hasParent ? 0 : 1;
+    EXPECT_EQ(roots, 1);
+    EXPECT_FALSE(loop.front().hasParent);
+
+    // Every bone named "a", each but the first hanging from "a": the children
+    // follow the first rename, as with a short list.
+    std::vector<Bone> same(size_t(n), MakeBone("a", "a"));
+    same[0] = MakeBone("a");
+    BoneList::NormalizeIds(same);
+    EXPECT_EQ(same[0].id, "a");
+    EXPECT_EQ(same[1].id, "bone_1");
+    EXPECT_FALSE(same[1].hasParent);  // it named itself once renamed
+    EXPECT_EQ(same[2].parentId, "bone_1");
+    EXPECT_EQ(same.back().parentId, "bone_1");
+}
