@@ -150,6 +150,24 @@ TEST(Files, AtomicWriteReplacesOrLeavesOldFileIntact) {
     // Empty files are not read.
     ASSERT_TRUE(WriteFileAtomic(path, nullptr, 0));
     EXPECT_FALSE(ReadWholeFile(path, got));
+    // The checked read says why, and leaves nothing behind on failure.
+    ASSERT_TRUE(WriteFileAtomic(path, v1));
+    struct Case {
+        std::string path;
+        uint64_t maxBytes;
+        ReadFileResult result;
+    };
+    const Case cases[] = {
+        {path, 3, kReadOk},
+        {path, 2, kReadBadSize},
+        {(dir / "missing").string(), 100, kReadCannotOpen},
+        {(dir / "sub").string(), 100, kReadCannotOpen},
+    };
+    for (const Case& c : cases) {
+        got = {7};
+        EXPECT_EQ(ReadWholeFileChecked(c.path, got, c.maxBytes), c.result) << c.path << " " << c.maxBytes;
+        EXPECT_EQ(got.empty(), c.result != kReadOk);
+    }
     std::filesystem::remove_all(dir);
 }
 
