@@ -84,22 +84,31 @@ void CCanvasLayoutView::RefreshStatusBar() {
     if (CMainFrame* frame = GetParentFrame()) frame->UpdateStatusText();
 }
 
-void CCanvasLayoutView::SetZoomAt(float zoom, QPoint p) {
-    SyncGeometry();
-    if (!geo_.SetZoomAt(zoom, p.x(), p.y())) return;
+void CCanvasLayoutView::ShowZoomChange() {
     UpdateScrollBars();
     update();
     RefreshStatusBar();
     SyncReadout();
 }
 
+void CCanvasLayoutView::SetZoomAt(float zoom, QPoint p) {
+    SyncGeometry();
+    if (!geo_.SetZoomAt(zoom, p.x(), p.y())) return;
+    ShowZoomChange();
+}
+
 void CCanvasLayoutView::ZoomToFit() {
     SyncGeometry();
     geo_.ZoomToFit();
-    UpdateScrollBars();
-    update();
-    RefreshStatusBar();
-    SyncReadout();
+    ShowZoomChange();
+}
+
+// The viewport starts at the client's top-left, so its centre is half its size.
+void CCanvasLayoutView::ZoomAtViewportCentre(float zoom) {
+    int x, y;
+    SyncGeometry();
+    geo_.ViewportCentre(x, y);
+    SetZoomAt(zoom, QPoint(x, y));
 }
 
 void CCanvasLayoutView::UpdateScrollBars() {
@@ -146,33 +155,16 @@ void CCanvasLayoutView::OnZoomPresetPicked(int percent) {
     if (percent < 0) {
         ZoomToFit();
     } else {
-        SyncGeometry();
-        RectI v = geo_.Viewport();
-        SetZoomAt(float(percent) * 0.01f, QPoint((v.left + v.right) / 2, (v.top + v.bottom) / 2));
+        ZoomAtViewportCentre(float(percent) * 0.01f);
     }
     SyncReadout();
 }
 
-void CCanvasLayoutView::OnViewZoomIn() {
-    int x, y;
-    SyncGeometry();
-    geo_.ViewportCentre(x, y);
-    SetZoomAt(geo_.zoom * 1.1f, QPoint(x, y));
-}
+void CCanvasLayoutView::OnViewZoomIn() { ZoomAtViewportCentre(geo_.zoom * 1.1f); }
 
-void CCanvasLayoutView::OnViewZoomOut() {
-    int x, y;
-    SyncGeometry();
-    geo_.ViewportCentre(x, y);
-    SetZoomAt(geo_.zoom / 1.1f, QPoint(x, y));
-}
+void CCanvasLayoutView::OnViewZoomOut() { ZoomAtViewportCentre(geo_.zoom / 1.1f); }
 
-void CCanvasLayoutView::OnViewZoomActual() {
-    int x, y;
-    SyncGeometry();
-    geo_.ViewportCentre(x, y);
-    SetZoomAt(1.0f, QPoint(x, y));
-}
+void CCanvasLayoutView::OnViewZoomActual() { ZoomAtViewportCentre(1.0f); }
 
 void CCanvasLayoutView::OnViewZoomFit() { ZoomToFit(); }
 
@@ -188,10 +180,7 @@ void CCanvasLayoutView::OnHScroll(int code, int position, CWndBase*) {
     if (code == 100) {
         // A zoom drag: the low 16 bits of the position, signed, scale the zoom.
         const int16_t p = int16_t(position & 0xFFFF);
-        if (p != 0) {
-            RectI v = geo_.Viewport();
-            SetZoomAt(geo_.zoom * std::exp(float(p) * 0.01f), QPoint((v.left + v.right) / 2, (v.top + v.bottom) / 2));
-        }
+        if (p != 0) ZoomAtViewportCentre(geo_.zoom * std::exp(float(p) * 0.01f));
         return;
     }
     const int n = ComputeScrollPosition(code, position, geo_.scrollX, hbar_.page, hbar_.maximum);

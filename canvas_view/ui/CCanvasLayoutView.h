@@ -62,6 +62,10 @@ private:
     void SyncGeometry();
     void SyncReadout();
     void RefreshStatusBar();
+    // Bars, repaint, status bar and readout after the zoom changed.
+    void ShowZoomChange();
+    // Zooms about the centre of the viewport.
+    void ZoomAtViewportCentre(float zoom);
     bool PaintCachedCanvas(CompositeSurface& target, const RectI& client);
     void PaintUncached(CompositeSurface& target);
     void DrawCacheStats(CompositeSurface& target, const RectI& viewport);
