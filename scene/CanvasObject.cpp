@@ -2,6 +2,16 @@
 
 #include <cstring>
 
+namespace {
+
+void DropEffectSlot(ObjectRenderCaches& c) {
+    c.effect.reset();
+    c.effectSource.reset();
+    c.effectValid = false;
+}
+
+}  // namespace
+
 bool Quad::BitEquals(const Quad& o) const { return std::memcmp(this, &o, sizeof(Quad)) == 0; }
 
 bool Quad::IsIdentity() const { return BitEquals(Quad{}); }
@@ -31,29 +41,21 @@ void CanvasObject::InvalidateEffectCache() {
     c.warp.reset();
     c.warpSource.reset();
     c.warpValid = false;
-    c.masked.reset();
-    c.maskedSource.reset();
-    c.maskedValid = false;
-    c.effect.reset();
-    c.effectSource.reset();
-    c.effectValid = false;
+    ReleaseMaskCaches();
 }
 
+// The filter result is made from the masked image, so it goes with it.
 void CanvasObject::ReleaseMaskCaches() {
     ObjectRenderCaches& c = caches;
     c.masked.reset();
     c.maskedSource.reset();
     c.maskedValid = false;
-    c.effect.reset();
-    c.effectSource.reset();
-    c.effectValid = false;
+    DropEffectSlot(c);
 }
 
 void CanvasObject::BumpGeneration() {
     ++generation;
-    caches.effect.reset();
-    caches.effectSource.reset();
-    caches.effectValid = false;
+    DropEffectSlot(caches);
 }
 
 void CanvasObject::InvalidateCaches() {
