@@ -54,7 +54,8 @@ void CanvasDocument::RefineSelection(int32_t operation, int32_t radius) {
     SelectionMask& mask = *selectionMask;
     const int r = radius;
     int bx = 0, by = 0, bw = 0, bh = 0;
-    if (r > 0 && mask.Width() >= 1 && mask.Height() >= 1 && refineBase->GetBounds(bx, by, bw, bh)) {
+    // The mask is never empty: EnsureSelectionMask makes both sides at least 1.
+    if (r > 0 && refineBase->GetBounds(bx, by, bw, bh)) {
         const int64_t x0 = std::max<int64_t>(int64_t(bx) - r, 0), y0 = std::max<int64_t>(int64_t(by) - r, 0);
         const int64_t x1 = std::min<int64_t>(int64_t(bx) + bw + r, mask.Width());
         const int64_t y1 = std::min<int64_t>(int64_t(by) + bh + r, mask.Height());
@@ -79,8 +80,6 @@ void CanvasDocument::RefineSelection(int32_t operation, int32_t radius) {
             }
             mask.WriteRect(int(x0), int(y0), int(rw), int(rh), buf.data());
         }
-    } else if (r > 0 && (mask.Width() < 1 || mask.Height() < 1)) {
-        return;
     }
     // A later change of edge options must not re-apply a shape over the result.
     if (selectionController) selectionController->ForgetPendingShape();
