@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMimeData>
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -33,7 +34,8 @@ bool QtClipboard::SetData(const std::string& format, const std::vector<uint8_t>&
     const std::string mime = MimeTypeOf(format);
     if (mime.empty()) {
         QImage image;
-        if (!image.loadFromData(bytes.data(), int(bytes.size()))) {
+        // The image reader takes an int length: a larger buffer is refused, not cut short.
+        if (bytes.size() > size_t(INT32_MAX) || !image.loadFromData(bytes.data(), int(bytes.size()))) {
             delete data;
             return false;
         }
