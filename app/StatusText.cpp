@@ -30,14 +30,13 @@ StatusTexts ComposeStatusTexts(const CanvasDocument* scene, const std::string& h
     if (!scene) return t;
     char buf[512];
     const size_t n = scene->selectedIds.size();
+    const Layer* layer = nullptr;
+    const CanvasObject* primary = n == 1 ? FindById(*scene, scene->primarySelectedId, &layer) : nullptr;
     if (!hint.empty()) {
         t.left = hint;
-    } else if (n == 1) {
-        const Layer* layer = nullptr;
-        if (const CanvasObject* o = FindById(*scene, scene->primarySelectedId, &layer)) {
-            if (!layer->name.empty()) t.left = std::string("1 ") + KindWord(o->kind) + " on " + layer->name;
-            else t.left = std::string("1 ") + KindWord(o->kind);
-        }
+    } else if (primary) {
+        if (!layer->name.empty()) t.left = std::string("1 ") + KindWord(primary->kind) + " on " + layer->name;
+        else t.left = std::string("1 ") + KindWord(primary->kind);
     } else if (n > 1) {
         std::snprintf(buf, sizeof buf, "%d objects", int(n));
         t.left = buf;
@@ -46,10 +45,9 @@ StatusTexts ComposeStatusTexts(const CanvasDocument* scene, const std::string& h
         std::snprintf(buf, sizeof buf, "Canvas: %.0f x %.0f", double(scene->width), double(scene->height));
         t.right = buf;
     }
-    if (n == 1)
-        if (const CanvasObject* o = FindById(*scene, scene->primarySelectedId, nullptr)) {
-            std::snprintf(buf, sizeof buf, "   Pos: %.0f, %.0f", double(o->x), double(o->y));
-            t.right += buf;
-        }
+    if (primary) {
+        std::snprintf(buf, sizeof buf, "   Pos: %.0f, %.0f", double(primary->x), double(primary->y));
+        t.right += buf;
+    }
     return t;
 }
