@@ -34,7 +34,6 @@ bool CanvasObject::HasCostlyRender() const {
 void CanvasObject::InvalidateEffectCache() {
     ObjectRenderCaches& c = caches;
     c.base.reset();
-    c.cachedWidth = c.cachedHeight = 0;
     c.baseValid = false;
     c.light.reset();
     c.lightValid = false;

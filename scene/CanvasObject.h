@@ -48,13 +48,11 @@ struct LightConeParams {
 
 // Render caches of an object: shared bitmaps with their keys and valid flags.
 struct ObjectRenderCaches {
-    // Base image: the composed parts at cachedWidth x cachedHeight.
+    // Base image: the composed parts at the object's rounded pixel size.
     BitmapPtr base;
-    float cachedWidth = 0, cachedHeight = 0;
     bool baseValid = false;
     // A light cone's render, kept apart from the composed-parts image.
     BitmapPtr light;
-    float lightWidth = 0, lightHeight = 0;
     bool lightValid = false;
     // Base image warped through warpQuad; its top-left at (warpOriginX, warpOriginY)
     // from the object's top-left.

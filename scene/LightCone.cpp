@@ -79,8 +79,6 @@ BitmapPtr CanvasObject::GetLightConeBitmap() {
     BitmapPtr bmp = RenderLightCone(lightCone, float(W), float(H));
     if (!bmp) return nullptr;
     c.light = bmp;
-    c.lightWidth = float(W);
-    c.lightHeight = float(H);
     c.lightValid = true;
     return bmp;
 }

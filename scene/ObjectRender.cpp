@@ -19,7 +19,7 @@ BitmapPtr CanvasObject::ComposeBitmap() {
     // composed parts.
     if (ScaleDragActive && c.baseValid && c.base && HasCostlyRender()) return c.base;
     const int64_t W = RoundedPixelSide(width), H = RoundedPixelSide(height);
-    if (c.baseValid && c.base && c.cachedWidth == float(W) && c.cachedHeight == float(H)) return c.base;
+    if (c.baseValid && c.base && c.base->Width() == W && c.base->Height() == H) return c.base;
     if (!BitmapSizeAllowed(W, H)) return nullptr;
     BitmapPtr bmp = Bitmap::Create(int(W), int(H));
     if (!bmp) return nullptr;
@@ -44,8 +44,6 @@ BitmapPtr CanvasObject::ComposeBitmap() {
         opt.colorMatrix = &alpha;
         DrawBitmapRect(target, *src, RectF{sx * p->offsetX, sy * p->offsetY, sx * dw, sy * dh}, opt);
     }
-    c.cachedWidth = float(W);
-    c.cachedHeight = float(H);
     c.baseValid = true;
     return bmp;
 }
@@ -229,10 +227,10 @@ void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, C
         const ObjectRenderCaches& c = o.caches;
         const bool light = o.kind == kObjectLightCone;
         const bool valid = light ? c.lightValid : c.baseValid;
-        const float cw = light ? c.lightWidth : c.cachedWidth, ch = light ? c.lightHeight : c.cachedHeight;
-        if (valid && cw > 0 && ch > 0) {
-            sx = w / cw;
-            sy = h / ch;
+        const Bitmap* frozen = (light ? c.light : c.base).get();
+        if (valid && frozen) {
+            sx = w / frozen->Width();
+            sy = h / frozen->Height();
         }
     }
     if (!o.warp.IsIdentity()) {
