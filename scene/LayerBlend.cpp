@@ -366,9 +366,22 @@ int RoundRadius(float r) {
     return r >= 1000.0f ? 1000 : int(r + 0.5f);
 }
 
+}  // namespace
+
 float ClampOpacity(float o) { return o > 0.0f ? (o < 1.0f ? o : 1.0f) : 0.0f; }
 
-}  // namespace
+bool PlaceLayerOnSurface(const CompositeSurface& surface, int layerWidth, int layerHeight, float originX,
+                         float originY, BlendRect& r) {
+    if (layerWidth < 1 || layerHeight < 1) return false;
+    if (!std::isfinite(originX) || !std::isfinite(originY)) return false;
+    const double ox = std::trunc(double(originX)), oy = std::trunc(double(originY));
+    const double x0 = std::max(ox, 0.0), y0 = std::max(oy, 0.0);
+    const double x1 = std::min(ox + layerWidth, double(surface.width));
+    const double y1 = std::min(oy + layerHeight, double(surface.height));
+    if (x0 >= x1 || y0 >= y1) return false;
+    r.ox = int(ox), r.oy = int(oy), r.x0 = int(x0), r.y0 = int(y0), r.x1 = int(x1), r.y1 = int(y1);
+    return true;
+}
 
 bool HasBlendKernel(int mode) { return KernelMode(mode); }
 
@@ -414,16 +427,8 @@ void DrawLayerWithBlend(CompositeSurface& surface, const Bitmap& layer, float or
         return;
     }
     opacity = ClampOpacity(opacity);
-    if (layer.Width() < 1 || layer.Height() < 1) return;
-    if (!std::isfinite(originX) || !std::isfinite(originY)) return;
-    // Truncation toward zero: an origin of -0.5 lands on column 0.
-    const double ox = std::trunc(double(originX)), oy = std::trunc(double(originY));
     BlendRect r;
-    const double x0 = std::max(ox, 0.0), y0 = std::max(oy, 0.0);
-    const double x1 = std::min(ox + layer.Width(), double(surface.width));
-    const double y1 = std::min(oy + layer.Height(), double(surface.height));
-    if (x0 >= x1 || y0 >= y1) return;
-    r.ox = int(ox), r.oy = int(oy), r.x0 = int(x0), r.y0 = int(y0), r.x1 = int(x1), r.y1 = int(y1);
+    if (!PlaceLayerOnSurface(surface, layer.Width(), layer.Height(), originX, originY, r)) return;
     if (mode < 0 || mode >= kBlendModeCount) mode = kBlendNormal;  // unknown values blend as Normal
     if (HasBlendKernel(mode)) BlendLayerSimd(surface, layer.Data(), layer.Stride(), r, mode, opacity);
     else BlendPixelRows(surface, layer.Data(), layer.Stride(), r, mode, opacity);

@@ -23,6 +23,16 @@ struct BlendRect {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
 
+// Places a layer of the given size with its top-left at the origin truncated
+// toward zero (-0.5 lands on column 0): r receives that corner and the part
+// on the surface. False when nothing lies on it or the origin is not finite;
+// the bounds are worked out in doubles before any integer conversion.
+bool PlaceLayerOnSurface(const CompositeSurface& surface, int layerWidth, int layerHeight, float originX,
+                         float originY, BlendRect& r);
+
+// Opacity clamped to [0, 1]; NaN gives 0.
+float ClampOpacity(float opacity);
+
 // Four-pixel path. Surface premultiplied, layer straight. Per group of four:
 // Cb = premultiplied / max(ab, 1e-6) (0 where ab <= 0), B = kernel(Cb, Cs) with
 // divisors floored at 1e-6, the source-over composite divided by max(ao, 1e-6)

@@ -6,6 +6,7 @@
 #include "scene/PhotoBashBlend.h"
 
 #include "filters/StackBlur.h"
+#include "scene/LayerBlend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,27 +14,16 @@
 #include <new>
 #include <vector>
 
-namespace {
-
-float Clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
-
-}  // namespace
-
 void DrawLayerBackdropBlur(CompositeSurface& surface, const Bitmap& layer, float originX, float originY, float opacity,
                            int bgRadius, int fgRadius, float mix) {
-    opacity = Clamp01(opacity);
-    mix = Clamp01(mix);
+    opacity = ClampOpacity(opacity);
+    mix = ClampOpacity(mix);
     const int W = layer.Width(), H = layer.Height();
-    if (W < 1 || H < 1 || !surface.pixels) return;
-    if (!std::isfinite(originX) || !std::isfinite(originY)) return;
+    BlendRect place;
+    if (!surface.pixels || !PlaceLayerOnSurface(surface, W, H, originX, originY, place)) return;
     bgRadius = std::clamp(bgRadius, 1, kStackBlurMaxRadius);
     fgRadius = std::clamp(fgRadius, 1, kStackBlurMaxRadius);
-
-    const double oxd = std::trunc(double(originX)), oyd = std::trunc(double(originY));
-    const double x0d = std::max(oxd, 0.0), y0d = std::max(oyd, 0.0);
-    const double x1d = std::min(oxd + W, double(surface.width)), y1d = std::min(oyd + H, double(surface.height));
-    if (x0d >= x1d || y0d >= y1d) return;
-    const int ox = int(oxd), oy = int(oyd), x0 = int(x0d), y0 = int(y0d), x1 = int(x1d), y1 = int(y1d);
+    const int ox = place.ox, oy = place.oy, x0 = place.x0, y0 = place.y0, x1 = place.x1, y1 = place.y1;
 
     const size_t rowBytes = size_t(W) * 4;
     std::vector<uint8_t> back, fore;
