@@ -8,12 +8,6 @@
 
 namespace {
 
-Bone* FindBone(std::vector<Bone>& bones, const std::string& id) {
-    for (Bone& b : bones)
-        if (b.id == id) return &b;
-    return nullptr;
-}
-
 // Index of the first bone with each id, so that following parents costs no
 // scan of the list: lists from files may hold many thousands of bones.
 std::unordered_map<std::string, size_t> FirstIndexById(const std::vector<Bone>& bones) {
@@ -180,23 +174,44 @@ void SnapToParents(std::vector<Bone>& bones) {
 void MoveBoneEnd(std::vector<Bone>& bones, const std::string& boneId, int32_t end, float x, float y) {
     // A worklist instead of recursion, and each bone id moved at most once:
     // a long chain cannot exhaust the stack and a parent cycle cannot loop.
+    // Ids resolve to the first bone carrying them, so a bone is named by that
+    // index; the children of each bone are indexed once, in list order, so a
+    // move costs no scan of the list per bone moved.
+    const auto index = FirstIndexById(bones);
+    const auto start = index.find(boneId);
+    if (start == index.end()) return;
+    const size_t n = bones.size();
+    std::vector<size_t> childStart(n + 1, 0);
+    std::vector<int64_t> parentOf(n, -1);
+    for (size_t i = 0; i < n; ++i) {
+        parentOf[i] = ParentIndex(bones[i], index);
+        if (parentOf[i] >= 0) ++childStart[size_t(parentOf[i]) + 1];
+    }
+    for (size_t i = 0; i < n; ++i) childStart[i + 1] += childStart[i];
+    std::vector<size_t> children(childStart[n]);
+    {
+        std::vector<size_t> fill(childStart.begin(), childStart.end() - 1);
+        for (size_t i = 0; i < n; ++i)
+            if (parentOf[i] >= 0) children[fill[size_t(parentOf[i])]++] = i;
+    }
+
     struct Move {
-        std::string id;
+        size_t bone;
         int32_t end;
         float x, y;
     };
-    std::vector<Move> work{{boneId, end, x, y}};
-    std::unordered_set<std::string> moved;
+    std::vector<Move> work{{start->second, end, x, y}};
+    std::vector<char> moved(n, 0);
     while (!work.empty()) {
-        Move m = std::move(work.back());
+        const Move m = work.back();
         work.pop_back();
-        Bone* b = FindBone(bones, m.id);
-        if (!b || moved.count(m.id)) continue;
+        if (moved[m.bone]) continue;
+        Bone* b = &bones[m.bone];
         const bool tail = m.end == 1;
         const float dx = m.x - (tail ? b->tailX : b->headX);
         const float dy = m.y - (tail ? b->tailY : b->headY);
         if (dx == 0 && dy == 0) continue;
-        moved.insert(m.id);
+        moved[m.bone] = 1;
         if (tail) {
             b->tailX = m.x;
             b->tailY = m.y;
@@ -208,18 +223,17 @@ void MoveBoneEnd(std::vector<Bone>& bones, const std::string& boneId, int32_t en
         }
         const float headX = b->headX, headY = b->headY, tailX = b->tailX, tailY = b->tailY;
         // Children in list order: pushed in reverse so the first is handled first.
-        std::vector<Move> children;
-        for (const Bone& c : bones) {
-            if (!c.hasParent || c.parentId != m.id) continue;
+        for (size_t k = childStart[m.bone + 1]; k-- > childStart[m.bone];) {
+            const Bone& c = bones[children[k]];
+            const size_t target = index.at(c.id);
             if (tail) {
-                if (c.parentEnd == 1) children.push_back({c.id, 0, tailX, tailY});
+                if (c.parentEnd == 1) work.push_back({target, 0, tailX, tailY});
             } else if (c.parentEnd == 0) {
-                children.push_back({c.id, 0, headX, headY});
+                work.push_back({target, 0, headX, headY});
             } else {
-                children.push_back({c.id, 0, tailX, tailY});
+                work.push_back({target, 0, tailX, tailY});
             }
         }
-        work.insert(work.end(), children.rbegin(), children.rend());
     }
 }
 

@@ -193,3 +193,35 @@ TEST(BoneList, LongChainsAndManyDuplicatesStayAttached) {
     EXPECT_EQ(same[2].parentId, "bone_1");
     EXPECT_EQ(same.back().parentId, "bone_1");
 }
+
+// Dragging the root of a very long rig must carry every descendant without
+// scanning the list once per bone moved.
+TEST(BoneList, MoveBoneEndCarriesLongChains) {
+    const int n = 100000;
+    std::vector<Bone> chain = LongChainChildFirst(n);
+    BoneList::NormalizeIds(chain);
+    const std::vector<Bone> before = chain;
+    const std::string root = "b" + std::to_string(n - 1);
+
+    // The root's tail: the root's head stays, everything below shifts.
+    BoneList::MoveBoneEnd(chain, root, 1, float(n - 1) + 2, 3);
+    for (size_t k = 0; k + 1 < size_t(n); ++k) {
+        ASSERT_EQ(chain[k].headX, before[k].headX + 2) << k;
+        ASSERT_EQ(chain[k].headY, 3) << k;
+        ASSERT_EQ(chain[k].tailX, before[k].tailX + 2) << k;
+        ASSERT_EQ(chain[k].tailY, 3) << k;
+    }
+    EXPECT_EQ(chain.back().headX, before.back().headX);
+    EXPECT_EQ(chain.back().tailY, 3);
+
+    // A bone in the middle by its head: it and what hangs below it move,
+    // its ancestors stay.
+    const size_t mid = size_t(n) / 2;
+    const std::vector<Bone> moved = chain;
+    BoneList::MoveBoneEnd(chain, "b" + std::to_string(mid), 0, moved[mid].headX - 1, 13);
+    for (size_t k = 0; k < size_t(n); ++k) {
+        const bool below = k <= mid;
+        ASSERT_EQ(chain[k].headX, moved[k].headX - (below ? 1 : 0)) << k;
+        ASSERT_EQ(chain[k].tailY, below ? 13 : 3) << k;
+    }
+}
