@@ -27,11 +27,20 @@ QKeySequence KeysOf(const Accelerator& a) {
     return QKeySequence(text);
 }
 
+// An empty caption bar. A plain QWidget's size hint is invalid (-1, -1); the
+// dock takes the hint's height as its caption height and would then ask for a
+// minimum height of -1, which Qt rejects with a warning.
+class CNoTitleBar : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return {0, 0}; }
+};
+
 QDockWidget* MakeFixedPane(QMainWindow* frame, const char* caption, int id, QWidget* content) {
     auto* pane = new QDockWidget(caption, frame);
     pane->setObjectName(caption);
     pane->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    auto* noTitle = new QWidget(pane);  // no caption bar, no gripper
+    auto* noTitle = new CNoTitleBar(pane);  // no caption bar, no gripper
     noTitle->setFixedSize(0, 0);
     pane->setTitleBarWidget(noTitle);
     pane->setWidget(content);
