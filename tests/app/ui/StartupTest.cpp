@@ -202,3 +202,28 @@ TEST(Startup, AcceleratorsSendTheirCommands) {
     s.app.Commands().ClearTarget(CommandTarget::Frame);
     s.app.ExitInstance(0);
 }
+
+namespace {
+std::vector<std::string> g_qtWarnings;
+void CollectQtWarning(QtMsgType type, const QMessageLogContext&, const QString& msg) {
+    if (type != QtDebugMsg && type != QtInfoMsg) g_qtWarnings.push_back(msg.toStdString());
+}
+}  // namespace
+
+// Laying out the shown frame must not ask Qt for impossible sizes: the panes
+// without a caption bar once asked for a minimum height of -1.
+TEST(Startup, ShowingTheFrameRaisesNoQtWarnings) {
+    StartedApp s({"plindrow"});
+    ASSERT_TRUE(s.ok);
+    g_qtWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(CollectQtWarning);
+    s.app.MainFrame()->show();
+    QCoreApplication::processEvents();
+    s.app.MainFrame()->resize(640, 480);
+    QCoreApplication::processEvents();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(g_qtWarnings.empty()) << (g_qtWarnings.empty() ? "" : g_qtWarnings.front());
+    testing::internal::CaptureStdout();
+    s.app.ExitInstance(0);
+    testing::internal::GetCapturedStdout();
+}
