@@ -527,32 +527,105 @@ RASTER_AVX2 void BicubicRowAvx2(const FilterJob& j, int y, int x0, const float* 
     }
 }
 
+// Two fully covered premultiplied-target pixels at once, d[0..7]; the same
+// operations as FinishPixel, lane by lane.
+RASTER_AVX2 inline void FinishPixelPair(const FilterJob& j, uint8_t* d, __m256 acc) {
+    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
+    __m256 s = _mm256_mul_ps(acc, _mm256_set1_ps(kInv255));
+    const __m256 a = _mm256_min_ps(_mm256_max_ps(_mm256_permute_ps(s, 0xFF), zero), one);
+    s = _mm256_min_ps(_mm256_max_ps(s, zero), a);
+    s = _mm256_mul_ps(s, _mm256_set1_ps(j.opacity));
+    if (j.comp == Compositing::SourceOver) {
+        const __m256 k = _mm256_sub_ps(one, _mm256_permute_ps(s, 0xFF));
+        const __m256 db = _mm256_mul_ps(
+            _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(d)))),
+            _mm256_set1_ps(kInv255));
+        s = _mm256_add_ps(s, _mm256_mul_ps(db, k));
+        s = _mm256_min_ps(_mm256_max_ps(s, zero), one);
+    }
+    const __m256i i = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(s, _mm256_set1_ps(255.0f)), _mm256_set1_ps(0.5f)));
+    const __m256i w = _mm256_packus_epi16(_mm256_packus_epi32(i, i), i);  // bytes 0-3 of each 128-bit lane
+    const int32_t lo = _mm_cvtsi128_si32(_mm256_castsi256_si128(w));
+    const int32_t hi = _mm_cvtsi128_si32(_mm256_extracti128_si256(w, 1));
+    std::memcpy(d, &lo, 4);
+    std::memcpy(d + 4, &hi, 4);
+}
+
+struct BilinearRow {
+    const FilterJob& j;
+    int x0;
+    const float* cov;
+    double rowX, rowY, loX, hiX, loY, hiY;
+};
+
+// The 2 x 2 taps of a fully covered interior pixel summed into B, G, R, A
+// (both halves of the result hold partial sums); false for edge pixels.
+template <bool kPremultipliedSource>
+RASTER_AVX2 inline bool BilinearInterior(const BilinearRow& r, int x, double& sx, double& sy, __m256& acc) {
+    const FilterJob& j = r.j;
+    const SampleSource& ss = j.src;
+    const double px = x + 0.5;
+    sx = j.inv.a * px + r.rowX;
+    sy = j.inv.b * px + r.rowY;
+    const double fx = sx - 0.5, fy = sy - 0.5;
+    const double flx = std::floor(fx), fly = std::floor(fy);
+    if (r.cov[x - r.x0] < 1.0f || !(flx >= r.loX && flx <= r.hiX && fly >= r.loY && fly <= r.hiY)) return false;
+    const double tx = fx - flx, ty = fy - fly;
+    const float wx0 = float(1 - tx), wx1 = float(tx);
+    const __m256 wx = _mm256_setr_ps(wx0, wx0, wx0, wx0, wx1, wx1, wx1, wx1);
+    const uint8_t* p = ss.pixels + int64_t(int(fly)) * ss.stride + int64_t(int(flx)) * 4;
+    acc = _mm256_mul_ps(LoadTexels2<kPremultipliedSource>(p), _mm256_mul_ps(wx, _mm256_set1_ps(float(1 - ty))));
+    acc = _mm256_fmadd_ps(LoadTexels2<kPremultipliedSource>(p + ss.stride), _mm256_mul_ps(wx, _mm256_set1_ps(float(ty))),
+                          acc);
+    return true;
+}
+
 template <bool kPremultipliedSource>
 RASTER_AVX2 void BilinearRowAvx2(const FilterJob& j, int y, int x0, const float* cov, int x1) {
     const double py = y + 0.5;
     const double rowX = j.inv.c * py + j.inv.tx, rowY = j.inv.d * py + j.inv.ty;
     const SampleSource& ss = j.src;
-    const double loX = ss.minX, hiX = ss.maxX - 1, loY = ss.minY, hiY = ss.maxY - 1;
+    const bool pairs = j.target.premultiplied;
+    const BilinearRow row{j, x0, cov, rowX, rowY, double(ss.minX), ss.maxX - 1.0, double(ss.minY), ss.maxY - 1.0};
     uint8_t* d = PixelAt(j.target, x0, y);
-    for (int x = x0; x < x1; ++x, d += 4) {
+    int x = x0;
+    // Pairs of interior pixels share the finishing arithmetic.
+    if (pairs) {
+        for (; x + 1 < x1; x += 2, d += 8) {
+            double sx0, sy0, sx1, sy1;
+            __m256 acc0 = _mm256_setzero_ps(), acc1 = acc0;
+            const bool in0 = cov[x - x0] > 0 && BilinearInterior<kPremultipliedSource>(row, x, sx0, sy0, acc0);
+            const bool in1 = cov[x + 1 - x0] > 0 && BilinearInterior<kPremultipliedSource>(row, x + 1, sx1, sy1, acc1);
+            if (in0 && in1) {
+                const __m256 lo = _mm256_permute2f128_ps(acc0, acc1, 0x20);
+                const __m256 hi = _mm256_permute2f128_ps(acc0, acc1, 0x31);
+                FinishPixelPair(j, d, _mm256_add_ps(lo, hi));
+                continue;
+            }
+            for (int k = 0; k < 2; ++k) {
+                const float c = cov[x + k - x0];
+                if (c <= 0) continue;
+                const bool in = k == 0 ? in0 : in1;
+                const __m256 acc = k == 0 ? acc0 : acc1;
+                if (in) {
+                    FinishPixel(j, d + 4 * k, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
+                } else {
+                    const double px = x + k + 0.5;
+                    GeneralPixel(j, d + 4 * k, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
+                }
+            }
+        }
+    }
+    for (; x < x1; ++x, d += 4) {
         const float c = cov[x - x0];
         if (c <= 0) continue;
-        const double px = x + 0.5;
-        const double sx = j.inv.a * px + rowX, sy = j.inv.b * px + rowY;
-        const double fx = sx - 0.5, fy = sy - 0.5;
-        const double flx = std::floor(fx), fly = std::floor(fy);
-        if (c < 1.0f || !(flx >= loX && flx <= hiX && fly >= loY && fly <= hiY)) {
+        double sx, sy;
+        __m256 acc = _mm256_setzero_ps();
+        if (BilinearInterior<kPremultipliedSource>(row, x, sx, sy, acc)) {
+            FinishPixel(j, d, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
+        } else {
             GeneralPixel(j, d, sx, sy, c);
-            continue;
         }
-        const double tx = fx - flx, ty = fy - fly;
-        const float wx0 = float(1 - tx), wx1 = float(tx);
-        const __m256 wx = _mm256_setr_ps(wx0, wx0, wx0, wx0, wx1, wx1, wx1, wx1);
-        const uint8_t* p = ss.pixels + int64_t(int(fly)) * ss.stride + int64_t(int(flx)) * 4;
-        __m256 acc = _mm256_mul_ps(LoadTexels2<kPremultipliedSource>(p), _mm256_mul_ps(wx, _mm256_set1_ps(float(1 - ty))));
-        acc = _mm256_fmadd_ps(LoadTexels2<kPremultipliedSource>(p + ss.stride),
-                              _mm256_mul_ps(wx, _mm256_set1_ps(float(ty))), acc);
-        FinishPixel(j, d, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
     }
 }
 
