@@ -108,10 +108,20 @@ template <int C, int G, bool kSkipFourth>
 
 // The groupings the passes use, compiled once more for AVX2 (which multiplies
 // 32-bit lanes natively) and picked at run time; integer results are the same.
+// A plain target attribute with a run-time check, because clang does not
+// clone function templates.
 template <int C, int G, bool kSkipFourth>
-[[gnu::target_clones("avx2", "default")]] void StackBlurGroup(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step,
-                                                              int n, int r, uint8_t* stack) {
+__attribute__((target("avx2"), flatten)) void StackBlurGroupAvx2(uint8_t* base, ptrdiff_t groupStride,
+                                                                  ptrdiff_t step, int n, int r, uint8_t* stack) {
     StackBlurLanes<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
+}
+template <int C, int G, bool kSkipFourth>
+void StackBlurGroup(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, int r, uint8_t* stack) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        StackBlurGroupAvx2<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
+    else
+        StackBlurLanes<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
 }
 
 // Lines big enough to share out among threads.

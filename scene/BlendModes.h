@@ -79,19 +79,23 @@ BLENDFN V K(float c) {
 template <class V> BLENDFN V Min(V a, V b) { return a < b ? a : b; }
 template <class V> BLENDFN V Max(V a, V b) { return a > b ? a : b; }
 template <class V> BLENDFN V Abs(V a) { return a < 0.0f ? -a : a; }
-// Correctly rounded square root: lanes and scalars agree bit for bit. The
-// wide forms are compiler builtins, expanded only inside the AVX row
-// functions these helpers are inlined into.
+// Correctly rounded square root: lanes and scalars agree bit for bit. Wide
+// vectors are taken four lanes at a time with the baseline SSE instruction;
+// inside the AVX row functions the compiler joins the halves again.
 template <class V> BLENDFN V Sqrt(V v) {
     if constexpr (std::is_same_v<V, float>) {
         return std::sqrt(v);
 #if defined(__x86_64__)
     } else if constexpr (sizeof(V) == 16) {
-        return __builtin_ia32_sqrtps(v);
+        return (V)_mm_sqrt_ps((__m128)v);
     } else if constexpr (sizeof(V) == 32) {
-        return __builtin_ia32_sqrtps256(v);
+        const F32x4 lo = Sqrt<F32x4>(__builtin_shufflevector(v, v, 0, 1, 2, 3));
+        const F32x4 hi = Sqrt<F32x4>(__builtin_shufflevector(v, v, 4, 5, 6, 7));
+        return (V)__builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
     } else if constexpr (sizeof(V) == 64) {
-        return __builtin_ia32_sqrtps512_mask(v, v, (unsigned short)0xFFFF, 4);
+        const F32x8 lo = Sqrt<F32x8>(__builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7));
+        const F32x8 hi = Sqrt<F32x8>(__builtin_shufflevector(v, v, 8, 9, 10, 11, 12, 13, 14, 15));
+        return (V)__builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
 #endif
     } else {
         V r = v;

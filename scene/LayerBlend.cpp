@@ -6,11 +6,15 @@
 // (baseline SSE2), 8 lanes (AVX2) or 16 lanes (AVX-512), chosen at run time, and a scalar
 // reference below that follows the formulas one pixel at a time.
 // The wide lane helpers are always inlined into the AVX row functions; the
-// ABI note GCC gives for their out-of-line form does not apply.
+// ABI note the compilers give for their out-of-line form does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
 // The AVX-512 rows may use fused multiply-adds; contracting a * b + c would
 // round differently from the scalar formulas, so every product stays a product.
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#else
 #pragma GCC optimize("fp-contract=off")
+#endif
 
 #include "scene/LayerBlend.h"
 
@@ -77,38 +81,55 @@ template <class V> LANEFN V ToFloat(typename Lanes<V>::U u) {
 template <class V> LANEFN typename Lanes<V>::U ToU32(V v) {
     return (typename Lanes<V>::U) __builtin_convertvector(v, typename Lanes<V>::I);
 }
+// Lane masks are folded to four lanes (OR for Any, AND for All) and read with
+// the baseline SSE sign-mask instruction, so no wider instruction set is named here.
+template <class M> LANEFN auto FoldTo4(M m, bool any) {
+    if constexpr (sizeof(M) == 64) {
+        const auto lo = __builtin_shufflevector(m, m, 0, 1, 2, 3, 4, 5, 6, 7);
+        const auto hi = __builtin_shufflevector(m, m, 8, 9, 10, 11, 12, 13, 14, 15);
+        return FoldTo4(any ? (lo | hi) : (lo & hi), any);
+    } else if constexpr (sizeof(M) == 32) {
+        const auto lo = __builtin_shufflevector(m, m, 0, 1, 2, 3);
+        const auto hi = __builtin_shufflevector(m, m, 4, 5, 6, 7);
+        return any ? (lo | hi) : (lo & hi);
+    } else {
+        return m;
+    }
+}
 // True when any lane of a comparison mask is set.
 template <class V, class M> LANEFN bool Any(M m) {
+    const auto m4 = FoldTo4(m, true);
 #if defined(__x86_64__)
-    if constexpr (Lanes<V>::N == 4) return __builtin_ia32_movmskps((F32x4)m) != 0;
-    else if constexpr (Lanes<V>::N == 8) return __builtin_ia32_movmskps256((F32x8)m) != 0;
-    else return __builtin_ia32_ptestmd512(m, m, (unsigned short)0xFFFF) != 0;
+    return _mm_movemask_ps((__m128)m4) != 0;
 #else
-    int any = 0;
-    for (int i = 0; i < Lanes<V>::N; ++i) any |= m[i];
-    return any != 0;
+    return (m4[0] | m4[1] | m4[2] | m4[3]) != 0;
 #endif
 }
 // True when every lane of a comparison mask is set.
 template <class V, class M> LANEFN bool All(M m) {
+    const auto m4 = FoldTo4(m, false);
 #if defined(__x86_64__)
-    if constexpr (Lanes<V>::N == 4) return __builtin_ia32_movmskps((F32x4)m) == 0xF;
-    else if constexpr (Lanes<V>::N == 8) return __builtin_ia32_movmskps256((F32x8)m) == 0xFF;
-    else return __builtin_ia32_ptestmd512(m, m, (unsigned short)0xFFFF) == 0xFFFF;
+    return _mm_movemask_ps((__m128)m4) == 0xF;
 #else
-    int all = -1;
-    for (int i = 0; i < Lanes<V>::N; ++i) all &= m[i];
-    return all != 0;
+    return (m4[0] & m4[1] & m4[2] & m4[3]) != 0;
 #endif
 }
 // Nearest integer, halves to even (the default rounding of the conversion).
+// Wide vectors convert four lanes at a time, as Sqrt does.
 template <class V> LANEFN typename Lanes<V>::U RoundToU32(V v) {
 #if defined(__x86_64__)
-    if constexpr (Lanes<V>::N == 4) return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq(v);
-    else if constexpr (Lanes<V>::N == 8) return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq256(v);
-    else
-        return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq512_mask(v, typename Lanes<V>::I{}, (unsigned short)0xFFFF,
-                                                                     4);
+    if constexpr (Lanes<V>::N == 4) {
+        return (typename Lanes<V>::U)_mm_cvtps_epi32((__m128)v);
+    } else if constexpr (Lanes<V>::N == 8) {
+        const auto lo = RoundToU32<F32x4>(__builtin_shufflevector(v, v, 0, 1, 2, 3));
+        const auto hi = RoundToU32<F32x4>(__builtin_shufflevector(v, v, 4, 5, 6, 7));
+        return (typename Lanes<V>::U)__builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
+    } else {
+        const auto lo = RoundToU32<F32x8>(__builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7));
+        const auto hi = RoundToU32<F32x8>(__builtin_shufflevector(v, v, 8, 9, 10, 11, 12, 13, 14, 15));
+        return (typename Lanes<V>::U)__builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
+                                                             15);
+    }
 #else
     return ToU32(RoundHalfEven(v));
 #endif

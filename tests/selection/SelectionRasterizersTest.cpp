@@ -204,7 +204,8 @@ TEST(SelectionRasterizers, WandReadsThroughAView) {
 
 TEST(SelectionRasterizers, BoxBlurMatchesReference) {
     std::mt19937 rng(11);
-    for (auto [w, h] : {std::pair{1, 1}, {1, 5}, {6, 1}, {7, 4}}) {
+    for (const auto& size : {std::pair{1, 1}, {1, 5}, {6, 1}, {7, 4}}) {
+        const int w = size.first, h = size.second;  // plain names: lambdas below capture them
         std::vector<uint8_t> src(size_t(w) * h);
         for (auto& b : src) b = uint8_t(rng());
         std::vector<uint8_t> horiz(src.size()), ref(src.size());
