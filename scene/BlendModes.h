@@ -85,7 +85,14 @@ template <class V> BLENDFN V Abs(V a) { return a < 0.0f ? -a : a; }
 template <class V> BLENDFN V Sqrt(V v) {
     if constexpr (std::is_same_v<V, float>) {
         return std::sqrt(v);
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(__clang__)
+    } else if constexpr (sizeof(V) == 16) {
+        return __builtin_ia32_sqrtps(v);
+    } else if constexpr (sizeof(V) == 32) {
+        return __builtin_ia32_sqrtps256(v);
+    } else if constexpr (sizeof(V) == 64) {
+        return __builtin_ia32_sqrtps512_mask(v, v, (unsigned short)0xFFFF, 4);
+#elif defined(__x86_64__)
     } else if constexpr (sizeof(V) == 16) {
         return (V)_mm_sqrt_ps((__m128)v);
     } else if constexpr (sizeof(V) == 32) {

@@ -81,8 +81,8 @@ template <class V> LANEFN V ToFloat(typename Lanes<V>::U u) {
 template <class V> LANEFN typename Lanes<V>::U ToU32(V v) {
     return (typename Lanes<V>::U) __builtin_convertvector(v, typename Lanes<V>::I);
 }
-// Lane masks are folded to four lanes (OR for Any, AND for All) and read with
-// the baseline SSE sign-mask instruction, so no wider instruction set is named here.
+// For clang, lane masks are folded to four lanes (OR for Any, AND for All) and
+// read with the baseline SSE sign-mask instruction; GCC uses the full-width builtins.
 template <class M> LANEFN auto FoldTo4(M m, bool any) {
     if constexpr (sizeof(M) == 64) {
         const auto lo = __builtin_shufflevector(m, m, 0, 1, 2, 3, 4, 5, 6, 7);
@@ -98,26 +98,43 @@ template <class M> LANEFN auto FoldTo4(M m, bool any) {
 }
 // True when any lane of a comparison mask is set.
 template <class V, class M> LANEFN bool Any(M m) {
+#if defined(__x86_64__) && !defined(__clang__)
+    if constexpr (Lanes<V>::N == 4) return __builtin_ia32_movmskps((F32x4)m) != 0;
+    else if constexpr (Lanes<V>::N == 8) return __builtin_ia32_movmskps256((F32x8)m) != 0;
+    else return __builtin_ia32_ptestmd512(m, m, (unsigned short)0xFFFF) != 0;
+#elif defined(__x86_64__)
     const auto m4 = FoldTo4(m, true);
-#if defined(__x86_64__)
     return _mm_movemask_ps((__m128)m4) != 0;
 #else
+    const auto m4 = FoldTo4(m, true);
     return (m4[0] | m4[1] | m4[2] | m4[3]) != 0;
 #endif
 }
 // True when every lane of a comparison mask is set.
 template <class V, class M> LANEFN bool All(M m) {
+#if defined(__x86_64__) && !defined(__clang__)
+    if constexpr (Lanes<V>::N == 4) return __builtin_ia32_movmskps((F32x4)m) == 0xF;
+    else if constexpr (Lanes<V>::N == 8) return __builtin_ia32_movmskps256((F32x8)m) == 0xFF;
+    else return __builtin_ia32_ptestmd512(m, m, (unsigned short)0xFFFF) == 0xFFFF;
+#elif defined(__x86_64__)
     const auto m4 = FoldTo4(m, false);
-#if defined(__x86_64__)
     return _mm_movemask_ps((__m128)m4) == 0xF;
 #else
+    const auto m4 = FoldTo4(m, false);
     return (m4[0] & m4[1] & m4[2] & m4[3]) != 0;
 #endif
 }
 // Nearest integer, halves to even (the default rounding of the conversion).
 // Wide vectors convert four lanes at a time, as Sqrt does.
 template <class V> LANEFN typename Lanes<V>::U RoundToU32(V v) {
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(__clang__)
+    // GCC keeps the full-width conversions; splitting them cost a third of the speed.
+    if constexpr (Lanes<V>::N == 4) return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq(v);
+    else if constexpr (Lanes<V>::N == 8) return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq256(v);
+    else
+        return (typename Lanes<V>::U)__builtin_ia32_cvtps2dq512_mask(v, typename Lanes<V>::I{}, (unsigned short)0xFFFF,
+                                                                     4);
+#elif defined(__x86_64__)
     if constexpr (Lanes<V>::N == 4) {
         return (typename Lanes<V>::U)_mm_cvtps_epi32((__m128)v);
     } else if constexpr (Lanes<V>::N == 8) {
