@@ -208,18 +208,38 @@ JointLink ReadJointLink(ArchiveReader& ar) {
     return link;
 }
 
+// Objects and posable parts open with the same fields: id, name, placement,
+// flags and z.
+template <class Record> void WriteRecordHead(ArchiveWriter& ar, const Record& r) {
+    ar.WriteString(r.id);
+    ar.WriteString(r.name);
+    ar.WriteF32(r.x);
+    ar.WriteF32(r.y);
+    ar.WriteF32(r.width);
+    ar.WriteF32(r.height);
+    ar.WriteF32(r.rotation);
+    ar.WriteF32(r.opacity);
+    ar.WriteFlag(r.visible);
+    ar.WriteFlag(r.locked);
+    ar.WriteI32(r.z);
+}
+
+template <class Record> void ReadRecordHead(ArchiveReader& ar, Record& r) {
+    r.id = ar.ReadString();
+    r.name = ar.ReadString();
+    r.x = ReadPosition(ar);
+    r.y = ReadPosition(ar);
+    r.width = ReadSize(ar);
+    r.height = ReadSize(ar);
+    r.rotation = ReadFloat(ar, 0);
+    r.opacity = ReadFloat(ar, 1.0f);
+    r.visible = ar.ReadFlag();
+    r.locked = ar.ReadFlag();
+    r.z = ar.ReadI32();
+}
+
 void WritePosablePart(ArchiveWriter& ar, const PosablePart& p) {
-    ar.WriteString(p.id);
-    ar.WriteString(p.name);
-    ar.WriteF32(p.x);
-    ar.WriteF32(p.y);
-    ar.WriteF32(p.width);
-    ar.WriteF32(p.height);
-    ar.WriteF32(p.rotation);
-    ar.WriteF32(p.opacity);
-    ar.WriteFlag(p.visible);
-    ar.WriteFlag(p.locked);
-    ar.WriteI32(p.z);
+    WriteRecordHead(ar, p);
     ar.WriteU32(static_cast<uint32_t>(p.parts.size()));
     for (const ImagePartRecord& r : p.parts) WriteImagePart(ar, r);
     WriteBones(ar, p.bones);
@@ -227,17 +247,7 @@ void WritePosablePart(ArchiveWriter& ar, const PosablePart& p) {
 
 PosablePart ReadPosablePart(ArchiveReader& ar) {
     PosablePart p;
-    p.id = ar.ReadString();
-    p.name = ar.ReadString();
-    p.x = ReadPosition(ar);
-    p.y = ReadPosition(ar);
-    p.width = ReadSize(ar);
-    p.height = ReadSize(ar);
-    p.rotation = ReadFloat(ar, 0);
-    p.opacity = ReadFloat(ar, 1.0f);
-    p.visible = ar.ReadFlag();
-    p.locked = ar.ReadFlag();
-    p.z = ar.ReadI32();
+    ReadRecordHead(ar, p);
     const uint32_t count = ar.ReadCount(kMinImagePartBytes);
     ReserveFor(p.parts, count);
     for (uint32_t i = 0; i < count; ++i) p.parts.push_back(ReadImagePartRecord(ar));
@@ -308,17 +318,7 @@ std::vector<PartPose> ReadPartPoses(ArchiveReader& ar) {
 // --- Objects and layers ---
 
 void WriteCanvasObject(ArchiveWriter& ar, const CanvasObject& o) {
-    ar.WriteString(o.id);
-    ar.WriteString(o.name);
-    ar.WriteF32(o.x);
-    ar.WriteF32(o.y);
-    ar.WriteF32(o.width);
-    ar.WriteF32(o.height);
-    ar.WriteF32(o.rotation);
-    ar.WriteF32(o.opacity);
-    ar.WriteFlag(o.visible);
-    ar.WriteFlag(o.locked);
-    ar.WriteI32(o.z);
+    WriteRecordHead(ar, o);
     ar.WriteU32(static_cast<uint32_t>(o.parts.size()));
     for (const ImagePart& p : o.parts) WriteImagePart(ar, p);
     WriteBones(ar, o.bones);
@@ -364,17 +364,7 @@ void WriteCanvasObject(ArchiveWriter& ar, const CanvasObject& o) {
 
 CanvasObject ReadCanvasObject(ArchiveReader& ar, uint32_t version) {
     CanvasObject o;
-    o.id = ar.ReadString();
-    o.name = ar.ReadString();
-    o.x = ReadPosition(ar);
-    o.y = ReadPosition(ar);
-    o.width = ReadSize(ar);
-    o.height = ReadSize(ar);
-    o.rotation = ReadFloat(ar, 0);
-    o.opacity = ReadFloat(ar, 1.0f);
-    o.visible = ar.ReadFlag();
-    o.locked = ar.ReadFlag();
-    o.z = ar.ReadI32();
+    ReadRecordHead(ar, o);
 
     const uint32_t partCount = ar.ReadCount(kMinImagePartBytes);
     ReserveFor(o.parts, partCount);
