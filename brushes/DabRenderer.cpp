@@ -547,6 +547,8 @@ void DabRenderer::StampHostDab(ICanvasWriteView& view, float x, float y, float s
     request.strength = Clamp01(s.flow * s.opacity);
     request.unit = 1.0f;
     request.colour = colour;
+    request.sourceOffsetX = r.x0 - r.left;
+    request.sourceOffsetY = r.y0 - r.top;
     callback(request);
     WriteDestination(view, r);
 }

@@ -58,6 +58,10 @@ struct HostDabRequest {
     float strength = 0.0f;             // flow x opacity, 0..1
     float unit = 1.0f;
     uint32_t colour = 0;               // the stroke colour word (R lowest)
+    // Column and row of the destination's top-left pixel inside the source
+    // patch: non-zero where the dab square was cut at the canvas's left or
+    // top edge, so a handler can pair each destination pixel with its source.
+    int32_t sourceOffsetX = 0, sourceOffsetY = 0;
 };
 
 using HostDabCallback = std::function<void(const HostDabRequest&)>;
