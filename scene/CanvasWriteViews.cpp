@@ -131,8 +131,15 @@ void ScratchCanvasView::EnsureRegion(int x, int y, int w, int h) {
     }
     const int rx1 = regionX + regionWidth, ry1 = regionY + regionHeight;
     if (c.x0 >= regionX && c.y0 >= regionY && c.x1 <= rx1 && c.y1 <= ry1) return;
-    const int nx0 = std::min(regionX, c.x0), ny0 = std::min(regionY, c.y0);
-    const int nx1 = std::max(rx1, c.x1), ny1 = std::max(ry1, c.y1);
+    // Grow with slack in the directions that grew (half the current side, at
+    // least 64 pixels, within the inner view): a stroke that keeps moving
+    // outward then reallocates a logarithmic number of times instead of once
+    // per dab, each time copying the whole region.
+    const int slackX = std::max(64, regionWidth / 2), slackY = std::max(64, regionHeight / 2);
+    const int nx0 = c.x0 < regionX ? std::max(0, c.x0 - slackX) : regionX;
+    const int ny0 = c.y0 < regionY ? std::max(0, c.y0 - slackY) : regionY;
+    const int nx1 = c.x1 > rx1 ? int(std::min<int64_t>(int64_t(c.x1) + slackX, inner_->Width())) : rx1;
+    const int ny1 = c.y1 > ry1 ? int(std::min<int64_t>(int64_t(c.y1) + slackY, inner_->Height())) : ry1;
     const int nw = nx1 - nx0, nh = ny1 - ny0;
     std::vector<uint32_t> grown(Area(nw, nh), 0);
     for (int r = 0; r < regionHeight; ++r) {
