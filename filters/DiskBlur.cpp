@@ -2,6 +2,8 @@
 // lookups per disk row, summed in registers over tiles of 64 columns.
 #include "filters/DiskBlur.h"
 
+#include "platform/CpuLevel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -65,8 +67,7 @@ typedef int32_t V8u __attribute__((vector_size(32), aligned(4), may_alias));
 // starting from base, in registers: out[j] = base + sum over disk rows k inside
 // the plane of P(y + offs[k])[x0 + j + hs[k] + 1] - P(y + offs[k])[x0 + j - hs[k]].
 // No chord may be clipped over these columns.
-__attribute__((target_clones("avx2", "default")))
-void SumChordsTile(int32_t* out, int32_t base, const int32_t* prefix, size_t pw, int y, int height,
+[[gnu::always_inline]] inline void SumChordsTile(int32_t* out, int32_t base, const int32_t* prefix, size_t pw, int y, int height,
                    const int32_t* offs, const int32_t* hs, int count, int x0, int limit) {
     V8 a0 = V8{} + base, a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
     for (int k = 0; k < count; ++k) {
@@ -97,8 +98,7 @@ typedef int32_t V16iu __attribute__((vector_size(64), aligned(4), may_alias));
 // The same over 16-bit prefix sums (chords of at most 257 pixels): half the
 // bytes to read, each wrapped difference widened before it is added. Written in
 // 512-bit vectors; machines without them run the same code in halves.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void SumChordsTile16(int32_t* out, int32_t base, const uint16_t* prefix, size_t pw, int y, int height,
+[[gnu::always_inline]] inline void SumChordsTile16(int32_t* out, int32_t base, const uint16_t* prefix, size_t pw, int y, int height,
                      const int32_t* offs, const int32_t* hs, int count, int x0, int limit) {
     V16i a0 = V16i{} + base, a1 = a0, a2 = a0, a3 = a0;
     for (int k = 0; k < count; ++k) {
@@ -122,8 +122,7 @@ void SumChordsTile16(int32_t* out, int32_t base, const uint16_t* prefix, size_t 
 // half-width hw[-j]; chords wider than `limit` (clipped over these columns)
 // are left to the caller. The band's sums stay in the first-level cache while
 // the prefix rows stream past once.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void AddRowToBand(int32_t* acc, const uint16_t* p, const int32_t* hw, int rowsInBand, int limit) {
+[[gnu::always_inline]] inline void AddRowToBand(int32_t* acc, const uint16_t* p, const int32_t* hw, int rowsInBand, int limit) {
     // Neighbouring band rows often take the same half-width: the widened chord
     // is kept and added again.
     int lastH = -1;
@@ -149,12 +148,52 @@ void AddRowToBand(int32_t* acc, const uint16_t* p, const int32_t* hw, int rowsIn
     }
 }
 
+// The three tile kernels compiled for each CPU level: the vector code widens
+// to the level's registers. Picked once per blur.
+#define DISK_BLUR_LEVEL(Suffix, Target)                                                                          \
+    Target void SumChordsTile##Suffix(int32_t* out, int32_t base, const int32_t* prefix, size_t pw, int y,      \
+                                      int height, const int32_t* offs, const int32_t* hs, int count, int x0,    \
+                                      int limit) {                                                              \
+        SumChordsTile(out, base, prefix, pw, y, height, offs, hs, count, x0, limit);                            \
+    }                                                                                                           \
+    Target void SumChordsTile16##Suffix(int32_t* out, int32_t base, const uint16_t* prefix, size_t pw, int y,   \
+                                        int height, const int32_t* offs, const int32_t* hs, int count, int x0,  \
+                                        int limit) {                                                            \
+        SumChordsTile16(out, base, prefix, pw, y, height, offs, hs, count, x0, limit);                          \
+    }                                                                                                           \
+    Target void AddRowToBand##Suffix(int32_t* acc, const uint16_t* p, const int32_t* hw, int rowsInBand,        \
+                                     int limit) {                                                               \
+        AddRowToBand(acc, p, hw, rowsInBand, limit);                                                            \
+    }
+DISK_BLUR_LEVEL(Baseline, )
+DISK_BLUR_LEVEL(Avx2, __attribute__((target("avx2"))))
+DISK_BLUR_LEVEL(Avx512, __attribute__((target("arch=x86-64-v4"))))
+#undef DISK_BLUR_LEVEL
+
+struct TileKernels {
+    void (*sumChords)(int32_t*, int32_t, const int32_t*, size_t, int, int, const int32_t*, const int32_t*, int, int,
+                      int);
+    void (*sumChords16)(int32_t*, int32_t, const uint16_t*, size_t, int, int, const int32_t*, const int32_t*, int,
+                        int, int);
+    void (*addRowToBand)(int32_t*, const uint16_t*, const int32_t*, int, int);
+};
+
+TileKernels PickTileKernels() {
+    switch (ActiveCpuLevel()) {
+    case CpuLevel::Avx512: return {&SumChordsTileAvx512, &SumChordsTile16Avx512, &AddRowToBandAvx512};
+    case CpuLevel::Avx2: return {&SumChordsTileAvx2, &SumChordsTile16Avx2, &AddRowToBandAvx2};
+    case CpuLevel::Baseline: break;
+    }
+    return {&SumChordsTileBaseline, &SumChordsTile16Baseline, &AddRowToBandBaseline};
+}
+
 // Output in 64-column tiles by bands of rows, so that the prefix sums a tile
 // reads stay in cache from one output row to the next. Over a tile, chords
 // narrow enough to stay inside the row are summed in registers, the others clip.
 template <typename Acc, typename PT>
 void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, const std::vector<int32_t>& totals,
                    const std::vector<int32_t>& halfWidths, int64_t area) {
+    const TileKernels kernels = PickTileKernels();
     const size_t pw = size_t(width) + 1;
     const int rows = int(halfWidths.size() / 2);
     // Disk rows in order of offset, so that a tile sweeps the prefix rows in
@@ -195,18 +234,18 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, cons
                     // Each prefix row near the band feeds every band row its disk reaches.
                     for (int row = std::max(0, yb0 - rows); row < std::min(height, yb1 + rows); ++row) {
                         const int ya = std::max(yb0, row - rows), yb = std::min(yb1, row + rows + 1);
-                        AddRowToBand(band + size_t(ya - yb0) * kTile, prefix + size_t(row) * pw + x0,
+                        kernels.addRowToBand(band + size_t(ya - yb0) * kTile, prefix + size_t(row) * pw + x0,
                                      halfWidths.data() + (row - ya + rows), yb - ya, limit);
                     }
                 } else if (full) {
                     for (int y = yb0; y < yb1; ++y)
-                        SumChordsTile16(band + size_t(y - yb0) * kTile, base[size_t(y)], prefix, pw, y, height,
+                        kernels.sumChords16(band + size_t(y - yb0) * kTile, base[size_t(y)], prefix, pw, y, height,
                                         offs.data(), hs.data(), count, x0, limit);
                 }
             } else if constexpr (sizeof(Acc) == 4) {
                 if (full)
                     for (int y = yb0; y < yb1; ++y)
-                        SumChordsTile(band + size_t(y - yb0) * kTile, base[size_t(y)], prefix, pw, y, height,
+                        kernels.sumChords(band + size_t(y - yb0) * kTile, base[size_t(y)], prefix, pw, y, height,
                                       offs.data(), hs.data(), count, x0, limit);
             }
             for (int y = yb0; y < yb1; ++y) {

@@ -1,6 +1,8 @@
 // Recursive and small-kernel Gaussian blurs of interleaved 8-bit images.
 #include "filters/GaussianBlurRecursive.h"
 
+#include "platform/CpuLevel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -81,46 +83,36 @@ template <int C, int G>
     }
 }
 
-// The groupings in use, compiled once more for AVX2 and picked at run time. No
-// FMA is enabled, so both versions round every operation alike.
-[[gnu::target_clones("avx2", "default")]] void RecursiveStrip8(uint8_t* base, ptrdiff_t step, int n,
-                                                               const DericheCoefficients& k, double* scratch) {
-    RecursiveLanes<8, 1>(base, 0, step, n, k, scratch);
+// Each grouping in use, compiled once more for AVX2 and picked by the active
+// CPU level. No FMA is enabled, so both versions round every operation alike.
+using LanesFn = void (*)(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, const DericheCoefficients& k,
+                         double* scratch);
+template <int C, int G>
+void LanesBaseline(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, const DericheCoefficients& k,
+                   double* scratch) {
+    RecursiveLanes<C, G>(base, groupStride, step, n, k, scratch);
 }
-[[gnu::target_clones("avx2", "default")]] void RecursiveStrip1(uint8_t* base, ptrdiff_t step, int n,
-                                                               const DericheCoefficients& k, double* scratch) {
-    RecursiveLanes<1, 1>(base, 0, step, n, k, scratch);
+template <int C, int G>
+__attribute__((target("avx2"))) void LanesAvx2(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n,
+                                               const DericheCoefficients& k, double* scratch) {
+    RecursiveLanes<C, G>(base, groupStride, step, n, k, scratch);
 }
-[[gnu::target_clones("avx2", "default")]] void RecursiveRows1(uint8_t* base, ptrdiff_t stride, int n,
-                                                              const DericheCoefficients& k, double* scratch) {
-    RecursiveLanes<1, 8>(base, stride, 1, n, k, scratch);
-}
-[[gnu::target_clones("avx2", "default")]] void RecursiveRows3(uint8_t* base, ptrdiff_t stride, int n,
-                                                              const DericheCoefficients& k, double* scratch) {
-    RecursiveLanes<3, 2>(base, stride, 3, n, k, scratch);
-}
-[[gnu::target_clones("avx2", "default")]] void RecursiveRows4(uint8_t* base, ptrdiff_t stride, int n,
-                                                              const DericheCoefficients& k, double* scratch) {
-    RecursiveLanes<4, 2>(base, stride, 4, n, k, scratch);
-}
-[[gnu::target_clones("avx2", "default")]] void RecursiveRow(uint8_t* base, int bpp, int n,
-                                                            const DericheCoefficients& k, double* scratch) {
-    if (bpp == 1) RecursiveLanes<1, 1>(base, 0, 1, n, k, scratch);
-    else if (bpp == 3) RecursiveLanes<3, 1>(base, 0, 3, n, k, scratch);
-    else RecursiveLanes<4, 1>(base, 0, 4, n, k, scratch);
+template <int C, int G> LanesFn PickLanes() {
+    return ActiveCpuLevel() >= CpuLevel::Avx2 ? &LanesAvx2<C, G> : &LanesBaseline<C, G>;
 }
 
 // Columns: strips of 8 adjacent bytes, then the remaining single bytes.
 void RecursiveColumns(uint8_t* img, int width, int height, int bpp, const DericheCoefficients& k) {
     const ptrdiff_t stride = ptrdiff_t(width) * bpp;
     const int strips = int(stride / 8);
+    const LanesFn strip8 = PickLanes<8, 1>(), strip1 = PickLanes<1, 1>();
 #pragma omp parallel if (WorthThreads(int64_t(width) * height))
     {
         std::vector<double> scratch(RecursiveScratch(height, 8));
 #pragma omp for schedule(static)
-        for (int s = 0; s < strips; ++s) RecursiveStrip8(img + ptrdiff_t(s) * 8, stride, height, k, scratch.data());
+        for (int s = 0; s < strips; ++s) strip8(img + ptrdiff_t(s) * 8, 0, stride, height, k, scratch.data());
 #pragma omp for schedule(static)
-        for (int x = strips * 8; x < int(stride); ++x) RecursiveStrip1(img + x, stride, height, k, scratch.data());
+        for (int x = strips * 8; x < int(stride); ++x) strip1(img + x, 0, stride, height, k, scratch.data());
     }
 }
 
@@ -129,19 +121,17 @@ void RecursiveRowsPass(uint8_t* img, int width, int height, int bpp, const Deric
     const int group = bpp == 1 ? 8 : 2;
     const ptrdiff_t stride = ptrdiff_t(width) * bpp;
     const int groups = height / group;
+    const LanesFn rows = bpp == 1 ? PickLanes<1, 8>() : bpp == 3 ? PickLanes<3, 2>() : PickLanes<4, 2>();
+    const LanesFn row = bpp == 1 ? PickLanes<1, 1>() : bpp == 3 ? PickLanes<3, 1>() : PickLanes<4, 1>();
 #pragma omp parallel if (WorthThreads(int64_t(width) * height))
     {
         std::vector<double> scratch(RecursiveScratch(width, 8));
 #pragma omp for schedule(static)
-        for (int gi = 0; gi < groups; ++gi) {
-            uint8_t* base = img + ptrdiff_t(gi) * group * stride;
-            if (bpp == 1) RecursiveRows1(base, stride, width, k, scratch.data());
-            else if (bpp == 3) RecursiveRows3(base, stride, width, k, scratch.data());
-            else RecursiveRows4(base, stride, width, k, scratch.data());
-        }
+        for (int gi = 0; gi < groups; ++gi)
+            rows(img + ptrdiff_t(gi) * group * stride, stride, bpp, width, k, scratch.data());
 #pragma omp for schedule(static)
         for (int y = groups * group; y < height; ++y)
-            RecursiveRow(img + ptrdiff_t(y) * stride, bpp, width, k, scratch.data());
+            row(img + ptrdiff_t(y) * stride, 0, bpp, width, k, scratch.data());
     }
 }
 

@@ -2,6 +2,8 @@
 // adjacent columns) so that the per-sample arithmetic runs on vectors of lanes.
 #include "filters/StackBlur.h"
 
+#include "platform/CpuLevel.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -108,16 +110,14 @@ template <int C, int G, bool kSkipFourth>
 
 // The groupings the passes use, compiled once more for AVX2 (which multiplies
 // 32-bit lanes natively) and picked at run time; integer results are the same.
-// A plain target attribute with a run-time check, because clang does not
-// clone function templates.
+// A plain target attribute, because clang does not clone function templates.
 template <int C, int G, bool kSkipFourth>
 __attribute__((target("avx2"), flatten)) void StackBlurGroupAvx2(uint8_t* base, ptrdiff_t groupStride,
                                                                   ptrdiff_t step, int n, int r, uint8_t* stack) {
     StackBlurLanes<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
 }
 template <int C, int G, bool kSkipFourth>
-void StackBlurGroup(uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, int r, uint8_t* stack) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+void StackBlurGroup(bool avx2, uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, int r, uint8_t* stack) {
     if (avx2)
         StackBlurGroupAvx2<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
     else
@@ -135,12 +135,13 @@ void HorizontalPass(uint8_t* data, int width, int rows, int r) {
     constexpr int kGroup = kBpp == 4 ? 4 : 16;
     const ptrdiff_t stride = ptrdiff_t(width) * kBpp;
     const int groups = rows / kGroup;
+    const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2;
 #pragma omp parallel if (WorthThreads(int64_t(width) * rows))
     {
         std::vector<uint8_t> stack(size_t(2 * r + 1) * kGroup * kBpp);
 #pragma omp for schedule(static)
         for (int gi = 0; gi < groups; ++gi)
-            StackBlurGroup<kBpp, kGroup, kSkipFourth>(data + ptrdiff_t(gi) * kGroup * stride, stride, kBpp, width, r,
+            StackBlurGroup<kBpp, kGroup, kSkipFourth>(avx2, data + ptrdiff_t(gi) * kGroup * stride, stride, kBpp, width, r,
                                                      stack.data());
 #pragma omp for schedule(static)
         for (int y = groups * kGroup; y < rows; ++y)
@@ -158,12 +159,13 @@ void VerticalPass(uint8_t* data, int width, int height, int r) {
     const ptrdiff_t stride = ptrdiff_t(width) * kBpp;
     const int strips = int(stride / kStrip);
     const int firstLeftover = strips * kStrip / kBpp;
+    const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2;
 #pragma omp parallel if (WorthThreads(int64_t(width) * height))
     {
         std::vector<uint8_t> stack(size_t(2 * r + 1) * kStrip);
 #pragma omp for schedule(static)
         for (int s = 0; s < strips; ++s)
-            StackBlurGroup<kStrip, 1, kSkipFourth>(data + ptrdiff_t(s) * kStrip, 0, stride, height, r, stack.data());
+            StackBlurGroup<kStrip, 1, kSkipFourth>(avx2, data + ptrdiff_t(s) * kStrip, 0, stride, height, r, stack.data());
 #pragma omp for schedule(static)
         for (int x = firstLeftover; x < width; ++x)
             StackBlurLanes<kBpp, 1, kSkipFourth>(data + ptrdiff_t(x) * kBpp, 0, stride, height, r, stack.data());

@@ -7,6 +7,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/CompositeSurface.h"
+#include "platform/CpuLevel.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -632,7 +633,7 @@ RASTER_AVX2 void BilinearRowAvx2(const FilterJob& j, int y, int x0, const float*
 using FilteredRowFn = void (*)(const FilterJob& j, int y, int x0, const float* cov, int x1);
 
 FilteredRowFn PickFilteredRow(const FilterJob& j) {
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2;
     if (!avx2 || j.interp == Interpolation::Nearest) return &FilteredRowScalar;
     const bool preSrc = j.src.premultiplied, table = j.target.premultiplied;
     if (j.interp == Interpolation::Bilinear)
@@ -727,8 +728,7 @@ __attribute__((target("avx2"))) void AlignedStraightAvx2(uint8_t* d, const uint8
 }
 
 AlignedRowFn PickAlignedRow(Compositing mode, bool pre) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (!avx2) return &AlignedRowScalar;
+    if (ActiveCpuLevel() < CpuLevel::Avx2) return &AlignedRowScalar;
     if (pre) return mode == Compositing::SourceOver ? &AlignedOverPremulAvx2 : &AlignedRowScalar;
     return mode == Compositing::SourceOver ? &AlignedStraightAvx2<false> : &AlignedStraightAvx2<true>;
 }

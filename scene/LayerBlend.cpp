@@ -18,6 +18,7 @@
 
 #include "scene/LayerBlend.h"
 
+#include "platform/CpuLevel.h"
 #include "platform/Raster.h"
 #include "scene/BlendModes.h"
 #include "scene/PhotoBashBlend.h"
@@ -359,7 +360,7 @@ struct RowTables {
     RowFn pixel[kBlendModeCount];
 };
 
-// Level 0: SSE2, 1: AVX2, 2: AVX-512.
+// Level: the CpuLevel as an int (0 baseline SSE2, 1 AVX2, 2 AVX-512).
 template <int Level, int... M> RowTables MakeRowTables(std::integer_sequence<int, M...>) {
     RowTables t{};
     ((t.simd[M] = !KernelMode(M) ? nullptr
@@ -371,13 +372,21 @@ template <int Level, int... M> RowTables MakeRowTables(std::integer_sequence<int
     return t;
 }
 
+// The tables of the active level, each built on first use.
 const RowTables& Tables() {
     using Seq = std::make_integer_sequence<int, kBlendModeCount>;
-    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-                               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
-    static const RowTables t = avx512                             ? MakeRowTables<2>(Seq{})
-                               : __builtin_cpu_supports("avx2")  ? MakeRowTables<1>(Seq{})
-                                                                 : MakeRowTables<0>(Seq{});
+    switch (ActiveCpuLevel()) {
+    case CpuLevel::Avx512: {
+        static const RowTables t = MakeRowTables<2>(Seq{});
+        return t;
+    }
+    case CpuLevel::Avx2: {
+        static const RowTables t = MakeRowTables<1>(Seq{});
+        return t;
+    }
+    case CpuLevel::Baseline: break;
+    }
+    static const RowTables t = MakeRowTables<0>(Seq{});
     return t;
 }
 

@@ -1,4 +1,5 @@
 #include "filters/BlurKernels.h"
+#include "platform/CpuLevel.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
@@ -48,13 +49,16 @@ TEST(DiskBlur, MatchesBruteForce) {
                           {10, 11, 3}, {16, 16, 4}, {23, 17, 8}, {12, 9, 30}, {40, 5, 6},
                           {200, 12, 20}, {131, 9, 3}, {256, 4, 70}, {70, 3, 64}, {460, 3, 150},
                           {140, 50, 45}};
-    for (const Case& c : cases) {
-        const auto src = RandomBytes(size_t(c.w) * c.h, uint32_t(c.w * 13 + c.r));
-        auto got = src, ref = src;
-        DiskBlur(got.data(), c.w, c.h, c.r);
-        DiskBlurReference(ref.data(), c.w, c.h, c.r);
-        EXPECT_EQ(got, ref) << c.w << "x" << c.h << " r " << c.r;
-    }
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        for (const Case& c : cases) {
+            const auto src = RandomBytes(size_t(c.w) * c.h, uint32_t(c.w * 13 + c.r));
+            auto got = src, ref = src;
+            DiskBlur(got.data(), c.w, c.h, c.r);
+            DiskBlurReference(ref.data(), c.w, c.h, c.r);
+            EXPECT_EQ(got, ref) << c.w << "x" << c.h << " r " << c.r;
+        }
+    });
 }
 
 TEST(DiskBlur, EdgeCases) {

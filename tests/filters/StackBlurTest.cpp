@@ -1,4 +1,5 @@
 #include "filters/StackBlur.h"
+#include "platform/CpuLevel.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
@@ -56,35 +57,38 @@ TEST(StackBlur, EveryVariantMatchesBruteForce) {
     const Case cases[] = {{1, 1, 1, 1},   {1, 7, 3, 2},   {9, 1, 2, 5},    {2, 2, 0, 1},     {5, 4, 1, 0},
                           {17, 13, 4, 3}, {16, 16, 8, 8}, {70, 21, 2, 30}, {23, 67, 254, 7}, {37, 5, 300, 300},
                           {3, 40, 6, 1}};
-    for (const Case& c : cases) {
-        const auto rgba = RandomBytes(size_t(c.w) * c.h * 4, uint32_t(c.w * 7 + c.h));
-        auto got = rgba;
-        CGaussianRecBlur().StackBlurRGBA(got.data(), c.w, c.h, c.rx, c.ry);
-        EXPECT_EQ(got, Reference(rgba, c.w, c.h, 4, 4, c.rx, c.ry)) << "RGBA " << c.w << "x" << c.h;
-        got = rgba;
-        CGaussianRecBlur().StackBlurColor32(got.data(), c.w, c.h, c.rx, c.ry);
-        EXPECT_EQ(got, Reference(rgba, c.w, c.h, 4, 3, c.rx, c.ry)) << "Color32 " << c.w << "x" << c.h;
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        for (const Case& c : cases) {
+            const auto rgba = RandomBytes(size_t(c.w) * c.h * 4, uint32_t(c.w * 7 + c.h));
+            auto got = rgba;
+            CGaussianRecBlur().StackBlurRGBA(got.data(), c.w, c.h, c.rx, c.ry);
+            EXPECT_EQ(got, Reference(rgba, c.w, c.h, 4, 4, c.rx, c.ry)) << "RGBA " << c.w << "x" << c.h;
+            got = rgba;
+            CGaussianRecBlur().StackBlurColor32(got.data(), c.w, c.h, c.rx, c.ry);
+            EXPECT_EQ(got, Reference(rgba, c.w, c.h, 4, 3, c.rx, c.ry)) << "Color32 " << c.w << "x" << c.h;
 
-        const auto plane = RandomBytes(size_t(c.w) * c.h, uint32_t(c.w * 5 + c.h));
-        const auto planeRef = Reference(plane, c.w, c.h, 1, 1, c.rx, c.ry);
-        auto p = plane;
-        CGaussianRecBlur().StackBlurAlpha8(p.data(), c.w, c.h, c.rx, c.ry);
-        EXPECT_EQ(p, planeRef) << "Alpha8 " << c.w << "x" << c.h;
-        p = plane;
-        StackBlurGray8(p.data(), c.w, c.h, c.rx, c.ry);
-        EXPECT_EQ(p, planeRef) << "Gray8 " << c.w << "x" << c.h;
-        p = plane;
-        CGaussianRecBlur().StackBlurGray8Rows(p.data(), c.w, c.h, c.rx);
-        EXPECT_EQ(p, Reference(plane, c.w, c.h, 1, 1, c.rx, 0)) << "Gray8Rows " << c.w << "x" << c.h;
+            const auto plane = RandomBytes(size_t(c.w) * c.h, uint32_t(c.w * 5 + c.h));
+            const auto planeRef = Reference(plane, c.w, c.h, 1, 1, c.rx, c.ry);
+            auto p = plane;
+            CGaussianRecBlur().StackBlurAlpha8(p.data(), c.w, c.h, c.rx, c.ry);
+            EXPECT_EQ(p, planeRef) << "Alpha8 " << c.w << "x" << c.h;
+            p = plane;
+            StackBlurGray8(p.data(), c.w, c.h, c.rx, c.ry);
+            EXPECT_EQ(p, planeRef) << "Gray8 " << c.w << "x" << c.h;
+            p = plane;
+            CGaussianRecBlur().StackBlurGray8Rows(p.data(), c.w, c.h, c.rx);
+            EXPECT_EQ(p, Reference(plane, c.w, c.h, 1, 1, c.rx, 0)) << "Gray8Rows " << c.w << "x" << c.h;
 
-        for (int y = 0; y < c.h; ++y) {
-            auto line = plane;
-            StackBlurLineReference(line.data() + size_t(y) * c.w, 1, c.w, c.rx);
-            auto ref = plane;
-            BruteForceLine(ref.data() + size_t(y) * c.w, 1, c.w, c.rx);
-            ASSERT_EQ(line, ref);
+            for (int y = 0; y < c.h; ++y) {
+                auto line = plane;
+                StackBlurLineReference(line.data() + size_t(y) * c.w, 1, c.w, c.rx);
+                auto ref = plane;
+                BruteForceLine(ref.data() + size_t(y) * c.w, 1, c.w, c.rx);
+                ASSERT_EQ(line, ref);
+            }
         }
-    }
+    });
 }
 
 TEST(StackBlur, ConstantsStayAndRadiusZeroIsIdentity) {

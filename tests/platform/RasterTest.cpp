@@ -1,5 +1,6 @@
 #include "platform/Bitmap.h"
 #include "platform/CompositeSurface.h"
+#include "platform/CpuLevel.h"
 #include "platform/Raster.h"
 
 #include <gtest/gtest.h>
@@ -336,43 +337,46 @@ TEST(Raster, FilteredFastPathMatchesReference) {
         for (int c = 0; c < 3; ++c) under[i + c] = uint8_t(rng() % (a + 1));
         under[i + 3] = a;
     }
-    for (size_t n = 0; n < std::size(cases); ++n) {
-        const Case& c = cases[n];
-        const Affine rot =
-            Affine::RotationAbout(c.rotation, c.dest.x + c.dest.width / 2, c.dest.y + c.dest.height / 2);
-        ImageDrawOptions o;
-        o.interpolation = c.interp;
-        o.compositing = c.comp;
-        o.antiAlias = c.antiAlias;
-        o.opacity = c.opacity;
-        o.world = &rot;
-        const PointF ul{c.dest.x, c.dest.y}, ur{c.dest.x + c.dest.width, c.dest.y}, ll{c.dest.x, c.dest.y + c.dest.height};
-        for (bool premultiplied : {true, false}) {
-            CompositeSurface fastS, refS;
-            ASSERT_TRUE(fastS.Create(W, H));
-            ASSERT_TRUE(refS.Create(W, H));
-            BitmapPtr fastB = Bitmap::Create(W, H), refB = Bitmap::Create(W, H);
-            std::memcpy(fastS.pixels, under.data(), under.size());
-            std::memcpy(refS.pixels, under.data(), under.size());
-            for (int y = 0; y < H; ++y) {
-                std::memcpy(fastB->Row(y), under.data() + y * W * 4, W * 4);
-                std::memcpy(refB->Row(y), under.data() + y * W * 4, W * 4);
-            }
-            const RasterTarget fast = premultiplied ? RasterTarget::Of(fastS) : RasterTarget::Of(*fastB);
-            const RasterTarget ref = premultiplied ? RasterTarget::Of(refS) : RasterTarget::Of(*refB);
-            ASSERT_TRUE(DrawBitmapToPoints(fast, *src, c.srcRect, ul, ur, ll, o));
-            ASSERT_TRUE(DrawBitmapToPointsReference(ref, *src, c.srcRect, ul, ur, ll, o));
-            int worst = 0, changed = 0;
-            for (int y = 0; y < H; ++y)
-                for (int i = 0; i < W * 4; ++i) {
-                    const int f = fast.pixels[y * fast.stride + i], r = ref.pixels[y * ref.stride + i];
-                    worst = std::max(worst, std::abs(f - r));
-                    changed += r != under[size_t(y) * W * 4 + size_t(i)];
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        for (size_t n = 0; n < std::size(cases); ++n) {
+            const Case& c = cases[n];
+            const Affine rot =
+                Affine::RotationAbout(c.rotation, c.dest.x + c.dest.width / 2, c.dest.y + c.dest.height / 2);
+            ImageDrawOptions o;
+            o.interpolation = c.interp;
+            o.compositing = c.comp;
+            o.antiAlias = c.antiAlias;
+            o.opacity = c.opacity;
+            o.world = &rot;
+            const PointF ul{c.dest.x, c.dest.y}, ur{c.dest.x + c.dest.width, c.dest.y}, ll{c.dest.x, c.dest.y + c.dest.height};
+            for (bool premultiplied : {true, false}) {
+                CompositeSurface fastS, refS;
+                ASSERT_TRUE(fastS.Create(W, H));
+                ASSERT_TRUE(refS.Create(W, H));
+                BitmapPtr fastB = Bitmap::Create(W, H), refB = Bitmap::Create(W, H);
+                std::memcpy(fastS.pixels, under.data(), under.size());
+                std::memcpy(refS.pixels, under.data(), under.size());
+                for (int y = 0; y < H; ++y) {
+                    std::memcpy(fastB->Row(y), under.data() + y * W * 4, W * 4);
+                    std::memcpy(refB->Row(y), under.data() + y * W * 4, W * 4);
                 }
-            EXPECT_LE(worst, c.interp == Interpolation::Nearest ? 0 : 1) << "case " << n << (premultiplied ? " premultiplied" : " straight");
-            EXPECT_GT(changed, 100) << "case " << n;
+                const RasterTarget fast = premultiplied ? RasterTarget::Of(fastS) : RasterTarget::Of(*fastB);
+                const RasterTarget ref = premultiplied ? RasterTarget::Of(refS) : RasterTarget::Of(*refB);
+                ASSERT_TRUE(DrawBitmapToPoints(fast, *src, c.srcRect, ul, ur, ll, o));
+                ASSERT_TRUE(DrawBitmapToPointsReference(ref, *src, c.srcRect, ul, ur, ll, o));
+                int worst = 0, changed = 0;
+                for (int y = 0; y < H; ++y)
+                    for (int i = 0; i < W * 4; ++i) {
+                        const int f = fast.pixels[y * fast.stride + i], r = ref.pixels[y * ref.stride + i];
+                        worst = std::max(worst, std::abs(f - r));
+                        changed += r != under[size_t(y) * W * 4 + size_t(i)];
+                    }
+                EXPECT_LE(worst, c.interp == Interpolation::Nearest ? 0 : 1) << "case " << n << (premultiplied ? " premultiplied" : " straight");
+                EXPECT_GT(changed, 100) << "case " << n;
+            }
         }
-    }
+    });
 }
 
 TEST(Raster, ParallelDrawEqualsSerialDraw) {

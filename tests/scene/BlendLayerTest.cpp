@@ -1,5 +1,6 @@
 #include "platform/Bitmap.h"
 #include "platform/CompositeSurface.h"
+#include "platform/CpuLevel.h"
 #include "scene/BlendModes.h"
 #include "scene/LayerBlend.h"
 
@@ -45,30 +46,33 @@ std::vector<uint8_t> Bytes(const CompositeSurface& s) {
 // and origins that put the four-pixel groups at every alignment.
 TEST(BlendLayer, FastPathsMatchScalarReferences) {
     const float opacities[] = {1.0f, 0.6f};
-    for (int mode = 1; mode < kBlendModeCount; ++mode) {
-        if (mode == kBlendPhotoBash) continue;
-        SCOPED_TRACE(BlendModeName(mode));
-        for (int shift = 0; shift < 4; ++shift)
-            for (float opacity : opacities) {
-                BitmapPtr layer = RandomLayer(37, 24, uint32_t(mode * 13 + shift));
-                BlendRect r{shift - 2, 1, std::max(shift - 2, 0), 1, std::min(shift - 2 + 37, 40), 25};
-                for (int path = 0; path < 2; ++path) {
-                    CompositeSurface fast, ref;
-                    ASSERT_TRUE(fast.Create(40, 27));
-                    ASSERT_TRUE(ref.Create(40, 27));
-                    FillSurface(fast, uint32_t(mode + 100 * shift));
-                    FillSurface(ref, uint32_t(mode + 100 * shift));
-                    if (path == 0) {
-                        BlendLayerSimd(fast, layer->Data(), layer->Stride(), r, mode, opacity);
-                        BlendLayerSimdReference(ref, layer->Data(), layer->Stride(), r, mode, opacity);
-                    } else {
-                        BlendPixelRows(fast, layer->Data(), layer->Stride(), r, mode, opacity);
-                        BlendPixelRowsReference(ref, layer->Data(), layer->Stride(), r, mode, opacity);
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        for (int mode = 1; mode < kBlendModeCount; ++mode) {
+            if (mode == kBlendPhotoBash) continue;
+            SCOPED_TRACE(BlendModeName(mode));
+            for (int shift = 0; shift < 4; ++shift)
+                for (float opacity : opacities) {
+                    BitmapPtr layer = RandomLayer(37, 24, uint32_t(mode * 13 + shift));
+                    BlendRect r{shift - 2, 1, std::max(shift - 2, 0), 1, std::min(shift - 2 + 37, 40), 25};
+                    for (int path = 0; path < 2; ++path) {
+                        CompositeSurface fast, ref;
+                        ASSERT_TRUE(fast.Create(40, 27));
+                        ASSERT_TRUE(ref.Create(40, 27));
+                        FillSurface(fast, uint32_t(mode + 100 * shift));
+                        FillSurface(ref, uint32_t(mode + 100 * shift));
+                        if (path == 0) {
+                            BlendLayerSimd(fast, layer->Data(), layer->Stride(), r, mode, opacity);
+                            BlendLayerSimdReference(ref, layer->Data(), layer->Stride(), r, mode, opacity);
+                        } else {
+                            BlendPixelRows(fast, layer->Data(), layer->Stride(), r, mode, opacity);
+                            BlendPixelRowsReference(ref, layer->Data(), layer->Stride(), r, mode, opacity);
+                        }
+                        ASSERT_EQ(Bytes(fast), Bytes(ref)) << "path " << path << " shift " << shift << " op " << opacity;
                     }
-                    ASSERT_EQ(Bytes(fast), Bytes(ref)) << "path " << path << " shift " << shift << " op " << opacity;
                 }
-            }
-    }
+        }
+    });
 }
 
 // The two paths follow the same formulas and differ only by rounding (and
