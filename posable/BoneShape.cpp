@@ -1,0 +1,188 @@
+#include "posable/BoneShape.h"
+
+#include "filters/StackBlur.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kTinyCap = 0.0001;
+
+struct BoneFrame {
+    double ax = 1, ay = 0;  // unit axis from head to tail
+    double length = 0;
+};
+
+BoneFrame FrameOf(const BoneShapeParams& p) {
+    BoneFrame f;
+    const double dx = p.tailX - p.headX, dy = p.tailY - p.headY;
+    f.length = std::hypot(dx, dy);
+    if (f.length > 0) {
+        f.ax = dx / f.length;
+        f.ay = dy / f.length;
+    }
+    return f;
+}
+
+bool InsideAt(const BoneShapeParams& p, const BoneFrame& f, double x, double y) {
+    const double rx = x - p.headX, ry = y - p.headY;
+    const double u = rx * f.ax + ry * f.ay;
+    const double v = rx * -f.ay + ry * f.ax;
+    const double L = f.length;
+    const double start = p.roundHead ? p.headShift : -p.headCapLength;
+    const double end = p.roundTail ? L - p.tailShift : L + p.tailCapLength;
+    if (u >= start && u <= end && std::fabs(v) <= p.halfWidth) return true;
+    if (p.roundHead && p.headCapLength > kTinyCap && p.headCapHalfWidth > kTinyCap && u < p.headShift) {
+        const double a = (p.headShift - u) / p.headCapLength, b = (v - p.headOffset) / p.headCapHalfWidth;
+        return a * a + b * b <= 1;
+    }
+    if (p.roundTail && p.tailCapLength > kTinyCap && p.tailCapHalfWidth > kTinyCap && u > L - p.tailShift) {
+        const double a = (u - (L - p.tailShift)) / p.tailCapLength, b = (v - p.tailOffset) / p.tailCapHalfWidth;
+        return a * a + b * b <= 1;
+    }
+    return false;
+}
+
+double FiniteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+
+}  // namespace
+
+BoneShapeParams MakeBoneShapeParams(const Bone& b, double w, double h) {
+    BoneShapeParams p;
+    const double s = std::max(w, h);
+    p.headX = w * b.headX;
+    p.headY = h * b.headY;
+    p.tailX = w * b.tailX;
+    p.tailY = h * b.tailY;
+    const double L = std::hypot(p.tailX - p.headX, p.tailY - p.headY);
+    p.halfWidth = std::max(s * b.width, 1.0) / 2;
+    p.headCapLength = L * b.headCapLength;
+    p.tailCapLength = L * b.tailCapLength;
+    p.headShift = L * b.headShift;
+    p.tailShift = L * b.tailShift;
+    p.headOffset = s * b.headOffset;
+    p.tailOffset = s * b.tailOffset;
+    p.headCapHalfWidth = std::max(s * b.headCapWidth, 1.0) / 2;
+    p.tailCapHalfWidth = std::max(s * b.tailCapWidth, 1.0) / 2;
+    p.roundHead = b.roundHeadCap == 1;
+    p.roundTail = b.roundTailCap == 1;
+    p.feather = std::max(s * b.feather, 0.0);
+    return p;
+}
+
+bool BoneShape::Contains(const BoneShapeParams& p, double x, double y) {
+    const BoneFrame f = FrameOf(p);
+    if (f.length < 1) return false;
+    return InsideAt(p, f, x, y);
+}
+
+BoneShapeBox BoneShape::Bounds(const BoneShapeParams& p) {
+    BoneShapeBox box;
+    const BoneFrame f = FrameOf(p);
+    const double L = f.length;
+    if (!(L >= 1)) {
+        box.left = std::floor(FiniteOr(p.headX, 0));
+        box.top = std::floor(FiniteOr(p.headY, 0));
+        return box;
+    }
+    const double m = FiniteOr(p.feather, 0) + 2;
+    const double low = (p.roundHead ? std::min(p.headShift - p.headCapLength, p.headShift) : -p.headCapLength) - m;
+    const double high =
+        (p.roundTail ? std::max(L - p.tailShift + p.tailCapLength, L - p.tailShift) : L + p.tailCapLength) + m;
+    double V = p.halfWidth;
+    if (p.roundHead) V = std::max(V, std::fabs(p.headOffset) + p.headCapHalfWidth);
+    if (p.roundTail) V = std::max(V, std::fabs(p.tailOffset) + p.tailCapHalfWidth);
+    V += m;
+    const double cx = -f.ay, cy = f.ax;
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+    const double along[2] = {low, high};
+    const double across[2] = {-V, V};
+    bool first = true;
+    for (double a : along)
+        for (double c : across) {
+            const double x = p.headX + a * f.ax + c * cx, y = p.headY + a * f.ay + c * cy;
+            if (first || x < minX) minX = x;
+            if (first || y < minY) minY = y;
+            if (first || x > maxX) maxX = x;
+            if (first || y > maxY) maxY = y;
+            first = false;
+        }
+    // Shapes from a file may hold absurd numbers: keep the box finite and
+    // inside what a bitmap can be, so callers fail cleanly instead.
+    const double lim = 4.0 * kMaxBitmapSide;
+    minX = std::clamp(FiniteOr(minX, 0), -lim, lim);
+    minY = std::clamp(FiniteOr(minY, 0), -lim, lim);
+    maxX = std::clamp(FiniteOr(maxX, 0), -lim, lim);
+    maxY = std::clamp(FiniteOr(maxY, 0), -lim, lim);
+    box.left = std::floor(minX);
+    box.top = std::floor(minY);
+    box.width = std::max(int(std::ceil(maxX) - box.left), 1);
+    box.height = std::max(int(std::ceil(maxY) - box.top), 1);
+    return box;
+}
+
+BitmapPtr BoneShape::Rasterize(const BoneShapeParams& p, const BoneShapeBox& box, const uint8_t rgba[4]) {
+    BitmapPtr out = Bitmap::Create(box.width, box.height);
+    if (!out) return nullptr;
+    const BoneFrame f = FrameOf(p);
+    if (!(f.length >= 1)) return out;
+    const int W = box.width, H = box.height;
+    std::vector<uint8_t> plane(size_t(W) * size_t(H), 0);
+#pragma omp parallel for schedule(static) if (int64_t(W) * H > 65536)
+    for (int j = 0; j < H; ++j) {
+        uint8_t* row = plane.data() + size_t(j) * size_t(W);
+        const double y = box.top + j + 0.5;
+        for (int i = 0; i < W; ++i)
+            if (InsideAt(p, f, box.left + i + 0.5, y)) row[i] = 255;
+    }
+    const double feather = FiniteOr(p.feather, 0);
+    const int r = feather >= 1e6 ? 254 : int(std::ceil(feather));
+    if (r >= 1) StackBlurGray8(plane.data(), W, H, r, r);
+    const uint32_t red = rgba[0], green = rgba[1], blue = rgba[2], alpha = rgba[3];
+    for (int j = 0; j < H; ++j) {
+        const uint8_t* src = plane.data() + size_t(j) * size_t(W);
+        uint8_t* dst = out->Row(j);
+        for (int i = 0; i < W; ++i) {
+            const uint32_t v = src[i];
+            if (v == 0) continue;
+            const uint32_t A = (v * alpha + 127) / 255;
+            dst[4 * i + 0] = uint8_t(blue * A / 255);
+            dst[4 * i + 1] = uint8_t(green * A / 255);
+            dst[4 * i + 2] = uint8_t(red * A / 255);
+            dst[4 * i + 3] = uint8_t(A);
+        }
+    }
+    return out;
+}
+
+bool BuildBoneMask(float w, float h, const Bone& bone, bool wholeImage, ByteMaskRect& mask) {
+    const double W = FiniteOr(w, 1), H = FiniteOr(h, 1);
+    const int64_t wpx = std::max<int64_t>(int64_t(std::round(std::clamp(std::max(W, 1.0), 1.0, 1e9))), 1);
+    const int64_t hpx = std::max<int64_t>(int64_t(std::round(std::clamp(std::max(H, 1.0), 1.0, 1e9))), 1);
+    if (wholeImage) {
+        if (!BitmapSizeAllowed(wpx, hpx)) return false;
+        mask.x = mask.y = 0;
+        mask.width = int32_t(wpx);
+        mask.height = int32_t(hpx);
+        mask.bytes.assign(size_t(wpx) * size_t(hpx), 255);
+        return true;
+    }
+    const BoneShapeParams p = MakeBoneShapeParams(bone, W, H);
+    if (!(std::hypot(p.tailX - p.headX, p.tailY - p.headY) >= 1)) return false;
+    const BoneShapeBox box = BoneShape::Bounds(p);
+    const uint8_t white[4] = {255, 255, 255, 255};
+    BitmapPtr bmp = BoneShape::Rasterize(p, box, white);
+    if (!bmp) return false;
+    mask.x = int32_t(box.left);
+    mask.y = int32_t(box.top);
+    mask.width = box.width;
+    mask.height = box.height;
+    mask.bytes.assign(size_t(box.width) * size_t(box.height), 0);
+    for (int j = 0; j < box.height; ++j) {
+        const uint8_t* src = bmp->Row(j);
+        uint8_t* dst = mask.bytes.data() + size_t(j) * size_t(box.width);
+        for (int i = 0; i < box.width; ++i) dst[i] = src[4 * i + 3];
+    }
+    return true;
+}

@@ -1,0 +1,139 @@
+#include "posable/BoneShape.h"
+
+#include "PosableFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+using posable_test::MakeBone;
+
+namespace {
+
+// A default bone across a 1000 x 600 part: head (250, 300), tail (750, 300),
+// L 500, half width 125, caps 60 long and 125 wide, feather 10.
+BoneShapeParams DefaultParams(Bone b = MakeBone("b", 0.25f, 0.5f, 0.75f, 0.5f)) {
+    return MakeBoneShapeParams(b, 1000, 600);
+}
+
+}  // namespace
+
+TEST(BoneShape, DefaultBoneParamsAndBounds) {
+    const BoneShapeParams p = DefaultParams();
+    EXPECT_DOUBLE_EQ(p.halfWidth, 125);
+    EXPECT_NEAR(p.headCapLength, 60, 1e-3);
+    EXPECT_DOUBLE_EQ(p.headCapHalfWidth, 125);
+    EXPECT_NEAR(p.feather, 10, 1e-3);
+    const BoneShapeBox box = BoneShape::Bounds(p);
+    // Margin 12: along -72 .. 572, across 137 either side (the stored
+    // fractions are floats, so a box edge may land one pixel out).
+    EXPECT_NEAR(box.left, 178, 1);
+    EXPECT_EQ(box.top, 163);
+    EXPECT_NEAR(box.width, 644, 1);
+    EXPECT_EQ(box.height, 274);
+}
+
+TEST(BoneShape, MembershipEdgesAndCaps) {
+    struct Case {
+        const char* what;
+        float headCap;
+        int32_t roundHead;
+        float headShift;
+        double x, y;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"body edge across", 0.12f, 1, 0, 500, 425, true},
+        {"just past the body edge", 0.12f, 1, 0, 500, 425.01, false},
+        {"round cap tip", 0.125f, 1, 0, 187.5, 300, true},  // (62.5 / 62.5)^2 = 1 exactly
+        {"past the cap tip", 0.125f, 1, 0, 187.4, 300, false},
+        {"flat cap of length 0 ends at the head", 0, 0, 0, 250, 300, true},
+        {"behind a flat cap of length 0", 0, 0, 0, 249.9, 300, false},
+        {"flat cap prolongs the body", 0.1f, 0, 0, 201, 420, true},
+        {"shift ignored on a flat cap", 0.1f, 0, 0.5f, 201, 420, true},
+        {"tiny round cap draws nothing", 0.0000001f, 1, 0, 249.9, 300, false},
+        {"round cap corner", 0.12f, 1, 0, 210, 420, false},
+        {"negative shift starts the body behind the head", 0.12f, 1, -0.1f, 210, 420, true},
+    };
+    for (const Case& c : cases) {
+        Bone b = MakeBone("b", 0.25f, 0.5f, 0.75f, 0.5f);
+        b.headCapLength = c.headCap;
+        b.roundHeadCap = c.roundHead;
+        b.headShift = c.headShift;
+        EXPECT_EQ(BoneShape::Contains(DefaultParams(b), c.x, c.y), c.inside) << c.what;
+    }
+}
+
+TEST(BoneShape, BoundsCoverAnOffsetCapTooSmallToDraw) {
+    Bone b = MakeBone("b", 0.25f, 0.5f, 0.75f, 0.5f);
+    b.headCapLength = 0;
+    b.headOffset = 0.5f;  // 500 px across
+    b.feather = 0;
+    const BoneShapeBox box = BoneShape::Bounds(DefaultParams(b));
+    // V = 500 + 125 + margin 2.
+    EXPECT_EQ(box.top, 300 - 627);
+    EXPECT_EQ(box.height, 2 * 627);
+}
+
+TEST(BoneShape, RasterizeHardOrFeatheredPremultiplied) {
+    // A 40 x 20 part with a bone along its middle: body half width 5.
+    Bone b = MakeBone("b", 0.25f, 0.5f, 0.75f, 0.5f);
+    b.feather = 0;
+    const BoneShapeParams hard = MakeBoneShapeParams(b, 40, 20);
+    const BoneShapeBox box = BoneShape::Bounds(hard);
+    const uint8_t tint[4] = {255, 128, 0, 128};
+    BitmapPtr bmp = BoneShape::Rasterize(hard, box, tint);
+    ASSERT_TRUE(bmp);
+    bool onlyHardValues = true;
+    for (int y = 0; y < bmp->Height(); ++y)
+        for (int x = 0; x < bmp->Width(); ++x) {
+            const uint32_t a = bmp->Pixel(x, y) >> 24;
+            onlyHardValues = onlyHardValues && (a == 0 || a == 128);
+        }
+    EXPECT_TRUE(onlyHardValues);
+    // Centre pixel: alpha 128, red 255 * 128 / 255, green 128 * 128 / 255, blue 0.
+    const uint32_t centre = bmp->Pixel(int(20 - box.left), int(10 - box.top));
+    EXPECT_EQ(centre, 0x80804000u);
+
+    b.feather = 0.1f;  // 4 px
+    const BoneShapeParams soft = MakeBoneShapeParams(b, 40, 20);
+    const BoneShapeBox softBox = BoneShape::Bounds(soft);
+    BitmapPtr feathered = BoneShape::Rasterize(soft, softBox, tint);
+    ASSERT_TRUE(feathered);
+    bool partial = false;
+    for (int y = 0; y < feathered->Height(); ++y)
+        for (int x = 0; x < feathered->Width(); ++x) {
+            const uint32_t a = feathered->Pixel(x, y) >> 24;
+            partial = partial || (a > 0 && a < 120);
+        }
+    EXPECT_TRUE(partial);
+}
+
+TEST(BoneShape, BuildBoneMask) {
+    ByteMaskRect mask;
+    mask.x = 7;
+    // Shorter than a pixel: no region, mask left alone.
+    EXPECT_FALSE(BuildBoneMask(40, 20, MakeBone("b", 0.5f, 0.5f, 0.51f, 0.5f), false, mask));
+    EXPECT_EQ(mask.x, 7);
+    // Whole image: the rounded part size full of 255, whatever the bone.
+    ASSERT_TRUE(BuildBoneMask(40.4f, 19.5f, MakeBone("b", 0.5f, 0.5f, 0.5f, 0.5f), true, mask));
+    EXPECT_EQ(mask.x, 0);
+    EXPECT_EQ(mask.width, 40);
+    EXPECT_EQ(mask.height, 20);
+    EXPECT_EQ(mask.bytes.size(), 800u);
+    EXPECT_TRUE(std::all_of(mask.bytes.begin(), mask.bytes.end(), [](uint8_t v) { return v == 255; }));
+    // A region: the box of the shape, 255 inside the body, 0 in the corners.
+    Bone b = MakeBone("b", 0.25f, 0.5f, 0.75f, 0.5f);
+    b.feather = 0;
+    ASSERT_TRUE(BuildBoneMask(40, 20, b, false, mask));
+    EXPECT_EQ(mask.bytes.size(), size_t(mask.width) * size_t(mask.height));
+    EXPECT_EQ(mask.bytes[size_t(10 - mask.y) * mask.width + size_t(20 - mask.x)], 255);
+    EXPECT_EQ(mask.bytes[0], 0);
+    // Absurd numbers from a file stay a clean failure or a bounded box.
+    Bone wild = MakeBone("b", 0, 0, 1e30f, 1e30f);
+    wild.feather = 1e30f;
+    ByteMaskRect big;
+    BuildBoneMask(40, 20, wild, false, big);
+    EXPECT_LE(int64_t(big.width) * big.height, kMaxBitmapPixels);
+}
