@@ -14,6 +14,8 @@
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtProfile.h"
 #include "platform/qt/QtPrompts.h"
+#include "posable/PoseEditorSession.h"
+#include "posable/ui/CPosableImageEditorView.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -78,6 +80,9 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     frame_ = std::make_unique<CMainFrame>(commands_, prompts_.get(), profile_.get());
     auto makeCanvasView = [](QWidget* parent) -> CView* { return new CCanvasLayoutView(parent); };
     frame_->viewFactories[0] = makeCanvasView;
+    frame_->viewFactories[1] = [](QWidget* parent) -> CView* { return new CPosableImageEditorView(parent); };
+    static PosableEditorProvider poseEditor;  // stateless: one for the run
+    doc_->SetPoseEditor(&poseEditor);
     frame_->canClose = [this] { return SaveModified(); };
     if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;
