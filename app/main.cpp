@@ -1,6 +1,7 @@
 // The program: start-up, the message loop and exit.
 #include "app/StartupOptions.h"
 #include "app/ui/CQuillfenEditorApp.h"
+#include "platform/Files.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
         ::setenv("OMP_WAIT_POLICY", "passive", 1);
         ::execv("/proc/self/exe", argv);  // returns only on failure: carry on as we are
     }
+    // A save that reaches the file-size limit fails and cleans up instead of
+    // killing the program with its temporary file left behind.
+    IgnoreFileSizeLimitSignal();
     // Without a display Qt would abort with its own backtrace; say plainly what is missing.
     const std::string reason =
         MissingDisplayReason(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));

@@ -36,13 +36,23 @@ void CQuillfenEditorDoc::EndEditingSessions() {
     pendingInpaint = PendingInpaintResult{};
 }
 
-bool CQuillfenEditorDoc::OnNewDocument() {
-    EndEditingSessions();
-    workspaceMode = kWorkspaceCanvas;
-    mainScene.Reset();
+void CQuillfenEditorDoc::ResetEditorStateForNewScene() {
+    // Everything that pointed into the old scenes goes: the Pose Editor's
+    // object, bone selection and links, and every undo step.
     poseScene.Reset();
     poseEditorObjectId.clear();
+    boneSelection = BoneSelection{};
+    poseLinkGroups.clear();
     ClearAllUndo();
+    // The frame hosts the canvas view again; it tells the document the mode.
+    if (host_) host_->SetWorkspaceMode(kWorkspaceCanvas);
+    workspaceMode = kWorkspaceCanvas;
+}
+
+bool CQuillfenEditorDoc::OnNewDocument() {
+    EndEditingSessions();
+    mainScene.Reset();
+    ResetEditorStateForNewScene();
     pathName_.clear();
     modified_ = false;
     return true;
@@ -60,16 +70,14 @@ bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
         LogError("Cannot open \"" + path + "\": " + error);
         if (Prompts* prompts = GetPrompts())
             prompts->Warn(result == ProjectLoadResult::kBadFormat ? std::string(kUnexpectedFileFormat)
-                                                                   : std::string("Failed to open document."));
+                                                                   : "Failed to open document.\n\n" + error);
         if (result == ProjectLoadResult::kBadFormat) OnNewDocument();
         return false;
     }
     EndEditingSessions();
     mainScene = std::move(loaded);
-    ClearAllUndo();
-    poseScene.Reset();
-    poseEditorObjectId.clear();
     InstallSceneObservers();
+    ResetEditorStateForNewScene();
     pathName_ = path;
     modified_ = false;
     return true;
@@ -77,12 +85,20 @@ bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
 
 bool CQuillfenEditorDoc::OnSaveDocument(const std::string& path) {
     // The Pose Editor's work goes back into the main scene first; when it
-    // cannot, nothing is written.
-    if (!poseEditorObjectId.empty() && !FinishBoneEditor()) return false;
+    // cannot, nothing is written, and the user is told why.
+    if (!poseEditorObjectId.empty() && !FinishBoneEditor()) {
+        const std::string why = poseEditor_
+                                    ? "The object open in the Pose Editor could not be written back into the picture."
+                                    : "The object open in the Pose Editor cannot be written back: no Pose Editor is "
+                                      "available.";
+        LogError("Cannot save \"" + path + "\": " + why);
+        if (Prompts* prompts = GetPrompts()) prompts->Warn("Failed to save document.\n\n" + why);
+        return false;
+    }
     std::string error;
     if (!SaveProjectFile(path, mainScene, &error)) {
         LogError("Cannot save \"" + path + "\": " + error);
-        if (Prompts* prompts = GetPrompts()) prompts->Warn("Failed to save document.");
+        if (Prompts* prompts = GetPrompts()) prompts->Warn("Failed to save document.\n\n" + error);
         return false;
     }
     pathName_ = path;

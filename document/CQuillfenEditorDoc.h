@@ -75,6 +75,10 @@ struct PendingInpaintResult {
     std::string objectId;
 };
 
+// What an unsaved document is called (the title bar, the save prompt and the
+// name Export as PNG proposes).
+inline constexpr const char* kDefaultDocumentName = "Unnamed";
+
 class CQuillfenEditorDoc {
 public:
     CQuillfenEditorDoc();
@@ -345,7 +349,7 @@ public:
     // File > Import Image (any number of files) and File > Export as PNG.
     void OnFileImportImage();
     void OnFileExportPng();
-    // The file name of the document's path, or "Untitled".
+    // The file name of the document's path, or the default name "Unnamed".
     std::string GetTitle() const;
     // The title with its extension replaced by ".png".
     static std::string ProposedPngName(const std::string& title);
@@ -360,6 +364,9 @@ public:
 
 private:
     void InstallSceneObservers();
+    // After New or Open: the Pose Editor and its selection emptied, undo
+    // cleared, and the canvas view hosted again in mode 0.
+    void ResetEditorStateForNewScene();
     void OnSceneObjectChanged();
     Prompts* GetPrompts() const;
 

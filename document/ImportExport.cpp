@@ -52,7 +52,7 @@ void CQuillfenEditorDoc::OnFileImportImage() {
 
 std::string CQuillfenEditorDoc::GetTitle() const {
     const std::string name = FileNameOf(GetPathName());
-    return name.empty() ? std::string("Untitled") : name;
+    return name.empty() ? std::string(kDefaultDocumentName) : name;
 }
 
 std::string CQuillfenEditorDoc::ProposedPngName(const std::string& title) {

@@ -546,8 +546,20 @@ bool ReadProjectBytes(const uint8_t* data, size_t size, CanvasDocument& scene, s
 
 ProjectLoadResult LoadProjectFile(const std::string& path, CanvasDocument& scene, std::string* error) {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        if (error) *error = "Cannot read the file " + path + ".";
+    std::string why;
+    switch (ReadWholeFileChecked(path, bytes, kMaxProjectFileBytes)) {
+    case kReadOk: break;
+    case kReadEmpty:
+        // An empty file is a file, just not a project.
+        if (error) *error = kUnexpectedFileFormat;
+        return ProjectLoadResult::kBadFormat;
+    case kReadCannotOpen: why = "Cannot open the file " + path + "."; break;
+    case kReadNotAFile: why = path + " is not a regular file."; break;
+    case kReadTooLarge: why = "The file " + path + " is too large to be a project."; break;
+    case kReadFailed: why = "Cannot read the file " + path + "."; break;
+    }
+    if (!why.empty()) {
+        if (error) *error = why;
         return ProjectLoadResult::kCannotOpen;
     }
     return ReadProjectBytes(bytes, scene, error) ? ProjectLoadResult::kLoaded : ProjectLoadResult::kBadFormat;

@@ -52,10 +52,12 @@ bool ReadProjectBytes(const uint8_t* data, size_t size, CanvasDocument& scene, s
 inline bool ReadProjectBytes(const std::vector<uint8_t>& bytes, CanvasDocument& scene, std::string* error = nullptr) {
     return ReadProjectBytes(bytes.data(), bytes.size(), scene, error);
 }
+// The largest project file read; larger ones are refused before reading.
+constexpr uint64_t kMaxProjectFileBytes = 0x7FFFFFFF;
 enum class ProjectLoadResult {
     kLoaded,
-    kCannotOpen,  // the file could not be opened or read, or is empty; error says so
-    kBadFormat,   // read but refused; error holds kUnexpectedFileFormat
+    kCannotOpen,  // missing, unreadable, not a regular file or too large; error says so
+    kBadFormat,   // read (or empty) but refused; error holds kUnexpectedFileFormat
 };
 // ReadProjectBytes on a file's contents. The scene changes only on kLoaded.
 ProjectLoadResult LoadProjectFile(const std::string& path, CanvasDocument& scene, std::string* error = nullptr);

@@ -6,12 +6,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+// The largest image file the decoder takes (its buffer length is an int).
+// Readers of image files check it before reading a byte.
+constexpr uint64_t kMaxImageFileBytes = 0x7FFFFFFF;
+
+// Why bytes did not decode.
+enum class DecodeError {
+    kNone,
+    kNotAnImage,   // neither PNG, JPEG nor BMP
+    kTooLarge,     // the file, or the picture's size, exceeds the caps
+    kDamaged,      // a known format whose data is truncated or corrupt
+    kOutOfMemory,
+};
+// A sentence for the user, e.g. "The image data is truncated or damaged.".
+std::string DecodeErrorText(DecodeError error);
+
 // Decodes PNG, JPEG or BMP bytes. Null for bytes that do not decode or whose
-// size exceeds the bitmap caps; never throws.
-BitmapPtr DecodeImage(const uint8_t* bytes, size_t size);
-inline BitmapPtr DecodeImage(const std::vector<uint8_t>& bytes) { return DecodeImage(bytes.data(), bytes.size()); }
+// size exceeds the bitmap caps, with the reason in why (when given); never
+// throws.
+BitmapPtr DecodeImage(const uint8_t* bytes, size_t size, DecodeError* why = nullptr);
+inline BitmapPtr DecodeImage(const std::vector<uint8_t>& bytes, DecodeError* why = nullptr) {
+    return DecodeImage(bytes.data(), bytes.size(), why);
+}
 
 // Encodes a straight BGRA bitmap as a 32-bit PNG with alpha. The output holds
 // exactly the encoder's bytes. False when encoding fails.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -11,16 +12,23 @@
 
 ReadFileResult ReadWholeFileChecked(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return kReadCannotOpen;
+    // Opening a named pipe for reading waits for a writer, possibly for ever:
+    // the type is checked first, and the open does not block in case the path
+    // changed in between.
     struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return kReadCannotOpen;
+    if (!S_ISREG(st.st_mode)) return kReadNotAFile;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return kReadCannotOpen;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return kReadCannotOpen;
+        return kReadNotAFile;
     }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     if (st.st_size <= 0 || uint64_t(st.st_size) > maxBytes) {
         ::close(fd);
-        return kReadBadSize;
+        return st.st_size <= 0 ? kReadEmpty : kReadTooLarge;
     }
     bool ok = true;
     try {
@@ -96,6 +104,8 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std
     }
     return true;
 }
+
+void IgnoreFileSizeLimitSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 bool FileExists(const std::string& path) {
     struct stat st {};

@@ -6,8 +6,17 @@
 #include <vector>
 
 // Reads a whole file; nothing stays open afterwards and out is empty unless
-// the result is kReadOk. A size of 0 or above maxBytes is kReadBadSize.
-enum ReadFileResult { kReadOk, kReadCannotOpen, kReadBadSize, kReadFailed };
+// the result is kReadOk. Anything but a regular file (a folder, a named pipe,
+// a device) is refused without waiting for it, and the size is checked before
+// a byte is read.
+enum ReadFileResult {
+    kReadOk,
+    kReadCannotOpen,  // missing, or no permission
+    kReadNotAFile,    // a folder, named pipe, socket or device
+    kReadEmpty,       // 0 bytes
+    kReadTooLarge,    // above maxBytes
+    kReadFailed,      // the read itself failed or came up short
+};
 ReadFileResult ReadWholeFileChecked(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
 // The same, true only for kReadOk.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes = 0x7FFFFFFF);
@@ -19,6 +28,12 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std
 inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error = nullptr) {
     return WriteFileAtomic(path, bytes.data(), bytes.size(), error);
 }
+
+// A process whose file-size limit (RLIMIT_FSIZE) is reached is killed by
+// SIGXFSZ in the middle of a write, leaving its temporary file behind. With
+// the signal ignored the write fails with EFBIG and the save cleans up and
+// reports instead. Programs call this once at start.
+void IgnoreFileSizeLimitSignal();
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);

@@ -21,16 +21,21 @@ std::string GetFileNamePart(const std::string& path) { return FileNameOf(path); 
 bool CanvasDocument::ImportImageFile(const std::string& path, std::string& error, std::string* newObjectId,
                                      std::string* layerId) {
     std::vector<uint8_t> bytes;
-    switch (ReadWholeFileChecked(path, bytes, 0xFFFFFFFFull)) {
+    // One limit, the decoder's, checked before anything is read: a larger
+    // file would only be read in full to be refused.
+    switch (ReadWholeFileChecked(path, bytes, kMaxImageFileBytes)) {
     case kReadOk: break;
     case kReadCannotOpen: error = "Failed to open image file."; return false;
-    case kReadBadSize: error = "Image file is empty or too large."; return false;
+    case kReadNotAFile: error = "Failed to open image file: it is not a regular file."; return false;
+    case kReadEmpty: error = "Image file is empty or too large."; return false;
+    case kReadTooLarge: error = "Image file is too large (more than 2 GiB)."; return false;
     case kReadFailed: error = "Failed to read the complete image file."; return false;
     }
 
-    BitmapPtr image = CreateBitmapFromMemory(bytes);
+    DecodeError why = DecodeError::kNone;
+    BitmapPtr image = CreateBitmapFromMemory(bytes, &why);
     if (!image) {
-        error = "Failed to decode image.";
+        error = "Failed to decode image. " + DecodeErrorText(why);
         return false;
     }
     const float W = float(image->Width());

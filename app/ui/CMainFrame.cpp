@@ -8,11 +8,17 @@
 #include "platform/qt/CommandUi.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QLayout>
 #include <QMenuBar>
 #include <QShortcut>
+
+#include <algorithm>
 
 namespace {
 // The main toolbar's icons are 36 pixels; its pane is that plus 2.
@@ -64,6 +70,9 @@ CMainFrame::CMainFrame(CommandTable& commands, Prompts* prompts, Profile* profil
     // The hosted view registers its commands as the active view before every
     // query, so a replaced view never leaves handlers behind.
     commandUi_->beforeQuery = [this] { RegisterViewCommands(); };
+    // Paste follows what any program puts on the clipboard.
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, commandUi_.get(), &CommandUi::ScheduleUpdate);
 }
 
 CMainFrame::~CMainFrame() {
@@ -161,6 +170,31 @@ void CMainFrame::SetRecentFiles(const std::vector<std::string>& paths,
 QAction* CMainFrame::ActionFor(uint32_t id) const {
     auto it = actions_.find(id);
     return it == actions_.end() ? nullptr : it->second;
+}
+
+QRect CMainFrame::InitialGeometry(const QSize& preferred, const QRect& available, const QSize& decoration) {
+    const QSize room = (available.size() - decoration).expandedTo(QSize(1, 1));
+    const QSize client = preferred.boundedTo(room);
+    const QSize outer = client + decoration;
+    // The window with its decoration centred in the available area.
+    const QPoint topLeft = available.topLeft() + QPoint(std::max(0, (available.width() - outer.width()) / 2),
+                                                        std::max(0, (available.height() - outer.height()) / 2));
+    return {topLeft, client};
+}
+
+void CMainFrame::PlaceInitially(const QSize& preferred) {
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(preferred);
+        return;
+    }
+    // The window manager's title bar and borders are not known before the
+    // window is shown; the style's title height and frame width stand in.
+    const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+    const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const QRect r = InitialGeometry(preferred, screen->availableGeometry(), QSize(2 * border, title + 2 * border));
+    resize(r.size());
+    move(r.topLeft());  // a window's position is that of its frame
 }
 
 void CMainFrame::LayoutNow() {

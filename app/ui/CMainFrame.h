@@ -34,6 +34,14 @@ public:
     // Places the panes and the workspace's children for the current size now,
     // also while the frame is hidden.
     void LayoutNow();
+    // Gives the frame its first size: preferred, shrunk where needed so that
+    // the window with its title bar and borders fits the available area of
+    // its screen (in device-independent pixels, so at any scale factor), and
+    // centres it there.
+    void PlaceInitially(const QSize& preferred);
+    // The arithmetic of PlaceInitially: the client size for a frame whose
+    // window-manager decoration adds decoration, within available.
+    static QRect InitialGeometry(const QSize& preferred, const QRect& available, const QSize& decoration);
     // The view hosted in the workspace, or null.
     CView* GetWorkspaceView() const;
     CWorkspaceArea* Workspace() const { return workspace_; }

@@ -20,9 +20,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QStyle>
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -87,6 +90,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;
     doc_->SetHost(frame_.get());
+    doc_->SetClipboard(clipboard_.get());
     doc_->RegisterCommands(commands_);
     RegisterCommands();
     RefreshRecentMenu();
@@ -99,7 +103,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     const double openMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - openStart).count();
     // The view fits the canvas to its size, so the frame is laid out first.
-    frame_->resize(1280, 860);
+    frame_->PlaceInitially(QSize(1280, 860));
     frame_->LayoutNow();
     if (CView* v = frame_->GetWorkspaceView()) v->OnInitialUpdate();
     UpdateTitle();
@@ -146,15 +150,13 @@ void CQuillfenEditorApp::RegisterCommands() {
 
 void CQuillfenEditorApp::UpdateTitle() {
     if (!frame_ || !doc_) return;
-    std::string name = doc_->GetPathName().empty() ? "Unnamed" : FileNameOf(doc_->GetPathName());
-    frame_->setWindowTitle(QString::fromStdString(name + " - " + appTitle_));
+    frame_->setWindowTitle(QString::fromStdString(doc_->GetTitle() + " - " + appTitle_));
 }
 
 bool CQuillfenEditorApp::SaveModified() {
     if (!doc_ || !doc_->IsModified() || !prompts_) return true;
-    std::string name = doc_->GetPathName().empty() ? "Unnamed" : FileNameOf(doc_->GetPathName());
     PromptAnswer a = prompts_->ShowMessage(
-        MakeMessage("Save changes to " + name + "?", PromptIcon::Exclamation, PromptButtons::YesNoCancel));
+        MakeMessage("Save changes to " + doc_->GetTitle() + "?", PromptIcon::Exclamation, PromptButtons::YesNoCancel));
     if (a == PromptAnswer::Cancel) return false;
     if (a == PromptAnswer::Yes) return OnFileSave();
     return true;
@@ -170,15 +172,11 @@ void CQuillfenEditorApp::OnFileNew() {
 
 bool CQuillfenEditorApp::OpenDocumentFile(const std::string& path) {
     if (!doc_) return false;
+    // On failure the document has reported why and decided what remains: a
+    // file that could not be opened leaves it untouched, one that is not a
+    // project leaves a new document.
     const bool ok = doc_->OnOpenDocument(path);
-    if (ok) {
-        doc_->SetPathName(path);
-        AddToRecentFiles(path);
-    } else {
-        // The document has reported why; the editor goes on with a new document.
-        doc_->OnNewDocument();
-        doc_->SetPathName("");
-    }
+    if (ok) AddToRecentFiles(path);
     if (frame_) frame_->UpdateAllViews();
     UpdateTitle();
     return ok;
@@ -209,7 +207,7 @@ bool CQuillfenEditorApp::OnFileSaveAs() {
     SaveFileRequest r;
     r.filters = ProjectFilters();
     r.defaultExtension = "qvk";
-    r.proposedName = doc_->GetPathName().empty() ? "Unnamed.qvk" : doc_->GetPathName();
+    r.proposedName = doc_->GetPathName().empty() ? std::string(kDefaultDocumentName) + ".qvk" : doc_->GetPathName();
     std::optional<std::string> path = prompts_->AskSaveFile(r);
     if (!path) return false;
     if (!doc_->OnSaveDocument(*path)) return false;
@@ -222,13 +220,27 @@ bool CQuillfenEditorApp::OnFileSaveAs() {
 
 void CQuillfenEditorApp::OnAppAbout() {
     QDialog dlg(frame_.get());
-    dlg.setWindowTitle("About Plindrow");
+    ConfigureAboutDialog(dlg);
+    dlg.exec();
+}
+
+void CQuillfenEditorApp::ConfigureAboutDialog(QDialog& dlg) {
+    const QString title = "About Plindrow";
+    dlg.setWindowTitle(title);
     auto* layout = new QVBoxLayout(&dlg);
     layout->addWidget(new QLabel("Plindrow, Version 1.0", &dlg));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dlg);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     layout->addWidget(buttons);
-    dlg.exec();
+    // A title bar cuts its text short rather than widen the window: the
+    // dialog is made wide enough for the title beside the window manager's
+    // icon and buttons (about four title-bar heights; the title font is
+    // taken as a bold one, the widest usual choice).
+    QFont titleFont = dlg.font();
+    titleFont.setBold(true);
+    const int titleBar = dlg.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &dlg);
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(title) + 4 * std::max(titleBar, 24);
+    dlg.setMinimumWidth(std::max(needed, layout->sizeHint().width()));
 }
 
 void CQuillfenEditorApp::OnAppExit() {

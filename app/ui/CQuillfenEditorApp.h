@@ -11,6 +11,7 @@
 #include <vector>
 
 class CMainFrame;
+class QDialog;
 class CQuillfenEditorDoc;
 class IClipboard;
 class Profile;
@@ -48,6 +49,8 @@ public:
     bool OnFileSave();
     bool OnFileSaveAs();
     void OnAppAbout();
+    // Builds the about dialog's contents and size into dlg (shown by OnAppAbout).
+    static void ConfigureAboutDialog(QDialog& dlg);
     void OnAppExit();
     // Opens a project; a file that cannot be read leaves a new document.
     bool OpenDocumentFile(const std::string& path);

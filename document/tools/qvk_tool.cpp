@@ -93,6 +93,9 @@ int Live(CanvasDocument& scene, const std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write past the file-size limit fails (and is cleaned up) rather than
+    // killing the tool.
+    IgnoreFileSizeLimitSignal();
     if (argc < 3) return Usage();
     const std::string command = argv[1];
     CanvasDocument scene;

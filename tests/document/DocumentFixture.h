@@ -30,7 +30,8 @@ struct FakeHost : DocumentHost {
     }
     void UpdateStatusText() override { ++statusUpdates; }
     DocumentEditSession* FindPaintingView() override { return paintingView; }
-    void SetWorkspaceMode(int) override {}
+    std::vector<int> modeSwitches;  // every SetWorkspaceMode asked of the frame
+    void SetWorkspaceMode(int mode) override { modeSwitches.push_back(mode); }
     Prompts* GetPrompts() override { return &prompts; }
     Profile* GetProfile() override { return &profile; }
 };

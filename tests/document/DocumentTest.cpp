@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace {
 
 ObjectTransform TransformOf(const CanvasObject& o) { return {o.x, o.y, o.width, o.height, o.rotation, o.opacity}; }
@@ -31,14 +33,24 @@ TEST_F(DocumentFixture, NewResetsScenesAndUndoButKeepsTheTool) {
     AddTo(doc.poseScene, "layer_1", MakeObject("object_1"));
     doc.SetCanvasColor(0xFF000000);
     doc.PushUndo(UndoStep{});
+    doc.SetBoneSelection("object_1", "bone_1", 0);
+    doc.poseLinkGroups.push_back(JointLink{});
     FakeSession session;
     doc.paintSession = &session;
+    host.modeSwitches.clear();
 
     EXPECT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(session.cancels, 1);  // its work belonged to the old scene
     EXPECT_EQ(session.commits, 0);
     EXPECT_EQ(doc.paintSession, nullptr);
     EXPECT_EQ(doc.workspaceMode, kWorkspaceCanvas);
+    // The frame hosts the canvas view again, and nothing of the Pose Editor's
+    // selection points into the old scenes.
+    EXPECT_EQ(host.modeSwitches, std::vector<int>{kWorkspaceCanvas});
+    EXPECT_FALSE(doc.boneSelection.selected);
+    EXPECT_TRUE(doc.boneSelection.objectId.empty() && doc.boneSelection.boneId.empty());
+    EXPECT_EQ(doc.boneSelection.handleIndex, 1);
+    EXPECT_TRUE(doc.poseLinkGroups.empty());
     EXPECT_EQ(doc.activeTool, kToolEyedropper);
     EXPECT_TRUE(doc.poseEditorObjectId.empty());
     EXPECT_EQ(doc.mainScene.layers.size(), 2u);
@@ -421,10 +433,17 @@ TEST_F(DocumentFixture, SaveAndOpenReplaceTheSceneAndHistory) {
     o.poseEditorObjectId = "object_1";
     AddTo(o.poseScene, "layer_1", MakeObject("object_1"));
     o.PushUndo(UndoStep{});
+    o.SetBoneSelection("object_1", "bone_1", 0);
+    o.poseLinkGroups.push_back(JointLink{});
     FakeSession session;
     o.paintSession = &session;
+    other.host.modeSwitches.clear();
     ASSERT_TRUE(o.OnOpenDocument(path));
     EXPECT_EQ(session.cancels, 1);
+    EXPECT_EQ(other.host.modeSwitches, std::vector<int>{kWorkspaceCanvas});
+    EXPECT_EQ(o.workspaceMode, kWorkspaceCanvas);
+    EXPECT_FALSE(o.boneSelection.selected);
+    EXPECT_TRUE(o.poseLinkGroups.empty());
     EXPECT_EQ(o.paintSession, nullptr);
     EXPECT_EQ(o.mainScene.canvasColour, 0xFF102030u);
     EXPECT_NE(o.mainScene.FindObject("object_2"), nullptr);
@@ -449,32 +468,57 @@ TEST_F(DocumentFixture, MissingFileLeavesTheDocumentAloneAndBadFileGivesANewOne)
     doc.paintSession = &session;
     const std::string scene = Main();
 
-    EXPECT_FALSE(doc.OnOpenDocument((dir / "missing.qvk").string()));
-    EXPECT_EQ(Main(), scene);
-    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
-    EXPECT_EQ(session.cancels, 0);
+    // Nothing that cannot be opened as a file changes the document: a missing
+    // file, a folder, a named pipe (refused at once, never waited on).
+    const std::string pipe = (dir / "pipe.qvk").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    doc.SetPathName("/somewhere/kept.qvk");
+    for (const std::string& path : {(dir / "missing.qvk").string(), dir.string(), pipe}) {
+        EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
+        EXPECT_EQ(Main(), scene) << path;
+        EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+        EXPECT_EQ(session.cancels, 0);
+        EXPECT_EQ(doc.GetPathName(), "/somewhere/kept.qvk");
+        ASSERT_FALSE(host.prompts.MessageTexts().empty());
+        EXPECT_EQ(host.prompts.MessageTexts().back().rfind("Failed to open document.\n\n", 0), 0u);
+    }
+    EXPECT_NE(host.prompts.MessageTexts().back().find("not a regular file"), std::string::npos);
+    host.prompts.ClearRecords();
 
     EXPECT_FALSE(doc.OnOpenDocument(bad));
-    EXPECT_EQ(host.prompts.MessageTexts(),
-              (std::vector<std::string>{"Failed to open document.", "Unexpected file format."}));
+    EXPECT_EQ(host.prompts.MessageTexts(), std::vector<std::string>{"Unexpected file format."});
     EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
     ASSERT_EQ(doc.mainScene.layers.size(), 2u);
     EXPECT_TRUE(doc.mainScene.layers[1].objects.empty());
     EXPECT_TRUE(doc.mainUndo.undo.empty());
     EXPECT_EQ(session.cancels, 1);
     EXPECT_FALSE(doc.IsModified());
+
+    // An empty file is a file in an unexpected format too.
+    const std::string empty = (dir / "empty.qvk").string();
+    ASSERT_TRUE(WriteFileAtomic(empty, nullptr, 0));
+    doc.SetCanvasColor(0xFF000001);
+    host.prompts.ClearRecords();
+    EXPECT_FALSE(doc.OnOpenDocument(empty));
+    EXPECT_EQ(host.prompts.MessageTexts(), std::vector<std::string>{"Unexpected file format."});
+    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
+    EXPECT_FALSE(doc.IsModified());
     doc.SetCanvasColor(0xFF000001);
 
     // A save that cannot be written reports it and keeps the modified flag.
     EXPECT_FALSE(doc.OnSaveDocument((dir / "no_such_folder" / "x.qvk").string()));
-    EXPECT_EQ(host.prompts.MessageTexts().back(), "Failed to save document.");
+    EXPECT_EQ(host.prompts.MessageTexts().back().rfind("Failed to save document.\n\n", 0), 0u);
     EXPECT_TRUE(doc.IsModified());
 
     // With an object open in the Pose Editor and no Pose Editor to finish it,
-    // nothing is written.
+    // nothing is written, and the message says why.
     doc.poseEditorObjectId = "object_1";
     const std::string target = (dir / "pose.qvk").string();
+    host.prompts.ClearRecords();
     EXPECT_FALSE(doc.OnSaveDocument(target));
     EXPECT_FALSE(FileExists(target));
+    EXPECT_EQ(host.prompts.MessageTexts(),
+              std::vector<std::string>{"Failed to save document.\n\nThe object open in the Pose Editor cannot be "
+                                       "written back: no Pose Editor is available."});
     std::filesystem::remove_all(dir);
 }

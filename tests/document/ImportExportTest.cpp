@@ -104,6 +104,9 @@ TEST_F(DocumentFixture, ExportSizeAndCancel) {
     host.prompts.QueueSaveFile(std::nullopt);
     doc.OnFileExportPng();
     EXPECT_FALSE(std::filesystem::exists(path));
+    // An unsaved document proposes its own default name.
+    ASSERT_EQ(host.prompts.Records().size(), 1u);
+    EXPECT_EQ(host.prompts.Records()[0].save.proposedName, "Unnamed.png");
     host.prompts.QueueSaveFile(path);
     doc.OnFileExportPng();
     BitmapPtr png = ReadPng(path);

@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -103,6 +105,66 @@ TEST(Codecs, BadBytesFailCleanly) {
     std::vector<uint8_t> huge = png;
     huge[16] = 0x00; huge[17] = 0x01; huge[18] = 0x00; huge[19] = 0x00;  // width 65536
     EXPECT_EQ(DecodeImage(huge), nullptr);
+
+    // Each refusal says why.
+    std::vector<uint8_t> corrupt = png;
+    for (size_t i = 40; i < corrupt.size() - 12; ++i) corrupt[i] ^= 0x5A;  // the pixel data, past the header
+    const std::vector<uint8_t> jpeg = EncodeWithOpenCV(cv::Mat(8, 8, CV_8UC3, cv::Scalar(1, 2, 3)), ".jpg");
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        DecodeError error;
+    } reasons[] = {
+        {"good", png, DecodeError::kNone},
+        {"empty", {}, DecodeError::kNotAnImage},
+        {"junk", junk, DecodeError::kNotAnImage},
+        {"gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0}, DecodeError::kNotAnImage},
+        {"png signature only", std::vector<uint8_t>(png.begin(), png.begin() + 8), DecodeError::kDamaged},
+        {"png cut in its data", std::vector<uint8_t>(png.begin(), png.begin() + long(png.size() / 2)),
+         DecodeError::kDamaged},
+        {"png with corrupt data", corrupt, DecodeError::kDamaged},
+        {"jpeg cut before its frame header", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 6),
+         DecodeError::kDamaged},
+        {"png too wide", huge, DecodeError::kTooLarge},
+    };
+    for (const auto& c : reasons) {
+        DecodeError why = DecodeError::kOutOfMemory;
+        const BitmapPtr b = DecodeImage(c.bytes, &why);
+        EXPECT_EQ(b != nullptr, c.error == DecodeError::kNone) << c.name;
+        EXPECT_EQ(why, c.error) << c.name;
+    }
+    EXPECT_EQ(DecodeErrorText(DecodeError::kDamaged), "The image data is truncated or damaged.");
+}
+
+// A save stopped by the file-size limit fails with EFBIG once the signal that
+// would kill the process is ignored, and removes its temporary file.
+TEST(Files, AtomicWriteAtTheFileSizeLimitFailsAndCleansUp) {
+    auto dir = std::filesystem::temp_directory_path() / ("plindrow_fsize_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "a.bin").string();
+    const std::vector<uint8_t> old(100, 1), big(64 * 1024, 2);
+    ASSERT_TRUE(WriteFileAtomic(path, old));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        IgnoreFileSizeLimitSignal();
+        struct rlimit limit {4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool wrote = WriteFileAtomic(path, big, &error);
+        ::_exit(!wrote && error.find("too large") != std::string::npos ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"a.bin"});
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(ReadWholeFile(path, got));
+    EXPECT_EQ(got, old);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(CompositeSurface, CreateReleaseAndDirtyFlag) {
@@ -157,11 +219,19 @@ TEST(Files, AtomicWriteReplacesOrLeavesOldFileIntact) {
         uint64_t maxBytes;
         ReadFileResult result;
     };
+    // A named pipe without a writer would block an open for reading for ever.
+    const std::string pipe = (dir / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string empty = (dir / "empty").string();
+    ASSERT_TRUE(WriteFileAtomic(empty, nullptr, 0));
     const Case cases[] = {
         {path, 3, kReadOk},
-        {path, 2, kReadBadSize},
+        {path, 2, kReadTooLarge},
+        {empty, 100, kReadEmpty},
         {(dir / "missing").string(), 100, kReadCannotOpen},
-        {(dir / "sub").string(), 100, kReadCannotOpen},
+        {(dir / "sub").string(), 100, kReadNotAFile},
+        {pipe, 100, kReadNotAFile},
+        {"/dev/null", 100, kReadNotAFile},
     };
     for (const Case& c : cases) {
         got = {7};

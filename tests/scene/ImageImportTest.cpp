@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -95,15 +96,33 @@ TEST_F(ImageImport, KeepsTheBytesAndStacksOnTopOfTheActiveLayer) {
 TEST_F(ImageImport, EveryFailureSaysWhyAndChangesNothing) {
     const std::string empty = Write("empty.png", {});
     const std::string junk = Write("junk.png", {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodePng(*Bitmap::Create(8, 8), png));
+    const std::string cut = Write("cut.png", std::vector<uint8_t>(png.begin(), png.begin() + 20));
+    std::vector<uint8_t> wide = png;
+    wide[16] = 0x00, wide[17] = 0x01, wide[18] = 0x00, wide[19] = 0x00;  // 65536 pixels wide
+    const std::string huge = Write("wide.png", wide);
+    // A named pipe nobody writes to: opening it for reading would wait for ever.
+    const std::string pipe = JoinPath(dir_, "pipe.png");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    written_.push_back(pipe);
+    // 3 GiB without using the disk: refused by its size before a byte is read.
+    const std::string big = Write("big.png", png);
+    ASSERT_EQ(::truncate(big.c_str(), off_t(3) << 30), 0);
     struct Case {
         std::string path;
         const char* error;
     };
     const Case cases[] = {
         {JoinPath(dir_, "missing.png"), "Failed to open image file."},
-        {dir_, "Failed to open image file."},
+        {dir_, "Failed to open image file: it is not a regular file."},
+        {pipe, "Failed to open image file: it is not a regular file."},
         {empty, "Image file is empty or too large."},
-        {junk, "Failed to decode image."},
+        {big, "Image file is too large (more than 2 GiB)."},
+        {junk, "Failed to decode image. The file is not a PNG, JPEG or BMP image."},
+        {cut, "Failed to decode image. The image data is truncated or damaged."},
+        {huge, "Failed to decode image. The image is too large (at most 32767 pixels a side and 268435456 pixels in "
+               "all)."},
     };
     for (const Case& c : cases) {
         CanvasDocument doc;

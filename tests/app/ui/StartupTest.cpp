@@ -6,12 +6,19 @@
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/ProjectFile.h"
+#include "document/ClipboardFormats.h"
 #include "platform/Clipboard.h"
+#include "platform/Codecs.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
+#include "platform/qt/CommandUi.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QDialog>
+#include <QMimeData>
+#include <QScreen>
 #include <QDockWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,6 +28,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+
+#include <sys/stat.h>
 
 namespace {
 struct StartedApp {
@@ -226,4 +235,170 @@ TEST(Startup, ShowingTheFrameRaisesNoQtWarnings) {
     testing::internal::CaptureStdout();
     s.app.ExitInstance(0);
     testing::internal::GetCapturedStdout();
+}
+
+namespace {
+// A started application with the real Qt clipboard (offscreen here).
+struct StartedAppWithQtClipboard {
+    CQuillfenEditorApp app;
+    QTemporaryDir programDir;
+    bool ok = false;
+    StartedAppWithQtClipboard() {
+        EnsureQtApp();
+        app.UseServices(std::make_unique<MemoryProfile>(), std::make_unique<ScriptedPrompts>(), nullptr);
+        app.showMainWindow = false;
+        app.programFolder = programDir.path().toStdString();
+        testing::internal::CaptureStdout();
+        ok = app.InitInstance({"plindrow"});
+        testing::internal::GetCapturedStdout();
+    }
+    ~StartedAppWithQtClipboard() {
+        testing::internal::CaptureStdout();
+        app.ExitInstance(0);
+        testing::internal::GetCapturedStdout();
+    }
+};
+
+// An object as it would be pasted anywhere: everything but its id, name and place.
+std::vector<uint8_t> ContentOf(CanvasObject o) {
+    o.id.clear();
+    o.name.clear();
+    o.x = o.y = 0;
+    o.z = 0;
+    return WriteObjectPayload(o);
+}
+}  // namespace
+
+// Copy, Cut and Paste from the menu and the keyboard go through the system
+// clipboard: the copied object arrives there, Paste becomes available and
+// brings back an identical object, and Cut removes the original.
+TEST(Startup, CopyCutAndPasteGoThroughTheSystemClipboard) {
+    EnsureQtApp();
+    QGuiApplication::clipboard()->clear();
+    StartedAppWithQtClipboard s;
+    ASSERT_TRUE(s.ok);
+    CMainFrame* frame = s.app.MainFrame();
+    CQuillfenEditorDoc* doc = s.app.Document();
+    QTemporaryDir dir;
+    BitmapPtr picture = Bitmap::Create(6, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) picture->SetPixel(x, y, 0xFF000000u | uint32_t(x * 40) << 16 | uint32_t(y * 60));
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodePng(*picture, png));
+    const std::string path = dir.filePath("picture.png").toStdString();
+    ASSERT_TRUE(WriteFileAtomic(path, png));
+    std::string error;
+    ASSERT_TRUE(doc->ImportImageFiles(path, -1, -1, error)) << error;
+    const std::string original = doc->mainScene.primarySelectedId;
+    ASSERT_FALSE(original.empty());
+    frame->CommandUiBinding().UpdateNow();
+    EXPECT_FALSE(frame->ActionFor(ID_EDIT_PASTE)->isEnabled());
+
+    // Edit > Copy.
+    frame->ActionFor(ID_EDIT_COPY)->trigger();
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(data->hasFormat(kCanvasObjectClipFormat));
+    EXPECT_EQ(data->formats().size(), 1);
+    QCoreApplication::processEvents();
+    frame->CommandUiBinding().UpdateNow();
+    ASSERT_TRUE(frame->ActionFor(ID_EDIT_PASTE)->isEnabled());
+
+    // Edit > Paste: a second object, identical but for its id, name and place.
+    frame->ActionFor(ID_EDIT_PASTE)->trigger();
+    const std::string pasted = doc->mainScene.primarySelectedId;
+    ASSERT_NE(pasted, original);
+    const CanvasObject* a = doc->mainScene.FindObject(original);
+    const CanvasObject* b = doc->mainScene.FindObject(pasted);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(ContentOf(*a), ContentOf(*b));
+    EXPECT_EQ(b->parts.at(0).encoded, png);
+
+    // Ctrl+X cuts the pasted copy: gone from the scene, on the clipboard.
+    frame->show();
+    QApplication::setActiveWindow(frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QGuiApplication::clipboard()->clear();
+    QCoreApplication::processEvents();
+    frame->CommandUiBinding().UpdateNow();
+    QTest::keyClick(frame, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(doc->mainScene.FindObject(pasted), nullptr);
+    ASSERT_NE(QGuiApplication::clipboard()->mimeData(), nullptr);
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(kCanvasObjectClipFormat));
+    // Ctrl+V brings it back.
+    QCoreApplication::processEvents();
+    frame->CommandUiBinding().UpdateNow();
+    QTest::keyClick(frame, Qt::Key_V, Qt::ControlModifier);
+    const CanvasObject* c = doc->mainScene.FindObject(doc->mainScene.primarySelectedId);
+    ASSERT_NE(c, nullptr);
+    EXPECT_NE(c->id, original);
+    EXPECT_EQ(ContentOf(*a), ContentOf(*c));
+    frame->hide();
+    QGuiApplication::clipboard()->clear();
+}
+
+// A project that cannot be opened at all leaves the open document as it was,
+// also in the editor.
+TEST(Startup, AProjectThatCannotBeOpenedLeavesTheOpenDocumentAlone) {
+    QTemporaryDir dir;
+    const std::string path = WriteProject(dir, "scene.qvk", 640, 480);
+    StartedApp s({"plindrow", path});
+    ASSERT_TRUE(s.ok);
+    const std::string pipe = dir.filePath("pipe.qvk").toStdString();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& bad : {dir.filePath("gone.qvk").toStdString(), dir.path().toStdString(), pipe}) {
+        EXPECT_FALSE(s.app.OpenDocumentFile(bad)) << bad;
+        EXPECT_EQ(s.app.Document()->mainScene.width, 640);
+        EXPECT_NE(s.app.Document()->mainScene.FindObject("object_1"), nullptr);
+        EXPECT_EQ(s.app.Document()->GetPathName(), path);
+        EXPECT_EQ(s.app.MainFrame()->windowTitle(), "scene.qvk - Plindrow");
+    }
+    EXPECT_EQ(s.prompts->MessageTexts().size(), 3u);
+    EXPECT_EQ(s.app.RecentFiles(), std::vector<std::string>{path});
+
+    // An empty file is a file that is not a project: a new document.
+    const std::string empty = dir.filePath("empty.qvk").toStdString();
+    ASSERT_TRUE(WriteFileAtomic(empty, nullptr, 0));
+    EXPECT_FALSE(s.app.OpenDocumentFile(empty));
+    EXPECT_EQ(s.prompts->MessageTexts().back(), "Unexpected file format.");
+    EXPECT_EQ(s.app.Document()->mainScene.width, 1024);
+    EXPECT_EQ(s.app.MainFrame()->windowTitle(), "Unnamed - Plindrow");
+    s.app.ExitInstance(0);
+}
+
+// The first size fits the available area with room for the window's frame;
+// a screen large enough keeps the preferred size, centred.
+TEST(Startup, FirstFrameSizeFitsTheAvailableArea) {
+    const QSize preferred(1280, 860), decoration(4, 30);
+    struct Case {
+        QRect available;
+        QRect expected;
+    } cases[] = {
+        {{0, 0, 1920, 1080}, {318, 95, 1280, 860}},
+        {{0, 0, 800, 480}, {0, 0, 796, 450}},        // 1600 x 960 at scale factor 2
+        {{100, 20, 1300, 890}, {108, 20, 1280, 860}},  // exactly room for it, beside a panel
+    };
+    for (const Case& c : cases) {
+        const QRect r = CMainFrame::InitialGeometry(preferred, c.available, decoration);
+        EXPECT_EQ(r, c.expected) << c.available.width() << "x" << c.available.height();
+        EXPECT_TRUE(c.available.contains(QRect(r.topLeft(), r.size() + decoration)));
+    }
+
+    StartedApp s({"plindrow"});
+    ASSERT_TRUE(s.ok);
+    const QRect available = s.app.MainFrame()->screen()->availableGeometry();
+    EXPECT_LE(s.app.MainFrame()->width(), available.width());
+    EXPECT_LE(s.app.MainFrame()->height(), available.height());
+    s.app.ExitInstance(0);
+}
+
+// The about dialog is wide enough for its whole title in a title bar.
+TEST(Startup, AboutDialogIsWideEnoughForItsTitle) {
+    EnsureQtApp();
+    QDialog dlg;
+    CQuillfenEditorApp::ConfigureAboutDialog(dlg);
+    QFont bold = dlg.font();
+    bold.setBold(true);
+    EXPECT_EQ(dlg.windowTitle(), "About Plindrow");
+    EXPECT_GE(dlg.minimumWidth(), QFontMetrics(bold).horizontalAdvance(dlg.windowTitle()) + 96);
 }
