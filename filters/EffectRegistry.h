@@ -8,9 +8,6 @@
 #include <span>
 #include <vector>
 
-class IEffectParamsView;
-class QWidget;
-
 // Groups of the add menu. 3, 4 and 6 hold no type; 4 is also the category of
 // the fallback row.
 enum EffectCategory : uint8_t {
@@ -30,8 +27,6 @@ using EffectApplyFn = BitmapPtr (*)(const Bitmap& source, const EffectParams& pa
                                     float& offsetY);
 // Writes the type's default record.
 using EffectInitFn = void (*)(EffectParams& params);
-// A new parameter view for the effect tab, owned by the caller, or null.
-using EffectCreateViewFn = IEffectParamsView* (*)(QWidget* parent, int childId);
 // Multiplies the record's size fields by factor.
 using EffectScaleFn = void (*)(EffectParams& params, float factor);
 
@@ -41,58 +36,21 @@ struct EffectTypeInfo {
     const char* name;  // UTF-8 display name
     EffectApplyFn apply;
     EffectInitFn init;
-    EffectCreateViewFn createView;
     bool noLivePreview;
     EffectScaleFn scale;
 };
+
+// The parameter views are not part of a row: the user-interface library keeps
+// its own table of view factories by type (filters/ui/EffectParamsViews.h).
 
 // The 18 rows in add-menu order.
 std::span<const EffectTypeInfo> GetEffectRegistry();
 // The first row of that type, or the constant "Unknown" row (category 4, no
 // functions) when there is none.
 const EffectTypeInfo& FindEffectTypeInfo(uint8_t type);
-// The user-interface library installs its parameter views once at start-up,
-// before any view is created; the core library has none of its own.
-void SetEffectViewFactory(uint8_t type, EffectCreateViewFn factory);
-
 // A new instance: enabled, with the row's default record (the empty record
 // when the type has no row).
 EffectInstance MakeEffectInstance(uint8_t type);
-
-// Per-type defaults. Each writes its record and selects its alternative.
-void InitDropShadowParams(EffectParams& p);
-void InitInnerShadowParams(EffectParams& p);
-void InitGlowParams(EffectParams& p);
-void InitInnerGlowParams(EffectParams& p);
-void InitBlurParams(EffectParams& p);
-void InitGaussianBlurParams(EffectParams& p);
-void InitGaussianBevelParams(EffectParams& p);
-void InitInnerBevelParams(EffectParams& p);
-void InitOuterBevelParams(EffectParams& p);
-void InitEmbossParams(EffectParams& p);
-void InitKaleidoscopeBlurParams(EffectParams& p);
-void InitBrightnessContrastParams(EffectParams& p);
-void InitHueSaturationParams(EffectParams& p);
-void InitColorFillParams(EffectParams& p);
-void InitLevelsParams(EffectParams& p);
-void InitInvertParams(EffectParams& p);
-void InitNewtonianShadowParams(EffectParams& p);
-void InitMotionBlurParams(EffectParams& p);
-
-// Per-type rescale on object resize; each does nothing unless the record is its own.
-// Pixel widths, distances and softnesses become max(f x value, 0).
-void ScaleInnerShadowParams(EffectParams& p, float f);
-void ScaleGlowParams(EffectParams& p, float f);
-void ScaleInnerGlowParams(EffectParams& p, float f);
-void ScaleGaussianBevelParams(EffectParams& p, float f);
-void ScaleInnerBevelParams(EffectParams& p, float f);
-void ScaleOuterBevelParams(EffectParams& p, float f);
-void ScaleEmbossParams(EffectParams& p, float f);
-void ScaleKaleidoscopeBlurParams(EffectParams& p, float f);
-// Softness times f without a clamp; contact to trunc(f x contact + 0.5).
-void ScaleNewtonianShadowParams(EffectParams& p, float f);
-// Length times f without a clamp.
-void ScaleMotionBlurParams(EffectParams& p, float f);
 
 // Multiplies the size fields of the instance's parameters by factor, for the
 // types that have a scale rule; others are left alone.

@@ -134,8 +134,8 @@ BitmapPtr Nothing(const Bitmap&, const EffectParams&, float& ox, float& oy) {
     return nullptr;
 }
 const EffectTypeInfo& TestLookup(uint8_t type) {
-    static const EffectTypeInfo grow = {4, 2, "Blur", GrowBorder, InitBlurParams, nullptr, false, nullptr};
-    static const EffectTypeInfo none = {11, 0, "B/C", Nothing, InitBrightnessContrastParams, nullptr, false, nullptr};
+    static const EffectTypeInfo grow = {4, 2, "Blur", GrowBorder, InitBlurParams, false, nullptr};
+    static const EffectTypeInfo none = {11, 0, "B/C", Nothing, InitBrightnessContrastParams, false, nullptr};
     if (type == 4) return grow;
     if (type == 11) return none;
     return FindEffectTypeInfo(type);
@@ -156,7 +156,7 @@ TEST(ApplyEffectStack, SumsOffsetsAndSkipsWhatDoesNotApply) {
     EXPECT_EQ(oy, 0);
 
     const std::vector<EffectInstance> inert = {Border(0.1f, false), MakeEffectInstance(kEffectBrightnessContrast),
-                                               MakeEffectInstance(25), MakeEffectInstance(kEffectInvert)};
+                                               MakeEffectInstance(25)};
     EXPECT_EQ(ApplyEffectStack(src, inert, ox, oy, TestLookup), src);
     EXPECT_EQ(ox, 0);
 

@@ -1,0 +1,5 @@
+#include "filters/Blur.h"
+
+#include "filters/EffectInstance.h"
+
+void InitBlurParams(EffectParams& p) { p.Set(BlurParams{}); }

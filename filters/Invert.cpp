@@ -1,0 +1,5 @@
+#include "filters/Invert.h"
+
+#include "filters/EffectInstance.h"
+
+void InitInvertParams(EffectParams& p) { p.Set(EmptyEffectParams{}); }
