@@ -2,22 +2,28 @@
 // The objects the application owns for the whole run on behalf of the
 // brushes subsystem (the stencil library store, the stencil overlay and the
 // current brush library) and the layer list's active-layer glyph. The
-// application holds them type-erased, so it does not depend on their
-// definitions; the subsystem installs the factories that make them.
+// application only declares their types, so it does not depend on their
+// definitions: the subsystem that defines a type installs the factory that
+// makes it, and shared_ptr keeps the deleter from where it was made.
 #include <functional>
 #include <memory>
 
+class StencilStore;
+class StencilOverlay;
+class BrushLibrary;
+class ActiveLayerGlyph;
+
 struct AppOwnedObjects {
-    std::shared_ptr<void> stencilStore;
-    std::shared_ptr<void> stencilOverlay;
-    std::shared_ptr<void> brushLibrary;
-    std::shared_ptr<void> activeLayerGlyph;  // made by the layer list on first use
+    std::shared_ptr<StencilStore> stencilStore;
+    std::shared_ptr<StencilOverlay> stencilOverlay;
+    std::shared_ptr<BrushLibrary> brushLibrary;
+    std::shared_ptr<ActiveLayerGlyph> activeLayerGlyph;  // made by the layer list on first use
 };
 
 struct AppObjectFactories {
-    std::function<std::shared_ptr<void>()> makeStencilStore;
-    std::function<std::shared_ptr<void>()> makeStencilOverlay;
-    std::function<std::shared_ptr<void>()> makeBrushLibrary;
+    std::function<std::shared_ptr<StencilStore>()> makeStencilStore;
+    std::function<std::shared_ptr<StencilOverlay>()> makeStencilOverlay;
+    std::function<std::shared_ptr<BrushLibrary>()> makeBrushLibrary;
 };
 
 // Filled by the subsystem that defines the objects; empty factories make nothing.

@@ -1,5 +1,6 @@
 #include "document/CQuillfenEditorDoc.h"
 
+#include "document/PoseEditorProvider.h"
 #include "document/ProjectFile.h"
 #include "platform/Log.h"
 #include "platform/Prompts.h"
@@ -121,7 +122,7 @@ void CQuillfenEditorDoc::RefreshPropertiesPane() {
     if (host_) host_->RefreshPropertiesPane();
 }
 
-DocumentEditSession* CQuillfenEditorDoc::FindPaintingView() { return host_ ? host_->FindPaintingView() : nullptr; }
+DocumentEditSession* CQuillfenEditorDoc::FindPaintingView() { return paintSessions_ ? paintSessions_->FindPaintingView() : nullptr; }
 
 // --- Editor state ---
 

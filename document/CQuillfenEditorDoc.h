@@ -3,8 +3,10 @@
 // state around them (workspace mode, active tool, Pose Editor state), the
 // undo and redo stacks of each scene and the change counter the canvas view
 // watches. Every undoable edit of the model goes through its operations.
-// Core code: it reaches windows only through DocumentHost.
+// Core code: it reaches windows only through DocumentHost and the providers
+// the application installs (dialogs, paint session, Pose Editor, smart fill).
 #include "document/DocumentHost.h"
+#include "document/PaintSessionProvider.h"
 #include "document/Undo.h"
 #include "scene/CanvasDocument.h"
 
@@ -19,6 +21,9 @@ class CommandTable;
 class IClipboard;
 class SelectionMask;
 class InpaintSession;
+class DialogProvider;
+class PoseEditorProvider;
+class SmartFillProvider;
 
 // 0 canvas layout, 1 Pose Editor, 2 inpaint source editing.
 enum WorkspaceMode : int {
@@ -88,9 +93,18 @@ public:
     CQuillfenEditorDoc& operator=(const CQuillfenEditorDoc&) = delete;
 
     // --- Collaborators (not owned; may be null, e.g. in tests) ---
+    // The frame and its views.
     void SetHost(DocumentHost* host) { host_ = host; }
     DocumentHost* Host() const { return host_; }
-    void SetPoseEditor(DocumentPoseEditor* poseEditor) { poseEditor_ = poseEditor; }
+    // The providers the application installs; null: none (no dialog, no
+    // painting view, no Pose Editor, no smart fill).
+    void SetDialogProvider(DialogProvider* dialogs) { dialogs_ = dialogs; }
+    DialogProvider* Dialogs() const { return dialogs_; }
+    void SetPaintSessionProvider(PaintSessionProvider* sessions) { paintSessions_ = sessions; }
+    void SetPoseEditorProvider(PoseEditorProvider* poseEditor) { poseEditor_ = poseEditor; }
+    PoseEditorProvider* PoseEditor() const { return poseEditor_; }
+    void SetSmartFillProvider(SmartFillProvider* smartFill) { smartFill_ = smartFill; }
+    SmartFillProvider* SmartFill() const { return smartFill_; }
 
     // --- State read and written directly by views, panes and tabs ---
     int workspaceMode = kWorkspaceCanvas;
@@ -164,9 +178,6 @@ public:
     // --- Canvas, tool, selection, image, Pose Editor and settings commands
     // (CanvasCommands.cpp, SelectionCommands.cpp, ImageCommands.cpp,
     // PoseCommands.cpp, SettingsToggles.cpp) ---
-    DocumentInpaint* inpaint = nullptr;  // the smart-fill service, not owned; null: no Inpaint
-    void SetInpaint(DocumentInpaint* service) { inpaint = service; }
-
     // Canvas and tools.
     void OnModifySetCanvasSize();
     void OnModifyAddLayer();
@@ -371,7 +382,10 @@ private:
     Prompts* GetPrompts() const;
 
     DocumentHost* host_ = nullptr;
-    DocumentPoseEditor* poseEditor_ = nullptr;
+    DialogProvider* dialogs_ = nullptr;
+    PaintSessionProvider* paintSessions_ = nullptr;
+    PoseEditorProvider* poseEditor_ = nullptr;
+    SmartFillProvider* smartFill_ = nullptr;
     bool modified_ = false;
     std::string pathName_;
 };

@@ -63,7 +63,7 @@ void CQuillfenEditorDoc::OnModifySetCanvasSize() {
     // Always the main scene, also while the Pose Editor is open.
     CanvasDocument& scene = mainScene;
     CanvasSizeDialogValues values = CanvasSizeDialogFromScene(scene.width, scene.height, scene.canvasColour);
-    if (!host_ || !host_->RunCanvasSizeDialog(values)) return;
+    if (!dialogs_ || !dialogs_->RunCanvasSizeDialog(values)) return;
 
     const float newW = float(CanvasSide(std::max(values.width, 1)));
     const float newH = float(CanvasSide(std::max(values.height, 1)));

@@ -1,7 +1,7 @@
 #pragma once
 // The canvas-wide commands' conversions between the scene and the "Set
 // Canvas" dialog, kept apart from the handlers so they can be checked alone.
-#include "document/DocumentHost.h"
+#include "document/DialogProvider.h"
 
 #include <cstdint>
 

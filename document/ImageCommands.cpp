@@ -3,6 +3,8 @@
 #include "document/ImageCommands.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "document/DialogProvider.h"
+#include "document/SmartFillProvider.h"
 #include "document/SelectionCommands.h"
 #include "platform/Bitmap.h"
 #include "platform/Prompts.h"
@@ -141,7 +143,7 @@ void CQuillfenEditorDoc::OnImageInvert() {
 
 void CQuillfenEditorDoc::OnImageBrightness() {
     if (!ObjectForImageCommand(*this, GetPrompts(), "Brightness")) return;
-    if (host_) host_->RunBrightnessDialog(*this);
+    if (dialogs_) dialogs_->RunBrightnessDialog(*this);
 }
 
 // --- Inpaint ---
@@ -161,10 +163,10 @@ void CQuillfenEditorDoc::OnImageInpaint() {
         if (prompts) prompts->Inform(kInpaintNeedsSelection);
         return;
     }
-    if (!inpaintSession && inpaint) inpaintSession = inpaint->CreateSession();
+    if (!inpaintSession && smartFill_) inpaintSession = smartFill_->CreateSession();
     // The session reads the painted pixels, so it begins before the paint
     // session is committed.
-    if (!inpaint || !inpaintSession || !inpaint->Begin(*inpaintSession, *this)) {
+    if (!smartFill_ || !inpaintSession || !smartFill_->Begin(*inpaintSession, *this)) {
         inpaintSession.reset();
         if (prompts) prompts->Warn(kInpaintCannotStart);
         return;
@@ -181,7 +183,8 @@ void CQuillfenEditorDoc::OnImageInpaint() {
 namespace {
 
 bool AccessInpaintSource(const CQuillfenEditorDoc& doc, InpaintSourceAccess& access) {
-    return doc.inpaint && doc.inpaintSession && doc.inpaint->Access(*doc.inpaintSession, access);
+    SmartFillProvider* smartFill = doc.SmartFill();
+    return smartFill && doc.inpaintSession && smartFill->Access(*doc.inpaintSession, access);
 }
 
 }  // namespace

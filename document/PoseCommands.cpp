@@ -2,6 +2,8 @@
 // deleting and shaping bones, breaking links, Test Bones, and the canvas-side
 // Use Partial IK switch; also entering the Pose Editor.
 #include "document/CQuillfenEditorDoc.h"
+#include "document/DialogProvider.h"
+#include "document/PoseEditorProvider.h"
 #include "document/SelectionCommands.h"
 
 #include <algorithm>
@@ -229,7 +231,7 @@ void CQuillfenEditorDoc::OnTestBones() {
         session->Commit(*this);
         paintSession = nullptr;
     }
-    if (host_) host_->RunTestBonesDialog(poseScene, poseLinkGroups);
+    if (dialogs_) dialogs_->RunTestBonesDialog(poseScene, poseLinkGroups);
 }
 
 // --- Use Partial IK ---

@@ -5,6 +5,7 @@
 // services through which views, panes and the document reach each other.
 #include "app/ui/CWorkspaceArea.h"
 #include "document/DocumentHost.h"
+#include "document/PaintSessionProvider.h"
 
 #include <QMainWindow>
 
@@ -21,7 +22,7 @@ class QAction;
 class QDockWidget;
 class QMenu;
 
-class CMainFrame : public QMainWindow, public DocumentHost {
+class CMainFrame : public QMainWindow, public DocumentHost, public PaintSessionProvider {
     Q_OBJECT
 public:
     CMainFrame(CommandTable& commands, Prompts* prompts, Profile* profile);
@@ -73,10 +74,12 @@ public:
     void InvalidateAllViews() override;
     void RefreshPropertiesPane() override;
     void UpdateStatusText() override;
-    DocumentEditSession* FindPaintingView() override;
     void SetWorkspaceMode(int mode) override;
     Prompts* GetPrompts() override { return prompts_; }
     Profile* GetProfile() override { return profile_; }
+
+    // PaintSessionProvider: the frame knows which of its views paints.
+    DocumentEditSession* FindPaintingView() override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

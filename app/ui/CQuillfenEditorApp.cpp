@@ -91,6 +91,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;
     doc_->SetHost(frame_.get());
     doc_->SetClipboard(clipboard_.get());
+    doc_->SetPaintSessionProvider(frame_.get());
     doc_->RegisterCommands(commands_);
     RegisterCommands();
     RefreshRecentMenu();

@@ -3,14 +3,16 @@
 // session with a working surface, and a smart-fill service.
 #include "DocumentFixture.h"
 
+#include "document/DialogProvider.h"
 #include "document/DocumentCommands.h"
+#include "document/SmartFillProvider.h"
 #include "platform/CommandTable.h"
 #include "scene/SelectionMask.h"
 
 #include <deque>
 #include <optional>
 
-struct CommandHost : FakeHost {
+struct CommandHost : FakeHost, DialogProvider {
     // Answers of the "Set Canvas" dialog in order: nullopt cancels.
     std::deque<std::optional<CanvasSizeDialogValues>> canvasAnswers;
     std::vector<CanvasSizeDialogValues> canvasShown;
@@ -57,7 +59,7 @@ struct PaintingSession : FakeSession {
 
 // Stands in for the smart-fill subsystem. The document only passes its
 // sessions back here, so the record behind the handle is this test's own.
-struct FakeInpaint : DocumentInpaint {
+struct FakeInpaint : SmartFillProvider {
     struct Record {
         bool active = false;
         int32_t w = 0, h = 0;
@@ -115,6 +117,8 @@ struct CommandEnv {
     CommandTable table;
     CommandEnv() {
         doc.SetHost(&host);
+        doc.SetPaintSessionProvider(&host);
+        doc.SetDialogProvider(&host);
         doc.RegisterCommands(table);
     }
 };

@@ -18,7 +18,9 @@ struct Rules {
 
     explicit Rules(State state) {
         doc.SetHost(&host);
-        doc.SetInpaint(&inpaint);
+        doc.SetPaintSessionProvider(&host);
+        doc.SetDialogProvider(&host);
+        doc.SetSmartFillProvider(&inpaint);
         doc.RegisterCommands(table);
         CanvasDocument& main = doc.mainScene;
         CanvasObject tree = MakeObject("object_1", "Tree");

@@ -11,7 +11,8 @@
 #include <functional>
 #include <sstream>
 
-struct FakeHost : DocumentHost {
+// The frame double also names the painting view, as the frame does.
+struct FakeHost : DocumentHost, PaintSessionProvider {
     int updates = 0, invalidates = 0, paneRefreshes = 0, statusUpdates = 0;
     DocumentEditSession* paintingView = nullptr;
     std::function<void()> onUpdate;
@@ -125,6 +126,7 @@ struct DocumentEnv {
     CQuillfenEditorDoc doc;
     DocumentEnv() {
         doc.SetHost(&host);
+        doc.SetPaintSessionProvider(&host);
         AddTo(doc.mainScene, "layer_1", MakeObject("object_1", "Tree"));
         AddTo(doc.mainScene, "layer_1", MakeObject("object_2", "Rock", 300, 300));
         doc.mainScene.SelectObject("object_1");

@@ -112,7 +112,7 @@ TEST(ImageCommands, InvertWhilePaintingGoesToTheSession) {
 TEST(ImageCommands, InpaintReportsWhatIsMissingAndStartsTheWorkspace) {
     ImageEnv env;
     FakeInpaint inpaint;
-    env.doc.SetInpaint(&inpaint);
+    env.doc.SetSmartFillProvider(&inpaint);
     env.doc.OnImageInpaint();
     PaintingSession session;
     session.objectId = "object_1";

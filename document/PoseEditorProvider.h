@@ -1,0 +1,27 @@
+#pragma once
+// The Pose Editor's document operations, provided by the posable subsystem
+// and installed with CQuillfenEditorDoc::SetPoseEditorProvider. Without one
+// (null) the Pose Editor cannot be entered or finished.
+class CQuillfenEditorDoc;
+
+class PoseEditorProvider {
+public:
+    virtual ~PoseEditorProvider() = default;
+    // Writes the Pose Editor scene back into its main-scene object and leaves
+    // the Pose Editor; false when nothing was open or the write-back failed.
+    virtual bool FinishBoneEditor(CQuillfenEditorDoc& doc) = 0;
+
+    // --- Entering the Pose Editor and building multi-part objects ---
+    // Opens the main scene's primary object in the Pose Editor (mode 1);
+    // false outside the canvas or without a primary object.
+    virtual bool EnterBoneEditor(CQuillfenEditorDoc& doc) {
+        (void)doc;
+        return false;
+    }
+    virtual bool CanCreateMultiObject(const CQuillfenEditorDoc& doc) const {
+        (void)doc;
+        return false;
+    }
+    virtual void CreateMultiObject(CQuillfenEditorDoc& doc) { (void)doc; }
+    // --- end Pose Editor entry ---
+};
