@@ -4,7 +4,7 @@
 // document's Pose Editor scene and link list, and written back into the
 // object when the Pose Editor is finished. Several objects can also be made
 // into one new posable object, which then opens in the Pose Editor.
-#include "document/DocumentHost.h"
+#include "document/PoseEditorProvider.h"
 #include "scene/CanvasDocument.h"
 
 class CQuillfenEditorDoc;
@@ -19,7 +19,7 @@ void LoadPoseEditorScene(CQuillfenEditorDoc& doc, const PosableScene& scene);
 PosableScene ExportPoseEditorScene(const CQuillfenEditorDoc& doc);
 
 // The Pose Editor's document operations, installed into the document.
-class PosableEditorProvider : public DocumentPoseEditor {
+class PosableEditorProvider : public PoseEditorProvider {
 public:
     bool FinishBoneEditor(CQuillfenEditorDoc& doc) override;
     bool EnterBoneEditor(CQuillfenEditorDoc& doc) override;

@@ -85,7 +85,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     frame_->viewFactories[0] = makeCanvasView;
     frame_->viewFactories[1] = [](QWidget* parent) -> CView* { return new CPosableImageEditorView(parent); };
     static PosableEditorProvider poseEditor;  // stateless: one for the run
-    doc_->SetPoseEditor(&poseEditor);
+    doc_->SetPoseEditorProvider(&poseEditor);
     frame_->canClose = [this] { return SaveModified(); };
     if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;

@@ -24,7 +24,6 @@ struct SwitchingHost : DocumentHost {
     void InvalidateAllViews() override {}
     void RefreshPropertiesPane() override {}
     void UpdateStatusText() override {}
-    DocumentEditSession* FindPaintingView() override { return nullptr; }
     void SetWorkspaceMode(int mode) override {
         requested.push_back(mode);
         if (!refuse && doc) doc->SetEditorMode(mode);
@@ -38,7 +37,7 @@ protected:
     PoseEditorSessionTest() {
         host.doc = &doc;
         doc.SetHost(&host);
-        doc.SetPoseEditor(&provider);
+        doc.SetPoseEditorProvider(&provider);
     }
     void Add(const std::string& layerId, CanvasObject o) {
         Layer* layer = doc.mainScene.FindLayer(layerId);
