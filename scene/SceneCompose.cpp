@@ -1,3 +1,18 @@
+// Two forms of the same per-pixel arithmetic: the plain one over float
+// object images (the reference), and the vector one that samples the 8-bit
+// base images directly, eight pixels at a time, into a planar accumulator.
+// A byte times (1 / 255) is the same float either way, and every other step
+// is the same IEEE operation in the same order, so the two agree bit for bit.
+//
+// The vector rows may be built where fused multiply-adds exist; contracting
+// a * b + c would round differently from the plain form.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#else
+#pragma GCC optimize("fp-contract=off")
+#endif
+
 #include "scene/SceneCompose.h"
 
 #include "scene/BlendModes.h"
@@ -7,12 +22,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
+#include <utility>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace {
 
 constexpr uint8_t kModeDissolve = 2;
 constexpr uint8_t kModePhotoBash = 45;
+constexpr float kInv255 = 1.0f / 255.0f;
 
 struct Frame {
     double cx, cy, ct, st, w, h;
@@ -37,10 +61,6 @@ uint8_t ToByte(float v) {
     if (v >= 1) return 255;
     return uint8_t(v * 255.0f + 0.5f);
 }
-
-}  // namespace
-
-namespace {
 
 // The sampler of FloatImage::SampleBilinear, inlined into the row loop. Most
 // samples have all four texels inside the image and skip the bounds tests.
@@ -83,6 +103,404 @@ inline FloatImage::Sample SampleAt(const FloatImage& im, float x, float y) {
     return s;
 }
 
+// A zeroed float buffer of canvas size. On Linux it is mapped directly and
+// asked for huge pages: touching a few hundred megabytes 4 KB at a time costs
+// more than composing them.
+class FloatBuffer {
+public:
+    FloatBuffer() = default;
+    FloatBuffer(const FloatBuffer&) = delete;
+    FloatBuffer& operator=(const FloatBuffer&) = delete;
+    ~FloatBuffer() { Free(); }
+
+    bool Allocate(size_t count) {
+        Free();
+        if (count == 0 || count > SIZE_MAX / sizeof(float)) return false;
+        bytes_ = count * sizeof(float);
+#if defined(__linux__)
+        void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) {
+            bytes_ = 0;
+            return false;
+        }
+        madvise(p, bytes_, MADV_HUGEPAGE);
+        data_ = static_cast<float*>(p);
+#else
+        data_ = new (std::nothrow) float[count]();
+        if (!data_) {
+            bytes_ = 0;
+            return false;
+        }
+#endif
+        return true;
+    }
+    float* data() const { return data_; }
+
+private:
+    void Free() {
+        if (!data_) return;
+#if defined(__linux__)
+        munmap(data_, bytes_);
+#else
+        delete[] data_;
+#endif
+        data_ = nullptr;
+        bytes_ = 0;
+    }
+    float* data_ = nullptr;
+    size_t bytes_ = 0;
+};
+
+// The render caches a composition may build for an object (base image,
+// light-cone render, decoded parts), as they were before it touched them.
+// Restoring them lets go of whatever the composition built.
+struct HeldCaches {
+    struct PartCaches {
+        BitmapPtr decoded, argb;
+        bool decodeTried = false, argbValid = false;
+    };
+    CanvasObject* object = nullptr;
+    BitmapPtr base, light;
+    bool baseValid = false, lightValid = false;
+    std::vector<PartCaches> parts;
+
+    explicit HeldCaches(CanvasObject* o) : object(o) {
+        const ObjectRenderCaches& c = o->caches;
+        base = c.base;
+        baseValid = c.baseValid;
+        light = c.light;
+        lightValid = c.lightValid;
+        parts.reserve(o->parts.size());
+        for (const ImagePart& p : o->parts) parts.push_back({p.decoded, p.argb, p.decodeTried, p.argbValid});
+    }
+    void Restore() const {
+        ObjectRenderCaches& c = object->caches;
+        c.base = base;
+        c.baseValid = baseValid;
+        c.light = light;
+        c.lightValid = lightValid;
+        if (object->parts.size() != parts.size()) return;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            ImagePart& p = object->parts[i];
+            p.decoded = parts[i].decoded;
+            p.argb = parts[i].argb;
+            p.decodeTried = parts[i].decodeTried;
+            p.argbValid = parts[i].argbValid;
+        }
+    }
+};
+
+// The objects whose caches the composition currently holds: the object being
+// composed and its clip base. An object stays held while the next object
+// still needs it (a base followed by the objects clipped to it).
+class CacheHolds {
+public:
+    ~CacheHolds() { ReleaseAll(); }
+    void Keep(CanvasObject* a, CanvasObject* b) {
+        for (size_t i = held_.size(); i-- > 0;) {
+            if (held_[i].object == a || held_[i].object == b) continue;
+            held_[i].Restore();
+            held_.erase(held_.begin() + std::ptrdiff_t(i));
+        }
+        for (CanvasObject* o : {a, b}) {
+            if (!o) continue;
+            if (std::none_of(held_.begin(), held_.end(), [o](const HeldCaches& h) { return h.object == o; }))
+                held_.emplace_back(o);
+        }
+    }
+    void ReleaseAll() {
+        for (const HeldCaches& h : held_) h.Restore();
+        held_.clear();
+    }
+
+private:
+    std::vector<HeldCaches> held_;
+};
+
+std::string ObjectLabel(const CanvasObject& o) { return "\"" + (o.name.empty() ? o.id : o.name) + "\""; }
+
+// Why an object's base image could not be made: its size or the memory.
+std::string RenderFailure(const CanvasObject& o) {
+    if (!BitmapSizeAllowed(RoundedPixelSide(o.width), RoundedPixelSide(o.height)))
+        return "The object " + ObjectLabel(o) + " is too large to render.";
+    return "Not enough memory to render the object " + ObjectLabel(o) + ".";
+}
+
+bool Fail(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+    return false;
+}
+
+// One object's pass over its bounds.
+struct ObjectPass {
+    Frame f{};
+    bool useMask = false;
+    int mw = 0, mh = 0;
+    const uint8_t* mask = nullptr;
+    float opacity = 1;
+    uint8_t mode = 0;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    float originX = 0, originY = 0;
+    bool hasBase = false;
+    Frame bf{};
+    // Reference: float images. Vector path: the 8-bit base images.
+    const FloatImage* fimage = nullptr;
+    const FloatImage* fbase = nullptr;
+    const Bitmap* image = nullptr;
+    const Bitmap* baseImage = nullptr;
+};
+
+// ---------------------------------------------------------------- reference
+
+// Interleaved R, G, B, A accumulator, one pixel at a time.
+void ReferenceRows(const ObjectPass& p, float* acc, int OW) {
+    const Frame& f = p.f;
+    const Frame& bf = p.bf;
+    const FloatImage& im = *p.fimage;
+    const FloatImage* bim = p.fbase;
+#pragma omp parallel for schedule(static)
+    for (int r = p.y0; r < p.y1; ++r) {  // ComposeObjectsRows
+        float* row = acc + size_t(r) * size_t(OW) * 4;
+        const double py = double(r) + p.originY + 0.5;
+        for (int c = p.x0; c < p.x1; ++c) {
+            const double px = double(c) + p.originX + 0.5;
+            double lx, ly;
+            if (!ToLocal(f, px, py, lx, ly)) continue;
+            const FloatImage::Sample s = SampleAt(im, float(lx) + im.offsetX, float(ly) + im.offsetY);
+            float A = s.a;
+            if (A <= 0) continue;
+            if (p.useMask) {
+                const int my = std::clamp(int(ly / f.h * p.mh), 0, p.mh - 1);
+                const int mx = std::clamp(int(lx / f.w * p.mw), 0, p.mw - 1);
+                A *= float(p.mask[size_t(my) * size_t(p.mw) + size_t(mx)]) / 255.0f;
+                if (A <= 0) continue;
+            }
+            A *= p.opacity;
+            if (A <= 0) continue;
+            if (p.hasBase) {
+                double bx, by;
+                if (!ToLocal(bf, px, py, bx, by)) continue;
+                A *= SampleAt(*bim, float(bx) + bim->offsetX, float(by) + bim->offsetY).a;
+                if (A <= 0) continue;
+            }
+            float* d = row + 4 * c;
+            float rr, rg, rb, ra;
+            CompositePixelWithBlend(rr, rg, rb, ra, d[0], d[1], d[2], d[3], s.r, s.g, s.b, A, p.mode);
+            d[0] = rr;
+            d[1] = rg;
+            d[2] = rb;
+            d[3] = ra;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- vector rows
+
+#if defined(__x86_64__)
+
+typedef int32_t I8 __attribute__((vector_size(32)));
+typedef uint32_t U8 __attribute__((vector_size(32)));
+typedef double D8 __attribute__((vector_size(64)));
+typedef int64_t L8 __attribute__((vector_size(64)));
+
+#define AVX2FN inline __attribute__((target("avx2"), always_inline))
+
+constexpr int kChunk = 512;  // pixels of a row sampled before they are composited
+
+// The samples of one run of a row: straight colour and the final alpha A
+// (0 where the pixel is left alone).
+struct Span {
+    float r[kChunk], g[kChunk], b[kChunk], a[kChunk];
+};
+
+AVX2FN bool AnyLane(I8 m) { return _mm256_movemask_ps((__m256)m) != 0; }
+AVX2FN F32x8 Floor(F32x8 v) { return (F32x8)_mm256_floor_ps((__m256)v); }
+AVX2FN F32x8 Load(const float* p) {
+    F32x8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+AVX2FN void Store(float* p, F32x8 v) { std::memcpy(p, &v, sizeof v); }
+AVX2FN I8 Narrow(L8 m) { return __builtin_convertvector(m, I8); }
+AVX2FN L8 Widen(I8 m) { return __builtin_convertvector(m, L8); }
+
+// One texel of the bilinear sum: wa = w x alpha; colour += wa x colour;
+// alpha += wa. Texels outside the image (or outside `act`) are read as 0,
+// which adds exactly nothing.
+template <bool Colour>
+AVX2FN void AddTexel(const int* data, int W, int H, I8 act, I8 tx, I8 ty, F32x8 w, F32x8& r, F32x8& g, F32x8& b,
+                     F32x8& a) {
+    const I8 in = act & (tx >= 0) & (tx < W) & (ty >= 0) & (ty < H);
+    const I8 idx = in ? ty * W + tx : I8{};
+    const I8 px = (I8)_mm256_mask_i32gather_epi32(_mm256_setzero_si256(), data, (__m256i)idx, (__m256i)in, 4);
+    const F32x8 wa = w * (__builtin_convertvector((px >> 24) & 0xFF, F32x8) * kInv255);
+    if constexpr (Colour) {
+        r = r + wa * (__builtin_convertvector((px >> 16) & 0xFF, F32x8) * kInv255);
+        g = g + wa * (__builtin_convertvector((px >> 8) & 0xFF, F32x8) * kInv255);
+        b = b + wa * (__builtin_convertvector(px & 0xFF, F32x8) * kInv255);
+    }
+    a = a + wa;
+}
+
+// Bilinear sample of an 8-bit straight BGRA image at (x, y) in pixels, the
+// sampler of SampleAt: the same weights, the same sums in the same order.
+// Lanes outside `act` give 0; `act` loses the lanes whose sample is transparent.
+template <bool Colour>
+AVX2FN void SampleImage(const Bitmap& im, F32x8 x, F32x8 y, I8& act, F32x8& r, F32x8& g, F32x8& b, F32x8& a) {
+    const int W = im.Width(), H = im.Height();
+    const F32x8 xs = x - 0.5f, ys = y - 0.5f;
+    const F32x8 fx0 = Floor(xs), fy0 = Floor(ys);
+    act &= (fx0 >= -1.0f) & (fy0 >= -1.0f) & (fx0 < float(W)) & (fy0 < float(H));
+    const F32x8 zero{};
+    const I8 ix = __builtin_convertvector(act ? fx0 : zero, I8);
+    const I8 iy = __builtin_convertvector(act ? fy0 : zero, I8);
+    const F32x8 fx = xs - fx0, fy = ys - fy0;
+    const F32x8 w00 = (1.0f - fx) * (1.0f - fy), w10 = fx * (1.0f - fy), w01 = (1.0f - fx) * fy, w11 = fx * fy;
+    r = g = b = a = zero;
+    const int* data = reinterpret_cast<const int*>(im.Data());
+    AddTexel<Colour>(data, W, H, act, ix, iy, w00, r, g, b, a);
+    AddTexel<Colour>(data, W, H, act, ix + 1, iy, w10, r, g, b, a);
+    AddTexel<Colour>(data, W, H, act, ix, iy + 1, w01, r, g, b, a);
+    AddTexel<Colour>(data, W, H, act, ix + 1, iy + 1, w11, r, g, b, a);
+    const I8 pos = a > 0.0f;
+    if constexpr (Colour) {
+        const F32x8 inv = 1.0f / a;
+        r = pos ? r * inv : zero;
+        g = pos ? g * inv : zero;
+        b = pos ? b * inv : zero;
+    }
+    a = pos ? a : zero;
+    act &= pos;
+}
+
+// Samples columns c0 .. c0 + n - 1 of row `row` into the span, with the
+// steps of ReferenceRows up to the composite.
+__attribute__((target("avx2"))) void SampleSpanAvx2(const ObjectPass& p, int row, int c0, int n, Span& s) {
+    const I8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    const double py = double(row) + p.originY + 0.5;
+    const double dy = py - p.f.cy;
+    const double bdy = py - p.bf.cy;
+    const F32x8 zero{};
+    for (int i = 0; i < n; i += 8) {
+        I8 act = lane < (n - i);
+        const D8 px = __builtin_convertvector(lane + (c0 + i), D8) + double(p.originX) + 0.5;
+        const D8 dx = px - p.f.cx;
+        const D8 lx = dx * p.f.ct + dy * p.f.st + p.f.w / 2;
+        const D8 ly = dy * p.f.ct - dx * p.f.st + p.f.h / 2;
+        act &= Narrow((lx >= 0.0) & (lx <= p.f.w) & (ly >= 0.0) & (ly <= p.f.h));
+        F32x8 sr = zero, sg = zero, sb = zero, A = zero;
+        if (AnyLane(act)) {
+            // Lanes outside are pinned to 0 so that every conversion below stays defined.
+            L8 act64 = Widen(act);
+            const D8 lxa = act64 ? lx : D8{}, lya = act64 ? ly : D8{};
+            // The image's sample offset is always 0.
+            SampleImage<true>(*p.image, __builtin_convertvector(lxa, F32x8) + 0.0f,
+                              __builtin_convertvector(lya, F32x8) + 0.0f, act, sr, sg, sb, A);
+            if (p.useMask && AnyLane(act)) {
+                act64 = Widen(act);
+                const D8 myd = act64 ? lya / p.f.h * double(p.mh) : D8{};
+                const D8 mxd = act64 ? lxa / p.f.w * double(p.mw) : D8{};
+                const I8 my = __builtin_convertvector(myd, I8), mx = __builtin_convertvector(mxd, I8);
+                F32x8 m = zero;
+                for (int k = 0; k < 8; ++k) {
+                    if (!act[k]) continue;
+                    const int cy = std::clamp(int(my[k]), 0, p.mh - 1), cx = std::clamp(int(mx[k]), 0, p.mw - 1);
+                    m[k] = float(p.mask[size_t(cy) * size_t(p.mw) + size_t(cx)]);
+                }
+                A = A * (m / 255.0f);
+                act &= A > 0.0f;
+            }
+            A = A * p.opacity;
+            act &= A > 0.0f;
+            if (p.hasBase && AnyLane(act)) {
+                const D8 bdx = px - p.bf.cx;
+                const D8 bx = bdx * p.bf.ct + bdy * p.bf.st + p.bf.w / 2;
+                const D8 by = bdy * p.bf.ct - bdx * p.bf.st + p.bf.h / 2;
+                act &= Narrow((bx >= 0.0) & (bx <= p.bf.w) & (by >= 0.0) & (by <= p.bf.h));
+                act64 = Widen(act);
+                const D8 bxa = act64 ? bx : D8{}, bya = act64 ? by : D8{};
+                I8 bact = act;
+                F32x8 unused, ba;
+                SampleImage<false>(*p.baseImage, __builtin_convertvector(bxa, F32x8) + 0.0f,
+                                   __builtin_convertvector(bya, F32x8) + 0.0f, bact, unused, unused, unused, ba);
+                A = A * ba;
+                act &= A > 0.0f;
+            }
+        }
+        Store(s.r + i, sr);
+        Store(s.g + i, sg);
+        Store(s.b + i, sb);
+        Store(s.a + i, act ? A : zero);
+    }
+}
+
+// Composites the span's samples into n accumulator pixels (planar R, G, B,
+// A rows) with mode M: CompositePixelWithBlend, eight pixels at a time.
+template <int M>
+__attribute__((target("avx2"))) void CompositeSpanAvx2(float* R, float* G, float* B, float* Al, const Span& s, int n) {
+    const I8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    const F32x8 zero{};
+    for (int i = 0; i < n; i += 8) {
+        const F32x8 as = Load(s.a + i);
+        const I8 on = as > 0.0f;
+        if (!AnyLane(on)) continue;
+        const __m256i m = (__m256i)(lane < (n - i));
+        const F32x8 br = (F32x8)_mm256_maskload_ps(R + i, m), bg = (F32x8)_mm256_maskload_ps(G + i, m);
+        const F32x8 bb = (F32x8)_mm256_maskload_ps(B + i, m), ab = (F32x8)_mm256_maskload_ps(Al + i, m);
+        F32x8 r, g, b, a;
+        blendfn::CompositeWithBlend<M>(br, bg, bb, ab, Load(s.r + i), Load(s.g + i), Load(s.b + i), as, r, g, b, a);
+        const I8 gone = (as + ab * (1.0f - as)) <= 0.0f;
+        r = gone ? zero : r;
+        g = gone ? zero : g;
+        b = gone ? zero : b;
+        a = gone ? zero : a;
+        _mm256_maskstore_ps(R + i, m, (__m256)(on ? r : br));
+        _mm256_maskstore_ps(G + i, m, (__m256)(on ? g : bg));
+        _mm256_maskstore_ps(B + i, m, (__m256)(on ? b : bb));
+        _mm256_maskstore_ps(Al + i, m, (__m256)(on ? a : ab));
+    }
+}
+
+using CompositeSpanFn = void (*)(float*, float*, float*, float*, const Span&, int);
+
+template <int... M> constexpr auto MakeCompositeTable(std::integer_sequence<int, M...>) {
+    struct Table {
+        CompositeSpanFn fn[sizeof...(M)];
+    };
+    return Table{{&CompositeSpanAvx2<M>...}};
+}
+constexpr auto kCompositeSpans = MakeCompositeTable(std::make_integer_sequence<int, kBlendModeCount>{});
+
+bool VectorRowsAvailable() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+
+// Planar accumulator: plane k of pixel (c, r) at acc[k * N + r * OW + c].
+void VectorRows(const ObjectPass& p, float* acc, int OW, size_t N) {
+    const CompositeSpanFn composite = kCompositeSpans.fn[p.mode];
+#pragma omp parallel
+    {
+        Span span;
+#pragma omp for schedule(static)
+        for (int r = p.y0; r < p.y1; ++r) {  // ComposeObjectsRows
+            float* R = acc + size_t(r) * size_t(OW);
+            for (int c = p.x0; c < p.x1; c += kChunk) {
+                const int n = std::min(kChunk, p.x1 - c);
+                SampleSpanAvx2(p, r, c, n, span);
+                composite(R + c, R + N + c, R + 2 * N + c, R + 3 * N + c, span, n);
+            }
+        }
+    }
+}
+
+#else
+
+bool VectorRowsAvailable() { return false; }
+void VectorRows(const ObjectPass&, float*, int, size_t) {}
+
+#endif  // __x86_64__
+
 }  // namespace
 
 FloatImage::Sample FloatImage::SampleBilinear(float x, float y) const { return SampleAt(*this, x, y); }
@@ -96,11 +514,12 @@ bool CanvasObject::RenderToFloat(FloatImage& out) {
         out.pixels.assign(size_t(W) * size_t(H) * 4, 0.0f);
     } catch (const std::bad_alloc&) {
         out.pixels.clear();
+        out.pixels.shrink_to_fit();
         return false;
     }
     // The base image's straight bytes, unchanged: a plain copy is the
     // nearest-neighbour, source-copy draw of the image onto itself.
-    constexpr float k = 1.0f / 255.0f;
+    constexpr float k = kInv255;
 #pragma omp parallel for schedule(static)
     for (int y = 0; y < H; ++y) {
         const uint8_t* src = bmp->Row(y);
@@ -120,26 +539,36 @@ bool CanvasObject::RenderToFloat(FloatImage& out) {
     return true;
 }
 
-void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX,
-                        float originY, const ComposeOutput& out) {
-    if (!out.pixels || out.width <= 0 || out.height <= 0 || out.rowPitch < int64_t(out.width) * 4) return;
+namespace {
+
+// The object loop shared by both forms: order, clip bases, bounds, the
+// caches each object needs while it is composed, and failures.
+bool ComposeObjects(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX, float originY,
+                    const ComposeOutput& out, std::string* error, bool vector) {
+    if (!out.pixels || out.width <= 0 || out.height <= 0 || out.rowPitch < int64_t(out.width) * 4)
+        return Fail(error, "There is no image to compose into.");
     // The float accumulator is 16 bytes a pixel: sizes beyond the bitmap caps are refused.
-    if (!BitmapSizeAllowed(out.width, out.height)) return;
+    if (!BitmapSizeAllowed(out.width, out.height))
+        return Fail(error, "The image of " + std::to_string(out.width) + " x " + std::to_string(out.height) +
+                               " pixels is too large to compose.");
     const int OW = out.width, OH = out.height;
-    std::vector<float> acc;
-    try {
-        acc.resize(size_t(OW) * size_t(OH) * 4);
-    } catch (const std::bad_alloc&) {
-        return;
-    }
+    const size_t N = size_t(OW) * size_t(OH);
+    FloatBuffer accBuffer;
+    if (!accBuffer.Allocate(N * 4)) return Fail(error, "Not enough memory to compose the image.");
+    float* acc = accBuffer.data();
     const float bg[4] = {float((canvasColour >> 16) & 0xFF) / 255.0f, float((canvasColour >> 8) & 0xFF) / 255.0f,
                          float(canvasColour & 0xFF) / 255.0f, float(canvasColour >> 24) / 255.0f};
 #pragma omp parallel for schedule(static)
     for (int r = 0; r < OH; ++r) {
-        float* p = acc.data() + size_t(r) * size_t(OW) * 4;
-        for (int c = 0; c < OW; ++c) std::copy(bg, bg + 4, p + 4 * c);
+        if (vector) {
+            for (int k = 0; k < 4; ++k) std::fill_n(acc + size_t(k) * N + size_t(r) * size_t(OW), OW, bg[k]);
+        } else {
+            float* p = acc + size_t(r) * size_t(OW) * 4;
+            for (int c = 0; c < OW; ++c) std::copy(bg, bg + 4, p + 4 * c);
+        }
     }
 
+    CacheHolds holds;
     FloatImage img, baseImg;
     for (size_t i = 0; i < objects.size(); ++i) {
         CanvasObject& o = *objects[i];
@@ -152,79 +581,97 @@ void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canv
                     break;
                 }
             }
-            if (!base || !base->RenderToFloat(baseImg)) continue;
+            if (!base) continue;
         }
-        if (!o.RenderToFloat(img)) continue;
 
-        const Frame f = FrameOf(o);
-        const RotatedBox box = RotatedRectBox(o.x, o.y, f.w, f.h, f.cx, f.cy, f.ct, f.st);
+        ObjectPass p;
+        p.f = FrameOf(o);
+        const RotatedBox box = RotatedRectBox(o.x, o.y, p.f.w, p.f.h, p.f.cx, p.f.cy, p.f.ct, p.f.st);
         if (!box.IsFinite()) continue;
         // Clamped in doubles before any integer cast.
-        const int x0 = int(std::clamp(std::floor(box.minX - originX), 0.0, double(OW)));
-        const int y0 = int(std::clamp(std::floor(box.minY - originY), 0.0, double(OH)));
-        const int x1 = int(std::clamp(std::ceil(box.maxX - originX), 0.0, double(OW)));
-        const int y1 = int(std::clamp(std::ceil(box.maxY - originY), 0.0, double(OH)));
-        if (x0 >= x1 || y0 >= y1) continue;
+        p.x0 = int(std::clamp(std::floor(box.minX - originX), 0.0, double(OW)));
+        p.y0 = int(std::clamp(std::floor(box.minY - originY), 0.0, double(OH)));
+        p.x1 = int(std::clamp(std::ceil(box.maxX - originX), 0.0, double(OW)));
+        p.y1 = int(std::clamp(std::ceil(box.maxY - originY), 0.0, double(OH)));
+        // An object that misses the output needs no image.
+        if (p.x0 >= p.x1 || p.y0 >= p.y1) continue;
 
-        const bool useMask = o.HasUsableMask();
-        const int mw = o.maskWidth, mh = o.maskHeight;
-        const uint8_t* mask = o.maskPixels.data();
-        const float opacity = std::min(o.opacity, 1.0f);
-        const uint8_t mode = (o.blendMode == kModeDissolve || o.blendMode == kModePhotoBash) ? 0 : o.blendMode;
-        const Frame bf = base ? FrameOf(*base) : Frame{};
-        const FloatImage& im = img;
-        const FloatImage& bim = baseImg;
-#pragma omp parallel for schedule(static)
-        for (int r = y0; r < y1; ++r) {  // ComposeObjectsRows
-            float* row = acc.data() + size_t(r) * size_t(OW) * 4;
-            const double py = double(r) + originY + 0.5;
-            for (int c = x0; c < x1; ++c) {
-                const double px = double(c) + originX + 0.5;
-                double lx, ly;
-                if (!ToLocal(f, px, py, lx, ly)) continue;
-                const FloatImage::Sample s = SampleAt(im, float(lx) + im.offsetX, float(ly) + im.offsetY);
-                float A = s.a;
-                if (A <= 0) continue;
-                if (useMask) {
-                    const int my = std::clamp(int(ly / f.h * mh), 0, mh - 1);
-                    const int mx = std::clamp(int(lx / f.w * mw), 0, mw - 1);
-                    A *= float(mask[size_t(my) * size_t(mw) + size_t(mx)]) / 255.0f;
-                    if (A <= 0) continue;
-                }
-                A *= opacity;
-                if (A <= 0) continue;
-                if (base) {
-                    double bx, by;
-                    if (!ToLocal(bf, px, py, bx, by)) continue;
-                    A *= SampleAt(bim, float(bx) + bim.offsetX, float(by) + bim.offsetY).a;
-                    if (A <= 0) continue;
-                }
-                float* d = row + 4 * c;
-                float rr, rg, rb, ra;
-                CompositePixelWithBlend(rr, rg, rb, ra, d[0], d[1], d[2], d[3], s.r, s.g, s.b, A, mode);
-                d[0] = rr;
-                d[1] = rg;
-                d[2] = rb;
-                d[3] = ra;
-            }
+        holds.Keep(&o, base);
+        BitmapPtr image, baseImage;
+        if (vector) {
+            if (base && !(baseImage = base->GetBaseBitmap())) return Fail(error, RenderFailure(*base));
+            if (!(image = o.GetBaseBitmap())) return Fail(error, RenderFailure(o));
+            p.image = image.get();
+            p.baseImage = baseImage.get();
+        } else {
+            if (base && !base->RenderToFloat(baseImg)) return Fail(error, RenderFailure(*base));
+            if (!o.RenderToFloat(img)) return Fail(error, RenderFailure(o));
+            p.fimage = &img;
+            p.fbase = &baseImg;
         }
+
+        p.useMask = o.HasUsableMask();
+        p.mw = o.maskWidth;
+        p.mh = o.maskHeight;
+        p.mask = o.maskPixels.data();
+        p.opacity = std::min(o.opacity, 1.0f);
+        p.mode = (o.blendMode == kModeDissolve || o.blendMode == kModePhotoBash || o.blendMode >= kBlendModeCount)
+                     ? 0
+                     : o.blendMode;
+        p.originX = originX;
+        p.originY = originY;
+        p.hasBase = base != nullptr;
+        if (base) p.bf = FrameOf(*base);
+        if (vector)
+            VectorRows(p, acc, OW, N);
+        else
+            ReferenceRows(p, acc, OW);
     }
+    holds.ReleaseAll();
+    // The float images of the last objects go before the conversion.
+    img = FloatImage{};
+    baseImg = FloatImage{};
 
 #pragma omp parallel for schedule(static)
     for (int r = 0; r < OH; ++r) {  // FloatToBgraRows
-        const float* p = acc.data() + size_t(r) * size_t(OW) * 4;
         uint8_t* d = out.pixels + size_t(r) * size_t(out.rowPitch);
-        for (int c = 0; c < OW; ++c) {
-            d[4 * c + 0] = ToByte(p[4 * c + 2]);
-            d[4 * c + 1] = ToByte(p[4 * c + 1]);
-            d[4 * c + 2] = ToByte(p[4 * c + 0]);
-            d[4 * c + 3] = ToByte(p[4 * c + 3]);
+        if (vector) {
+            const float* R = acc + size_t(r) * size_t(OW);
+            const float *G = R + N, *B = G + N, *A = B + N;
+            for (int c = 0; c < OW; ++c) {
+                d[4 * c + 0] = ToByte(B[c]);
+                d[4 * c + 1] = ToByte(G[c]);
+                d[4 * c + 2] = ToByte(R[c]);
+                d[4 * c + 3] = ToByte(A[c]);
+            }
+        } else {
+            const float* p = acc + size_t(r) * size_t(OW) * 4;
+            for (int c = 0; c < OW; ++c) {
+                d[4 * c + 0] = ToByte(p[4 * c + 2]);
+                d[4 * c + 1] = ToByte(p[4 * c + 1]);
+                d[4 * c + 2] = ToByte(p[4 * c + 0]);
+                d[4 * c + 3] = ToByte(p[4 * c + 3]);
+            }
         }
     }
+    if (error) error->clear();
+    return true;
 }
 
-void scene_compose(CanvasDocument& scene, const ComposeOutput& out) {
+}  // namespace
+
+bool SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX,
+                        float originY, const ComposeOutput& out, std::string* error) {
+    return ComposeObjects(objects, canvasColour, originX, originY, out, error, VectorRowsAvailable());
+}
+
+bool SceneComposeLayersReference(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX,
+                                 float originY, const ComposeOutput& out, std::string* error) {
+    return ComposeObjects(objects, canvasColour, originX, originY, out, error, false);
+}
+
+bool scene_compose(CanvasDocument& scene, const ComposeOutput& out, std::string* error) {
     std::vector<CanvasObject*> list;
     for (const Drawable& d : CompositeRenderer::CollectDrawables(scene)) list.push_back(d.object);
-    SceneComposeLayers(list, scene.canvasColour, 0, 0, out);
+    return SceneComposeLayers(list, scene.canvasColour, 0, 0, out, error);
 }

@@ -4,9 +4,16 @@
 // with the blend-mode formulas. It shows each object's base image with its
 // mask plane, opacity, rotation, blend mode and clip base; no warp, filters,
 // Dissolve dither or Photo-Bash blur (those two modes act as Normal here).
+//
+// Objects are composed one after another; the render caches a composition
+// builds for an object (its base image, its decoded parts) are dropped once
+// the object and any object clipped to it are done, so a composition holds
+// the canvas-sized buffers plus one object's images at a time. Caches that
+// existed before are left as they were.
 #include "scene/CanvasObject.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CanvasDocument;
@@ -35,11 +42,17 @@ struct ComposeOutput {
 };
 
 // Composes the visible objects of the visible layers in drawing order over
-// the canvas colour.
-void scene_compose(CanvasDocument& scene, const ComposeOutput& out);
+// the canvas colour. False when the image could not be made whole (an object
+// that touches the output could not be rendered, memory ran out, the output
+// is unusable); `error` then says why and the output must not be used.
+bool scene_compose(CanvasDocument& scene, const ComposeOutput& out, std::string* error = nullptr);
 // Composes the objects, in the order given, over the canvas colour (ARGB);
-// the output's top-left pixel lies at canvas (originX, originY). Nothing is
-// written when the output is empty or beyond the bitmap caps, its pitch too
-// small, or the accumulator cannot be allocated.
-void SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX,
-                        float originY, const ComposeOutput& out);
+// the output's top-left pixel lies at canvas (originX, originY). Fails as
+// scene_compose does, also for an empty output or one beyond the bitmap caps
+// or with too small a pitch.
+bool SceneComposeLayers(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX,
+                        float originY, const ComposeOutput& out, std::string* error = nullptr);
+// The plain per-pixel form of SceneComposeLayers over float object images:
+// the reference the vector path must match byte for byte.
+bool SceneComposeLayersReference(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX,
+                                 float originY, const ComposeOutput& out, std::string* error = nullptr);
