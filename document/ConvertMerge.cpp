@@ -158,15 +158,28 @@ bool CQuillfenEditorDoc::MergeObjectsToBitmap(const std::vector<std::string>& id
         maxX = std::max(maxX, r.x + r.width);
         maxY = std::max(maxY, r.y + r.height);
     }
+    // A merge that cannot make the whole picture says so and changes nothing.
+    auto fail = [this](const std::string& text) {
+        if (Prompts* prompts = GetPrompts()) prompts->Fail(text);
+        return false;
+    };
     const float spanX = std::ceil(maxX - minX), spanY = std::ceil(maxY - minY);
-    if (!(spanX < float(kMaxBitmapSide) + 1) || !(spanY < float(kMaxBitmapSide) + 1)) return false;
+    if (!(spanX < float(kMaxBitmapSide) + 1) || !(spanY < float(kMaxBitmapSide) + 1))
+        return fail("The merged bitmap would be too large.");
     const int W = std::max(1, int(spanX)), H = std::max(1, int(spanY));
+    if (!BitmapSizeAllowed(W, H)) return fail("The merged bitmap would be too large.");
     BitmapPtr canvas = Bitmap::Create(W, H);
-    if (!canvas) return false;
+    if (!canvas) return fail("Not enough memory to merge the objects.");
     const RasterTarget target = RasterTarget::Of(*canvas);
-    for (CanvasObject* o : merged) DrawImageTransformed(target, *o, -minX, -minY, Interpolation::Bicubic);
+    for (CanvasObject* o : merged) {
+        // The drawing below leaves out an object whose image cannot be made.
+        if (!o->ComposeBitmap())
+            return fail("Could not merge the objects: \"" + (o->name.empty() ? o->id : o->name) +
+                        "\" could not be rendered.");
+        DrawImageTransformed(target, *o, -minX, -minY, Interpolation::Bicubic);
+    }
     std::vector<uint8_t> png;
-    if (!SaveImageToPngBytes(*canvas, png)) return false;
+    if (!SaveImageToPngBytes(*canvas, png)) return fail("Could not encode the merged bitmap.");
 
     CanvasObject fresh;
     fresh.id = MakeUniqueObjectId();

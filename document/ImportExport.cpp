@@ -91,7 +91,12 @@ void CQuillfenEditorDoc::OnFileExportPng() {
     out.width = image->Width();
     out.height = image->Height();
     out.rowPitch = image->Stride();
-    scene_compose(mainScene, out);
+    // An image with objects missing is never written.
+    std::string error;
+    if (!scene_compose(mainScene, out, &error)) {
+        prompts->Fail("Could not compose the PNG image. " + error);
+        return;
+    }
 
     std::vector<uint8_t> png;
     if (!SaveImageToPngBytes(*image, png) || !WriteFileAtomic(*path, png)) prompts->Fail("PNG save failed.");

@@ -4,7 +4,9 @@
 //   qvk-tool render IN.qvk OUT.png the software compositor at canvas size
 //   qvk-tool live IN.qvk OUT.png   the display compositor onto a transparent surface
 // Exit status: 0 on success, 2 when the project is refused (its message on
-// standard error), 1 for any other failure.
+// standard error), 1 for any other failure; a render or live picture that
+// could not be made whole (an object that could not be drawn, memory that
+// ran out) is a failure and no file is written.
 #include "document/ProjectFile.h"
 #include "document/ProjectInfo.h"
 #include "platform/Codecs.h"
@@ -13,6 +15,7 @@
 #include "scene/SceneCompose.h"
 #include "scene/SceneRender.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -63,7 +66,11 @@ int Render(CanvasDocument& scene, const std::string& out) {
         std::fprintf(stderr, "The canvas is too large to render.\n");
         return 1;
     }
-    scene_compose(scene, ComposeOutput{image->Data(), image->Width(), image->Height(), image->Stride()});
+    std::string error;
+    if (!scene_compose(scene, ComposeOutput{image->Data(), image->Width(), image->Height(), image->Stride()}, &error)) {
+        std::fprintf(stderr, "Could not render the project. %s\n", error.c_str());
+        return 1;
+    }
     return WritePng(*image, out);
 }
 
@@ -75,8 +82,28 @@ int Live(CanvasDocument& scene, const std::string& out) {
     }
     surface.Clear(0);
     sceneRender(surface, scene, nullptr);
+    // The display path leaves out an object whose image cannot be made (too
+    // large for the caps, or memory ran out); the picture would then be
+    // incomplete. Every object it draws has its image cached by now.
+    const std::vector<Drawable> list = CompositeRenderer::CollectDrawables(scene);
+    for (size_t i = 0; i < list.size(); ++i) {
+        CanvasObject& o = *list[i].object;
+        if (!(o.opacity > 0)) continue;
+        if (o.clipToLayerBelow &&
+            std::none_of(list.begin(), list.begin() + std::ptrdiff_t(i),
+                         [](const Drawable& d) { return !d.object->clipToLayerBelow; }))
+            continue;
+        if (!o.GetBaseBitmap()) {
+            std::fprintf(stderr, "Could not draw the object \"%s\": it is too large or memory ran out.\n",
+                         (o.name.empty() ? o.id : o.name).c_str());
+            return 1;
+        }
+    }
     const BitmapPtr image = Bitmap::Create(surface.width, surface.height);
-    if (!image) return 1;
+    if (!image) {
+        std::fprintf(stderr, "Not enough memory for the picture.\n");
+        return 1;
+    }
     // Premultiplied to straight: c' = round(c x 255 / a), clamped.
     for (int y = 0; y < surface.height; ++y) {
         const uint8_t* s = surface.Row(y);

@@ -122,3 +122,20 @@ TEST_F(DocumentFixture, MergeOfARotatedObjectUsesItsRotatedBounds) {
 
     EXPECT_FALSE(doc.MergeObjectsToBitmap({doc.mainScene.primarySelectedId}));  // one id
 }
+
+TEST_F(DocumentFixture, MergeThatCannotMakeTheBitmapSaysSoAndChangesNothing) {
+    // Spans beyond a side of 32767, and beyond the pixel cap with both sides allowed.
+    for (float far : {40000.0f, 20000.0f}) {
+        Obj("object_1") = MakeSolidObject("object_1", "Near", 0, 0, 2, 2, 0xFFFF0000);
+        Obj("object_2") = MakeSolidObject("object_2", "Far", far, far, 2, 2, 0xFF0000FF);
+        doc.mainScene.SelectObject("object_1");
+        doc.mainScene.AddToSelection("object_2");
+        const std::string before = Main();
+        host.prompts.QueueAnswer(PromptAnswer::Yes);
+        doc.OnModifyConvertToBitmap();
+        EXPECT_EQ(Main(), before) << far;
+        EXPECT_EQ(host.prompts.MessageTexts().back(), "The merged bitmap would be too large.") << far;
+        EXPECT_EQ(host.prompts.Records().back().message.icon, PromptIcon::Error);
+        EXPECT_TRUE(doc.mainUndo.undo.empty());
+    }
+}

@@ -122,3 +122,19 @@ TEST_F(DocumentFixture, ExportSizeAndCancel) {
     EXPECT_EQ(host.prompts.Records().back().message.icon, PromptIcon::Error);
     std::filesystem::remove(path);
 }
+
+TEST_F(DocumentFixture, ExportThatCannotComposeEveryObjectWritesNothing) {
+    doc.mainScene.width = 8;
+    doc.mainScene.height = 8;
+    CanvasObject& sky = *doc.mainScene.FindObject("object_1");
+    sky = MakeSolidObject("object_1", "Sky", -20000, 0, 2, 2, 0xFFFF0000);
+    sky.width = 40000;  // covers the canvas, but no image of it can be made
+    const std::string path = TempPath("incomplete.png");
+    std::filesystem::remove(path);
+    host.prompts.QueueSaveFile(path);
+    doc.OnFileExportPng();
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(host.prompts.MessageTexts(),
+              std::vector<std::string>{"Could not compose the PNG image. The object \"Sky\" is too large to render."});
+    EXPECT_EQ(host.prompts.Records().back().message.icon, PromptIcon::Error);
+}
