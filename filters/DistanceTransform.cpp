@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -36,42 +37,48 @@ namespace {
 
 // G holds vertical distances up to width + height + 1: 16 bits for every
 // bitmap within the side caps, halving the memory the two phases stream.
+//
+// The vertical distances of row y are kept in the first bytes of output row y
+// (copied in and out with memcpy), so no image-sized scratch is allocated, and
+// its pages faulted in, on every call: on a busy machine that first touch,
+// made by one thread, cost more than the whole transform. The row phase reads
+// a row's distances before it writes that row. Both phases share their work
+// out dynamically, so one thread held up by other processes does not hold up
+// the rest.
 template <typename G>
 void DistanceTransformWith(const uint8_t* mask, int width, int height, float* out, bool border) {
     const int W = width, H = height;
     const int32_t inf = W + H + 1;
     const size_t w = size_t(W);
-    std::vector<G> g(w * size_t(H));
+    auto gRow = [&](int y, int x0) { return reinterpret_cast<unsigned char*>(out + size_t(y) * w) + size_t(x0) * sizeof(G); };
 
-    // Column phase, row by row so that whole rows vectorise; threads take column blocks.
+    // Column phase over blocks of columns, row by row so that whole block rows
+    // vectorise; the running distances stay in the first-level cache.
+    constexpr int kBlock = 128;
 #pragma omp parallel if (WorthThreads(W, H))
     {
-#pragma omp for schedule(static)
-        for (int blk = 0; blk < (W + 255) / 256; ++blk) {
-            const int x0 = blk * 256, n = std::min(W, x0 + 256) - x0;
-            {
-                G* __restrict cur = g.data() + x0;
-                const uint8_t* __restrict m = mask + x0;
-                const G first = G(border ? 1 : inf);
-                for (int x = 0; x < n; ++x) cur[x] = m[x] ? first : 0;
-            }
+        alignas(64) G run[kBlock];
+        alignas(64) G below[kBlock];
+#pragma omp for schedule(dynamic)
+        for (int blk = 0; blk < (W + kBlock - 1) / kBlock; ++blk) {
+            const int x0 = blk * kBlock, n = std::min(W, x0 + kBlock) - x0;
+            const size_t bytes = size_t(n) * sizeof(G);
+            // Down: distance to the nearest zero above (the top border counting as one).
+            const G first = G(border ? 1 : inf);
+            for (int x = 0; x < n; ++x) run[x] = mask[x0 + x] ? first : G(0);
             for (int y = 1; y < H; ++y) {
+                std::memcpy(gRow(y - 1, x0), run, bytes);
                 const uint8_t* __restrict m = mask + size_t(y) * w + x0;
-                const G* __restrict up = g.data() + size_t(y - 1) * w + x0;
-                G* __restrict cur = g.data() + size_t(y) * w + x0;
-                for (int x = 0; x < n; ++x) {
-                    const G v = G(std::min(int32_t(up[x]) + 1, inf));
-                    cur[x] = m[x] ? v : G(0);
-                }
+                for (int x = 0; x < n; ++x) run[x] = m[x] ? G(std::min(int32_t(run[x]) + 1, inf)) : G(0);
             }
-            if (border) {
-                G* __restrict last = g.data() + size_t(H - 1) * w + x0;
-                for (int x = 0; x < n; ++x) last[x] = std::min(last[x], G(1));
-            }
+            // Up: the nearer of that and the nearest zero below.
+            if (border)
+                for (int x = 0; x < n; ++x) run[x] = std::min(run[x], G(1));
+            std::memcpy(gRow(H - 1, x0), run, bytes);
             for (int y = H - 2; y >= 0; --y) {
-                const G* __restrict down = g.data() + size_t(y + 1) * w + x0;
-                G* __restrict cur = g.data() + size_t(y) * w + x0;
-                for (int x = 0; x < n; ++x) cur[x] = G(std::min(int32_t(cur[x]), int32_t(down[x]) + 1));
+                std::memcpy(below, gRow(y, x0), bytes);
+                for (int x = 0; x < n; ++x) run[x] = G(std::min(int32_t(below[x]), int32_t(run[x]) + 1));
+                std::memcpy(gRow(y, x0), run, bytes);
             }
         }
     }
@@ -81,10 +88,11 @@ void DistanceTransformWith(const uint8_t* mask, int width, int height, float* ou
     {
         std::vector<int32_t> s(w), t(w);
         std::vector<int64_t> g2(w);
-#pragma omp for schedule(static)
+        std::vector<G> gr(w);
+#pragma omp for schedule(dynamic, 16)
         for (int y = 0; y < H; ++y) {
-            const G* gr = g.data() + size_t(y) * w;
-            for (int x = 0; x < W; ++x) g2[size_t(x)] = int64_t(gr[x]) * gr[x];
+            std::memcpy(gr.data(), gRow(y, 0), w * sizeof(G));
+            for (int x = 0; x < W; ++x) g2[size_t(x)] = int64_t(gr[size_t(x)]) * gr[size_t(x)];
             auto f = [&](int64_t x, int32_t i) { return (x - i) * (x - i) + g2[size_t(i)]; };
             int q = 0;
             s[0] = 0;

@@ -12,7 +12,9 @@ namespace {
 TEST(DistanceTransform, MatchesExhaustiveSearch) {
     struct Case { int w, h, zeroOneIn; };
     const Case cases[] = {{1, 1, 1}, {1, 1, 0}, {1, 8, 3}, {8, 1, 3}, {2, 2, 2}, {13, 9, 7},
-                          {16, 16, 40}, {31, 7, 0}, {20, 25, 200}, {9, 30, 2}};
+                          {16, 16, 40}, {31, 7, 0}, {20, 25, 200}, {9, 30, 2},
+                          // Wider than one block of columns, and not a multiple of it.
+                          {150, 12, 30}, {137, 41, 0}};
     std::mt19937 rng(1);
     for (const Case& c : cases) {
         std::vector<uint8_t> mask(size_t(c.w) * c.h);
