@@ -39,13 +39,14 @@ const cv::Mat& Mask() {
 }
 
 // Every benchmark takes the thread count as its last argument: 1 for the
-// per-core comparison (steady on a busy machine), 0 for all threads.
+// per-core comparison (steady on a busy machine), n for n threads (scaling),
+// 0 for all threads.
 struct ThreadScope {
     int omp = omp_get_max_threads(), cv = cv::getNumThreads();
     ThreadScope(const benchmark::State& st, int argIndex) {
-        if (st.range(argIndex) == 1) {
-            omp_set_num_threads(1);
-            cv::setNumThreads(1);
+        if (st.range(argIndex) > 0) {
+            omp_set_num_threads(int(st.range(argIndex)));
+            cv::setNumThreads(int(st.range(argIndex)));
         }
     }
     ~ThreadScope() {
@@ -113,8 +114,9 @@ void BM_DistanceTransform(benchmark::State& st) {
     std::vector<float> out(size_t(kSide) * kSide);
     for (auto _ : st) DistanceTransform(mask.data, kSide, kSide, out.data(), st.range(0) != 0);
 }
+// The first argument only matches the border-less run of BM_DistanceTransform.
 void BM_OpenCV_DistanceTransform(benchmark::State& st) {
-    ThreadScope threads(st, 0);
+    ThreadScope threads(st, 1);
     const cv::Mat& mask = Mask();
     cv::Mat out;
     for (auto _ : st) cv::distanceTransform(mask, out, cv::DIST_L2, cv::DIST_MASK_PRECISE);
@@ -167,9 +169,13 @@ BENCHMARK(BM_GaussianBlurRecursiveRGBA)->Args({2, 1})->Args({16, 1})->Args({64, 
 BENCHMARK(BM_GaussianBlurRecursiveRGBA_Sigma)->Args({50, 1})->Args({50, 0})->UNITS;
 BENCHMARK(BM_OpenCV_GaussianBlurRGBA_Sigma)->Args({50, 1})->Args({50, 0})->UNITS;
 BENCHMARK(BM_DiskBlur)->Args({4, 1})->Args({16, 1})->Args({64, 1})->Args({100, 1})->Args({4, 0})->Args({16, 0})->Args({64, 0})->Args({100, 0})->UNITS;
+// Parallel scaling, and the radius cap (kDiskBlurMaxRadius).
+BENCHMARK(BM_DiskBlur)->ArgsProduct({{64, 256}, {2, 4, 8}})->Args({256, 1})->UNITS;
 BENCHMARK(BM_OpenCV_BoxBlur)->Args({4, 1})->Args({16, 1})->Args({64, 1})->Args({100, 1})->Args({4, 0})->Args({16, 0})->Args({64, 0})->Args({100, 0})->UNITS;
 BENCHMARK(BM_DistanceTransform)->Args({0, 1})->Args({1, 1})->Args({0, 0})->Args({1, 0})->UNITS;
-BENCHMARK(BM_OpenCV_DistanceTransform)->Arg(1)->Arg(0)->UNITS;
+// Parallel scaling beside OpenCV's (which has no border variant).
+BENCHMARK(BM_DistanceTransform)->ArgsProduct({{0}, {2, 4, 8}})->UNITS;
+BENCHMARK(BM_OpenCV_DistanceTransform)->ArgsProduct({{0}, {1, 2, 4, 8, 0}})->UNITS;
 BENCHMARK(BM_MaskDilate)->Args({10, 1})->Args({100, 1})->Args({10, 0})->Args({100, 0})->UNITS;
 BENCHMARK(BM_MaskErode)->Args({100, 1})->Args({100, 0})->UNITS;
 BENCHMARK(BM_OpenCV_DilateEllipse)->Args({10, 1})->Args({100, 1})->Args({10, 0})->Args({100, 0})->UNITS;

@@ -15,9 +15,9 @@
 
 namespace {
 
-// Past this radius the disk's area exceeds twice 255 times the largest plane,
-// so every output rounds to 0.
-constexpr int kZeroRadius = 1 << 20;
+// Totals fit 32 bits: the disk holds at most (2r + 1)^2 pixels of 255.
+static_assert(int64_t(2 * kDiskBlurMaxRadius + 1) * (2 * kDiskBlurMaxRadius + 1) * 255 < (int64_t(1) << 31));
+
 constexpr size_t kHugePage = size_t(2) << 20;
 
 int64_t HalfWidth(int r, int64_t i) {
@@ -219,7 +219,9 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, cons
     // With many disk rows, streaming each prefix row once past a band of sums
     // held in cache beats summing every output row's chords in registers.
     const bool streamRows = rows > 40;
-#pragma omp parallel for collapse(2) schedule(static) if (int64_t(width) * height >= (int64_t(1) << 14))
+    // Shared out dynamically: one thread held up by other processes does not
+    // hold up the rest.
+#pragma omp parallel for collapse(2) schedule(dynamic) if (int64_t(width) * height >= (int64_t(1) << 14))
     for (int t = 0; t < tiles; ++t)
         for (int b = 0; b < bands; ++b) {
             const int x0 = t * kTile, x1 = std::min(width, x0 + kTile);
@@ -294,10 +296,7 @@ void Run(uint8_t* plane, int width, int height, const std::vector<int32_t>& half
 
 void DiskBlur(uint8_t* plane, int width, int height, int r) {
     if (!plane || r < 1 || width < 1 || height < 1) return;
-    if (r >= kZeroRadius) {
-        std::memset(plane, 0, size_t(width) * size_t(height));
-        return;
-    }
+    r = std::min(r, kDiskBlurMaxRadius);
     const int64_t area = DiskArea(r);
     // Disk rows further than height - 1 never meet the plane; wider chords than
     // the row are clipped anyway.
@@ -310,14 +309,13 @@ void DiskBlur(uint8_t* plane, int width, int height, int r) {
     int32_t widest = -1;
     for (int32_t h : halfWidths)
         if (h < width - 1) widest = std::max(widest, h);
-    const bool fits32 = area * 255 < (int64_t(1) << 31);  // 32-bit totals
-    if (fits32 && widest <= 128) Run<int32_t, uint16_t>(plane, width, height, halfWidths, area);
-    else if (fits32) Run<int32_t, int32_t>(plane, width, height, halfWidths, area);
-    else Run<int64_t, int32_t>(plane, width, height, halfWidths, area);
+    if (widest <= 128) Run<int32_t, uint16_t>(plane, width, height, halfWidths, area);
+    else Run<int32_t, int32_t>(plane, width, height, halfWidths, area);
 }
 
 void DiskBlurReference(uint8_t* plane, int width, int height, int r) {
     if (!plane || r < 1 || width < 1 || height < 1) return;
+    r = std::min(r, kDiskBlurMaxRadius);
     const int64_t area = DiskArea(r);
     std::vector<uint8_t> src(plane, plane + size_t(width) * size_t(height));
     for (int y = 0; y < height; ++y)

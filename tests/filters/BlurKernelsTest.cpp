@@ -75,11 +75,17 @@ TEST(DiskBlur, EdgeCases) {
     EXPECT_LT(full[0], 255);
     EXPECT_LT(full[size_t(5) * 12], 255);
 
-    // Totals beyond 32 bits: a radius whose disk holds more than 2^31 / 255 pixels.
-    std::vector<uint8_t> wide(size_t(300) * 2, 255), wideRef = wide;
-    DiskBlur(wide.data(), 300, 2, 1700);
-    DiskBlurReference(wideRef.data(), 300, 2, 1700);
+    // Radii above the cap act as the cap.
+    const auto wideSrc = RandomBytes(size_t(600) * 3, 5);
+    auto wide = wideSrc, capped = wideSrc, wideRef = wideSrc;
+    DiskBlur(wide.data(), 600, 3, 1700);
+    DiskBlur(capped.data(), 600, 3, kDiskBlurMaxRadius);
+    DiskBlurReference(wideRef.data(), 600, 3, 1700);
+    EXPECT_EQ(wide, capped);
     EXPECT_EQ(wide, wideRef);
+    auto below = wideSrc;
+    DiskBlur(below.data(), 600, 3, kDiskBlurMaxRadius - 1);
+    EXPECT_NE(wide, below);
 
     auto same = RandomBytes(30, 3);
     const auto before = same;
