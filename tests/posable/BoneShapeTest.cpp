@@ -137,3 +137,25 @@ TEST(BoneShape, BuildBoneMask) {
     BuildBoneMask(40, 20, wild, false, big);
     EXPECT_LE(int64_t(big.width) * big.height, kMaxBitmapPixels);
 }
+
+TEST(BoneShape, RasterizeMatchesTheMembershipTestPixelForPixel) {
+    // Large enough for the rows to be shared out among threads; without a
+    // feather every pixel is exactly the membership of its centre.
+    Bone b = MakeBone("b", 0.25f, 0.4f, 0.75f, 0.6f);
+    b.feather = 0;
+    b.roundTailCap = 0;
+    b.headOffset = 0.05f;
+    const BoneShapeParams p = MakeBoneShapeParams(b, 1000, 600);
+    const BoneShapeBox box = BoneShape::Bounds(p);
+    ASSERT_GT(int64_t(box.width) * box.height, 65536);
+    const uint8_t white[4] = {255, 255, 255, 255};
+    BitmapPtr bmp = BoneShape::Rasterize(p, box, white);
+    ASSERT_TRUE(bmp);
+    int64_t mismatches = 0;
+    for (int y = 0; y < box.height; ++y)
+        for (int x = 0; x < box.width; ++x) {
+            const bool inside = BoneShape::Contains(p, box.left + x + 0.5, box.top + y + 0.5);
+            mismatches += (bmp->Pixel(x, y) == (inside ? 0xFFFFFFFFu : 0u)) ? 0 : 1;
+        }
+    EXPECT_EQ(mismatches, 0);
+}

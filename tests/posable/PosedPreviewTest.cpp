@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 using namespace posable_test;
 
@@ -209,4 +210,46 @@ TEST(PosedPreview, CommitPoseOnlyOnThePosableObjectsOfTheCanvas) {
     d.object->kind = kObjectBitmap;
     EXPECT_FALSE(CommitPose(d.doc, "object_1", poses, 1, 1, 100, 100));
     EXPECT_FALSE(d.doc.IsModified());
+}
+
+TEST(PosedPreview, HostileScenesFromAFileFailCleanly) {
+    // Values a damaged project can hold: nothing here may crash, hang or
+    // allocate without bounds; a scene that cannot be shown is refused.
+    const float nan = std::nanf("");
+    struct Case {
+        const char* what;
+        std::function<void(PosableScene&)> damage;
+        bool renders;
+    };
+    const std::vector<Case> cases{
+        {"part of NaN size drops out", [&](PosableScene& s) { s.parts[0].width = nan; }, true},
+        {"parts 1e9 apart", [](PosableScene& s) { s.parts[1].x = 1e9f; }, false},
+        {"huge part", [](PosableScene& s) { s.parts[0].width = s.parts[0].height = 1e6f; }, true},
+        {"NaN bone", [&](PosableScene& s) { s.parts[0].bones[0].headX = nan; }, true},
+        {"bone parents in a loop",
+         [](PosableScene& s) {
+             Bone a = MakeBone("a", 0, 0.5f, 0.5f, 0.5f), b = MakeBone("b", 0.5f, 0.5f, 1, 0.5f);
+             a.hasParent = b.hasParent = true;
+             a.parentId = "b";
+             b.parentId = "a";
+             s.parts[1].bones = {a, b};
+         },
+         true},
+        {"links to nowhere and to themselves",
+         [](PosableScene& s) {
+             s.links.push_back({"lj_1", "", {{"left", "bone_1", 0}, {"left", "bone_1", 0}, {"x", "y", 7}}});
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        PosableScene scene = TwoPartScene();
+        c.damage(scene);
+        CanvasObject o;
+        o.id = "object_1";
+        EXPECT_EQ(ApplyPosableScene(o, scene, 1, 1), c.renders) << c.what;
+        if (c.renders) {
+            EXPECT_GE(o.width, 1) << c.what;
+            EXPECT_LE(o.width, kMaxBitmapSide) << c.what;
+        }
+    }
 }
