@@ -18,15 +18,6 @@ constexpr int64_t kPairUnit = 9 * 255 * 255;
 // Below this many pixels a step is not worth waking threads for.
 bool WorthThreads(const InpaintContext& ctx, int64_t pixels) { return ctx.Parallel() && pixels >= 16384; }
 
-// Next value 0..n-1 from the fill's sequence. One draw covers n up to 32768;
-// larger ranges (source lists of big levels, search windows of very wide
-// levels) take two draws so that every position can come up.
-int32_t RandomBelow(InpaintContext& ctx, int64_t n) {
-    if (n <= 32768) return int32_t(ctx.NextRandom() % n);
-    const int64_t hi = ctx.NextRandom();
-    return int32_t(((hi << 15) | ctx.NextRandom()) % n);
-}
-
 bool HasPixels(const InpaintLevel* level) { return level && !level->Empty(); }
 
 // Runs body(y) for y in [0, rows), on several threads when `pixels` makes it
@@ -287,10 +278,10 @@ void NearestNeighborField::Reset() {
 
 InpaintPoint NearestNeighborField::PickCandidate() {
     if (!b_->allowed.empty() && !b_->allowedList.empty())
-        return b_->allowedList[size_t(RandomBelow(*ctx_, int64_t(b_->allowedList.size())))];
+        return b_->allowedList[size_t(random_.Below(int64_t(b_->allowedList.size())))];
     InpaintPoint p;
-    p.y = RandomBelow(*ctx_, b_->height);
-    p.x = RandomBelow(*ctx_, b_->width);
+    p.y = random_.Below(b_->height);
+    p.x = random_.Below(b_->width);
     return p;
 }
 
@@ -310,6 +301,7 @@ void NearestNeighborField::InitRandom() {
 
 void NearestNeighborField::InitFromCoarser(const NearestNeighborField& coarser) {
     if (coarser.width_ < 1 || coarser.height_ < 1) return;
+    random_ = coarser.random_;
     Reset();
     const double ry = double(height_) / coarser.height_, rx = double(width_) / coarser.width_;
     for (int32_t i = 0; i < height_; ++i) {
@@ -381,8 +373,8 @@ void NearestNeighborField::ImproveEntry(int32_t y, int32_t x, int32_t d) {
     }
     const int32_t cy = e.row, cx = e.col;
     for (int32_t w = B.width; w >= 1; w /= 2) {
-        int32_t ry = cy + RandomBelow(*ctx_, 2 * int64_t(w)) - w;
-        int32_t rx = cx + RandomBelow(*ctx_, 2 * int64_t(w)) - w;
+        int32_t ry = cy + random_.Below(2 * int64_t(w)) - w;
+        int32_t rx = cx + random_.Below(2 * int64_t(w)) - w;
         ry = std::clamp(ry, 0, B.height - 1);
         rx = std::clamp(rx, 0, B.width - 1);
         if (!InpaintIsSourceAllowed(B, ry, rx)) {
@@ -399,13 +391,13 @@ void NearestNeighborField::Minimize(int32_t passes) {
         for (int32_t y = 0; y < height_; ++y)
             for (int32_t x = 0; x < width_; ++x)
                 if (At(y, x).dist != 0) {
-                    ctx_->PollCancel();
+                    if (ctx_->CancelRequested()) return;
                     ImproveEntry(y, x, +1);
                 }
         for (int32_t y = height_ - 1; y >= 0; --y)
             for (int32_t x = width_ - 1; x >= 0; --x)
                 if (At(y, x).dist != 0) {
-                    ctx_->PollCancel();
+                    if (ctx_->CancelRequested()) return;
                     ImproveEntry(y, x, -1);
                 }
     }
@@ -570,7 +562,7 @@ void CastVotes(const NearestNeighborField& field, InpaintVoteMode mode, InpaintA
 
 InpaintLevel InpaintProcessLevel(int32_t L, const std::vector<InpaintLevel>& pyramid, NearestNeighborField& sourceField,
                                  NearestNeighborField& targetField, const InpaintLevel& level,
-                                 const InpaintLevel& estimate, InpaintContext& ctx) {
+                                 const InpaintLevel& estimate, const InpaintContext& ctx) {
     if (level.Empty() || estimate.Empty() || level.width != estimate.width || level.height != estimate.height ||
         L < 1 || size_t(L) >= pyramid.size())
         return InpaintLevelClone(estimate, ctx);
@@ -588,8 +580,16 @@ InpaintLevel InpaintProcessLevel(int32_t L, const std::vector<InpaintLevel>& pyr
         }
         const InpaintLevel& est = it > 0 ? current : estimate;
         PinKnownPatches(level, sourceField, targetField, ctx);
-        sourceField.Minimize(passes);
-        targetField.Minimize(passes);
+        // The fields read the level and the estimate and write only their own
+        // entries, each with its own random sequence.
+#pragma omp parallel sections num_threads(2) if (ctx.Parallel())
+        {
+#pragma omp section
+            sourceField.Minimize(passes);
+#pragma omp section
+            targetField.Minimize(passes);
+        }
+        ctx.PollCancel();
         const bool last = it == iterations - 1;
         const InpaintLevel& colour = last ? finer : level;
         next = last ? InpaintUpscale(est, finer.height, finer.width, ctx) : InpaintLevelClone(est, ctx);
@@ -605,7 +605,7 @@ InpaintLevel InpaintProcessLevel(int32_t L, const std::vector<InpaintLevel>& pyr
     return next;
 }
 
-InpaintLevel InpaintSynthesize(InpaintLevel level0, InpaintContext& ctx) {
+InpaintLevel InpaintSynthesize(InpaintLevel level0, const InpaintContext& ctx) {
     std::vector<InpaintLevel> pyramid;
     pyramid.reserve(16);
     pyramid.push_back(std::move(level0));
@@ -626,9 +626,10 @@ InpaintLevel InpaintSynthesize(InpaintLevel level0, InpaintContext& ctx) {
             // Hole pixels enter as the downsampling left them (0 where nothing was known).
             estimate = InpaintLevelClone(level, ctx);
             std::fill(estimate.unknown.begin(), estimate.unknown.end(), 0);
-            source = NearestNeighborField(&level, &estimate, ctx);
+            // Two unrelated sequences from the one seed.
+            source = NearestNeighborField(&level, &estimate, ctx, InpaintRandom(ctx.Seed()));
             source.InitRandom();
-            target = NearestNeighborField(&estimate, &level, ctx);
+            target = NearestNeighborField(&estimate, &level, ctx, InpaintRandom(ctx.Seed() ^ 0x9E3779B9u));
             target.InitRandom();
         } else {
             NearestNeighborField s(&level, &estimate, ctx), t(&estimate, &level, ctx);

@@ -10,11 +10,13 @@
 // matches the estimate's patches into the level (every result patch should come
 // from somewhere known). Voting both ways gives the bidirectional similarity.
 //
-// Determinism: one linear congruential sequence per fill drives every random
-// choice, and the searches that consume it run on one thread in scan order.
-// The work without random choices (initial distances, pinning, voting,
-// gradients, resampling) runs on several threads with results identical to one
-// thread: votes are split by accumulator rows so that every pixel receives its
+// Determinism: each field draws its random choices from its own linear
+// congruential sequence, started from the fill's seed and carried from level to
+// level, and searches in scan order on one thread; so the two fields' searches
+// run side by side with the same result as one after the other. The work
+// without random choices (initial distances, pinning, voting, gradients,
+// resampling) runs on several threads with results identical to one thread:
+// votes are split by accumulator rows so that every pixel receives its
 // additions in the one-thread order.
 #include <atomic>
 #include <cstdint>
@@ -74,17 +76,34 @@ struct InpaintLevel {
 // it into a cancelled result.
 struct InpaintCancelled {};
 
+// state = state * 214013 + 2531011 (mod 2^32); each value is (state >> 16) & 0x7FFF.
+class InpaintRandom {
+public:
+    explicit InpaintRandom(uint32_t seed = 1) : state_(seed) {}
+    int32_t Next() {
+        state_ = state_ * 214013u + 2531011u;
+        return int32_t((state_ >> 16) & 0x7FFF);
+    }
+    // 0..n-1 as Next() mod n. Ranges above 32768 (source lists of big levels,
+    // search windows of very wide levels) take two draws so that every value
+    // can come up.
+    int32_t Below(int64_t n) {
+        if (n <= 32768) return int32_t(Next() % n);
+        const int64_t hi = Next();
+        return int32_t(((hi << 15) | Next()) % n);
+    }
+
+private:
+    uint32_t state_;
+};
+
 // The state one fill threads through its steps.
 class InpaintContext {
 public:
     InpaintContext(const std::atomic<bool>* cancel, uint32_t seed, bool parallel)
-        : cancel_(cancel), state_(seed), parallel_(parallel) {}
+        : cancel_(cancel), seed_(seed), parallel_(parallel) {}
 
-    // Next value 0..32767: state = state * 214013 + 2531011 (mod 2^32), (state >> 16) & 0x7FFF.
-    int32_t NextRandom() {
-        state_ = state_ * 214013u + 2531011u;
-        return int32_t((state_ >> 16) & 0x7FFF);
-    }
+    uint32_t Seed() const { return seed_; }
     bool CancelRequested() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
     void PollCancel() const {
         if (CancelRequested()) throw InpaintCancelled{};
@@ -93,7 +112,7 @@ public:
 
 private:
     const std::atomic<bool>* cancel_;
-    uint32_t state_;
+    uint32_t seed_;
     bool parallel_;
 };
 
@@ -157,7 +176,9 @@ enum InpaintVoteMode : int32_t {
 // For every patch of A (same size as B), the best-known patch of B.
 class NearestNeighborField {
 public:
-    NearestNeighborField(const InpaintLevel* a, const InpaintLevel* b, InpaintContext& ctx) : a_(a), b_(b), ctx_(&ctx) {}
+    NearestNeighborField(const InpaintLevel* a, const InpaintLevel* b, const InpaintContext& ctx,
+                         InpaintRandom random = InpaintRandom())
+        : a_(a), b_(b), ctx_(&ctx), random_(random) {}
 
     void SetA(const InpaintLevel* a) { a_ = a; }
     void SetB(const InpaintLevel* b) { b_ = b; }
@@ -171,7 +192,8 @@ public:
 
     // Random matches for every entry, then their distances.
     void InitRandom();
-    // The coarser field's matches scaled up to A's size, then their distances.
+    // The coarser field's matches scaled up to A's size, then their distances;
+    // continues the coarser field's random sequence.
     void InitFromCoarser(const NearestNeighborField& coarser);
     // Every entry's distance; an entry left without a valid match gets up to 20
     // random candidates, stopping at the first valid one.
@@ -180,6 +202,8 @@ public:
     // then a random search in windows halving from B's width to 1.
     void ImproveEntry(int32_t y, int32_t x, int32_t d);
     // `passes` forward and backward scans; entries at distance 0 are skipped.
+    // Returns early, without throwing, once the fill is cancelled (so that it
+    // can run inside a parallel section).
     void Minimize(int32_t passes);
     // Adds every matched patch's colours from `colour` to `acc`, weighted by the
     // similarity of its distance; `doubled` votes a 2 x 2 block of the finer
@@ -203,7 +227,8 @@ private:
     int32_t height_ = 0;
     const InpaintLevel* a_;
     const InpaintLevel* b_;
-    InpaintContext* ctx_;
+    const InpaintContext* ctx_;
+    InpaintRandom random_;
     int32_t radius_ = 4;
 };
 
@@ -215,8 +240,8 @@ InpaintLevel InpaintLevelClone(const InpaintLevel& level, const InpaintContext& 
 // the estimate both fields point to.
 InpaintLevel InpaintProcessLevel(int32_t L, const std::vector<InpaintLevel>& pyramid, NearestNeighborField& sourceField,
                                  NearestNeighborField& targetField, const InpaintLevel& level,
-                                 const InpaintLevel& estimate, InpaintContext& ctx);
+                                 const InpaintLevel& estimate, const InpaintContext& ctx);
 
 // Completes level 0 coarse to fine; a level 0 with a side of 9 or less is
 // returned unchanged. Throws InpaintCancelled when the flag is set.
-InpaintLevel InpaintSynthesize(InpaintLevel level0, InpaintContext& ctx);
+InpaintLevel InpaintSynthesize(InpaintLevel level0, const InpaintContext& ctx);
