@@ -39,13 +39,13 @@ void BM_InpaintFill(benchmark::State& state) {
     Scene s(int(state.range(0)), int(state.range(0)) * 3 / 4);
     for (auto _ : state) s.Fill(true);
 }
-BENCHMARK(BM_InpaintFill)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_InpaintFill)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_InpaintFill_SerialReference(benchmark::State& state) {
     Scene s(int(state.range(0)), int(state.range(0)) * 3 / 4);
     for (auto _ : state) s.Fill(false);
 }
-BENCHMARK(BM_InpaintFill_SerialReference)->Arg(256)->Arg(512)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_InpaintFill_SerialReference)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The final vote of a fill: a field of 400 x 300 entries, a third of them matched
 // at random with useful weights, voting doubled into an 800 x 600 level.

@@ -1,9 +1,13 @@
 // Pyramid, nearest-neighbour fields and voting of the smart fill.
 // Images are 8-bit B, G, R; distances are integers 0..65535; vote sums are
-// doubles, turned into bytes by truncation and clamping.
+// doubles, turned into bytes by adding 0.5, clamping and truncating.
 #include "selection/InpaintEngine.h"
 
 #include <omp.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -15,17 +19,27 @@ constexpr int32_t kNoMatch = 65535;
 // Squared differences of 9 byte values can reach 9 * 255^2: one pixel pair's full cost.
 constexpr int64_t kPairUnit = 9 * 255 * 255;
 
-// Below this many pixels a step is not worth waking threads for.
-bool WorthThreads(const InpaintContext& ctx, int64_t pixels) { return ctx.Parallel() && pixels >= 16384; }
+// Whether a step is worth waking threads for. `work` is the pixel count times a
+// rough cost per pixel (1 for a copy or a few arithmetic operations); waking
+// the team costs about as much as 2^18 such units, and more when the machine is
+// busy, since every fork waits for its slowest thread.
+bool WorthThreads(const InpaintContext& ctx, int64_t work) { return ctx.Parallel() && work >= (int64_t(1) << 18); }
+
+// Rough costs per pixel of the steps, in the units above.
+constexpr int64_t kCostDownsample = 16;  // 36 taps
+constexpr int64_t kCostDistance = 64;    // 81 pixel pairs, usually stopped early
+constexpr int64_t kCostVote = 64;        // up to 81 (or 324) additions per entry
+constexpr int64_t kCostSearch = 16;      // only entries near the hole are searched
 
 bool HasPixels(const InpaintLevel* level) { return level && !level->Empty(); }
 
-// Runs body(y) for y in [0, rows), on several threads when `pixels` makes it
+// Runs body(y) for y in [0, rows), on several threads when `work` makes it
 // worthwhile; once the fill is cancelled the remaining rows are skipped and the
 // cancel is thrown after the loop. Without a context: one thread, no polling.
+// Bodies must not throw.
 template <class Body>
-void ForRows(const InpaintContext* ctx, int32_t rows, int64_t pixels, const Body& body) {
-#pragma omp parallel for schedule(dynamic, 4) if (ctx && WorthThreads(*ctx, pixels))
+void ForRows(const InpaintContext* ctx, int32_t rows, int64_t work, const Body& body) {
+#pragma omp parallel for schedule(dynamic, 4) if (ctx && WorthThreads(*ctx, work))
     for (int32_t y = 0; y < rows; ++y) {
         if (ctx && ctx->CancelRequested()) continue;
         body(y);
@@ -130,7 +144,7 @@ InpaintLevel InpaintDownsample(const InpaintLevel& level, const InpaintContext& 
     const bool hasMask = level.allowed.size() == size_t(W) * size_t(H);
     if (hasMask) out.allowed.resize(size_t(w) * size_t(h));
     static constexpr int32_t kTap[6] = {1, 5, 10, 10, 5, 1};
-    ForRows(&ctx, h, int64_t(w) * h * 4, [&](int32_t y) {
+    ForRows(&ctx, h, int64_t(w) * h * kCostDownsample, [&](int32_t y) {
         for (int32_t x = 0; x < w; ++x) {
             int64_t sb = 0, sg = 0, sr = 0, sw = 0;
             bool anyAllowed = false;
@@ -160,6 +174,7 @@ InpaintLevel InpaintDownsample(const InpaintLevel& level, const InpaintContext& 
     });
     InpaintComputeGradients(out, &ctx);
     InpaintCollectSourcePixels(out, &ctx);
+    InpaintBuildFeatures(out, &ctx);
     return out;
 }
 
@@ -199,11 +214,12 @@ InpaintLevel InpaintLevelClone(const InpaintLevel& level, const InpaintContext& 
     CopyPolled(out.allowedList, level.allowedList, ctx);
     CopyPolled(out.gradV, level.gradV, ctx);
     CopyPolled(out.gradH, level.gradH, ctx);
+    CopyPolled(out.features, level.features, ctx);
     return out;
 }
 
-int32_t InpaintPatchDistance(const InpaintLevel& a, int32_t ay, int32_t ax, const InpaintLevel& b, int32_t by,
-                             int32_t bx, int32_t radius, int32_t cutoff) {
+int32_t InpaintPatchDistanceReference(const InpaintLevel& a, int32_t ay, int32_t ax, const InpaintLevel& b, int32_t by,
+                                      int32_t bx, int32_t radius, int32_t cutoff) {
     if (radius < 1 || a.Empty() || b.Empty() || a.gradV.empty() || a.gradH.empty() || b.gradV.empty() ||
         b.gradH.empty() || a.width != b.width)
         return kNoMatch;
@@ -244,6 +260,87 @@ int32_t InpaintPatchDistance(const InpaintLevel& a, int32_t ay, int32_t ax, cons
                 }
                 sum += ssd;
             }
+        }
+        if (sum * 65535 >= stopAt) return kNoMatch;
+    }
+    return int32_t(std::min<int64_t>(sum * 65535 / denom, kNoMatch));
+}
+
+void InpaintBuildFeatures(InpaintLevel& level, const InpaintContext* ctx) {
+    const int32_t W = level.width, H = level.height;
+    const size_t n = size_t(W) * size_t(H);
+    if (W < 1 || H < 1 || level.image.size() != n * 3 || level.gradV.size() != n * 3 || level.gradH.size() != n * 3 ||
+        level.unknown.size() != n) {
+        level.features.clear();
+        return;
+    }
+    level.features.resize(n * 16);
+    ForRows(ctx, H, int64_t(W) * H, [&](int32_t y) {
+        for (int32_t x = 0; x < W; ++x) {
+            const size_t i = level.Index(y, x);
+            uint8_t* f = &level.features[i * 16];
+            std::copy_n(&level.image[i * 3], 3, f);
+            std::copy_n(&level.gradV[i * 3], 3, f + 3);
+            std::copy_n(&level.gradH[i * 3], 3, f + 6);
+            std::fill_n(f + 9, 6, uint8_t(0));
+            f[15] = (level.unknown[i] || y == 0 || x == 0 || y == H - 1 || x == W - 1) ? 1 : 0;
+        }
+    });
+}
+
+namespace {
+
+// Squared differences of the first 15 bytes of two feature pixels (the last
+// byte is 0 in both whenever this is called).
+inline int32_t FeatureSsd(const uint8_t* p, const uint8_t* q) {
+#if defined(__SSE2__)
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    const __m128i z = _mm_setzero_si128();
+    const __m128i dlo = _mm_sub_epi16(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z));
+    const __m128i dhi = _mm_sub_epi16(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z));
+    __m128i s = _mm_add_epi32(_mm_madd_epi16(dlo, dlo), _mm_madd_epi16(dhi, dhi));
+    s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
+    s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_cvtsi128_si32(s);
+#else
+    int32_t ssd = 0;
+    for (int k = 0; k < 9; ++k) {
+        const int32_t d = int32_t(p[k]) - q[k];
+        ssd += d * d;
+    }
+    return ssd;
+#endif
+}
+
+}  // namespace
+
+int32_t InpaintPatchDistance(const InpaintLevel& a, int32_t ay, int32_t ax, const InpaintLevel& b, int32_t by,
+                             int32_t bx, int32_t radius, int32_t cutoff) {
+    const size_t na = size_t(a.width) * size_t(a.height), nb = size_t(b.width) * size_t(b.height);
+    const bool packed = radius >= 1 && a.width == b.width && a.features.size() == na * 16 &&
+                        b.features.size() == nb * 16 && !a.Empty() && !b.Empty();
+    if (!packed || ax - radius < 0 || ax + radius >= a.width || bx - radius < 0 || bx + radius >= b.width)
+        return InpaintPatchDistanceReference(a, ay, ax, b, by, bx, radius, cutoff);
+    // Columns lie inside both levels, so the ring and unknown pixels are exactly
+    // those flagged in the features; rows are checked per row.
+    const int64_t side = 2 * int64_t(radius) + 1;
+    const int64_t denom = side * side * kPairUnit;
+    const int64_t stopAt = side * side * int64_t(cutoff) * kPairUnit;
+    const int32_t ah = a.height, bh = b.height;
+    const size_t stride = size_t(a.width) * 16;
+    int64_t sum = 0;
+    for (int32_t dy = -radius; dy <= radius; ++dy) {
+        const int32_t ya = ay + dy, yb = by + dy;
+        if (ya <= 0 || ya >= ah - 1 || yb <= 0 || yb >= bh - 1) {
+            sum += side * kPairUnit;
+        } else {
+            const uint8_t* pa = a.features.data() + size_t(ya) * stride + size_t(ax - radius) * 16;
+            const uint8_t* pb = b.features.data() + size_t(yb) * stride + size_t(bx - radius) * 16;
+            int64_t row = 0;
+            for (int64_t k = 0; k < side; ++k, pa += 16, pb += 16)
+                row += (pa[15] | pb[15]) ? kPairUnit : FeatureSsd(pa, pb);
+            sum += row;
         }
         if (sum * 65535 >= stopAt) return kNoMatch;
     }
@@ -325,7 +422,7 @@ void NearestNeighborField::ComputeDistances() {
     const InpaintLevel& B = *b_;
     // The distances need no random numbers, so they run on several threads; the
     // retries below draw from the sequence and keep entry order.
-    ForRows(ctx_, height_, int64_t(width_) * height_ * 8, [&](int32_t y) {
+    ForRows(ctx_, height_, int64_t(width_) * height_ * kCostDistance, [&](int32_t y) {
         for (int32_t x = 0; x < width_; ++x) {
             NnfEntry& e = At(y, x);
             e.dist = InpaintPatchDistance(A, y, x, B, e.row, e.col, radius_, 65536);
@@ -442,6 +539,10 @@ void NearestNeighborField::VoteRows(InpaintVoteMode mode, InpaintAccumulator& ac
     const double* table = InpaintSimilarityTable();
     const int32_t r = radius_;
     const int32_t scale = doubled ? 2 : 1;
+    const uint8_t* image = colour.image.data();
+    const uint8_t* unknown = colour.unknown.data();
+    const uint8_t* allowed = colour.allowed.empty() ? nullptr : colour.allowed.data();
+    double* sums = acc.sums.data();
     for (int32_t y = 0; y < height_; ++y) {
         if (ctx_->CancelRequested()) return;
         for (int32_t x = 0; x < width_; ++x) {
@@ -452,6 +553,45 @@ void NearestNeighborField::VoteRows(InpaintVoteMode mode, InpaintAccumulator& ac
             // mode) or around its match (source mode), times the scale.
             const int32_t base = mode == kVoteTarget ? y : e.row;
             if (scale * (base + r) + scale - 1 < rowBegin || scale * (base - r) >= rowEnd) continue;
+            // Centres of the patch the colours come from and of the one they land on.
+            const int32_t cy0 = mode == kVoteTarget ? e.row : y, cx0 = mode == kVoteTarget ? e.col : x;
+            const int32_t ty0 = base, tx0 = mode == kVoteTarget ? x : e.col;
+            const bool inside = y - r >= 0 && y + r < height_ && x - r >= 0 && x + r < width_ && e.row - r >= 0 &&
+                                e.row + r < height_ && e.col - r >= 0 && e.col + r < width_ &&
+                                scale * (cy0 + r) + scale - 1 < colour.height &&
+                                scale * (cx0 + r) + scale - 1 < colour.width &&
+                                scale * (ty0 + r) + scale - 1 < acc.height && scale * (tx0 + r) + scale - 1 < acc.width;
+            if (inside) {
+                // Every position is valid: only the colour pixel's own flags are checked.
+                const auto add = [&](int32_t cy, int32_t cx, int32_t ty, int32_t tx) {
+                    const size_t ci = size_t(cy) * size_t(colour.width) + size_t(cx);
+                    if (unknown[ci] || (allowed && !allowed[ci])) return;
+                    const uint8_t* c = image + ci * 3;
+                    double* sum = sums + (size_t(ty) * size_t(acc.width) + size_t(tx)) * 4;
+                    sum[0] += w * c[0];
+                    sum[1] += w * c[1];
+                    sum[2] += w * c[2];
+                    sum[3] += w;
+                };
+                for (int32_t dy = -r; dy <= r; ++dy) {
+                    const int32_t t = ty0 + dy, cy = cy0 + dy;
+                    if (scale * t + scale - 1 < rowBegin || scale * t >= rowEnd) continue;
+                    for (int32_t dx = -r; dx <= r; ++dx) {
+                        const int32_t cx = cx0 + dx, tx = tx0 + dx;
+                        if (!doubled) {
+                            add(cy, cx, t, tx);
+                            continue;
+                        }
+                        for (int32_t i = 0; i < 2; ++i) {
+                            const int32_t tr = 2 * t + i;
+                            if (tr < rowBegin || tr >= rowEnd) continue;
+                            add(2 * cy + i, 2 * cx, tr, 2 * tx);
+                            add(2 * cy + i, 2 * cx + 1, tr, 2 * tx + 1);
+                        }
+                    }
+                }
+                continue;
+            }
             for (int32_t dy = -r; dy <= r; ++dy) {
                 const int32_t ay = y + dy, sy = e.row + dy;
                 if (ay < 0 || ay >= height_ || sy < 0 || sy >= height_) continue;
@@ -483,10 +623,11 @@ void NearestNeighborField::VoteRows(InpaintVoteMode mode, InpaintAccumulator& ac
 
 void NearestNeighborField::Vote(InpaintVoteMode mode, InpaintAccumulator& acc, const InpaintLevel& colour,
                                 bool doubled) const {
-    if (!WorthThreads(*ctx_, int64_t(acc.width) * acc.height)) {
+    if (!WorthThreads(*ctx_, int64_t(width_) * height_ * kCostVote)) {
         VoteReference(mode, acc, colour, doubled);
         return;
     }
+    InpaintSimilarityTable();  // built here, not by the first thread inside the team
     // Each thread owns a band of accumulator rows and walks every entry in order,
     // so each pixel receives its additions in the reference order.
 #pragma omp parallel
@@ -552,8 +693,8 @@ void ResolveVotes(const InpaintAccumulator& acc, InpaintLevel& next, const Inpai
     });
 }
 
-void CastVotes(const NearestNeighborField& field, InpaintVoteMode mode, InpaintAccumulator& acc, const InpaintLevel& colour,
-          bool doubled, const InpaintContext& ctx) {
+void CastVotes(const NearestNeighborField& field, InpaintVoteMode mode, InpaintAccumulator& acc,
+               const InpaintLevel& colour, bool doubled, const InpaintContext& ctx) {
     if (ctx.Parallel()) field.Vote(mode, acc, colour, doubled);
     else field.VoteReference(mode, acc, colour, doubled);
 }
@@ -582,7 +723,7 @@ InpaintLevel InpaintProcessLevel(int32_t L, const std::vector<InpaintLevel>& pyr
         PinKnownPatches(level, sourceField, targetField, ctx);
         // The fields read the level and the estimate and write only their own
         // entries, each with its own random sequence.
-#pragma omp parallel sections num_threads(2) if (ctx.Parallel())
+#pragma omp parallel sections num_threads(2) if (WorthThreads(ctx, int64_t(level.width) * level.height * kCostSearch))
         {
 #pragma omp section
             sourceField.Minimize(passes);
@@ -598,6 +739,8 @@ InpaintLevel InpaintProcessLevel(int32_t L, const std::vector<InpaintLevel>& pyr
         CastVotes(targetField, kVoteTarget, acc, colour, last, ctx);
         ResolveVotes(acc, next, ctx);
         InpaintComputeGradients(next, &ctx);
+        // The final estimate (level 0's size) is never searched.
+        if (!(last && L == 1)) InpaintBuildFeatures(next, &ctx);
     }
     // The estimates of this level die here; the fields keep only their matches.
     sourceField.SetB(nullptr);
@@ -626,6 +769,7 @@ InpaintLevel InpaintSynthesize(InpaintLevel level0, const InpaintContext& ctx) {
             // Hole pixels enter as the downsampling left them (0 where nothing was known).
             estimate = InpaintLevelClone(level, ctx);
             std::fill(estimate.unknown.begin(), estimate.unknown.end(), 0);
+            InpaintBuildFeatures(estimate, &ctx);
             // Two unrelated sequences from the one seed.
             source = NearestNeighborField(&level, &estimate, ctx, InpaintRandom(ctx.Seed()));
             source.InitRandom();

@@ -67,6 +67,11 @@ struct InpaintLevel {
     std::vector<InpaintPoint> allowedList;  // every allowed pixel, row-major; empty without a mask
     InpaintBuffer<uint8_t> gradV;    // (below - above) / 2 + 128 per channel
     InpaintBuffer<uint8_t> gradH;    // (right - left) / 2 + 128 per channel
+    // The search's view of a pixel, 16 bytes: B G R, vertical B G R, horizontal
+    // B G R, six zeros, and 1 in the last byte where the pixel is unknown or on
+    // the outermost ring. Only levels that are searched carry it; whoever changes
+    // the image or the unknown mask of such a level rebuilds it.
+    InpaintBuffer<uint8_t> features;
 
     bool Empty() const { return width < 1 || height < 1 || image.empty(); }
     size_t Index(int32_t y, int32_t x) const { return size_t(y) * size_t(width) + size_t(x); }
@@ -125,6 +130,8 @@ const double* InpaintSimilarityTable();
 // Sets both gradient images from the level's image; the outermost ring (and any
 // level with fewer than 3 rows or columns) is 128.
 void InpaintComputeGradients(InpaintLevel& level, const InpaintContext* ctx = nullptr);
+// Builds `features` from the image, gradients and unknown mask.
+void InpaintBuildFeatures(InpaintLevel& level, const InpaintContext* ctx = nullptr);
 // Rebuilds the allowed list from the allowed mask.
 void InpaintCollectSourcePixels(InpaintLevel& level, const InpaintContext* ctx = nullptr);
 // Half size, 6 x 6 binomial taps (1 5 10 10 5 1) over known pixels only; a pixel
@@ -140,8 +147,14 @@ bool InpaintIsSourceAllowed(const InpaintLevel& level, int32_t row, int32_t colu
 // and both gradients over 9 * 255^2. Returns 65535 as soon as the partial sum
 // shows the result cannot be below `cutoff` (65536 never stops early), and for
 // r < 1, empty images or levels of different widths.
+// Patches that lie inside both levels are measured on the packed features
+// (several values per instruction); the rest, and levels without features, by
+// the reference, with the same result.
 int32_t InpaintPatchDistance(const InpaintLevel& a, int32_t ay, int32_t ax, const InpaintLevel& b, int32_t by,
                              int32_t bx, int32_t radius, int32_t cutoff);
+// The same distance measured pixel by pixel on the separate images.
+int32_t InpaintPatchDistanceReference(const InpaintLevel& a, int32_t ay, int32_t ax, const InpaintLevel& b, int32_t by,
+                                      int32_t bx, int32_t radius, int32_t cutoff);
 
 // Weighted colour sums of the next estimate: B, G, R sums and the weight sum per pixel.
 struct InpaintAccumulator {

@@ -96,6 +96,7 @@ InpaintResult InpaintFill(const InpaintPlane& pixels, const InpaintPlane& holeMa
     if (check != InpaintResult::Filled) return check;
     const int32_t W = pixels.width, H = pixels.height;
     try {
+        InpaintSimilarityTable();
         InpaintContext ctx(cancel, options.seed, options.parallel);
         if (HoleIsEmpty(holeMask)) {
             if (output.data != pixels.data || output.stride != pixels.stride)

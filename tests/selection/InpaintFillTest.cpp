@@ -217,20 +217,23 @@ TEST(InpaintFill, SourceMaskLimitsWhereContentComesFrom) {
 }
 
 TEST(InpaintFill, SameInputAndSeedGiveTheSameOutputOnAnyThreadAndThreadCount) {
-    Fixture f = Texture(90, 70, 21);
-    f.HoleRect(30, 20, 55, 45);
-    f.HoleRect(5, 50, 20, 62, 128);
+    // Large enough that level 1 takes the threaded paths (searches side by side,
+    // banded votes, row loops).
+    Fixture f = Texture(300, 220, 21);
+    f.HoleRect(120, 80, 160, 116);
+    f.HoleRect(20, 180, 40, 196, 128);
     for (int y = 0; y < f.h; ++y)
         for (int x = 0; x < f.w; ++x) f.source[size_t(y) * f.maskStride + x] = (x + y) % 3 ? 255 : 0;
     for (const bool withSource : {false, true}) {
-        const std::vector<uint8_t> first = Fill(f, InpaintResult::Filled, withSource);
-        std::vector<uint8_t> onThread;
-        std::thread([&] { onThread = Fill(f, InpaintResult::Filled, withSource); }).join();
-        EXPECT_EQ(first, onThread);
-        EXPECT_EQ(first, Fill(f, InpaintResult::Filled, withSource, InpaintOptions{1, false}))
-            << "parallel and single-thread reference differ";
-        EXPECT_EQ(Fill(f, InpaintResult::Filled, withSource, InpaintOptions{7, true}),
-                  Fill(f, InpaintResult::Filled, withSource, InpaintOptions{7, false}));
+        const InpaintOptions options{withSource ? 7u : 1u, true};
+        const std::vector<uint8_t> first = Fill(f, InpaintResult::Filled, withSource, options);
+        if (!withSource) {
+            std::vector<uint8_t> onThread;
+            std::thread([&] { onThread = Fill(f, InpaintResult::Filled, withSource, options); }).join();
+            EXPECT_EQ(first, onThread);
+        }
+        EXPECT_EQ(first, Fill(f, InpaintResult::Filled, withSource, InpaintOptions{options.seed, false}))
+            << "threaded fill and one-thread reference differ";
         ExpectOutsideUnchanged(f, first);
     }
 }
@@ -329,6 +332,26 @@ TEST(InpaintEngine, GradientsAndPatchDistance) {
     EXPECT_EQ(InpaintPatchDistance(l, 10, 10, l, 9, 8, 4, full + 1), full);
     EXPECT_EQ(InpaintPatchDistance(l, 10, 10, MakeLevel(21, 20, 1), 10, 10, 4, 65536), 65535);
     EXPECT_EQ(InpaintPatchDistance(l, 10, 10, l, 10, 10, 0, 65536), 65535);
+}
+
+TEST(InpaintEngine, PackedPatchDistanceMatchesTheReference) {
+    // Positions all over two levels (borders, ring, outside), with unknown
+    // pixels, random cutoffs and both radii the search could use.
+    InpaintLevel a = MakeLevel(40, 31, 5, 6), b = MakeLevel(40, 27, 6, 4);
+    InpaintBuildFeatures(a);
+    InpaintBuildFeatures(b);
+    std::mt19937 rng(7);
+    int compared = 0;
+    for (int k = 0; k < 20000; ++k) {
+        const int ay = int(rng() % 37) - 3, ax = int(rng() % 46) - 3, by = int(rng() % 33) - 3, bx = int(rng() % 46) - 3;
+        const int r = k % 5 == 0 ? 2 : 4;
+        const int cutoff = k % 3 == 0 ? 65536 : int(rng() % 30000);
+        ASSERT_EQ(InpaintPatchDistance(a, ay, ax, b, by, bx, r, cutoff),
+                  InpaintPatchDistanceReference(a, ay, ax, b, by, bx, r, cutoff))
+            << ay << "," << ax << " " << by << "," << bx << " r " << r << " cutoff " << cutoff;
+        compared += InpaintPatchDistance(a, ay, ax, b, by, bx, r, 65536) < 65535;
+    }
+    EXPECT_GT(compared, 5000);
 }
 
 TEST(InpaintEngine, DownsampleAveragesKnownTapsOnly) {
