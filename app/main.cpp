@@ -24,9 +24,10 @@ void OnQuitSignal(int) {
     char c = 1;
     if (g_signalPipe[0] >= 0) (void)!::write(g_signalPipe[0], &c, 1);
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+// Start-up, the message loop and exit; returns the exit code. Everything the
+// program owns, the toolkit included, is gone when it returns.
+int Run(int argc, char** argv) {
     // Idle OpenMP workers that spin between the pixel loops steal the cores the
     // busy ones need whenever the machine is loaded, which turned a 7 ms frame
     // into most of a second. The runtime reads its wait policy when it loads,
@@ -65,4 +66,15 @@ int main(int argc, char** argv) {
     int code = 1;
     if (app.InitInstance(args)) code = QApplication::exec();
     return app.ExitInstance(code);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int code = Run(argc, argv);
+    // The program's own objects, its settings and the toolkit (which hands the
+    // clipboard over) are closed by now. What remains are the finalizers of the
+    // hundreds of shared libraries the image codecs pull in, which kept the
+    // process alive for a noticeable time after Exit: skip them.
+    std::fflush(nullptr);
+    std::_Exit(code);
 }

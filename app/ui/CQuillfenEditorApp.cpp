@@ -235,12 +235,13 @@ void CQuillfenEditorApp::ConfigureAboutDialog(QDialog& dlg) {
     layout->addWidget(buttons);
     // A title bar cuts its text short rather than widen the window: the
     // dialog is made wide enough for the title beside the window manager's
-    // icon and buttons (about four title-bar heights; the title font is
-    // taken as a bold one, the widest usual choice).
+    // icon and buttons (taken as six title-bar heights). Window managers draw
+    // titles in a font of their own, often larger and bold: half as much
+    // again as the dialog's bold font gives room for it.
     QFont titleFont = dlg.font();
     titleFont.setBold(true);
     const int titleBar = dlg.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &dlg);
-    const int needed = QFontMetrics(titleFont).horizontalAdvance(title) + 4 * std::max(titleBar, 24);
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(title) * 3 / 2 + 6 * std::max(titleBar, 24);
     dlg.setMinimumWidth(std::max(needed, layout->sizeHint().width()));
 }
 

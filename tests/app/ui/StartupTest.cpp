@@ -400,5 +400,5 @@ TEST(Startup, AboutDialogIsWideEnoughForItsTitle) {
     QFont bold = dlg.font();
     bold.setBold(true);
     EXPECT_EQ(dlg.windowTitle(), "About Plindrow");
-    EXPECT_GE(dlg.minimumWidth(), QFontMetrics(bold).horizontalAdvance(dlg.windowTitle()) + 96);
+    EXPECT_GE(dlg.minimumWidth(), QFontMetrics(bold).horizontalAdvance(dlg.windowTitle()) * 3 / 2 + 144);
 }
