@@ -84,7 +84,20 @@ bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
+bool CQuillfenEditorDoc::CommitPaintSession() {
+    DocumentEditSession* session = paintSession;
+    if (!session) return true;
+    if (session->IsActive()) session->Commit(*this);
+    // A commit that could not store the painting keeps the session open (and
+    // has said why): the caller must not act as if it were in the model.
+    if (session->IsActive()) return false;
+    if (paintSession == session) paintSession = nullptr;
+    return true;
+}
+
 bool CQuillfenEditorDoc::OnSaveDocument(const std::string& path) {
+    // What is painted goes into the object first, so the file holds it.
+    if (!CommitPaintSession()) return false;
     // The Pose Editor's work goes back into the main scene first; when it
     // cannot, nothing is written, and the user is told why.
     if (!poseEditorObjectId.empty() && !FinishBoneEditor()) {

@@ -149,6 +149,9 @@ public:
     // file that cannot be read is reported ("Unexpected file format.") and
     // leaves the open document as it was.
     bool OnOpenDocument(const std::string& path);
+    // Commits an open paint session into its object; false when the session
+    // could not be committed and stays open (it has told the user why).
+    bool CommitPaintSession();
     // File > Save: brings an open Pose Editor's work back first, then writes
     // the main scene atomically (the old file survives any failure).
     bool OnSaveDocument(const std::string& path);

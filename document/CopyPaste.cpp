@@ -156,7 +156,9 @@ bool CQuillfenEditorDoc::CopySelectionToClipboard() {
     CanvasDocument& scene = SceneInUse();
     if (scene.selectedIds.empty()) return false;
 
-    if (scene.selectedIds.size() == 1 && scene.selectionMask && scene.selectionMask->HasSelection()) {
+    const bool maskSession = paintSession && paintSession->IsActive() && paintSession->EditsMask();
+    if (scene.selectedIds.size() == 1 && scene.selectionMask && scene.selectionMask->HasSelection() &&
+        !maskSession) {
         const CanvasObject* source = scene.FindObject(scene.primarySelectedId);
         CanvasObject pixels;
         if (source && source->kind == kObjectBitmap && RenderSelectionPng(*source, *scene.selectionMask, pixels)) {
@@ -165,6 +167,8 @@ bool CQuillfenEditorDoc::CopySelectionToClipboard() {
         }
     }
 
+    // Whole objects are copied from the model: what is painted goes into it first.
+    if (!CommitPaintSession()) return false;
     std::vector<CanvasObject> copies;
     for (const std::string& id : scene.selectedIds) {
         if (const CanvasObject* o = scene.FindObject(id)) {

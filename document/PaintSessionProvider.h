@@ -59,6 +59,9 @@ public:
     };
     // The id of the object the session paints; empty when it paints none.
     virtual std::string PaintedObjectId() const { return {}; }
+    // True when the session edits the object's mask rather than its pixels
+    // (pixel copy and Split Bitmap do not apply then).
+    virtual bool EditsMask() const { return false; }
     // False when the session has no working surface.
     virtual bool GetWorkingSurface(WorkingSurface& out) const {
         (void)out;

@@ -147,7 +147,7 @@ void CQuillfenEditorDoc::OnSelectionInverse() {
 // --- Split Bitmap ---
 
 bool CQuillfenEditorDoc::CanSplitBitmap() const {
-    if (!paintSession || !paintSession->IsActive()) return false;
+    if (!paintSession || !paintSession->IsActive() || paintSession->EditsMask()) return false;
     const CanvasDocument& scene = SceneInUse();
     if (!HasPixelSelection(scene)) return false;
     const std::string id = paintSession->PaintedObjectId();
@@ -157,7 +157,7 @@ bool CQuillfenEditorDoc::CanSplitBitmap() const {
 
 void CQuillfenEditorDoc::OnSelectionSplitBitmap() {
     DocumentEditSession* session = paintSession;
-    if (!session || !session->IsActive()) return;
+    if (!session || !session->IsActive() || session->EditsMask()) return;
     CanvasDocument& scene = SceneInUse();
     if (!HasPixelSelection(scene)) return;
     const std::string objectId = session->PaintedObjectId();

@@ -40,6 +40,7 @@ void CompositeRenderer::RenderForSession(CompositeSurface& surface, CanvasDocume
                 }
             }
         }
+        if (session && session->IsActive() && session->HidesObject(o.id)) continue;
         if (session && session->IsActive() && session->PaintedObjectId() == o.id) {
             const int sw = session->CanvasWidth(), sh = session->CanvasHeight();
             if (sw > 0 && sh > 0) session->DrawLayer(*this, surface, o, 0, 0, float(sw), float(sh), false);

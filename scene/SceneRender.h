@@ -19,6 +19,12 @@ public:
     // opacity, otherwise with the object's blend mode and opacity.
     virtual void DrawLayer(CompositeRenderer& renderer, CompositeSurface& surface, CanvasObject& object, float x,
                            float y, float w, float h, bool plain) = 0;
+    // Objects above the painted one that painting keeps out of sight; the
+    // model's visible flags are never changed for it.
+    virtual bool HidesObject(const std::string& id) const {
+        (void)id;
+        return false;
+    }
 };
 
 // Composes the scene onto the surface; nothing when the surface has no pixels.
