@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 class CommandTable;
@@ -83,6 +84,18 @@ struct PendingInpaintResult {
 // What an unsaved document is called (the title bar, the save prompt and the
 // name Export as PNG proposes).
 inline constexpr const char* kDefaultDocumentName = "Unnamed";
+
+// How CQuillfenEditorDoc::RecordEdit records its step.
+struct RecordEditOptions {
+    // The step names the main scene and is replayed there, also while the
+    // Pose Editor is open (PushMainUndo); otherwise the scene in use.
+    bool mainScene = false;
+    // ActiveAndPrimary: the step leaves the selected-id list out.
+    StoredSelection selection = StoredSelection::All;
+    // A live edit the views already show: the step is only recorded, without
+    // the modified flag or a view update.
+    bool recordOnly = false;
+};
 
 class CQuillfenEditorDoc {
 public:
@@ -249,6 +262,39 @@ public:
     void OnSettingToggle(uint32_t commandId);
     // --- end canvas, tool, selection, image, Pose Editor and settings commands ---
 
+    // --- Recording an edit (Undo.cpp) ---
+    // Every command that changes the model with undo records it through
+    // RecordEdit, one step per user action:
+    //
+    //     doc.RecordEdit(kUndoWholeObject, [&](UndoStep& step) {
+    //         step.objectId = object->id;
+    //         step.objectA = *object;   // before
+    //         object->opacity = value;  // the change itself
+    //         step.objectB = *object;   // after
+    //     });
+    //
+    // It stores the selection of the scene (the scene in use, or the main
+    // scene with options.mainScene) before running edit, stores it again
+    // after, pushes the step on that scene's undo pair, sets the modified
+    // flag and updates every view. While an undo step is being applied the
+    // change still happens but nothing is recorded. edit may return bool:
+    // false means it changed nothing, and then nothing is recorded, flagged
+    // or updated and RecordEdit returns false.
+    template <class Edit>
+    bool RecordEdit(int32_t kind, Edit&& edit, const RecordEditOptions& options = {}) {
+        CanvasDocument& scene = options.mainScene ? mainScene : SceneInUse();
+        UndoStep step;
+        step.kind = kind;
+        StoreSelectionBefore(scene, step, options.selection);
+        if constexpr (std::is_void_v<std::invoke_result_t<Edit&, UndoStep&>>) {
+            edit(step);
+        } else {
+            if (!edit(step)) return false;
+        }
+        FinishRecordedEdit(scene, step, options);
+        return true;
+    }
+
     // --- Undo and redo (Undo.cpp) ---
     // Records a step on the pair in use; nothing while a step is applied.
     void PushUndo(const UndoStep& step);
@@ -377,6 +423,8 @@ public:
     // --- end clipboard, delete, pixel edits, import/export, convert ---
 
 private:
+    // The tail of RecordEdit: selection after, push, modified flag, views.
+    void FinishRecordedEdit(CanvasDocument& scene, UndoStep& step, const RecordEditOptions& options);
     void InstallSceneObservers();
     // After New or Open: the Pose Editor and its selection emptied, undo
     // cleared, and the canvas view hosted again in mode 0.

@@ -92,37 +92,31 @@ bool CQuillfenEditorDoc::ConvertObjectForEffect(const std::string& objectId) {
     std::vector<uint8_t> png;
     if (!SaveImageToPngBytes(*baked, png)) return false;
 
-    UndoStep step;
-    step.kind = kUndoWholeObject;
-    step.objectId = objectId;
-    step.objectA = *object;
+    RecordEdit(
+        kUndoWholeObject,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.objectA = *object;
 
-    object->kind = kObjectBitmap;
-    object->parts.clear();
-    object->parts.push_back(SinglePart(object->name, std::move(png), W, H));
-    object->bones.clear();
-    object->hasPosableScene = false;
-    object->posableScene = PosableScene{};
-    object->hasPose = false;
-    object->partPoses.clear();
-    object->lightCone = LightConeParams{};
-    object->width = float(W);
-    object->height = float(H);
-    object->rotation = 0;
-    object->x = std::round(object->x);
-    object->y = std::round(object->y);
-    object->ClearMask();
-    object->InvalidateCaches();
-    step.objectB = *object;
-
-    if (!applyingUndo) {
-        step.activeLayerBefore = step.activeLayerAfter = mainScene.activeLayerId;
-        step.primaryBefore = step.primaryAfter = mainScene.primarySelectedId;
-        step.selectionBefore = step.selectionAfter = mainScene.selectedIds;
-        PushMainUndo(step);
-    }
-    SetModifiedFlag(true);
-    UpdateAllViews();
+            object->kind = kObjectBitmap;
+            object->parts.clear();
+            object->parts.push_back(SinglePart(object->name, std::move(png), W, H));
+            object->bones.clear();
+            object->hasPosableScene = false;
+            object->posableScene = PosableScene{};
+            object->hasPose = false;
+            object->partPoses.clear();
+            object->lightCone = LightConeParams{};
+            object->width = float(W);
+            object->height = float(H);
+            object->rotation = 0;
+            object->x = std::round(object->x);
+            object->y = std::round(object->y);
+            object->ClearMask();
+            object->InvalidateCaches();
+            step.objectB = *object;
+        },
+        {.mainScene = true});
     return true;
 }
 
@@ -201,39 +195,27 @@ bool CQuillfenEditorDoc::MergeObjectsToBitmap(const std::vector<std::string>& id
     fresh.parts.push_back(SinglePart(fresh.name, std::move(png), W, H));
     merged.clear();  // the pointers die with the deletions below
 
-    const std::string primaryBefore = scene.primarySelectedId;
-    const std::vector<std::string> selectionBefore = scene.selectedIds;
-    for (const UndoObjectEntry& e : removed) scene.DeleteObject(e.object.id);
-    Layer* layer = scene.FindLayer(targetLayerId);
-    if (scene.FindObject(fresh.id) || !layer) {
-        for (const UndoObjectEntry& e : removed)
-            if (Layer* home = scene.FindLayer(e.layerId)) scene.AddObjectToLayer(*home, e.object);
-        return false;
-    }
-    layer->objects.push_back(fresh);
-    layer->NormalizeZ();
+    return RecordEdit(kUndoObjectsMerged, [&](UndoStep& step) {
+        for (const UndoObjectEntry& e : removed) scene.DeleteObject(e.object.id);
+        Layer* layer = scene.FindLayer(targetLayerId);
+        if (scene.FindObject(fresh.id) || !layer) {
+            for (const UndoObjectEntry& e : removed)
+                if (Layer* home = scene.FindLayer(e.layerId)) scene.AddObjectToLayer(*home, e.object);
+            return false;
+        }
+        layer->objects.push_back(fresh);
+        layer->NormalizeZ();
 
-    scene.primarySelectedId.clear();
-    scene.selectedIds.clear();
-    scene.selectedMaskObjectId.clear();
-    scene.selectedIds.push_back(fresh.id);
-    scene.primarySelectedId = fresh.id;
+        scene.primarySelectedId.clear();
+        scene.selectedIds.clear();
+        scene.selectedMaskObjectId.clear();
+        scene.selectedIds.push_back(fresh.id);
+        scene.primarySelectedId = fresh.id;
 
-    if (!applyingUndo) {
-        UndoStep step;
-        step.kind = kUndoObjectsMerged;
         step.layerId = targetLayerId;
         step.objectId = fresh.id;
         if (const CanvasObject* added = scene.FindObject(fresh.id)) step.objectA = *added;
         step.objectEntries = std::move(removed);
-        step.activeLayerBefore = step.activeLayerAfter = scene.activeLayerId;
-        step.primaryBefore = primaryBefore;
-        step.selectionBefore = selectionBefore;
-        step.primaryAfter = scene.primarySelectedId;
-        step.selectionAfter = scene.selectedIds;
-        PushUndo(step);
-    }
-    SetModifiedFlag(true);
-    UpdateAllViews();
-    return true;
+        return true;
+    });
 }

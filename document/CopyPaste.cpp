@@ -208,72 +208,60 @@ bool CQuillfenEditorDoc::PasteFromClipboard() {
 
     std::vector<CanvasObject> set;
     if (PasteObjectSetFromClipboard(*clipboard, set)) {
-        const std::string primaryBefore = scene.primarySelectedId;
-        const std::vector<std::string> selectionBefore = scene.selectedIds;
         Layer* layer = scene.activeLayerId.empty() ? nullptr : scene.FindLayer(scene.activeLayerId);
         if (!layer || layer->locked) return false;
         const std::string layerId = layer->id;
-        scene.ClearSelection();
+        return RecordEdit(kUndoObjectsAdded, [&](UndoStep& step) {
+            scene.ClearSelection();
 
-        std::vector<std::string> given;
-        for (CanvasObject& o : set) {
-            o.id = FreshObjectId(scene, given);
-            given.push_back(o.id);
-            o.name = MakeCopyName(o.name);
-            if (inPoseEditor) PreparePastedObject(o, scene);
-            BoneList::NormalizeIds(o.bones);
-            o.x = std::round(o.x);
-            o.y = std::round(o.y);
-            o.width = WholeSize(o.width);
-            o.height = WholeSize(o.height);
-        }
-
-        float minX = set[0].x, minY = set[0].y;
-        float maxX = set[0].x + set[0].width, maxY = set[0].y + set[0].height;
-        for (const CanvasObject& o : set) {
-            minX = std::min(minX, o.x);
-            minY = std::min(minY, o.y);
-            maxX = std::max(maxX, o.x + o.width);
-            maxY = std::max(maxY, o.y + o.height);
-        }
-        if (minX < 0 || minY < 0 || maxX > scene.width || maxY > scene.height) {
-            const float dx = (scene.width - (maxX - minX)) * 0.5f - minX;
-            const float dy = (scene.height - (maxY - minY)) * 0.5f - minY;
+            std::vector<std::string> given;
             for (CanvasObject& o : set) {
-                o.x += dx;
-                o.y += dy;
+                o.id = FreshObjectId(scene, given);
+                given.push_back(o.id);
+                o.name = MakeCopyName(o.name);
+                if (inPoseEditor) PreparePastedObject(o, scene);
+                BoneList::NormalizeIds(o.bones);
+                o.x = std::round(o.x);
+                o.y = std::round(o.y);
+                o.width = WholeSize(o.width);
+                o.height = WholeSize(o.height);
             }
-        }
 
-        UndoStep step;
-        step.kind = kUndoObjectsAdded;
-        step.activeLayerBefore = scene.activeLayerId;
-        step.primaryBefore = primaryBefore;
-        step.selectionBefore = selectionBefore;
-        for (CanvasObject& o : set) {
-            if (inPoseEditor) {
-                o.opacity = 1.0f;
-                o.blendMode = 0;
-                o.clipToLayerBelow = false;
+            float minX = set[0].x, minY = set[0].y;
+            float maxX = set[0].x + set[0].width, maxY = set[0].y + set[0].height;
+            for (const CanvasObject& o : set) {
+                minX = std::min(minX, o.x);
+                minY = std::min(minY, o.y);
+                maxX = std::max(maxX, o.x + o.width);
+                maxY = std::max(maxY, o.y + o.height);
             }
-            o.InvalidateCaches();
-            // On top of the layer, in paste order: a stored z from the
-            // source scene would scatter the pasted objects through the layer.
-            if (Layer* target = scene.FindLayer(layerId)) o.z = TopZ(*target) + 1;
-            Layer key;
-            key.id = layerId;
-            if (!scene.AddObjectToLayer(key, o)) continue;
-            if (const CanvasObject* added = scene.FindObject(o.id)) step.objectEntries.push_back({layerId, *added});
-            scene.AddToSelection(o.id);
-        }
-        if (step.objectEntries.empty()) return false;
-        step.activeLayerAfter = scene.activeLayerId;
-        step.primaryAfter = scene.primarySelectedId;
-        step.selectionAfter = scene.selectedIds;
-        PushUndo(step);
-        SetModifiedFlag(true);
-        UpdateAllViews();
-        return true;
+            if (minX < 0 || minY < 0 || maxX > scene.width || maxY > scene.height) {
+                const float dx = (scene.width - (maxX - minX)) * 0.5f - minX;
+                const float dy = (scene.height - (maxY - minY)) * 0.5f - minY;
+                for (CanvasObject& o : set) {
+                    o.x += dx;
+                    o.y += dy;
+                }
+            }
+
+            for (CanvasObject& o : set) {
+                if (inPoseEditor) {
+                    o.opacity = 1.0f;
+                    o.blendMode = 0;
+                    o.clipToLayerBelow = false;
+                }
+                o.InvalidateCaches();
+                // On top of the layer, in paste order: a stored z from the
+                // source scene would scatter the pasted objects through the layer.
+                if (Layer* target = scene.FindLayer(layerId)) o.z = TopZ(*target) + 1;
+                Layer key;
+                key.id = layerId;
+                if (!scene.AddObjectToLayer(key, o)) continue;
+                if (const CanvasObject* added = scene.FindObject(o.id)) step.objectEntries.push_back({layerId, *added});
+                scene.AddToSelection(o.id);
+            }
+            return !step.objectEntries.empty();
+        });
     }
 
     CanvasObject object;

@@ -65,42 +65,34 @@ bool CQuillfenEditorDoc::DeleteSelectedObjects() {
     if (scene.selectedIds.empty() || !GetSelectionState()) return false;
     EndPaintMode();
 
-    UndoStep step;
-    step.activeLayerBefore = scene.activeLayerId;
-    step.primaryBefore = scene.primarySelectedId;
-    step.selectionBefore = scene.selectedIds;
-    const std::vector<std::string>& selected = step.selectionBefore;
-    for (Layer& layer : scene.layers) {
-        if (layer.locked) continue;
-        // The others keep their z numbers, so undo puts each object back
-        // exactly where it stood.
-        for (auto it = layer.objects.begin(); it != layer.objects.end();) {
-            if (!it->locked && std::find(selected.begin(), selected.end(), it->id) != selected.end()) {
-                step.objectEntries.push_back({layer.id, *it});
-                it = layer.objects.erase(it);
-            } else {
-                ++it;
+    return RecordEdit(kUndoObjectsDeleted, [&](UndoStep& step) {
+        const std::vector<std::string>& selected = step.selectionBefore;
+        for (Layer& layer : scene.layers) {
+            if (layer.locked) continue;
+            // The others keep their z numbers, so undo puts each object back
+            // exactly where it stood.
+            for (auto it = layer.objects.begin(); it != layer.objects.end();) {
+                if (!it->locked && std::find(selected.begin(), selected.end(), it->id) != selected.end()) {
+                    step.objectEntries.push_back({layer.id, *it});
+                    it = layer.objects.erase(it);
+                } else {
+                    ++it;
+                }
             }
         }
-    }
-    if (step.objectEntries.empty()) return false;
-    if (step.objectEntries.size() == 1) {
-        step.kind = kUndoObjectDeleted;
-        step.layerId = step.objectEntries.front().layerId;
-        step.objectId = step.objectEntries.front().object.id;
-        step.objectA = std::move(step.objectEntries.front().object);
-        step.objectEntries.clear();
-    } else {
-        step.kind = kUndoObjectsDeleted;
-    }
-    scene.ClearSelection();
-    step.activeLayerAfter = scene.activeLayerId;
-    step.primaryAfter = scene.primarySelectedId;
-    step.selectionAfter = scene.selectedIds;
-    PushUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
-    return true;
+        if (step.objectEntries.empty()) return false;
+        if (step.objectEntries.size() == 1) {
+            step.kind = kUndoObjectDeleted;
+            step.layerId = step.objectEntries.front().layerId;
+            step.objectId = step.objectEntries.front().object.id;
+            step.objectA = std::move(step.objectEntries.front().object);
+            step.objectEntries.clear();
+        } else {
+            step.kind = kUndoObjectsDeleted;
+        }
+        scene.ClearSelection();
+        return true;
+    });
 }
 
 bool CQuillfenEditorDoc::CanDeleteActiveLayer() const {
@@ -124,27 +116,20 @@ bool CQuillfenEditorDoc::DeleteActiveLayer() {
         if (!prompts || !prompts->AskYesNo(message, PromptIcon::Exclamation)) return false;
     }
 
-    UndoStep step;
-    step.kind = kUndoLayerDeleted;
-    step.layerId = layer->id;
-    step.layerCopy = *layer;
-    step.activeLayerBefore = mainScene.activeLayerId;
-    step.primaryBefore = mainScene.primarySelectedId;
-    step.selectionBefore = mainScene.selectedIds;
-    ::RemoveLayerById(mainScene, step.layerId);
-    if (mainScene.layers.empty()) {
-        mainScene.Reset();
-    } else {
-        mainScene.SetActiveLayer(mainScene.layers.front().id);
-        mainScene.ClearSelection();
-    }
-    step.activeLayerAfter = mainScene.activeLayerId;
-    step.primaryAfter = mainScene.primarySelectedId;
-    step.selectionAfter = mainScene.selectedIds;
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
-    return true;
+    return RecordEdit(
+        kUndoLayerDeleted,
+        [&](UndoStep& step) {
+            step.layerId = layer->id;
+            step.layerCopy = *layer;
+            ::RemoveLayerById(mainScene, step.layerId);
+            if (mainScene.layers.empty()) {
+                mainScene.Reset();
+            } else {
+                mainScene.SetActiveLayer(mainScene.layers.front().id);
+                mainScene.ClearSelection();
+            }
+        },
+        {.mainScene = true});
 }
 
 void CQuillfenEditorDoc::OnEditDelete() { DeleteSelectedObjects(); }

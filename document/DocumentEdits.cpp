@@ -9,20 +9,6 @@
 
 namespace {
 
-// The selection part of a step, taken from the scene as it is now.
-void StoreSelection(const CanvasDocument& scene, UndoStep& step, bool before, bool after) {
-    if (before) {
-        step.activeLayerBefore = scene.activeLayerId;
-        step.primaryBefore = scene.primarySelectedId;
-        step.selectionBefore = scene.selectedIds;
-    }
-    if (after) {
-        step.activeLayerAfter = scene.activeLayerId;
-        step.primaryAfter = scene.primarySelectedId;
-        step.selectionAfter = scene.selectedIds;
-    }
-}
-
 // Nearest integer, halves away from zero.
 float RoundHalfAway(float v) { return std::round(v); }
 
@@ -33,36 +19,39 @@ float RoundHalfAway(float v) { return std::round(v); }
 void CQuillfenEditorDoc::CommitObjectTransform(const std::string& objectId, const ObjectTransform& before,
                                                const ObjectTransform& after) {
     if (applyingUndo || objectId.empty() || TransformsEqual(before, after)) return;
-    UndoStep step;
-    step.kind = kUndoObjectTransform;
-    step.objectId = objectId;
-    step.transformBefore = before;
-    step.transformAfter = after;
-    StoreSelection(SceneInUse(), step, true, true);
-    PushUndo(step);
+    RecordEdit(
+        kUndoObjectTransform,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.transformBefore = before;
+            step.transformAfter = after;
+        },
+        {.recordOnly = true});
 }
 
 void CQuillfenEditorDoc::CommitObjectTransforms(const std::vector<UndoTransformEntry>& entries) {
     if (applyingUndo || entries.empty()) return;
-    UndoStep step;
-    step.kind = kUndoObjectTransforms;
-    for (const UndoTransformEntry& e : entries)
-        if (!e.objectId.empty() && !TransformsEqual(e.before, e.after)) step.transformEntries.push_back(e);
-    if (step.transformEntries.empty()) return;
-    StoreSelection(SceneInUse(), step, true, true);
-    PushUndo(step);
+    RecordEdit(
+        kUndoObjectTransforms,
+        [&](UndoStep& step) {
+            for (const UndoTransformEntry& e : entries)
+                if (!e.objectId.empty() && !TransformsEqual(e.before, e.after)) step.transformEntries.push_back(e);
+            return !step.transformEntries.empty();
+        },
+        {.recordOnly = true});
 }
 
 void CQuillfenEditorDoc::SetBoneDefinitions(const std::string& objectId, const std::vector<Bone>& before,
                                             const std::vector<Bone>& after) {
     if (applyingUndo || objectId.empty() || BoneListsEqual(before, after)) return;
-    UndoStep step;
-    step.kind = kUndoBones;
-    step.objectId = objectId;
-    step.bonesBefore = before;
-    step.bonesAfter = after;
-    StoreSelection(SceneInUse(), step, true, true);
-    PushUndo(step);
+    RecordEdit(
+        kUndoBones,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.bonesBefore = before;
+            step.bonesAfter = after;
+        },
+        {.recordOnly = true});
 }
 
 void CQuillfenEditorDoc::CommitLinks(const std::vector<JointLink>& before, const std::vector<JointLink>& after) {
@@ -79,25 +68,27 @@ void CQuillfenEditorDoc::CommitLinks(const std::vector<JointLink>& before, const
 void CQuillfenEditorDoc::CommitPhotoBashParams(const std::string& objectId, const PhotoBashParams& before,
                                                const PhotoBashParams& after) {
     if (applyingUndo || objectId.empty() || PhotoBashEqual(before, after)) return;
-    UndoStep step;
-    step.kind = kUndoPhotoBash;
-    step.objectId = objectId;
-    step.photoBashBefore = before;
-    step.photoBashAfter = after;
-    StoreSelection(SceneInUse(), step, true, true);
-    PushUndo(step);
+    RecordEdit(
+        kUndoPhotoBash,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.photoBashBefore = before;
+            step.photoBashAfter = after;
+        },
+        {.recordOnly = true});
 }
 
 void CQuillfenEditorDoc::CommitLightConeParams(const std::string& objectId, const LightConeParams& before,
                                                const LightConeParams& after) {
     if (applyingUndo || objectId.empty() || before == after) return;
-    UndoStep step;
-    step.kind = kUndoLightCone;
-    step.objectId = objectId;
-    step.lightBefore = before;
-    step.lightAfter = after;
-    StoreSelection(SceneInUse(), step, true, true);
-    PushUndo(step);
+    RecordEdit(
+        kUndoLightCone,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.lightBefore = before;
+            step.lightAfter = after;
+        },
+        {.recordOnly = true});
 }
 
 // --- Direct edits of the main scene. Their steps go on the main pair, so they
@@ -106,116 +97,100 @@ void CQuillfenEditorDoc::CommitLightConeParams(const std::string& objectId, cons
 void CQuillfenEditorDoc::SetLayerVisible(const std::string& layerId, bool visible) {
     Layer* layer = mainScene.FindLayer(layerId);
     if (!layer || layer->visible == visible) return;
-    UndoStep step;
-    step.kind = kUndoLayerVisible;
-    step.layerId = layerId;
-    step.flagBefore = layer->visible;
-    step.flagAfter = visible;
-    step.activeLayerBefore = step.activeLayerAfter = mainScene.activeLayerId;
-    step.primaryBefore = step.primaryAfter = mainScene.primarySelectedId;
-    mainScene.SetLayerVisible(layerId, visible);
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoLayerVisible,
+        [&](UndoStep& step) {
+            step.layerId = layerId;
+            step.flagBefore = layer->visible;
+            step.flagAfter = visible;
+            mainScene.SetLayerVisible(layerId, visible);
+        },
+        {.mainScene = true, .selection = StoredSelection::ActiveAndPrimary});
 }
 
 void CQuillfenEditorDoc::SetLayerLocked(const std::string& layerId, bool locked) {
     Layer* layer = mainScene.FindLayer(layerId);
     if (!layer || layer->locked == locked) return;
-    UndoStep step;
-    step.kind = kUndoLayerLocked;
-    step.layerId = layerId;
-    step.flagBefore = layer->locked;
-    step.flagAfter = locked;
-    step.activeLayerBefore = mainScene.activeLayerId;
-    step.primaryBefore = mainScene.primarySelectedId;
-    mainScene.SetLayerLocked(layerId, locked);
-    if (locked) mainScene.ClearSelection();
-    step.activeLayerAfter = mainScene.activeLayerId;
-    step.primaryAfter = mainScene.primarySelectedId;
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoLayerLocked,
+        [&](UndoStep& step) {
+            step.layerId = layerId;
+            step.flagBefore = layer->locked;
+            step.flagAfter = locked;
+            mainScene.SetLayerLocked(layerId, locked);
+            if (locked) mainScene.ClearSelection();
+        },
+        {.mainScene = true, .selection = StoredSelection::ActiveAndPrimary});
 }
 
 void CQuillfenEditorDoc::SetObjectVisible(const std::string& objectId, bool visible) {
     CanvasObject* object = mainScene.FindObject(objectId);
     if (!object || object->visible == visible) return;
-    UndoStep step;
-    step.kind = kUndoObjectVisible;
-    step.objectId = objectId;
-    step.flagBefore = object->visible;
-    step.flagAfter = visible;
-    step.activeLayerBefore = step.activeLayerAfter = mainScene.activeLayerId;
-    step.primaryBefore = step.primaryAfter = mainScene.primarySelectedId;
-    object->visible = visible;
-    object->InvalidateCaches();
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoObjectVisible,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.flagBefore = object->visible;
+            step.flagAfter = visible;
+            object->visible = visible;
+            object->InvalidateCaches();
+        },
+        {.mainScene = true, .selection = StoredSelection::ActiveAndPrimary});
 }
 
 void CQuillfenEditorDoc::SetObjectLocked(const std::string& objectId, bool locked) {
     CanvasObject* object = mainScene.FindObject(objectId);
     if (!object || object->locked == locked) return;
-    UndoStep step;
-    step.kind = kUndoObjectLocked;
-    step.objectId = objectId;
-    step.flagBefore = object->locked;
-    step.flagAfter = locked;
-    step.activeLayerBefore = mainScene.activeLayerId;
-    step.primaryBefore = mainScene.primarySelectedId;
-    object->locked = locked;
-    if (locked && objectId == mainScene.primarySelectedId) mainScene.ClearSelection();
-    step.activeLayerAfter = mainScene.activeLayerId;
-    step.primaryAfter = mainScene.primarySelectedId;
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoObjectLocked,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.flagBefore = object->locked;
+            step.flagAfter = locked;
+            object->locked = locked;
+            if (locked && objectId == mainScene.primarySelectedId) mainScene.ClearSelection();
+        },
+        {.mainScene = true, .selection = StoredSelection::ActiveAndPrimary});
 }
 
 void CQuillfenEditorDoc::SetObjectBlendMode(const std::string& objectId, uint8_t blendMode) {
     CanvasObject* object = mainScene.FindObject(objectId);
     if (!object || object->blendMode == blendMode) return;
-    UndoStep step;
-    step.kind = kUndoBlendMode;
-    step.objectId = objectId;
-    step.blendBefore = object->blendMode;
-    step.blendAfter = blendMode;
-    StoreSelection(mainScene, step, true, true);
-    object->blendMode = blendMode;
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoBlendMode,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.blendBefore = object->blendMode;
+            step.blendAfter = blendMode;
+            object->blendMode = blendMode;
+        },
+        {.mainScene = true});
 }
 
 void CQuillfenEditorDoc::SetObjectClipToBelow(const std::string& objectId, bool clip) {
     CanvasObject* object = mainScene.FindObject(objectId);
     if (!object || object->clipToLayerBelow == clip) return;
-    UndoStep step;
-    step.kind = kUndoClipToBelow;
-    step.objectId = objectId;
-    step.clipBefore = object->clipToLayerBelow;
-    step.clipAfter = clip;
-    StoreSelection(mainScene, step, true, true);
-    object->clipToLayerBelow = clip;
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoClipToBelow,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.clipBefore = object->clipToLayerBelow;
+            step.clipAfter = clip;
+            object->clipToLayerBelow = clip;
+        },
+        {.mainScene = true});
 }
 
 void CQuillfenEditorDoc::SetCanvasColor(uint32_t argb) {
     if (mainScene.canvasColour == argb) return;
-    UndoStep step;
-    step.kind = kUndoCanvasColour;
-    step.colourBefore = mainScene.canvasColour;
-    step.colourAfter = argb;
-    step.activeLayerBefore = step.activeLayerAfter = mainScene.activeLayerId;
-    step.primaryBefore = step.primaryAfter = mainScene.primarySelectedId;
-    mainScene.canvasColour = argb;
-    PushMainUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoCanvasColour,
+        [&](UndoStep& step) {
+            step.colourBefore = mainScene.canvasColour;
+            step.colourAfter = argb;
+            mainScene.canvasColour = argb;
+        },
+        {.mainScene = true, .selection = StoredSelection::ActiveAndPrimary});
 }
 
 // --- Direct edits of the scene in use ---
@@ -263,50 +238,38 @@ void CQuillfenEditorDoc::AddLayer() {
         UpdateAllViews();
         return;
     }
-    UndoStep step;
-    step.kind = kUndoLayerAdded;
-    step.activeLayerBefore = mainScene.activeLayerId;
-    step.primaryBefore = mainScene.primarySelectedId;
-    const Layer& added = mainScene.AddLayer();
-    if (!applyingUndo) {
-        step.layerId = added.id;
-        step.layerCopy = added;
-        step.activeLayerAfter = mainScene.activeLayerId;
-        step.primaryAfter = mainScene.primarySelectedId;
-        PushMainUndo(step);
-    }
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoLayerAdded,
+        [&](UndoStep& step) {
+            const Layer& added = mainScene.AddLayer();
+            step.layerId = added.id;
+            step.layerCopy = added;
+        },
+        {.mainScene = true, .selection = StoredSelection::ActiveAndPrimary});
 }
 
 bool CQuillfenEditorDoc::ImportImageFiles(const std::string& path, float dropX, float dropY, std::string& error) {
     CanvasDocument& scene = SceneInUse();
-    UndoStep step;
-    step.kind = kUndoObjectAdded;
-    step.activeLayerBefore = scene.activeLayerId;
-    step.primaryBefore = scene.primarySelectedId;
-    std::string objectId, layerId;
-    if (!scene.ImportImageFile(path, error, &objectId, &layerId)) return false;
-    CanvasObject* object = scene.FindObject(objectId);
-    if (!object) return false;
-    if (dropX >= 0 && dropY >= 0) {
-        // Centred on the drop point as placed, without clamping to the canvas.
-        object->x = RoundHalfAway(dropX - object->width / 2);
-        object->y = RoundHalfAway(dropY - object->height / 2);
-        object->width = std::max(RoundHalfAway(object->width), 1.0f);
-        object->height = std::max(RoundHalfAway(object->height), 1.0f);
-    }
-    if (!applyingUndo) {
-        step.layerId = layerId;
-        step.objectId = objectId;
-        step.objectA = *object;
-        step.activeLayerAfter = scene.activeLayerId;
-        step.primaryAfter = scene.primarySelectedId;
-        PushUndo(step);
-    }
-    SetModifiedFlag(true);
-    UpdateAllViews();
-    return true;
+    return RecordEdit(
+        kUndoObjectAdded,
+        [&](UndoStep& step) {
+            std::string objectId, layerId;
+            if (!scene.ImportImageFile(path, error, &objectId, &layerId)) return false;
+            CanvasObject* object = scene.FindObject(objectId);
+            if (!object) return false;
+            if (dropX >= 0 && dropY >= 0) {
+                // Centred on the drop point as placed, without clamping to the canvas.
+                object->x = RoundHalfAway(dropX - object->width / 2);
+                object->y = RoundHalfAway(dropY - object->height / 2);
+                object->width = std::max(RoundHalfAway(object->width), 1.0f);
+                object->height = std::max(RoundHalfAway(object->height), 1.0f);
+            }
+            step.layerId = layerId;
+            step.objectId = objectId;
+            step.objectA = *object;
+            return true;
+        },
+        {.selection = StoredSelection::ActiveAndPrimary});
 }
 
 bool CQuillfenEditorDoc::RemoveBoneFromLinks(const std::string& objectId, const std::string& boneId) {

@@ -22,19 +22,6 @@ std::string ConvertForEffectQuestion(const std::string& objectName, const std::s
 
 namespace {
 
-// The first object with the id walking the layers bottom first.
-CanvasObject* FirstObjectWithId(CanvasDocument& scene, const std::string& id) {
-    if (id.empty()) return nullptr;
-    for (Layer& layer : scene.layers)
-        for (CanvasObject& o : layer.objects)
-            if (o.id == id) return &o;
-    return nullptr;
-}
-
-const CanvasObject* FirstObjectWithId(const CanvasDocument& scene, const std::string& id) {
-    return FirstObjectWithId(const_cast<CanvasDocument&>(scene), id);
-}
-
 // Rounded half away from zero and at least 1; 0 for a side the bitmap caps refuse.
 int32_t MaskSide(float value) {
     if (!std::isfinite(value)) return 0;

@@ -37,35 +37,30 @@ bool CQuillfenEditorDoc::InsertObject(CanvasObject object) {
     Layer* layer = scene.FindLayer(scene.activeLayerId);
     if (!layer || layer->locked || scene.FindObject(object.id)) return false;
 
-    UndoStep step;
-    step.kind = kUndoObjectAdded;
-    step.activeLayerBefore = scene.activeLayerId;
-    step.primaryBefore = scene.primarySelectedId;
+    return RecordEdit(
+        kUndoObjectAdded,
+        [&](UndoStep& step) {
+            int32_t z = 0;
+            if (!layer->objects.empty()) {
+                int32_t top = layer->objects.front().z;
+                for (const CanvasObject& o : layer->objects) top = std::max(top, o.z);
+                z = top + 1;
+            }
+            object.z = z;
+            const std::string layerId = layer->id;
+            if (!scene.AddObjectToLayer(*layer, object)) return false;
 
-    int32_t z = 0;
-    if (!layer->objects.empty()) {
-        int32_t top = layer->objects.front().z;
-        for (const CanvasObject& o : layer->objects) top = std::max(top, o.z);
-        z = top + 1;
-    }
-    object.z = z;
-    const std::string layerId = layer->id;
-    if (!scene.AddObjectToLayer(*layer, object)) return false;
+            scene.selectedIds.clear();
+            scene.selectedMaskObjectId.clear();
+            scene.primarySelectedId = object.id;
+            scene.selectedIds.push_back(object.id);
 
-    scene.selectedIds.clear();
-    scene.selectedMaskObjectId.clear();
-    scene.primarySelectedId = object.id;
-    scene.selectedIds.push_back(object.id);
-
-    step.layerId = layerId;
-    step.objectId = object.id;
-    if (const CanvasObject* added = scene.FindObject(object.id)) step.objectA = *added;
-    step.activeLayerAfter = scene.activeLayerId;
-    step.primaryAfter = object.id;
-    PushUndo(step);
-    SetModifiedFlag(true);
-    UpdateAllViews();
-    return true;
+            step.layerId = layerId;
+            step.objectId = object.id;
+            if (const CanvasObject* added = scene.FindObject(object.id)) step.objectA = *added;
+            return true;
+        },
+        {.selection = StoredSelection::ActiveAndPrimary});
 }
 
 bool CQuillfenEditorDoc::InsertFlattenedBitmap(std::vector<uint8_t> encoded, float width, float height,

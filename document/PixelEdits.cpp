@@ -9,12 +9,6 @@
 
 namespace {
 
-void StoreCurrentSelection(const CanvasDocument& scene, UndoStep& step) {
-    step.activeLayerBefore = step.activeLayerAfter = scene.activeLayerId;
-    step.primaryBefore = step.primaryAfter = scene.primarySelectedId;
-    step.selectionBefore = step.selectionAfter = scene.selectedIds;
-}
-
 // A pixel count from a float size: at least 1, halves away from zero.
 int32_t WholePixels(float v) {
     const float r = std::round(std::max(v, 1.0f));
@@ -37,51 +31,46 @@ void CQuillfenEditorDoc::ReplaceObjectBitmap(const std::string& objectId, std::v
 
     std::string layerId;
     if (const Layer* layer = scene.FindLayerOfObject(objectId)) layerId = layer->id;
-    UndoStep step;
-    step.kind = recordedAsNew ? kUndoObjectCreated : kUndoWholeObject;
-    step.layerId = layerId;
-    step.objectId = objectId;
-    step.objectA = *object;
+    RecordEdit(
+        recordedAsNew ? kUndoObjectCreated : kUndoWholeObject,
+        [&](UndoStep& step) {
+            step.layerId = layerId;
+            step.objectId = objectId;
+            step.objectA = *object;
 
-    ImagePart part;
-    part.id = "image_1";
-    part.name = object->name;
-    part.source = object->name;
-    part.encoded = std::move(bytes);
-    part.pixelWidth = pixelWidth;
-    part.pixelHeight = pixelHeight;
-    part.displayWidth = pixelWidth;
-    part.displayHeight = pixelHeight;
-    object->parts.clear();
-    object->parts.push_back(std::move(part));
+            ImagePart part;
+            part.id = "image_1";
+            part.name = object->name;
+            part.source = object->name;
+            part.encoded = std::move(bytes);
+            part.pixelWidth = pixelWidth;
+            part.pixelHeight = pixelHeight;
+            part.displayWidth = pixelWidth;
+            part.displayHeight = pixelHeight;
+            object->parts.clear();
+            object->parts.push_back(std::move(part));
 
-    object->x = transform.x;
-    object->y = transform.y;
-    object->width = transform.width;
-    object->height = transform.height;
-    object->rotation = transform.rotation;
-    object->opacity = transform.opacity;
-    object->warp = Quad{};
+            object->x = transform.x;
+            object->y = transform.y;
+            object->width = transform.width;
+            object->height = transform.height;
+            object->rotation = transform.rotation;
+            object->opacity = transform.opacity;
+            object->warp = Quad{};
 
-    const int64_t w = WholePixels(pixelWidth), h = WholePixels(pixelHeight);
-    if (maskBytes.empty() || int64_t(maskBytes.size()) != w * h) {
-        object->ClearMask();
-    } else {
-        object->maskPixels = std::move(maskBytes);
-        object->maskWidth = int32_t(w);
-        object->maskHeight = int32_t(h);
-        object->maskEnabled = true;
-        object->ReleaseMaskCaches();
-    }
-    object->InvalidateCaches();
-    step.objectB = *object;
-
-    if (!applyingUndo) {
-        StoreCurrentSelection(scene, step);
-        PushUndo(step);
-    }
-    SetModifiedFlag(true);
-    UpdateAllViews();
+            const int64_t w = WholePixels(pixelWidth), h = WholePixels(pixelHeight);
+            if (maskBytes.empty() || int64_t(maskBytes.size()) != w * h) {
+                object->ClearMask();
+            } else {
+                object->maskPixels = std::move(maskBytes);
+                object->maskWidth = int32_t(w);
+                object->maskHeight = int32_t(h);
+                object->maskEnabled = true;
+                object->ReleaseMaskCaches();
+            }
+            object->InvalidateCaches();
+            step.objectB = *object;
+        });
 }
 
 bool CQuillfenEditorDoc::SetObjectMask(const std::string& objectId, std::vector<uint8_t>&& mask, int32_t width,
@@ -92,30 +81,25 @@ bool CQuillfenEditorDoc::SetObjectMask(const std::string& objectId, std::vector<
     if (!object) return false;
     if (!bytes.empty() && uint64_t(bytes.size()) != uint64_t(width) * uint64_t(height)) return false;
 
-    UndoStep step;
-    step.kind = kUndoWholeObject;
-    step.objectId = objectId;
-    step.objectA = *object;
-    if (bytes.empty()) {
-        object->ClearMask();
-    } else {
-        object->maskPixels = std::move(bytes);
-        object->maskWidth = width;
-        object->maskHeight = height;
-        object->maskEnabled = true;
-    }
-    object->ReleaseMaskCaches();
-    object->caches.maskThumb.reset();
-    object->caches.thumbsValid = false;
-    step.objectB = *object;
-
-    if (!applyingUndo) {
-        StoreCurrentSelection(mainScene, step);
-        // Replayed on the main scene, where the mask lives.
-        PushMainUndo(step);
-    }
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoWholeObject,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.objectA = *object;
+            if (bytes.empty()) {
+                object->ClearMask();
+            } else {
+                object->maskPixels = std::move(bytes);
+                object->maskWidth = width;
+                object->maskHeight = height;
+                object->maskEnabled = true;
+            }
+            object->ReleaseMaskCaches();
+            object->caches.maskThumb.reset();
+            object->caches.thumbsValid = false;
+            step.objectB = *object;
+        },
+        {.mainScene = true});  // replayed on the main scene, where the mask lives
     return true;
 }
 
@@ -130,21 +114,17 @@ bool CQuillfenEditorDoc::ReplacePartImage(const std::string& objectId, const std
                            [&](const ImagePart& p) { return p.id == wanted; });
     ImagePart& part = it != object->parts.end() ? *it : object->parts.front();
 
-    UndoStep step;
-    step.kind = kUndoWholeObject;
-    step.objectId = objectId;
-    step.objectA = *object;
-    part.encoded = std::move(bytes);
-    part.InvalidateDecoded();
-    object->InvalidateCaches();
-    step.objectB = *object;
-
-    if (!applyingUndo) {
-        StoreCurrentSelection(mainScene, step);
-        PushMainUndo(step);
-    }
-    SetModifiedFlag(true);
-    UpdateAllViews();
+    RecordEdit(
+        kUndoWholeObject,
+        [&](UndoStep& step) {
+            step.objectId = objectId;
+            step.objectA = *object;
+            part.encoded = std::move(bytes);
+            part.InvalidateDecoded();
+            object->InvalidateCaches();
+            step.objectB = *object;
+        },
+        {.mainScene = true});
     return true;
 }
 

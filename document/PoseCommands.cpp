@@ -10,15 +10,6 @@
 
 namespace {
 
-// The first object with the id walking the Pose Editor scene's layers.
-CanvasObject* FirstObjectWithId(CanvasDocument& scene, const std::string& id) {
-    if (id.empty()) return nullptr;
-    for (Layer& layer : scene.layers)
-        for (CanvasObject& o : layer.objects)
-            if (o.id == id) return &o;
-    return nullptr;
-}
-
 Bone* FindBone(std::vector<Bone>& bones, const std::string& id) {
     for (Bone& b : bones)
         if (b.id == id) return &b;

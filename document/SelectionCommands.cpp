@@ -16,7 +16,15 @@ bool HasPixelSelection(const CanvasDocument& scene) {
 }
 
 const CanvasObject* FindPrimaryObject(const CanvasDocument& scene) {
-    return scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
+    return FirstObjectWithId(scene, scene.primarySelectedId);
+}
+
+CanvasObject* FirstObjectWithId(CanvasDocument& scene, const std::string& id) {
+    return id.empty() ? nullptr : scene.FindObject(id);
+}
+
+const CanvasObject* FirstObjectWithId(const CanvasDocument& scene, const std::string& id) {
+    return id.empty() ? nullptr : scene.FindObject(id);
 }
 
 // --- Split Bitmap steps ---
@@ -207,19 +215,15 @@ void CQuillfenEditorDoc::OnSelectionSplitBitmap() {
     } else if (Layer* layer = scene.FindLayerOfObject(objectId)) {
         // The selection covers none of the object's pixels: it goes away, and
         // its removal is recorded so that Undo brings it back.
-        UndoStep step;
-        step.kind = kUndoObjectDeleted;
-        step.layerId = layer->id;
-        step.objectId = objectId;
-        step.objectA = *scene.FindObject(objectId);
-        step.activeLayerBefore = scene.activeLayerId;
-        step.primaryBefore = scene.primarySelectedId;
-        step.selectionBefore = scene.selectedIds;
-        scene.DeleteObject(objectId);
-        step.activeLayerAfter = scene.activeLayerId;
-        step.primaryAfter = scene.primarySelectedId;
-        step.selectionAfter = scene.selectedIds;
-        PushUndo(step);
+        RecordEdit(
+            kUndoObjectDeleted,
+            [&](UndoStep& step) {
+                step.layerId = layer->id;
+                step.objectId = objectId;
+                step.objectA = *scene.FindObject(objectId);
+                scene.DeleteObject(objectId);
+            },
+            {.recordOnly = true});  // the whole split is flagged and shown once, below
     }
 
     if (hasOutside) {

@@ -5,6 +5,7 @@
 #include "platform/Bitmap.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CanvasDocument;
@@ -14,6 +15,10 @@ struct CanvasObject;
 bool HasPixelSelection(const CanvasDocument& scene);
 // The object named by the scene's primary selected id, or null.
 const CanvasObject* FindPrimaryObject(const CanvasDocument& scene);
+// The first object with the id walking the layers bottom first; null for an
+// empty id.
+CanvasObject* FirstObjectWithId(CanvasDocument& scene, const std::string& id);
+const CanvasObject* FirstObjectWithId(const CanvasDocument& scene, const std::string& id);
 
 // A straight-alpha bitmap of the session's size holding the pixels weighted
 // by the coverage (inside) or by its complement (outside). Source pixels are

@@ -250,7 +250,30 @@ void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGro
         RestoreSelection(scene, s.activeLayerAfter, s.selectionAfter, s.primaryAfter);
 }
 
+void StoreSelectionBefore(const CanvasDocument& scene, UndoStep& step, StoredSelection parts) {
+    step.activeLayerBefore = scene.activeLayerId;
+    step.primaryBefore = scene.primarySelectedId;
+    if (parts == StoredSelection::All) step.selectionBefore = scene.selectedIds;
+}
+
+void StoreSelectionAfter(const CanvasDocument& scene, UndoStep& step, StoredSelection parts) {
+    step.activeLayerAfter = scene.activeLayerId;
+    step.primaryAfter = scene.primarySelectedId;
+    if (parts == StoredSelection::All) step.selectionAfter = scene.selectedIds;
+}
+
 // --- The document's undo operations ---
+
+void CQuillfenEditorDoc::FinishRecordedEdit(CanvasDocument& scene, UndoStep& step, const RecordEditOptions& options) {
+    StoreSelectionAfter(scene, step, options.selection);
+    if (options.mainScene)
+        PushMainUndo(step);
+    else
+        PushUndo(step);
+    if (options.recordOnly) return;
+    SetModifiedFlag(true);
+    UpdateAllViews();
+}
 
 void CQuillfenEditorDoc::PushUndo(const UndoStep& step) {
     if (applyingUndo) return;

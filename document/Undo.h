@@ -101,6 +101,13 @@ void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGro
 void RestoreSelection(CanvasDocument& scene, const std::string& activeLayerId, const std::vector<std::string>& ids,
                       const std::string& primaryId);
 
+// Which part of the scene's selection a step stores: every recording stores
+// the active layer and the primary id; most also store the selected-id list.
+enum class StoredSelection : uint8_t { ActiveAndPrimary, All };
+// The selection part of a step, taken from the scene as it is now.
+void StoreSelectionBefore(const CanvasDocument& scene, UndoStep& step, StoredSelection parts = StoredSelection::All);
+void StoreSelectionAfter(const CanvasDocument& scene, UndoStep& step, StoredSelection parts = StoredSelection::All);
+
 // Removes the layer with the id; false when none has it.
 bool RemoveLayerById(CanvasDocument& scene, const std::string& id);
 // Appends a copy of the layer unless one with its id exists.

@@ -10,8 +10,6 @@
 
 namespace {
 
-const double kSigmasTo1Of255 = std::sqrt(2.0 * std::log(255.0));
-
 // NaN-safe truncation to a byte.
 inline uint8_t TruncToByte(double v) {
     if (!(v > 0.0)) return 0;

@@ -5,8 +5,12 @@
 // convolution for radii up to 1. A radius r means sigma = (|r| + 1) / sqrt(2 ln 255),
 // the sigma at which the kernel falls to 1/255 at |r| + 1 pixels. rx is the
 // horizontal radius, ry the vertical one.
+#include <cmath>
 #include <cstdint>
 #include <vector>
+
+// sqrt(2 ln 255): a Gaussian falls to 1/255 of its peak at this many sigmas.
+inline const double kSigmasTo1Of255 = std::sqrt(2.0 * std::log(255.0));
 
 // The recursive filter for one sigma: causal numerator n, anti-causal
 // numerator np, the shared denominator d (d[0] = 0), and the edge terms bc, bcp

@@ -1,6 +1,8 @@
 // Feather blur and disk morphology of 8-bit coverage buffers.
 #include "selection/MaskRefine.h"
 
+#include "filters/GaussianBlurRecursive.h"
+
 #include <omp.h>
 
 #include <algorithm>
@@ -9,9 +11,6 @@
 #include <cstring>
 
 namespace {
-
-// sqrt(2 ln 255): the Gaussian falls to 1/255 at this many sigmas.
-const double kSigmasTo1Of255 = std::sqrt(2.0 * std::log(255.0));
 
 // NaN-safe float-to-byte conversion by truncation.
 inline uint8_t TruncToByte(double v) {

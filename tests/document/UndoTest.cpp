@@ -7,20 +7,14 @@ namespace {
 
 ObjectTransform TransformOf(const CanvasObject& o) { return {o.x, o.y, o.width, o.height, o.rotation, o.opacity}; }
 
-void StoreSelection(const CanvasDocument& s, UndoStep& step, bool after) {
-    (after ? step.activeLayerAfter : step.activeLayerBefore) = s.activeLayerId;
-    (after ? step.primaryAfter : step.primaryBefore) = s.primarySelectedId;
-    (after ? step.selectionAfter : step.selectionBefore) = s.selectedIds;
-}
-
 // Steps whose recording operations come with other commands (delete, paste,
 // multi-object, merge, pixel edits): the change is made on the main scene the
 // way those operations make it and the step is pushed as they push it.
 void ByHand(CQuillfenEditorDoc& doc, UndoStep step, const std::function<void(CanvasDocument&, UndoStep&)>& change) {
     CanvasDocument& s = doc.mainScene;
-    StoreSelection(s, step, false);
+    StoreSelectionBefore(s, step);
     change(s, step);
-    StoreSelection(s, step, true);
+    StoreSelectionAfter(s, step);
     doc.PushUndo(step);
 }
 
@@ -380,6 +374,57 @@ TEST(Undo, PoseEditorStepsStayWithThePoseEditorScene) {
     doc.OnEditUndo();  // the main-scene step is replayed on the main scene
     EXPECT_TRUE(doc.mainScene.FindLayer("layer_1")->visible);
     EXPECT_TRUE(doc.poseScene.FindLayer("layer_1")->visible);
+}
+
+// The one recording path of the commands: selection around the edit, one
+// step, modified flag and view update, and nothing at all for an edit that
+// changed nothing.
+TEST(Undo, RecordEditStoresTheSelectionAroundOneStep) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    doc.mainScene.AddToSelection("object_2");
+    const int updates = env.host.updates;
+
+    EXPECT_FALSE(doc.RecordEdit(kUndoWholeObject, [](UndoStep&) { return false; }));
+    EXPECT_TRUE(doc.mainUndo.undo.empty());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(env.host.updates, updates);
+
+    EXPECT_TRUE(doc.RecordEdit(kUndoObjectDeleted, [&](UndoStep& step) {
+        step.layerId = "layer_1";
+        step.objectId = "object_2";
+        step.objectA = *doc.mainScene.FindObject("object_2");
+        doc.mainScene.DeleteObject("object_2");
+    }));
+    ASSERT_EQ(doc.mainUndo.undo.size(), 1u);
+    const UndoStep& step = doc.mainUndo.undo.back();
+    EXPECT_EQ(step.selectionBefore, (std::vector<std::string>{"object_1", "object_2"}));
+    EXPECT_EQ(step.selectionAfter, std::vector<std::string>{"object_1"});
+    EXPECT_EQ(step.activeLayerBefore, "layer_1");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(env.host.updates, updates + 1);
+    doc.OnEditUndo();
+    ASSERT_NE(doc.mainScene.FindObject("object_2"), nullptr);
+    EXPECT_EQ(doc.mainScene.selectedIds, (std::vector<std::string>{"object_1", "object_2"}));
+
+    // Record-only, active layer and primary only.
+    doc.SetModifiedFlag(false);
+    const int before = env.host.updates;
+    doc.RecordEdit(kUndoCanvasColour, [&](UndoStep& s) { s.colourAfter = 1; },
+                   {.selection = StoredSelection::ActiveAndPrimary, .recordOnly = true});
+    ASSERT_EQ(doc.mainUndo.undo.size(), 1u);
+    EXPECT_TRUE(doc.mainUndo.undo.back().selectionBefore.empty());
+    EXPECT_EQ(doc.mainUndo.undo.back().primaryAfter, doc.mainScene.primarySelectedId);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(env.host.updates, before);
+
+    // While a step is applied the change happens but is not recorded.
+    doc.applyingUndo = true;
+    bool ran = false;
+    doc.RecordEdit(kUndoCanvasColour, [&](UndoStep&) { ran = true; });
+    doc.applyingUndo = false;
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
 }
 
 TEST(Undo, CommandTableFollowsTheStacks) {
