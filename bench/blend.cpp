@@ -6,6 +6,7 @@
 // items_per_second reads as pixels per second. Arguments: mode, threads, opaque.
 #include "platform/Bitmap.h"
 #include "platform/CompositeSurface.h"
+#include "platform/CpuLevel.h"
 #include "scene/BlendModes.h"
 #include "scene/LayerBlend.h"
 
@@ -112,6 +113,31 @@ void BM_ScalarReference(benchmark::State& st) {
     st.SetItemsProcessed(st.iterations() * int64_t(kSide) * kRefRows);
 }
 
+// One thread with the kernels held at one instruction-set level (argument 1,
+// a CpuLevel), so each level's variant is timed beside the scalar references.
+void BM_DrawLayerAtLevel(benchmark::State& st) {
+    Fixture& f = Data();
+    const int mode = int(st.range(0));
+    const CpuLevel level = CpuLevel(st.range(1));
+    if (level > AvailableCpuLevels().back()) {
+        st.SkipWithError("level not available on this machine");
+        return;
+    }
+    ScopedCpuLevel hold(level);
+    Threads t(1);
+    for (auto _ : st) {
+        DrawLayerWithBlend(f.surface, *f.layer, 0, 0, mode, 0.9f, {});
+        benchmark::ClobberMemory();
+    }
+    st.SetLabel(std::string(BlendModeName(mode)) + " at " + CpuLevelName(level));
+    st.SetItemsProcessed(st.iterations() * int64_t(kSide) * kSide);
+}
+
+void ModesAtEveryLevel(benchmark::internal::Benchmark* b) {
+    for (int m : {int(kBlendMultiply), int(kBlendSoftLight), int(kBlendHue)})
+        for (CpuLevel l : {CpuLevel::Baseline, CpuLevel::Avx2, CpuLevel::Avx512}) b->Args({m, int(l)});
+}
+
 void ModesOneThread(benchmark::internal::Benchmark* b) {
     for (int m = 0; m < kBlendModeCount; ++m)
         if (m != kBlendNormal && m != kBlendPhotoBash) b->Args({m, 1, 0});
@@ -123,6 +149,7 @@ void ModesOneThread(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_DrawLayer)->Args({kBlendNormal, 1, 0})->Args({kBlendNormal, 0, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawLayer)->Apply(ModesOneThread)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawLayer)->Args({kBlendMultiply, 0, 0})->Args({kBlendHue, 0, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawLayerAtLevel)->Apply(ModesAtEveryLevel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScalarReference)
     ->Args({kBlendMultiply, 1})
     ->Args({kBlendSoftLight, 1})

@@ -5,10 +5,10 @@
 // 0 (edges darken). Disk row i (-r..r) spans half-width trunc(sqrt(r^2 - i^2)).
 #include <cstdint>
 
-// Radii above this act as this. The cost grows with the radius (two lookups
-// per disk row and pixel); at 256 a 4096 x 4096 plane took about 1.2 s and a
-// 2048 x 2048 one about 0.3 s (8 threads on a heavily shared 8-core machine,
-// about what one idle core does), while 512 took 2.9 s and 1024 4.3 s.
+// Radii above this act as this: the cost grows with the radius (two lookups
+// per disk row and pixel), and at 256 a 4096 x 4096 plane already takes about
+// 1.5 s on one thread and 0.4 s on eight (2048 x 2048: 0.4 s on one thread),
+// measured on a shared 8-core machine; the cost rises about linearly beyond.
 constexpr int kDiskBlurMaxRadius = 256;
 
 // Nothing when r, width or height is below 1. Sums are exact; runs on several
