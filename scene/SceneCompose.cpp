@@ -15,6 +15,7 @@
 
 #include "scene/SceneCompose.h"
 
+#include "platform/CpuLevel.h"
 #include "scene/BlendModes.h"
 #include "scene/CanvasDocument.h"
 #include "scene/ObjectGeometry.h"
@@ -471,10 +472,7 @@ template <int... M> constexpr auto MakeCompositeTable(std::integer_sequence<int,
 }
 constexpr auto kCompositeSpans = MakeCompositeTable(std::make_integer_sequence<int, kBlendModeCount>{});
 
-bool VectorRowsAvailable() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
+bool VectorRowsAvailable() { return ActiveCpuLevel() >= CpuLevel::Avx2; }
 
 // Planar accumulator: plane k of pixel (c, r) at acc[k * N + r * OW + c].
 void VectorRows(const ObjectPass& p, float* acc, int OW, size_t N) {
