@@ -432,6 +432,7 @@ void NearestNeighborField::ComputeDistances() {
         ctx_->PollCancel();
         for (int32_t x = 0; x < width_; ++x) {
             NnfEntry& e = At(y, x);
+            if (e.dist == kNoMatch) ctx_->PollCancel();  // a very wide row of retries takes a while
             for (int k = 0; k < 20 && e.dist == kNoMatch; ++k) {
                 const InpaintPoint p = PickCandidate();
                 e.row = p.y;

@@ -79,8 +79,9 @@ InpaintLevel BuildLevel0(const InpaintPlane& pixels, const InpaintPlane& hole, c
     return level;
 }
 
-bool HoleIsEmpty(const InpaintPlane& hole) {
+bool HoleIsEmpty(const InpaintPlane& hole, const InpaintContext& ctx) {
     for (int32_t y = 0; y < hole.height; ++y) {
+        ctx.PollCancel();
         const uint8_t* m = hole.data + y * hole.stride;
         for (int32_t x = 0; x < hole.width; ++x)
             if (m[x]) return false;
@@ -97,8 +98,8 @@ InpaintResult InpaintFill(const InpaintPlane& pixels, const InpaintPlane& holeMa
     const int32_t W = pixels.width, H = pixels.height;
     try {
         InpaintSimilarityTable();
-        InpaintContext ctx(cancel, options.seed, options.parallel);
-        if (HoleIsEmpty(holeMask)) {
+        const InpaintContext ctx(cancel, options.seed, options.parallel);
+        if (HoleIsEmpty(holeMask, ctx)) {
             if (output.data != pixels.data || output.stride != pixels.stride)
                 for (int32_t y = 0; y < H; ++y)
                     std::memmove(output.data + y * output.stride, pixels.data + y * pixels.stride, size_t(W) * 4);
@@ -108,6 +109,8 @@ InpaintResult InpaintFill(const InpaintPlane& pixels, const InpaintPlane& holeMa
         if (ctx.CancelRequested()) return InpaintResult::Cancelled;
         if (filled.width != W || filled.height != H || filled.image.size() != size_t(W) * size_t(H) * 3)
             return InpaintResult::Failed;
+        // From here on the fill completes: the blend is a single quick pass.
+#pragma omp parallel for schedule(static) if (options.parallel && int64_t(W) * H >= (int64_t(1) << 18))
         for (int32_t y = 0; y < H; ++y) {
             const uint8_t* p = pixels.data + y * pixels.stride;
             const uint8_t* m = holeMask.data + y * holeMask.stride;
