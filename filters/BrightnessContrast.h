@@ -15,3 +15,8 @@ struct BrightnessContrastParams {
 
 // Writes the defaults above and selects the record.
 void InitBrightnessContrastParams(EffectParams& p);
+// The colour table for brightness b and contrast c (both clamped to [-1, 1]):
+// T[i] = byte of ((i - 127.5) (c + 1) + 127.5) + 255 b.
+void BuildBrightnessContrastTable(float brightness, float contrast, uint8_t table[256]);
+// Same-size output, offset (0, 0); null for another record or an empty source.
+BitmapPtr ApplyBrightnessContrast(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

@@ -15,3 +15,7 @@ struct ColorFillParams {
 
 // Writes the defaults above and selects the record.
 void InitColorFillParams(EffectParams& p);
+// Each colour byte c becomes (c (256 - a) + a fill + 128) >> 8 with
+// a = trunc(opacity x 256 + 0.5); same size, offset (0, 0); null for another
+// record or an empty source.
+BitmapPtr ApplyColorFill(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

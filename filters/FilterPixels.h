@@ -1,6 +1,98 @@
 #pragma once
-// Small pieces every filter shares: the size rule of the rescale functions.
+// Small pieces every filter shares: the size rule of the rescale functions,
+// the float-to-byte rules, parameter clamps that survive NaN, output bitmaps
+// within the size caps, straight-alpha copies and source-over draws at whole
+// pixel positions, and an image's alpha plane.
+//
+// Filters read and write straight-alpha B, G, R, A bitmaps.
+#include "platform/Bitmap.h"
+
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
 
 // Sizes never turn negative when an object shrinks or is mirrored by a negative factor.
 inline float ScaledFilterSize(float value, float f) { return std::max(f * value, 0.0f); }
+
+// v clamped to [lo, hi]; NaN counts as lo, so a damaged record cannot poison a loop.
+inline float ClampParam(float v, float lo, float hi) { return !(v >= lo) ? lo : (v > hi ? hi : v); }
+
+// The general float-to-byte rule: + 0.5, clamp to [0, 255], truncate.
+inline uint8_t RoundByte(float v) {
+    v += 0.5f;
+    return uint8_t(!(v > 0.0f) ? 0.0f : (v > 255.0f ? 255.0f : v));
+}
+// Clamp to [0, 255] and truncate, without the half (where a filter asks for it).
+inline uint8_t TruncByte(float v) { return uint8_t(!(v > 0.0f) ? 0.0f : (v > 255.0f ? 255.0f : v)); }
+
+// A size in pixels made whole: trunc(max(v, 0) + 0.5). Values far beyond any
+// bitmap side are capped so that sums of sizes stay within int.
+constexpr int kMaxFilterPixels = 1 << 20;
+inline int WholePixels(float v) {
+    const float x = std::trunc(ClampParam(v, 0.0f, float(kMaxFilterPixels)) + 0.5f);
+    return int(std::min(x, float(kMaxFilterPixels)));
+}
+
+// The nearest integer, halves away from zero, capped to +-kMaxFilterPixels.
+inline int RoundAway(float v) {
+    return int(std::round(ClampParam(v, -float(kMaxFilterPixels), float(kMaxFilterPixels))));
+}
+
+// Angles in degrees to radians in single precision.
+constexpr float kDegreesToRadians = 0.017453292f;
+
+// A zero-filled output (transparent black), or null when the size is not
+// positive or exceeds the bitmap caps.
+BitmapPtr CreateFilterOutput(int64_t width, int64_t height);
+
+// An exact same-size copy of source (source-copy drawing at its own size), or
+// null when memory is short.
+BitmapPtr CopyFilterSource(const Bitmap& source);
+
+// Draws source over target with its top-left corner at (x, y), at its own
+// size, straight alpha on both (Porter-Duff over).
+void DrawSourceOver(Bitmap& target, const Bitmap& source, int x, int y);
+
+// The alpha bytes of source, tight rows of width bytes.
+std::vector<uint8_t> AlphaPlane(const Bitmap& source);
+
+// Colour bytes of a 0xAARRGGBB parameter (its alpha byte is never used).
+struct ColourBytes {
+    uint8_t b, g, r;
+    explicit ColourBytes(uint32_t argb)
+        : b(uint8_t(argb & 0xFF)), g(uint8_t((argb >> 8) & 0xFF)), r(uint8_t((argb >> 16) & 0xFF)) {}
+};
+
+// Pixel loops go to worker threads only when the image is large enough to pay for them.
+constexpr int64_t kFilterParallelPixels = 16384;
+
+// A same-size copy of source with blue, green and red each looked up in its
+// own 256-entry table and alpha copied; null when memory is short.
+BitmapPtr MapColourBytes(const Bitmap& source, const uint8_t blue[256], const uint8_t green[256],
+                         const uint8_t red[256]);
+
+// Copies source into out (which is at least as large) with its top-left
+// corner at (x, y), replacing what was there (source-copy at whole pixels).
+void CopySourceInto(Bitmap& out, const Bitmap& source, int x, int y);
+
+// The shared frame of Blur and Gaussian Blur: r = trunc(max(w, h) x radius
+// + 0.5) (0 when that product is not positive); below 1 an exact copy with
+// offset (0, 0); otherwise the source on a transparent border of r pixels,
+// premultiplied, run through `kernel` (tight 32-bit pixels, width, height, r),
+// unpremultiplied, with offset (-r, -r).
+using PremultipliedBlurKernel = void (*)(uint8_t* pixels, int width, int height, int r);
+BitmapPtr BlurWithBorder(const Bitmap& source, float radius, PremultipliedBlurKernel kernel, float& offsetX,
+                         float& offsetY);
+
+// Each byte p of a plane becomes trunc(clamp(p x opacity, 0, 255)), without
+// the half; nothing when opacity is 1 or more.
+void ScalePlaneByOpacity(std::vector<uint8_t>& plane, float opacity);
+
+// out (the source's size) gets, for each colour byte, (colour x P + source x
+// (255 - P) + 128) / 255 with P the plane's byte, and the source's alpha.
+void BlendColourByPlane(Bitmap& out, const Bitmap& source, const uint8_t* plane, uint32_t colour);
+
+// Every pixel of out (plane-sized) with a plane byte above 0 becomes the
+// colour with that alpha; the others are left as they are.
+void FillColourWithPlaneAlpha(Bitmap& out, const uint8_t* plane, uint32_t colour);

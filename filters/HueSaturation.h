@@ -18,3 +18,8 @@ struct HueSaturationParams {
 
 // Writes the defaults above and selects the record.
 void InitHueSaturationParams(EffectParams& p);
+// h, s, l in [0, 1] to red, green, blue in [0, 1], single precision.
+void HslToRgb(float h, float s, float l, float& red, float& green, float& blue);
+// Same size, offset (0, 0), alpha kept; an exact copy for the neutral record;
+// null for another record or an empty source.
+BitmapPtr ApplyHueSaturation(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

@@ -14,3 +14,6 @@ struct EmptyEffectParams {
 
 // Writes the defaults above and selects the record.
 void InitInvertParams(EffectParams& p);
+// Colour bytes complemented, alpha copied; the record is never read, so any
+// record works. Same size, offset (0, 0); null for an empty source.
+BitmapPtr ApplyInvert(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

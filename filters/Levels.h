@@ -30,3 +30,13 @@ struct LevelsParams {
 
 // Writes the defaults above and selects the record.
 void InitLevelsParams(EffectParams& p);
+// The 256-entry table of one curve: t = (i - lo) / (hi - lo) in [0, 1],
+// v = t^(1 / gamma) stretched onto [outputLow, outputHigh], with lo in
+// [0, 254], hi in [lo + 1, 255], gamma in [0.01, 9.99] and the outputs in
+// [0, 255] (the record itself is not changed).
+void BuildLevelsLut(const LevelsChannel& curve, uint8_t table[256]);
+// True when the stored curve changes nothing.
+bool LevelsCurveIsIdentity(const LevelsChannel& curve);
+// Each channel through its own curve, then through the RGB curve; same size,
+// offset (0, 0); null for another record or an empty source.
+BitmapPtr ApplyLevels(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

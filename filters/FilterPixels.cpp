@@ -1,0 +1,110 @@
+#include "filters/FilterPixels.h"
+
+#include "filters/BlurKernels.h"
+#include "platform/Raster.h"
+
+#include <cstring>
+
+BitmapPtr CreateFilterOutput(int64_t width, int64_t height) {
+    if (!BitmapSizeAllowed(width, height)) return nullptr;
+    return Bitmap::Create(int(width), int(height));
+}
+
+BitmapPtr CopyFilterSource(const Bitmap& source) { return source.Clone(); }
+
+void DrawSourceOver(Bitmap& target, const Bitmap& source, int x, int y) {
+    ImageDrawOptions o;
+    o.interpolation = Interpolation::Nearest;
+    o.compositing = Compositing::SourceOver;
+    o.antiAlias = false;
+    DrawBitmapRect(RasterTarget::Of(target), source,
+                   RectF{float(x), float(y), float(source.Width()), float(source.Height())}, o);
+}
+
+std::vector<uint8_t> AlphaPlane(const Bitmap& source) {
+    const int w = source.Width(), h = source.Height();
+    std::vector<uint8_t> plane(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* d = plane.data() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x) d[x] = s[4 * x + 3];
+    }
+    return plane;
+}
+
+BitmapPtr MapColourBytes(const Bitmap& source, const uint8_t blue[256], const uint8_t green[256],
+                         const uint8_t red[256]) {
+    const int w = source.Width(), h = source.Height();
+    BitmapPtr out = CreateFilterOutput(w, h);
+    if (!out) return nullptr;
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* d = out->Row(y);
+        for (int x = 0; x < w; ++x, s += 4, d += 4) {
+            d[0] = blue[s[0]];
+            d[1] = green[s[1]];
+            d[2] = red[s[2]];
+            d[3] = s[3];
+        }
+    }
+    return out;
+}
+
+void CopySourceInto(Bitmap& out, const Bitmap& source, int x, int y) {
+    for (int j = 0; j < source.Height(); ++j)
+        std::memcpy(out.Row(y + j) + size_t(x) * 4, source.Row(j), size_t(source.Width()) * 4);
+}
+
+BitmapPtr BlurWithBorder(const Bitmap& source, float radius, PremultipliedBlurKernel kernel, float& offsetX,
+                         float& offsetY) {
+    offsetX = offsetY = 0;
+    const int w = source.Width(), h = source.Height();
+    const float x = float(std::max(w, h)) * radius;
+    const int r = x > 0 ? WholePixels(x) : 0;
+    if (r < 1) return CopyFilterSource(source);
+    BitmapPtr out = CreateFilterOutput(int64_t(w) + 2 * int64_t(r), int64_t(h) + 2 * int64_t(r));
+    if (!out) return nullptr;
+    CopySourceInto(*out, source, r, r);
+    const size_t count = size_t(out->Width()) * size_t(out->Height());
+    PremultiplyAlpha(out->Data(), count);
+    kernel(out->Data(), out->Width(), out->Height(), r);
+    UnpremultiplyAlpha(out->Data(), count);
+    offsetX = offsetY = float(-r);
+    return out;
+}
+
+void ScalePlaneByOpacity(std::vector<uint8_t>& plane, float opacity) {
+    if (!(opacity < 1.0f)) return;
+    for (uint8_t& p : plane) p = TruncByte(float(p) * opacity);
+}
+
+void BlendColourByPlane(Bitmap& out, const Bitmap& source, const uint8_t* plane, uint32_t colour) {
+    const ColourBytes c(colour);
+    const int w = source.Width(), h = source.Height();
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        const uint8_t* p = plane + size_t(y) * size_t(w);
+        uint8_t* d = out.Row(y);
+        for (int x = 0; x < w; ++x, s += 4, d += 4) {
+            const int P = p[x], Q = 255 - P;
+            d[0] = uint8_t((c.b * P + s[0] * Q + 128) / 255);
+            d[1] = uint8_t((c.g * P + s[1] * Q + 128) / 255);
+            d[2] = uint8_t((c.r * P + s[2] * Q + 128) / 255);
+            d[3] = s[3];
+        }
+    }
+}
+
+void FillColourWithPlaneAlpha(Bitmap& out, const uint8_t* plane, uint32_t colour) {
+    const uint32_t rgb = colour & 0x00FFFFFFu;
+    const int w = out.Width(), h = out.Height();
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* p = plane + size_t(y) * size_t(w);
+        uint32_t* d = out.Row32(y);
+        for (int x = 0; x < w; ++x)
+            if (p[x]) d[x] = rgb | (uint32_t(p[x]) << 24);
+    }
+}
