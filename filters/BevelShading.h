@@ -1,6 +1,7 @@
 #pragma once
-// What the bevel filters share: the cross-section profiles and the custom
-// profile curve.
+// What the bevel filters share: the cross-section profiles and the slope table
+// built from them, the custom profile curve, the light vector, the shading
+// value and byte, and sampling along an outline of a distance field.
 #include <cstdint>
 #include <vector>
 
@@ -23,3 +24,56 @@ struct CurvePoint {
 
 inline std::vector<CurvePoint> DefaultBevelCurve() { return {{0, 0}, {1, 1}}; }
 
+// Slopes of the built-in profiles at t in [0, 1] (t = distance from the
+// outline / bevel width); each is the derivative of the height in its comment.
+float BevelSlopeFlat(float t);    // height t
+float BevelSlopeSmooth(float t);  // height sin(t pi/2)
+float BevelSlopeBall(float t);    // a quarter circle sqrt(2t - t^2), t taken as at least 0.05
+float BevelSlopeSloped(float t);  // height (1 - cos(t pi)) / 2
+
+// The custom curve's value at x: its end values outside [x0, xn-1], else the
+// cubic Hermite segment through the neighbouring points with finite-difference
+// tangents. It may leave [0, 1]. Empty: 0; one point: its y clamped to [0, 1].
+float EvaluateCurve(const std::vector<CurvePoint>& points, float x);
+// max(n, 2) values at evenly spaced x from 0 to 1, each clamped to [0, 1].
+std::vector<float> SampleCurve(const std::vector<CurvePoint>& points, int n);
+
+// The slope of a profile at 1024 evenly spaced t; the custom curve's slope by
+// central differences of its samples (one-sided at both ends).
+constexpr int kBevelSlopeTableSize = 1024;
+using BevelSlopeTable = std::vector<float>;
+BevelSlopeTable BuildBevelSlopeTable(uint8_t profile, const std::vector<CurvePoint>& points);
+// The table interpolated at distance / width, clamped to the table's ends.
+float BevelSlopeAt(const BevelSlopeTable& table, float distance, float width);
+
+// The unit light vector for a direction in degrees (along (cos a, -sin a),
+// y down) at a fixed elevation: the default 135 lights from the upper left.
+struct BevelLight {
+    float x, y, z;
+};
+BevelLight BevelLightVector(float angleDegrees);
+// strength x (nx Lx + ny Ly) / |(nx, ny, 1)|, clamped to [-1, 1]; a level
+// surface gives 0.
+float BevelShadeValue(float nx, float ny, const BevelLight& light, float strength);
+// A shade value as a byte: 128 is level, 255 fully lit, 1 fully shaded.
+uint8_t BevelShadeByte(float value);
+// One colour byte moved towards white (t > 0) or black (t < 0) by |t|.
+uint8_t ShadeColorChannel(uint8_t c, float t);
+
+// The gradient of a float plane by central differences (one-sided but still
+// halved at the plane's border) and its length.
+struct DistanceGradientAt {
+    float gx, gy, length;
+};
+DistanceGradientAt DistanceGradient(const float* field, int width, int height, int x, int y);
+
+// Sampling along an outline: tap l of the contour through (x, y) lies at
+// (x + l tx, y + l ty) with the unit tangent (tx, ty) = (-gy, gx) / length. A
+// tap counts only where all four bilinear neighbours exist.
+inline bool ContourTapInside(float sx, float sy, int width, int height) {
+    return sx >= 0 && sx < float(width - 1) && sy >= 0 && sy < float(height - 1);
+}
+// Bilinear value of a byte plane at (sx, sy), which must be ContourTapInside.
+float ContourSample(const uint8_t* plane, int width, float sx, float sy);
+// The same for one channel (0..3) of tight 32-bit pixels.
+float ContourSampleChannel(const uint8_t* pixels, int width, int channel, float sx, float sy);

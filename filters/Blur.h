@@ -15,3 +15,7 @@ struct BlurParams {
 
 // Writes the defaults above and selects the record.
 void InitBlurParams(EffectParams& p);
+// The image on a border of r = round(max(w, h) x radius) pixels, Stack Blurred
+// premultiplied; offset (-r, -r). An exact copy when r < 1; null for another
+// record or an empty source.
+BitmapPtr ApplyBlur(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

@@ -1,5 +1,39 @@
 #include "filters/DropShadow.h"
 
+#include "filters/DiskBlur.h"
 #include "filters/EffectInstance.h"
+#include "filters/FilterPixels.h"
 
 void InitDropShadowParams(EffectParams& p) { p.Set(DropShadowParams{}); }
+
+BitmapPtr ApplyDropShadow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY) {
+    offsetX = offsetY = 0;
+    const auto* rec = params.Get<DropShadowParams>();
+    const int w = source.Width(), h = source.Height();
+    if (!rec || w < 1 || h < 1) return nullptr;
+    const float m = float(std::max(w, h));
+    const float distance = m * rec->distance, softness = m * rec->softness;
+    const int dp = distance > 0 ? WholePixels(distance) : 0;
+    const int sp = softness > 0 ? WholePixels(softness) : 0;
+    const float o = ClampParam(rec->opacity, 0, 1);
+    const float a = ClampParam(rec->angle, -1e6f, 1e6f) * 3.1415927f / 180.0f;
+    const int dx = RoundAway(std::cos(a) * float(dp)), dy = RoundAway(-std::sin(a) * float(dp));
+    const int left = std::max(sp - dx, 0), top = std::max(sp - dy, 0);
+    const int right = std::max(sp + dx, 0), bottom = std::max(sp + dy, 0);
+    BitmapPtr out = CreateFilterOutput(int64_t(left) + w + right, int64_t(top) + h + bottom);
+    if (!out) return nullptr;
+    const int W = out->Width(), H = out->Height();
+
+    std::vector<uint8_t> plane(size_t(W) * size_t(H), 0);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* p = plane.data() + size_t(top + dy + y) * size_t(W) + size_t(left + dx);
+        for (int x = 0; x < w; ++x) p[x] = RoundByte(float(s[4 * x + 3]) * o);
+    }
+    if (sp > 0) DiskBlur(plane.data(), W, H, sp);
+    FillColourWithPlaneAlpha(*out, plane.data(), rec->colour);
+    DrawSourceOver(*out, source, left, top);
+    offsetX = float(-left);
+    offsetY = float(-top);
+    return out;
+}

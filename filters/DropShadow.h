@@ -19,3 +19,7 @@ struct DropShadowParams {
 
 // Writes the defaults above and selects the record.
 void InitDropShadowParams(EffectParams& p);
+// The output grows by the shadow's offset and blur radius where they reach
+// past the object; offset (-left, -top). Null for another record, an empty
+// source or an output beyond the size caps.
+BitmapPtr ApplyDropShadow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

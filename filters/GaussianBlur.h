@@ -15,3 +15,7 @@ struct GaussianBlurParams {
 
 // Writes the defaults above and selects the record.
 void InitGaussianBlurParams(EffectParams& p);
+// The image on a border of r = round(max(w, h) x radius) pixels, blurred by the
+// recursive Gaussian premultiplied; offset (-r, -r). An exact copy when r < 1;
+// null for another record or an empty source.
+BitmapPtr ApplyGaussianBlur(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

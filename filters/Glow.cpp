@@ -1,10 +1,46 @@
 #include "filters/Glow.h"
 
+#include "filters/DistanceTransform.h"
 #include "filters/EffectInstance.h"
 #include "filters/FilterPixels.h"
+#include "filters/StackBlur.h"
 
 void InitGlowParams(EffectParams& p) { p.Set(GlowParams{}); }
 
 void ScaleGlowParams(EffectParams& p, float f) {
     if (auto* r = p.Get<GlowParams>()) r->width = ScaledFilterSize(r->width, f);
+}
+
+BitmapPtr ApplyGlow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY) {
+    offsetX = offsetY = 0;
+    const auto* rec = params.Get<GlowParams>();
+    const int w = source.Width(), h = source.Height();
+    if (!rec || w < 1 || h < 1) return nullptr;
+    const int sp = WholePixels(rec->softness);
+    const float o = ClampParam(rec->opacity, 0, 1);
+    const float wd = ClampParam(rec->width, 0, float(kMaxFilterPixels));
+    const int pad = sp + int(std::ceil(wd));
+    if (pad < 1 || o <= 0) return CopyFilterSource(source);
+    BitmapPtr out = CreateFilterOutput(int64_t(w) + 2 * int64_t(pad), int64_t(h) + 2 * int64_t(pad));
+    if (!out) return nullptr;
+    const int W = out->Width(), H = out->Height();
+    const size_t n = size_t(W) * size_t(H);
+
+    // Outside mask: 255 where the padded alpha is 0.
+    std::vector<uint8_t> M(n, 255);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* m = M.data() + size_t(pad + y) * size_t(W) + size_t(pad);
+        for (int x = 0; x < w; ++x) m[x] = s[4 * x + 3] ? 0 : 255;
+    }
+    std::vector<float> D(n);
+    DistanceTransform(M.data(), W, H, D.data(), false);
+    std::vector<uint8_t> G(n);
+    for (size_t i = 0; i < n; ++i) G[i] = uint8_t(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f + 0.5f);
+    if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(G.data(), W, H, sp, sp);
+    ScalePlaneByOpacity(G, o);
+    FillColourWithPlaneAlpha(*out, G.data(), rec->colour);
+    DrawSourceOver(*out, source, pad, pad);
+    offsetX = offsetY = float(-pad);
+    return out;
 }

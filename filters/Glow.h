@@ -20,3 +20,7 @@ void InitGlowParams(EffectParams& p);
 // Rescale on object resize; nothing unless the record is its own.
 // Width becomes max(f x width, 0); the rest stays.
 void ScaleGlowParams(EffectParams& p, float f);
+// The output grows by pad = round(softness) + ceil(width) on every side,
+// offset (-pad, -pad); an exact copy when pad < 1 or the opacity is 0. Null
+// for another record, an empty source or an output beyond the size caps.
+BitmapPtr ApplyGlow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

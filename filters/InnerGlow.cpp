@@ -1,10 +1,36 @@
 #include "filters/InnerGlow.h"
 
+#include "filters/DistanceTransform.h"
 #include "filters/EffectInstance.h"
 #include "filters/FilterPixels.h"
+#include "filters/StackBlur.h"
 
 void InitInnerGlowParams(EffectParams& p) { p.Set(InnerGlowParams{}); }
 
 void ScaleInnerGlowParams(EffectParams& p, float f) {
     if (auto* r = p.Get<InnerGlowParams>()) r->width = ScaledFilterSize(r->width, f);
+}
+
+BitmapPtr ApplyInnerGlow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY) {
+    offsetX = offsetY = 0;
+    const auto* rec = params.Get<InnerGlowParams>();
+    const int w = source.Width(), h = source.Height();
+    if (!rec || w < 1 || h < 1) return nullptr;
+    const int sp = WholePixels(rec->softness);
+    const float o = ClampParam(rec->opacity, 0, 1);
+    const float wd = ClampParam(rec->width, 0, float(kMaxFilterPixels));
+    if (wd < 1 || o <= 0) return CopyFilterSource(source);
+    BitmapPtr out = CreateFilterOutput(w, h);
+    if (!out) return nullptr;
+
+    const std::vector<uint8_t> A = AlphaPlane(source);
+    std::vector<float> D(A.size());
+    DistanceTransform(A.data(), w, h, D.data(), true);
+    std::vector<uint8_t> G(A.size());
+    for (size_t i = 0; i < A.size(); ++i)
+        G[i] = A[i] ? RoundByte(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f * (float(A[i]) / 255.0f)) : 0;
+    if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(G.data(), w, h, sp, sp);
+    ScalePlaneByOpacity(G, o);
+    BlendColourByPlane(*out, source, G.data(), rec->colour);
+    return out;
 }

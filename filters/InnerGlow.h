@@ -20,3 +20,6 @@ void InitInnerGlowParams(EffectParams& p);
 // Rescale on object resize; nothing unless the record is its own.
 // Width becomes max(f x width, 0); the rest stays.
 void ScaleInnerGlowParams(EffectParams& p, float f);
+// Same size, offset (0, 0), alpha kept; an exact copy when the width is below
+// 1 or the opacity is 0. Null for another record or an empty source.
+BitmapPtr ApplyInnerGlow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

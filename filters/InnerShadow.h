@@ -21,3 +21,6 @@ void InitInnerShadowParams(EffectParams& p);
 // Rescale on object resize; nothing unless the record is its own.
 // Distance becomes max(f x distance, 0); the rest stays.
 void ScaleInnerShadowParams(EffectParams& p, float f);
+// Same size, offset (0, 0), alpha kept; an exact copy when there is nothing
+// to draw. Null for another record or an empty source.
+BitmapPtr ApplyInnerShadow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

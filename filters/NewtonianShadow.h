@@ -33,3 +33,14 @@ void InitNewtonianShadowParams(EffectParams& p);
 // Softness times f without a clamp; contact to trunc(f x contact + 0.5),
 // saturated to the int32 range.
 void ScaleNewtonianShadowParams(EffectParams& p, float f);
+// The sharp coverage plane of the shadow: every pixel of the box [x0, x1] x
+// [y0, y1] (inclusive) of a plane `planeWidth` bytes wide gets the source's
+// alpha mapped into the four-sided outline with corners base-left, base-right,
+// tip-left and tip-right (output coordinates); the source's top row lands on
+// the tip edge, its bottom row on the base. Rows run in parallel.
+void RasterizeShadowQuad(const Bitmap& source, float blX, float blY, float brX, float brY, float tlX, float tlY,
+                         float trX, float trY, int planeWidth, int x0, int x1, int y0, int y1, uint8_t* sharp);
+// The output reaches left, right and up to hold the shadow and its blur; its
+// bottom row is the object's bottom row. Offset (-ox, -oy); an exact copy for
+// a near-zero length or opacity. Null for another record or an empty source.
+BitmapPtr ApplyNewtonianShadow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);
