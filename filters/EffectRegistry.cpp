@@ -36,13 +36,13 @@ const std::array<EffectTypeInfo, kEffectTypeCount> kRegistry = {{
     {kEffectInnerGlow, kCategoryShadowGlow, "Inner Glow",
      ApplyInnerGlow, InitInnerGlowParams, false, ScaleInnerGlowParams},
     {kEffectInnerBevel, kCategoryBevelEmboss, "Inner Bevel",
-     nullptr, InitInnerBevelParams, false, ScaleInnerBevelParams},
+     ApplyInnerBevel, InitInnerBevelParams, false, ScaleInnerBevelParams},
     {kEffectOuterBevel, kCategoryBevelEmboss, "Outer Bevel",
-     nullptr, InitOuterBevelParams, false, ScaleOuterBevelParams},
+     ApplyOuterBevel, InitOuterBevelParams, false, ScaleOuterBevelParams},
     {kEffectGaussianBevel, kCategoryBevelEmboss, "Gaussian Bevel",
-     nullptr, InitGaussianBevelParams, false, ScaleGaussianBevelParams},
+     ApplyGaussianBevel, InitGaussianBevelParams, false, ScaleGaussianBevelParams},
     {kEffectEmboss, kCategoryBevelEmboss, "Emboss",
-     nullptr, InitEmbossParams, false, ScaleEmbossParams},
+     ApplyEmboss, InitEmbossParams, false, ScaleEmbossParams},
 }};
 
 const EffectTypeInfo kUnknownEffect = {0xFF, kCategoryOther, "Unknown", nullptr, nullptr, false, nullptr};

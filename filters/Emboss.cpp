@@ -1,7 +1,11 @@
 #include "filters/Emboss.h"
 
+#include "filters/DistanceTransform.h"
 #include "filters/EffectInstance.h"
 #include "filters/FilterPixels.h"
+#include "filters/StackBlur.h"
+
+#include <cstdlib>
 
 void InitEmbossParams(EffectParams& p) { p.Set(EmbossParams{}); }
 
@@ -10,4 +14,87 @@ void ScaleEmbossParams(EffectParams& p, float f) {
         r->width = ScaledFilterSize(r->width, f);
         r->softness = ScaledFilterSize(r->softness, f);
     }
+}
+
+BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY) {
+    offsetX = offsetY = 0;
+    const auto* rec = params.Get<EmbossParams>();
+    const int w = source.Width(), h = source.Height();
+    if (!rec || w < 1 || h < 1) return nullptr;
+    const int u = WholePixels(rec->width), ws = WholePixels(rec->softness);
+    const float k = ClampParam(rec->strength, 0, 1);
+    if (u < 1 || k <= 0) return CopyFilterSource(source);
+    const int pad = u + ws;
+    BitmapPtr out = CreateFilterOutput(int64_t(w) + 2 * int64_t(pad), int64_t(h) + 2 * int64_t(pad));
+    if (!out) return nullptr;
+    const int W = out->Width(), H = out->Height();
+    const size_t n = size_t(W) * size_t(H);
+
+    std::vector<uint8_t> A(n, 0);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* a = A.data() + size_t(pad + y) * size_t(W) + size_t(pad);
+        for (int x = 0; x < w; ++x) a[x] = s[4 * x + 3];
+    }
+    std::vector<uint8_t> M(n);
+    for (size_t i = 0; i < n; ++i) M[i] = A[i] ? 0 : 255;
+    std::vector<float> D(n);
+    DistanceTransform(M.data(), W, H, D.data(), false);
+    const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
+    const BevelLight L = BevelLightVector(rec->angle);
+    const float fu = float(u);
+
+    // The ring: pixels outside the object closer than u, shaded with the
+    // normal leaning away from the object (the distance grows outwards).
+    std::vector<uint8_t> S(n, 128);
+#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * size_t(W) + size_t(x);
+            if (!(D[i] > 0 && D[i] < fu)) continue;
+            const DistanceGradientAt g = DistanceGradient(D.data(), W, H, x, y);
+            if (g.length < 0.1f) continue;
+            const float sigma = BevelSlopeAt(T, D[i], fu);
+            S[i] = BevelShadeByte(BevelShadeValue(sigma * g.gx * 1.5f, sigma * g.gy * 1.5f, L, k));
+        }
+
+    // Smoothing along the outline, weighted by how much of each tap lies in the open.
+    const std::vector<uint8_t> S0 = S;
+#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * size_t(W) + size_t(x);
+            if (!(D[i] > 0 && D[i] < fu)) continue;
+            const DistanceGradientAt g = DistanceGradient(D.data(), W, H, x, y);
+            if (g.length < 0.1f) continue;
+            const float tx = -g.gy / g.length, ty = g.gx / g.length;
+            float sum = 0, total = 0;
+            for (int l = -7; l <= 7; ++l) {
+                const float sx = float(x) + float(l) * tx, sy = float(y) + float(l) * ty;
+                if (!ContourTapInside(sx, sy, W, H)) continue;
+                const float weight = ContourSample(M.data(), W, sx, sy) / 255.0f;
+                if (weight <= 0) continue;
+                sum += weight * ContourSample(S0.data(), W, sx, sy);
+                total += weight;
+            }
+            if (total > 0) S[i] = RoundByte(sum / total);
+        }
+    if (ws >= 1) CGaussianRecBlur().StackBlurAlpha8(S.data(), W, H, ws, ws);
+
+    // Light turns into translucent white, shadow into translucent black; the
+    // object's own footprint stays empty under it.
+#pragma omp parallel for schedule(static) if (int64_t(W) * H > kFilterParallelPixels)
+    for (int y = 0; y < H; ++y) {
+        uint32_t* d = out->Row32(y);
+        for (int x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * size_t(W) + size_t(x);
+            if (A[i] || S[i] == 128) continue;
+            const uint32_t rgb = S[i] > 128 ? 0x00FFFFFFu : 0u;
+            const float a = float(std::abs(int(S[i]) - 128)) * 0.007874016f * 255.0f;
+            d[x] = rgb | uint32_t(RoundByte(a)) << 24;
+        }
+    }
+    DrawSourceOver(*out, source, pad, pad);
+    offsetX = offsetY = float(-pad);
+    return out;
 }

@@ -25,3 +25,8 @@ void InitEmbossParams(EffectParams& p);
 // Rescale on object resize; nothing unless the record is its own.
 // Width and softness become max(f x value, 0); the rest stays.
 void ScaleEmbossParams(EffectParams& p, float f);
+// The output grows by pad = round(width) + round(softness) on every side,
+// offset (-pad, -pad); a same-size copy when the width rounds below 1 or the
+// strength is 0. Null for another record, an empty source or an output beyond
+// the size caps.
+BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

@@ -1,10 +1,81 @@
 #include "filters/GaussianBevel.h"
 
+#include "filters/DiskBlur.h"
 #include "filters/EffectInstance.h"
 #include "filters/FilterPixels.h"
+
+#include <cstring>
 
 void InitGaussianBevelParams(EffectParams& p) { p.Set(GaussianBevelParams{}); }
 
 void ScaleGaussianBevelParams(EffectParams& p, float f) {
     if (auto* r = p.Get<GaussianBevelParams>()) r->width = ScaledFilterSize(r->width, f);
+}
+
+namespace {
+
+// Colour bytes of every pixel with alpha moved by its shade byte (128 level);
+// alpha kept, transparent pixels copied unchanged.
+void ComposeShadedColours(Bitmap& out, const Bitmap& source, const uint8_t* shade) {
+    const int w = source.Width(), h = source.Height();
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        const uint8_t* S = shade + size_t(y) * size_t(w);
+        uint8_t* d = out.Row(y);
+        for (int x = 0; x < w; ++x, s += 4, d += 4) {
+            if (s[3]) {
+                const float t = (float(S[x]) - 128.0f) / 127.0f;
+                d[0] = ShadeColorChannel(s[0], t);
+                d[1] = ShadeColorChannel(s[1], t);
+                d[2] = ShadeColorChannel(s[2], t);
+                d[3] = s[3];
+            } else {
+                std::memcpy(d, s, 4);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY) {
+    offsetX = offsetY = 0;
+    const auto* rec = params.Get<GaussianBevelParams>();
+    const int W = source.Width(), H = source.Height();
+    if (!rec || W < 1 || H < 1) return nullptr;
+    const int b = WholePixels(rec->width), s = WholePixels(rec->softness);
+    const float k = ClampParam(rec->strength, 0, 1);
+    if (b < 1 || k <= 0) return CopyFilterSource(source);
+    BitmapPtr out = CreateFilterOutput(W, H);
+    if (!out) return nullptr;
+
+    // Height: the alpha averaged over a disk of radius b.
+    const std::vector<uint8_t> A = AlphaPlane(source);
+    std::vector<uint8_t> P = A;
+    DiskBlur(P.data(), W, H, b);
+    const float g = 64.0f / float(b);
+    const BevelLight L = BevelLightVector(rec->angle);
+    std::vector<uint8_t> S(A.size(), 128);
+    for (int y = 0; y < H; ++y) {
+        const uint8_t* row = P.data() + size_t(y) * size_t(W);
+        const uint8_t* up = P.data() + size_t(std::max(y - 1, 0)) * size_t(W);
+        const uint8_t* down = P.data() + size_t(std::min(y + 1, H - 1)) * size_t(W);
+        for (int x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * size_t(W) + size_t(x);
+            if (!A[i]) continue;
+            const float nx = (float(row[std::min(x + 1, W - 1)]) - float(row[std::max(x - 1, 0)])) * -0.5f / g;
+            const float ny = (float(down[x]) - float(up[x])) * -0.5f / g;
+            S[i] = BevelShadeByte(BevelShadeValue(nx, ny, L, k));
+        }
+    }
+    if (s >= 1) {
+        // Soft shading only where the blurred alpha is above one half; the
+        // outer half of the edge keeps the crisp shading.
+        const std::vector<uint8_t> Q = S;
+        DiskBlur(S.data(), W, H, s);
+        for (size_t i = 0; i < S.size(); ++i)
+            if (P[i] <= 128) S[i] = Q[i];
+    }
+    ComposeShadedColours(*out, source, S.data());
+    return out;
 }

@@ -21,3 +21,7 @@ void InitGaussianBevelParams(EffectParams& p);
 // Rescale on object resize; nothing unless the record is its own.
 // Width becomes max(f x width, 0); the rest stays.
 void ScaleGaussianBevelParams(EffectParams& p, float f);
+// Same size, offset (0, 0), alpha and transparent pixels kept; a copy when
+// the width rounds below 1 or the strength is 0. Null for another record or an
+// empty source.
+BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);

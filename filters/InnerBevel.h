@@ -25,3 +25,9 @@ void InitInnerBevelParams(EffectParams& p);
 // Rescale on object resize; nothing unless the record is its own.
 // Width becomes max(f x width, 0); the rest stays.
 void ScaleInnerBevelParams(EffectParams& p, float f);
+// The filter itself; ApplyInnerBevel forwards to it.
+BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);
+// Same size, offset (0, 0), alpha and transparent pixels kept; a copy when
+// the width is below 1 or the strength is 0. Null for another record or an
+// empty source.
+BitmapPtr ApplyInnerBevel(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY);
