@@ -26,6 +26,7 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <omp.h>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -326,14 +327,9 @@ AVX2FN I8 Narrow(L8 m) { return __builtin_convertvector(m, I8); }
 AVX2FN L8 Widen(I8 m) { return __builtin_convertvector(m, L8); }
 
 // One texel of the bilinear sum: wa = w x alpha; colour += wa x colour;
-// alpha += wa. Texels outside the image (or outside `act`) are read as 0,
-// which adds exactly nothing.
+// alpha += wa. A texel read as 0 (outside the image) adds exactly nothing.
 template <bool Colour>
-AVX2FN void AddTexel(const int* data, int W, int H, I8 act, I8 tx, I8 ty, F32x8 w, F32x8& r, F32x8& g, F32x8& b,
-                     F32x8& a) {
-    const I8 in = act & (tx >= 0) & (tx < W) & (ty >= 0) & (ty < H);
-    const I8 idx = in ? ty * W + tx : I8{};
-    const I8 px = (I8)_mm256_mask_i32gather_epi32(_mm256_setzero_si256(), data, (__m256i)idx, (__m256i)in, 4);
+AVX2FN void AddTexel(I8 px, F32x8 w, F32x8& r, F32x8& g, F32x8& b, F32x8& a) {
     const F32x8 wa = w * (__builtin_convertvector((px >> 24) & 0xFF, F32x8) * kInv255);
     if constexpr (Colour) {
         r = r + wa * (__builtin_convertvector((px >> 16) & 0xFF, F32x8) * kInv255);
@@ -341,6 +337,19 @@ AVX2FN void AddTexel(const int* data, int W, int H, I8 act, I8 tx, I8 ty, F32x8 
         b = b + wa * (__builtin_convertvector(px & 0xFF, F32x8) * kInv255);
     }
     a = a + wa;
+}
+
+// The texels at (tx, ty); 0 for lanes outside the image or outside `act`.
+AVX2FN I8 GatherTexels(const int* data, int W, int H, I8 act, I8 tx, I8 ty) {
+    const I8 in = act & (tx >= 0) & (tx < W) & (ty >= 0) & (ty < H);
+    const I8 idx = in ? ty * W + tx : I8{};
+    return (I8)_mm256_mask_i32gather_epi32(_mm256_setzero_si256(), data, (__m256i)idx, (__m256i)in, 4);
+}
+
+AVX2FN I8 LoadTexels(const int* p) {
+    I8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
 // Bilinear sample of an 8-bit straight BGRA image at (x, y) in pixels, the
@@ -359,10 +368,27 @@ AVX2FN void SampleImage(const Bitmap& im, F32x8 x, F32x8 y, I8& act, F32x8& r, F
     const F32x8 w00 = (1.0f - fx) * (1.0f - fy), w10 = fx * (1.0f - fy), w01 = (1.0f - fx) * fy, w11 = fx * fy;
     r = g = b = a = zero;
     const int* data = reinterpret_cast<const int*>(im.Data());
-    AddTexel<Colour>(data, W, H, act, ix, iy, w00, r, g, b, a);
-    AddTexel<Colour>(data, W, H, act, ix + 1, iy, w10, r, g, b, a);
-    AddTexel<Colour>(data, W, H, act, ix, iy + 1, w01, r, g, b, a);
-    AddTexel<Colour>(data, W, H, act, ix + 1, iy + 1, w11, r, g, b, a);
+    const I8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    I8 p00, p10, p01, p11;
+    // An unturned object samples eight neighbouring texels of the same two
+    // rows: plain loads read the same bytes the gathers would.
+    if (_mm256_movemask_ps((__m256)(act & (ix == ix[0] + lane) & (iy == iy[0]))) == 0xFF && ix[0] >= 0 &&
+        ix[0] + 8 < W && iy[0] >= 0 && iy[0] + 1 < H) {
+        const int* row = data + size_t(iy[0]) * size_t(W) + size_t(ix[0]);
+        p00 = LoadTexels(row);
+        p10 = LoadTexels(row + 1);
+        p01 = LoadTexels(row + W);
+        p11 = LoadTexels(row + W + 1);
+    } else {
+        p00 = GatherTexels(data, W, H, act, ix, iy);
+        p10 = GatherTexels(data, W, H, act, ix + 1, iy);
+        p01 = GatherTexels(data, W, H, act, ix, iy + 1);
+        p11 = GatherTexels(data, W, H, act, ix + 1, iy + 1);
+    }
+    AddTexel<Colour>(p00, w00, r, g, b, a);
+    AddTexel<Colour>(p10, w10, r, g, b, a);
+    AddTexel<Colour>(p01, w01, r, g, b, a);
+    AddTexel<Colour>(p11, w11, r, g, b, a);
     const I8 pos = a > 0.0f;
     if constexpr (Colour) {
         const F32x8 inv = 1.0f / a;
@@ -492,10 +518,53 @@ void VectorRows(const ObjectPass& p, float* acc, int OW, size_t N) {
     }
 }
 
+// ToByte on eight values: 0 for v <= 0 (or NaN), 255 for v >= 1, else
+// v x 255 + 0.5 truncated.
+AVX2FN U8 Bytes(F32x8 v) {
+    const F32x8 inner = v > 0.0f ? (v < 1.0f ? v : F32x8{} + 1.0f) : F32x8{};
+    const U8 t = (U8)__builtin_convertvector(inner * 255.0f + 0.5f, I8);
+    const U8 low = (U8)(v > 0.0f);
+    return (v >= 1.0f) ? U8{} + 255u : (t & low);
+}
+
+// The groups of eight of a BGRA row; returns how many pixels it wrote.
+__attribute__((target("avx2"))) int WriteBgraAvx2(const float* R, const float* G, const float* B, const float* A,
+                                                  uint8_t* d, int OW) {
+    int c = 0;
+    for (; c + 8 <= OW; c += 8) {
+        const U8 px = Bytes(Load(B + c)) | (Bytes(Load(G + c)) << 8) | (Bytes(Load(R + c)) << 16) |
+                      (Bytes(Load(A + c)) << 24);
+        std::memcpy(d + 4 * size_t(c), &px, sizeof px);
+    }
+    return c;
+}
+
+// Composes every pass over rows r0 .. r0 + rows - 1 of a band of planar
+// planes (plane stride P): each pixel sees the objects in the same order as
+// in VectorRows, so the band gives the same values.
+void BandRows(const std::vector<ObjectPass>& passes, float* planes, size_t P, int OW, int r0, int rows,
+              Span& span) {
+    for (const ObjectPass& p : passes) {
+        const CompositeSpanFn composite = kCompositeSpans.fn[p.mode];
+        const int ra = std::max(p.y0, r0), rb = std::min(p.y1, r0 + rows);
+        for (int r = ra; r < rb; ++r) {
+            float* R = planes + size_t(r - r0) * size_t(OW);
+            for (int c = p.x0; c < p.x1; c += kChunk) {
+                const int n = std::min(kChunk, p.x1 - c);
+                SampleSpanAvx2(p, r, c, n, span);
+                composite(R + c, R + P + c, R + 2 * P + c, R + 3 * P + c, span, n);
+            }
+        }
+    }
+}
+
 #else
 
 bool VectorRowsAvailable() { return false; }
 void VectorRows(const ObjectPass&, float*, int, size_t) {}
+int WriteBgraAvx2(const float*, const float*, const float*, const float*, uint8_t*, int) { return 0; }
+struct Span {};
+void BandRows(const std::vector<ObjectPass>&, float*, size_t, int, int, int, Span&) {}
 
 #endif  // __x86_64__
 
@@ -539,6 +608,108 @@ bool CanvasObject::RenderToFloat(FloatImage& out) {
 
 namespace {
 
+// True when the object's base image is in its cache, so that asking for it
+// builds nothing (the cache tests of ComposeBitmap and GetLightConeBitmap).
+bool ImageCached(const CanvasObject& o) {
+    const ObjectRenderCaches& c = o.caches;
+    const bool light = o.kind == kObjectLightCone;
+    const BitmapPtr& b = light ? c.light : c.base;
+    if (!(light ? c.lightValid : c.baseValid) || !b) return false;
+    if (ScaleDragActive && o.HasCostlyRender()) return true;
+    return b->Width() == RoundedPixelSide(o.width) && b->Height() == RoundedPixelSide(o.height);
+}
+
+void WriteBgraRow(const float* R, size_t P, uint8_t* d, int OW) {
+    const float *G = R + P, *B = G + P, *A = B + P;
+    int c = VectorRowsAvailable() ? WriteBgraAvx2(R, G, B, A, d, OW) : 0;
+    for (; c < OW; ++c) {
+        d[4 * c + 0] = ToByte(B[c]);
+        d[4 * c + 1] = ToByte(G[c]);
+        d[4 * c + 2] = ToByte(R[c]);
+        d[4 * c + 3] = ToByte(A[c]);
+    }
+}
+
+// An object's pass as far as it is known before its images: frames, bounds,
+// mask, opacity, mode. False when the object adds nothing to the output.
+bool PlanPass(const std::vector<CanvasObject*>& objects, size_t i, float originX, float originY, int OW, int OH,
+              ObjectPass& p, CanvasObject*& base) {
+    CanvasObject& o = *objects[i];
+    base = nullptr;
+    if (!(o.opacity > 0) || !(o.width > 0) || !(o.height > 0)) return false;
+    if (o.clipToLayerBelow) {
+        for (size_t k = i; k-- > 0;) {
+            if (!objects[k]->clipToLayerBelow) {
+                base = objects[k];
+                break;
+            }
+        }
+        if (!base) return false;
+    }
+    p.f = FrameOf(o);
+    const RotatedBox box = RotatedRectBox(o.x, o.y, p.f.w, p.f.h, p.f.cx, p.f.cy, p.f.ct, p.f.st);
+    if (!box.IsFinite()) return false;
+    // Clamped in doubles before any integer cast.
+    p.x0 = int(std::clamp(std::floor(box.minX - originX), 0.0, double(OW)));
+    p.y0 = int(std::clamp(std::floor(box.minY - originY), 0.0, double(OH)));
+    p.x1 = int(std::clamp(std::ceil(box.maxX - originX), 0.0, double(OW)));
+    p.y1 = int(std::clamp(std::ceil(box.maxY - originY), 0.0, double(OH)));
+    // An object that misses the output needs no image.
+    if (p.x0 >= p.x1 || p.y0 >= p.y1) return false;
+    p.useMask = o.HasUsableMask();
+    p.mw = o.maskWidth;
+    p.mh = o.maskHeight;
+    p.mask = o.maskPixels.data();
+    p.opacity = std::min(o.opacity, 1.0f);
+    p.mode = (o.blendMode == kModeDissolve || o.blendMode == kModePhotoBash || o.blendMode >= kBlendModeCount)
+                 ? 0
+                 : o.blendMode;
+    p.originX = originX;
+    p.originY = originY;
+    p.hasBase = base != nullptr;
+    if (base) p.bf = FrameOf(*base);
+    return true;
+}
+
+// When every image is already cached (the display has drawn the scene), the
+// vector rows run band by band: each band goes through all objects while it
+// is in the cache, and no canvas-sized accumulator is needed.
+bool ComposeInBands(std::vector<ObjectPass>& passes, const std::vector<std::pair<CanvasObject*, CanvasObject*>>& who,
+                    const float bg[4], const ComposeOutput& out, std::string* error) {
+    const int OW = out.width, OH = out.height;
+    std::vector<BitmapPtr> keep;  // the cached images, held for the duration
+    keep.reserve(who.size() * 2);
+    for (size_t i = 0; i < passes.size(); ++i) {
+        BitmapPtr image = who[i].first->GetBaseBitmap();
+        BitmapPtr baseImage = who[i].second ? who[i].second->GetBaseBitmap() : nullptr;
+        if (!image || (who[i].second && !baseImage)) return Fail(error, RenderFailure(*who[i].first));
+        passes[i].image = image.get();
+        passes[i].baseImage = baseImage.get();
+        keep.push_back(std::move(image));
+        keep.push_back(std::move(baseImage));
+    }
+    const int rows = std::clamp(32768 / OW, 1, OH);
+    const size_t P = size_t(OW) * size_t(rows);
+    const int threads = std::max(1, omp_get_max_threads());
+    FloatBuffer planes;
+    if (!planes.Allocate(P * 4 * size_t(threads))) return Fail(error, "Not enough memory to compose the image.");
+    const int bands = (OH + rows - 1) / rows;
+#pragma omp parallel num_threads(threads)
+    {
+        Span span;
+        float* mine = planes.data() + P * 4 * size_t(omp_get_thread_num());
+#pragma omp for schedule(dynamic)
+        for (int band = 0; band < bands; ++band) {
+            const int r0 = band * rows, n = std::min(rows, OH - r0);
+            for (int k = 0; k < 4; ++k) std::fill_n(mine + size_t(k) * P, size_t(n) * size_t(OW), bg[k]);
+            BandRows(passes, mine, P, OW, r0, n, span);
+            for (int r = 0; r < n; ++r)
+                WriteBgraRow(mine + size_t(r) * size_t(OW), P, out.pixels + size_t(r0 + r) * size_t(out.rowPitch), OW);
+        }
+    }
+    return true;
+}
+
 // The object loop shared by both forms: order, clip bases, bounds, the
 // caches each object needs while it is composed, and failures.
 bool ComposeObjects(const std::vector<CanvasObject*>& objects, uint32_t canvasColour, float originX, float originY,
@@ -550,12 +721,30 @@ bool ComposeObjects(const std::vector<CanvasObject*>& objects, uint32_t canvasCo
         return Fail(error, "The image of " + std::to_string(out.width) + " x " + std::to_string(out.height) +
                                " pixels is too large to compose.");
     const int OW = out.width, OH = out.height;
+    const float bg[4] = {float((canvasColour >> 16) & 0xFF) / 255.0f, float((canvasColour >> 8) & 0xFF) / 255.0f,
+                         float(canvasColour & 0xFF) / 255.0f, float(canvasColour >> 24) / 255.0f};
+
+    std::vector<ObjectPass> passes;
+    std::vector<std::pair<CanvasObject*, CanvasObject*>> who;  // object, clip base
+    bool allCached = true;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        ObjectPass p;
+        CanvasObject* base = nullptr;
+        if (!PlanPass(objects, i, originX, originY, OW, OH, p, base)) continue;
+        passes.push_back(p);
+        who.emplace_back(objects[i], base);
+        allCached = allCached && ImageCached(*objects[i]) && (!base || ImageCached(*base));
+    }
+    if (vector && allCached) {
+        if (!ComposeInBands(passes, who, bg, out, error)) return false;
+        if (error) error->clear();
+        return true;
+    }
+
     const size_t N = size_t(OW) * size_t(OH);
     FloatBuffer accBuffer;
     if (!accBuffer.Allocate(N * 4)) return Fail(error, "Not enough memory to compose the image.");
     float* acc = accBuffer.data();
-    const float bg[4] = {float((canvasColour >> 16) & 0xFF) / 255.0f, float((canvasColour >> 8) & 0xFF) / 255.0f,
-                         float(canvasColour & 0xFF) / 255.0f, float(canvasColour >> 24) / 255.0f};
 #pragma omp parallel for schedule(static)
     for (int r = 0; r < OH; ++r) {
         if (vector) {
@@ -568,32 +757,10 @@ bool ComposeObjects(const std::vector<CanvasObject*>& objects, uint32_t canvasCo
 
     CacheHolds holds;
     FloatImage img, baseImg;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        CanvasObject& o = *objects[i];
-        if (!(o.opacity > 0) || !(o.width > 0) || !(o.height > 0)) continue;
-        CanvasObject* base = nullptr;
-        if (o.clipToLayerBelow) {
-            for (size_t k = i; k-- > 0;) {
-                if (!objects[k]->clipToLayerBelow) {
-                    base = objects[k];
-                    break;
-                }
-            }
-            if (!base) continue;
-        }
-
-        ObjectPass p;
-        p.f = FrameOf(o);
-        const RotatedBox box = RotatedRectBox(o.x, o.y, p.f.w, p.f.h, p.f.cx, p.f.cy, p.f.ct, p.f.st);
-        if (!box.IsFinite()) continue;
-        // Clamped in doubles before any integer cast.
-        p.x0 = int(std::clamp(std::floor(box.minX - originX), 0.0, double(OW)));
-        p.y0 = int(std::clamp(std::floor(box.minY - originY), 0.0, double(OH)));
-        p.x1 = int(std::clamp(std::ceil(box.maxX - originX), 0.0, double(OW)));
-        p.y1 = int(std::clamp(std::ceil(box.maxY - originY), 0.0, double(OH)));
-        // An object that misses the output needs no image.
-        if (p.x0 >= p.x1 || p.y0 >= p.y1) continue;
-
+    for (size_t i = 0; i < passes.size(); ++i) {
+        ObjectPass& p = passes[i];
+        CanvasObject& o = *who[i].first;
+        CanvasObject* base = who[i].second;
         holds.Keep(&o, base);
         BitmapPtr image, baseImage;
         if (vector) {
@@ -601,29 +768,14 @@ bool ComposeObjects(const std::vector<CanvasObject*>& objects, uint32_t canvasCo
             if (!(image = o.GetBaseBitmap())) return Fail(error, RenderFailure(o));
             p.image = image.get();
             p.baseImage = baseImage.get();
+            VectorRows(p, acc, OW, N);
         } else {
             if (base && !base->RenderToFloat(baseImg)) return Fail(error, RenderFailure(*base));
             if (!o.RenderToFloat(img)) return Fail(error, RenderFailure(o));
             p.fimage = &img;
             p.fbase = &baseImg;
-        }
-
-        p.useMask = o.HasUsableMask();
-        p.mw = o.maskWidth;
-        p.mh = o.maskHeight;
-        p.mask = o.maskPixels.data();
-        p.opacity = std::min(o.opacity, 1.0f);
-        p.mode = (o.blendMode == kModeDissolve || o.blendMode == kModePhotoBash || o.blendMode >= kBlendModeCount)
-                     ? 0
-                     : o.blendMode;
-        p.originX = originX;
-        p.originY = originY;
-        p.hasBase = base != nullptr;
-        if (base) p.bf = FrameOf(*base);
-        if (vector)
-            VectorRows(p, acc, OW, N);
-        else
             ReferenceRows(p, acc, OW);
+        }
     }
     holds.ReleaseAll();
     // The float images of the last objects go before the conversion.
@@ -634,14 +786,7 @@ bool ComposeObjects(const std::vector<CanvasObject*>& objects, uint32_t canvasCo
     for (int r = 0; r < OH; ++r) {  // FloatToBgraRows
         uint8_t* d = out.pixels + size_t(r) * size_t(out.rowPitch);
         if (vector) {
-            const float* R = acc + size_t(r) * size_t(OW);
-            const float *G = R + N, *B = G + N, *A = B + N;
-            for (int c = 0; c < OW; ++c) {
-                d[4 * c + 0] = ToByte(B[c]);
-                d[4 * c + 1] = ToByte(G[c]);
-                d[4 * c + 2] = ToByte(R[c]);
-                d[4 * c + 3] = ToByte(A[c]);
-            }
+            WriteBgraRow(acc + size_t(r) * size_t(OW), N, d, OW);
         } else {
             const float* p = acc + size_t(r) * size_t(OW) * 4;
             for (int c = 0; c < OW; ++c) {

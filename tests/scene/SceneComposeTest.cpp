@@ -34,12 +34,21 @@ CanvasObject NoiseObject(const std::string& id, float x, float y, int w, int h, 
 }
 
 // Both forms over the same objects; the output has an odd size, a pitch
-// wider than its rows and an origin off the pixel grid.
+// wider than its rows and an origin off the pixel grid. With `warm` the
+// objects' images are cached first, as after the display has drawn them:
+// the vector rows then go band by band instead of object by object.
 struct BothForms {
     std::vector<uint8_t> fast, reference;
 };
 
-BothForms ComposeBoth(const std::vector<CanvasObject*>& objects, uint32_t colour, int w, int h, float ox, float oy) {
+BothForms ComposeBoth(const std::vector<CanvasObject*>& objects, uint32_t colour, int w, int h, float ox, float oy,
+                      bool warm) {
+    for (CanvasObject* o : objects) {
+        if (warm) {
+            EXPECT_TRUE(o->GetBaseBitmap());
+        }
+        EXPECT_EQ(o->caches.baseValid || o->caches.lightValid, warm);
+    }
     const int64_t pitch = int64_t(w) * 4 + 12;
     BothForms r;
     r.fast.assign(size_t(pitch) * size_t(h), 0xAB);
@@ -83,12 +92,13 @@ TEST(SceneComposeVector, MatchesTheReferenceByteForByteInEveryMode) {
     e.clipToLayerBelow = true;
     e.rotation = 90;
     std::vector<CanvasObject*> objects{&a, &b, &c, &d, &e};
-    for (int mode = 0; mode <= kBlendModeCount; ++mode) {
-        for (CanvasObject* o : objects) o->blendMode = uint8_t(mode == kBlendModeCount ? 200 : mode);
-        a.blendMode = 0;  // something under the others to blend with
-        const BothForms r = ComposeBoth(objects, 0x80406080, 67, 45, -3.5f, 2.25f);
-        ASSERT_EQ(FirstDifference(r, 67), "") << "mode " << mode;
-    }
+    for (bool warm : {false, true})
+        for (int mode = 0; mode <= kBlendModeCount; ++mode) {
+            for (CanvasObject* o : objects) o->blendMode = uint8_t(mode == kBlendModeCount ? 200 : mode);
+            a.blendMode = 0;  // something under the others to blend with
+            const BothForms r = ComposeBoth(objects, 0x80406080, 67, 45, -3.5f, 2.25f, warm);
+            ASSERT_EQ(FirstDifference(r, 67), "") << "mode " << mode << (warm ? " cached" : "");
+        }
 }
 
 TEST(SceneComposeVector, MatchesTheReferenceOverOddOutputsAndOpaqueCanvases) {
@@ -103,12 +113,13 @@ TEST(SceneComposeVector, MatchesTheReferenceOverOddOutputsAndOpaqueCanvases) {
         uint32_t colour;
     } cases[] = {{1, 1, 7.5f, 7.5f, 0xFFFFFFFF}, {9, 3, 0, 0, 0x00000000}, {15, 31, -20, 3, 0xFF102030},
                  {64, 48, 0.5f, 0.5f, 0x01FFFFFF}};
-    for (const auto& k : cases) {
-        const BothForms r = ComposeBoth(objects, k.colour, k.w, k.h, k.ox, k.oy);
-        EXPECT_EQ(FirstDifference(r, k.w), "") << k.w << " x " << k.h;
-        // Bytes past each row's end are not written.
-        EXPECT_EQ(r.fast[size_t(k.w) * 4], 0xAB);
-    }
+    for (bool warm : {false, true})
+        for (const auto& k : cases) {
+            const BothForms r = ComposeBoth(objects, k.colour, k.w, k.h, k.ox, k.oy, warm);
+            EXPECT_EQ(FirstDifference(r, k.w), "") << k.w << " x " << k.h << (warm ? " cached" : "");
+            // Bytes past each row's end are not written.
+            EXPECT_EQ(r.fast[size_t(k.w) * 4], 0xAB);
+        }
 }
 
 TEST(SceneCompose, ReportsAnObjectThatCannotBeRendered) {
