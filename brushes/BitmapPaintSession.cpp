@@ -124,8 +124,16 @@ bool BitmapPaintSession::ClipToCanvas(int64_t x0, int64_t y0, int64_t x1, int64_
     return true;
 }
 
+BrushSettings BitmapPaintSession::StrokeSettings() const {
+    BrushSettings s = BuildStrokeParams(toolId_);
+    if (maskMode_ && IsMaskTool(toolId_)) s.erase = false;  // erasing the grey picture means painting black
+    return s;
+}
+
 uint32_t BitmapPaintSession::StrokeColour(uint32_t colour) const {
     if (!maskMode_) return colour;
+    if (toolId_ == kToolPaintMask) return 0xFFFFFFFFu;
+    if (toolId_ == kToolEraseMask) return 0xFF000000u;
     const float r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
     const uint32_t grey = uint32_t(std::lround(0.299f * r + 0.587f * g + 0.114f * b));
     return (colour & 0xFF000000u) | (grey << 16) | (grey << 8) | grey;
@@ -446,7 +454,9 @@ void BitmapPaintSession::SetTool(int tool) {
     case kToolPaintMask:
     case kToolEraseMask:
         e.kind = kBrushKindPaint;
-        e.target = maskView_ ? static_cast<ICanvasWriteView*>(maskView_.get()) : layerView_.get();
+        // Editing the mask as a grey picture, the picture is what is
+        // committed: the mask tools paint white and black into it.
+        e.target = maskView_ && !maskMode_ ? static_cast<ICanvasWriteView*>(maskView_.get()) : layerView_.get();
         e.maskTarget = true;
         e.SetHostDabCallback(nullptr, true);
         break;
@@ -513,7 +523,7 @@ void BitmapPaintSession::StrokeBegin(float x, float y, uint32_t colour, float pr
             engine_->backdrop = nullptr;
         }
     }
-    const BrushSettings settings = BuildStrokeParams(toolId_);
+    const BrushSettings settings = StrokeSettings();
     engine_->BeginStroke(x, y, StrokeColour(colour), settings, pressure);
     // The first dab's square, for the display refresh at the stroke end.
     const float reach = settings.size * 0.5f * (1.0f + std::max(settings.scatter, 0.0f)) + 2.0f;
@@ -529,7 +539,7 @@ void BitmapPaintSession::StrokeBegin(float x, float y, uint32_t colour, float pr
 
 PaintRect BitmapPaintSession::StrokeMove(float x, float y, uint32_t colour, float pressure) {
     if (!active_ || !engine_) return {};
-    const DirtyRect r = engine_->StrokeTo(x, y, StrokeColour(colour), BuildStrokeParams(toolId_), pressure);
+    const DirtyRect r = engine_->StrokeTo(x, y, StrokeColour(colour), StrokeSettings(), pressure);
     if (!r.valid || r.width <= 0 || r.height <= 0) return {};
     PaintRect clip;
     if (!ClipToCanvas(r.x, r.y, int64_t(r.x) + r.width, int64_t(r.y) + r.height, clip)) return {};

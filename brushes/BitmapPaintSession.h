@@ -165,6 +165,7 @@ private:
     void FinishCommit();
     void DeleteCreatedObject(CQuillfenEditorDoc* doc, CanvasDocument* scene, const std::string& id);
     uint32_t StrokeColour(uint32_t colour) const;
+    BrushSettings StrokeSettings() const;
     void GrowStrokeArea(const PaintRect& r);
 
     SceneAdapter sceneAdapter_{*this};

@@ -170,6 +170,20 @@ TEST(BitmapPaintSession, MaskToolsAndMaskMode) {
         EXPECT_EQ(o.maskPixels[0], 255);
         EXPECT_EQ(o.x, 50.0f);  // the pixels are untouched
     }
+    {  // Mask mode: Erase Mask and Paint Mask strokes reach the committed mask.
+        SessionEnv env;
+        env.doc.mainScene.selectedMaskObjectId = "blue";
+        ASSERT_TRUE(env.session.Begin(env.doc, "blue", false));
+        env.session.SetTool(kToolEraseMask);
+        env.Dab(60, 50, kRed);
+        env.session.SetTool(kToolPaintMask);
+        env.Dab(80, 50, kRed);
+        env.session.Commit(env.doc);
+        const CanvasObject& o = env.Obj("blue");
+        ASSERT_EQ(o.maskWidth, 40);
+        EXPECT_EQ(o.maskPixels[10 * 40 + 10], 0);
+        EXPECT_EQ(o.maskPixels[10 * 40 + 30], 255);
+    }
 }
 
 TEST(BitmapPaintSession, SessionUndoRedo) {
