@@ -46,18 +46,3 @@ bool StatusBarGripHit(const RectI& c, int dpi, int x, int y) {
     const int g = MulDiv(16, dpi, 96);
     return x >= c.right - g && x < c.right && y >= c.bottom - g && y < c.bottom;
 }
-
-std::string ZoomReadoutText(float zoom) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%d%%", int(double(zoom) * 100.0 + 0.001));
-    return buf;
-}
-
-const std::vector<int>& ZoomPresets() {
-    static const std::vector<int> presets{10, 30, 50, 80, 100, 150, 200, 400, 800};
-    return presets;
-}
-
-bool ZoomPresetChecked(int preset, float zoom) {
-    return preset == int(std::lround(double(zoom) * 100.0));
-}

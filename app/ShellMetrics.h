@@ -1,9 +1,9 @@
 #pragma once
 // Layout numbers of the shell's windows, computed without a window so that
 // they can be checked at any dpi: the workspace's four children, the status
-// bar's text boxes and size grip, and the zoom readout's text.
-#include "app/RectI.h"
+// bar's text boxes and size grip.
 #include "platform/MulDiv.h"
+#include "platform/RectI.h"
 
 #include <string>
 #include <vector>
@@ -27,11 +27,3 @@ struct StatusBarLayout {
 StatusBarLayout ComputeStatusBarLayout(const RectI& client, int dpi, int rightTextWidth);
 // True when the point lies in the grip square of the bottom-right corner.
 bool StatusBarGripHit(const RectI& client, int dpi, int x, int y);
-
-// The zoom readout's text: "%d%%" of truncate(zoom * 100 + 0.001).
-std::string ZoomReadoutText(float zoom);
-// The zoom readout menu's presets, in order; "Fit to View" is id 9999.
-const std::vector<int>& ZoomPresets();
-constexpr int kZoomFitCommand = 9999;
-// True when the preset is the zoom rounded to the nearest percent.
-bool ZoomPresetChecked(int preset, float zoom);

@@ -4,8 +4,8 @@
 // between canvas units and client pixels, zooming about a point, fitting, the
 // scroll ranges and the placement bounds handed to the scene. The view calls
 // these; they need no window.
-#include "app/RectI.h"
 #include "platform/Raster.h"
+#include "platform/RectI.h"
 
 struct ScrollBarSetting {
     int minimum = 0, maximum = 0, page = 1, position = 0;

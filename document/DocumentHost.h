@@ -8,6 +8,8 @@
 // the others: DialogProvider.h (modal dialogs), PaintSessionProvider.h (the
 // paint session of a view), PoseEditorProvider.h (the Pose Editor) and
 // SmartFillProvider.h (the smart-fill session).
+#include <string>
+
 class Profile;
 class Prompts;
 
@@ -23,6 +25,9 @@ public:
     virtual void RefreshPropertiesPane() = 0;
     // The status bar re-reads the selection and its placement.
     virtual void UpdateStatusText() = 0;
+    // A hint a view shows in the status bar in place of the selection text
+    // while an interaction lasts; empty ends it.
+    virtual void SetStatusHint(const std::string& text) { (void)text; }
     // Switches the hosted view to the workspace mode (and tells the document).
     virtual void SetWorkspaceMode(int mode) = 0;
     // Where messages and file dialogs go, and the per-user settings; null when

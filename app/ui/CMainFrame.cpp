@@ -2,9 +2,10 @@
 
 #include "app/MainMenu.h"
 #include "app/StatusText.h"
-#include "app/ui/CView.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "document/CommandIds.h"
 #include "platform/CommandTable.h"
+#include "platform/qt/CView.h"
 #include "platform/qt/CommandUi.h"
 
 #include <QAction>
@@ -118,7 +119,7 @@ void CMainFrame::BuildMenu(QMenu* parent, const std::vector<MenuEntry>& entries)
             a->setData(e.id);
             actions_.emplace(uint32_t(e.id), a);
             commandUi_->BindAction(a, uint32_t(e.id));
-            if (e.id == ID_FILE_MRU_FILE1) {
+            if (uint32_t(e.id) == kCmdFileRecentFile1) {
                 recentMenuHolder_ = parent;
                 recentPlaceholder_ = a;
             }

@@ -49,7 +49,6 @@ public:
     CQuillfenEditorDoc* Document() const { return doc_; }
     // Switches the hosted view; mode 0 hosts the canvas layout view.
     bool SetWorkspaceModeTo(int mode);
-    void SetStatusHint(const std::string& text);
     const std::string& StatusHint() const { return statusHint_; }
     void SetLayerListHoverObject(const std::string& objectId);
     void SetColorWheelCaption(const std::string& text);
@@ -74,6 +73,7 @@ public:
     void InvalidateAllViews() override;
     void RefreshPropertiesPane() override;
     void UpdateStatusText() override;
+    void SetStatusHint(const std::string& text) override;
     void SetWorkspaceMode(int mode) override;
     Prompts* GetPrompts() override { return prompts_; }
     Profile* GetProfile() override { return profile_; }

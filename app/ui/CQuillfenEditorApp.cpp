@@ -1,12 +1,12 @@
 #include "app/ui/CQuillfenEditorApp.h"
 
 #include "app/AppOwnedObjects.h"
-#include "app/MainMenu.h"
 #include "app/SeedBrushLibraries.h"
 #include "app/StartupOptions.h"
 #include "app/ui/CMainFrame.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "document/CommandIds.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Profile.h"
@@ -140,13 +140,13 @@ int CQuillfenEditorApp::ExitInstance(int exitCode) {
 
 void CQuillfenEditorApp::RegisterCommands() {
     auto app = CommandTarget::Application;
-    commands_.Add(app, ID_FILE_NEW, [this] { OnFileNew(); });
-    commands_.Add(app, ID_FILE_OPEN, [this] { OnFileOpen(); });
+    commands_.Add(app, kCmdFileNew, [this] { OnFileNew(); });
+    commands_.Add(app, kCmdFileOpen, [this] { OnFileOpen(); });
     // The document's own save handlers take precedence when it registers them.
-    commands_.Add(app, ID_FILE_SAVE, [this] { OnFileSave(); });
-    commands_.Add(app, ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
-    commands_.Add(app, ID_APP_ABOUT, [this] { OnAppAbout(); });
-    commands_.Add(app, ID_APP_EXIT, [this] { OnAppExit(); });
+    commands_.Add(app, kCmdFileSave, [this] { OnFileSave(); });
+    commands_.Add(app, kCmdFileSaveAs, [this] { OnFileSaveAs(); });
+    commands_.Add(app, kCmdAppAbout, [this] { OnAppAbout(); });
+    commands_.Add(app, kCmdAppExit, [this] { OnAppExit(); });
 }
 
 void CQuillfenEditorApp::UpdateTitle() {

@@ -1,8 +1,8 @@
 #include "app/ui/CThemedStatusBar.h"
 
 #include "app/ShellMetrics.h"
-#include "app/ui/CMemDC2.h"
-#include "app/ui/ShellFonts.h"
+#include "platform/qt/CMemDC2.h"
+#include "platform/qt/ShellFonts.h"
 
 #include <QFontMetrics>
 #include <QPaintEvent>

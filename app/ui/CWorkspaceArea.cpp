@@ -1,7 +1,7 @@
 #include "app/ui/CWorkspaceArea.h"
 
 #include "app/ShellMetrics.h"
-#include "app/ui/CView.h"
+#include "platform/qt/CView.h"
 
 #include <QPainter>
 

@@ -1,11 +1,11 @@
 #include "canvas_view/ui/CCanvasLayoutView.h"
 
-#include "app/MainMenu.h"
-#include "app/ui/CMainFrame.h"
-#include "app/ui/ShellFonts.h"
 #include "canvas_view/CanvasObjectDraw.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "document/CommandIds.h"
+#include "document/DocumentHost.h"
 #include "platform/CommandTable.h"
+#include "platform/qt/ShellFonts.h"
 
 #include <QFontMetrics>
 #include <QImage>
@@ -81,7 +81,7 @@ void CCanvasLayoutView::SyncReadout() {
 }
 
 void CCanvasLayoutView::RefreshStatusBar() {
-    if (CMainFrame* frame = GetParentFrame()) frame->UpdateStatusText();
+    if (DocumentHost* host = GetFrameHost()) host->UpdateStatusText();
 }
 
 void CCanvasLayoutView::ShowZoomChange() {
@@ -169,10 +169,10 @@ void CCanvasLayoutView::OnViewZoomActual() { ZoomAtViewportCentre(1.0f); }
 void CCanvasLayoutView::OnViewZoomFit() { ZoomToFit(); }
 
 void CCanvasLayoutView::RegisterCommands(CommandTable& table) {
-    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_IN, [this] { OnViewZoomIn(); });
-    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_OUT, [this] { OnViewZoomOut(); });
-    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_ACTUAL, [this] { OnViewZoomActual(); });
-    table.Add(CommandTarget::ActiveView, ID_VIEW_ZOOM_FIT, [this] { OnViewZoomFit(); });
+    table.Add(CommandTarget::ActiveView, kCmdViewZoomIn, [this] { OnViewZoomIn(); });
+    table.Add(CommandTarget::ActiveView, kCmdViewZoomOut, [this] { OnViewZoomOut(); });
+    table.Add(CommandTarget::ActiveView, kCmdViewZoomActual, [this] { OnViewZoomActual(); });
+    table.Add(CommandTarget::ActiveView, kCmdViewZoomFit, [this] { OnViewZoomFit(); });
 }
 
 void CCanvasLayoutView::OnHScroll(int code, int position, CWndBase*) {

@@ -3,12 +3,12 @@
 // smaller than the view and scrollable when larger, with its two themed
 // scroll bars and the zoom readout. It paints from two cached canvas-sized
 // surfaces, so zooming and scrolling only rescale the live surface.
-#include "app/ui/CThemedScrollCtrl.h"
-#include "app/ui/CView.h"
-#include "app/ui/CZoomReadoutWnd.h"
 #include "canvas_view/CanvasCompositeCache.h"
 #include "canvas_view/CanvasViewGeometry.h"
 #include "platform/CompositeSurface.h"
+#include "platform/qt/CThemedScrollCtrl.h"
+#include "platform/qt/CView.h"
+#include "platform/qt/CZoomReadoutWnd.h"
 
 class CanvasDocument;
 

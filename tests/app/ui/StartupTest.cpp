@@ -1,4 +1,4 @@
-#include "QtTestApp.h"
+#include "tests/platform/ui/QtTestApp.h"
 #include "app/MainMenu.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CQuillfenEditorApp.h"

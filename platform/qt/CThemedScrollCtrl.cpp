@@ -1,6 +1,6 @@
-#include "app/ui/CThemedScrollCtrl.h"
+#include "platform/qt/CThemedScrollCtrl.h"
 
-#include "app/ui/CMemDC2.h"
+#include "platform/qt/CMemDC2.h"
 
 #include <QPaintEvent>
 #include <QPolygon>

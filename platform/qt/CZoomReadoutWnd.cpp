@@ -1,7 +1,7 @@
-#include "app/ui/CZoomReadoutWnd.h"
+#include "platform/qt/CZoomReadoutWnd.h"
 
-#include "app/ShellMetrics.h"
-#include "app/ui/ShellFonts.h"
+#include "platform/ZoomReadout.h"
+#include "platform/qt/ShellFonts.h"
 
 #include <QMenu>
 #include <QPainter>

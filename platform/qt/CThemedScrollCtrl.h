@@ -2,7 +2,7 @@
 // A scroll bar drawn in the program's colours that reports to its owner as a
 // standard scroll bar does: line, page and thumb-track notifications with the
 // position already updated, arrows and track repeating while held.
-#include "app/ScrollBarGeometry.h"
+#include "platform/ScrollBarGeometry.h"
 #include "platform/qt/WindowBase.h"
 
 #include <QColor>

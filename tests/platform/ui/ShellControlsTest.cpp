@@ -1,7 +1,7 @@
 #include "QtTestApp.h"
-#include "app/ui/CMemDC2.h"
-#include "app/ui/CThemedScrollCtrl.h"
-#include "app/ui/CZoomReadoutWnd.h"
+#include "platform/qt/CMemDC2.h"
+#include "platform/qt/CThemedScrollCtrl.h"
+#include "platform/qt/CZoomReadoutWnd.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "app/ui/CMemDC2.h"
+#include "platform/qt/CMemDC2.h"
 
 #include <QWidget>
 

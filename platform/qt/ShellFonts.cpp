@@ -1,4 +1,4 @@
-#include "app/ui/ShellFonts.h"
+#include "platform/qt/ShellFonts.h"
 
 QFont UiFont(int pixelSize, int weight) {
     QFont f;

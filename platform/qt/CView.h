@@ -7,7 +7,7 @@
 
 class CQuillfenEditorDoc;
 class CommandTable;
-class CMainFrame;
+class DocumentHost;
 
 class CView : public CWndBase {
     Q_OBJECT
@@ -16,8 +16,9 @@ public:
 
     CQuillfenEditorDoc* GetDocument() const { return document_; }
     void SetDocument(CQuillfenEditorDoc* doc) { document_ = doc; }
-    // The main frame the view lives in, or null.
-    CMainFrame* GetParentFrame() const;
+    // The frame the view lives in, as the document host it is; null outside
+    // a frame. Views reach the frame only through this interface.
+    DocumentHost* GetFrameHost() const;
 
     // Once per creation and per opened document; the default sends OnUpdate(0).
     virtual void OnInitialUpdate() { OnUpdate(nullptr, 0); }

@@ -1,4 +1,4 @@
-#include "app/ScrollBarGeometry.h"
+#include "platform/ScrollBarGeometry.h"
 
 #include <algorithm>
 #include <cmath>

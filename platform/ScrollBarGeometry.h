@@ -2,7 +2,7 @@
 // The geometry and position arithmetic of the themed scroll bar: arrow,
 // track and thumb rectangles, hit testing, clamping, stepping and the thumb
 // drag. Kept apart from the window so it is checked without a display.
-#include "app/RectI.h"
+#include "platform/RectI.h"
 
 enum ScrollBarPart : int {
     kPartNone = 0,
