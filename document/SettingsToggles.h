@@ -2,6 +2,8 @@
 // The five on/off preferences of the "Settings" profile section that the
 // document's commands flip. The windows that honour one read it from the
 // profile when they need it, with the same default.
+#include "document/CommandIds.h"
+
 #include <cstdint>
 
 class Profile;
@@ -15,11 +17,11 @@ struct SettingToggle {
 };
 
 inline constexpr SettingToggle kSettingToggles[] = {
-    {32835, "HideTopLayersOnBitmap", 1},
-    {32836, "LayerListCompact", 0},
-    {32847, "HighlightObjectUnderMouse", 1},
-    {32855, "SelectionOverlay", 0},
-    {32867, "BrushIsolation", 0},
+    {kCmdHideTopLayersOnBitmap, "HideTopLayersOnBitmap", 1},
+    {kCmdLayerListCompact, "LayerListCompact", 0},
+    {kCmdHighlightObjectUnderMouse, "HighlightObjectUnderMouse", 1},
+    {kCmdSelectionOverlay, "SelectionOverlay", 0},
+    {kCmdBrushIsolation, "BrushIsolation", 0},
 };
 
 // The toggle of a command id, or null.

@@ -2,8 +2,8 @@
 // The view hosted while an object is open in the Pose Editor (workspace mode
 // 1). For now it shows the Pose Editor scene's parts and one-bone rigs fitted
 // into the view; its editing tools and overlay buttons come later.
-#include "app/ui/CView.h"
 #include "platform/CompositeSurface.h"
+#include "platform/qt/CView.h"
 
 class CPosableImageEditorView : public CView {
     Q_OBJECT
