@@ -7,6 +7,7 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "document/ProjectFile.h"
 #include "document/ClipboardFormats.h"
+#include "document/CommandIds.h"
 #include "platform/Clipboard.h"
 #include "platform/Codecs.h"
 #include "platform/Files.h"
@@ -292,20 +293,20 @@ TEST(Startup, CopyCutAndPasteGoThroughTheSystemClipboard) {
     const std::string original = doc->mainScene.primarySelectedId;
     ASSERT_FALSE(original.empty());
     frame->CommandUiBinding().UpdateNow();
-    EXPECT_FALSE(frame->ActionFor(ID_EDIT_PASTE)->isEnabled());
+    EXPECT_FALSE(frame->ActionFor(kCmdEditPaste)->isEnabled());
 
     // Edit > Copy.
-    frame->ActionFor(ID_EDIT_COPY)->trigger();
+    frame->ActionFor(kCmdEditCopy)->trigger();
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
     EXPECT_TRUE(data->hasFormat(kCanvasObjectClipFormat));
     EXPECT_EQ(data->formats().size(), 1);
     QCoreApplication::processEvents();
     frame->CommandUiBinding().UpdateNow();
-    ASSERT_TRUE(frame->ActionFor(ID_EDIT_PASTE)->isEnabled());
+    ASSERT_TRUE(frame->ActionFor(kCmdEditPaste)->isEnabled());
 
     // Edit > Paste: a second object, identical but for its id, name and place.
-    frame->ActionFor(ID_EDIT_PASTE)->trigger();
+    frame->ActionFor(kCmdEditPaste)->trigger();
     const std::string pasted = doc->mainScene.primarySelectedId;
     ASSERT_NE(pasted, original);
     const CanvasObject* a = doc->mainScene.FindObject(original);
