@@ -7,7 +7,7 @@
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
 #include "posable/ui/CPosableImageEditorView.h"
-#include "tests/app/ui/QtTestApp.h"
+#include "tests/platform/ui/QtTestApp.h"
 #include "tests/posable/PosableFixtures.h"
 
 #include <QCoreApplication>
