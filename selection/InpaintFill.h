@@ -58,9 +58,14 @@ constexpr int64_t kInpaintMaxPixels = int64_t(1) << 28;
 // known pixel when it is null or allows none. Fully transparent pixels count as
 // unknown. Per hole value m, B, G, R become (m * fill + (255 - m) * input + 127) / 255
 // and alpha (m * 255 + (255 - m) * alpha + 127) / 255. An all-zero hole copies the
-// input unchanged. `cancel` (or null) is polled throughout the work, so a set flag
-// ends the fill within a few milliseconds. `output` may be the same memory as
-// `pixels`.
+// input unchanged. An image with a side of 9 pixels or less has no coarser level
+// to synthesise from: its hole keeps its colours and only the alpha is blended.
+// Where nothing matches well enough to vote (no known pixels at all, or sides
+// below about 22 pixels, where every patch reaches the border), the hole takes
+// the coarse estimate, black where nothing was known.
+// `cancel` (or null) is polled throughout the work, so a set flag ends the fill
+// within a few milliseconds. `output` may be the very buffer of `pixels` (same
+// stride); otherwise the two must not overlap.
 InpaintResult InpaintFill(const InpaintPlane& pixels, const InpaintPlane& holeMask, const InpaintPlane* sourceMask,
                           const InpaintOutput& output, const std::atomic<bool>* cancel,
                           const InpaintOptions& options = {});
