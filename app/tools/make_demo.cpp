@@ -1,7 +1,8 @@
 // Writes the demonstration project: a canvas of generated pictures that shows
-// what the editor does: rotation, translucency, blend modes, a mask and a
-// light cone. Run through scripts/make-demo, which keeps resources/demo.qvk.
+// what the editor does: rotation, translucency, blend modes, a mask, filter
+// stacks and a light cone. Run through scripts/make-demo, which keeps resources/demo.qvk.
 #include "document/ProjectFile.h"
+#include "filters/EffectRegistry.h"
 #include "platform/Bitmap.h"
 #include "platform/Codecs.h"
 #include "scene/CanvasDocument.h"
@@ -154,6 +155,19 @@ int main(int argc, char** argv) {
     find("object_4").rotation = -8;
     find("object_5").blendMode = 15;          // Overlay
     find("object_6").opacity = 0.55f;         // translucent
+
+    // Filter stacks: bevels and shadows, a glow, an inner glow and a hue shift.
+    auto addEffect = [](CanvasObject& o, uint8_t type) -> EffectParams& {
+        o.effects.push_back(MakeEffectInstance(type));
+        return o.effects.back().params;
+    };
+    addEffect(find("object_2"), kEffectInnerBevel);
+    addEffect(find("object_2"), kEffectDropShadow);
+    addEffect(find("object_4"), kEffectGlow).Get<GlowParams>()->width = 6;
+    addEffect(find("object_5"), kEffectOuterBevel);
+    addEffect(find("object_5"), kEffectDropShadow).Get<DropShadowParams>()->softness = 0.05f;
+    addEffect(find("object_3"), kEffectInnerGlow).Get<InnerGlowParams>()->width = 14;
+    addEffect(find("object_6"), kEffectHueSaturation).Get<HueSaturationParams>()->hue = 150;
 
     // The rings carry a mask plane: a soft horizontal band is hidden.
     CanvasObject& masked = find("object_3");
