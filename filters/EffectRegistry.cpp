@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 
 namespace {
 
@@ -90,7 +91,14 @@ BitmapPtr ApplyEffectStack(const BitmapPtr& source, const std::vector<EffectInst
         const EffectTypeInfo& row = lookup(instance.type);
         if (!row.apply) continue;
         float stepX = 0, stepY = 0;
-        BitmapPtr out = row.apply(*current, instance.params, stepX, stepY);
+        BitmapPtr out;
+        try {
+            out = row.apply(*current, instance.params, stepX, stepY);
+        } catch (const std::bad_alloc&) {
+            // A huge object may not have room for a filter's working planes:
+            // that filter is skipped, like one that has no effect.
+            out = nullptr;
+        }
         if (!out) continue;
         sumX += stepX;
         sumY += stepY;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <set>
 #include <string>
 
@@ -120,7 +121,8 @@ TEST(EffectRegistry, ScaleRules) {
 }
 
 // Stand-in filters: type 4 grows the image by a border of (radius x 100)
-// pixels, type 11 returns nothing, everything else has no apply function.
+// pixels, type 11 returns nothing, type 13 runs out of memory; every other
+// type uses its registry row.
 BitmapPtr GrowBorder(const Bitmap& src, const EffectParams& p, float& ox, float& oy) {
     const auto* r = p.Get<BlurParams>();
     if (!r) return nullptr;
@@ -133,7 +135,10 @@ BitmapPtr Nothing(const Bitmap&, const EffectParams&, float& ox, float& oy) {
     ox = oy = 99;  // must not count
     return nullptr;
 }
+BitmapPtr OutOfMemory(const Bitmap&, const EffectParams&, float&, float&) { throw std::bad_alloc(); }
 const EffectTypeInfo& TestLookup(uint8_t type) {
+    static const EffectTypeInfo oom = {13, 0, "Color Fill", OutOfMemory, InitColorFillParams, false, nullptr};
+    if (type == 13) return oom;
     static const EffectTypeInfo grow = {4, 2, "Blur", GrowBorder, InitBlurParams, false, nullptr};
     static const EffectTypeInfo none = {11, 0, "B/C", Nothing, InitBrightnessContrastParams, false, nullptr};
     if (type == 4) return grow;
@@ -169,6 +174,13 @@ TEST(ApplyEffectStack, SumsOffsetsAndSkipsWhatDoesNotApply) {
     EXPECT_EQ(ox, -15);
     EXPECT_EQ(oy, -15);
     EXPECT_EQ(src->Width(), 4);
+
+    // A filter that runs out of memory is skipped like one without effect.
+    const BitmapPtr skipped =
+        ApplyEffectStack(src, {Border(0.1f), MakeEffectInstance(kEffectColorFill)}, ox, oy, TestLookup);
+    ASSERT_NE(skipped, nullptr);
+    EXPECT_EQ(skipped->Width(), 4 + 20);
+    EXPECT_EQ(ox, -10);
     EXPECT_FALSE(EffectStackHasActiveFilter({Border(0.1f, false), MakeEffectInstance(25)}));
 }
 

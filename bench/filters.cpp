@@ -1,0 +1,198 @@
+// The heavier filters of an object's stack on a 1024 x 1024 object (a soft
+// disk of smooth colour on transparency), beside a plain scalar reference or
+// the nearest OpenCV pipeline. scripts/bench prints the ratios. The last
+// argument of every benchmark is its thread count (0: all threads).
+#include "filters/EffectRegistry.h"
+
+#include <benchmark/benchmark.h>
+#include <omp.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+constexpr int kSide = 1024;
+
+const Bitmap& Object() {
+    static BitmapPtr b;
+    if (!b) {
+        cv::Mat colour(kSide, kSide, CV_8UC4);
+        cv::randu(colour, cv::Scalar::all(0), cv::Scalar::all(256));
+        cv::GaussianBlur(colour, colour, cv::Size(0, 0), 6);
+        b = Bitmap::Create(kSide, kSide);
+        const float c = kSide / 2.0f, r = kSide * 0.42f;
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                const float d = std::hypot(x + 0.5f - c, y + 0.5f - c);
+                const float a = std::clamp(r - d, 0.0f, 1.0f);
+                const uint8_t* s = colour.ptr<uint8_t>(y) + 4 * x;
+                b->SetPixel(x, y, uint32_t(a * 255 + 0.5f) << 24 | uint32_t(s[2]) << 16 | uint32_t(s[1]) << 8 | s[0]);
+            }
+    }
+    return *b;
+}
+
+struct ThreadScope {
+    int omp = omp_get_max_threads(), cv = cv::getNumThreads();
+    explicit ThreadScope(const benchmark::State& st) {
+        const int n = int(st.range(0));
+        if (n > 0) {
+            omp_set_num_threads(n);
+            cv::setNumThreads(n);
+        }
+    }
+    ~ThreadScope() {
+        omp_set_num_threads(omp);
+        cv::setNumThreads(cv);
+    }
+};
+
+void RunFilter(benchmark::State& st, uint8_t type, const EffectParams& params) {
+    ThreadScope threads(st);
+    const Bitmap& src = Object();
+    for (auto _ : st) {
+        float ox, oy;
+        BitmapPtr out = FindEffectTypeInfo(type).apply(src, params, ox, oy);
+        benchmark::DoNotOptimize(out);
+    }
+    st.SetItemsProcessed(int64_t(st.iterations()) * kSide * kSide);
+}
+
+// ---- Motion Blur: the row path beside the per-pixel reference.
+
+MotionBlurParams Motion() {
+    MotionBlurParams p;
+    p.angle = 30;
+    p.length = 30;
+    return p;
+}
+
+void BM_MotionBlur(benchmark::State& st) {
+    EffectParams p;
+    p.Set(Motion());
+    RunFilter(st, kEffectMotionBlur, p);
+}
+BENCHMARK(BM_MotionBlur)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_MotionBlurReference(benchmark::State& st) {
+    ThreadScope threads(st);
+    const Bitmap& src = Object();
+    const MotionBlurParams p = Motion();
+    // The reference fills an output of the grown size (px = 13, py = 8).
+    BitmapPtr out = Bitmap::Create(kSide + 26, kSide + 16);
+    for (auto _ : st) {
+        MotionBlurReference(src, p, *out);
+        benchmark::DoNotOptimize(out->Data());
+    }
+    st.SetItemsProcessed(int64_t(st.iterations()) * kSide * kSide);
+}
+BENCHMARK(BM_MotionBlurReference)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// ---- Blur and Gaussian Blur (radius 0.02 of 1024: 20 px) beside OpenCV's
+// Gaussian on the same padded, premultiplied image.
+
+void BM_BlurFilter(benchmark::State& st) {
+    EffectParams p;
+    p.Set(BlurParams{0.02f});
+    RunFilter(st, kEffectBlur, p);
+}
+BENCHMARK(BM_BlurFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_GaussianBlurFilter(benchmark::State& st) {
+    EffectParams p;
+    p.Set(GaussianBlurParams{0.02f});
+    RunFilter(st, kEffectGaussianBlur, p);
+}
+BENCHMARK(BM_GaussianBlurFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void OpenCvPaddedGaussian(benchmark::State& st) {
+    ThreadScope threads(st);
+    const Bitmap& src = Object();
+    const int r = 20;
+    const cv::Mat in(kSide, kSide, CV_8UC4, const_cast<uint8_t*>(src.Data()));
+    const double sigma = (r + 1) / std::sqrt(2 * std::log(255.0));
+    for (auto _ : st) {
+        cv::Mat padded, pre, blurred, out;
+        cv::copyMakeBorder(in, padded, r, r, r, r, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        cv::Mat alpha;
+        cv::extractChannel(padded, alpha, 3);
+        cv::Mat a4;
+        cv::cvtColor(alpha, a4, cv::COLOR_GRAY2BGRA);
+        cv::multiply(padded, a4, pre, 1.0 / 255);
+        cv::GaussianBlur(pre, blurred, cv::Size(0, 0), sigma);
+        cv::extractChannel(blurred, alpha, 3);
+        cv::cvtColor(alpha, a4, cv::COLOR_GRAY2BGRA);
+        cv::divide(blurred, a4, out, 255);
+        benchmark::DoNotOptimize(out.data);
+    }
+    st.SetItemsProcessed(int64_t(st.iterations()) * kSide * kSide);
+}
+
+void BM_BlurFilterOpenCV(benchmark::State& st) { OpenCvPaddedGaussian(st); }
+BENCHMARK(BM_BlurFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+void BM_GaussianBlurFilterOpenCV(benchmark::State& st) { OpenCvPaddedGaussian(st); }
+BENCHMARK(BM_GaussianBlurFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// ---- Glow (width 12): the distance band beside OpenCV's exact distance
+// transform, ramp and colour fill.
+
+void BM_GlowFilter(benchmark::State& st) {
+    EffectParams p;
+    GlowParams g;
+    g.width = 12;
+    p.Set(g);
+    RunFilter(st, kEffectGlow, p);
+}
+BENCHMARK(BM_GlowFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_GlowFilterOpenCV(benchmark::State& st) {
+    ThreadScope threads(st);
+    const Bitmap& src = Object();
+    const int pad = 12;
+    const cv::Mat in(kSide, kSide, CV_8UC4, const_cast<uint8_t*>(src.Data()));
+    for (auto _ : st) {
+        cv::Mat padded, alpha, outside, dist, band, out;
+        cv::copyMakeBorder(in, padded, pad, pad, pad, pad, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+        cv::extractChannel(padded, alpha, 3);
+        cv::compare(alpha, 0, outside, cv::CMP_GT);
+        cv::bitwise_not(outside, outside);
+        cv::distanceTransform(outside, dist, cv::DIST_L2, cv::DIST_MASK_PRECISE);
+        dist.convertTo(band, CV_8U, -255.0, (12 + 0.5) * 255.0);
+        out = cv::Mat(padded.size(), CV_8UC4, cv::Scalar(0x20, 0x20, 0xEB, 0));
+        cv::insertChannel(band, out, 3);
+        benchmark::DoNotOptimize(out.data);
+    }
+    st.SetItemsProcessed(int64_t(st.iterations()) * kSide * kSide);
+}
+BENCHMARK(BM_GlowFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// ---- The other heavy filters at their defaults, one thread and all threads
+// (the scaling of their parallel rows; no outside reference does the same work).
+
+template <uint8_t kType>
+void BM_FilterDefaults(benchmark::State& st) {
+    RunFilter(st, kType, MakeEffectInstance(kType).params);
+}
+BENCHMARK(BM_FilterDefaults<kEffectDropShadow>)->Name("BM_DropShadow")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectInnerGlow>)->Name("BM_InnerGlow")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectNewtonianShadow>)
+    ->Name("BM_NewtonianShadow")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectKaleidoscopeBlur>)
+    ->Name("BM_KaleidoscopeBlur")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectGaussianBevel>)->Name("BM_GaussianBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectInnerBevel>)->Name("BM_InnerBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectOuterBevel>)->Name("BM_OuterBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectEmboss>)->Name("BM_Emboss")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
