@@ -5,11 +5,14 @@
 // mask plane, opacity, rotation, blend mode and clip base; no warp, filters,
 // Dissolve dither or Photo-Bash blur (those two modes act as Normal here).
 //
-// Objects are composed one after another; the render caches a composition
-// builds for an object (its base image, its decoded parts) are dropped once
-// the object and any object clipped to it are done, so a composition holds
-// the canvas-sized buffers plus one object's images at a time. Caches that
-// existed before are left as they were.
+// When every object's image is already cached (the display has drawn the
+// scene), the output is composed band by band through all objects, with no
+// canvas-sized float buffer. Otherwise objects are composed one after
+// another into a float accumulator; the render caches a composition builds
+// for an object (its base image, its decoded parts) are dropped once the
+// object and any object clipped to it are done, so it holds the canvas-sized
+// buffers plus one object's images at a time. Caches that existed before are
+// left as they were. Both ways give the same bytes.
 #include "scene/CanvasObject.h"
 
 #include <cstdint>
