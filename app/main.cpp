@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     const int code = Run(argc, argv);
     // The program's own objects, its settings and the toolkit (which hands the
     // clipboard over) are closed by now. What remains are the finalizers of the
-    // hundreds of shared libraries the image codecs pull in, which kept the
+    // 160 or so shared libraries the image codecs pull in, which kept the
     // process alive for a noticeable time after Exit: skip them.
     std::fflush(nullptr);
     std::_Exit(code);

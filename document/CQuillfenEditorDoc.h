@@ -153,14 +153,17 @@ public:
     void SetPathName(const std::string& path) { pathName_ = path; }
 
     // --- Lifecycle ---
-    // File > New: both scenes reset, mode 0, all undo cleared. The active
-    // tool, bone selection, link groups and entry scale stay.
+    // File > New: both scenes reset, the frame back on the canvas view (mode
+    // 0), the Pose Editor's bone selection and links and all undo cleared.
+    // The active tool and the entry scale stay.
     bool OnNewDocument();
     // File > Open: reads the project file into a fresh scene and, only when
     // the whole file read, replaces the main scene with it (ending the
-    // sessions on the old one and clearing all undo and the Pose Editor). A
-    // file that cannot be read is reported ("Unexpected file format.") and
-    // leaves the open document as it was.
+    // sessions on the old one and resetting the rest as New does). A file
+    // that cannot be opened at all (missing, a folder, a named pipe) is
+    // reported with the reason and leaves the open document as it was; one
+    // that opens but is no project (empty or malformed) is reported with
+    // "Unexpected file format." and leaves a new document.
     bool OnOpenDocument(const std::string& path);
     // Commits an open paint session into its object; false when the session
     // could not be committed and stays open (it has told the user why).
