@@ -1,9 +1,12 @@
 #include "app/ui/CQuillfenEditorApp.h"
 
+#include "brushes/BrushLibrary.h"
+
 #include "app/AppOwnedObjects.h"
 #include "app/SeedBrushLibraries.h"
 #include "app/StartupOptions.h"
 #include "app/ui/CMainFrame.h"
+#include "brushes/BrushLibrary.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
@@ -63,7 +66,16 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     QApplication::setApplicationDisplayName(appTitle_);
     QApplication::setOrganizationName("Vostrel");
 
-    // The process-wide objects of the brushes subsystem.
+    // The process-wide objects of the brushes subsystem. The current brush
+    // library is registered with the brushes code for as long as it lives.
+    GetAppObjectFactories().makeBrushLibrary = [] {
+        std::shared_ptr<BrushLibrary> library(new BrushLibrary, [](BrushLibrary* l) {
+            SetCurrentBrushLibrary(nullptr);
+            delete l;
+        });
+        SetCurrentBrushLibrary(library.get());
+        return library;
+    };
     CreateAppOwnedObjects();
 
     // The per-user profile and the recent-file list of four entries.
@@ -77,6 +89,10 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     const std::string installedBrushes = programFolder.empty() ? std::string() : JoinPath(programFolder, "Brushes");
     SeedUserBrushLibraries(*profile_, installedBrushes,
                            DirectoryExists(installedBrushes) ? GetAppDocumentsPath("", "brushes") : std::string());
+    // Where the current brush library is looked for (the folder is made on first use).
+    const std::string documents = GetDocumentsFolder();
+    SetBrushLibraryPlaces({documents.empty() ? std::string("brushes") : JoinPath(JoinPath(documents, "Plindrow"), "brushes"),
+                           installedBrushes, profile_.get()});
 
     // Document, frame and view.
     doc_ = std::make_unique<CQuillfenEditorDoc>();

@@ -117,7 +117,9 @@ TEST(BrushLibrary, FileLimitsAndRoundTrip) {
         BrushLibrary lib;
         lib.entries.resize(1);
         const bool ok = lib.Load(dir / "x.brs");
-        if (!ok) EXPECT_EQ(lib.entries.size(), 1u);  // a failed load changes nothing
+        if (!ok) {
+            EXPECT_EQ(lib.entries.size(), 1u);  // a failed load changes nothing
+        }
         return ok;
     };
     EXPECT_TRUE(loads(Cat({Bytes("BLIB"), U32(1), U32(0)})));
