@@ -217,8 +217,7 @@ bool BitmapPaintSession::Begin(CQuillfenEditorDoc& doc, const std::string& id, b
 
     backdropValid_ = false;
     doc.paintSession = this;
-    scene.EnsureSelectionMask();
-    if (scene.selectionController) scene.selectionController->wandSource = layerView_.get();
+    doc.SelectionTool(scene).wandSource = layerView_.get();
     HideTopLayers(doc);
     isolation_ = doc.ReadSettingToggle(kCmdBrushIsolation);
     active_ = true;
@@ -786,10 +785,7 @@ void BitmapPaintSession::RestoreHiddenLayers() {
     width_ = height_ = 0;
 
     if (document_ && scene_) {
-        if (scene_->selectionMask) {
-            scene_->EnsureSelectionMask();
-            if (scene_->selectionController) scene_->selectionController->wandSource = nullptr;
-        }
+        if (scene_->selectionMask) document_->SelectionTool(*scene_).wandSource = nullptr;
     }
     if (document_ && document_->paintSession == this) document_->paintSession = nullptr;
     document_ = nullptr;

@@ -5,8 +5,13 @@
 #include "platform/Log.h"
 #include "platform/Prompts.h"
 #include "scene/SelectionMask.h"
+#include "selection/SelectionToolController.h"
 
-CQuillfenEditorDoc::CQuillfenEditorDoc() { InstallSceneObservers(); }
+CQuillfenEditorDoc::CQuillfenEditorDoc()
+    : mainSelectionTool_(std::make_unique<SelectionToolController>()),
+      poseSelectionTool_(std::make_unique<SelectionToolController>()) {
+    InstallSceneObservers();
+}
 
 CQuillfenEditorDoc::~CQuillfenEditorDoc() = default;
 
@@ -136,6 +141,12 @@ void CQuillfenEditorDoc::RefreshPropertiesPane() {
 }
 
 DocumentEditSession* CQuillfenEditorDoc::FindPaintingView() { return paintSessions_ ? paintSessions_->FindPaintingView() : nullptr; }
+
+SelectionToolController& CQuillfenEditorDoc::SelectionTool(CanvasDocument& scene) {
+    SelectionToolController& tool = &scene == &poseScene ? *poseSelectionTool_ : *mainSelectionTool_;
+    tool.SyncWith(scene);
+    return tool;
+}
 
 // --- Editor state ---
 

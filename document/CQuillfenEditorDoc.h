@@ -21,6 +21,7 @@
 class CommandTable;
 class IClipboard;
 class SelectionMask;
+class SelectionToolController;
 class InpaintSession;
 class DialogProvider;
 class PoseEditorProvider;
@@ -145,6 +146,13 @@ public:
     CanvasDocument& SceneInUse() { return IsPoseEditorOpen() ? poseScene : mainScene; }
     const CanvasDocument& SceneInUse() const { return IsPoseEditorOpen() ? poseScene : mainScene; }
     UndoPair& UndoPairInUse() { return IsPoseEditorOpen() ? poseUndo : mainUndo; }
+
+    // --- Selection tools ---
+    // The selection tool controller of the scene (the main scene's or the
+    // Pose Editor scene's), synced with its mask: tool state, owned here, while
+    // the scene keeps only the mask. Any other scene gets the main scene's.
+    SelectionToolController& SelectionTool(CanvasDocument& scene);
+    SelectionToolController& SelectionToolInUse() { return SelectionTool(SceneInUse()); }
 
     // --- Framework document ---
     bool IsModified() const { return modified_; }
@@ -435,6 +443,8 @@ private:
     void OnSceneObjectChanged();
     Prompts* GetPrompts() const;
 
+    std::unique_ptr<SelectionToolController> mainSelectionTool_;
+    std::unique_ptr<SelectionToolController> poseSelectionTool_;
     DocumentHost* host_ = nullptr;
     DialogProvider* dialogs_ = nullptr;
     PaintSessionProvider* paintSessions_ = nullptr;

@@ -93,10 +93,9 @@ CanvasDocument* SelectionCommandScene(CQuillfenEditorDoc& doc) {
 }
 
 // A later change of the edge options must not re-commit the last drawn
-// shape over the selection these commands made.
-void ResetSelectionToolState(CanvasDocument& scene) {
-    scene.EnsureSelectionMask();
-    if (scene.selectionController) scene.selectionController->ForgetPendingShape();
+// shape over the selection these commands made (also makes sure of the mask).
+void ResetSelectionToolState(CQuillfenEditorDoc& doc, CanvasDocument& scene) {
+    doc.SelectionTool(scene).ForgetPendingShape();
 }
 
 }  // namespace
@@ -123,7 +122,7 @@ void CQuillfenEditorDoc::OnSelectionDeselect() {
     copy->Assign(mask);
     scene->deselectedMask = std::move(copy);
     mask.Clear();
-    ResetSelectionToolState(*scene);
+    ResetSelectionToolState(*this, *scene);
     UpdateAllViews();
 }
 
@@ -135,7 +134,7 @@ void CQuillfenEditorDoc::OnSelectionReselect() {
     // A canvas resize drops the copy together with the old mask.
     if (!scene->deselectedMask || !scene->selectionMask) return;
     scene->selectionMask->Assign(*scene->deselectedMask);
-    ResetSelectionToolState(*scene);
+    ResetSelectionToolState(*this, *scene);
     UpdateAllViews();
 }
 
@@ -148,7 +147,7 @@ void CQuillfenEditorDoc::OnSelectionInverse() {
     // Missing tiles read as the all-selected value, so flipping it and every
     // stored byte inverts the whole canvas.
     scene->selectionMask->Invert();
-    ResetSelectionToolState(*scene);
+    ResetSelectionToolState(*this, *scene);
     UpdateAllViews();
 }
 

@@ -1,7 +1,8 @@
 #include "scene/CanvasDocument.h"
 
 #include "scene/SelectionMask.h"
-#include "selection/SelectionToolController.h"
+
+#include <atomic>
 
 CanvasDocument::CanvasDocument() { Reset(); }
 CanvasDocument::~CanvasDocument() = default;
@@ -30,10 +31,13 @@ void CanvasDocument::Reset() {
     ReleaseSelection();
 }
 
+uint64_t CanvasDocument::NextSelectionMaskSerial() {
+    static std::atomic<uint64_t> serial{0};
+    return ++serial;
+}
+
 void CanvasDocument::ReleaseSelection() {
-    // The controller outlives the mask: it is detached first, which also drops
-    // its pending shape and snapshot of the mask going away.
-    if (selectionController) selectionController->SetLiveMask(nullptr);
+    if (selectionMask) selectionMaskSerial = NextSelectionMaskSerial();
     selectionMask.reset();
     selectionUndo.clear();
     selectionRedo.clear();

@@ -11,7 +11,6 @@
 #include <vector>
 
 class SelectionMask;
-class SelectionToolController;
 
 struct Layer {
     std::string id;  // "layer_%d" or "backdrop"
@@ -72,7 +71,10 @@ public:
     bool deferInvalidation = false;
     std::vector<std::string> pendingInvalidations;
     std::unique_ptr<SelectionMask> selectionMask;
-    std::unique_ptr<SelectionToolController> selectionController;
+    // A new number, unique in the process, whenever selectionMask is replaced
+    // or released, so that tool state kept on a mask knows it is another one
+    // (the mask's own revision counts the changes of one mask). 0: never had one.
+    uint64_t selectionMaskSerial = 0;
     std::vector<std::unique_ptr<SelectionMask>> selectionUndo;
     std::vector<std::unique_ptr<SelectionMask>> selectionRedo;
     std::unique_ptr<SelectionMask> deselectedMask;
@@ -81,8 +83,10 @@ public:
     // Canvas 1024 x 1024 white, layers "backdrop" (locked) and "layer_1"
     // (active), no selection.
     void Reset();
-    // Drops the pixel selection, its controller state, undo copies and refine base.
+    // Drops the pixel selection, its undo copies and refine base.
     void ReleaseSelection();
+    // The next value for selectionMaskSerial.
+    static uint64_t NextSelectionMaskSerial();
 
     // --- Structure, identifiers and object selection (SceneStructure.cpp) ---
     // None of these records undo or repaints; a missing id or layer gives

@@ -1,11 +1,10 @@
-// The scene's pixel selection: its mask, the controller that draws into it, the
-// undo copies and the refine operations.
+// The scene's pixel selection: its mask, the undo copies and the refine
+// operations. The tool that draws into the mask is the document's.
 #include "filters/GaussianBlurRecursive.h"
 #include "platform/Bitmap.h"
 #include "scene/CanvasDocument.h"
 #include "scene/SelectionMask.h"
 #include "selection/MaskRefine.h"
-#include "selection/SelectionToolController.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +25,7 @@ int MaskSide(float side) {
 void CanvasDocument::EnsureSelectionMask() {
     const int w = MaskSide(width), h = MaskSide(height);
     if (!selectionMask || selectionMask->Width() != w || selectionMask->Height() != h) {
-        if (selectionController) selectionController->SetLiveMask(nullptr);
+        selectionMaskSerial = NextSelectionMaskSerial();
         selectionMask = std::make_unique<SelectionMask>(w, h, SelectionMask::kDefaultTileSize);
         selectionUndo.clear();
         selectionRedo.clear();
@@ -34,8 +33,6 @@ void CanvasDocument::EnsureSelectionMask() {
         // A base of the old size could never be assigned to the new mask.
         if (refineBase && (refineBase->Width() != w || refineBase->Height() != h)) refineBase.reset();
     }
-    if (!selectionController) selectionController = std::make_unique<SelectionToolController>();
-    selectionController->SetLiveMask(selectionMask.get());
 }
 
 void CanvasDocument::PushSelectionUndo() {
@@ -81,6 +78,4 @@ void CanvasDocument::RefineSelection(int32_t operation, int32_t radius) {
             mask.WriteRect(int(x0), int(y0), int(rw), int(rh), buf.data());
         }
     }
-    // A later change of edge options must not re-apply a shape over the result.
-    if (selectionController) selectionController->ForgetPendingShape();
 }

@@ -51,9 +51,39 @@ std::vector<SelectionPoint> CatmullRomClosedCurve(const std::vector<SelectionPoi
 SelectionToolController::SelectionToolController() = default;
 SelectionToolController::~SelectionToolController() = default;
 
+void SelectionToolController::SyncWith(CanvasDocument& scene) {
+    scene_ = &scene;
+    scene.EnsureSelectionMask();
+    Follow();
+}
+
+void SelectionToolController::Follow() {
+    if (!scene_) return;
+    SelectionMask* mask = scene_->selectionMask.get();
+    if (scene_->selectionMaskSerial != maskSerial_) {
+        // The old mask may be gone and its address reused: never compare it.
+        maskSerial_ = scene_->selectionMaskSerial;
+        Reattach(mask);
+    } else if (mask != liveMask_) {
+        Reattach(mask);
+    } else if (liveMask_ && liveMask_->Revision() != seenRevision_) {
+        ForgetPendingShape();
+        NoteOwnWrite();
+    }
+}
+
+void SelectionToolController::NoteOwnWrite() {
+    if (liveMask_) seenRevision_ = liveMask_->Revision();
+}
+
 void SelectionToolController::SetLiveMask(SelectionMask* mask) {
-    if (mask == liveMask_) return;
+    scene_ = nullptr;
+    if (mask != liveMask_) Reattach(mask);
+}
+
+void SelectionToolController::Reattach(SelectionMask* mask) {
     liveMask_ = mask;
+    NoteOwnWrite();
     // Shapes, points and the snapshot were made on the old mask's canvas; on a
     // new mask (another size, a new document) they would re-apply stale data.
     dragging = false;
@@ -78,6 +108,7 @@ void SelectionToolController::RestoreSnapshot() {
     if (!SnapshotUsable()) return;
     liveMask_->Assign(*snapshot_);
     pending.kind = kSelectionShapeNone;
+    NoteOwnWrite();
 }
 
 void SelectionToolController::EmptyLiveMask() {
@@ -85,6 +116,7 @@ void SelectionToolController::EmptyLiveMask() {
 }
 
 void SelectionToolController::BeginOperation(int32_t newOp) {
+    Follow();
     if (!liveMask_) return;
     if (!snapshot_ || snapshot_->Width() != liveMask_->Width() || snapshot_->Height() != liveMask_->Height() ||
         snapshot_->TileSize() != liveMask_->TileSize())
@@ -96,9 +128,11 @@ void SelectionToolController::BeginOperation(int32_t newOp) {
         EmptyLiveMask();
         pending.kind = kSelectionShapeNone;
     }
+    NoteOwnWrite();
 }
 
 void SelectionToolController::BeginDrag(int32_t x, int32_t y, int32_t newOp) {
+    Follow();
     if (!liveMask_) return;
     BeginOperation(newOp);
     dragging = true;
@@ -108,6 +142,7 @@ void SelectionToolController::BeginDrag(int32_t x, int32_t y, int32_t newOp) {
 }
 
 void SelectionToolController::DragTo(int32_t x, int32_t y) {
+    Follow();
     if (!dragging) return;
     dragCurrentX = x;
     dragCurrentY = y;
@@ -118,6 +153,7 @@ void SelectionToolController::DragTo(int32_t x, int32_t y) {
 }
 
 void SelectionToolController::EndDrag(int32_t x, int32_t y) {
+    Follow();
     if (!dragging) return;
     dragCurrentX = x;
     dragCurrentY = y;
@@ -174,6 +210,7 @@ void SelectionToolController::EndDrag(int32_t x, int32_t y) {
 }
 
 void SelectionToolController::Click(int32_t x, int32_t y, int32_t newOp) {
+    Follow();
     if (!liveMask_) return;
     if (kind == kSelectionToolMagicWand) {
         BeginOperation(newOp);
@@ -196,6 +233,7 @@ void SelectionToolController::Click(int32_t x, int32_t y, int32_t newOp) {
 }
 
 void SelectionToolController::FinishPolygon() {
+    Follow();
     if (!polygonOpen) return;
     if (polygonPoints.size() >= 3) {
         pending.kind = kSelectionShapePolygon;
@@ -212,6 +250,7 @@ void SelectionToolController::FinishPolygon() {
 }
 
 void SelectionToolController::Cancel() {
+    Follow();
     if (dragging) {
         dragging = false;
         freehandPoints.clear();
@@ -225,6 +264,7 @@ void SelectionToolController::Cancel() {
 }
 
 void SelectionToolController::Commit() {
+    Follow();
     if (pending.kind == kSelectionShapeNone || !liveMask_) return;
     if (pending.op != kSelectionReplace && SnapshotUsable())
         liveMask_->Assign(*snapshot_);
@@ -249,11 +289,11 @@ void SelectionToolController::Commit() {
         break;
     }
     if (!cov.Empty()) liveMask_->Combine(pending.op, cov.x, cov.y, cov.width, cov.height, cov.bytes.data());
+    NoteOwnWrite();
 }
 
-void ApplySelectionEdgeOptions(CanvasDocument& scene) {
-    scene.EnsureSelectionMask();
-    SelectionToolController& c = *scene.selectionController;
+void ApplySelectionEdgeOptions(SelectionToolController& c, CanvasDocument& scene) {
+    c.SyncWith(scene);
     c.edgeOptions = SelectionEdgeOptionsFromSettings(GetSelectionToolSettings());
     c.Commit();
 }

@@ -1,8 +1,12 @@
 #pragma once
-// One per scene: turns the selection tools' presses, drags, clicks and keys into
-// shapes, rasterises the finished shape with the current edge options and
-// combines it into the scene's selection mask. The last committed shape stays
-// live so that a change of edge options or tolerance replaces its effect.
+// Tool state, one per scene the document edits (the document owns them): turns
+// the selection tools' presses, drags, clicks and keys into shapes, rasterises
+// the finished shape with the current edge options and combines it into the
+// scene's selection mask. The last committed shape stays live so that a change
+// of edge options or tolerance replaces its effect. The scene only keeps the
+// mask: the controller notices a replaced mask by the scene's mask serial and
+// a mask changed by anything else (undo, paste, deselect, refine, New) by the
+// mask's revision, and then forgets its shape.
 #include "selection/SelectionRasterizers.h"
 
 #include <cstdint>
@@ -70,11 +74,22 @@ public:
     SelectionToolController(const SelectionToolController&) = delete;
     SelectionToolController& operator=(const SelectionToolController&) = delete;
 
-    // Points the controller at the scene's mask (null to detach). A different
-    // mask than before ends any gesture and drops the pending shape and the
-    // snapshot: both belong to the old mask's canvas.
+    // Makes the controller the scene's (which must outlive it) and the scene
+    // sure of its mask. From then on every gesture first follows the scene: a
+    // mask replaced or released since (a new canvas size, New, Open) is taken
+    // as SetLiveMask takes a different mask, and a mask another party changed
+    // since the controller's own last write (undo, paste, deselect, refine)
+    // drops the pending shape and the snapshot, so nothing re-applies over it.
+    void SyncWith(CanvasDocument& scene);
+    // Points a controller that follows no scene at a mask (null to detach). A
+    // different mask than before ends any gesture and drops the pending shape
+    // and the snapshot: both belong to the old mask's canvas.
     void SetLiveMask(SelectionMask* mask);
-    SelectionMask* LiveMask() const { return liveMask_; }
+    // The mask the next gesture draws into, after following the scene.
+    SelectionMask* LiveMask() {
+        Follow();
+        return liveMask_;
+    }
 
     // Starts an operation: the live mask is copied into the snapshot and, for
     // replace, emptied.
@@ -118,13 +133,21 @@ private:
     void RestoreSnapshot();
     bool SnapshotUsable() const;
     void EmptyLiveMask();
+    // Remembers the live mask's revision after the controller's own writes.
+    void NoteOwnWrite();
+    // Follows the scene's mask as SyncWith says; nothing without a scene.
+    void Follow();
+    void Reattach(SelectionMask* mask);
 
+    CanvasDocument* scene_ = nullptr;  // not owned; null: a mask set by SetLiveMask
     SelectionMask* liveMask_ = nullptr;
+    uint64_t maskSerial_ = 0;    // the scene's mask serial at the last SyncWith
+    uint64_t seenRevision_ = 0;  // the live mask's revision after the last own write
     std::unique_ptr<SelectionMask> snapshot_;
     bool snapshotValid_ = false;
 };
 
-// Copies the edge settings into the scene's controller (making sure the scene
-// has its mask and controller) and commits the pending shape again. The caller
-// picks the scene in use and repaints.
-void ApplySelectionEdgeOptions(CanvasDocument& scene);
+// Copies the edge settings into the scene's controller (after syncing it with
+// the scene) and commits the pending shape again. The caller picks the scene
+// in use and its controller, and repaints.
+void ApplySelectionEdgeOptions(SelectionToolController& controller, CanvasDocument& scene);

@@ -30,13 +30,13 @@ TEST(SelectionCommands, DeselectKeepsACopyThatReselectBringsBack) {
     SelectionEnv env;
     CanvasDocument& scene = env.doc.mainScene;
     SelectRect(scene, 10, 10, 5, 5);
-    scene.selectionController->pending.kind = kSelectionShapeRectangle;
+    env.doc.SelectionTool(scene).pending.kind = kSelectionShapeRectangle;
 
     env.doc.OnSelectionDeselect();
     EXPECT_FALSE(scene.selectionMask->HasSelection());
     ASSERT_NE(scene.deselectedMask, nullptr);
     EXPECT_EQ(scene.selectionUndo.size(), 1u);
-    EXPECT_EQ(scene.selectionController->pending.kind, kSelectionShapeNone);
+    EXPECT_EQ(env.doc.SelectionTool(scene).pending.kind, kSelectionShapeNone);
 
     // A second Deselect finds nothing to clear and keeps the first copy.
     env.doc.OnSelectionDeselect();

@@ -1,6 +1,5 @@
 #include "scene/CanvasDocument.h"
 #include "scene/SelectionMask.h"
-#include "selection/SelectionToolController.h"
 
 #include <gtest/gtest.h>
 
@@ -35,9 +34,6 @@ TEST(SceneSelection, MaskSizeIsTheRoundedCanvas) {
         EXPECT_EQ(scene.selectionMask->Width(), c.mw);
         EXPECT_EQ(scene.selectionMask->Height(), c.mh);
         EXPECT_EQ(scene.selectionMask->TileSize(), 256);
-        ASSERT_NE(scene.selectionController, nullptr);
-        EXPECT_EQ(scene.selectionController->LiveMask(), scene.selectionMask.get());
-        EXPECT_EQ(scene.selectionController->edgeOptions.edgeMode, kSelectionEdgeAntialias);
     }
 }
 
@@ -47,7 +43,8 @@ TEST(SceneSelection, EnsureKeepsTheMaskUntilTheCanvasSizeChanges) {
     scene.height = 200;
     scene.EnsureSelectionMask();
     SelectionMask* mask = scene.selectionMask.get();
-    SelectionToolController* ctl = scene.selectionController.get();
+    const uint64_t serial = scene.selectionMaskSerial;
+    EXPECT_NE(serial, 0u);
     SelectBlock(*mask, 10, 10, 5, 5);
     scene.PushSelectionUndo();
     scene.PushSelectionUndo();
@@ -56,6 +53,7 @@ TEST(SceneSelection, EnsureKeepsTheMaskUntilTheCanvasSizeChanges) {
 
     scene.EnsureSelectionMask();
     EXPECT_EQ(scene.selectionMask.get(), mask);
+    EXPECT_EQ(scene.selectionMaskSerial, serial);
     EXPECT_TRUE(mask->HasSelection());
     EXPECT_EQ(scene.selectionUndo.size(), 2u);
     EXPECT_NE(scene.deselectedMask, nullptr);
@@ -75,8 +73,8 @@ TEST(SceneSelection, EnsureKeepsTheMaskUntilTheCanvasSizeChanges) {
     EXPECT_EQ(scene.deselectedMask, nullptr);
     // A refine base of the old size could not be applied to the new mask.
     EXPECT_EQ(scene.refineBase, nullptr);
-    EXPECT_EQ(scene.selectionController.get(), ctl);
-    EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
+    // Tool state kept on the old mask can tell the new one apart.
+    EXPECT_NE(scene.selectionMaskSerial, serial);
 }
 
 TEST(SceneSelection, UndoCopiesAreIndependent) {
@@ -98,14 +96,10 @@ TEST(SceneSelection, UndoCopiesAreIndependent) {
     EXPECT_TRUE(copy.AllSelected());
 }
 
-TEST(SceneSelection, ReleaseKeepsTheControllerDetached) {
+TEST(SceneSelection, ReleaseDropsEverythingAndRenumbersTheMask) {
     CanvasDocument scene;
     scene.EnsureSelectionMask();
-    SelectionToolController* ctl = scene.selectionController.get();
-    ctl->edgeOptions = {kSelectionEdgeHard, 0};
-    ctl->BeginDrag(10, 10, kSelectionReplace);
-    ctl->EndDrag(20, 20);
-    ASSERT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+    const uint64_t serial = scene.selectionMaskSerial;
     scene.PushSelectionUndo();
     scene.refineBase = std::make_unique<SelectionMask>(1024, 1024);
 
@@ -113,14 +107,16 @@ TEST(SceneSelection, ReleaseKeepsTheControllerDetached) {
     EXPECT_EQ(scene.selectionMask, nullptr);
     EXPECT_TRUE(scene.selectionUndo.empty());
     EXPECT_EQ(scene.refineBase, nullptr);
-    EXPECT_EQ(scene.selectionController.get(), ctl);
-    EXPECT_EQ(ctl->LiveMask(), nullptr);
-    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+    const uint64_t released = scene.selectionMaskSerial;
+    EXPECT_NE(released, serial);
 
     scene.EnsureSelectionMask();
-    EXPECT_EQ(scene.selectionController.get(), ctl);
-    EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
     EXPECT_FALSE(scene.selectionMask->HasSelection());
+    EXPECT_NE(scene.selectionMaskSerial, released);
+    // Numbers never repeat across scenes, so a scene moved in (Open) is new too.
+    CanvasDocument other;
+    other.EnsureSelectionMask();
+    EXPECT_NE(other.selectionMaskSerial, scene.selectionMaskSerial);
 }
 
 // A 100 x 60 scene whose refine base is a block touching the left canvas edge.
@@ -176,19 +172,7 @@ TEST_F(RefineFixture, FeatherNeverAccumulates) {
     EXPECT_NE(ReadAll(*scene.selectionMask), ReadAll(*scene.refineBase));
 }
 
-TEST_F(RefineFixture, RefineForgetsThePendingShape) {
-    SelectionToolController* ctl = scene.selectionController.get();
-    ctl->edgeOptions = {kSelectionEdgeHard, 0};
-    ctl->BeginDrag(50, 10, kSelectionAdd);
-    ctl->EndDrag(60, 20);
-    ASSERT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
-    scene.RefineSelection(0, 3);
-    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
-    EXPECT_FALSE(ctl->SnapshotValid());
-    const auto refined = ReadAll(*scene.selectionMask);
-    ApplySelectionEdgeOptions(scene);  // finds no shape to re-apply
-    EXPECT_EQ(ReadAll(*scene.selectionMask), refined);
-
+TEST_F(RefineFixture, RefineStartsFromTheBaseEachTime) {
     // An empty base leaves the mask empty; no base or no mask: no change.
     scene.refineBase->Clear();
     scene.RefineSelection(0, 4);

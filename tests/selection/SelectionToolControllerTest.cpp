@@ -36,13 +36,13 @@ const SelectionEdgeOptions kHard{kSelectionEdgeHard, 0.0f};
 // up at a press.
 struct SceneFixture : ::testing::Test {
     CanvasDocument scene;
-    SelectionToolController* ctl = nullptr;
+    SelectionToolController controller;  // the document's, in the editor
+    SelectionToolController* ctl = &controller;
 
     void SetUp() override {
         scene.width = kW;
         scene.height = kH;
-        scene.EnsureSelectionMask();
-        ctl = scene.selectionController.get();
+        ctl->SyncWith(scene);
         ctl->edgeOptions = kHard;
     }
     SelectionMask& Mask() { return *scene.selectionMask; }
@@ -78,7 +78,7 @@ TEST_F(SceneFixture, NewControllerDefaults) {
     fresh.Commit();
     EXPECT_FALSE(fresh.dragging);
     EXPECT_FALSE(fresh.polygonOpen);
-    EXPECT_EQ(scene.selectionController->LiveMask(), scene.selectionMask.get());
+    EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
 }
 
 TEST_F(SceneFixture, DragBoxesIncludeBothEndPixels) {
@@ -140,7 +140,7 @@ TEST_F(SceneFixture, RecommitReplacesTheShapeInsteadOfPilingUp) {
     const auto base = ReadAll(Mask());
     Drag(kSelectionToolRectangle, 20, 20, 39, 29, kSelectionAdd);
     GetSelectionToolSettings() = SelectionToolSettings{true, 3.0f, 0, 32};
-    ApplySelectionEdgeOptions(scene);
+    ApplySelectionEdgeOptions(*ctl, scene);
     GetSelectionToolSettings() = SelectionToolSettings{};
     EXPECT_EQ(ctl->edgeOptions.edgeMode, kSelectionEdgeFeather);
     const auto feathered = RasterizeRectSelection(20, 20, 20, 10, ctl->edgeOptions, kW, kH);
@@ -229,7 +229,6 @@ TEST_F(SceneFixture, ReplacedOrReleasedMaskDropsShapeAndSnapshot) {
     // Canvas resize: a new, empty mask. Nothing of the old canvas re-applies.
     scene.width = 100;
     scene.EnsureSelectionMask();
-    EXPECT_EQ(ctl, scene.selectionController.get());
     EXPECT_EQ(ctl->LiveMask(), scene.selectionMask.get());
     EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
     EXPECT_FALSE(ctl->SnapshotValid());
@@ -246,10 +245,35 @@ TEST_F(SceneFixture, ReplacedOrReleasedMaskDropsShapeAndSnapshot) {
 
     // New / Open: the selection goes, the controller stays, detached.
     scene.Reset();
-    EXPECT_EQ(scene.selectionController.get(), ctl);
+    ctl->Commit();  // must not touch the freed mask
     EXPECT_EQ(ctl->LiveMask(), nullptr);
     EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
-    ctl->Commit();  // must not touch the freed mask
+}
+
+// The scene keeps only the mask: whatever else writes it (refine, undo of a
+// selection, deselect) is seen through its revision, and the edge options
+// then find no shape to re-apply over the new selection.
+TEST_F(SceneFixture, OutsideChangesOfTheMaskDropThePendingShape) {
+    Drag(kSelectionToolRectangle, 10, 10, 20, 20, kSelectionAdd);
+    ASSERT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+    ctl->Commit();  // its own writes are not outside changes
+    ASSERT_EQ(ctl->pending.kind, kSelectionShapeRectangle);
+    ASSERT_TRUE(ctl->SnapshotValid());
+
+    scene.refineBase = std::make_unique<SelectionMask>(kW, kH);
+    scene.refineBase->Assign(Mask());
+    scene.RefineSelection(0, 3);
+    const auto refined = ReadAll(Mask());
+    ApplySelectionEdgeOptions(*ctl, scene);
+    EXPECT_EQ(ctl->pending.kind, kSelectionShapeNone);
+    EXPECT_FALSE(ctl->SnapshotValid());
+    EXPECT_EQ(ReadAll(Mask()), refined);
+
+    // A cleared mask (Deselect) stays clear: Commit finds no shape to re-apply.
+    Drag(kSelectionToolRectangle, 30, 30, 40, 40, kSelectionReplace);
+    Mask().Clear();
+    ctl->Commit();
+    EXPECT_FALSE(Mask().HasSelection());
 }
 
 // Pixels for the magic wand: a grey ground with coloured blocks.
