@@ -38,12 +38,7 @@ const std::vector<std::string> kSourceFolders{"platform", "filters",     "select
 // Includes that break the order today, each with the reason it is tolerated.
 // Keep this tiny; an entry that is no longer needed fails the test so that it
 // is removed.
-const std::set<std::pair<std::string, std::string>> kAllowed{
-    // The scene still owns the selection tool controller, which is built on
-    // the scene; it is on its way out of the scene into the document.
-    {"scene/CanvasDocument.cpp", "selection/SelectionToolController.h"},
-    {"scene/SceneSelection.cpp", "selection/SelectionToolController.h"},
-};
+const std::set<std::pair<std::string, std::string>> kAllowed{};
 
 fs::path SourceRoot() { return fs::canonical(fs::path(TEST_FIXTURES_DIR) / ".." / ".."); }
 
