@@ -1,4 +1,5 @@
 #include "FilterTestUtil.h"
+#include "platform/CpuLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -148,30 +149,41 @@ TEST(MotionBlur, TransparentStaysTransparentAndThinAlphaLosesColour) {
     EXPECT_EQ(d.out->Pixel(0, 0), 0u);
 }
 
-TEST(MotionBlur, RowPathMatchesTheReference) {
+TEST(MotionBlur, RowPathMatchesTheReferenceAtEveryCpuLevel) {
     const BitmapPtr src = RandomBitmap(23, 17, 7);
-    struct Case {
-        float angle, length;
-    } cases[] = {{0, 30}, {90, 7}, {33, 12.5f}, {-140, 40}, {200, 3}, {45, 1}};
-    for (const Case& c : cases) {
-        MotionBlurParams p;
-        p.angle = c.angle;
-        p.length = c.length;
-        EffectParams ep;
-        ep.Set(p);
-        float ox, oy;
-        const BitmapPtr fast = ApplyMotionBlur(*src, ep, ox, oy);
-        ASSERT_TRUE(fast);
-        const BitmapPtr ref = Bitmap::Create(fast->Width(), fast->Height());
-        MotionBlurReference(*src, p, *ref);
-        int worst = 0;
-        for (int y = 0; y < ref->Height(); ++y)
-            for (int x = 0; x < ref->Width(); ++x)
-                for (int ch = 0; ch < 4; ++ch) worst = std::max(worst, std::abs(Ch(*fast, x, y, ch) - Ch(*ref, x, y, ch)));
-        // The row path splits each tap before adding the pixel position, which
-        // may move a rounding by one level, never more.
-        EXPECT_LE(worst, 1) << c.angle << " " << c.length;
-    }
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        struct Case {
+            float angle, length;
+        } cases[] = {{0, 30}, {90, 7}, {33, 12.5f}, {-140, 40}, {200, 3}, {45, 1}};
+        for (const Case& c : cases) {
+            MotionBlurParams p;
+            p.angle = c.angle;
+            p.length = c.length;
+            EffectParams ep;
+            ep.Set(p);
+            float ox, oy;
+            const BitmapPtr fast = ApplyMotionBlur(*src, ep, ox, oy);
+            ASSERT_TRUE(fast);
+            const BitmapPtr ref = Bitmap::Create(fast->Width(), fast->Height());
+            MotionBlurReference(*src, p, *ref);
+            int worst = 0;
+            for (int y = 0; y < ref->Height(); ++y)
+                for (int x = 0; x < ref->Width(); ++x)
+                    for (int ch = 0; ch < 4; ++ch)
+                        worst = std::max(worst, std::abs(Ch(*fast, x, y, ch) - Ch(*ref, x, y, ch)));
+            // The row path splits each tap before adding the pixel position, which
+            // may move a rounding by one level, never more.
+            EXPECT_LE(worst, 1) << c.angle << " " << c.length;
+            // Every level gives the baseline's bytes.
+            const BitmapPtr baseline = Bitmap::Create(fast->Width(), fast->Height());
+            {
+                ScopedCpuLevel hold(CpuLevel::Baseline);
+                MotionBlurRows(*src, p, *baseline);
+            }
+            EXPECT_TRUE(SamePixels(*fast, *baseline));
+        }
+    });
 }
 
 }  // namespace
