@@ -43,7 +43,11 @@ BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, f
     const auto* rec = params.Get<GaussianBevelParams>();
     const int W = source.Width(), H = source.Height();
     if (!rec || W < 1 || H < 1) return nullptr;
-    const int b = WholePixels(rec->width), s = WholePixels(rec->softness);
+    // The disk average costs time in proportion to its radius; radii far past
+    // any sensible bevel are limited so that a damaged record cannot stall.
+    constexpr int kMaxRadius = 2048;
+    const int b = std::min(WholePixels(rec->width), kMaxRadius);
+    const int s = std::min(WholePixels(rec->softness), kMaxRadius);
     const float k = ClampParam(rec->strength, 0, 1);
     if (b < 1 || k <= 0) return CopyFilterSource(source);
     BitmapPtr out = CreateFilterOutput(W, H);
