@@ -11,6 +11,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/photo.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -146,6 +147,37 @@ void BM_HealDabSeamlessCloneOpenCV(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HealDabSeamlessCloneOpenCV)->Arg(256)->Unit(benchmark::kMillisecond);
+
+// One 100 px paint dab onto a half-transparent buffer: four pixels at a time
+// against the one-pixel form.
+void PaintDab(benchmark::State& state, bool vector) {
+    BrushSettings s;
+    s.size = 100;
+    s.hardness = 0.5f;
+    DabRenderer renderer;
+    renderer.BuildTip(s);
+    struct Buffer : ICanvasWriteView {
+        std::vector<uint32_t> px = std::vector<uint32_t>(128 * 128, 0x80336699u);
+        int Width() const override { return 128; }
+        int Height() const override { return 128; }
+        void ReadRect(int x, int y, int w, int h, uint32_t* out) override {
+            for (int r = 0; r < h; ++r) std::copy_n(&px[size_t(y + r) * 128 + x], w, out + size_t(r) * w);
+        }
+        void WriteRect(int x, int y, int w, int h, const uint32_t* in) override {
+            for (int r = 0; r < h; ++r) std::copy_n(in + size_t(r) * w, w, &px[size_t(y + r) * 128 + x]);
+        }
+    } buffer;
+    DabRenderer::vectorDabs = vector;
+    for (auto _ : state) {
+        renderer.StampPaintDab(buffer, 64, 64, 0xFF2080E0u, renderer.Tip().data(), renderer.TipSize(), 0.5f, false);
+        benchmark::ClobberMemory();
+    }
+    DabRenderer::vectorDabs = true;
+}
+void BM_PaintDab(benchmark::State& state) { PaintDab(state, true); }
+void BM_PaintDabScalar(benchmark::State& state) { PaintDab(state, false); }
+BENCHMARK(BM_PaintDab);
+BENCHMARK(BM_PaintDabScalar);
 
 }  // namespace
 

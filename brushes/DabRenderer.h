@@ -144,6 +144,10 @@ public:
                      bool freeze, float fixedX, float fixedY, const HostDabCallback& callback, bool needsSource,
                      uint32_t colour);
 
+    // Paint and clone dabs blend four pixels at a time; off, every pixel
+    // takes the one-pixel form (the reference the fast path is held to).
+    static bool vectorDabs;
+
     // The n x n source square at (x, y) (dab placement rules), outside pixels
     // 0: the clone-source cursor and the clone dab read it.
     const std::vector<uint8_t>& ReadSourcePatch(ICanvasWriteView& source, float x, float y, int n);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -328,4 +329,43 @@ TEST(BrushEngine, SmudgeDabsEveryPixelAndMixerWithoutWetDeposits) {
         engine.EndStroke();
         EXPECT_EQ(view.At(20, 20), 0xFFFF0000u);  // red, as ARGB
     }
+}
+
+TEST(DabRenderer, FourPixelBlendEqualsOnePixelForm) {
+    // Paint and clone dabs over every alignment, odd sizes, transparent,
+    // opaque and random destinations and tips with zeros: the vector path
+    // must give exactly the bytes of the one-pixel form.
+    std::mt19937 random(5);
+    auto word = [&](int mode) -> uint32_t {
+        const uint32_t rgb = random() & 0xFFFFFF;
+        if (mode == 0) return rgb;  // alpha 0
+        if (mode == 1) return 0xFF000000u | rgb;
+        return (random() << 24) | rgb;
+    };
+    for (int mode = 0; mode < 3; ++mode)
+        for (int n : {1, 5, 7, 13}) {
+            std::vector<float> tip(size_t(n) * n);
+            for (float& t : tip) t = (random() % 4 == 0) ? 0.0f : float(random() % 1001) / 1000.0f;
+            for (int offset = 0; offset < 4; ++offset) {
+                BufferView fast(24, 24), reference(24, 24);
+                for (size_t i = 0; i < fast.pixels.size(); ++i) fast.pixels[i] = reference.pixels[i] = word(mode);
+                const uint32_t colour = word(2);
+                const float x = 6.0f + offset + 0.3f, y = 8.0f;
+                DabRenderer a, b;
+                DabRenderer::vectorDabs = true;
+                a.StampPaintDab(fast, x, y, colour, tip.data(), n, 0.8f, false);
+                DabRenderer::vectorDabs = false;
+                b.StampPaintDab(reference, x, y, colour, tip.data(), n, 0.8f, false);
+                ASSERT_EQ(fast.pixels, reference.pixels) << "paint mode " << mode << " n " << n << " offset " << offset;
+
+                BrushSettings s = Hard(float(n));
+                s.opacity = 0.7f;
+                DabRenderer::vectorDabs = true;
+                a.StampCloneDab(fast, x, y, 3.0f, 15.0f, s, nullptr);
+                DabRenderer::vectorDabs = false;
+                b.StampCloneDab(reference, x, y, 3.0f, 15.0f, s, nullptr);
+                DabRenderer::vectorDabs = true;
+                ASSERT_EQ(fast.pixels, reference.pixels) << "clone mode " << mode << " n " << n << " offset " << offset;
+            }
+        }
 }
