@@ -3,7 +3,7 @@
 // (layer headers, object rows, "Mask" sub-rows, the canvas row), where they
 // lie for a scroll offset, what a point hits, where a dragged object drops
 // and the scroll bar's track and thumb. Sizes are pixels and not scaled.
-#include "app/RectI.h"
+#include "platform/RectI.h"
 #include "scene/CanvasDocument.h"
 
 #include <functional>

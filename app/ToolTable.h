@@ -1,7 +1,7 @@
 #pragma once
 // The tools of the vertical tool strip for each workspace mode, and the
 // strip's and flyout's geometry, without a window.
-#include "app/RectI.h"
+#include "platform/RectI.h"
 #include "platform/PolygonIcon.h"
 
 #include <cstdint>

@@ -111,3 +111,9 @@ constexpr uint32_t kCmdHighlightObjectUnderMouse = 32847;
 constexpr uint32_t kCmdSelectionOverlay = 32855;
 constexpr uint32_t kCmdBrushIsolation = 32867;
 // --- end command ids ---
+
+// Stacking of the selected object, from the main toolbar (answered by the canvas view).
+constexpr uint32_t kCmdRaise = 32868;
+constexpr uint32_t kCmdLower = 32869;
+constexpr uint32_t kCmdBringToTop = 32870;
+constexpr uint32_t kCmdSendToBottom = 32871;

@@ -7,6 +7,8 @@
 #include "platform/CommandTable.h"
 #include "platform/qt/CView.h"
 #include "platform/qt/CommandUi.h"
+#include "platform/qt/CToolbarHostWnd.h"
+#include "app/ui/CVerticalToolStripWnd.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -86,11 +88,11 @@ bool CMainFrame::Create(const CWorkspaceArea::ViewFactory& makeView, CQuillfenEd
     doc_ = doc;
     BuildMenuBar();
 
-    auto* toolbar = new CPanePlaceholder(nullptr, 1, "MainToolbar");
-    toolbarPane_ = MakeFixedPane(this, "Toolbar", 32772, toolbar);
+    mainToolbar_ = new CToolbarHostWnd(nullptr, 1);
+    toolbarPane_ = MakeFixedPane(this, "Toolbar", 32772, mainToolbar_);
     toolbarPane_->setFixedHeight(kToolbarIconSize + 2);
-    auto* tools = new CPanePlaceholder(nullptr, 133, "ToolStrip");
-    toolsPane_ = MakeFixedPane(this, "Tools", 133, tools);
+    toolsStrip_ = new CVerticalToolsPane(nullptr);
+    toolsPane_ = MakeFixedPane(this, "Tools", 133, toolsStrip_);
     toolsPane_->setFixedWidth(kToolsPaneWidth);
     addDockWidget(Qt::TopDockWidgetArea, toolbarPane_);
     addDockWidget(Qt::LeftDockWidgetArea, toolsPane_);
@@ -100,6 +102,9 @@ bool CMainFrame::Create(const CWorkspaceArea::ViewFactory& makeView, CQuillfenEd
     workspace_ = new CWorkspaceArea(this);
     if (!workspace_->Create(makeView, doc)) return false;
     setCentralWidget(workspace_);
+    BuildMainToolbar();
+    WirePanes();
+    BuildPaneToggles();
     BuildAccelerators();
     RegisterViewCommands();
     commandUi_->ScheduleUpdate();
@@ -223,6 +228,7 @@ bool CMainFrame::SetWorkspaceModeTo(int mode) {
     }
     workspace_->SetRightPaneMode(mode);
     if (doc_ && doc_->workspaceMode != mode) doc_->SetEditorMode(mode);
+    if (toolsStrip_ && toolsStrip_->Mode() != mode) toolsStrip_->SetMode(mode);
     RegisterViewCommands();
     commandUi_->ScheduleUpdate();
     return true;
@@ -247,12 +253,6 @@ void CMainFrame::SetStatusHint(const std::string& text) {
     statusHint_ = text;
     UpdateStatusText();
 }
-
-// The layer list and the colour wheel live in the right pane, which is not
-// built yet; these services have nothing to show until it is.
-void CMainFrame::SetLayerListHoverObject(const std::string&) {}
-void CMainFrame::SetColorWheelCaption(const std::string&) {}
-void CMainFrame::DeliverPickedColor(uint32_t) {}
 
 void CMainFrame::UpdateAllViews() {
     if (CView* v = GetWorkspaceView()) v->OnUpdate(nullptr, 0);

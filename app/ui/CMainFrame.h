@@ -6,6 +6,7 @@
 #include "app/ui/CWorkspaceArea.h"
 #include "document/DocumentHost.h"
 #include "document/PaintSessionProvider.h"
+#include "scene/CanvasObject.h"
 
 #include <QMainWindow>
 
@@ -18,6 +19,9 @@ class CommandTable;
 class CommandUi;
 class CQuillfenEditorDoc;
 class CView;
+class CRightPane;
+class CToolbarHostWnd;
+class CVerticalToolsPane;
 class QAction;
 class QDockWidget;
 class QMenu;
@@ -52,7 +56,19 @@ public:
     const std::string& StatusHint() const { return statusHint_; }
     void SetLayerListHoverObject(const std::string& objectId);
     void SetColorWheelCaption(const std::string& text);
+    // Gives a picked colour (0xAARRGGBB) to the properties pane's active
+    // colour sink, or else as the tint of the one selected light cone. Inside
+    // a colour drag (BeginColorDrag .. EndColorDrag) the tint changes live and
+    // the whole drag is recorded as one undo step when it ends.
     void DeliverPickedColor(uint32_t argb);
+    void BeginColorDrag();
+    void EndColorDrag();
+    // The properties pane's active colour sink: true when it took the colour.
+    std::function<bool(uint32_t argb)> activeColorSink;
+
+    CToolbarHostWnd* MainToolbar() const { return mainToolbar_; }
+    CVerticalToolsPane* ToolsStrip() const { return toolsStrip_; }
+    CRightPane* RightPaneWnd() const;
 
     // The menu action of a command id (the first one when several), or null.
     QAction* ActionFor(uint32_t id) const;
@@ -89,6 +105,10 @@ private:
     void BuildMenuBar();
     void BuildAccelerators();
     void RegisterViewCommands();
+    // The icon toolbar, the tool strip and the right pane (CMainFramePanes.cpp).
+    void BuildMainToolbar();
+    void WirePanes();
+    void BuildPaneToggles();
 
     CommandTable& commands_;
     Prompts* prompts_;
@@ -104,4 +124,11 @@ private:
     std::multimap<uint32_t, QAction*> actions_;
     std::string statusHint_;
     CView* registeredView_ = nullptr;
+    CToolbarHostWnd* mainToolbar_ = nullptr;
+    CVerticalToolsPane* toolsStrip_ = nullptr;
+    struct ColorDrag {
+        bool active = false;
+        std::string lightId;  // the light cone whose tint the drag changes live
+        LightConeParams before;
+    } colorDrag_;
 };

@@ -25,7 +25,7 @@ bool CWorkspaceArea::Create(const ViewFactory& makeView, CQuillfenEditorDoc* doc
         v->show();
         view_ = v;
     }
-    rightPane_ = new CPanePlaceholder(this, 150, "RightPane");
+    rightPane_ = new CRightPane(this);
     propertiesPane_ = new CPanePlaceholder(this, 32813, "PropertiesPane");
     statusBar_ = new CThemedStatusBar(this);
     rightPane_->show();
@@ -38,7 +38,7 @@ bool CWorkspaceArea::Create(const ViewFactory& makeView, CQuillfenEditorDoc* doc
 void CWorkspaceArea::SetRightPaneMode(int mode) {
     if (rightPane_ && rightPaneMode_ != mode) {
         rightPaneMode_ = mode;
-        rightPane_->update();
+        rightPane_->SetMode(mode);
     }
 }
 

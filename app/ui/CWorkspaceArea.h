@@ -2,6 +2,7 @@
 // The main frame's client window: the hosted view on the left, the right
 // pane along the right edge, the properties pane under the view and the
 // status bar across the bottom. It hosts exactly one view at a time.
+#include "app/ui/CRightPane.h"
 #include "app/ui/CThemedStatusBar.h"
 #include "platform/qt/WindowBase.h"
 
@@ -40,7 +41,7 @@ public:
     void RecalcLayout();
 
     CView* View() const { return view_; }
-    CPanePlaceholder* RightPane() const { return rightPane_; }
+    CRightPane* RightPane() const { return rightPane_; }
     CPanePlaceholder* PropertiesPane() const { return propertiesPane_; }
     CThemedStatusBar* StatusBar() const { return statusBar_; }
     int RightPaneMode() const { return rightPaneMode_; }
@@ -52,7 +53,7 @@ protected:
 
 private:
     CView* view_ = nullptr;
-    CPanePlaceholder* rightPane_ = nullptr;
+    CRightPane* rightPane_ = nullptr;
     CPanePlaceholder* propertiesPane_ = nullptr;
     CThemedStatusBar* statusBar_ = nullptr;
     int rightPaneMode_ = 0;

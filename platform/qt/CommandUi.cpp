@@ -57,6 +57,7 @@ void CommandUi::UpdateNow() {
             if (b.action->isChecked() != *s.checked) b.action->setChecked(*s.checked);
         }
     }
+    emit Updated();
 }
 
 void CommandUi::ScheduleUpdate() {

@@ -38,8 +38,14 @@ public:
     // Starts the zero-delay idle update unless one is pending.
     void ScheduleUpdate();
     int UpdateCount() const { return updates_; }
+    // The table the bound controls ask and send through.
+    CommandTable& Table() { return table_; }
 
     std::function<void()> beforeQuery;
+
+signals:
+    // After every idle update: owner-drawn toolbars refresh their states here.
+    void Updated();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
