@@ -65,7 +65,7 @@ struct ColourBytes {
 };
 
 // Pixel loops go to worker threads only when the image is large enough to pay for them.
-constexpr int64_t kFilterParallelPixels = 16384;
+constexpr int64_t kFilterParallelPixels = 65536;
 
 // A same-size copy of source with blue, green and red each looked up in its
 // own 256-entry table and alpha copied; null when memory is short.

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 #include <variant>
+
+#include <omp.h>
 
 namespace {
 
@@ -41,6 +44,34 @@ TEST(AllFilters, ExtremeParametersFinish) {
             EXPECT_TRUE(BitmapSizeAllowed(out->Width(), out->Height())) << int(e.type) << " " << v;
             EXPECT_TRUE(std::isfinite(ox) && std::isfinite(oy)) << int(e.type) << " " << v;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Filters share their rows out to worker threads; one thread and several give
+// the same bytes for every type (the fixture is large enough to go parallel).
+TEST(AllFilters, ThreadsGiveTheSameBytes) {
+    BitmapPtr src = Bitmap::Create(300, 230);
+    for (int y = 0; y < 230; ++y)
+        for (int x = 0; x < 300; ++x) {
+            const float d = std::hypot(x - 150.0f, y - 115.0f);
+            const uint32_t a = uint32_t(std::clamp(100.0f - d, 0.0f, 1.0f) * 255.0f);
+            src->SetPixel(x, y, a << 24 | uint32_t(x & 0xFF) << 16 | uint32_t(y) << 8 | uint32_t((x * y) & 0xFF));
+        }
+    const int threads = omp_get_max_threads();
+    for (int t = 0; t < kEffectTypeCount; ++t) {
+        const EffectInstance e = MakeEffectInstance(uint8_t(t));
+        float ox, oy;
+        omp_set_num_threads(1);
+        const BitmapPtr one = FindEffectTypeInfo(e.type).apply(*src, e.params, ox, oy);
+        omp_set_num_threads(std::max(threads, 4));
+        const BitmapPtr many = FindEffectTypeInfo(e.type).apply(*src, e.params, ox, oy);
+        omp_set_num_threads(threads);
+        ASSERT_TRUE(one && many) << t;
+        EXPECT_TRUE(SamePixels(*one, *many)) << FindEffectTypeInfo(e.type).name;
     }
 }
 
