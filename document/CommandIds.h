@@ -26,6 +26,11 @@ constexpr uint32_t kCmdViewZoomActual = 32777;
 constexpr uint32_t kCmdViewZoomFit = 32778;
 constexpr uint32_t kCmdAddToKitbash = 32874;
 constexpr uint32_t kCmdFilters = 32859;
+// Stacking of the selected object within its layer (the canvas view).
+constexpr uint32_t kCmdObjectRaise = 32868;
+constexpr uint32_t kCmdObjectLower = 32869;
+constexpr uint32_t kCmdObjectBringToTop = 32870;
+constexpr uint32_t kCmdObjectSendToBottom = 32871;
 
 constexpr uint32_t kCmdEditUndo = 57643;  // "&Undo\tCtrl+Z", Ctrl+Z
 constexpr uint32_t kCmdEditRedo = 57644;  // "Redo", Ctrl+Y

@@ -8,6 +8,7 @@
 // the others: DialogProvider.h (modal dialogs), PaintSessionProvider.h (the
 // paint session of a view), PoseEditorProvider.h (the Pose Editor) and
 // SmartFillProvider.h (the smart-fill session).
+#include <cstdint>
 #include <string>
 
 class Profile;
@@ -28,6 +29,15 @@ public:
     // A hint a view shows in the status bar in place of the selection text
     // while an interaction lasts; empty ends it.
     virtual void SetStatusHint(const std::string& text) { (void)text; }
+    // The paint colour (the colour wheel's, 0xAARRGGBB); false when there is
+    // no wheel. SetPaintColour loads a picked colour into the wheel.
+    virtual bool GetPaintColour(uint32_t& argb) {
+        (void)argb;
+        return false;
+    }
+    virtual void SetPaintColour(uint32_t argb) { (void)argb; }
+    // The layer list highlights the object under the canvas pointer (empty: none).
+    virtual void SetLayerListHoverObject(const std::string& objectId) { (void)objectId; }
     // Switches the hosted view to the workspace mode (and tells the document).
     virtual void SetWorkspaceMode(int mode) = 0;
     // Where messages and file dialogs go, and the per-user settings; null when

@@ -2,6 +2,7 @@
 
 #include "app/MainMenu.h"
 #include "app/StatusText.h"
+#include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
 #include "platform/CommandTable.h"
@@ -265,7 +266,10 @@ void CMainFrame::InvalidateAllViews() {
 
 void CMainFrame::RefreshPropertiesPane() {}
 
-DocumentEditSession* CMainFrame::FindPaintingView() { return nullptr; }
+DocumentEditSession* CMainFrame::FindPaintingView() {
+    auto* canvas = dynamic_cast<CCanvasLayoutView*>(GetWorkspaceView());
+    return canvas ? canvas->ActivePaintSession() : nullptr;
+}
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
     if (canClose && !canClose()) {

@@ -1,6 +1,9 @@
+// The paint session's headers come before any Qt header (keyword clash).
+#include "brushes/BitmapPaintSession.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 
 #include "canvas_view/CanvasObjectDraw.h"
+#include "canvas_view/ToolDispatch.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
@@ -28,16 +31,26 @@ QImage ImageOf(CompositeSurface& s) {
 QColor Argb(QRgb v) { return QColor::fromRgba(v); }
 }  // namespace
 
-CCanvasLayoutView::CCanvasLayoutView(QWidget* parent) : CView(parent) {
+CCanvasLayoutView::CCanvasLayoutView(QWidget* parent)
+    : CView(parent), session_(std::make_unique<BitmapPaintSession>()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    setMouseTracking(true);
     SyncGeometry();
 }
 
 CCanvasLayoutView::~CCanvasLayoutView() {
     readout_.zoomCallback = nullptr;
+    // Never leave the process-wide resize flag on behind a destroyed view.
+    if (dragArmed_ && handle_ >= kHandleTopLeft && handle_ <= kHandleLeft) ScaleDragActive = false;
+    session_->End();
     caches_.Release();
     backBuffer_.Release();
+}
+
+DocumentEditSession* CCanvasLayoutView::ActivePaintSession() {
+    return session_->IsActive() ? session_.get() : nullptr;
 }
 
 CanvasDocument* CCanvasLayoutView::MainScene() const {
@@ -173,6 +186,14 @@ void CCanvasLayoutView::RegisterCommands(CommandTable& table) {
     table.Add(CommandTarget::ActiveView, kCmdViewZoomOut, [this] { OnViewZoomOut(); });
     table.Add(CommandTarget::ActiveView, kCmdViewZoomActual, [this] { OnViewZoomActual(); });
     table.Add(CommandTarget::ActiveView, kCmdViewZoomFit, [this] { OnViewZoomFit(); });
+    table.Add(CommandTarget::ActiveView, kCmdObjectRaise, [this] { OnObjectRaise(); },
+              [this](CommandUpdate& u) { u.Enable(CanRaise()); });
+    table.Add(CommandTarget::ActiveView, kCmdObjectLower, [this] { OnObjectLower(); },
+              [this](CommandUpdate& u) { u.Enable(CanLower()); });
+    table.Add(CommandTarget::ActiveView, kCmdObjectBringToTop, [this] { OnObjectBringToTop(); },
+              [this](CommandUpdate& u) { u.Enable(CanRaise()); });
+    table.Add(CommandTarget::ActiveView, kCmdObjectSendToBottom, [this] { OnObjectSendToBottom(); },
+              [this](CommandUpdate& u) { u.Enable(CanLower()); });
 }
 
 void CCanvasLayoutView::OnHScroll(int code, int position, CWndBase*) {
@@ -241,13 +262,38 @@ void CCanvasLayoutView::OnInitialUpdate() {
 void CCanvasLayoutView::OnUpdate(CView* sender, int hint) {
     CView::OnUpdate(sender, hint);
     caches_.OnUpdate(hint);
-    if (GetDocument()) RefreshStatusBar();
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (doc && !IsBrushTool(doc->activeTool) && cursorShown_) {
+        const QRect r = BrushCursorRect();
+        cursorShown_ = false;
+        if (!r.isEmpty()) update(r);
+    }
+    if (session_->IsActive() && HasMarchingAnts()) {
+        if (!HasTimer(37633)) SetTimer(37633, 300);
+    } else if (HasTimer(37633)) {
+        KillTimer(37633);
+    }
+    if (!doc) {
+        if (session_->IsActive()) session_->RestoreHiddenLayers();
+        return;
+    }
+    // A drag of a tool that is no longer active ends here, so the process-wide
+    // resize flag never stays on.
+    if (doc->activeTool != 0 && doc->activeTool != 8 && RouteForTool(doc->activeTool) != CanvasInputRoute::Move &&
+        (dragArmed_ || MarqueeActive()))
+        OnMoveToolUp();
+    if (!inSync_) {
+        inSync_ = true;
+        SyncPaintSession(*doc);
+        inSync_ = false;
+    }
+    RefreshStatusBar();
 }
 
 bool CCanvasLayoutView::PaintCachedCanvas(CompositeSurface& target, const RectI& client) {
     CanvasDocument* scene = MainScene();
     if (!scene) return false;
-    if (!caches_.Prepare(*scene, ChangeCounter(), MakeCanvasObjectPainter(*scene))) return false;
+    if (!caches_.Prepare(*scene, ChangeCounter(), ScenePainter(*scene))) return false;
     QImage out = ImageOf(target);
     QPainter p(&out);
     p.fillRect(QRect(client.left, client.top, client.Width(), client.Height()), Argb(kBackground));
@@ -289,7 +335,7 @@ void CCanvasLayoutView::PaintUncached(CompositeSurface& target) {
             p.fillRect(rq, Qt::transparent);
         }
     }
-    CanvasObjectPainter paint = MakeCanvasObjectPainter(*scene);
+    CanvasObjectPainter paint = ScenePainter(*scene);
     WalkDrawOrder(*scene, [&](CanvasObject& o) {
         paint(target, o, geo_.zoom, r.x, r.y);
         return true;
@@ -331,6 +377,12 @@ void CCanvasLayoutView::RenderToBackBuffer() {
     if (scene && (scene->canvasColour >> 24) == 0) {
         const RectF r = geo_.CanvasScreenRect();
         DrawTransparencyChecker(backBuffer_, r.x, r.y, r.width, r.height);
+    }
+    if (scene) {
+        QImage out = ImageOf(backBuffer_);
+        QPainter g(&out);
+        DrawToolOverlays(g);
+        DrawBrushCursor(g);
     }
 }
 

@@ -5,12 +5,22 @@
 // surfaces, so zooming and scrolling only rescale the live surface.
 #include "canvas_view/CanvasCompositeCache.h"
 #include "canvas_view/CanvasViewGeometry.h"
+#include "canvas_view/TransformDrag.h"
+#include "canvas_view/TransformHandles.h"
+#include "document/PaintSessionProvider.h"
 #include "platform/CompositeSurface.h"
 #include "platform/qt/CThemedScrollCtrl.h"
 #include "platform/qt/CView.h"
 #include "platform/qt/CZoomReadoutWnd.h"
 
+#include <memory>
+#include <string>
+#include <vector>
+
+class BitmapPaintSession;
 class CanvasDocument;
+class CQuillfenEditorDoc;
+class QPainter;
 
 class CCanvasLayoutView : public CView {
     Q_OBJECT
@@ -52,9 +62,54 @@ public:
     CThemedScrollCtrl& HorizontalBar() { return hbar_; }
     CZoomReadoutWnd& Readout() { return readout_; }
 
+    // --- Input, dispatched by the document's tool at every message ---
+    void OnLButtonDown(unsigned flags, QPoint point) override;
+    void OnLButtonUp(unsigned flags, QPoint point) override;
+    void OnLButtonDblClk(unsigned flags, QPoint point) override;
+    void OnMouseMove(unsigned flags, QPoint point) override;
+    void OnMouseLeave() override;
+    void OnCaptureLost() override;
+    void OnTimer(int id) override;
+    // True when the key was consumed.
+    bool OnKeyDown(int key);
+    bool OnKeyUp(int key);
+    // Imports image files dropped at a client point; returns how many were imported.
+    int DropFiles(const std::vector<std::string>& paths, QPoint point);
+
+    // The view's paint session (the one the document's provider returns).
+    // Its header clashes with the window kit's keywords: include
+    // "brushes/BitmapPaintSession.h" before any Qt header to use it.
+    BitmapPaintSession& PaintSession() { return *session_; }
+    // The session while it is open, else null.
+    DocumentEditSession* ActivePaintSession();
+    bool StrokeActive() const { return strokeActive_; }
+    bool DragArmed() const { return dragArmed_; }
+    bool MarqueeActive() const { return marqueeArmed_ || marqueeDragging_; }
+    int WarpHandle() const { return warpHandle_; }
+    // Client rectangle of an object's unrotated frame (widened to its warp).
+    FrameRect GetObjectScreenRect(const CanvasObject& o) const;
+    bool GetSelectionCanvasBounds(GroupBox& out) const;
+    bool GetSelectionScreenBounds(FrameRect& out) const;
+    TransformHandle HitTestSelectionHandles(QPoint p) const;
+    // True when the selection shows as marching ants and selects anything.
+    bool HasMarchingAnts() const;
+    const TransformHandleStyle& HandleStyle() const { return style_; }
+
+    // Stacking commands on the primary selected object.
+    void OnObjectRaise();
+    void OnObjectLower();
+    void OnObjectBringToTop();
+    void OnObjectSendToBottom();
+    bool CanRaise() const;
+    bool CanLower() const;
+
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     CanvasDocument* MainScene() const;
@@ -72,7 +127,70 @@ private:
     int ScaledBarThickness() const { return MulDiv(20, GetDpi(), 96); }
     int ScaledReadoutWidth() const { return MulDiv(70, GetDpi(), 96); }
 
+    void ClientToCanvas(QPoint p, float& x, float& y) const;
+    void SyncPaintSession(CQuillfenEditorDoc& doc);
+    void StartAntsTimerIfNeeded();
+    uint32_t PaintColourWord() const;
+    // Move tool.
+    void OnMoveToolDown(unsigned flags, QPoint p);
+    void OnMoveToolMove(unsigned flags, QPoint p);
+    void OnMoveToolUp();
+    void ArmTransformDrag(int handle, QPoint p);
+    void ApplyTransformDrag(QPoint p);
+    void SelectObjectsInMarquee(bool additive);
+    void EndDrag();
+    void UpdateHover(QPoint p);
+    void ClearHover();
+    void UpdateCursor(QPoint p);
+    // Skew and Distort.
+    void OnWarpToolDown(QPoint p);
+    void OnWarpToolDrag(int tool, QPoint p);
+    void EndWarpDrag();
+    // Paint and selection tools.
+    void OnPaintToolDown(int tool, QPoint p);
+    void OnPaintToolMove(QPoint p);
+    void OnPaintToolUp();
+    void OnSelectionToolDown(int tool, QPoint p);
+    bool EnsureSessionOn(CQuillfenEditorDoc& doc, const std::string& id, bool created);
+    void PickColourAt(QPoint p);
+    QRect BrushCursorRect() const;
+    float BrushDiameter() const;
+    // Drawing.
+    CanvasObjectPainter ScenePainter(CanvasDocument& scene);
+    void DrawToolOverlays(QPainter& g);
+    void DrawFrameFor(QPainter& g, const FrameRect& r, float angle, bool hasPivot, float px, float py,
+                      bool simple, const TransformHandleStyle& s);
+    void DrawDashedObjectOutline(QPainter& g, const FrameRect& r, float angle);
+    void DrawMarquee(QPainter& g);
+    void DrawSelectionDisplay(QPainter& g);
+    void DrawBrushCursor(QPainter& g);
+
     CanvasViewGeometry geo_;
+    TransformHandleStyle style_;
+    std::unique_ptr<BitmapPaintSession> session_;
+    bool strokeActive_ = false;
+    bool cursorShown_ = false;
+    float cursorCanvasX_ = 0, cursorCanvasY_ = 0;
+    QPoint cursorClient_{-1, -1};
+    // Move tool.
+    bool dragArmed_ = false, awaitingThreshold_ = false;
+    bool marqueeDragging_ = false, marqueeArmed_ = false, additiveMarquee_ = false;
+    int handle_ = 0;
+    QPoint lastPoint_, pressPoint_, marqueeStart_, marqueeEnd_;
+    float pressCanvasX_ = 0, pressCanvasY_ = 0;
+    TransformSnapshot primarySnap_;
+    GroupBox groupBox_;
+    std::vector<TransformSnapshot> snaps_;
+    float groupAngle_ = 0;
+    std::string hoverId_;
+    // Skew and Distort.
+    int warpHandle_ = -1;
+    std::string warpId_;
+    Quad warpStart_;
+    float warpStartX_ = 0, warpStartY_ = 0, warpPressX_ = 0, warpPressY_ = 0;
+    // Selection display.
+    float antsPhase_ = 0;
+    bool inSync_ = false;
     CThemedScrollCtrl vbar_;
     CThemedScrollCtrl hbar_;
     CZoomReadoutWnd readout_;

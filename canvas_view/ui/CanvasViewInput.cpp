@@ -1,0 +1,969 @@
+// The paint session's headers come before any Qt header (keyword clash).
+#include "brushes/BitmapPaintSession.h"
+// The canvas view's input: the switchboard that hands every press, move,
+// release and key to the active tool, the Move tool's selection and
+// transform drags, Skew and Distort, the paint and selection tools, the
+// stacking commands and dropped files.
+#include "canvas_view/DropImport.h"
+#include "canvas_view/StackingLookup.h"
+#include "canvas_view/ToolDispatch.h"
+#include "canvas_view/WarpDrag.h"
+#include "canvas_view/ui/CCanvasLayoutView.h"
+
+#include "canvas_view/BrushToolQueries.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "document/DocumentHost.h"
+#include "platform/Profile.h"
+#include "platform/Prompts.h"
+#include "scene/SelectionMask.h"
+#include "selection/SelectionToolController.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr int kAntsTimer = 37633;
+constexpr float kPi = 3.1415927f;
+
+int RoundHalfAway(float v) { return int(v < 0 ? -std::floor(-v + 0.5f) : std::floor(v + 0.5f)); }
+
+bool HighlightUnderMouse(CQuillfenEditorDoc& doc) {
+    DocumentHost* host = doc.Host();
+    Profile* profile = host ? host->GetProfile() : nullptr;
+    return !profile || profile->GetAppDword("Settings", "HighlightObjectUnderMouse", 1) != 0;
+}
+
+bool MaskSelectsAnything(const CanvasDocument& scene) {
+    return scene.selectionMask && scene.selectionMask->HasSelection();
+}
+}  // namespace
+
+void CCanvasLayoutView::ClientToCanvas(QPoint p, float& x, float& y) const {
+    if (!(geo_.zoom > 0)) {
+        x = y = 0;
+        return;
+    }
+    const_cast<CCanvasLayoutView*>(this)->SyncGeometry();
+    geo_.ClientToCanvas(float(p.x()), float(p.y()), x, y);
+}
+
+uint32_t CCanvasLayoutView::PaintColourWord() const {
+    uint32_t argb = 0xFF1E74AA;
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (DocumentHost* host = doc ? doc->Host() : nullptr) {
+        uint32_t c = 0;
+        if (host->GetPaintColour(c)) argb = 0xFF000000u | c;
+    }
+    // The engine's word: R in the lowest byte, then G, B, A.
+    const uint32_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+    return r | (g << 8) | (b << 16) | 0xFF000000u;
+}
+
+void CCanvasLayoutView::StartAntsTimerIfNeeded() {
+    if (!HasTimer(kAntsTimer) && HasMarchingAnts()) SetTimer(kAntsTimer, 300);
+}
+
+bool CCanvasLayoutView::HasMarchingAnts() const {
+    CanvasDocument* scene = MainScene();
+    if (!scene || !session_->IsActive() || !MaskSelectsAnything(*scene)) return false;
+    CQuillfenEditorDoc* doc = GetDocument();
+    DocumentHost* host = doc ? doc->Host() : nullptr;
+    Profile* profile = host ? host->GetProfile() : nullptr;
+    return !profile || profile->GetAppDword("Settings", "SelectionOverlay", 0) == 0;
+}
+
+void CCanvasLayoutView::OnTimer(int id) {
+    if (id != kAntsTimer) return CView::OnTimer(id);
+    if (!HasMarchingAnts()) {
+        KillTimer(kAntsTimer);
+        return;
+    }
+    antsPhase_ = std::fmod(antsPhase_ + 1.0f, 8.0f);
+    update();
+}
+
+// --- Document updates: keep the paint session in step with tool and selection ---
+
+bool CCanvasLayoutView::EnsureSessionOn(CQuillfenEditorDoc& doc, const std::string& id, bool created) {
+    if (session_->IsActive() && session_->PaintedObjectId() != id) session_->Commit(doc);
+    if (session_->IsActive()) return true;
+    return session_->Begin(doc, id, created);
+}
+
+void CCanvasLayoutView::SyncPaintSession(CQuillfenEditorDoc& doc) {
+    CanvasDocument& scene = doc.mainScene;
+    const int tool = doc.activeTool;
+    if (session_->IsActive()) {
+        if (tool < 9) {
+            session_->Commit(doc);
+        } else if (scene.primarySelectedId != session_->PaintedObjectId()) {
+            session_->Commit(doc);
+        } else {
+            const CanvasObject* o = scene.FindObject(session_->PaintedObjectId());
+            if (!o || o->kind != kObjectBitmap) {
+                session_->Cancel(doc);
+            } else {
+                const bool maskEdit = !scene.selectedMaskObjectId.empty() &&
+                                      scene.selectedMaskObjectId == session_->PaintedObjectId();
+                if (maskEdit != session_->maskMode()) session_->Commit(doc);
+                else session_->SetTool(tool);
+            }
+        }
+    }
+    if (session_->IsActive() || doc.workspaceMode != 0 || !(IsBrushTool(tool) || IsSelectionTool(tool))) return;
+    std::string id = scene.primarySelectedId;
+    const CanvasObject* o = id.empty() ? nullptr : scene.FindObject(id);
+    bool created = false;
+    if (!o || o->kind != kObjectBitmap) {
+        if (!IsBrushTool(tool)) return;
+        if (!scene.AddEmptyObject(&id)) return;
+        doc.SetModifiedFlag();
+        created = true;
+    }
+    if (!session_->Begin(doc, id, created)) return;
+    session_->SetTool(tool);
+    StartAntsTimerIfNeeded();
+    PendingInpaintResult& fill = doc.pendingInpaint;
+    if (!fill.pixels.empty()) {
+        if (fill.objectId == session_->PaintedObjectId() && fill.pixels.type() == CV_8UC4)
+            session_->WritePixels(fill.x, fill.y, fill.pixels.cols, fill.pixels.rows, fill.pixels.data,
+                                 int32_t(fill.pixels.step));
+        fill.pixels.release();
+    }
+    fill.objectId.clear();
+    if (created) doc.UpdateAllViews();
+    doc.RefreshAllViews();
+}
+
+// --- The switchboard ---
+
+void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
+    setFocus(Qt::MouseFocusReason);
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const int tool = doc->activeTool;
+    switch (RouteForTool(tool)) {
+    case CanvasInputRoute::None: break;
+    case CanvasInputRoute::Eyedropper: PickColourAt(p); break;
+    case CanvasInputRoute::Stencil:
+    case CanvasInputRoute::Paint: OnPaintToolDown(tool, p); break;
+    case CanvasInputRoute::Selection: OnSelectionToolDown(tool, p); break;
+    case CanvasInputRoute::Warp: OnWarpToolDown(p); break;
+    case CanvasInputRoute::Pose:
+    case CanvasInputRoute::Light:
+    case CanvasInputRoute::Move: OnMoveToolDown(flags, p); break;
+    }
+}
+
+void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const int tool = doc->activeTool;
+    switch (RouteForTool(tool)) {
+    case CanvasInputRoute::None:
+    case CanvasInputRoute::Eyedropper: break;
+    case CanvasInputRoute::Stencil:
+    case CanvasInputRoute::Paint: OnPaintToolUp(); break;
+    case CanvasInputRoute::Selection: {
+        if (HasCapture()) ReleaseCapture();
+        CanvasDocument& scene = doc->mainScene;
+        if (!scene.selectionMask) break;
+        scene.EnsureSelectionMask();
+        float x, y;
+        ClientToCanvas(p, x, y);
+        if (scene.selectionController && scene.selectionController->dragging)
+            scene.selectionController->EndDrag(RoundHalfAway(x), RoundHalfAway(y));
+        StartAntsTimerIfNeeded();
+        doc->RefreshAllViews();
+        break;
+    }
+    case CanvasInputRoute::Warp: EndWarpDrag(); break;
+    case CanvasInputRoute::Pose:
+    case CanvasInputRoute::Light:
+    case CanvasInputRoute::Move: OnMoveToolUp(); break;
+    }
+    // A drag begun under another tool ends with the button, whatever the tool now.
+    if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();
+    if (strokeActive_) OnPaintToolUp();
+    if (warpHandle_ >= 0) EndWarpDrag();
+}
+
+void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const int tool = doc->activeTool;
+    switch (RouteForTool(tool)) {
+    case CanvasInputRoute::None:
+    case CanvasInputRoute::Eyedropper: break;
+    case CanvasInputRoute::Stencil:
+    case CanvasInputRoute::Paint: OnPaintToolMove(p); break;
+    case CanvasInputRoute::Selection: {
+        CanvasDocument& scene = doc->mainScene;
+        if (!scene.selectionMask) break;
+        scene.EnsureSelectionMask();
+        SelectionToolController& c = *scene.selectionController;
+        float x, y;
+        ClientToCanvas(p, x, y);
+        if (c.dragging) {
+            c.DragTo(RoundHalfAway(x), RoundHalfAway(y));
+            doc->RefreshAllViews();
+        } else if (c.polygonOpen) {
+            cursorClient_ = p;
+            cursorCanvasX_ = x;
+            cursorCanvasY_ = y;
+            doc->RefreshAllViews();
+        }
+        break;
+    }
+    case CanvasInputRoute::Warp: OnWarpToolDrag(tool, p); break;
+    case CanvasInputRoute::Pose:
+    case CanvasInputRoute::Light:
+    case CanvasInputRoute::Move: OnMoveToolMove(flags, p); break;
+    }
+    UpdateCursor(p);
+}
+
+void CCanvasLayoutView::OnMouseLeave() {
+    if (cursorShown_) {
+        const QRect r = BrushCursorRect();
+        cursorShown_ = false;
+        if (!r.isEmpty()) update(r);
+    }
+    ClearHover();
+}
+
+// A drag that loses the mouse ends as a release does, so nothing stays
+// half-done (the live-resize flag in particular).
+void CCanvasLayoutView::OnCaptureLost() {
+    if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();
+    if (strokeActive_) OnPaintToolUp();
+    if (warpHandle_ >= 0) EndWarpDrag();
+    if (CQuillfenEditorDoc* doc = GetDocument()) {
+        CanvasDocument& scene = doc->mainScene;
+        if (scene.selectionController && scene.selectionController->dragging) {
+            scene.selectionController->EndDrag(scene.selectionController->dragCurrentX,
+                                               scene.selectionController->dragCurrentY);
+            doc->RefreshAllViews();
+        }
+    }
+}
+
+void CCanvasLayoutView::OnLButtonDblClk(unsigned, QPoint) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    CanvasDocument& scene = doc->mainScene;
+    const int tool = doc->activeTool;
+    if (tool == 21 || tool == 24) {
+        if (scene.selectionMask) {
+            scene.EnsureSelectionMask();
+            if (scene.selectionController->polygonOpen) {
+                scene.selectionController->FinishPolygon();
+                doc->RefreshAllViews();
+                return;
+            }
+        }
+    }
+    const CanvasObject* o = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
+    if (!o || !o->visible) return;
+    if (tool == 0 && o->kind == kObjectPosable) doc->SetActiveTool(2);
+    else if (tool == 0 && o->kind == kObjectLightCone) doc->SetActiveTool(8);
+    else if (tool == 2 || tool == 8) doc->SetActiveTool(0);
+}
+
+bool CCanvasLayoutView::OnKeyDown(int key) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return false;
+    CanvasDocument& scene = doc->mainScene;
+    const bool painting = session_->IsActive();
+    switch (key) {
+    case Qt::Key_Backspace:
+        if (painting && MaskSelectsAnything(scene)) {
+            session_->EraseSelection(*doc);
+            doc->RefreshAllViews();
+            return true;
+        }
+        return false;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (painting && scene.selectionMask) {
+            scene.EnsureSelectionMask();
+            if (scene.selectionController->polygonOpen) {
+                scene.selectionController->FinishPolygon();
+                doc->RefreshAllViews();
+                return true;
+            }
+        }
+        return false;
+    case Qt::Key_Escape:
+        if (!painting) {
+            if (dragArmed_ || MarqueeActive()) {
+                OnMoveToolUp();
+                return true;
+            }
+            return false;
+        }
+        if (scene.selectionMask) {
+            scene.EnsureSelectionMask();
+            SelectionToolController& c = *scene.selectionController;
+            if (c.dragging || c.polygonOpen) {
+                c.Cancel();
+                if (HasCapture()) ReleaseCapture();
+                doc->RefreshAllViews();
+                return true;
+            }
+        }
+        strokeActive_ = false;
+        if (HasCapture()) ReleaseCapture();
+        session_->Cancel(*doc);
+        // The session may have removed an object it made for painting.
+        doc->UpdateAllViews();
+        doc->RefreshAllViews();
+        return true;
+    case Qt::Key_Delete:
+        doc->DeleteSelected();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CCanvasLayoutView::OnKeyUp(int key) {
+    (void)key;
+    return false;
+}
+
+void CCanvasLayoutView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Alt && cursorShown_) update(BrushCursorRect());
+    if (!OnKeyDown(e->key())) {
+        CView::keyPressEvent(e);
+    } else {
+        e->accept();
+    }
+}
+
+void CCanvasLayoutView::keyReleaseEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Alt && cursorShown_) update(BrushCursorRect());
+    if (!OnKeyUp(e->key())) CView::keyReleaseEvent(e);
+}
+
+// --- Move tool ---
+
+FrameRect CCanvasLayoutView::GetObjectScreenRect(const CanvasObject& o) const {
+    const float w = std::max(o.width, 1.0f), h = std::max(o.height, 1.0f);
+    float x0 = 0, y0 = 0, x1 = w, y1 = h;
+    if (!o.warp.IsIdentity()) {
+        const Quad& q = o.warp;
+        const float xs[4] = {q.x0, q.x1, q.x2, q.x3}, ys[4] = {q.y0, q.y1, q.y2, q.y3};
+        x0 = y0 = 1e30f;
+        x1 = y1 = -1e30f;
+        for (int i = 0; i < 4; ++i) {
+            x0 = std::min(x0, w * xs[i]), x1 = std::max(x1, w * xs[i]);
+            y0 = std::min(y0, h * ys[i]), y1 = std::max(y1, h * ys[i]);
+        }
+    }
+    const float z = geo_.zoom, ox = geo_.OriginX(), oy = geo_.OriginY();
+    return {(o.x + x0) * z + ox, (o.y + y0) * z + oy, std::max((x1 - x0) * z, 1.0f), std::max((y1 - y0) * z, 1.0f)};
+}
+
+bool CCanvasLayoutView::GetSelectionCanvasBounds(GroupBox& out) const {
+    CanvasDocument* scene = MainScene();
+    if (!scene) return false;
+    bool any = false;
+    float l = 0, t = 0, r = 0, b = 0;
+    for (const std::string& id : scene->selectedIds) {
+        const CanvasObject* o = scene->FindObject(id);
+        if (!o || !o->visible) continue;
+        const SceneRect bb = o->GetBounds();
+        const float bl = bb.x, bt = bb.y, br = bb.x + std::max(bb.width, 0.0f), bbm = bb.y + std::max(bb.height, 0.0f);
+        if (!any) l = bl, t = bt, r = br, b = bbm, any = true;
+        else l = std::min(l, bl), t = std::min(t, bt), r = std::max(r, br), b = std::max(b, bbm);
+    }
+    if (!any) return false;
+    out = {l, t, std::max(r - l, 1.0f), std::max(b - t, 1.0f)};
+    return true;
+}
+
+bool CCanvasLayoutView::GetSelectionScreenBounds(FrameRect& out) const {
+    GroupBox g;
+    if (!GetSelectionCanvasBounds(g)) return false;
+    const float z = geo_.zoom;
+    out = {g.x * z + geo_.OriginX(), g.y * z + geo_.OriginY(), std::max(g.width * z, 1.0f), std::max(g.height * z, 1.0f)};
+    return true;
+}
+
+TransformHandle CCanvasLayoutView::HitTestSelectionHandles(QPoint p) const {
+    CanvasDocument* scene = MainScene();
+    if (!scene) return kHandleNone;
+    const_cast<CCanvasLayoutView*>(this)->SyncGeometry();
+    if (scene->selectedIds.size() >= 2) {
+        FrameRect r;
+        if (!GetSelectionScreenBounds(r)) return kHandleNone;
+        return HitTestObjectHandles(float(p.x()), float(p.y()), style_, r, 0);
+    }
+    const CanvasObject* o = scene->primarySelectedId.empty() ? nullptr : scene->FindObject(scene->primarySelectedId);
+    if (!o || o->locked) return kHandleNone;
+    const FrameRect r = GetObjectScreenRect(*o);
+    const float w = std::max(o->width, 1.0f), h = std::max(o->height, 1.0f);
+    float cx, cy;
+    geo_.CanvasToClient(o->x + w / 2, o->y + h / 2, cx, cy);
+    return HitTestObjectHandles(float(p.x()), float(p.y()), style_, r, o->rotation, true, cx, cy);
+}
+
+namespace {
+ObjectTransform TransformOf(const CanvasObject& o) { return {o.x, o.y, o.width, o.height, o.rotation, o.opacity}; }
+bool SameTransform(const ObjectTransform& a, const ObjectTransform& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height && a.rotation == b.rotation &&
+           a.opacity == b.opacity;
+}
+}  // namespace
+
+void CCanvasLayoutView::ArmTransformDrag(int handle, QPoint p) {
+    CanvasDocument& scene = *MainScene();
+    dragArmed_ = true;
+    handle_ = handle;
+    pressPoint_ = lastPoint_ = p;
+    ClientToCanvas(p, pressCanvasX_, pressCanvasY_);
+    primarySnap_ = {};
+    if (const CanvasObject* o = scene.FindObject(scene.primarySelectedId))
+        primarySnap_ = {o->id, TransformOf(*o)};
+    snaps_.clear();
+    for (const std::string& id : scene.selectedIds)
+        if (const CanvasObject* o = scene.FindObject(id)) snaps_.push_back({id, TransformOf(*o)});
+    groupBox_ = {};
+    GetSelectionCanvasBounds(groupBox_);
+    groupAngle_ = 0;
+}
+
+void CCanvasLayoutView::OnMoveToolDown(unsigned flags, QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    CanvasDocument& scene = doc->mainScene;
+    const std::vector<std::string> before = scene.selectedIds;
+    float cx, cy;
+    ClientToCanvas(p, cx, cy);
+    const std::string hit = scene.HitTest({cx, cy});
+    const int handle = HitTestSelectionHandles(p);
+    if (handle == kHandleNone || handle == kHandleInside || scene.selectedIds.empty()) {
+        if (!hit.empty() && (flags & MK_CONTROL)) {
+            if (scene.IsSelected(hit)) scene.RemoveFromSelection(hit);
+            else scene.AddToSelection(hit);
+            EndDrag();
+            doc->UpdateAllViews();
+            return;
+        }
+        if (!hit.empty()) {
+            if (scene.IsSelected(hit)) {
+                awaitingThreshold_ = false;
+            } else {
+                scene.ClearSelection();
+                scene.selectedMaskObjectId.clear();
+                scene.SelectObject(hit);
+                awaitingThreshold_ = true;
+            }
+            const bool wait = awaitingThreshold_;
+            ArmTransformDrag(kHandleInside, p);
+            awaitingThreshold_ = wait;
+        } else if (handle == kHandleInside && !scene.selectedIds.empty()) {
+            ArmTransformDrag(kHandleInside, p);
+            awaitingThreshold_ = false;
+        } else {
+            EndDrag();
+            marqueeArmed_ = true;
+            additiveMarquee_ = (flags & MK_CONTROL) != 0;
+            pressPoint_ = marqueeStart_ = marqueeEnd_ = p;
+        }
+        SetCapture();
+        if (scene.selectedIds != before) doc->UpdateAllViews();
+        else doc->RefreshAllViews();
+        return;
+    }
+    ArmTransformDrag(handle, p);
+    awaitingThreshold_ = false;
+    if (handle >= kHandleTopLeft && handle <= kHandleLeft) {
+        scene.deferInvalidation = true;
+        ScaleDragActive = true;
+        scene.pendingInvalidations.clear();
+    }
+    SetCapture();
+    doc->RefreshAllViews();
+}
+
+void CCanvasLayoutView::OnMoveToolMove(unsigned flags, QPoint p) {
+    const bool left = (flags & MK_LBUTTON) != 0 || HasCapture();
+    if (dragArmed_ && left) {
+        ClearHover();
+        if (awaitingThreshold_) {
+            if (std::abs(p.x() - pressPoint_.x()) < 4 && std::abs(p.y() - pressPoint_.y()) < 4) return;
+            awaitingThreshold_ = false;
+        }
+        ApplyTransformDrag(p);
+        return;
+    }
+    UpdateHover(p);
+    if ((marqueeArmed_ || marqueeDragging_) && left) {
+        if (marqueeArmed_ && !marqueeDragging_) {
+            if (std::abs(p.x() - pressPoint_.x()) < 4 && std::abs(p.y() - pressPoint_.y()) < 4) return;
+            marqueeDragging_ = true;
+            marqueeArmed_ = false;
+        }
+        marqueeEnd_ = p;
+        update();
+    }
+}
+
+void CCanvasLayoutView::ApplyTransformDrag(QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || handle_ == kHandleNone) return;
+    CanvasDocument& scene = doc->mainScene;
+    const CanvasObject* primary = scene.FindObject(primarySnap_.id);
+    if (!primary || primary->locked) return;
+    float px, py;
+    ClientToCanvas(p, px, py);
+    if (scene.selectedIds.size() < 2) {
+        scene.SetObjectTransform(primarySnap_.id,
+                                 ApplySingleDrag(primarySnap_.t, handle_, pressCanvasX_, pressCanvasY_, px, py));
+    } else {
+        float angle = 0;
+        const std::vector<ObjectTransform> out =
+            ApplyGroupDrag(snaps_, groupBox_, handle_, pressCanvasX_, pressCanvasY_, px, py, &angle);
+        if (handle_ == kHandleRotate) groupAngle_ = angle;
+        for (size_t i = 0; i < snaps_.size() && i < out.size(); ++i) {
+            const CanvasObject* o = scene.FindObject(snaps_[i].id);
+            if (!o || o->locked) continue;
+            scene.SetObjectTransform(snaps_[i].id, out[i]);
+        }
+    }
+    doc->SetModifiedFlag();
+    lastPoint_ = p;
+    doc->RefreshAllViews();
+}
+
+void CCanvasLayoutView::OnMoveToolUp() {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (dragArmed_ && doc) {
+        CanvasDocument& scene = doc->mainScene;
+        if (snaps_.size() < 2) {
+            for (const TransformSnapshot& s : snaps_)
+                if (const CanvasObject* o = scene.FindObject(s.id))
+                    if (!SameTransform(s.t, TransformOf(*o))) doc->CommitObjectTransform(s.id, s.t, TransformOf(*o));
+        } else {
+            std::vector<UndoTransformEntry> entries;
+            for (const TransformSnapshot& s : snaps_)
+                if (const CanvasObject* o = scene.FindObject(s.id)) {
+                    UndoTransformEntry e;
+                    e.objectId = s.id;
+                    e.before = s.t;
+                    e.after = TransformOf(*o);
+                    entries.push_back(e);
+                }
+            doc->CommitObjectTransforms(entries);
+        }
+    } else if (doc) {
+        if (!marqueeArmed_ && !marqueeDragging_) return;
+        if (marqueeDragging_) {
+            SelectObjectsInMarquee(additiveMarquee_);
+        } else if (!additiveMarquee_) {
+            doc->mainScene.ClearSelection();
+            doc->UpdateAllViews();
+        }
+    } else {
+        return;
+    }
+    EndDrag();
+    if (HasCapture()) ReleaseCapture();
+    update();
+}
+
+void CCanvasLayoutView::EndDrag() {
+    CQuillfenEditorDoc* doc = GetDocument();
+    CanvasDocument* scene = MainScene();
+    if (scene && scene->deferInvalidation) {
+        scene->deferInvalidation = false;
+        ScaleDragActive = false;
+        for (const std::string& id : scene->pendingInvalidations)
+            if (CanvasObject* o = scene->FindObject(id)) o->InvalidateCaches();
+        scene->pendingInvalidations.clear();
+        if (doc) doc->RefreshAllViews();
+    }
+    // The flag is process-wide: never leave it on, whoever set it.
+    if (!scene || !scene->deferInvalidation) ScaleDragActive = false;
+    dragArmed_ = awaitingThreshold_ = marqueeArmed_ = marqueeDragging_ = additiveMarquee_ = false;
+    handle_ = 0;
+    primarySnap_ = {};
+    snaps_.clear();
+    groupAngle_ = 0;
+}
+
+void CCanvasLayoutView::SelectObjectsInMarquee(bool additive) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    CanvasDocument& scene = doc->mainScene;
+    const float left = float(std::min(marqueeStart_.x(), marqueeEnd_.x()));
+    const float top = float(std::min(marqueeStart_.y(), marqueeEnd_.y()));
+    const int dw = std::abs(marqueeEnd_.x() - marqueeStart_.x()), dh = std::abs(marqueeEnd_.y() - marqueeStart_.y());
+    const float w = dw < 2 ? 1.0f : float(dw), h = dh < 2 ? 1.0f : float(dh);
+    if (!additive) scene.ClearSelection();
+    SyncGeometry();
+    const float z = geo_.zoom, ox = geo_.OriginX(), oy = geo_.OriginY();
+    for (Layer& layer : scene.layers) {
+        if (!layer.visible || layer.locked) continue;
+        for (CanvasObject& o : layer.objects) {
+            if (!o.visible || o.locked) continue;
+            const SceneRect b = o.GetBounds();
+            const float bl = b.x * z + ox, bt = b.y * z + oy, br = bl + b.width * z, bb = bt + b.height * z;
+            if (!(bl < left + w && br > left && bt < top + h && bb > top)) continue;
+            const float ow = std::max(o.width, 1.0f), oh = std::max(o.height, 1.0f);
+            const float qx[4] = {o.warp.x0, o.warp.x1, o.warp.x2, o.warp.x3};
+            const float qy[4] = {o.warp.y0, o.warp.y1, o.warp.y2, o.warp.y3};
+            QuadPoints outline{};
+            for (int i = 0; i < 4; ++i) {
+                const ScenePoint c = o.LocalToCanvas({ow * qx[i], oh * qy[i]});
+                outline.x[i] = c.x * z + ox;
+                outline.y[i] = c.y * z + oy;
+            }
+            if (OutlineOverlapsRect(outline, left, top, w, h)) scene.AddToSelection(o.id);
+        }
+    }
+    doc->UpdateAllViews();
+}
+
+void CCanvasLayoutView::UpdateHover(QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || doc->activeTool != 0 || dragArmed_ || MarqueeActive() || !HighlightUnderMouse(*doc)) {
+        ClearHover();
+        return;
+    }
+    float x, y;
+    ClientToCanvas(p, x, y);
+    std::string id = doc->mainScene.HitTest({x, y});
+    if (!id.empty() && doc->mainScene.IsSelected(id)) id.clear();
+    if (id != hoverId_) {
+        hoverId_ = id;
+        update();
+        if (DocumentHost* host = doc->Host()) host->SetLayerListHoverObject(hoverId_);
+    }
+}
+
+void CCanvasLayoutView::ClearHover() {
+    if (hoverId_.empty()) return;
+    hoverId_.clear();
+    update();
+    if (CQuillfenEditorDoc* doc = GetDocument())
+        if (DocumentHost* host = doc->Host()) host->SetLayerListHoverObject({});
+}
+
+void CCanvasLayoutView::UpdateCursor(QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const int tool = doc->activeTool;
+    switch (RouteForTool(tool)) {
+    case CanvasInputRoute::Eyedropper: setCursor(Qt::CrossCursor); return;
+    case CanvasInputRoute::Stencil:
+    case CanvasInputRoute::Paint:
+        if (IsKeyDown(VK_MENU) && (tool == 9 || tool == 10 || tool == 15)) setCursor(Qt::CrossCursor);
+        else setCursor(Qt::BlankCursor);
+        return;
+    case CanvasInputRoute::Selection: setCursor(Qt::CrossCursor); return;
+    case CanvasInputRoute::Warp: {
+        if (warpHandle_ >= 0 && warpHandle_ < 8) {
+            setCursor(Qt::CrossCursor);
+            return;
+        }
+        CanvasDocument& scene = doc->mainScene;
+        const CanvasObject* o = scene.FindObject(scene.primarySelectedId);
+        bool over = false;
+        if (o && o->visible && !o->locked) {
+            SyncGeometry();
+            over = PickQuadHandle(ComputeQuadHandles(*o, geo_.zoom, geo_.OriginX(), geo_.OriginY()), float(p.x()),
+                                  float(p.y())) >= 0;
+        }
+        setCursor(over ? Qt::CrossCursor : Qt::ArrowCursor);
+        return;
+    }
+    case CanvasInputRoute::None: return;
+    default: break;
+    }
+    const int handle = dragArmed_ && handle_ != 0 ? handle_ : int(HitTestSelectionHandles(p));
+    if (handle == kHandleRotate) {
+        setCursor(Qt::PointingHandCursor);
+        return;
+    }
+    CanvasDocument& scene = doc->mainScene;
+    float angle = 0;
+    if (scene.selectedIds.size() < 2) {
+        if (const CanvasObject* o = scene.FindObject(scene.primarySelectedId)) angle = o->rotation;
+    } else if (dragArmed_ && handle_ == kHandleRotate) {
+        angle = groupAngle_;
+    }
+    switch (ResizeCursorFor(handle, angle)) {
+    case 0: setCursor(Qt::SizeHorCursor); break;
+    case 1: setCursor(Qt::SizeFDiagCursor); break;
+    case 2: setCursor(Qt::SizeVerCursor); break;
+    case 3: setCursor(Qt::SizeBDiagCursor); break;
+    default: setCursor(Qt::ArrowCursor); break;
+    }
+}
+
+// --- Skew and Distort ---
+
+void CCanvasLayoutView::OnWarpToolDown(QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    CanvasDocument& scene = doc->mainScene;
+    CanvasObject* o = scene.FindObject(scene.primarySelectedId);
+    if (!o || !o->visible || o->locked) return;
+    SyncGeometry();
+    const QuadHandles h = ComputeQuadHandles(*o, geo_.zoom, geo_.OriginX(), geo_.OriginY());
+    const int k = PickQuadHandle(h, float(p.x()), float(p.y()));
+    if (k >= 0) {
+        warpHandle_ = k;
+        warpId_ = o->id;
+        warpStart_ = o->warp;
+    } else {
+        if (!InsideQuadOutline(h, float(p.x()), float(p.y()))) return;
+        warpHandle_ = 8;
+        warpId_ = o->id;
+        warpStartX_ = o->x;
+        warpStartY_ = o->y;
+        ClientToCanvas(p, warpPressX_, warpPressY_);
+    }
+    SetCapture();
+    update();
+}
+
+void CCanvasLayoutView::OnWarpToolDrag(int tool, QPoint p) {
+    if (warpHandle_ < 0) return;
+    if (!IsKeyDown(VK_LBUTTON) && !HasCapture()) {
+        EndWarpDrag();
+        return;
+    }
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    CanvasObject* o = doc->mainScene.FindObject(warpId_);
+    if (!o) return;
+    float px, py;
+    ClientToCanvas(p, px, py);
+    if (warpHandle_ == 8) {
+        o->x = float(RoundHalfAway(px - warpPressX_ + warpStartX_));
+        o->y = float(RoundHalfAway(py - warpPressY_ + warpStartY_));
+        o->width = float(std::max(RoundHalfAway(o->width), 1));
+        o->height = float(std::max(RoundHalfAway(o->height), 1));
+    } else {
+        const float w = std::max(o->width, 1.0f), h = std::max(o->height, 1.0f);
+        const float cx = o->x + w / 2, cy = o->y + h / 2;
+        const float th = -o->rotation * kPi / 180.0f;
+        const float dx = px - cx, dy = py - cy;
+        const float tx = dx * std::cos(th) - dy * std::sin(th) + cx, ty = dx * std::sin(th) + dy * std::cos(th) + cy;
+        o->warp = DragQuadHandle(o->warp, warpStart_, warpHandle_, (tx - o->x) / w, (ty - o->y) / h, tool == 6);
+    }
+    doc->SetModifiedFlag();
+    doc->RefreshAllViews();
+}
+
+void CCanvasLayoutView::EndWarpDrag() {
+    if (warpHandle_ < 0) return;
+    if (HasCapture()) ReleaseCapture();
+    warpHandle_ = -1;
+    warpId_.clear();
+}
+
+// --- Paint and selection tools ---
+
+void CCanvasLayoutView::PickColourAt(QPoint p) {
+    // The displayed composite, un-premultiplied.
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !backBuffer_.pixels || p.x() < 0 || p.y() < 0 || p.x() >= backBuffer_.width ||
+        p.y() >= backBuffer_.height)
+        return;
+    const uint8_t* px = backBuffer_.pixels + int64_t(p.y()) * backBuffer_.Pitch() + int64_t(p.x()) * 4;
+    const int a = px[3];
+    auto un = [a](int c) { return a == 0 ? 0 : std::min(255, (c * 255 + a / 2) / a); };
+    const uint32_t argb = 0xFF000000u | uint32_t(un(px[2])) << 16 | uint32_t(un(px[1])) << 8 | uint32_t(un(px[0]));
+    if (DocumentHost* host = doc->Host()) host->SetPaintColour(argb);
+}
+
+void CCanvasLayoutView::OnPaintToolDown(int tool, QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    if (IsKeyDown(VK_MENU) && (tool == 9 || tool == 10 || tool == 15)) {
+        PickColourAt(p);
+        return;
+    }
+    CanvasDocument& scene = doc->mainScene;
+    std::string id = scene.primarySelectedId;
+    const CanvasObject* o = id.empty() ? nullptr : scene.FindObject(id);
+    if (o && o->kind != kObjectBitmap) return;
+    bool created = false;
+    if (!o) {
+        if (!scene.AddEmptyObject(&id)) return;
+        doc->SetModifiedFlag();
+        created = true;
+        doc->UpdateAllViews();
+    }
+    if (!EnsureSessionOn(*doc, id, created)) return;
+    session_->SetTool(tool);
+    float x, y;
+    ClientToCanvas(p, x, y);
+    BrushEngine* engine = session_->Engine();
+    if ((tool == 13 || tool == 14) && engine && (IsKeyDown(VK_MENU) || !engine->cloneSourceSet)) {
+        engine->SetCloneSource(x, y);
+        if (CloneSamplesAllLayers()) session_->BuildCloneBackdrop();
+    } else {
+        session_->StrokeBegin(x, y, PaintColourWord(), 1.0f);
+        strokeActive_ = true;
+        StartAntsTimerIfNeeded();
+        SetCapture();
+    }
+    doc->RefreshAllViews();
+}
+
+void CCanvasLayoutView::OnPaintToolMove(QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const QRect before = BrushCursorRect();
+    cursorClient_ = p;
+    ClientToCanvas(p, cursorCanvasX_, cursorCanvasY_);
+    cursorShown_ = true;
+    const QRect dirty = before.united(BrushCursorRect());
+    if (!dirty.isEmpty()) update(dirty);
+    if (strokeActive_ && session_->IsActive()) {
+        session_->StrokeMove(cursorCanvasX_, cursorCanvasY_, PaintColourWord(), 1.0f);
+        doc->RefreshAllViews();
+    }
+}
+
+void CCanvasLayoutView::OnPaintToolUp() {
+    if (!strokeActive_) return;
+    strokeActive_ = false;
+    if (HasCapture()) ReleaseCapture();
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (session_->IsActive() && doc) {
+        session_->StrokeEnd();
+        doc->SetModifiedFlag();
+        doc->RefreshAllViews();
+    }
+}
+
+void CCanvasLayoutView::OnSelectionToolDown(int tool, QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    CanvasDocument& scene = doc->mainScene;
+    const CanvasObject* o = scene.FindObject(scene.primarySelectedId);
+    if (!o || o->kind != kObjectBitmap) return;
+    if (!EnsureSessionOn(*doc, o->id, false)) return;
+    session_->SetTool(tool);
+    scene.EnsureSelectionMask();
+    SelectionToolController& c = *scene.selectionController;
+    const int kind = SelectionShapeForTool(tool);
+    if (kind != c.kind) {
+        if (c.dragging || c.polygonOpen) c.Cancel();
+        c.kind = kind;
+    }
+    const SelectionToolSettings& settings = GetSelectionToolSettings();
+    c.edgeOptions = SelectionEdgeOptionsFromSettings(settings);
+    if (c.pending.kind != kSelectionShapeNone) c.Commit();
+    const int op = SelectionCombineOpForModifiers(IsKeyDown(VK_SHIFT), IsKeyDown(VK_MENU), settings);
+    float fx, fy;
+    ClientToCanvas(p, fx, fy);
+    const int x = RoundHalfAway(fx), y = RoundHalfAway(fy);
+    switch (kind) {
+    case kSelectionToolMagicWand:
+        scene.PushSelectionUndo();
+        c.tolerance = std::clamp(settings.tolerance, 0, 255);
+        if (c.pending.kind == kSelectionShapeMagicWand) {
+            c.pending.tolerance = c.tolerance;
+            c.Commit();
+        }
+        c.Click(x, y, op);
+        break;
+    case kSelectionToolPolygon:
+    case kSelectionToolCurveLasso:
+        if (!c.polygonOpen) scene.PushSelectionUndo();
+        c.Click(x, y, op);
+        cursorClient_ = p;
+        cursorCanvasX_ = fx;
+        cursorCanvasY_ = fy;
+        break;
+    default:
+        scene.PushSelectionUndo();
+        c.BeginDrag(x, y, op);
+        SetCapture();
+        break;
+    }
+    StartAntsTimerIfNeeded();
+    doc->RefreshAllViews();
+}
+
+// --- Stacking ---
+
+namespace {
+void MoveWithin(CQuillfenEditorDoc* doc, int (*index)(const SelectedObjectInLayer&)) {
+    if (!doc) return;
+    const SelectedObjectInLayer f = FindSelectedObjectInLayer(&doc->mainScene);
+    if (!f.found) return;
+    const int i = index(f);
+    if (i < 0) return;
+    doc->MoveObjectToLayer(doc->mainScene.primarySelectedId, f.layerId, i);
+}
+}  // namespace
+
+void CCanvasLayoutView::OnObjectRaise() {
+    MoveWithin(GetDocument(), [](const SelectedObjectInLayer& f) { return f.index > 0 ? f.index - 1 : -1; });
+}
+void CCanvasLayoutView::OnObjectLower() {
+    MoveWithin(GetDocument(), [](const SelectedObjectInLayer& f) { return f.index < f.count - 1 ? f.index + 2 : -1; });
+}
+void CCanvasLayoutView::OnObjectBringToTop() {
+    MoveWithin(GetDocument(), [](const SelectedObjectInLayer& f) { return f.index != 0 ? 0 : -1; });
+}
+void CCanvasLayoutView::OnObjectSendToBottom() {
+    MoveWithin(GetDocument(), [](const SelectedObjectInLayer& f) { return f.count != f.index + 1 ? f.count : -1; });
+}
+
+bool CCanvasLayoutView::CanRaise() const {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || session_->IsActive()) return false;
+    const SelectedObjectInLayer f = FindSelectedObjectInLayer(&doc->mainScene);
+    return f.found && f.index >= 1;
+}
+
+bool CCanvasLayoutView::CanLower() const {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || session_->IsActive()) return false;
+    const SelectedObjectInLayer f = FindSelectedObjectInLayer(&doc->mainScene);
+    return f.found && f.index < f.count - 1;
+}
+
+// --- Dropped files ---
+
+int CCanvasLayoutView::DropFiles(const std::vector<std::string>& paths, QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return 0;
+    float x, y;
+    ClientToCanvas(p, x, y);
+    std::string errors;
+    const int n = ImportDroppedFiles(*doc, paths, x, y, errors);
+    if (!errors.empty())
+        if (DocumentHost* host = doc->Host())
+            if (Prompts* prompts = host->GetPrompts()) ShowDropErrors(*prompts, errors);
+    if (n > 0) setFocus(Qt::OtherFocusReason);
+    return n;
+}
+
+void CCanvasLayoutView::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CCanvasLayoutView::dropEvent(QDropEvent* e) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    e->acceptProposedAction();
+    DropFiles(paths, e->position().toPoint());
+}

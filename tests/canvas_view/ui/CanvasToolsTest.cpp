@@ -1,0 +1,204 @@
+// The canvas view's tools driven through its mouse and key handlers,
+// offscreen: a brush stroke that commits as one undo step, Escape that
+// removes an object made only for painting, Move-tool drags with one undo
+// step each, the marquee, and dropped image files.
+#include "brushes/BitmapPaintSession.h"
+#include "canvas_view/DropImport.h"
+#include "canvas_view/ui/CCanvasLayoutView.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "scene/ObjectRender.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_canvas_view_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+struct AppFirst {
+    AppFirst() { App(); }
+};
+
+struct ToolsFixture : ::testing::Test {
+    AppFirst app;
+    CQuillfenEditorDoc doc;
+    CCanvasLayoutView view;
+    void SetUp() override {
+        doc.mainScene.Reset();
+        doc.mainScene.width = 400;
+        doc.mainScene.height = 300;
+        view.SetDocument(&doc);
+        view.resize(520, 420);
+        view.OnInitialUpdate();
+        view.OnZoomPresetPicked(100);
+    }
+    QPoint Client(float x, float y) {
+        const RectF r = view.GetCanvasScreenRect();
+        return QPoint(int(std::lround(r.x + x * view.Zoom())), int(std::lround(r.y + y * view.Zoom())));
+    }
+    std::string AddObject(float x, float y, float w, float h) {
+        CanvasObject o;
+        o.id = doc.mainScene.MakeObjectId();
+        o.name = o.id;
+        o.x = x, o.y = y, o.width = w, o.height = h;
+        doc.mainScene.AddObjectToLayer(*doc.mainScene.FindLayer("layer_1"), o);
+        return o.id;
+    }
+    void SetTool(int tool) {
+        doc.activeTool = tool;
+        view.OnUpdate(nullptr, 0);
+    }
+};
+}  // namespace
+
+TEST_F(ToolsFixture, BrushStrokeThroughTheMouseCommitsAsOneUndoStep) {
+    SetTool(9);  // Paint Brush with nothing selected: an "Untitled" object to paint on
+    ASSERT_TRUE(view.PaintSession().IsActive());
+    const std::string id = doc.mainScene.primarySelectedId;
+    ASSERT_EQ(doc.mainScene.FindObject(id)->name, "Untitled");
+    EXPECT_EQ(doc.paintSession, &view.PaintSession());
+
+    view.OnLButtonDown(MK_LBUTTON, Client(100, 100));
+    EXPECT_TRUE(view.StrokeActive());
+    for (int i = 1; i <= 10; ++i) view.OnMouseMove(MK_LBUTTON, Client(100 + 10 * i, 100 + 5 * i));
+    view.OnLButtonUp(0, Client(200, 150));
+    EXPECT_FALSE(view.StrokeActive());
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.mainUndo.undo.size(), 0u);  // strokes live in the session until it ends
+
+    // The view draws the session's pixels in place of the object.
+    view.RenderToBackBuffer();
+    QImage shot = view.grab().toImage();
+    const QColor c = shot.pixelColor(Client(150, 125));
+    EXPECT_LT(c.red(), 200) << "stroke not shown";
+
+    SetTool(0);  // Move commits
+    EXPECT_FALSE(view.PaintSession().IsActive());
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+    ASSERT_NE(doc.mainScene.FindObject(id), nullptr);
+    EXPECT_FALSE(doc.mainScene.FindObject(id)->parts.empty());
+}
+
+TEST_F(ToolsFixture, EscapeCancelsAndRemovesTheObjectMadeForPainting) {
+    SetTool(9);
+    const std::string id = doc.mainScene.primarySelectedId;
+    ASSERT_TRUE(view.PaintSession().IsActive());
+    view.OnLButtonDown(MK_LBUTTON, Client(50, 50));
+    view.OnMouseMove(MK_LBUTTON, Client(80, 60));
+    EXPECT_TRUE(view.OnKeyDown(Qt::Key_Escape));
+    EXPECT_FALSE(view.PaintSession().IsActive());
+    EXPECT_FALSE(view.StrokeActive());
+    EXPECT_EQ(doc.mainScene.FindObject(id), nullptr);
+    EXPECT_TRUE(doc.mainUndo.undo.empty());
+}
+
+TEST_F(ToolsFixture, BrushPressOnAPosableObjectDoesNothing) {
+    const std::string id = AddObject(10, 10, 100, 100);
+    doc.mainScene.FindObject(id)->kind = kObjectPosable;
+    doc.mainScene.SelectObject(id);
+    doc.activeTool = 9;
+    view.OnLButtonDown(MK_LBUTTON, Client(50, 50));
+    EXPECT_FALSE(view.StrokeActive());
+    EXPECT_EQ(doc.mainScene.primarySelectedId, id);
+}
+
+TEST_F(ToolsFixture, ClickSelectsWithoutMovingThenDragMovesAsOneStep) {
+    const std::string a = AddObject(50, 50, 100, 80);
+    SetTool(0);
+    // A click with a 3-pixel wobble selects and moves nothing.
+    view.OnLButtonDown(MK_LBUTTON, Client(100, 90));
+    view.OnMouseMove(MK_LBUTTON, Client(103, 92));
+    view.OnLButtonUp(0, Client(103, 92));
+    EXPECT_EQ(doc.mainScene.primarySelectedId, a);
+    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->x, 50);
+    EXPECT_TRUE(doc.mainUndo.undo.empty());
+
+    // A drag of the selected object moves it at once; one undo step.
+    view.OnLButtonDown(MK_LBUTTON, Client(100, 90));
+    view.OnMouseMove(MK_LBUTTON, Client(110, 90));
+    view.OnMouseMove(MK_LBUTTON, Client(130, 100));
+    view.OnLButtonUp(0, Client(130, 100));
+    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->x, 80);
+    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->y, 60);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+}
+
+TEST_F(ToolsFixture, ResizeDragEndsWhenTheCaptureIsLost) {
+    const std::string a = AddObject(50, 50, 100, 80);
+    doc.mainScene.SelectObject(a);
+    SetTool(0);
+    // The bottom-right corner handle lies 14 pixels outside the object.
+    view.OnLButtonDown(MK_LBUTTON, Client(150 + 14, 130 + 14));
+    ASSERT_TRUE(view.DragArmed());
+    EXPECT_TRUE(ScaleDragActive);
+    view.OnMouseMove(MK_LBUTTON, Client(150 + 14 + 50, 130 + 14 + 40));
+    view.OnCaptureLost();
+    EXPECT_FALSE(view.DragArmed());
+    EXPECT_FALSE(ScaleDragActive);
+    EXPECT_FALSE(doc.mainScene.deferInvalidation);
+    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->width, 150);
+    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->height, 120);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+}
+
+TEST_F(ToolsFixture, MarqueeSelectsByOverlapAndEmptyClickClears) {
+    const std::string a = AddObject(20, 20, 60, 60);
+    const std::string b = AddObject(200, 150, 60, 60);
+    SetTool(0);
+    view.OnLButtonDown(MK_LBUTTON, Client(5, 5));
+    view.OnMouseMove(MK_LBUTTON, Client(40, 40));
+    EXPECT_TRUE(view.MarqueeActive());
+    view.OnLButtonUp(0, Client(40, 40));
+    ASSERT_EQ(doc.mainScene.selectedIds.size(), 1u);
+    EXPECT_EQ(doc.mainScene.selectedIds[0], a);
+
+    // Ctrl-click adds the second; a plain click on empty canvas clears.
+    view.OnLButtonDown(MK_LBUTTON | MK_CONTROL, Client(230, 180));
+    EXPECT_EQ(doc.mainScene.selectedIds.size(), 2u);
+    view.OnLButtonDown(MK_LBUTTON, Client(350, 280));
+    view.OnLButtonUp(0, Client(350, 280));
+    EXPECT_TRUE(doc.mainScene.selectedIds.empty());
+    (void)b;
+}
+
+TEST_F(ToolsFixture, DroppedFilesLandAtTheDropPointAndStepBy24) {
+    QTemporaryDir dir;
+    QImage img(40, 20, QImage::Format_ARGB32);
+    img.fill(Qt::red);
+    const std::string good1 = QDir(dir.path()).filePath("A.PNG").toStdString();
+    const std::string good2 = QDir(dir.path()).filePath("c.jpeg").toStdString();
+    ASSERT_TRUE(img.save(QString::fromStdString(good1), "PNG"));
+    ASSERT_TRUE(img.save(QString::fromStdString(good2), "JPG"));
+    const std::string text = QDir(dir.path()).filePath("b.txt").toStdString();
+    const std::string broken = QDir(dir.path()).filePath("broken.png").toStdString();
+    {
+        QFile f(QString::fromStdString(broken));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not an image");
+    }
+    std::string errors;
+    const int n = ImportDroppedFiles(doc, {good1, text, broken, good2}, 200, 100, errors);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(errors.rfind(broken + ": ", 0), 0u);
+    EXPECT_EQ(errors.find("b.txt"), std::string::npos);
+    const CanvasObject* second = doc.mainScene.FindObject(doc.mainScene.primarySelectedId);
+    ASSERT_NE(second, nullptr);
+    // The failed file did not advance the offset: the second lands 24 further.
+    EXPECT_FLOAT_EQ(second->x + second->width / 2, 224);
+    EXPECT_FLOAT_EQ(second->y + second->height / 2, 124);
+    EXPECT_TRUE(IsSupportedImageFile("x.BMP"));
+    EXPECT_FALSE(IsSupportedImageFile(".pn"));
+}
