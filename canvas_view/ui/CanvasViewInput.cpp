@@ -177,8 +177,8 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
         scene.EnsureSelectionMask();
         float x, y;
         ClientToCanvas(p, x, y);
-        if (scene.selectionController && scene.selectionController->dragging)
-            scene.selectionController->EndDrag(RoundHalfAway(x), RoundHalfAway(y));
+        if (doc->SelectionTool(scene).dragging)
+            doc->SelectionTool(scene).EndDrag(RoundHalfAway(x), RoundHalfAway(y));
         StartAntsTimerIfNeeded();
         doc->RefreshAllViews();
         break;
@@ -207,7 +207,7 @@ void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
         CanvasDocument& scene = doc->mainScene;
         if (!scene.selectionMask) break;
         scene.EnsureSelectionMask();
-        SelectionToolController& c = *scene.selectionController;
+        SelectionToolController& c = doc->SelectionTool(scene);
         float x, y;
         ClientToCanvas(p, x, y);
         if (c.dragging) {
@@ -246,9 +246,9 @@ void CCanvasLayoutView::OnCaptureLost() {
     if (warpHandle_ >= 0) EndWarpDrag();
     if (CQuillfenEditorDoc* doc = GetDocument()) {
         CanvasDocument& scene = doc->mainScene;
-        if (scene.selectionController && scene.selectionController->dragging) {
-            scene.selectionController->EndDrag(scene.selectionController->dragCurrentX,
-                                               scene.selectionController->dragCurrentY);
+        if (doc->SelectionTool(scene).dragging) {
+            doc->SelectionTool(scene).EndDrag(doc->SelectionTool(scene).dragCurrentX,
+                                               doc->SelectionTool(scene).dragCurrentY);
             doc->RefreshAllViews();
         }
     }
@@ -262,8 +262,8 @@ void CCanvasLayoutView::OnLButtonDblClk(unsigned, QPoint) {
     if (tool == 21 || tool == 24) {
         if (scene.selectionMask) {
             scene.EnsureSelectionMask();
-            if (scene.selectionController->polygonOpen) {
-                scene.selectionController->FinishPolygon();
+            if (doc->SelectionTool(scene).polygonOpen) {
+                doc->SelectionTool(scene).FinishPolygon();
                 doc->RefreshAllViews();
                 return;
             }
@@ -293,8 +293,8 @@ bool CCanvasLayoutView::OnKeyDown(int key) {
     case Qt::Key_Enter:
         if (painting && scene.selectionMask) {
             scene.EnsureSelectionMask();
-            if (scene.selectionController->polygonOpen) {
-                scene.selectionController->FinishPolygon();
+            if (doc->SelectionTool(scene).polygonOpen) {
+                doc->SelectionTool(scene).FinishPolygon();
                 doc->RefreshAllViews();
                 return true;
             }
@@ -310,7 +310,7 @@ bool CCanvasLayoutView::OnKeyDown(int key) {
         }
         if (scene.selectionMask) {
             scene.EnsureSelectionMask();
-            SelectionToolController& c = *scene.selectionController;
+            SelectionToolController& c = doc->SelectionTool(scene);
             if (c.dragging || c.polygonOpen) {
                 c.Cancel();
                 if (HasCapture()) ReleaseCapture();
@@ -859,7 +859,7 @@ void CCanvasLayoutView::OnSelectionToolDown(int tool, QPoint p) {
     if (!EnsureSessionOn(*doc, o->id, false)) return;
     session_->SetTool(tool);
     scene.EnsureSelectionMask();
-    SelectionToolController& c = *scene.selectionController;
+    SelectionToolController& c = doc->SelectionTool(scene);
     const int kind = SelectionShapeForTool(tool);
     if (kind != c.kind) {
         if (c.dragging || c.polygonOpen) c.Cancel();

@@ -281,8 +281,9 @@ void CCanvasLayoutView::DrawSelectionDisplay(QPainter& g) {
         }
     }
     // The shape being dragged or clicked.
-    SelectionToolController* c = scene->selectionController.get();
-    if (!c) return;
+    CQuillfenEditorDoc* owner = GetDocument();
+    if (!owner) return;
+    SelectionToolController* c = &owner->SelectionTool(*scene);
     g.save();
     g.setRenderHint(QPainter::Antialiasing, true);
     g.setBrush(Qt::NoBrush);
