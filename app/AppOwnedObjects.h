@@ -8,20 +8,20 @@
 #include <functional>
 #include <memory>
 
-class StencilStore;
+class StencilLibraryStore;
 class StencilOverlay;
 class BrushLibrary;
 class ActiveLayerGlyph;
 
 struct AppOwnedObjects {
-    std::shared_ptr<StencilStore> stencilStore;
+    std::shared_ptr<StencilLibraryStore> stencilStore;
     std::shared_ptr<StencilOverlay> stencilOverlay;
     std::shared_ptr<BrushLibrary> brushLibrary;
     std::shared_ptr<ActiveLayerGlyph> activeLayerGlyph;  // made by the layer list on first use
 };
 
 struct AppObjectFactories {
-    std::function<std::shared_ptr<StencilStore>()> makeStencilStore;
+    std::function<std::shared_ptr<StencilLibraryStore>()> makeStencilStore;
     std::function<std::shared_ptr<StencilOverlay>()> makeStencilOverlay;
     std::function<std::shared_ptr<BrushLibrary>()> makeBrushLibrary;
 };

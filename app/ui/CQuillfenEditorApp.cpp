@@ -7,6 +7,8 @@
 #include "app/StartupOptions.h"
 #include "app/ui/CMainFrame.h"
 #include "brushes/BrushLibrary.h"
+#include "brushes/StencilLibraryStore.h"
+#include "brushes/StencilOverlay.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
@@ -76,6 +78,24 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
         SetCurrentBrushLibrary(library.get());
         return library;
     };
+    // The stencil store and overlay: the stencil brush reads the overlay's
+    // placed stencil for as long as the overlay lives.
+    GetAppObjectFactories().makeStencilStore = [] {
+        std::shared_ptr<StencilLibraryStore> store(new StencilLibraryStore, [](StencilLibraryStore* s) {
+            SetCurrentStencilStore(nullptr);
+            delete s;
+        });
+        SetCurrentStencilStore(store.get());
+        return store;
+    };
+    GetAppObjectFactories().makeStencilOverlay = [] {
+        std::shared_ptr<StencilOverlay> overlay(new StencilOverlay, [](StencilOverlay* o) {
+            SetCurrentStencilOverlay(nullptr);
+            delete o;
+        });
+        SetCurrentStencilOverlay(overlay.get());
+        return overlay;
+    };
     CreateAppOwnedObjects();
 
     // The per-user profile and the recent-file list of four entries.
@@ -93,6 +113,10 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     const std::string documents = GetDocumentsFolder();
     SetBrushLibraryPlaces({documents.empty() ? std::string("brushes") : JoinPath(JoinPath(documents, "Plindrow"), "brushes"),
                            installedBrushes, profile_.get()});
+    // The stencil libraries: the user's under Documents (or beside the working
+    // folder without one) and the installed ones beside the program.
+    SetStencilPlaces({documents.empty() ? std::string("stencils") : JoinPath(JoinPath(documents, "Plindrow"), "stencils"),
+                      programFolder.empty() ? std::string() : JoinPath(programFolder, "stencils"), profile_.get()});
 
     // Document, frame and view.
     doc_ = std::make_unique<CQuillfenEditorDoc>();
