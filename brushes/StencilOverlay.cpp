@@ -8,6 +8,9 @@
 #include <cmath>
 #include <new>
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
 namespace {
 
 constexpr float kDegToRad = 0.017453292f;
@@ -146,13 +149,43 @@ void StencilOverlay::Refresh() {
 }
 
 BitmapPtr RenderPlacedStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
-                              int height) {
-    BitmapPtr placed = Bitmap::Create(width, height);
-    if (!placed) return nullptr;
+                              int height, bool reference) {
+    if (!BitmapSizeAllowed(width, height)) return nullptr;
     const float s = std::max(t.scale, 0.01f), sx = s * std::max(t.stretchX, 0.01f), sy = s * std::max(t.stretchY, 0.01f);
     const float a = t.rotation * kDegToRad;
     const float cs = std::cos(a), sn = std::sin(a);
     const float w = float(image.Width()), h = float(image.Height());
+    if (!reference && sx >= 1.0f && sy >= 1.0f) {
+        // Enlarging (the common case, and the costly one): OpenCV's bicubic
+        // warp on premultiplied colour, so transparent texels lend no colour,
+        // then back to straight alpha. Shrinking needs the prefiltered draw.
+        try {
+            // The warp writes every pixel, so the raster is not cleared first:
+            // a canvas-sized memset costs as much as a third of the warp.
+            const size_t bytes = size_t(width) * size_t(height) * 4;
+            std::shared_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bytes]);
+            if (!buffer) return nullptr;
+            BitmapPtr view = Bitmap::Wrap(buffer.get(), width, height, width * 4);
+            if (!view) return nullptr;
+            BitmapPtr placed(view.get(), [view, buffer](Bitmap*) {});
+            std::vector<uint8_t> premul(image.Data(), image.Data() + size_t(image.Stride()) * size_t(image.Height()));
+            PremultiplyAlpha(premul.data(), size_t(image.Stride() / 4) * size_t(image.Height()));
+            const cv::Mat src(image.Height(), image.Width(), CV_8UC4, premul.data(), size_t(image.Stride()));
+            cv::Mat dst(height, width, CV_8UC4, placed->Data(), size_t(placed->Stride()));
+            // Image pixel centres (x + 0.5) map to placed pixel centres (X + 0.5).
+            const double m00 = double(cs) * sx, m01 = -double(sn) * sy, m10 = double(sn) * sx, m11 = double(cs) * sy;
+            const double tx = t.centerX - originX - m00 * w / 2 - m01 * h / 2, ty = t.centerY - originY - m10 * w / 2 - m11 * h / 2;
+            const cv::Mat m = (cv::Mat_<double>(2, 3) << m00, m01, tx + (m00 + m01) * 0.5 - 0.5, m10, m11,
+                               ty + (m10 + m11) * 0.5 - 0.5);
+            cv::warpAffine(src, dst, m, dst.size(), cv::INTER_CUBIC, cv::BORDER_CONSTANT, cv::Scalar(0, 0, 0, 0));
+            UnpremultiplyAlpha(placed->Data(), size_t(width) * size_t(height));
+            return placed;
+        } catch (const cv::Exception&) {
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    BitmapPtr placed = Bitmap::Create(width, height);
+    if (!placed) return nullptr;
     // Image corner (x, y) on the placed image's own pixel grid.
     auto map = [&](float x, float y) {
         const float dx = (x - w / 2) * sx, dy = (y - h / 2) * sy;
