@@ -10,6 +10,8 @@
 #include "platform/qt/CommandUi.h"
 #include "platform/qt/CToolbarHostWnd.h"
 #include "app/ui/CVerticalToolStripWnd.h"
+#include "selection/InpaintApply.h"
+#include "selection/ui/CInpaintProgressWnd.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -253,6 +255,22 @@ void CMainFrame::SetStatusHint(const std::string& text) {
     if (text == statusHint_) return;
     statusHint_ = text;
     UpdateStatusText();
+}
+
+void CMainFrame::ApplyInpaint() {
+    if (!doc_) {
+        SetWorkspaceMode(0);
+        return;
+    }
+    ::ApplyInpaint(*doc_, CInpaintProgressWnd::Runner(this));
+}
+
+void CMainFrame::CancelInpaint() {
+    if (!doc_) {
+        SetWorkspaceMode(0);
+        return;
+    }
+    ::CancelInpaint(*doc_);
 }
 
 void CMainFrame::UpdateAllViews() {

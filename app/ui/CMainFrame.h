@@ -69,6 +69,10 @@ public:
     CToolbarHostWnd* MainToolbar() const { return mainToolbar_; }
     CVerticalToolsPane* ToolsStrip() const { return toolsStrip_; }
     CRightPane* RightPaneWnd() const;
+    // The inpaint workspace's Apply (the fill on a worker behind the progress
+    // dialog, then back to the canvas) and Cancel (back to the canvas).
+    void ApplyInpaint();
+    void CancelInpaint();
 
     // The menu action of a command id (the first one when several), or null.
     QAction* ActionFor(uint32_t id) const;

@@ -71,11 +71,8 @@ void CMainFrame::WirePanes() {
     pane->colorPicked = [this](uint32_t argb) { DeliverPickedColor(argb); };
     pane->colorDragBegan = [this] { BeginColorDrag(); };
     pane->colorDragEnded = [this] { EndColorDrag(); };
-    pane->applyInpaint = [this] { commandUi_->Execute(kCmdInpaint); };
-    pane->cancelInpaint = [this] {
-        if (doc_ && doc_->workspaceMode == 2) doc_->inpaintSession.reset();
-        SetWorkspaceModeTo(0);
-    };
+    pane->applyInpaint = [this] { ApplyInpaint(); };
+    pane->cancelInpaint = [this] { CancelInpaint(); };
 }
 
 void CMainFrame::BuildPaneToggles() {

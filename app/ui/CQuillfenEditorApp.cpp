@@ -21,6 +21,8 @@
 #include "platform/qt/QtPrompts.h"
 #include "posable/PoseEditorSession.h"
 #include "posable/ui/CPosableImageEditorView.h"
+#include "selection/InpaintSession.h"
+#include "selection/ui/CInpaintView.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -126,6 +128,8 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     frame_->viewFactories[1] = [](QWidget* parent) -> CView* { return new CPosableImageEditorView(parent); };
     static PosableEditorProvider poseEditor;  // stateless: one for the run
     doc_->SetPoseEditorProvider(&poseEditor);
+    frame_->viewFactories[2] = [](QWidget* parent) -> CView* { return new CInpaintView(parent); };
+    doc_->SetSmartFillProvider(&GetInpaintSmartFillProvider());
     frame_->canClose = [this] { return SaveModified(); };
     if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;

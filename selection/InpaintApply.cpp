@@ -1,0 +1,133 @@
+#include "selection/InpaintApply.h"
+
+#include "brushes/BitmapPaintSession.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "platform/Log.h"
+#include "platform/Prompts.h"
+#include "selection/InpaintSession.h"
+
+#include <new>
+
+namespace {
+
+bool SameSize(const cv::Mat& m, const InpaintSession& s, int type) {
+    return !m.empty() && m.type() == type && m.cols == s.cropWidth && m.rows == s.cropHeight;
+}
+
+}  // namespace
+
+bool InpaintApplyJob::Prepare(const InpaintSession& s) {
+    prepared_ = false;
+    result_ = InpaintResult::Failed;
+    if (!s.active || s.objectId.empty() || !SameSize(s.unfilled, s, CV_8UC4) || !SameSize(s.hole, s, CV_8UC1) ||
+        !SameSize(s.source, s, CV_8UC1))
+        return false;
+    try {
+        pixels_ = s.unfilled.clone();
+        hole_ = s.hole.clone();
+        source_ = s.source.clone();
+        layer_ = SameSize(s.layer, s, CV_8UC4) ? s.layer.clone() : s.unfilled.clone();
+        output_.create(s.cropHeight, s.cropWidth, CV_8UC4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const cv::Exception&) {
+        return false;
+    }
+    x_ = s.cropX;
+    y_ = s.cropY;
+    objectId_ = s.objectId;
+    prepared_ = true;
+    return true;
+}
+
+bool InpaintApplyJob::Run(const std::atomic<bool>* cancel) {
+    if (!prepared_ || !fill_) return false;
+    const InpaintPlane pixels{pixels_.data, pixels_.cols, pixels_.rows, int64_t(pixels_.step[0])};
+    const InpaintPlane hole{hole_.data, hole_.cols, hole_.rows, int64_t(hole_.step[0])};
+    const InpaintPlane source{source_.data, source_.cols, source_.rows, int64_t(source_.step[0])};
+    const InpaintOutput out{output_.data, output_.cols, output_.rows, int64_t(output_.step[0])};
+    result_ = fill_(pixels, hole, &source, out, cancel, InpaintOptions{});
+    return result_ == InpaintResult::Filled;
+}
+
+void InpaintApplyJob::Deliver(InpaintSession& session, CQuillfenEditorDoc& doc) const {
+    if (!prepared_ || result_ != InpaintResult::Filled) return;
+    // Outside the hole the object keeps its painted pixels as they are.
+    cv::Mat written = layer_.clone();
+    output_.copyTo(written, hole_);
+    if (session.active && session.display.size() == output_.size()) output_.copyTo(session.display);
+    doc.pendingInpaint.pixels = std::move(written);
+    doc.pendingInpaint.x = x_;
+    doc.pendingInpaint.y = y_;
+    doc.pendingInpaint.objectId = objectId_;
+}
+
+namespace {
+
+void ReturnToCanvas(CQuillfenEditorDoc& doc) {
+    if (DocumentHost* host = doc.Host()) host->SetWorkspaceMode(kWorkspaceCanvas);
+    if (doc.workspaceMode != kWorkspaceCanvas) doc.SetEditorMode(kWorkspaceCanvas);
+}
+
+}  // namespace
+
+InpaintApplyOutcome ApplyInpaint(CQuillfenEditorDoc& doc, const InpaintTaskRunner& runner, InpaintFillFunction fill) {
+    if (doc.workspaceMode != kWorkspaceInpaint) {
+        ReturnToCanvas(doc);
+        return InpaintApplyOutcome::Left;
+    }
+    InpaintSession* session = GetActiveInpaintSession(doc);
+    if (!session) {
+        doc.inpaintSession.reset();
+        ReturnToCanvas(doc);
+        return InpaintApplyOutcome::Left;
+    }
+    InpaintApplyJob job(fill);
+    bool ok = job.Prepare(*session);
+    bool cancelled = false;
+    if (ok) ok = runner ? runner([&job](const std::atomic<bool>& cancel) { return job.Run(&cancel); }, cancelled)
+                        : job.Run(nullptr);
+    if (cancelled) return InpaintApplyOutcome::Cancelled;
+    if (!ok) {
+        if (job.Result() != InpaintResult::Filled) LogError(std::string("Inpaint: ") + InpaintResultText(job.Result()));
+        if (Prompts* prompts = doc.Host() ? doc.Host()->GetPrompts() : nullptr) prompts->Warn(kInpaintApplyFailed);
+        return InpaintApplyOutcome::Failed;
+    }
+    job.Deliver(*session, doc);
+    doc.inpaintSession.reset();
+    ReturnToCanvas(doc);
+    WritePendingInpaintResult(doc);
+    return InpaintApplyOutcome::Applied;
+}
+
+void CancelInpaint(CQuillfenEditorDoc& doc) {
+    if (doc.workspaceMode == kWorkspaceInpaint) doc.inpaintSession.reset();
+    doc.pendingInpaint = PendingInpaintResult{};
+    ReturnToCanvas(doc);
+}
+
+bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open) {
+    PendingInpaintResult pending = std::move(doc.pendingInpaint);
+    doc.pendingInpaint = PendingInpaintResult{};
+    const cv::Mat& px = pending.pixels;
+    if (pending.objectId.empty() || px.empty() || px.type() != CV_8UC4) return false;
+    auto write = [&](BitmapPaintSession& s) {
+        return s.WritePixels(pending.x, pending.y, px.cols, px.rows, px.data, int32_t(px.step[0]));
+    };
+    if (open && open->IsActive() && open->PaintedObjectId() == pending.objectId && !open->EditsMask())
+        return write(*open);
+    // Another session open (on another object) is finished first, as a press on
+    // another object would.
+    if (DocumentEditSession* other = doc.paintSession) {
+        other->Commit(doc);
+        doc.paintSession = nullptr;
+    }
+    BitmapPaintSession session;
+    if (!session.Begin(doc, pending.objectId, false)) {
+        LogError("Inpaint: the filled object is gone; the fill was not written.");
+        return false;
+    }
+    const bool written = write(session);
+    session.Commit(doc);
+    return written;
+}
