@@ -1,0 +1,173 @@
+// The fixture first: Qt's "slots" keyword would break the brush headers.
+#include "../InpaintFixture.h"
+
+#include "selection/ui/CInpaintProgressWnd.h"
+#include "selection/ui/CInpaintView.h"
+#include "../../platform/ui/QtTestApp.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+CInpaintProgressWnd* ShownDialog() { return qobject_cast<CInpaintProgressWnd*>(QApplication::activeModalWidget()); }
+
+// Presses Cancel on the dialog once it is shown (the user-interface thread).
+void PressCancelWhenShown() {
+    QTimer* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll] {
+        if (CInpaintProgressWnd* d = ShownDialog()) {
+            d->CancelButton()->click();
+            poll->deleteLater();
+            poll->stop();
+        }
+    });
+    poll->start(5);
+}
+
+// A fill that runs until it is cancelled.
+InpaintResult FillUntilCancelled(const InpaintPlane&, const InpaintPlane&, const InpaintPlane*, const InpaintOutput&,
+                                 const std::atomic<bool>* cancel, const InpaintOptions&) {
+    while (!cancel->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return InpaintResult::Cancelled;
+}
+
+// The real fill, after which the user presses Cancel: the press is queued
+// before the worker's completion, so it reaches the dialog after the fill
+// succeeded and before the dialog ends.
+InpaintResult FillThenCancel(const InpaintPlane& p, const InpaintPlane& h, const InpaintPlane* s,
+                             const InpaintOutput& o, const std::atomic<bool>* cancel, const InpaintOptions& opt) {
+    const InpaintResult r = InpaintFill(p, h, s, o, cancel, opt);
+    QMetaObject::invokeMethod(qApp, [] {
+        if (CInpaintProgressWnd* d = ShownDialog()) d->CancelButton()->click();
+    }, Qt::QueuedConnection);
+    return r;
+}
+
+InpaintResult FailingFill(const InpaintPlane&, const InpaintPlane&, const InpaintPlane*, const InpaintOutput&,
+                          const std::atomic<bool>*, const InpaintOptions&) {
+    return InpaintResult::Failed;
+}
+
+}  // namespace
+
+TEST(InpaintProgress, ApplyEndToEnd) {
+    EnsureQtApp();
+    const auto savedStart = CInpaintProgressWnd::startThread;
+    struct Case {
+        const char* name;
+        InpaintFillFunction fill;
+        bool pressCancel;
+        bool failThreadStart;
+        InpaintApplyOutcome outcome;
+    };
+    const Case cases[] = {
+        {"success", &InpaintFill, false, false, InpaintApplyOutcome::Applied},
+        {"cancel during the run", &FillUntilCancelled, true, false, InpaintApplyOutcome::Cancelled},
+        {"cancel after success", &FillThenCancel, false, false, InpaintApplyOutcome::Cancelled},
+        {"engine failure", &FailingFill, false, false, InpaintApplyOutcome::Failed},
+        {"thread cannot start", &InpaintFill, false, true, InpaintApplyOutcome::Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InpaintEnv env;
+        InpaintSession* s = env.Start(30, 24, 12, 10);
+        ASSERT_NE(s, nullptr);
+        const cv::Mat display = s->display.clone();
+        const size_t steps = env.doc.mainUndo.undo.size();
+        if (c.failThreadStart)
+            CInpaintProgressWnd::startThread = [](std::function<void()>) -> std::thread {
+                throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            };
+        if (c.pressCancel) PressCancelWhenShown();
+        const InpaintApplyOutcome outcome = ApplyInpaint(env.doc, CInpaintProgressWnd::Runner(nullptr), c.fill);
+        CInpaintProgressWnd::startThread = savedStart;
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        if (outcome == InpaintApplyOutcome::Applied) {
+            EXPECT_EQ(env.doc.inpaintSession, nullptr);
+            EXPECT_EQ(env.doc.workspaceMode, kWorkspaceCanvas);
+            EXPECT_EQ(env.doc.mainUndo.undo.size(), steps + 1);
+            BitmapPtr after = PictureOf(env.Obj());
+            ASSERT_TRUE(after);
+            EXPECT_NE(after->Pixel(20, 16), kBlob);
+        } else {
+            EXPECT_EQ(GetActiveInpaintSession(env.doc), s);
+            EXPECT_EQ(env.doc.workspaceMode, kWorkspaceInpaint);
+            EXPECT_EQ(cv::norm(display, s->display, cv::NORM_INF), 0.0);
+            EXPECT_EQ(env.doc.mainUndo.undo.size(), steps);
+            EXPECT_EQ(PictureOf(env.Obj())->Pixel(20, 16), kBlob);
+        }
+        EXPECT_TRUE(env.doc.pendingInpaint.pixels.empty());
+        const bool failed = outcome == InpaintApplyOutcome::Failed;
+        EXPECT_EQ(env.host.prompts.MessageTexts(),
+                  failed ? std::vector<std::string>{kInpaintApplyFailed} : std::vector<std::string>{});
+    }
+}
+
+TEST(InpaintProgress, CancelIsRequestedOnce) {
+    EnsureQtApp();
+    CInpaintProgressWnd dialog;
+    std::atomic<int> seen{0};
+    // The close box, then Cancel twice: one request, and the button is off.
+    QTimer::singleShot(10, &dialog, [&dialog] {
+        QCloseEvent close;
+        QApplication::sendEvent(&dialog, &close);
+        dialog.CancelButton()->click();
+        dialog.reject();
+    });
+    bool cancelled = false;
+    const bool ok = dialog.RunTask([&seen](const std::atomic<bool>& cancel) {
+        while (!cancel.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++seen;
+        return true;
+    }, cancelled);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(seen.load(), 1);
+    EXPECT_FALSE(dialog.CancelButton()->isEnabled());
+    EXPECT_FALSE(dialog.CancellingLabel()->isHidden());
+    // A task that ends before the dialog has painted still ends it.
+    EXPECT_TRUE(dialog.RunTask([](const std::atomic<bool>&) { return true; }, cancelled));
+    EXPECT_FALSE(cancelled);
+}
+
+TEST(InpaintView, FitsTheCropAndPaintsTheSource) {
+    EnsureQtApp();
+    InpaintEnv env;
+    InpaintSession* s = env.Start(30, 24, 12, 10);
+    ASSERT_NE(s, nullptr);
+    CInpaintView view;
+    view.SetDocument(&env.doc);
+    view.resize(420, 320);  // client 400 x 300
+    view.FitToWindow();
+    EXPECT_FLOAT_EQ(view.Zoom(), 1.0f);  // never enlarged on entry
+    int x = -1, y = -1;
+    ASSERT_TRUE(view.ViewToImage(QPoint(int(view.OffsetX()) + 5, int(view.OffsetY()) + 7), x, y));
+    EXPECT_EQ(x, 5);
+    EXPECT_EQ(y, 7);
+    // Zoom stops at 32.
+    for (int i = 0; i < 60; ++i) view.OnMouseWheel(0, 120, QPoint(200, 150));
+    EXPECT_FLOAT_EQ(view.Zoom(), 32.0f);
+    view.FitToWindow();
+    // A drag of 20 pixels with radius 4 lays dabs along the line: the source
+    // covers the whole segment and nothing far from it.
+    s->ClearSource();
+    s->brushRadius = 4;
+    const QPoint origin(int(view.OffsetX()), int(view.OffsetY()));
+    view.OnLButtonDown(MK_LBUTTON, origin + QPoint(2, 30));
+    view.OnMouseMove(MK_LBUTTON, origin + QPoint(22, 30));
+    view.OnLButtonUp(0, origin + QPoint(22, 30));
+    for (int px = 2; px <= 22; ++px) EXPECT_EQ(s->source.at<uint8_t>(30, px), 255) << px;
+    EXPECT_EQ(s->source.at<uint8_t>(30, 30), 0);
+    EXPECT_EQ(s->source.at<uint8_t>(20, 10), 0);
+    const QImage shot = view.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(2, 2), QColor(22, 26, 30));
+}
