@@ -5,6 +5,7 @@
 // surfaces, so zooming and scrolling only rescale the live surface.
 #include "canvas_view/CanvasCompositeCache.h"
 #include "canvas_view/CanvasViewGeometry.h"
+#include "canvas_view/LightGizmo.h"
 #include "canvas_view/TransformDrag.h"
 #include "canvas_view/TransformHandles.h"
 #include "document/PaintSessionProvider.h"
@@ -86,6 +87,7 @@ public:
     bool DragArmed() const { return dragArmed_; }
     bool MarqueeActive() const { return marqueeArmed_ || marqueeDragging_; }
     int WarpHandle() const { return warpHandle_; }
+    bool LightDragActive() const { return lightDragActive_; }
     // Client rectangle of an object's unrotated frame (widened to its warp).
     FrameRect GetObjectScreenRect(const CanvasObject& o) const;
     bool GetSelectionCanvasBounds(GroupBox& out) const;
@@ -146,6 +148,11 @@ private:
     void OnWarpToolDown(QPoint p);
     void OnWarpToolDrag(int tool, QPoint p);
     void EndWarpDrag();
+    // Light tool.
+    void OnLightToolDown(unsigned flags, QPoint p);
+    void OnLightToolDrag(unsigned flags, QPoint p);
+    void OnLightToolUp();
+    void DrawLightConeGizmo(QPainter& g, const LightGizmoGeometry& geo);
     // Paint and selection tools.
     void OnPaintToolDown(int tool, QPoint p);
     void OnPaintToolMove(QPoint p);
@@ -188,6 +195,12 @@ private:
     std::string warpId_;
     Quad warpStart_;
     float warpStartX_ = 0, warpStartY_ = 0, warpPressX_ = 0, warpPressY_ = 0;
+    // Light tool.
+    bool lightDragActive_ = false;
+    std::string lightId_;
+    int lightMode_ = 0;
+    LightConeParams lightBefore_;
+    LightGizmoGeometry lightGeometry_;
     // Selection display.
     float antsPhase_ = 0;
     bool inSync_ = false;

@@ -155,8 +155,8 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
     case CanvasInputRoute::Paint: OnPaintToolDown(tool, p); break;
     case CanvasInputRoute::Selection: OnSelectionToolDown(tool, p); break;
     case CanvasInputRoute::Warp: OnWarpToolDown(p); break;
+    case CanvasInputRoute::Light: OnLightToolDown(flags, p); break;
     case CanvasInputRoute::Pose:
-    case CanvasInputRoute::Light:
     case CanvasInputRoute::Move: OnMoveToolDown(flags, p); break;
     }
 }
@@ -184,10 +184,14 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
         break;
     }
     case CanvasInputRoute::Warp: EndWarpDrag(); break;
-    case CanvasInputRoute::Pose:
     case CanvasInputRoute::Light:
+        if (lightDragActive_) OnLightToolUp();
+        else OnMoveToolUp();
+        break;
+    case CanvasInputRoute::Pose:
     case CanvasInputRoute::Move: OnMoveToolUp(); break;
     }
+    if (lightDragActive_) OnLightToolUp();
     // A drag begun under another tool ends with the button, whatever the tool now.
     if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();
     if (strokeActive_) OnPaintToolUp();
@@ -222,8 +226,8 @@ void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
         break;
     }
     case CanvasInputRoute::Warp: OnWarpToolDrag(tool, p); break;
+    case CanvasInputRoute::Light: OnLightToolDrag(flags, p); break;
     case CanvasInputRoute::Pose:
-    case CanvasInputRoute::Light:
     case CanvasInputRoute::Move: OnMoveToolMove(flags, p); break;
     }
     UpdateCursor(p);
@@ -241,6 +245,7 @@ void CCanvasLayoutView::OnMouseLeave() {
 // A drag that loses the mouse ends as a release does, so nothing stays
 // half-done (the live-resize flag in particular).
 void CCanvasLayoutView::OnCaptureLost() {
+    if (lightDragActive_) OnLightToolUp();
     if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();
     if (strokeActive_) OnPaintToolUp();
     if (warpHandle_ >= 0) EndWarpDrag();
@@ -771,6 +776,82 @@ void CCanvasLayoutView::EndWarpDrag() {
     if (HasCapture()) ReleaseCapture();
     warpHandle_ = -1;
     warpId_.clear();
+}
+
+// --- Light tool ---
+
+void CCanvasLayoutView::OnLightToolDown(unsigned flags, QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    CanvasDocument& scene = doc->mainScene;
+    const CanvasObject* o = scene.FindObject(scene.primarySelectedId);
+    if (o && o->kind == kObjectLightCone && o->visible && !o->locked) {
+        // The geometry of the cone as it is now, not as it was last drawn.
+        SyncGeometry();
+        lightGeometry_ = ComputeLightGizmo(*o, geo_.zoom, geo_.OriginX(), geo_.OriginY());
+        const int mode = PickLightHandle(lightGeometry_, float(p.x()), float(p.y()), 11.0f);
+        if (mode != 0) {
+            SetCapture();
+            lightId_ = o->id;
+            lightMode_ = mode;
+            lightBefore_ = o->lightCone;
+            lightDragActive_ = true;
+            return;
+        }
+    }
+    float x, y;
+    ClientToCanvas(p, x, y);
+    const std::string hit = scene.HitTest({x, y});
+    const CanvasObject* h = hit.empty() ? nullptr : scene.FindObject(hit);
+    if (h && h->kind == kObjectLightCone) {
+        scene.ClearSelection();
+        scene.selectedMaskObjectId.clear();
+        scene.SelectObject(hit);
+        doc->UpdateAllViews();
+        return;
+    }
+    OnMoveToolDown(flags, p);
+}
+
+void CCanvasLayoutView::OnLightToolDrag(unsigned flags, QPoint p) {
+    if (!lightDragActive_) {
+        OnMoveToolMove(flags, p);
+        return;
+    }
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !(geo_.zoom > 0)) return;
+    CanvasDocument& scene = doc->mainScene;
+    CanvasObject* o = scene.FindObject(lightId_);
+    if (!o) return;
+    const float w = std::max(o->width, 1.0f), h = std::max(o->height, 1.0f);
+    float x, y;
+    ClientToCanvas(p, x, y);
+    const float dx = x - (o->x + w / 2), dy = y - (o->y + h / 2);
+    const float th = -o->rotation * kPi / 180.0f;
+    const float lx = dx * std::cos(th) - dy * std::sin(th), ly = dx * std::sin(th) + dy * std::cos(th);
+    const LightConeParams n = ApplyLightDrag(o->lightCone, lightMode_, lx, ly, w, h);
+    if (n != o->lightCone) {
+        o->lightCone = n;
+        o->InvalidateCaches();
+        const std::string id = o->id;
+        if (scene.observer) scene.observer(id);
+    }
+    doc->SetModifiedFlag();
+    doc->RefreshAllViews();
+}
+
+void CCanvasLayoutView::OnLightToolUp() {
+    if (HasCapture()) ReleaseCapture();
+    CQuillfenEditorDoc* doc = GetDocument();
+    const CanvasObject* o = doc ? doc->mainScene.FindObject(lightId_) : nullptr;
+    if (o && o->lightCone != lightBefore_) {
+        doc->CommitLightConeParams(lightId_, lightBefore_, o->lightCone);
+        doc->SetModifiedFlag();
+        doc->UpdateAllViews();
+    }
+    lightDragActive_ = false;
+    lightMode_ = 0;
+    lightId_.clear();
 }
 
 // --- Paint and selection tools ---

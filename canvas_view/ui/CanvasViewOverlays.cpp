@@ -237,6 +237,12 @@ void CCanvasLayoutView::DrawToolOverlays(QPainter& g) {
         }
     }
 
+    // 5. The light cone gizmo.
+    if (tool == 8 && primary && primary->kind == kObjectLightCone) {
+        lightGeometry_ = ComputeLightGizmo(*primary, z, ox, oy);
+        DrawLightConeGizmo(g, lightGeometry_);
+    }
+
     // 6. The marquee.
     DrawMarquee(g);
     // 9. The selection.
@@ -311,6 +317,44 @@ void CCanvasLayoutView::DrawSelectionDisplay(QPainter& g) {
         for (const SelectionPoint& sp : c->polygonPoints) poly << P(sp.x, sp.y);
         poly << QPointF(cursorClient_);
         g.drawPolyline(poly);
+    }
+    g.restore();
+}
+
+void CCanvasLayoutView::DrawLightConeGizmo(QPainter& g, const LightGizmoGeometry& geo) {
+    g.save();
+    g.setRenderHint(QPainter::Antialiasing, true);
+    g.setBrush(Qt::NoBrush);
+    const QPointF light(geo.lightX, geo.lightY), target(geo.targetX, geo.targetY);
+    if (geo.coneShown) {
+        if (geo.ellipseW > 1 && geo.ellipseH > 1) {
+            const QRectF e(geo.ellipseX, geo.ellipseY, geo.ellipseW, geo.ellipseH);
+            g.setPen(DashPen(0xEBFFFFFF, 1.4f, 6));
+            g.drawEllipse(e);
+            g.setPen(DashPen(0xFFFFDC8C, 1.4f, 0));
+            g.drawEllipse(e);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const QPointF end(geo.lineX[i], geo.lineY[i]);
+            g.setPen(DashPen(0xEBFFFFFF, 1.4f, 6));
+            g.drawLine(light, end);
+            g.setPen(DashPen(0xFFFFDC8C, 1.4f, 0));
+            g.drawLine(light, end);
+        }
+    }
+    g.setPen(QPen(Argb(0xFFFFC878), 1.8));
+    g.drawLine(light, target);
+    const float r = 7.0f;
+    g.setBrush(Argb(0xFFFFDC8C));
+    g.setPen(QPen(Argb(0xFFC87800), 1.6));
+    g.drawEllipse(light, r, r);
+    g.setBrush(Argb(0xFFFFFFFF));
+    g.setPen(QPen(Argb(0xFF5693CF), 1.6));
+    g.drawEllipse(target, r, r);
+    if (geo.coneShown) {
+        g.setBrush(Argb(0xFFDCF0C8));
+        g.setPen(QPen(Argb(0xFFBEDC8C), 1.4));
+        g.drawEllipse(QPointF(geo.thirdX, geo.thirdY), 0.75 * r, 0.75 * r);
     }
     g.restore();
 }

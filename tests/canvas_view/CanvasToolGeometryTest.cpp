@@ -1,6 +1,7 @@
 // The canvas tools' geometry without pixels: handle boxes and hit priority,
 // resizing for each handle with and without rotation, group transforms,
 // marquee overlap, the warp quad's convexity and the input dispatch table.
+#include "canvas_view/LightGizmo.h"
 #include "canvas_view/ToolDispatch.h"
 #include "canvas_view/TransformDrag.h"
 #include "canvas_view/TransformHandles.h"
@@ -216,4 +217,39 @@ TEST(ToolDispatch, RoutesEveryToolId) {
     EXPECT_EQ(RouteForTool(-1), R::Move);
     const int shapes[][2] = {{18, 0}, {19, 1}, {20, 6}, {21, 3}, {22, 2}, {23, 4}, {24, 5}, {9, 0}};
     for (const auto& s : shapes) EXPECT_EQ(SelectionShapeForTool(s[0]), s[1]);
+}
+
+TEST(LightGizmo, HandlesAndDrags) {
+    CanvasObject o;
+    o.kind = kObjectLightCone;
+    o.x = 0, o.y = 0, o.width = 200, o.height = 100;
+    o.lightCone.lightX = -0.25f, o.lightCone.lightY = 0;
+    o.lightCone.targetX = 0.25f, o.lightCone.targetY = 0;
+    o.lightCone.height = 100, o.lightCone.coneAngle = 45;
+    LightGizmoGeometry g = ComputeLightGizmo(o, 1, 0, 0);
+    EXPECT_NEAR(g.lightX, 50, 1e-3);
+    EXPECT_NEAR(g.targetX, 150, 1e-3);
+    EXPECT_NEAR(g.thirdX, 250, 1e-2);  // footprint radius tan(45) * 100
+    EXPECT_TRUE(g.coneShown);
+    EXPECT_EQ(PickLightHandle(g, 150, 50, 11), 2);
+    EXPECT_EQ(PickLightHandle(g, 59, 50, 11), 1);
+    EXPECT_EQ(PickLightHandle(g, 250, 60, 11), 3);
+    EXPECT_EQ(PickLightHandle(g, 100, 50, 11), 0);
+
+    // A stored angle of 0.2 degrees draws as 0.5; a footprint under a pixel cannot be picked.
+    o.lightCone.coneAngle = 0.2f;
+    o.lightCone.height = 1;
+    g = ComputeLightGizmo(o, 1, 0, 0);
+    EXPECT_FALSE(g.coneShown);
+    EXPECT_EQ(PickLightHandle(g, g.thirdX, g.thirdY, 11), 2);  // the target is tested first
+
+    // Moving the light moves the target by the same amount.
+    const LightConeParams p = o.lightCone;
+    LightConeParams n = ApplyLightDrag(p, 1, -40, 10, 200, 100);
+    EXPECT_NEAR(n.lightX, -0.2f, 1e-6);
+    EXPECT_NEAR(n.targetX - n.lightX, p.targetX - p.lightX, 1e-6);
+    EXPECT_NEAR(n.targetY, 0.1f, 1e-6);
+    // The cone angle stays within 1 .. 85 degrees.
+    EXPECT_FLOAT_EQ(ApplyLightDrag(p, 3, 1e6f, 0, 200, 100).coneAngle, 85);
+    EXPECT_FLOAT_EQ(ApplyLightDrag(p, 3, 50, 0, 200, 100).coneAngle, 1);
 }

@@ -202,3 +202,28 @@ TEST_F(ToolsFixture, DroppedFilesLandAtTheDropPointAndStepBy24) {
     EXPECT_TRUE(IsSupportedImageFile("x.BMP"));
     EXPECT_FALSE(IsSupportedImageFile(".pn"));
 }
+
+TEST_F(ToolsFixture, LightDragAimsTheConeWithOneUndoStepAndMissesFallBackToMove) {
+    const std::string light = AddObject(100, 50, 200, 100);
+    CanvasObject* o = doc.mainScene.FindObject(light);
+    o->kind = kObjectLightCone;
+    o->lightCone.lightX = -0.25f, o->lightCone.targetX = 0.25f;
+    doc.mainScene.SelectObject(light);
+    SetTool(8);
+    // The target handle at canvas (250, 100).
+    view.OnLButtonDown(MK_LBUTTON, Client(250, 100));
+    ASSERT_TRUE(view.LightDragActive());
+    view.OnMouseMove(MK_LBUTTON, Client(250, 130));
+    view.OnLButtonUp(0, Client(250, 130));
+    EXPECT_FALSE(view.LightDragActive());
+    EXPECT_NEAR(doc.mainScene.FindObject(light)->lightCone.targetY, 0.3f, 0.02f);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+
+    // A press on a bitmap object becomes a Move-tool press, finished by its release.
+    const std::string bitmap = AddObject(20, 200, 50, 50);
+    view.OnLButtonDown(MK_LBUTTON, Client(40, 220));
+    EXPECT_TRUE(view.DragArmed());
+    EXPECT_EQ(doc.mainScene.primarySelectedId, bitmap);
+    view.OnLButtonUp(0, Client(40, 220));
+    EXPECT_FALSE(view.DragArmed());
+}
