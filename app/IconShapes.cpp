@@ -259,10 +259,11 @@ std::map<std::string, std::function<void(Shape&)>> Designs() {
         s.Rect(140, 780, 860, 870);
     };
     d["healclone"] = [](Shape& s) {
-        s.Line({200, 800}, {800, 200}, 300);
-        s.Line({200, 200}, {800, 800}, 300);
-        s.Circle(500, 500, 150, true);
-        s.Circle(500, 500, 70);
+        // A bandage across the icon: its pad and four holes in the pad.
+        s.Line({170, 830}, {830, 170}, 300);
+        s.Poly({{500, 330}, {670, 500}, {500, 670}, {330, 500}}, true);
+        s.Poly({{500, 390}, {610, 500}, {500, 610}, {390, 500}});
+        for (const Pt& p : std::vector<Pt>{{450, 450}, {550, 450}, {450, 550}, {550, 550}}) s.Circle(p.x, p.y, 28, true);
     };
     d["eraser"] = [](Shape& s) {
         s.Poly({{560, 120}, {900, 460}, {520, 840}, {180, 500}});

@@ -92,9 +92,8 @@ void CMainFrame::BuildPaneToggles() {
         connect(dock, &QDockWidget::visibilityChanged, a, [a, dock](bool) { a->setChecked(!dock->isHidden()); });
         menu->insertAction(placeholder, a);
     }
-    menu->removeAction(placeholder);
-    for (auto it = actions_.begin(); it != actions_.end();)
-        it = it->second == placeholder ? actions_.erase(it) : std::next(it);
+    // Hidden rather than removed: the command binding still refers to it.
+    placeholder->setVisible(false);
 }
 
 void CMainFrame::SetLayerListHoverObject(const std::string& objectId) {

@@ -54,6 +54,8 @@ bool CVerticalToolFlyoutWnd::Open(int entry, const std::vector<ToolFlyoutItem>& 
     show();
     raise();
     SetCapture();
+    // The popup never takes the focus; it reads the keys while it is open.
+    grabKeyboard();
     return true;
 }
 
@@ -68,6 +70,7 @@ void CVerticalToolFlyoutWnd::Close(int row) {
     CVerticalToolStripWnd* strip = strip_;
     strip_ = nullptr;
     ReleaseCapture();
+    releaseKeyboard();
     hide();
     if (strip) strip->PickFlyoutItem(entry_, row);
 }

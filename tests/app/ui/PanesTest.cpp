@@ -17,6 +17,10 @@
 #include "platform/qt/CommandUi.h"
 #include "properties/ui/CColorWheelWnd.h"
 
+#include <QAction>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -294,4 +298,34 @@ TEST(RightPane, PagesPerModeAndLayout) {
     pane.colorPicked = [&](uint32_t) { ++picked; };
     pane.OnCommand(CRightPane::kWheelId, kColorWheelChanged, &other);
     EXPECT_EQ(picked, 0);
+}
+
+TEST(MainFrame, ViewMenuTogglesTheDockingPanes) {
+    Editor e;
+    QAction* toolbar = nullptr;
+    QAction* tools = nullptr;
+    QMenu* panes = nullptr;
+    for (QAction* top : e.frame->menuBar()->actions())
+        if (top->text() == "&View" && top->menu())
+            for (QAction* a : top->menu()->actions())
+                if (a->menu() && a->text() == "&Toolbars and Docking Windows") panes = a->menu();
+    ASSERT_NE(panes, nullptr);
+    for (QAction* a : panes->actions()) {
+        if (a->text() == "Toolbar") toolbar = a;
+        if (a->text() == "Tools") tools = a;
+        if (a->isVisible()) {
+            EXPECT_NE(a->text(), "<placeholder>");
+        }
+    }
+    ASSERT_NE(toolbar, nullptr);
+    ASSERT_NE(tools, nullptr);
+    EXPECT_TRUE(tools->isChecked());
+    tools->trigger();
+    EXPECT_TRUE(e.frame->ToolsPane()->isHidden());
+    tools->trigger();
+    EXPECT_FALSE(e.frame->ToolsPane()->isHidden());
+    // The workspace mode reaches the tool strip and the right pane.
+    ASSERT_TRUE(e.frame->SetWorkspaceModeTo(0));
+    EXPECT_EQ(e.frame->ToolsStrip()->Mode(), 0);
+    EXPECT_EQ(e.frame->Workspace()->RightPane()->Mode(), 0);
 }
