@@ -12,6 +12,8 @@
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
+#include "document/DialogProvider.h"
+#include "filters/ui/CEffectDialog.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Profile.h"
@@ -38,6 +40,13 @@
 
 namespace {
 CQuillfenEditorApp* g_app = nullptr;
+
+// The document's modal dialogs, each opened over the main frame.
+class AppDialogs : public DialogProvider {
+public:
+    QWidget* parent = nullptr;
+    void RunBrightnessDialog(CQuillfenEditorDoc& doc) override { RunBrightnessAdjustment(doc, parent); }
+};
 constexpr int kRecentFileCount = 4;
 const char* kRecentSection = "Recent File List";
 
@@ -136,6 +145,9 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     doc_->SetHost(frame_.get());
     doc_->SetClipboard(clipboard_.get());
     doc_->SetPaintSessionProvider(frame_.get());
+    static AppDialogs dialogs;  // stateless but for its parent: one for the run
+    dialogs.parent = frame_.get();
+    doc_->SetDialogProvider(&dialogs);
     doc_->RegisterCommands(commands_);
     RegisterCommands();
     RefreshRecentMenu();

@@ -55,9 +55,13 @@ int CEffectStackListWnd::Count() const {
     return stack ? int(stack->size()) : 0;
 }
 
-int CEffectStackListWnd::MaxScroll() const { return std::max(0, kRowHeight * Count() - rows_.height()); }
+int CEffectStackListWnd::MaxScroll() const {
+    ComputeLayout();
+    return std::max(0, kRowHeight * Count() - rows_.height()); }
 
-void CEffectStackListWnd::ComputeLayout() {
+void CEffectStackListWnd::ComputeLayout() const {
+    if (laidOut_ == size()) return;
+    laidOut_ = size();
     const QRect c = rect();
     if (c.isEmpty()) {
         header_ = master_ = add_ = remove_ = up_ = down_ = rows_ = scrollBar_ = QRect();
@@ -88,6 +92,7 @@ void CEffectStackListWnd::SetScroll(int scroll) {
 }
 
 QRect CEffectStackListWnd::ThumbRect() const {
+    ComputeLayout();
     const int maxScroll = MaxScroll();
     if (maxScroll < 1 || scrollBar_.isEmpty()) return QRect();
     const int trackTop = scrollBar_.y(), trackHeight = scrollBar_.height();
@@ -98,6 +103,7 @@ QRect CEffectStackListWnd::ThumbRect() const {
 }
 
 int CEffectStackListWnd::HitTest(QPoint pt, int& index) const {
+    ComputeLayout();
     index = -1;
     if (master_.contains(pt)) return kZoneMaster;
     if (add_.contains(pt)) return kZoneAdd;
@@ -124,6 +130,7 @@ int CEffectStackListWnd::HitTest(QPoint pt, int& index) const {
 }
 
 void CEffectStackListWnd::SetSelection(int index) {
+    ComputeLayout();
     const int count = Count();
     if (index < 0 || index >= count) index = -1;
     if (index == selection_) return;
@@ -148,6 +155,7 @@ void CEffectStackListWnd::Refresh() {
 }
 
 void CEffectStackListWnd::OnLButtonDown(unsigned, QPoint pt) {
+    ComputeLayout();
     int index = -1;
     const int zone = HitTest(pt, index);
     pressed_ = true;
@@ -256,6 +264,7 @@ bool CEffectStackListWnd::OnMouseWheel(unsigned, int delta, QPoint) {
 void CEffectStackListWnd::paintEvent(QPaintEvent* e) {
     CMemDC2 mem(this, e->rect());
     QPainter& p = mem.Painter();
+    ComputeLayout();
     p.fillRect(rect(), Argb(0xFF22262C));
     if (header_.isEmpty()) return;
     p.fillRect(QRect(header_.x(), Bottom(header_) - 1, header_.width(), 1), Argb(0xFF30363F));

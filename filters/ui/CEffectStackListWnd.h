@@ -57,13 +57,13 @@ public:
     // The thumb rectangle, empty when the rows fit.
     QRect ThumbRect() const;
 
-    QRect HeaderRect() const { return header_; }
-    QRect MasterRect() const { return master_; }
-    QRect AddRect() const { return add_; }
-    QRect RemoveRect() const { return remove_; }
-    QRect UpRect() const { return up_; }
-    QRect DownRect() const { return down_; }
-    QRect RowsRect() const { return rows_; }
+    QRect HeaderRect() const { ComputeLayout(); return header_; }
+    QRect MasterRect() const { ComputeLayout(); return master_; }
+    QRect AddRect() const { ComputeLayout(); return add_; }
+    QRect RemoveRect() const { ComputeLayout(); return remove_; }
+    QRect UpRect() const { ComputeLayout(); return up_; }
+    QRect DownRect() const { ComputeLayout(); return down_; }
+    QRect RowsRect() const { ComputeLayout(); return rows_; }
 
     void OnLButtonDown(unsigned flags, QPoint point) override;
     void OnLButtonUp(unsigned flags, QPoint point) override;
@@ -78,7 +78,9 @@ protected:
 
 private:
     int Count() const;
-    void ComputeLayout();
+    // The rectangles follow the client size; recomputed on first use after
+    // a size change (a hidden window gets its resize event only when shown).
+    void ComputeLayout() const;
     void SetScroll(int scroll);
     void EndThumbDrag();
 
@@ -89,5 +91,6 @@ private:
     int pressedZone_ = kZoneNone, pressedIndex_ = -1;
     bool thumbDrag_ = false;
     int grabOffset_ = 0;
-    QRect header_, master_, add_, remove_, up_, down_, rows_, scrollBar_;
+    mutable QSize laidOut_{-1, -1};
+    mutable QRect header_, master_, add_, remove_, up_, down_, rows_, scrollBar_;
 };

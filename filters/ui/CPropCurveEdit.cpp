@@ -94,7 +94,8 @@ void CPropCurveEdit::OnLButtonDown(unsigned, QPoint pt) {
     added.x = std::clamp(added.x, 0.001f, 0.999f);
     const auto at = std::lower_bound(points_.begin(), points_.end(), added.x,
                                      [](const CurvePoint& q, float x) { return q.x < x; });
-    drag_ = int(points_.insert(at, added) - points_.begin());
+    const auto inserted = points_.insert(at, added);  // may reallocate: index taken after
+    drag_ = int(inserted - points_.begin());
     if (hover_ >= drag_) ++hover_;
     SetCapture();
     SendCommandToParent(kPropNotifyBegin);
