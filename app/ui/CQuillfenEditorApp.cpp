@@ -25,6 +25,7 @@
 #include "posable/ui/CPosableImageEditorView.h"
 #include "selection/InpaintSession.h"
 #include "selection/ui/CInpaintView.h"
+#include "posable/ui/CTestBonesDlg.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -139,6 +140,8 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     doc_->SetPoseEditorProvider(&poseEditor);
     frame_->viewFactories[2] = [](QWidget* parent) -> CView* { return new CInpaintView(parent); };
     doc_->SetSmartFillProvider(&GetInpaintSmartFillProvider());
+    static TestBonesDialogProvider testBones;  // Test Bones, until a fuller dialog provider is installed
+    if (!doc_->Dialogs()) doc_->SetDialogProvider(&testBones);
     frame_->canClose = [this] { return SaveModified(); };
     if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;

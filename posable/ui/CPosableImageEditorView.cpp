@@ -1,60 +1,1030 @@
+// The paint session comes before any Qt header: its brush settings use a
+// member name Qt defines as a keyword macro.
+#include "brushes/BitmapPaintSession.h"
 #include "posable/ui/CPosableImageEditorView.h"
 
 #include "document/CQuillfenEditorDoc.h"
-#include "document/ClipboardFormats.h"
+#include "document/CommandIds.h"
+#include "document/DocumentHost.h"
+#include "posable/BoneShape.h"
 #include "posable/RuntimeRig.h"
+#include "selection/SelectionToolController.h"
 
+#include <QContextMenuEvent>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
+#include <QResizeEvent>
 
 #include <algorithm>
+#include <cmath>
 
-CPosableImageEditorView::CPosableImageEditorView(QWidget* parent) : CView(parent) {
+namespace {
+
+constexpr float kButtonW = 92, kButtonH = 34, kButtonMargin = 14, kButtonGap = 10;
+
+QColor Argb(uint32_t v) { return QColor::fromRgba(v); }
+
+QImage ImageOf(CompositeSurface& s) {
+    return QImage(s.pixels, s.width, s.height, s.Pitch(), QImage::Format_ARGB32_Premultiplied);
+}
+
+QPointF Q(PointF p) { return QPointF(p.x, p.y); }
+
+QPen DashedPen(uint32_t colour, double width, double offset = 0) {
+    QPen pen(Argb(colour), width);
+    pen.setDashPattern({6, 4});
+    pen.setDashOffset(offset);
+    return pen;
+}
+
+void DrawDisc(QPainter& p, PointF c, double radius, uint32_t fill, uint32_t pen1, double w1, uint32_t pen2,
+              double w2) {
+    const QRectF r(c.x - radius, c.y - radius, radius * 2, radius * 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Argb(fill));
+    p.drawEllipse(r);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Argb(pen1), w1));
+    p.drawEllipse(r);
+    if (w2 > 0) {
+        p.setPen(QPen(Argb(pen2), w2));
+        p.drawEllipse(r);
+    }
+}
+
+void DrawBoneGlyph(QPainter& p, PointF h, PointF t, bool partSelected, bool preview, bool stretchable,
+                   bool boneSelected) {
+    const float dx = t.x - h.x, dy = t.y - h.y, len = std::hypot(dx, dy);
+    if (len < 2) return;
+    const float m = std::max(std::min(0.12f * len, 9.0f), 3.0f);
+    const PointF P{h.x + 0.2f * dx, h.y + 0.2f * dy};
+    const float nx = -dy / len, ny = dx / len;
+    const QPointF poly[4] = {Q(h), QPointF(P.x + m * nx, P.y + m * ny), Q(t), QPointF(P.x - m * nx, P.y - m * ny)};
+    uint32_t fill, line;
+    if (preview) fill = 0xA0ACDCFF, line = 0xDC507896;
+    else if (boneSelected) fill = stretchable ? 0xEBEC6E6E : 0xEBFFE06C, line = stretchable ? 0xFAA82A2A : 0xFF364254;
+    else if (partSelected) fill = stretchable ? 0xDCD25858 : 0xD2ECC454, line = stretchable ? 0xF5782222 : 0xF01C2838;
+    else fill = stretchable ? 0x91BC7676 : 0x6EA0AFC3, line = stretchable ? 0xA8783434 : 0x8C1E2C3A;
+    p.setBrush(Argb(fill));
+    p.setPen(QPen(Argb(line), 1.5));
+    p.drawPolygon(poly, 4);
+}
+
+void DrawJointMarker(QPainter& p, PointF c, bool hovered, bool selected, bool leaf) {
+    if (selected) DrawDisc(p, c, 8, 0xFFFFC850, 0xFFE66E00, 2.6, 0xFFFFF0A0, 1.0);
+    else if (hovered && leaf) DrawDisc(p, c, 8, 0xFFFFE594, 0xFFDEA12A, 2.6, 0xFFFFF8DE, 1.0);
+    else if (hovered) DrawDisc(p, c, 8, 0xFFFFC8BE, 0xFFC83C3C, 2.6, 0xFFFFF8DE, 1.0);
+    else DrawDisc(p, c, 6, 0xFFFAFCFF, 0xFF364F6E, 2.0, 0xFF84BAEB, 1.0);
+}
+
+void DrawSelectionOutline(QPainter& p, const RectF& r, float rotation) {
+    p.save();
+    p.translate(r.x + r.width / 2, r.y + r.height / 2);
+    p.rotate(rotation);
+    const QRectF q(-r.width / 2, -r.height / 2, r.width, r.height);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(DashedPen(0xEBFFFFFF, 1.6));
+    p.drawRect(q);
+    p.setPen(DashedPen(0xFF5693CF, 1.6, 4.5));
+    p.drawRect(q);
+    p.restore();
+}
+
+void DrawTransformFrame(QPainter& p, const RectF& r, float rotation) {
+    DrawSelectionOutline(p, r, rotation);
+    PointF c[4];
+    RotatedCorners(r, rotation, c);
+    const PointF mids[4] = {{(c[0].x + c[1].x) / 2, (c[0].y + c[1].y) / 2},
+                            {(c[1].x + c[2].x) / 2, (c[1].y + c[2].y) / 2},
+                            {(c[2].x + c[3].x) / 2, (c[2].y + c[3].y) / 2},
+                            {(c[3].x + c[0].x) / 2, (c[3].y + c[0].y) / 2}};
+    for (int i = 0; i < 4; ++i) {
+        DrawDisc(p, c[i], 5, 0xFFFFFFFF, 0xFF5693CF, 1.6, 0, 0);
+        DrawDisc(p, mids[i], 4, 0xFFFFFFFF, 0xFF5693CF, 1.6, 0, 0);
+    }
+    // The rotation knob 22 pixels above the top edge's midpoint.
+    const double a = rotation * 3.14159265358979323846 / 180.0;
+    const PointF knob{float(mids[0].x + 22 * std::sin(a)), float(mids[0].y - 22 * std::cos(a))};
+    p.setPen(QPen(Argb(0xFF5693CF), 1.4));
+    p.drawLine(Q(mids[0]), Q(knob));
+    DrawDisc(p, knob, 6, 0xFF40A2DC, 0xFFFFFFFF, 1.6, 0, 0);
+}
+
+}  // namespace
+
+CPosableImageEditorView::CPosableImageEditorView(QWidget* parent)
+    : CView(parent), session_(std::make_unique<BitmapPaintSession>()) {
     setObjectName("PosableImageEditorView");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
 }
 
-void CPosableImageEditorView::RenderToBackBuffer() {
-    const int w = std::max(width(), 1), h = std::max(height(), 1);
-    if (backBuffer_.width != w || backBuffer_.height != h) {
-        if (!backBuffer_.Create(w, h)) return;
-    }
-    CQuillfenEditorDoc* doc = GetDocument();
-    RasterTarget target = RasterTarget::Of(backBuffer_);
-    const RectF all{0, 0, float(w), float(h)};
-    if (!doc || !doc->IsPoseEditorOpen()) {
-        ClearTarget(target, 0xFF383C42);
-        return;
-    }
-    // Fit the parts (not the whole working canvas) with a margin around them.
-    CanvasDocument& scene = doc->poseScene;
-    bool any = false;
-    float minX = 0, minY = 0, maxX = 0, maxY = 0;
-    for (const Layer& layer : scene.layers)
-        for (const CanvasObject& o : layer.objects) {
-            if (!o.visible) continue;
-            const SceneRect r = GetRotatedBounds(o);
-            minX = any ? std::min(minX, r.x) : r.x;
-            minY = any ? std::min(minY, r.y) : r.y;
-            maxX = any ? std::max(maxX, r.x + r.width) : r.x + r.width;
-            maxY = any ? std::max(maxY, r.y + r.height) : r.y + r.height;
-            any = true;
-        }
-    if (!any) {
-        minX = minY = 0;
-        maxX = scene.width;
-        maxY = scene.height;
-    }
-    const float spanX = std::max(maxX - minX, 1.0f) * 1.2f, spanY = std::max(maxY - minY, 1.0f) * 1.2f;
-    const float zoom = std::clamp(std::min(w / spanX, h / spanY), 0.1f, 8.0f);
-    const PointF offset{w / 2.0f - zoom * (minX + maxX) / 2, h / 2.0f - zoom * (minY + maxY) / 2};
-    RuntimeRig::Draw(target, scene, nullptr, zoom, offset, all);
+CPosableImageEditorView::~CPosableImageEditorView() {
+    readout_.zoomCallback = nullptr;
+    if (CQuillfenEditorDoc* doc = GetDocument())
+        if (doc->paintSession == session_.get()) doc->paintSession = nullptr;
+    session_->End();
 }
+
+// --- Navigation ---
+
+RectF CPosableImageEditorView::Viewport() const {
+    const int b = MulDiv(20, GetDpi(), 96);
+    return {0, 0, float(std::max(width() - b, 0)), float(std::max(height() - b, 0))};
+}
+
+void CPosableImageEditorView::SyncView() {
+    const RectF v = Viewport();
+    tools_.view.viewportWidth = int(v.width);
+    tools_.view.viewportHeight = int(v.height);
+    if (CQuillfenEditorDoc* doc = GetDocument()) {
+        tools_.view.sceneWidth = doc->poseScene.width;
+        tools_.view.sceneHeight = doc->poseScene.height;
+    } else {
+        tools_.view.sceneWidth = tools_.view.sceneHeight = 1024;
+    }
+}
+
+void CPosableImageEditorView::ShowZoomChange() {
+    UpdateScrollBars();
+    update();
+    if (DocumentHost* host = GetFrameHost()) host->UpdateStatusText();
+    if (std::fabs(readout_.zoom - tools_.view.zoom) > 0.0001f) {
+        readout_.zoom = tools_.view.zoom;
+        readout_.update();
+    }
+}
+
+void CPosableImageEditorView::SetZoomAt(float zoom, PointF p) {
+    SyncView();
+    tools_.view.SetZoomAt(zoom, p);
+    overlayCache_.clear();
+    ShowZoomChange();
+}
+
+void CPosableImageEditorView::ZoomToFitContent() {
+    SyncView();
+    if (CQuillfenEditorDoc* doc = GetDocument())
+        tools_.view.FitContent(doc->poseScene);
+    else
+        tools_.view.zoom = 1, tools_.view.scrollX = tools_.view.scrollY = 0;
+    overlayCache_.clear();
+    ShowZoomChange();
+}
+
+void CPosableImageEditorView::UpdateScrollBars() {
+    SyncView();
+    PoseViewState& v = tools_.view;
+    if (v.viewportWidth <= 0 || v.viewportHeight <= 0) return;
+    v.ClampScroll();
+    if (!childrenCreated_) return;
+    const RectF w = v.ScrollWorld();
+    const float z = std::max(v.zoom, PoseViewState::kMinZoom);
+    auto apply = [](CThemedScrollCtrl& bar, float origin, float size, float viewport, float z, float pos) {
+        bar.minimum = int(std::floor(origin));
+        bar.maximum = int(std::ceil(origin + size)) - 1;
+        bar.page = std::max(1, int(std::ceil(viewport / z)));
+        if (!bar.dragging)
+            bar.position = std::clamp(int(std::floor(pos)), bar.minimum, std::max(bar.minimum, bar.maximum - bar.page));
+        bar.update();
+    };
+    apply(hbar_, w.x, w.width, float(v.viewportWidth), z, v.scrollX);
+    apply(vbar_, w.y, w.height, float(v.viewportHeight), z, v.scrollY);
+}
+
+void CPosableImageEditorView::LayoutChildWindows() {
+    if (!childrenCreated_) return;
+    const int b = MulDiv(20, GetDpi(), 96), c = MulDiv(70, GetDpi(), 96);
+    const int w = width(), h = height();
+    vbar_.setGeometry(w - b, 0, b, std::max(0, h - b));
+    hbar_.setGeometry(0, h - b, std::max(0, w - c - b), b);
+    readout_.setGeometry(w - c - b, h - b, c + b, b);
+    vbar_.show();
+    hbar_.show();
+}
+
+void CPosableImageEditorView::UpdatePlacementBounds() {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    SyncView();
+    CanvasDocument& scene = doc->poseScene;
+    if (tools_.view.viewportWidth > 0 && tools_.view.viewportHeight > 0) {
+        const RectF w = tools_.view.ScrollWorld();
+        scene.hasPlacementArea = true;
+        scene.placementX = w.x;
+        scene.placementY = w.y;
+        scene.placementWidth = w.width;
+        scene.placementHeight = w.height;
+    } else {
+        scene.hasPlacementArea = false;
+    }
+}
+
+void CPosableImageEditorView::OnZoomPresetPicked(int percent) {
+    if (percent < 0) {
+        ZoomToFitContent();
+    } else {
+        const RectF v = Viewport();
+        SetZoomAt(float(percent) * 0.01f, {float(int(v.width) / 2), float(int(v.height) / 2)});
+    }
+}
+
+bool CPosableImageEditorView::OnMouseWheel(unsigned, int delta, QPoint p) {
+    SetZoomAt(tools_.view.zoom * (delta > 0 ? 1.1f : 0.9090909f), {float(p.x()), float(p.y())});
+    return true;
+}
+
+void CPosableImageEditorView::OnHScroll(int code, int position, CWndBase*) {
+    float& s = tools_.view.scrollX;
+    const int page = hbar_.page;
+    switch (code) {
+        case 0: s -= 32; break;
+        case 1: s += 32; break;
+        case 2: s -= float(page); break;
+        case 3: s += float(page); break;
+        case 4:
+        case 5: s = float(position); break;
+        default: return;
+    }
+    s = std::floor(s);
+    UpdateScrollBars();
+    update();
+}
+
+void CPosableImageEditorView::OnVScroll(int code, int position, CWndBase*) {
+    float& s = tools_.view.scrollY;
+    const int page = vbar_.page;
+    switch (code) {
+        case 0: s -= 32; break;
+        case 1: s += 32; break;
+        case 2: s -= float(page); break;
+        case 3: s += float(page); break;
+        case 4:
+        case 5: s = float(position); break;
+        default: return;
+    }
+    s = std::floor(s);
+    UpdateScrollBars();
+    update();
+}
+
+void CPosableImageEditorView::resizeEvent(QResizeEvent* e) {
+    CView::resizeEvent(e);
+    LayoutChildWindows();
+    UpdatePlacementBounds();
+    UpdateScrollBars();
+    if (DocumentHost* host = GetFrameHost()) host->UpdateStatusText();
+}
+
+// --- Lifecycle ---
+
+void CPosableImageEditorView::OnInitialUpdate() {
+    CView::OnInitialUpdate();
+    if (CQuillfenEditorDoc* doc = GetDocument()) {
+        doc->SetEditorMode(1);
+        CanvasDocument& scene = doc->poseScene;
+        if (scene.primarySelectedId.empty()) {
+            for (const Layer& layer : scene.layers)
+                if (!layer.objects.empty()) {
+                    scene.SelectObject(layer.objects.front().id);
+                    doc->UpdateAllViews();
+                    break;
+                }
+        }
+    }
+    if (!childrenCreated_) {
+        vbar_.Create(this, 0xC020, false);
+        vbar_.owner = this;
+        vbar_.ApplyDarkTheme();
+        hbar_.Create(this, 0xC021, true);
+        hbar_.owner = this;
+        hbar_.ApplyDarkTheme();
+        readout_.setParent(this);
+        readout_.SetDlgCtrlID(0xC022);
+        readout_.show();
+        readout_.zoom = tools_.view.zoom;
+        readout_.zoomCallback = [this](int percent) { OnZoomPresetPicked(percent); };
+        childrenCreated_ = true;
+    }
+    LayoutChildWindows();
+    tools_.view.zoom = 1.0f;
+    ZoomToFitContent();
+    UpdatePlacementBounds();
+    if (GetDocument())
+        if (DocumentHost* host = GetFrameHost()) host->UpdateStatusText();
+}
+
+bool CPosableImageEditorView::BrushTool(int tool) const {
+    return (tool >= kToolPaintBrush && tool <= 15) || tool == 17;
+}
+
+bool CPosableImageEditorView::SelectionTool(int tool) const {
+    return tool >= kToolRectangleMarquee && tool <= kToolCurveLasso;
+}
+
+void CPosableImageEditorView::CommitSession() {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !session_->IsActive()) return;
+    // The part's bitmap is replaced by the painted one, which may be cropped
+    // or grown: its bones stay on the same pixels.
+    const std::string id = session_->PaintedObjectId();
+    ObjectTransform before;
+    std::vector<Bone> bones;
+    if (const CanvasObject* o = doc->poseScene.FindObject(id)) {
+        before = {o->x, o->y, o->width, o->height, o->rotation, o->opacity};
+        bones = o->bones;
+    }
+    session_->Commit(*doc);
+    if (doc->paintSession == session_.get()) doc->paintSession = nullptr;
+    if (CanvasObject* o = doc->poseScene.FindObject(id)) RemapBonesToPart(*o, before, bones);
+}
+
+void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
+    CView::OnUpdate(sender, hint);
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (session_->IsActive()) {
+        if (!doc) {
+            session_->RestoreHiddenLayers();
+        } else if (BrushTool(doc->activeTool) || SelectionTool(doc->activeTool)) {
+            const std::string id = session_->PaintedObjectId();
+            if (id == doc->poseScene.primarySelectedId) {
+                const CanvasObject* o = doc->poseScene.FindObject(id);
+                if (!o || o->kind != kObjectBitmap) {
+                    session_->Cancel(*doc);
+                    if (doc->paintSession == session_.get()) doc->paintSession = nullptr;
+                } else if (session_->toolId() != doc->activeTool) {
+                    session_->SetTool(doc->activeTool);
+                }
+            } else {
+                CommitSession();
+            }
+        } else {
+            CommitSession();
+        }
+    }
+    if (!session_->IsActive() && doc && (BrushTool(doc->activeTool) || SelectionTool(doc->activeTool)) &&
+        !doc->poseEditorObjectId.empty() && !strokeActive_) {
+        CanvasObject* o = doc->poseScene.primarySelectedId.empty()
+                              ? nullptr
+                              : doc->poseScene.FindObject(doc->poseScene.primarySelectedId);
+        if (o && o->kind == kObjectBitmap && session_->Begin(*doc, o->id, false)) {
+            doc->paintSession = session_.get();
+            session_->SetTool(doc->activeTool);
+            doc->RefreshAllViews();
+        }
+    }
+    update();
+}
+
+// --- Painting ---
 
 void CPosableImageEditorView::paintEvent(QPaintEvent*) {
     RenderToBackBuffer();
     if (!backBuffer_.pixels) return;
     QPainter p(this);
-    p.drawImage(0, 0,
-                QImage(backBuffer_.pixels, backBuffer_.width, backBuffer_.height, backBuffer_.Pitch(),
-                       QImage::Format_ARGB32_Premultiplied));
+    p.drawImage(0, 0, ImageOf(backBuffer_));
+}
+
+void CPosableImageEditorView::RenderToBackBuffer() {
+    SyncView();
+    const int w = std::max(width(), 1), h = std::max(height(), 1);
+    if (backBuffer_.width != w || backBuffer_.height != h || !backBuffer_.pixels)
+        if (!backBuffer_.Create(w, h)) return;
+    QImage img = ImageOf(backBuffer_);
+    QPainter p(&img);
+    DrawScene(p);
+}
+
+RectF CPosableImageEditorView::FinishButtonRect() const {
+    const RectF v = Viewport();
+    return {v.x + v.width - kButtonMargin - kButtonW, v.y + kButtonMargin, kButtonW, kButtonH};
+}
+
+RectF CPosableImageEditorView::PreviewButtonRect() const {
+    const RectF f = FinishButtonRect();
+    return {f.x - kButtonGap - kButtonW, f.y, kButtonW, kButtonH};
+}
+
+bool CPosableImageEditorView::HitTestFinishButton(PointF p) const {
+    const RectF r = FinishButtonRect();
+    return p.x >= r.x && p.x <= r.x + r.width && p.y >= r.y && p.y <= r.y + r.height;
+}
+
+bool CPosableImageEditorView::HitTestPreviewButton(PointF p) const {
+    const RectF r = PreviewButtonRect();
+    return p.x >= r.x && p.x <= r.x + r.width && p.y >= r.y && p.y <= r.y + r.height;
+}
+
+void CPosableImageEditorView::DrawOverlayButton(QPainter& p, const RectF& r, const char* text, bool hovered,
+                                                uint32_t fill, uint32_t hoverFill) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(r.x, r.y, r.width, r.height), 8, 8);
+    p.fillPath(path, Argb(hovered ? hoverFill : fill));
+    p.setPen(QPen(Argb(hovered ? 0xFFB8D4F4 : 0xFF748AA4), hovered ? 2.2 : 1.6));
+    p.drawPath(path);
+    QFont font = p.font();
+    font.setPixelSize(13);
+    font.setWeight(QFont::DemiBold);
+    p.setFont(font);
+    p.setPen(Argb(0xFFF4F8FC));
+    p.drawText(QRectF(r.x, r.y, r.width, r.height), Qt::AlignCenter, QString::fromUtf8(text));
+}
+
+void CPosableImageEditorView::DrawScene(QPainter& p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    const RectF vp = Viewport();
+    if (!doc) {
+        p.fillRect(rect(), Argb(0xFF5C6068));
+        return;
+    }
+    CanvasDocument& scene = doc->poseScene;
+    const PoseViewState& v = tools_.view;
+    const int tool = doc->activeTool;
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    const uint32_t bg = (scene.canvasColour >> 24) ? scene.canvasColour : 0xFF5C6068;
+    p.fillRect(rect(), Argb(bg));
+    p.setClipRect(QRectF(vp.x, vp.y, vp.width, vp.height));
+    for (auto& e : overlayCache_) e.drawnThisFrame = false;
+
+    // Parts by layer order, then ascending z.
+    std::vector<Layer*> layers;
+    for (Layer& l : scene.layers)
+        if (l.visible) layers.push_back(&l);
+    std::stable_sort(layers.begin(), layers.end(), [](Layer* a, Layer* b) { return a->order < b->order; });
+    const bool soleMove = tool == kToolMove && scene.selectedIds.size() <= 1;
+    std::vector<CanvasObject*> visible;
+    for (Layer* l : layers) {
+        std::vector<CanvasObject*> objs;
+        for (CanvasObject& o : l->objects)
+            if (o.visible) objs.push_back(&o);
+        std::stable_sort(objs.begin(), objs.end(), [](CanvasObject* a, CanvasObject* b) { return a->z < b->z; });
+        for (CanvasObject* o : objs) {
+            DrawPart(p, *o, scene.IsSelected(o->id), soleMove && o->id == scene.primarySelectedId);
+            visible.push_back(o);
+        }
+    }
+    // The frame around several selected parts.
+    RectF bounds;
+    const bool frameTool = tool == kToolMove || SelectionTool(tool);
+    if (frameTool && scene.selectedIds.size() > 1 && tools_.SelectionSceneBounds(scene, bounds)) {
+        const PointF tl = v.SceneToView({bounds.x, bounds.y});
+        const RectF r{tl.x, tl.y, bounds.width * v.zoom, bounds.height * v.zoom};
+        if (tool == kToolMove) DrawTransformFrame(p, r, 0);
+        else DrawSelectionOutline(p, r, 0);
+    }
+    CanvasObject* primary = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
+    for (CanvasObject* o : visible)
+        if (!o->bones.empty() && o != primary) DrawBones(p, *o, false, false);
+    if (primary) {
+        const bool adding = tool == kToolAddBone && tools_.addActive && tools_.addTarget == primary->id;
+        if (!primary->bones.empty() || adding || tool == kToolSelectMoveJoint) DrawBones(p, *primary, true, adding);
+    }
+    DrawJointLinks(p);
+    if (frameTool && scene.selectedIds.size() < 2 && primary && primary->visible) {
+        const PointF tl = v.SceneToView({primary->x, primary->y});
+        const RectF r{tl.x, tl.y, primary->width * v.zoom, primary->height * v.zoom};
+        if (tool == kToolMove) DrawTransformFrame(p, r, primary->rotation);
+        else DrawSelectionOutline(p, r, primary->rotation);
+    }
+    if (tools_.marqueeActive) {
+        const float x = std::min(tools_.marqueeStart.x, tools_.marqueeEnd.x);
+        const float y = std::min(tools_.marqueeStart.y, tools_.marqueeEnd.y);
+        float w = std::abs(tools_.marqueeEnd.x - tools_.marqueeStart.x);
+        float h = std::abs(tools_.marqueeEnd.y - tools_.marqueeStart.y);
+        if (w < 2) w = 1;
+        if (h < 2) h = 1;
+        const QRectF r(x, y, w, h);
+        p.fillRect(r, Argb(0x205693CF));
+        p.setBrush(Qt::NoBrush);
+        p.setPen(DashedPen(0xD7FFFFFF, 1.4));
+        p.drawRect(r);
+        p.setPen(DashedPen(0xFF5693CF, 1.4, 4.5));
+        p.drawRect(r);
+    }
+    DrawOverlayButton(p, PreviewButtonRect(), "Preview", previewHover_, 0xD63A4A5E, 0xEC5C8AC6);
+    DrawOverlayButton(p, FinishButtonRect(), "Finish", finishHover_, 0xFF705761, 0xFF94727E);
+    // Rasters not drawn in this frame are dropped, so the cache never holds
+    // more than what is on screen.
+    overlayCache_.erase(std::remove_if(overlayCache_.begin(), overlayCache_.end(),
+                                       [](const BoneOverlayCacheEntry& e) { return !e.drawnThisFrame; }),
+                        overlayCache_.end());
+}
+
+void CPosableImageEditorView::DrawPart(QPainter& p, CanvasObject& part, bool selected, bool solePrimaryUnderMove) {
+    if (!part.visible || part.opacity <= 0) return;
+    const PoseViewState& v = tools_.view;
+    const PointF tl = v.SceneToView({part.x, part.y});
+    const RectF r{tl.x, tl.y, part.width * v.zoom, part.height * v.zoom};
+    if (session_->IsActive() && session_->PaintedObjectId() == part.id && session_->Display().pixels) {
+        const CompositeSurface& d = session_->Display();
+        QImage img(d.pixels, d.width, d.height, d.Pitch(), QImage::Format_ARGB32);
+        const PointF o = v.SceneToView({0, 0});
+        p.save();
+        p.setOpacity(session_->isolation() ? 1.0 : part.opacity);
+        p.drawImage(QRectF(o.x, o.y, d.width * v.zoom, d.height * v.zoom), img);
+        p.restore();
+    } else if (BitmapPtr bmp = part.ComposeBitmap()) {
+        QImage img(bmp->Data(), bmp->Width(), bmp->Height(), bmp->Stride(), QImage::Format_ARGB32);
+        p.save();
+        p.translate(r.x + r.width / 2, r.y + r.height / 2);
+        p.rotate(part.rotation);
+        p.setOpacity(part.opacity);
+        p.drawImage(QRectF(-r.width / 2, -r.height / 2, r.width, r.height), img);
+        p.restore();
+    }
+    if (selected && !solePrimaryUnderMove) DrawSelectionOutline(p, r, part.rotation);
+}
+
+void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& part, const Bone& bone,
+                                             bool selectedTint) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    const PoseViewState& v = tools_.view;
+    const PointF h = PartPointToView(part, bone.headX, bone.headY, v);
+    const PointF t = PartPointToView(part, bone.tailX, bone.tailY, v);
+    const float dx = t.x - h.x, dy = t.y - h.y, n = std::hypot(dx, dy);
+    if (!(n >= 1)) return;
+    const double s = std::max(std::max<double>(part.width, 1), std::max<double>(part.height, 1));
+    const double z = v.zoom;
+    BoneShapeParams sp;
+    sp.headX = 0, sp.headY = 0, sp.tailX = dx, sp.tailY = dy;
+    sp.halfWidth = std::max(s * bone.width * z, 1.0) / 2;
+    sp.headCapLength = n * bone.headCapLength;
+    sp.tailCapLength = n * bone.tailCapLength;
+    sp.headShift = n * bone.headShift;
+    sp.tailShift = n * bone.tailShift;
+    sp.headOffset = s * bone.headOffset * z;
+    sp.tailOffset = s * bone.tailOffset * z;
+    sp.headCapHalfWidth = std::max(s * bone.headCapWidth * z, 1.0) / 2;
+    sp.tailCapHalfWidth = std::max(s * bone.tailCapWidth * z, 1.0) / 2;
+    sp.roundHead = bone.roundHeadCap == 1;
+    sp.roundTail = bone.roundTailCap == 1;
+    // Feather in view pixels, bounded so the raster's margin stays small.
+    sp.feather = std::min(std::max(s * bone.feather * z, 1.0), 254.0);
+    BoneShapeBox box = BoneShape::Bounds(sp);
+    // Clip the raster to the viewport: nothing is rasterised off screen.
+    const RectF vp = Viewport();
+    const double left = std::max(box.left, double(std::floor(vp.x - h.x)));
+    const double top = std::max(box.top, double(std::floor(vp.y - h.y)));
+    const double right = std::min(box.left + box.width, double(std::ceil(vp.x + vp.width - h.x)));
+    const double bottom = std::min(box.top + box.height, double(std::ceil(vp.y + vp.height - h.y)));
+    if (right <= left || bottom <= top) return;
+    box.left = left;
+    box.top = top;
+    box.width = int(right - left);
+    box.height = int(bottom - top);
+    const bool jointTool = doc && doc->activeTool == kToolSelectMoveJoint;
+    const uint8_t alpha = selectedTint ? 132 : (jointTool ? 124 : 96);
+    const uint8_t gb = selectedTint ? 110 : 96;
+    const uint8_t rgba[4] = {255, gb, gb, alpha};
+    const float key[16] = {dx, dy, float(sp.halfWidth), float(sp.headCapLength), float(sp.tailCapLength),
+                           bone.headShift, bone.tailShift, bone.headOffset, bone.tailOffset,
+                           float(sp.headCapHalfWidth), float(sp.tailCapHalfWidth), float(sp.feather),
+                           float(bone.roundHeadCap), float(bone.roundTailCap), float(selectedTint), float(alpha)};
+    const int clip[4] = {int(box.left), int(box.top), box.width, box.height};
+    BoneOverlayCacheEntry* entry = nullptr;
+    for (auto& e : overlayCache_)
+        if (e.partId == part.id && e.boneId == bone.id) entry = &e;
+    bool match = entry && entry->jointTool == jointTool && std::equal(clip, clip + 4, entry->clip);
+    if (match)
+        for (int i = 0; i < 16 && match; ++i) match = std::abs(entry->key[i] - key[i]) <= 0.01f;
+    if (!match) {
+        BitmapPtr raster = BoneShape::Rasterize(sp, box, rgba);
+        ++overlayRasters_;
+        if (!raster) return;
+        if (!entry) {
+            overlayCache_.push_back({});
+            entry = &overlayCache_.back();
+            entry->partId = part.id;
+            entry->boneId = bone.id;
+        }
+        entry->jointTool = jointTool;
+        std::copy(key, key + 16, entry->key);
+        std::copy(clip, clip + 4, entry->clip);
+        entry->offsetX = float(box.left);
+        entry->offsetY = float(box.top);
+        entry->raster = raster;
+    }
+    entry->drawnThisFrame = true;
+    const Bitmap& b = *entry->raster;
+    QImage img(b.Data(), b.Width(), b.Height(), b.Stride(), QImage::Format_ARGB32_Premultiplied);
+    p.drawImage(QPointF(h.x + entry->offsetX, h.y + entry->offsetY), img);
+}
+
+void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const PoseViewState& v = tools_.view;
+    const bool t4 = doc->activeTool == kToolSelectMoveJoint;
+    const BoneSelection& sel = doc->boneSelection;
+    const bool selPart = sel.objectId == part.id;
+    for (const Bone& bone : part.bones) {
+        const bool isSel = selPart && sel.boneId == bone.id;
+        if (partSelected && (!t4 || isSel)) DrawBoneRegion(p, part, bone, false);
+        const PointF h = PartPointToView(part, bone.headX, bone.headY, v);
+        const PointF t = PartPointToView(part, bone.tailX, bone.tailY, v);
+        DrawBoneGlyph(p, h, t, partSelected, false, bone.stretchable, t4 && isSel);
+        if (partSelected) {
+            bool leaf = true;
+            if (t4)
+                for (const Bone& o : part.bones)
+                    if (o.hasParent && o.parentId == bone.id) leaf = false;
+            const bool hovHead = tools_.hoverBone == bone.id && tools_.hoverEnd == 0;
+            const bool hovTail = tools_.hoverBone == bone.id && tools_.hoverEnd == 1;
+            const bool selHead = isSel && (!sel.selected || sel.handleIndex == 0);
+            const bool selTail = isSel && (!sel.selected || sel.handleIndex != 0);
+            DrawJointMarker(p, h, hovHead, selHead, leaf);
+            DrawJointMarker(p, t, hovTail, selTail, leaf);
+            if (t4) {
+                const PointF m{(h.x + t.x) / 2, (h.y + t.y) / 2};
+                if (isSel) DrawDisc(p, m, 5.5, 0xFFFFE664, 0xFF5693CF, 2.0, 0xC8FFF8B4, 1.0);
+                else if (tools_.hoverMidpoint == bone.id) DrawDisc(p, m, 5, 0xE6DCEBFF, 0xDC5693CF, 1.5, 0x6EC8DCFF, 1.0);
+                else DrawDisc(p, m, 4, 0x5ADCEBFF, 0x645693CF, 1.5, 0x32C8DCFF, 1.0);
+            }
+        } else {
+            DrawDisc(p, h, 4, 0x82A0AFC3, 0xA0283746, 1.0, 0, 0);
+            DrawDisc(p, t, 4, 0x82A0AFC3, 0xA0283746, 1.0, 0, 0);
+        }
+    }
+    if (partSelected && addPreview) {
+        Bone preview;
+        preview.headX = tools_.addStart.x;
+        preview.headY = tools_.addStart.y;
+        preview.tailX = tools_.addEnd.x;
+        preview.tailY = tools_.addEnd.y;
+        DrawBoneRegion(p, part, preview, true);
+        const PointF h = PartPointToView(part, preview.headX, preview.headY, v);
+        const PointF t = PartPointToView(part, preview.tailX, preview.tailY, v);
+        DrawBoneGlyph(p, h, t, true, true, false, false);
+        if (!tools_.addParent.empty()) DrawDisc(p, h, 8, 0xFFFFE594, 0xFFDEA12A, 2.0, 0, 0);
+        else DrawDisc(p, h, 6, 0xE6F8FAFF, 0xFF5693CF, 2.0, 0, 0);
+        DrawDisc(p, t, 6, 0xE6F8FAFF, 0xFF5693CF, 2.0, 0, 0);
+    }
+    if (t4 && selPart && sel.selected)
+        if (const Bone* b = FindBone(part, sel.boneId)) DrawSelectedBoneHandles(p, part, *b);
+}
+
+void CPosableImageEditorView::DrawSelectedBoneHandles(QPainter& p, const CanvasObject& part, const Bone& bone) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    const PoseViewState& v = tools_.view;
+    const int e = doc->boneSelection.handleIndex == 0 ? 0 : 1;
+    const PointF joint = e == 0 ? PartPointToView(part, bone.headX, bone.headY, v)
+                                : PartPointToView(part, bone.tailX, bone.tailY, v);
+    const bool round = (e == 0 ? bone.roundHeadCap : bone.roundTailCap) == 1;
+    auto connector = [&](PointF a, PointF b) {
+        p.setPen(DashedPen(0xD7FFFFFF, 1.4));
+        p.drawLine(Q(a), Q(b));
+        p.setPen(DashedPen(0xFF5693CF, 1.4, 4.5));
+        p.drawLine(Q(a), Q(b));
+    };
+    auto disc = [&](PointF c, BoneHandle h, uint32_t fill, uint32_t pen1, uint32_t pen2) {
+        DrawDisc(p, c, tools_.activeHandle == h ? 9 : 7, fill, pen1, 2.0, pen2, 1.0);
+    };
+    PointF at, inner;
+    if (GetBoneHandle(part, bone, e, BoneHandle::CapLength, v, at)) {
+        connector(joint, at);
+        disc(at, BoneHandle::CapLength, 0xFFFFFFFF, 0xFF5693CF, 0xFFD2E9FF);
+    }
+    if (round && GetBoneHandle(part, bone, e, BoneHandle::RoundCapWidth, v, at)) {
+        connector(joint, at);
+        disc(at, BoneHandle::RoundCapWidth, 0xFFFFFFFF, 0xFF5693CF, 0xFFD2E9FF);
+    }
+    if (GetBoneHandle(part, bone, e, BoneHandle::Width, v, at, &inner)) {
+        connector(inner, at);
+        disc(at, BoneHandle::Width, 0xFFFFFFFF, 0xFF5693CF, 0xFFD2E9FF);
+    }
+    if (GetBoneHandle(part, bone, e, BoneHandle::Feather, v, at, &inner)) {
+        connector(inner, at);
+        disc(at, BoneHandle::Feather, 0xFFFF5454, 0xFFDC2828, 0xFFFFB4B4);
+    }
+    if (round && GetBoneHandle(part, bone, e, BoneHandle::RoundCapOffset, v, at))
+        disc(at, BoneHandle::RoundCapOffset, 0xFF78B0FF, 0xFFDC9614, 0xFFFFFAB4);
+}
+
+void CPosableImageEditorView::DrawJointLinks(QPainter& p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || doc->poseEditorObjectId.empty()) return;
+    const int tool = doc->activeTool;
+    if (doc->poseLinkGroups.empty() && !(tool == kToolLinkJoints && tools_.linkDrag)) return;
+    CanvasDocument& scene = doc->poseScene;
+    auto resolve = [&](const JointLinkEnd& e, PointF& out) {
+        const CanvasObject* o = scene.FindObject(e.objectId);
+        const Bone* b = o ? FindBone(*o, e.boneId) : nullptr;
+        if (!b) return false;
+        out = e.end == 0 ? PartPointToView(*o, b->headX, b->headY, tools_.view)
+                         : PartPointToView(*o, b->tailX, b->tailY, tools_.view);
+        return true;
+    };
+    QPen pen(Argb(tool == kToolLinkJoints ? 0xDCDC1E1E : 0xDC00C8DC), 2.0);
+    pen.setDashPattern({6, 4});
+    p.setPen(pen);
+    for (const JointLink& g : doc->poseLinkGroups) {
+        if (g.ends.size() < 2) continue;
+        std::vector<PointF> pts;
+        for (const JointLinkEnd& e : g.ends) {
+            PointF q;
+            if (resolve(e, q)) pts.push_back(q);
+        }
+        for (size_t i = 0; i < pts.size(); ++i)
+            for (size_t j = i + 1; j < pts.size(); ++j) p.drawLine(Q(pts[i]), Q(pts[j]));
+    }
+    if (tool == kToolLinkJoints && tools_.linkDrag && !tools_.linkSource.boneId.empty()) {
+        PointF src, dst = tools_.linkLast;
+        if (!resolve(tools_.linkSource, src)) return;
+        bool targetFound = false;
+        if (!tools_.linkTarget.boneId.empty()) targetFound = resolve(tools_.linkTarget, dst);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Argb(0xFFE61414), 2.0));
+        p.drawLine(Q(src), Q(dst));
+        p.setPen(QPen(Argb(0xFFE63CD2), 2.5));
+        p.drawEllipse(Q(src), 10, 10);
+        if (!tools_.linkTarget.boneId.empty()) {
+            p.setPen(QPen(Argb(targetFound ? 0xFF50E664 : 0xC8E65050), 2.5));
+            p.drawEllipse(Q(dst), 10, 10);
+        }
+    }
+}
+
+// --- Input ---
+
+void CPosableImageEditorView::ResetInteraction() {
+    tools_.Reset();
+    finishHover_ = previewHover_ = false;
+}
+
+void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
+    setFocus();
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    SyncView();
+    const PointF p{float(point.x()), float(point.y())};
+    tools_.lastPoint = p;
+    if (HitTestFinishButton(p)) {
+        CommitSession();
+        ResetInteraction();
+        doc->FinishBoneEditor();
+        return;
+    }
+    if (HitTestPreviewButton(p)) {
+        CommitSession();
+        doc->OnTestBones();
+        return;
+    }
+    const int tool = doc->activeTool;
+    if (tool == kToolRefine || tool == kToolEyedropper) return;
+    const PointF q = tools_.view.ViewToScene(p);
+    if (BrushTool(tool) && session_->IsActive()) {
+        strokeActive_ = true;
+        SetCapture();
+        session_->StrokeBegin(q.x, q.y, 0xFF000000, 1.0f);
+        update();
+        return;
+    }
+    if (SelectionTool(tool) && session_->IsActive()) {
+        SelectionToolController& sel = doc->SelectionTool(doc->poseScene);
+        const int x = int(std::lround(q.x)), y = int(std::lround(q.y));
+        const int32_t op = 0;
+        if (tool == kToolPolygonLasso || tool == kToolCurveLasso || tool == kToolMagicWand) {
+            sel.kind = tool == kToolMagicWand   ? kSelectionToolMagicWand
+                       : tool == kToolPolygonLasso ? kSelectionToolPolygon
+                                                   : kSelectionToolCurveLasso;
+            sel.Click(x, y, op);
+        } else {
+            sel.kind = tool == kToolRectangleMarquee ? kSelectionToolRectangle
+                       : tool == kToolEllipseMarquee ? kSelectionToolEllipse
+                       : tool == kToolEllipseFromCenter ? kSelectionToolEllipseFromCenter
+                                                       : kSelectionToolFreehand;
+            sel.BeginDrag(x, y, op);
+            SetCapture();
+        }
+        doc->RefreshAllViews();
+        return;
+    }
+    bool handled = false;
+    if (tool == kToolAddBone) handled = tools_.AddBonePress(*doc, p) && tools_.addActive;
+    else if (tool == kToolSelectMoveJoint) handled = tools_.JointPress(*doc, p);
+    else if (tool == kToolLinkJoints) handled = tools_.LinkPress(*doc, p) && tools_.linkDrag;
+    if (tool == kToolAddBone || tool == kToolSelectMoveJoint || tool == kToolLinkJoints) {
+        if (handled || tool == kToolSelectMoveJoint) {
+            if (tools_.Busy()) SetCapture();
+            update();
+            return;
+        }
+        if (tool == kToolAddBone || tool == kToolLinkJoints) {
+            update();
+            return;
+        }
+    }
+    tools_.PartPress(*doc, p, (flags & MK_CONTROL) != 0);
+    if (tools_.Busy()) SetCapture();
+    update();
+}
+
+void CPosableImageEditorView::OnLButtonUp(unsigned, QPoint point) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    const PointF p{float(point.x()), float(point.y())};
+    const bool held = HasCapture();
+    if (held) ReleaseCapture();
+    if (!doc) return;
+    SyncView();
+    const int tool = doc->activeTool;
+    if (strokeActive_) {
+        strokeActive_ = false;
+        if (session_->IsActive()) session_->StrokeEnd();
+        doc->RefreshAllViews();
+        return;
+    }
+    if (SelectionTool(tool) && session_->IsActive()) {
+        SelectionToolController& sel = doc->SelectionTool(doc->poseScene);
+        if (sel.dragging) {
+            const PointF q = tools_.view.ViewToScene(p);
+            sel.EndDrag(int(std::lround(q.x)), int(std::lround(q.y)));
+            doc->RefreshAllViews();
+            return;
+        }
+    }
+    if (tools_.addActive) tools_.AddBoneRelease(*doc, p);
+    else if (tool == kToolSelectMoveJoint) tools_.JointRelease(*doc);
+    else if (tools_.linkDrag) tools_.LinkRelease(*doc);
+    else tools_.PartRelease(*doc, p);
+    update();
+}
+
+void CPosableImageEditorView::OnCaptureLost() {
+    // A drag that loses the mouse ends as a release does.
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    if (strokeActive_) {
+        strokeActive_ = false;
+        if (session_->IsActive()) session_->StrokeEnd();
+        doc->RefreshAllViews();
+    }
+    SelectionToolController& sel = doc->SelectionTool(doc->poseScene);
+    if (sel.dragging) sel.EndDrag(sel.dragCurrentX, sel.dragCurrentY);
+    tools_.CaptureLost(*doc, doc->activeTool);
+    update();
+}
+
+void CPosableImageEditorView::OnMouseMove(unsigned flags, QPoint point) {
+    const PointF p{float(point.x()), float(point.y())};
+    const bool fh = HitTestFinishButton(p), ph = HitTestPreviewButton(p);
+    if (fh != finishHover_ || ph != previewHover_) {
+        finishHover_ = fh;
+        previewHover_ = ph;
+        update();
+    }
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    SyncView();
+    const int tool = doc->activeTool;
+    const bool down = (flags & MK_LBUTTON) != 0;
+    const PointF q = tools_.view.ViewToScene(p);
+    if (strokeActive_ && session_->IsActive()) {
+        session_->StrokeMove(q.x, q.y, 0xFF000000, 1.0f);
+        update();
+        return;
+    }
+    if (SelectionTool(tool) && session_->IsActive()) {
+        SelectionToolController& sel = doc->SelectionTool(doc->poseScene);
+        if (sel.dragging) {
+            sel.DragTo(int(std::lround(q.x)), int(std::lround(q.y)));
+            doc->RefreshAllViews();
+            return;
+        }
+    }
+    bool changed = false;
+    if (tool == kToolAddBone) changed = tools_.AddBoneMove(*doc, p);
+    else if (tool == kToolSelectMoveJoint)
+        changed = tools_.JointMove(*doc, p, down, (flags & MK_CONTROL) != 0, IsKeyDown(0x12));
+    else if (tool == kToolLinkJoints) changed = tools_.LinkMove(*doc, p);
+    if (!changed && down) changed = tools_.PartMove(*doc, p);
+    // Cursor by tool and handle.
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if (fh || ph) shape = Qt::PointingHandCursor;
+    else if (tool == kToolAddBone || SelectionTool(tool)) shape = Qt::CrossCursor;
+    else if (tool == kToolLinkJoints) {
+        JointLinkEnd e;
+        shape = (tools_.linkDrag || HitTestAnyJoint(doc->poseScene, tools_.view, p, e)) ? Qt::CrossCursor
+                                                                                         : Qt::ArrowCursor;
+    } else if (tool == kToolSelectMoveJoint) {
+        shape = (!tools_.hoverBone.empty() || !tools_.hoverMidpoint.empty()) ? Qt::SizeAllCursor : Qt::ArrowCursor;
+    } else if (tool == kToolMove) {
+        const int h = tools_.partDrag ? tools_.grabbedHandle : tools_.HitTestPartHandle(*doc, p);
+        switch (h) {
+            case 2: case 6: shape = Qt::SizeFDiagCursor; break;
+            case 3: case 7: shape = Qt::SizeVerCursor; break;
+            case 4: case 8: shape = Qt::SizeBDiagCursor; break;
+            case 5: case 9: shape = Qt::SizeHorCursor; break;
+            case 10: shape = Qt::PointingHandCursor; break;
+            default: break;
+        }
+    }
+    if (cursor().shape() != shape) setCursor(shape);
+    if (changed) update();
+}
+
+void CPosableImageEditorView::OnLButtonDblClk(unsigned, QPoint) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const int tool = doc->activeTool;
+    if (tool == kToolPolygonLasso || tool == kToolCurveLasso) {
+        SelectionToolController& sel = doc->SelectionTool(doc->poseScene);
+        if (sel.polygonOpen) {
+            sel.FinishPolygon();
+            doc->RefreshAllViews();
+        }
+        return;
+    }
+    if (tool == kToolMove) {
+        doc->SetActiveTool(kToolSelectMoveJoint);
+        CanvasObject* o = doc->poseScene.primarySelectedId.empty()
+                              ? nullptr
+                              : doc->poseScene.FindObject(doc->poseScene.primarySelectedId);
+        if (o && !o->bones.empty()) doc->SetBoneSelection(o->id, o->bones.front().id, 0);
+        else doc->ClearBoneSelection();
+        doc->UpdateAllViews();
+    } else if (tool == kToolSelectMoveJoint) {
+        doc->SetActiveTool(kToolMove);
+        doc->UpdateAllViews();
+    }
+}
+
+void CPosableImageEditorView::OnDeleteKey() {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    if (doc->activeTool == kToolSelectMoveJoint) tools_.DeleteSelectedBone(*doc);
+    else if (doc->activeTool == kToolLinkJoints) tools_.RemoveHoveredLinkEnd(*doc);
+    update();
+}
+
+void CPosableImageEditorView::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Delete) {
+        OnDeleteKey();
+        e->accept();
+        return;
+    }
+    CView::keyPressEvent(e);
+}
+
+void CPosableImageEditorView::contextMenuEvent(QContextMenuEvent* e) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || doc->activeTool != kToolSelectMoveJoint) return;
+    ShowBoneMenu(e->globalPos(), {float(e->pos().x()), float(e->pos().y())});
+}
+
+void CPosableImageEditorView::ShowBoneMenu(QPoint globalPos, PointF vp) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    CanvasObject* part = doc->poseScene.primarySelectedId.empty()
+                             ? nullptr
+                             : doc->poseScene.FindObject(doc->poseScene.primarySelectedId);
+    if (!part || part->bones.empty()) return;
+    std::string id;
+    int end = 1;
+    if (HitTestJoint(*part, tools_.view, vp, true, id, end)) doc->SetBoneSelection(part->id, id, end);
+    // The menu acts on the selected bone, the one the tabs edit.
+    const BoneSelection sel = doc->boneSelection;
+    const Bone* bone = sel.objectId == part->id ? FindBone(*part, sel.boneId) : nullptr;
+    if (!bone) return;
+    const int e = sel.handleIndex == 0 ? 0 : 1;
+    bool hasChild = false;
+    for (const Bone& b : part->bones)
+        if (b.hasParent && b.parentId == bone->id) hasChild = true;
+    QMenu menu(this);
+    QAction* del = menu.addAction("Delete Bone");
+    del->setEnabled(!part->locked && !hasChild);
+    QAction* stretch = menu.addAction("Stretchable");
+    stretch->setCheckable(true);
+    stretch->setChecked(bone->stretchable);
+    stretch->setEnabled(!part->locked);
+    QAction* round = menu.addAction("Round Endpoint");
+    round->setCheckable(true);
+    round->setChecked((e == 0 ? bone->roundHeadCap : bone->roundTailCap) == 1);
+    round->setEnabled(!part->locked);
+    QAction* copy = menu.addAction("Copy from Parent");
+    copy->setEnabled(!part->locked && bone->hasParent && FindBone(*part, bone->parentId));
+    QAction* picked = menu.exec(globalPos);
+    if (!picked) return;
+    if (picked == del) {
+        tools_.DeleteSelectedBone(*doc);
+    } else if (picked == stretch || picked == round) {
+        const std::vector<Bone> before = part->bones;
+        Bone* b = FindBone(*part, sel.boneId);
+        if (!b) return;
+        if (picked == stretch) b->stretchable = !b->stretchable;
+        else {
+            int32_t& r = e == 0 ? b->roundHeadCap : b->roundTailCap;
+            r = r == 1 ? 0 : 1;
+        }
+        part->BumpGeneration();
+        doc->SetBoneDefinitions(part->id, before, part->bones);
+        doc->SetModifiedFlag(true);
+        doc->UpdateAllViews();
+    } else if (picked == copy) {
+        doc->OnBoneCopyFromParent();
+    }
+    update();
 }

@@ -1,23 +1,113 @@
 #pragma once
 // The view hosted while an object is open in the Pose Editor (workspace mode
-// 1). For now it shows the Pose Editor scene's parts and one-bone rigs fitted
-// into the view; its editing tools and overlay buttons come later.
+// 1): the parts of the object being rigged on the scene's background, their
+// bones, bone regions and joint links, the frame of the selected parts and
+// the "Preview" and "Finish" buttons. It has its own zoom and scroll, the
+// mouse tools of the Pose Editor (parts, Add Bone, Select/Move Joint, Link
+// Joints) and a paint session for painting on a part.
 #include "platform/CompositeSurface.h"
+#include "platform/qt/CThemedScrollCtrl.h"
 #include "platform/qt/CView.h"
+#include "platform/qt/CZoomReadoutWnd.h"
+#include "posable/PoseEditorTools.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class BitmapPaintSession;
+class QPainter;
+
+// One cached bone-region raster: the view-space parameters it was made for,
+// the clip it was cut to and where it lies relative to the head.
+struct BoneOverlayCacheEntry {
+    std::string partId, boneId;
+    bool jointTool = false;
+    float key[16] = {};
+    int clip[4] = {};
+    float offsetX = 0, offsetY = 0;
+    BitmapPtr raster;
+    bool drawnThisFrame = false;
+};
 
 class CPosableImageEditorView : public CView {
     Q_OBJECT
 public:
     explicit CPosableImageEditorView(QWidget* parent = nullptr);
+    ~CPosableImageEditorView() override;
 
     int WorkspaceMode() const override { return 1; }
+    void OnInitialUpdate() override;
+    void OnUpdate(CView* sender, int hint) override;
+
     // Renders the client area into the back buffer as a paint would.
     void RenderToBackBuffer();
     const CompositeSurface& BackBuffer() const { return backBuffer_; }
 
+    // Navigation.
+    RectF Viewport() const;
+    void SetZoomAt(float zoom, PointF viewPoint);
+    void ZoomToFitContent();
+    void UpdateScrollBars();
+    void LayoutChildWindows();
+    void UpdatePlacementBounds();
+    void OnZoomPresetPicked(int percent);
+    const PoseViewState& View() const { return tools_.view; }
+    PoseEditorTools& Tools() { return tools_; }
+    BitmapPaintSession& PaintSession() { return *session_; }
+    size_t OverlayCacheSize() const { return overlayCache_.size(); }
+    int OverlayRasterCount() const { return overlayRasters_; }
+
+    bool HitTestFinishButton(PointF p) const;
+    bool HitTestPreviewButton(PointF p) const;
+    void ResetInteraction();
+
+    // Mouse input (also used by tests and tools without a window system).
+    void OnLButtonDown(unsigned flags, QPoint point) override;
+    void OnLButtonUp(unsigned flags, QPoint point) override;
+    void OnLButtonDblClk(unsigned flags, QPoint point) override;
+    void OnMouseMove(unsigned flags, QPoint point) override;
+    bool OnMouseWheel(unsigned flags, int delta, QPoint point) override;
+    void OnCaptureLost() override;
+    void OnHScroll(int code, int position, CWndBase* bar) override;
+    void OnVScroll(int code, int position, CWndBase* bar) override;
+    // The Delete key: the selected bone (tool 4) or the hovered link end (tool 5).
+    void OnDeleteKey();
+
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    void SyncView();
+    void ShowZoomChange();
+    void DrawScene(QPainter& p);
+    void DrawPart(QPainter& p, CanvasObject& part, bool selected, bool solePrimaryUnderMove);
+    void DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview);
+    void DrawSelectedBoneHandles(QPainter& p, const CanvasObject& part, const Bone& bone);
+    void DrawBoneRegion(QPainter& p, const CanvasObject& part, const Bone& bone, bool selectedTint);
+    void DrawJointLinks(QPainter& p);
+    void DrawOverlayButton(QPainter& p, const RectF& r, const char* text, bool hovered, uint32_t fill,
+                           uint32_t hoverFill);
+    RectF FinishButtonRect() const;
+    RectF PreviewButtonRect() const;
+    bool BrushTool(int tool) const;
+    bool SelectionTool(int tool) const;
+    void CommitSession();
+    void ShowBoneMenu(QPoint globalPos, PointF viewPoint);
+
+    PoseEditorTools tools_;
+    // Held by pointer: its headers cannot be read under the moc keywords.
+    std::unique_ptr<BitmapPaintSession> session_;
+    bool strokeActive_ = false;
+    CThemedScrollCtrl vbar_;
+    CThemedScrollCtrl hbar_;
+    CZoomReadoutWnd readout_;
+    bool childrenCreated_ = false;
+    bool finishHover_ = false, previewHover_ = false;
     CompositeSurface backBuffer_;
+    std::vector<BoneOverlayCacheEntry> overlayCache_;
+    int overlayRasters_ = 0;  // rasters made (for tests of the cache)
 };

@@ -51,7 +51,7 @@ TEST(PoseEditorViewSwitch, GoToBoneEditorAndFinish) {
     ASSERT_GT(buffer.width, 10);
     auto pixel = [&](int x, int y) { return *reinterpret_cast<const uint32_t*>(buffer.Row(y) + size_t(x) * 4); };
     EXPECT_EQ(pixel(buffer.width / 2, buffer.height / 2), 0xFFFF8000u);
-    EXPECT_EQ(pixel(1, 1), 0xFF383C42u);
+    EXPECT_EQ(pixel(1, 1), doc.poseScene.canvasColour);
 
     doc.poseScene.FindObject("object_1_item")->bones.push_back(posable_test::MakeBone("bone_1", 0.1f, 0.5f, 0.9f, 0.5f));
     ASSERT_TRUE(app.Commands().Execute(kCmdFinishBoneEditor));
