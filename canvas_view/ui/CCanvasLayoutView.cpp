@@ -45,6 +45,7 @@ CCanvasLayoutView::~CCanvasLayoutView() {
     // Never leave the process-wide resize flag on behind a destroyed view.
     if (dragArmed_ && handle_ >= kHandleTopLeft && handle_ <= kHandleLeft) ScaleDragActive = false;
     session_->End();
+    pose_.Close(nullptr, false);
     caches_.Release();
     backBuffer_.Release();
 }
@@ -256,6 +257,7 @@ void CCanvasLayoutView::OnInitialUpdate() {
     ZoomToFit();
     UpdatePlacementBounds();
     UpdateScrollBars();
+    SyncPoseSession();
     if (GetDocument()) RefreshStatusBar();
 }
 
@@ -287,13 +289,15 @@ void CCanvasLayoutView::OnUpdate(CView* sender, int hint) {
         SyncPaintSession(*doc);
         inSync_ = false;
     }
+    SyncPoseSession();
     RefreshStatusBar();
 }
 
 bool CCanvasLayoutView::PaintCachedCanvas(CompositeSurface& target, const RectI& client) {
     CanvasDocument* scene = MainScene();
     if (!scene) return false;
-    if (!caches_.Prepare(*scene, ChangeCounter(), ScenePainter(*scene))) return false;
+    if (!caches_.Prepare(*scene, ChangeCounter(), ScenePainter(*scene), pose_.open ? pose_.objectId : std::string()))
+        return false;
     QImage out = ImageOf(target);
     QPainter p(&out);
     p.fillRect(QRect(client.left, client.top, client.Width(), client.Height()), Argb(kBackground));
@@ -337,6 +341,7 @@ void CCanvasLayoutView::PaintUncached(CompositeSurface& target) {
     }
     CanvasObjectPainter paint = ScenePainter(*scene);
     WalkDrawOrder(*scene, [&](CanvasObject& o) {
+        if (pose_.open && o.id == pose_.objectId) return true;
         paint(target, o, geo_.zoom, r.x, r.y);
         return true;
     });

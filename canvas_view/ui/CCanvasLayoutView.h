@@ -4,6 +4,7 @@
 // scroll bars and the zoom readout. It paints from two cached canvas-sized
 // surfaces, so zooming and scrolling only rescale the live surface.
 #include "canvas_view/CanvasCompositeCache.h"
+#include "canvas_view/CanvasPoseSession.h"
 #include "canvas_view/CanvasViewGeometry.h"
 #include "canvas_view/LightGizmo.h"
 #include "canvas_view/TransformDrag.h"
@@ -88,6 +89,7 @@ public:
     bool MarqueeActive() const { return marqueeArmed_ || marqueeDragging_; }
     int WarpHandle() const { return warpHandle_; }
     bool LightDragActive() const { return lightDragActive_; }
+    const CanvasPoseSession& PoseSession() const { return pose_; }
     // Client rectangle of an object's unrotated frame (widened to its warp).
     FrameRect GetObjectScreenRect(const CanvasObject& o) const;
     bool GetSelectionCanvasBounds(GroupBox& out) const;
@@ -148,6 +150,12 @@ private:
     void OnWarpToolDown(QPoint p);
     void OnWarpToolDrag(int tool, QPoint p);
     void EndWarpDrag();
+    // Canvas Pose tool.
+    void SyncPoseSession();
+    void OnPoseToolDown(QPoint p);
+    void OnPoseToolDrag(QPoint p);
+    void OnPoseToolUp();
+    void DrawPoseSession(QPainter& g);
     // Light tool.
     void OnLightToolDown(unsigned flags, QPoint p);
     void OnLightToolDrag(unsigned flags, QPoint p);
@@ -195,6 +203,9 @@ private:
     std::string warpId_;
     Quad warpStart_;
     float warpStartX_ = 0, warpStartY_ = 0, warpPressX_ = 0, warpPressY_ = 0;
+    // Canvas Pose tool.
+    CanvasPoseSession pose_;
+    bool inPoseSync_ = false;
     // Light tool.
     bool lightDragActive_ = false;
     std::string lightId_;

@@ -156,7 +156,7 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
     case CanvasInputRoute::Selection: OnSelectionToolDown(tool, p); break;
     case CanvasInputRoute::Warp: OnWarpToolDown(p); break;
     case CanvasInputRoute::Light: OnLightToolDown(flags, p); break;
-    case CanvasInputRoute::Pose:
+    case CanvasInputRoute::Pose: OnPoseToolDown(p); break;
     case CanvasInputRoute::Move: OnMoveToolDown(flags, p); break;
     }
 }
@@ -188,10 +188,11 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
         if (lightDragActive_) OnLightToolUp();
         else OnMoveToolUp();
         break;
-    case CanvasInputRoute::Pose:
+    case CanvasInputRoute::Pose: OnPoseToolUp(); break;
     case CanvasInputRoute::Move: OnMoveToolUp(); break;
     }
     if (lightDragActive_) OnLightToolUp();
+    if (pose_.dragActive) OnPoseToolUp();
     // A drag begun under another tool ends with the button, whatever the tool now.
     if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();
     if (strokeActive_) OnPaintToolUp();
@@ -227,7 +228,7 @@ void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
     }
     case CanvasInputRoute::Warp: OnWarpToolDrag(tool, p); break;
     case CanvasInputRoute::Light: OnLightToolDrag(flags, p); break;
-    case CanvasInputRoute::Pose:
+    case CanvasInputRoute::Pose: OnPoseToolDrag(p); break;
     case CanvasInputRoute::Move: OnMoveToolMove(flags, p); break;
     }
     UpdateCursor(p);
@@ -245,6 +246,7 @@ void CCanvasLayoutView::OnMouseLeave() {
 // A drag that loses the mouse ends as a release does, so nothing stays
 // half-done (the live-resize flag in particular).
 void CCanvasLayoutView::OnCaptureLost() {
+    if (pose_.dragActive) OnPoseToolUp();
     if (lightDragActive_) OnLightToolUp();
     if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();
     if (strokeActive_) OnPaintToolUp();
@@ -776,6 +778,54 @@ void CCanvasLayoutView::EndWarpDrag() {
     if (HasCapture()) ReleaseCapture();
     warpHandle_ = -1;
     warpId_.clear();
+}
+
+// --- Canvas Pose tool ---
+
+void CCanvasLayoutView::SyncPoseSession() {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || inPoseSync_) return;
+    inPoseSync_ = true;
+    CanvasDocument& scene = doc->mainScene;
+    const CanvasObject* o = scene.FindObject(scene.primarySelectedId);
+    if (doc->activeTool == 2 && doc->workspaceMode == 0 && o && o->kind == kObjectPosable) {
+        const bool wasOpenHere = pose_.open && pose_.objectId == o->id;
+        if (pose_.Open(*doc, o->id) && !wasOpenHere) update();
+    } else if (pose_.open) {
+        // Leaving the tool or the object keeps the pose: one undo step.
+        pose_.Close(doc, true);
+        update();
+    }
+    inPoseSync_ = false;
+}
+
+void CCanvasLayoutView::OnPoseToolDown(QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !pose_.open) return;
+    SyncGeometry();
+    std::string part;
+    int end = 1;
+    if (!pose_.PickJoint(doc->mainScene, geo_.zoom, geo_.OriginX(), geo_.OriginY(), float(p.x()), float(p.y()), part,
+                         end))
+        return;
+    pose_.dragActive = true;
+    pose_.dragPartId = part;
+    pose_.dragEnd = end;
+    SetCapture();
+}
+
+void CCanvasLayoutView::OnPoseToolDrag(QPoint p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !pose_.dragActive || !HasCapture()) return;
+    float x, y;
+    ClientToCanvas(p, x, y);
+    if (pose_.DragTo(doc->mainScene, {x, y})) update();
+}
+
+void CCanvasLayoutView::OnPoseToolUp() {
+    if (HasCapture()) ReleaseCapture();
+    pose_.dragActive = false;
+    pose_.dragPartId.clear();
 }
 
 // --- Light tool ---

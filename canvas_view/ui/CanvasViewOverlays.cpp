@@ -163,6 +163,9 @@ void CCanvasLayoutView::DrawToolOverlays(QPainter& g) {
         }
     }
 
+    // 3. The posed parts and bones of the canvas pose session.
+    if (tool == 2 && pose_.open) DrawPoseSession(g);
+
     // 4. The frame for the tool.
     CanvasObject* primary = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
     if (primary && !primary->visible) primary = nullptr;
@@ -189,6 +192,8 @@ void CCanvasLayoutView::DrawToolOverlays(QPainter& g) {
         float px, py;
         geo_.CanvasToClient(primary->x + w / 2, primary->y + hgt / 2, px, py);
         DrawFrameFor(g, GetObjectScreenRect(*primary), primary->rotation, true, px, py, true, s);
+    } else if (tool == 2 && pose_.open) {
+        // The posed parts show without a frame.
     } else if (scene.selectedIds.size() <= 1 && primary) {
         TransformHandleStyle s = style_;
         if (primary->kind == kObjectPosable) {
@@ -317,6 +322,76 @@ void CCanvasLayoutView::DrawSelectionDisplay(QPainter& g) {
         for (const SelectionPoint& sp : c->polygonPoints) poly << P(sp.x, sp.y);
         poly << QPointF(cursorClient_);
         g.drawPolyline(poly);
+    }
+    g.restore();
+}
+
+void CCanvasLayoutView::DrawPoseSession(QPainter& g) {
+    CanvasDocument* scene = MainScene();
+    if (!scene) return;
+    const float z = geo_.zoom, ox = geo_.OriginX(), oy = geo_.OriginY();
+    auto toClient = [&](PointF r, PointF& out) {
+        PointF c;
+        if (!pose_.RuntimeToCanvas(*scene, r, c)) return false;
+        out = {c.x * z + ox, c.y * z + oy};
+        return true;
+    };
+    // The parts, by z.
+    {
+        g.save();
+        g.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        for (CanvasObject* part : CollectVisibleObjectsByZ(pose_.runtime)) {
+            BitmapPtr bmp = part->ComposeBitmap();
+            if (!bmp || bmp->Width() <= 0 || bmp->Height() <= 0) continue;
+            PointF src[3];
+            bool ok = true;
+            if (part->bones.size() == 1 && part->bones[0].stretchable) {
+                const PointF local[3] = {{0, 0}, {part->width, 0}, {0, part->height}};
+                for (int i = 0; i < 3 && ok; ++i)
+                    ok = pose_.rig.MapRestPointToPose(*part, part->bones[0], local[i], src[i]);
+            } else {
+                const ScenePoint a = part->LocalToCanvas({0, 0}), b = part->LocalToCanvas({part->width, 0}),
+                                 c = part->LocalToCanvas({0, part->height});
+                src[0] = {a.x, a.y}, src[1] = {b.x, b.y}, src[2] = {c.x, c.y};
+            }
+            PointF p[3];
+            for (int i = 0; i < 3 && ok; ++i) ok = toClient(src[i], p[i]);
+            if (!ok) continue;
+            const QImage img(bmp->Data(), bmp->Width(), bmp->Height(), int(bmp->Stride()), QImage::Format_ARGB32);
+            const float w = float(bmp->Width()), h = float(bmp->Height());
+            g.save();
+            g.setOpacity(std::clamp(part->opacity, 0.0f, 1.0f));
+            g.setTransform(QTransform((p[1].x - p[0].x) / w, (p[1].y - p[0].y) / w, (p[2].x - p[0].x) / h,
+                                      (p[2].y - p[0].y) / h, p[0].x, p[0].y));
+            g.drawImage(QPointF(0, 0), img);
+            g.restore();
+        }
+        g.restore();
+    }
+    // The bones.
+    g.save();
+    g.setRenderHint(QPainter::Antialiasing, true);
+    for (Layer& layer : pose_.runtime.layers) {
+        for (CanvasObject& part : layer.objects) {
+            if (!part.visible || part.bones.size() != 1) continue;
+            const Bone& bone = part.bones[0];
+            PointF h, t;
+            if (!toClient(NormalizedToCanvas(part, bone.headX, bone.headY), h) ||
+                !toClient(NormalizedToCanvas(part, bone.tailX, bone.tailY), t))
+                continue;
+            const uint32_t c = bone.stretchable ? 0xFFDC4340 : 0xFF5693CF;
+            QPen white(Qt::white, 2.2);
+            white.setDashPattern({3 / 2.2, 3 / 2.2});
+            white.setDashOffset(3 / 2.2);
+            g.setPen(white);
+            g.drawLine(QPointF(h.x, h.y), QPointF(t.x, t.y));
+            g.setPen(DashPen(c, 2.2f, 0, 3, 3));
+            g.drawLine(QPointF(h.x, h.y), QPointF(t.x, t.y));
+            g.setBrush(Qt::white);
+            g.setPen(QPen(Argb(c), 1.6));
+            g.drawEllipse(QPointF(h.x, h.y), 7, 7);
+            g.drawEllipse(QPointF(t.x, t.y), 7, 7);
+        }
     }
     g.restore();
 }

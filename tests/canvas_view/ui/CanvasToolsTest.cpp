@@ -6,7 +6,10 @@
 #include "canvas_view/DropImport.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "posable/PosedPreview.h"
 #include "scene/ObjectRender.h"
+
+#include "../../posable/PosableFixtures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -226,4 +229,36 @@ TEST_F(ToolsFixture, LightDragAimsTheConeWithOneUndoStepAndMissesFallBackToMove)
     EXPECT_EQ(doc.mainScene.primarySelectedId, bitmap);
     view.OnLButtonUp(0, Client(40, 220));
     EXPECT_FALSE(view.DragArmed());
+}
+
+TEST_F(ToolsFixture, PoseToolDragsAJointAndLeavingTheObjectKeepsThePose) {
+    CanvasObject o;
+    o.id = "object_9";
+    o.name = "Posable";
+    o.x = 50, o.y = 50;
+    PosableScene scene;
+    scene.width = scene.height = 3000;
+    scene.parts.push_back(posable_test::BonedPart("left", 100, 100, 50, 50, 0xFFFF0000));
+    scene.parts.push_back(posable_test::BonedPart("right", 200, 100, 50, 50, 0xFF0000FF));
+    ASSERT_TRUE(ApplyPosableScene(o, scene, 1, 1));
+    doc.mainScene.FindLayer("layer_1")->objects.push_back(o);
+    const std::string other = AddObject(300, 200, 40, 40);
+    doc.mainScene.SelectObject("object_9");
+    SetTool(2);
+    ASSERT_TRUE(view.PoseSession().open);
+
+    // The left part's tail lies at canvas (100, 75); drag it down.
+    view.OnLButtonDown(MK_LBUTTON, Client(100, 75));
+    ASSERT_TRUE(view.PoseSession().dragActive);
+    view.OnMouseMove(MK_LBUTTON, Client(100, 110));
+    view.OnLButtonUp(0, Client(100, 110));
+    EXPECT_FALSE(view.PoseSession().dragActive);
+    view.RenderToBackBuffer();
+
+    // Selecting another object ends the session and keeps the pose as one step.
+    doc.mainScene.SelectObject(other);
+    view.OnUpdate(nullptr, 0);
+    EXPECT_FALSE(view.PoseSession().open);
+    EXPECT_TRUE(doc.mainScene.FindObject("object_9")->hasPose);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
 }

@@ -1,0 +1,42 @@
+#pragma once
+// Posing a posable object in place on the canvas: while the Pose tool is
+// active the view holds the object's runtime scene and rig, the user drags
+// the joints of its one-bone parts, and the pose is written back into the
+// object (one undo step) when the session ends.
+#include "posable/RuntimeRig.h"
+#include "scene/CanvasDocument.h"
+
+#include <string>
+#include <vector>
+
+class CQuillfenEditorDoc;
+
+struct CanvasPoseSession {
+    bool open = false;
+    std::string objectId;
+    float scaleX = 1, scaleY = 1;
+    CanvasDocument runtime;
+    std::vector<JointLink> links;
+    RuntimeRig rig;
+    SceneRect bounds{0, 0, 1, 1};
+    bool dragActive = false;
+    std::string dragPartId;
+    int dragEnd = 1;
+
+    // Opens on the posable object (replacing a session on another object,
+    // whose pose is committed first). True when open on it afterwards.
+    bool Open(CQuillfenEditorDoc& doc, const std::string& id);
+    // Closes; with commit the runtime pose is stored in the object.
+    void Close(CQuillfenEditorDoc* doc, bool commit);
+
+    // Runtime point -> canvas point through the posed object; false without it.
+    bool RuntimeToCanvas(const CanvasDocument& main, PointF r, PointF& out) const;
+    bool CanvasToRuntime(const CanvasDocument& main, PointF c, PointF& out) const;
+
+    // The joint within 14 client pixels of (px, py): part id and end. toClient
+    // maps a canvas point to client pixels.
+    bool PickJoint(const CanvasDocument& main, float zoom, float ox, float oy, float px, float py,
+                   std::string& partId, int& end);
+    // Moves the held joint to the canvas point (IK for a tail with partial IK on).
+    bool DragTo(const CanvasDocument& main, PointF canvas);
+};
