@@ -16,7 +16,7 @@ namespace {
 
 ToolBrushSettings MakeBlock() {
     ToolBrushSettings block;
-    for (ToolBrushSlot& slot : block.slots) slot.settings = DefaultSlotBrushSettings();
+    for (ToolBrushSlot& slot : block.toolSlots) slot.settings = DefaultSlotBrushSettings();
     return block;
 }
 

@@ -49,13 +49,13 @@ struct ToolBrushSlot {
 };
 
 struct ToolBrushSettings {
-    ToolBrushSlot slots[2];
+    ToolBrushSlot toolSlots[2];
     int32_t activeSlot = 0;
 
     // The slot in use: activeSlot limited to 0..1.
-    ToolBrushSlot& ActiveSlot() { return slots[activeSlot < 0 ? 0 : (activeSlot > 1 ? 1 : activeSlot)]; }
+    ToolBrushSlot& ActiveSlot() { return toolSlots[activeSlot < 0 ? 0 : (activeSlot > 1 ? 1 : activeSlot)]; }
     const ToolBrushSlot& ActiveSlot() const {
-        return slots[activeSlot < 0 ? 0 : (activeSlot > 1 ? 1 : activeSlot)];
+        return toolSlots[activeSlot < 0 ? 0 : (activeSlot > 1 ? 1 : activeSlot)];
     }
 };
 

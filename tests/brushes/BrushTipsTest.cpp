@@ -32,15 +32,15 @@ TEST(BrushSettings, ToolBlocksAndActiveSlot) {
     EXPECT_NE(GetToolBrushSettings(kToolRecolorBrush), GetToolBrushSettings(kToolStencilKitbash));
 
     ToolBrushSettings block = *GetToolBrushSettings(kToolSmudgeBrush);
-    EXPECT_EQ(block.slots[0].settings.size, 30.0f);
-    EXPECT_EQ(block.slots[0].settings.flow, 1.0f);
-    EXPECT_EQ(block.slots[0].presetIndex, -1);
+    EXPECT_EQ(block.toolSlots[0].settings.size, 30.0f);
+    EXPECT_EQ(block.toolSlots[0].settings.flow, 1.0f);
+    EXPECT_EQ(block.toolSlots[0].presetIndex, -1);
     EXPECT_EQ(BrushSettings().size, 20.0f);
     EXPECT_EQ(BrushSettings().flow, 0.5f);
     block.activeSlot = -3;
-    EXPECT_EQ(&block.ActiveSlot(), &block.slots[0]);
+    EXPECT_EQ(&block.ActiveSlot(), &block.toolSlots[0]);
     block.activeSlot = 7;
-    EXPECT_EQ(&block.ActiveSlot(), &block.slots[1]);
+    EXPECT_EQ(&block.ActiveSlot(), &block.toolSlots[1]);
 }
 
 TEST(BrushSettings, StrokeParamsEraseFlagAndOpacityCurve) {

@@ -1,0 +1,108 @@
+#include "brushes/BrushLibrary.h"
+#include "brushes/ui/CBrushControls.h"
+#include "brushes/ui/CBrushDialogs.h"
+#include "platform/Prompts.h"
+#include "tests/platform/ui/QtTestApp.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct LibraryFolder {
+    fs::path path = fs::temp_directory_path() / "brush_dialogs_test";
+    BrushLibrary current;
+    LibraryFolder() {
+        fs::remove_all(path);
+        fs::create_directories(path);
+        BrushLibrary a;
+        a.entries.resize(3);
+        for (int i = 0; i < 3; ++i) a.entries[size_t(i)].name = "brush " + std::to_string(i);
+        a.Save((path / "alpha.brs").string());
+        BrushLibrary b;
+        b.entries.resize(1);
+        b.Save((path / "beta.brs").string());
+        SetBrushLibraryPlaces({path.string(), "", nullptr});
+        SetCurrentBrushLibrary(&current);
+        SelectBrushLibrary("alpha.brs");
+    }
+    ~LibraryFolder() {
+        SetCurrentBrushLibrary(nullptr);
+        SetBrushLibraryPlaces({});
+        fs::remove_all(path);
+    }
+};
+
+}  // namespace
+
+TEST(BrushDialogs, AddBrushChoosesANewLibraryName) {
+    EnsureQtApp();
+    LibraryFolder folder;
+    ScriptedPrompts prompts;
+    CAddBrushDlg dlg(nullptr, &prompts);
+    BrushSettings s;
+    s.size = 1;
+    dlg.SetSettings(s);
+    int covered = 0;
+    for (uint8_t v : dlg.PreviewCoverage()) covered += v != 0;
+    EXPECT_GT(covered, 300);  // a 3-pixel stroke across the preview
+
+    auto* fresh = dlg.findChildren<QRadioButton*>()[2];
+    auto edits = dlg.findChildren<QLineEdit*>();
+    QLineEdit* library = edits[1];
+    EXPECT_FALSE(library->isEnabled());
+    EXPECT_EQ(library->text().toStdString(), "New Set");
+    fresh->setChecked(true);
+    EXPECT_TRUE(library->isEnabled());
+    library->setText("???");
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), 0);  // stays open
+    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::string>{"That name contains no valid filename characters."});
+    library->setText("..\\Inks");
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.Choice(), 2);
+    EXPECT_EQ(dlg.NewLibraryFile(), "Inks.brs");
+}
+
+TEST(BrushDialogs, BrushManagerEditsAndCancel) {
+    EnsureQtApp();
+    LibraryFolder folder;
+    ScriptedPrompts prompts;
+    {
+        CBrushManager dlg(nullptr, &prompts);
+        EXPECT_EQ(dlg.LibraryChooser()->currentText().toStdString(), "alpha.brs");
+        EXPECT_EQ(dlg.NameField()->text().toStdString(), "brush 0");
+        dlg.OnMoveDown();
+        EXPECT_EQ(folder.current.entries[1].name, "brush 0");
+        dlg.NameField()->setText("renamed");
+        dlg.OnApply();
+        EXPECT_EQ(folder.current.entries[1].name, "renamed");
+        dlg.OnDelete();
+        EXPECT_EQ(folder.current.entries.size(), 2u);
+        dlg.reject();  // Cancel puts the entries back; the file is untouched
+        EXPECT_EQ(folder.current.entries.size(), 3u);
+        EXPECT_EQ(folder.current.entries[0].name, "brush 0");
+    }
+    {
+        CBrushManager dlg(nullptr, &prompts);
+        dlg.OnDelete();
+        // Switching with edits: "No" drops them and loads the other library.
+        prompts.QueueAnswer(PromptAnswer::No);
+        dlg.LibraryChooser()->setCurrentIndex(1);
+        dlg.OnLibrarySelChange();
+        EXPECT_EQ(folder.current.name, "beta.brs");
+        EXPECT_EQ(folder.current.entries.size(), 1u);
+        dlg.accept();
+        BrushLibrary alpha;
+        ASSERT_TRUE(alpha.Load((folder.path / "alpha.brs").string()));
+        EXPECT_EQ(alpha.entries.size(), 3u);
+    }
+}
