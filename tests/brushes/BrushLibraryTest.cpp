@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,7 +28,8 @@ std::vector<uint8_t> Bytes(const char* s) { return std::vector<uint8_t>(s, s + s
 struct TempFolder {
     fs::path path;
     TempFolder() {
-        path = fs::temp_directory_path() / ("brushlib_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+        static int serial = 0;
+        path = fs::temp_directory_path() / ("brushlib_" + std::to_string(::getpid()) + "_" + std::to_string(++serial) +
                                              "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path);
         fs::create_directories(path);

@@ -12,12 +12,17 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
 
 struct LibraryFolder {
-    fs::path path = fs::temp_directory_path() / "brush_dialogs_test";
+    // Tests run as separate processes at the same time: one folder each.
+    fs::path path = fs::temp_directory_path() /
+                    ("brush_dialogs_" + std::to_string(::getpid()) + "_" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     BrushLibrary current;
     LibraryFolder() {
         fs::remove_all(path);
