@@ -461,6 +461,15 @@ __attribute__((target("avx2"))) void SampleSpanAvx2(const ObjectPass& p, int row
     }
 }
 
+// The blend formulas serve every lane width, so they carry no target
+// attribute, and clang refuses eight-lane vectors passed by value from an
+// AVX2 function into one without it: the lanes cross through memory here.
+// Inlined into the AVX2 caller, the copies fold away.
+template <int M> inline __attribute__((always_inline)) void BlendLanes(const F32x8* in, F32x8* out) {
+    blendfn::CompositeWithBlend<M>(in[0], in[1], in[2], in[3], in[4], in[5], in[6], in[7], out[0], out[1], out[2],
+                                   out[3]);
+}
+
 // Composites the span's samples into n accumulator pixels (planar R, G, B,
 // A rows) with mode M: CompositePixelWithBlend, eight pixels at a time.
 template <int M>
@@ -474,8 +483,10 @@ __attribute__((target("avx2"))) void CompositeSpanAvx2(float* R, float* G, float
         const __m256i m = (__m256i)(lane < (n - i));
         const F32x8 br = (F32x8)_mm256_maskload_ps(R + i, m), bg = (F32x8)_mm256_maskload_ps(G + i, m);
         const F32x8 bb = (F32x8)_mm256_maskload_ps(B + i, m), ab = (F32x8)_mm256_maskload_ps(Al + i, m);
-        F32x8 r, g, b, a;
-        blendfn::CompositeWithBlend<M>(br, bg, bb, ab, Load(s.r + i), Load(s.g + i), Load(s.b + i), as, r, g, b, a);
+        const F32x8 in[8] = {br, bg, bb, ab, Load(s.r + i), Load(s.g + i), Load(s.b + i), as};
+        F32x8 out[4];
+        BlendLanes<M>(in, out);
+        F32x8 r = out[0], g = out[1], b = out[2], a = out[3];
         const I8 gone = (as + ab * (1.0f - as)) <= 0.0f;
         r = gone ? zero : r;
         g = gone ? zero : g;
