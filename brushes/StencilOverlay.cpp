@@ -98,6 +98,7 @@ void StencilOverlay::SelectStencil(int index) {
     StencilLibraryStore& store = Store();
     if (index < 0 || size_t(index) >= store.entries.size()) {
         activeIndex = -1;
+        activePath.clear();
         DropPlaced();
         placeError.clear();
         dirty = false;
@@ -106,6 +107,7 @@ void StencilOverlay::SelectStencil(int index) {
     BitmapPtr image = store.LoadEntryBitmap(index);
     if (!image) return;
     activeIndex = index;
+    activePath = store.entries[size_t(index)].path;
     transform.scale = 1;
     transform.rotation = 0;
     transform.stretchX = transform.stretchY = 1;
@@ -116,6 +118,17 @@ void StencilOverlay::SelectStencil(int index) {
     dirty = true;
     Rebuild();
     dirty = false;
+}
+
+void StencilOverlay::FindActiveAgain() {
+    if (!HasStencil()) return;
+    const std::vector<StencilEntry>& entries = Store().entries;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].path == activePath) {
+            activeIndex = int32_t(i);
+            return;
+        }
+    SelectStencil(-1);
 }
 
 void StencilOverlay::ResetTransform(std::optional<PointF> canvasSize) {

@@ -82,6 +82,7 @@ public:
     // --- state (read by the tabs and the view) ---
     bool HasStencil() const { return activeIndex >= 0; }
     int32_t activeIndex = -1;
+    std::string activePath;  // the active stencil's file, to find it again after a re-read
     StencilTransform transform;
     float overlayOpacity = 0.5f;
     // The imprint settings and the placed image: the stencil dab reads this
@@ -106,6 +107,11 @@ public:
     // Makes an entry of the store's active library the stencil (any index
     // outside the entries clears it). An image that does not decode changes nothing.
     void SelectStencil(int index);
+    // After the store re-read its library (files may have been added before
+    // it): points activeIndex at the active stencil's file again, or clears
+    // the stencil when the file is no longer listed, so the grid and the
+    // placed stencil never disagree.
+    void FindActiveAgain();
     // Scale, rotation and stretches back to 1, 0, 1, 1; with a canvas size the
     // centre goes to its middle. Rebuilds.
     void ResetTransform(std::optional<PointF> canvasSize);

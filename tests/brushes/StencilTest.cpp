@@ -283,6 +283,16 @@ TEST(StencilOverlay, SelectPlacesAndResetCentres) {
     o.ResetTransform(PointF{600, 400});
     EXPECT_EQ(o.transform, (StencilTransform{300, 200, 1, 0, 1, 1}));
     EXPECT_EQ(o.imprint.placedOriginX, 250);
+    // A stencil added before the active one: the overlay follows its file.
+    WritePng(p.user / "lib" / "a.png", *Solid(4, 4, 0xFF000000));
+    p.store.Activate("lib");
+    o.FindActiveAgain();
+    EXPECT_EQ(o.activeIndex, 1);
+    fs::remove(p.user / "lib" / "s.png");
+    p.store.Activate("lib");
+    o.FindActiveAgain();
+    EXPECT_FALSE(o.HasStencil());
+    o.SelectStencil(0);
     o.SelectStencil(5);  // outside the entries: cleared
     EXPECT_FALSE(o.HasStencil());
     EXPECT_FALSE(o.imprint.placedBitmap);

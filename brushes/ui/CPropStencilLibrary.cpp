@@ -1,0 +1,303 @@
+// The brush headers come before any Qt header: Qt's `slots` keyword macro
+// would otherwise rewrite the brush slots' member of that name.
+#include "brushes/ui/StencilOverlayDrawing.h"
+
+#include "brushes/StencilLibraryStore.h"
+#include "brushes/ui/CPropStencilLibrary.h"
+#include "platform/qt/CMemDC2.h"
+#include "platform/qt/ShellFonts.h"
+
+#include <QFontMetrics>
+#include <QPaintEvent>
+
+#include <algorithm>
+
+namespace {
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+const QColor kStripColour(32, 35, 40);
+
+}  // namespace
+
+// ------------------------------------------------------------------ grid
+
+CPropStencilLibrary::CPropStencilLibrary(QWidget* parent, int id) : CWndBase(parent, id) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+int CPropStencilLibrary::EntryCount() const { return int(StencilLibraryStore::Instance().entries.size()); }
+
+int CPropStencilLibrary::Columns() const {
+    const int content = std::max(0, width() - kStrip);
+    return std::max(1, (content - kMargin) / kPitchX);
+}
+
+int CPropStencilLibrary::ContentHeight() const {
+    const int n = EntryCount(), cols = Columns();
+    const int rows = n > 0 ? (n + cols - 1) / cols : 0;
+    return rows * kPitchY + kMargin;
+}
+
+int CPropStencilLibrary::HitTest(QPoint p) const {
+    const int content = std::max(0, width() - kStrip);
+    if (p.x() < 0 || p.x() >= content || p.y() < 0 || p.y() >= height()) return -1;
+    const int bx = p.x() - kMargin, by = p.y() + scrollOffset - kMargin;
+    if (bx < 0 || by < 0) return -1;
+    const int col = bx / kPitchX, cols = Columns();
+    if (col >= cols) return -1;
+    const int index = col + cols * (by / kPitchY);
+    if (index >= EntryCount()) return -1;
+    if (bx % kPitchX >= kTile || by % kPitchY >= kTile + kCaption) return -1;
+    return index;
+}
+
+void CPropStencilLibrary::ClampScroll() {
+    scrollOffset = std::clamp(scrollOffset, 0, std::max(0, ContentHeight() - height()));
+}
+
+bool CPropStencilLibrary::Thumb(int& top, int& h) const {
+    const int client = height(), content = ContentHeight();
+    if (content <= client || client <= 0) return false;
+    h = std::max(16, int(int64_t(client) * client / content));
+    top = int(int64_t(client - h) * scrollOffset / (content - client));
+    return true;
+}
+
+void CPropStencilLibrary::OnLButtonDown(unsigned, QPoint point) {
+    const int stripLeft = std::max(0, width() - kStrip);
+    int top = 0, h = 0;
+    const bool thumb = Thumb(top, h);
+    if (point.x() >= stripLeft) {
+        if (!thumb) return;
+        if (point.y() >= top && point.y() < top + h) {
+            SetCapture();
+            thumbDragging = true;
+            dragStartY = point.y();
+            dragStartScroll = scrollOffset;
+        } else {
+            scrollOffset += point.y() < top ? -height() : height();
+            ClampScroll();
+        }
+        update();
+        return;
+    }
+    const int index = HitTest(point);
+    if (index < 0) return;
+    if (index != selectedIndex) {
+        selectedIndex = index;
+        update();
+    }
+    SendCommandToParent(0);
+}
+
+void CPropStencilLibrary::OnMouseMove(unsigned, QPoint point) {
+    if (thumbDragging && HasCapture()) {
+        int top = 0, h = 0;
+        if (!Thumb(top, h)) return;
+        const int range = ContentHeight() - height(), track = height() - h;
+        const int startTop = int(int64_t(track) * dragStartScroll / std::max(1, range));
+        const int thumbTop = std::clamp(startTop + (point.y() - dragStartY), 0, track);
+        scrollOffset = track > 0 ? int(int64_t(thumbTop) * range / track) : 0;
+        ClampScroll();
+        update();
+        return;
+    }
+    const int hit = HitTest(point);
+    if (hit != hoverIndex) {
+        hoverIndex = hit;
+        update();
+    }
+}
+
+void CPropStencilLibrary::OnLButtonUp(unsigned, QPoint) {
+    if (!thumbDragging) return;
+    thumbDragging = false;
+    ReleaseCapture();
+    update();
+}
+
+void CPropStencilLibrary::OnCaptureLost() {
+    thumbDragging = false;
+    update();
+}
+
+bool CPropStencilLibrary::OnMouseWheel(unsigned, int delta, QPoint) {
+    scrollOffset -= (delta / 120) * kPitchY;
+    ClampScroll();
+    update();
+    return true;
+}
+
+void CPropStencilLibrary::resizeEvent(QResizeEvent*) { ClampScroll(); }
+
+void CPropStencilLibrary::paintEvent(QPaintEvent* e) {
+    CMemDC2 dc(this, e->rect());
+    QPainter& p = dc.Painter();
+    const int w = width(), h = height(), content = std::max(0, w - kStrip);
+    p.fillRect(0, 0, w, h, QColor(44, 48, 54));
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    StencilLibraryStore& store = StencilLibraryStore::Instance();
+    const int n = int(store.entries.size());
+    if (n == 0) {
+        p.setFont(UiFont(11));
+        p.setPen(QColor::fromRgba(0xFF82868C));
+        p.drawText(QRect(0, 0, content, h), Qt::AlignCenter | Qt::TextWordWrap, "Drop PNGs into the active stencil library folder");
+        p.fillRect(content, 0, w - content, h, kStripColour);
+        return;
+    }
+    const int cols = Columns();
+    p.save();
+    p.setClipRect(0, 0, content, h);
+    p.setFont(UiFont(9));
+    const QFontMetrics fm(p.font());
+    for (int i = 0; i < n; ++i) {
+        const int y = (i / cols) * kPitchY - scrollOffset + kMargin, x = (i % cols) * kPitchX + kMargin;
+        if (y + kPitchY < 0 || y > h) continue;
+        const bool selected = i == selectedIndex;
+        p.fillRect(x, y, kTile, kTile,
+                   QColor::fromRgba(selected ? 0xFF3C5882 : i == hoverIndex ? 0xFF383E48 : 0xFF24272C));
+        const QImage thumb = StencilPreviewImage(store.GetThumbnail(i));
+        if (!thumb.isNull()) {
+            p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+            p.drawImage(QRectF(x, y, kTile, kTile), thumb);
+        }
+        p.setBrush(Qt::NoBrush);
+        p.setPen(selected ? QPen(QColor::fromRgba(0xFF78A0DC), 2) : QPen(QColor::fromRgba(0xFF484E56), 1));
+        p.drawRect(QRectF(x, y, 59, 59));
+        p.setPen(QColor::fromRgba(selected ? 0xFFC8CCD2 : 0xFF82868C));
+        const QString caption = fm.elidedText(QString::fromStdString(store.entries[size_t(i)].name), Qt::ElideRight, kTile);
+        p.drawText(QRect(x, y + kTile, kTile, kCaption), Qt::AlignCenter | Qt::TextSingleLine, caption);
+    }
+    p.restore();
+    p.fillRect(content, 0, w - content, h, kStripColour);
+    int top = 0, th = 0;
+    if (Thumb(top, th))
+        p.fillRect(content, top, kStrip, th, thumbDragging ? QColor(110, 122, 138) : QColor(86, 96, 108));
+}
+
+// ------------------------------------------------------------------ library list
+
+CPropStencilLibraryList::CPropStencilLibraryList(QWidget* parent, int id) : CWndBase(parent, id) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    Reload();
+}
+
+void CPropStencilLibraryList::Reload() {
+    names = StencilLibraryStore::Instance().ListLibraries();
+    ClampScroll();
+    update();
+}
+
+void CPropStencilLibraryList::ClampScroll() {
+    scrollOffset = std::clamp(scrollOffset, 0, std::max(0, int(names.size()) * kRow - height()));
+}
+
+int CPropStencilLibraryList::HitTest(QPoint p) const {
+    if (p.x() >= std::max(0, width() - kStrip)) return -1;
+    const int row = (p.y() + scrollOffset) / kRow;
+    if (p.y() + scrollOffset < 0 || row >= int(names.size())) return -1;
+    return row;
+}
+
+bool CPropStencilLibraryList::Thumb(int& top, int& h) const {
+    const int client = height(), content = int(names.size()) * kRow;
+    if (content <= client || client <= 0) return false;
+    h = std::max(24, int(int64_t(client) * client / content));
+    top = int(int64_t(client - h) * scrollOffset / std::max(1, content - client));
+    return true;
+}
+
+void CPropStencilLibraryList::OnLButtonDown(unsigned, QPoint point) {
+    if (point.x() >= std::max(0, width() - kStrip)) {
+        int top = 0, h = 0;
+        if (!Thumb(top, h)) return;
+        if (point.y() >= top && point.y() < top + h) {
+            SetCapture();
+            thumbDragging = true;
+            dragStartY = point.y();
+            dragStartScroll = scrollOffset;
+        } else {
+            scrollOffset += point.y() < top ? -height() : height();
+            ClampScroll();
+        }
+        update();
+        return;
+    }
+    const int row = HitTest(point);
+    if (row < 0) return;
+    StencilLibraryStore& store = StencilLibraryStore::Instance();
+    if (SameNoCase(names[size_t(row)], store.activeName)) {
+        update();
+        return;
+    }
+    store.SaveActiveLibrary(names[size_t(row)]);
+    update();
+    SendCommandToParent(0);
+}
+
+void CPropStencilLibraryList::OnMouseMove(unsigned, QPoint point) {
+    if (thumbDragging && HasCapture()) {
+        int top = 0, h = 24;
+        Thumb(top, h);
+        const int range = std::max(0, int(names.size()) * kRow - height());
+        scrollOffset = dragStartScroll + (point.y() - dragStartY) * range / std::max(1, height() - h);
+        ClampScroll();
+        update();
+        return;
+    }
+    const int hit = HitTest(point);
+    if (hit != hoverRow) {
+        hoverRow = hit;
+        update();
+    }
+}
+
+void CPropStencilLibraryList::OnLButtonUp(unsigned, QPoint) {
+    if (!thumbDragging) return;
+    thumbDragging = false;
+    ReleaseCapture();
+    update();
+}
+
+void CPropStencilLibraryList::OnCaptureLost() {
+    thumbDragging = false;
+    update();
+}
+
+bool CPropStencilLibraryList::OnMouseWheel(unsigned, int delta, QPoint) {
+    scrollOffset -= (delta / 120) * kRow;
+    ClampScroll();
+    update();
+    return true;
+}
+
+void CPropStencilLibraryList::resizeEvent(QResizeEvent*) { ClampScroll(); }
+
+void CPropStencilLibraryList::paintEvent(QPaintEvent* e) {
+    CMemDC2 dc(this, e->rect());
+    QPainter& p = dc.Painter();
+    const int w = width(), h = height(), content = std::max(0, w - kStrip);
+    p.fillRect(0, 0, w, h, QColor(50, 54, 60));
+    p.setFont(UiFont(11));
+    const std::string& active = StencilLibraryStore::Instance().activeName;
+    const int first = scrollOffset / kRow, last = std::min((h + scrollOffset) / kRow, int(names.size()) - 1);
+    for (int row = first; row <= last; ++row) {
+        const int top = row * kRow - scrollOffset;
+        const bool isActive = SameNoCase(names[size_t(row)], active);
+        if (isActive) p.fillRect(0, top, content, kRow, QColor::fromRgba(0xFF506EA0));
+        else if (row == hoverRow) p.fillRect(0, top, content, kRow, QColor::fromRgba(0xFF464C56));
+        p.setPen(QColor::fromRgba(isActive ? 0xFFDCE0E6 : 0xFF969AA0));
+        p.drawText(QRect(8, top + 4, content - 8, kRow - 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                   QString::fromStdString(names[size_t(row)]));
+    }
+    p.fillRect(content, 0, w - content, h, kStripColour);
+    int top = 0, th = 0;
+    if (Thumb(top, th))
+        p.fillRect(content + 1, top, kStrip - 1, th, thumbDragging ? QColor(110, 122, 138) : QColor(86, 96, 108));
+}
