@@ -46,6 +46,7 @@ bool InpaintApplyJob::Run(const std::atomic<bool>* cancel) {
     const InpaintPlane hole{hole_.data, hole_.cols, hole_.rows, int64_t(hole_.step[0])};
     const InpaintPlane source{source_.data, source_.cols, source_.rows, int64_t(source_.step[0])};
     const InpaintOutput out{output_.data, output_.cols, output_.rows, int64_t(output_.step[0])};
+    ran_ = true;
     result_ = fill_(pixels, hole, &source, out, cancel, InpaintOptions{});
     return result_ == InpaintResult::Filled;
 }
@@ -89,7 +90,7 @@ InpaintApplyOutcome ApplyInpaint(CQuillfenEditorDoc& doc, const InpaintTaskRunne
                         : job.Run(nullptr);
     if (cancelled) return InpaintApplyOutcome::Cancelled;
     if (!ok) {
-        if (job.Result() != InpaintResult::Filled) LogError(std::string("Inpaint: ") + InpaintResultText(job.Result()));
+        if (job.Ran() && job.Result() != InpaintResult::Filled) LogError(std::string("Inpaint: ") + InpaintResultText(job.Result()));
         if (Prompts* prompts = doc.Host() ? doc.Host()->GetPrompts() : nullptr) prompts->Warn(kInpaintApplyFailed);
         return InpaintApplyOutcome::Failed;
     }

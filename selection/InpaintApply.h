@@ -35,6 +35,7 @@ public:
     // Worker thread: fills into the job's own buffer; true when it filled.
     bool Run(const std::atomic<bool>* cancel);
     InpaintResult Result() const { return result_; }
+    bool Ran() const { return ran_; }
     // User-interface thread, after a successful Run: the session shows the
     // filled image and the document holds the pixels to write into the object
     // (the painted pixels with the filled hole) at the crop's place.
@@ -46,6 +47,7 @@ private:
     int32_t x_ = 0, y_ = 0;
     std::string objectId_;
     bool prepared_ = false;
+    bool ran_ = false;
     InpaintResult result_ = InpaintResult::Failed;
 };
 
