@@ -42,8 +42,9 @@
 namespace {
 CQuillfenEditorApp* g_app = nullptr;
 
-// The document's modal dialogs, each opened over the main frame.
-class AppDialogs : public DialogProvider {
+// The document's modal dialogs, each opened over the main frame: Test Bones
+// from the Pose Editor's provider, the adjustment dialogs from the filters.
+class AppDialogs : public TestBonesDialogProvider {
 public:
     QWidget* parent = nullptr;
     void RunBrightnessDialog(CQuillfenEditorDoc& doc) override { RunBrightnessAdjustment(doc, parent); }
