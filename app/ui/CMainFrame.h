@@ -100,6 +100,9 @@ public:
 
     // PaintSessionProvider: the frame knows which of its views paints.
     DocumentEditSession* FindPaintingView() override;
+    // The paint colour is the right pane wheel's.
+    bool GetPaintColour(uint32_t& argb) override;
+    void SetPaintColour(uint32_t argb) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

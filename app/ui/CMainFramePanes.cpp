@@ -156,3 +156,18 @@ void CMainFrame::DeliverPickedColor(uint32_t argb) {
     if (!doc->SetLightTint(argb)) return;
     RefreshPropertiesPane();
 }
+
+bool CMainFrame::GetPaintColour(uint32_t& argb) {
+    CRightPane* pane = RightPaneWnd();
+    CColorWheelWnd* wheel = pane ? pane->ColorWheel() : nullptr;
+    if (!wheel) return false;
+    argb = wheel->Argb();
+    return true;
+}
+
+void CMainFrame::SetPaintColour(uint32_t argb) {
+    CRightPane* pane = RightPaneWnd();
+    if (CColorWheelWnd* wheel = pane ? pane->ColorWheel() : nullptr)
+        wheel->SetColor(((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16));
+    DeliverPickedColor(argb | 0xFF000000u);
+}

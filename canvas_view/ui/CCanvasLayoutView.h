@@ -89,6 +89,7 @@ public:
     bool MarqueeActive() const { return marqueeArmed_ || marqueeDragging_; }
     int WarpHandle() const { return warpHandle_; }
     bool LightDragActive() const { return lightDragActive_; }
+    uint32_t PickedColour() const { return pickedColour_; }
     const CanvasPoseSession& PoseSession() const { return pose_; }
     // Client rectangle of an object's unrotated frame (widened to its warp).
     FrameRect GetObjectScreenRect(const CanvasObject& o) const;
@@ -167,7 +168,8 @@ private:
     void OnPaintToolUp();
     void OnSelectionToolDown(int tool, QPoint p);
     bool EnsureSessionOn(CQuillfenEditorDoc& doc, const std::string& id, bool created);
-    void PickColourAt(QPoint p);
+    // Samples the displayed composite under p; deliver hands it to the paint colour.
+    void PickColourAt(QPoint p, bool deliver);
     QRect BrushCursorRect() const;
     float BrushDiameter() const;
     // Drawing.
@@ -212,6 +214,9 @@ private:
     int lightMode_ = 0;
     LightConeParams lightBefore_;
     LightGizmoGeometry lightGeometry_;
+    // Eyedropper.
+    bool picking_ = false;
+    uint32_t pickedColour_ = 0;
     // Selection display.
     float antsPhase_ = 0;
     bool inSync_ = false;

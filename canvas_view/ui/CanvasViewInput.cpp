@@ -150,7 +150,11 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
     const int tool = doc->activeTool;
     switch (RouteForTool(tool)) {
     case CanvasInputRoute::None: break;
-    case CanvasInputRoute::Eyedropper: PickColourAt(p); break;
+    case CanvasInputRoute::Eyedropper:
+        SetCapture();
+        picking_ = true;
+        PickColourAt(p, false);
+        break;
     case CanvasInputRoute::Stencil:
     case CanvasInputRoute::Paint: OnPaintToolDown(tool, p); break;
     case CanvasInputRoute::Selection: OnSelectionToolDown(tool, p); break;
@@ -165,6 +169,11 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc) return;
     const int tool = doc->activeTool;
+    if (picking_) {
+        if (HasCapture()) ReleaseCapture();
+        picking_ = false;
+        PickColourAt(p, true);
+    }
     switch (RouteForTool(tool)) {
     case CanvasInputRoute::None:
     case CanvasInputRoute::Eyedropper: break;
@@ -204,8 +213,10 @@ void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
     if (!doc) return;
     const int tool = doc->activeTool;
     switch (RouteForTool(tool)) {
-    case CanvasInputRoute::None:
-    case CanvasInputRoute::Eyedropper: break;
+    case CanvasInputRoute::None: break;
+    case CanvasInputRoute::Eyedropper:
+        if (picking_) PickColourAt(p, false);
+        break;
     case CanvasInputRoute::Stencil:
     case CanvasInputRoute::Paint: OnPaintToolMove(p); break;
     case CanvasInputRoute::Selection: {
@@ -246,6 +257,7 @@ void CCanvasLayoutView::OnMouseLeave() {
 // A drag that loses the mouse ends as a release does, so nothing stays
 // half-done (the live-resize flag in particular).
 void CCanvasLayoutView::OnCaptureLost() {
+    picking_ = false;
     if (pose_.dragActive) OnPoseToolUp();
     if (lightDragActive_) OnLightToolUp();
     if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();
@@ -906,7 +918,7 @@ void CCanvasLayoutView::OnLightToolUp() {
 
 // --- Paint and selection tools ---
 
-void CCanvasLayoutView::PickColourAt(QPoint p) {
+void CCanvasLayoutView::PickColourAt(QPoint p, bool deliver) {
     // The displayed composite, un-premultiplied.
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc || !backBuffer_.pixels || p.x() < 0 || p.y() < 0 || p.x() >= backBuffer_.width ||
@@ -915,15 +927,16 @@ void CCanvasLayoutView::PickColourAt(QPoint p) {
     const uint8_t* px = backBuffer_.pixels + int64_t(p.y()) * backBuffer_.Pitch() + int64_t(p.x()) * 4;
     const int a = px[3];
     auto un = [a](int c) { return a == 0 ? 0 : std::min(255, (c * 255 + a / 2) / a); };
-    const uint32_t argb = 0xFF000000u | uint32_t(un(px[2])) << 16 | uint32_t(un(px[1])) << 8 | uint32_t(un(px[0]));
-    if (DocumentHost* host = doc->Host()) host->SetPaintColour(argb);
+    pickedColour_ = 0xFF000000u | uint32_t(un(px[2])) << 16 | uint32_t(un(px[1])) << 8 | uint32_t(un(px[0]));
+    if (!deliver) return;
+    if (DocumentHost* host = doc->Host()) host->SetPaintColour(pickedColour_);
 }
 
 void CCanvasLayoutView::OnPaintToolDown(int tool, QPoint p) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc) return;
     if (IsKeyDown(VK_MENU) && (tool == 9 || tool == 10 || tool == 15)) {
-        PickColourAt(p);
+        PickColourAt(p, true);
         return;
     }
     CanvasDocument& scene = doc->mainScene;

@@ -262,3 +262,14 @@ TEST_F(ToolsFixture, PoseToolDragsAJointAndLeavingTheObjectKeepsThePose) {
     EXPECT_TRUE(doc.mainScene.FindObject("object_9")->hasPose);
     EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
 }
+
+TEST_F(ToolsFixture, EyedropperPicksTheDisplayedColour) {
+    doc.mainScene.canvasColour = 0xFF336699;
+    SetTool(1);
+    view.RenderToBackBuffer();
+    view.OnLButtonDown(MK_LBUTTON, Client(200, 150));
+    view.OnMouseMove(MK_LBUTTON, Client(210, 150));
+    view.OnLButtonUp(0, Client(210, 150));
+    EXPECT_EQ(view.PickedColour(), 0xFF336699u);
+    EXPECT_FALSE(view.HasCapture());
+}
