@@ -1,0 +1,175 @@
+#include "app/ui/CMainFrame.h"
+#include "app/ui/CQuillfenEditorApp.h"
+#include "document/CQuillfenEditorDoc.h"
+#include "document/DocumentCommands.h"
+#include "platform/Clipboard.h"
+#include "platform/Profile.h"
+#include "platform/Prompts.h"
+#include "posable/RuntimeRig.h"
+#include "posable/RuntimeScene.h"
+#include "posable/ui/CPosableImageEditorView.h"
+#include "posable/ui/CTestBonesDlg.h"
+#include "tests/platform/ui/QtTestApp.h"
+#include "tests/posable/PosableFixtures.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The running application with one object open in the Pose Editor.
+struct PoseEditorApp {
+    QTemporaryDir programDir;
+    CQuillfenEditorApp app;
+    CQuillfenEditorDoc* doc = nullptr;
+    CPosableImageEditorView* view = nullptr;
+    CanvasObject* part = nullptr;
+
+    PoseEditorApp() {
+        EnsureQtApp();
+        app.UseServices(std::make_unique<MemoryProfile>(), std::make_unique<ScriptedPrompts>(),
+                        std::make_unique<MemoryClipboard>());
+        app.showMainWindow = false;
+        app.programFolder = programDir.path().toStdString();
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(app.InitInstance({"plindrow"}));
+        testing::internal::GetCapturedStdout();
+        doc = app.Document();
+        CanvasObject o = posable_test::PictureObject("object_1", 100, 100, 200, 300, [](int x, int y) {
+            return 0xFF000000u | (uint32_t(60 + x / 2) << 16) | (uint32_t(90 + y / 3) << 8) | 0x50u;
+        });
+        Layer* layer = doc->mainScene.FindLayer("layer_1");
+        EXPECT_TRUE(doc->mainScene.AddObjectToLayer(*layer, o));
+        doc->mainScene.SelectObject("object_1");
+        EXPECT_TRUE(app.Commands().Execute(kCmdGoToBoneEditor));
+        view = dynamic_cast<CPosableImageEditorView*>(app.MainFrame()->GetWorkspaceView());
+        part = doc->poseScene.FindObject("object_1_item");
+        view->resize(900, 700);
+        QCoreApplication::processEvents();
+    }
+    QPoint At(float u, float v) {
+        const PointF p = PartPointToView(*part, u, v, view->View());
+        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+    }
+    void Drag(QPoint a, QPoint b, unsigned flags = 0) {
+        view->OnMouseMove(flags, a);
+        view->OnLButtonDown(flags | 1, a);
+        view->OnMouseMove(flags | 1, QPoint((a.x() + b.x()) / 2, (a.y() + b.y()) / 2));
+        view->OnMouseMove(flags | 1, b);
+        view->OnLButtonUp(flags, b);
+    }
+    void Shot(const char* name) {
+        if (const char* dir = std::getenv("POSE_EDITOR_SHOTS")) {
+            view->RenderToBackBuffer();
+            view->grab().save(QString::fromUtf8(dir) + "/" + name + ".png");
+        }
+    }
+};
+
+}  // namespace
+
+// Add two bones with the mouse, move a joint, link nothing, and undo step by
+// step: each gesture is one step and the bones draw over the part.
+TEST(PoseEditorView, BoneGesturesThroughTheViewAndUndo) {
+    PoseEditorApp t;
+    ASSERT_NE(t.part, nullptr);
+    t.doc->SetActiveTool(kToolAddBone);
+    t.Drag(t.At(0.5f, 0.15f), t.At(0.5f, 0.5f));
+    ASSERT_EQ(t.part->bones.size(), 1u);
+    t.Drag(t.At(0.5f, 0.5f), t.At(0.5f, 0.85f));
+    ASSERT_EQ(t.part->bones.size(), 2u);
+    EXPECT_EQ(t.part->bones[1].parentId, t.part->bones[0].id);
+    t.Shot("add_bone");
+    t.doc->SetActiveTool(kToolSelectMoveJoint);
+    t.doc->SetBoneSelection(t.part->id, t.part->bones[1].id, 1);
+    t.Drag(t.At(0.5f, 0.85f), t.At(0.8f, 0.8f));
+    EXPECT_GT(t.part->bones[1].tailX, 0.7f);
+    t.view->OnMouseMove(0, t.At(0.8f, 0.8f));
+    t.Shot("move_joint");
+    const size_t steps = t.doc->poseUndo.undo.size();
+    EXPECT_EQ(steps, 3u);
+    // The bone region rasters of the selected part are cached and clipped:
+    // at zoom 8 nothing larger than the viewport is made.
+    t.view->SetZoomAt(8.0f, {450, 350});
+    t.view->RenderToBackBuffer();
+    EXPECT_LE(t.view->OverlayCacheSize(), 2u);
+    const int made = t.view->OverlayRasterCount();
+    t.view->RenderToBackBuffer();
+    EXPECT_EQ(t.view->OverlayRasterCount(), made);  // a repaint reuses the rasters
+    t.doc->OnEditUndo();
+    t.part = t.doc->poseScene.FindObject("object_1_item");
+    EXPECT_NEAR(t.part->bones[1].tailX, 0.5f, 0.01);  // back where the Add Bone release put it
+}
+
+// Preview opens Test Bones on a copy: dragging a joint there and closing the
+// dialog leaves the Pose Editor scene as it was.
+TEST(PoseEditorView, TestBonesLeavesTheRigOnCancel) {
+    PoseEditorApp t;
+    t.part->bones = {posable_test::MakeBone("bone_1", 0.5f, 0.1f, 0.5f, 0.5f),
+                     posable_test::MakeBone("bone_2", 0.5f, 0.5f, 0.5f, 0.9f)};
+    t.part->bones[1].hasParent = true;
+    t.part->bones[1].parentId = "bone_1";
+    const std::vector<Bone> before = t.part->bones;
+    const float x = t.part->x;
+    CTestBonesDlg dlg(t.doc->poseScene, t.doc->poseLinkGroups);
+    dlg.show();
+    QCoreApplication::processEvents();
+    CArticulationPreviewCanvasWnd* canvas = dlg.Canvas();
+    size_t parts = 0;
+    for (const Layer& l : canvas->Scene().layers) parts += l.objects.size();
+    ASSERT_EQ(parts, 2u);
+    // Grab the lower bone's tail and swing it.
+    CanvasObject* lower = canvas->Scene().FindObject(RuntimePartId("object_1_item", "bone_2"));
+    ASSERT_NE(lower, nullptr);
+    const PointF tail = NormalizedToCanvas(*lower, lower->bones[0].tailX, lower->bones[0].tailY);
+    const float z = canvas->Zoom();
+    canvas->RenderToBackBuffer();
+    std::string id;
+    int end = 0;
+    const float rot0 = lower->rotation;
+    // The view mapping is zoom * scene + offset; FitView centred the content.
+    const RectF content = canvas->GetContentBounds();
+    const float cw = float(canvas->width()), ch = float(canvas->height());
+    const float ox = (cw - z * std::max(content.width, 1.0f)) / 2 - z * content.x;
+    const float oy = (ch - z * std::max(content.height, 1.0f)) / 2 - z * content.y;
+    const PointF tv{z * tail.x + ox, z * tail.y + oy};
+    ASSERT_TRUE(canvas->HitTestJoint(tv, id, end));
+    EXPECT_EQ(end, 1);
+    ASSERT_TRUE(canvas->Press(tv));
+    canvas->DragTo({tv.x + 80, tv.y - 20});
+    canvas->Release();
+    EXPECT_NE(canvas->Scene().FindObject(id)->rotation, rot0);
+    if (const char* dir = std::getenv("POSE_EDITOR_SHOTS")) dlg.grab().save(QString::fromUtf8(dir) + "/test_bones.png");
+    dlg.reject();
+    ASSERT_EQ(t.part->bones.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(t.part->bones[i].tailX, before[i].tailX);
+        EXPECT_EQ(t.part->bones[i].tailY, before[i].tailY);
+    }
+    EXPECT_EQ(t.part->x, x);
+    EXPECT_TRUE(t.doc->poseUndo.undo.empty());
+}
+
+// The overlay buttons take the press before any tool: Finish returns to the
+// canvas with the bones kept.
+TEST(PoseEditorView, FinishButtonReturnsToTheCanvas) {
+    PoseEditorApp t;
+    t.part->bones = {posable_test::MakeBone("bone_1", 0.5f, 0.1f, 0.5f, 0.9f)};
+    t.doc->SetActiveTool(kToolAddBone);
+    t.Shot("parts_and_bones");
+    const QPoint finish(t.view->width() - 20 - 14 - 46, 14 + 17);
+    EXPECT_TRUE(t.view->HitTestFinishButton({float(finish.x()), float(finish.y())}));
+    EXPECT_FALSE(t.view->HitTestFinishButton({float(t.view->width() - 20 - 14 + 1), 20}));
+    t.view->OnLButtonDown(1, finish);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(t.doc->workspaceMode, kWorkspaceCanvas);
+    const CanvasObject* o = t.doc->mainScene.FindObject("object_1");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->kind, kObjectPosable);
+}
