@@ -2,6 +2,7 @@
 
 #include "app/MainMenu.h"
 #include "app/StatusText.h"
+#include "app/ui/FramePaneHost.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
@@ -85,6 +86,7 @@ CMainFrame::~CMainFrame() {
     commandUi_->beforeQuery = nullptr;
     commands_.ClearTarget(CommandTarget::ActiveView);
     commands_.ClearTarget(CommandTarget::Frame);
+    if (GetPropertiesPaneHost() == paneHost_.get()) SetPropertiesPaneHost(nullptr);
 }
 
 bool CMainFrame::Create(const CWorkspaceArea::ViewFactory& makeView, CQuillfenEditorDoc* doc) {
@@ -102,6 +104,9 @@ bool CMainFrame::Create(const CWorkspaceArea::ViewFactory& makeView, CQuillfenEd
     setCorner(Qt::TopLeftCorner, Qt::TopDockWidgetArea);
     setCorner(Qt::TopRightCorner, Qt::TopDockWidgetArea);
 
+    paneHost_ = std::make_unique<FramePaneHost>(*this);
+    SetPropertiesPaneHost(paneHost_.get());
+    activeColorSink = [this](uint32_t argb) { return DeliverToPropertiesPaneSink(workspace_, argb); };
     workspace_ = new CWorkspaceArea(this);
     if (!workspace_->Create(makeView, doc)) return false;
     setCentralWidget(workspace_);
@@ -275,6 +280,7 @@ void CMainFrame::CancelInpaint() {
 
 void CMainFrame::UpdateAllViews() {
     if (CView* v = GetWorkspaceView()) v->OnUpdate(nullptr, 0);
+    RefreshPropertiesPane();  // the selection or the object may have changed
     commandUi_->ScheduleUpdate();
 }
 
@@ -282,7 +288,9 @@ void CMainFrame::InvalidateAllViews() {
     if (CView* v = GetWorkspaceView()) v->update();
 }
 
-void CMainFrame::RefreshPropertiesPane() {}
+void CMainFrame::RefreshPropertiesPane() {
+    if (CPropertiesPane* pane = workspace_ ? workspace_->PropertiesPane() : nullptr) pane->UpdateForContext();
+}
 
 DocumentEditSession* CMainFrame::FindPaintingView() {
     auto* canvas = dynamic_cast<CCanvasLayoutView*>(GetWorkspaceView());

@@ -25,6 +25,7 @@ class CVerticalToolsPane;
 class QAction;
 class QDockWidget;
 class QMenu;
+class PropertiesPaneHost;
 
 class CMainFrame : public QMainWindow, public DocumentHost, public PaintSessionProvider {
     Q_OBJECT
@@ -121,6 +122,7 @@ private:
     Prompts* prompts_;
     Profile* profile_;
     std::unique_ptr<CommandUi> commandUi_;
+    std::unique_ptr<PropertiesPaneHost> paneHost_;  // what the properties pane asks of the frame
     CQuillfenEditorDoc* doc_ = nullptr;
     CWorkspaceArea* workspace_ = nullptr;
     QDockWidget* toolbarPane_ = nullptr;

@@ -26,6 +26,7 @@
 #include "selection/InpaintSession.h"
 #include "selection/ui/CInpaintView.h"
 #include "posable/ui/CTestBonesDlg.h"
+#include "properties/ui/CPropDialogs.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -42,12 +43,16 @@
 namespace {
 CQuillfenEditorApp* g_app = nullptr;
 
-// The document's modal dialogs, each opened over the main frame: Test Bones
-// from the Pose Editor's provider, the adjustment dialogs from the filters.
-class AppDialogs : public TestBonesDialogProvider {
+// The document's modal dialogs, each opened over the main frame: the canvas
+// size dialog (PropDialogProvider), Test Bones from the Pose Editor's
+// provider, the adjustment dialogs from the filters.
+class AppDialogs : public PropDialogProvider {
 public:
-    QWidget* parent = nullptr;
     void RunBrightnessDialog(CQuillfenEditorDoc& doc) override { RunBrightnessAdjustment(doc, parent); }
+    void RunTestBonesDialog(const CanvasDocument& poseScene, const std::vector<JointLink>& links) override {
+        testBones.RunTestBonesDialog(poseScene, links);
+    }
+    TestBonesDialogProvider testBones;
 };
 constexpr int kRecentFileCount = 4;
 const char* kRecentSection = "Recent File List";

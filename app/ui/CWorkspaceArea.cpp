@@ -26,10 +26,10 @@ bool CWorkspaceArea::Create(const ViewFactory& makeView, CQuillfenEditorDoc* doc
         view_ = v;
     }
     rightPane_ = new CRightPane(this);
-    propertiesPane_ = new CPanePlaceholder(this, 32813, "PropertiesPane");
+    propertiesPane_ = new CPropertiesPane();
+    if (!propertiesPane_->CreateChildren(this, QRect())) return false;
     statusBar_ = new CThemedStatusBar(this);
     rightPane_->show();
-    propertiesPane_->show();
     statusBar_->show();
     RecalcLayout();
     return true;

@@ -5,6 +5,7 @@
 #include "app/ui/CRightPane.h"
 #include "app/ui/CThemedStatusBar.h"
 #include "platform/qt/WindowBase.h"
+#include "properties/ui/CPropertiesPane.h"
 
 #include <functional>
 #include <memory>
@@ -42,7 +43,7 @@ public:
 
     CView* View() const { return view_; }
     CRightPane* RightPane() const { return rightPane_; }
-    CPanePlaceholder* PropertiesPane() const { return propertiesPane_; }
+    CPropertiesPane* PropertiesPane() const { return propertiesPane_; }
     CThemedStatusBar* StatusBar() const { return statusBar_; }
     int RightPaneMode() const { return rightPaneMode_; }
     void SetRightPaneMode(int mode);
@@ -54,7 +55,7 @@ protected:
 private:
     CView* view_ = nullptr;
     CRightPane* rightPane_ = nullptr;
-    CPanePlaceholder* propertiesPane_ = nullptr;
+    CPropertiesPane* propertiesPane_ = nullptr;
     CThemedStatusBar* statusBar_ = nullptr;
     int rightPaneMode_ = 0;
 };

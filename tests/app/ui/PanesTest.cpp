@@ -246,6 +246,9 @@ TEST(ColorWheel, ADragOnALightConeIsOneUndoStepAlsoWhenTheCaptureIsLost) {
     const size_t steps = e.doc->mainUndo.undo.size();
 
     CColorWheelWnd* wheel = e.frame->Workspace()->RightPane()->ColorWheel();
+    // The properties pane showed the selected light's white tint in the
+    // wheel; a saturated colour makes the drag below change it.
+    wheel->SetHsl(200, 1.0f, 0.5f);
     const ColorWheelLayout l = ComputeColorWheelLayout(wheel->width(), wheel->height(), wheel->Hue());
     const float mid = (l.innerRadius + l.outerRadius) / 2;
     wheel->OnLButtonDown(MK_LBUTTON, QPoint(int(l.centreX + mid), int(l.centreY)));

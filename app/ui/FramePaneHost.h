@@ -1,0 +1,24 @@
+#pragma once
+// What the properties pane and its tabs reach of the main frame: the
+// workspace view's document and the right pane's colour wheel.
+#include "properties/ui/IPropertyTab.h"
+
+class CMainFrame;
+class CWorkspaceArea;
+
+class FramePaneHost : public PropertiesPaneHost {
+public:
+    explicit FramePaneHost(CMainFrame& frame) : frame_(frame) {}
+    CQuillfenEditorDoc* GetActiveDocument() override;
+    bool HasColorWheel() override;
+    std::string ColorWheelCaption() override;
+    void SetColorWheelCaption(const std::string& text) override;
+    void LoadColorWheel(uint32_t colorRef) override;
+
+private:
+    CMainFrame& frame_;
+};
+
+// Gives a picked colour to the properties pane's colour sink when it has one
+// (the active tab then re-reads the model); false when there is none.
+bool DeliverToPropertiesPaneSink(CWorkspaceArea* workspace, uint32_t argb);

@@ -1,0 +1,268 @@
+#include "properties/ui/CPropertiesPane.h"
+
+#include "document/CQuillfenEditorDoc.h"
+#include "platform/qt/CMemDC2.h"
+#include "properties/ui/CPropTabs.h"
+
+#include <QFontMetricsF>
+#include <QPaintEvent>
+
+#include <algorithm>
+#include <map>
+
+// --- Host and active document ---
+namespace {
+PropertiesPaneHost*& HostSlot() {
+    static PropertiesPaneHost* host = nullptr;
+    return host;
+}
+CPropertiesPane*& PaneSlot() {
+    static CPropertiesPane* pane = nullptr;
+    return pane;
+}
+std::map<PropTabKind, CPropertiesPane::TabFactory>& Factories() {
+    static std::map<PropTabKind, CPropertiesPane::TabFactory> factories;
+    return factories;
+}
+}  // namespace
+
+QWidget* IPropertyTab::GetWnd() { return dynamic_cast<QWidget*>(this); }
+
+void SetPropertiesPaneHost(PropertiesPaneHost* host) { HostSlot() = host; }
+PropertiesPaneHost* GetPropertiesPaneHost() { return HostSlot(); }
+CQuillfenEditorDoc* GetActiveDocument() { return HostSlot() ? HostSlot()->GetActiveDocument() : nullptr; }
+
+// --- Tab strip ---
+void CPropertyTabStripWnd::SetCallbacks(std::function<const std::vector<IPropertyTab*>&()> tabs,
+                                        std::function<int()> activeIndex, std::function<void(int)> select) {
+    tabs_ = std::move(tabs);
+    activeIndex_ = std::move(activeIndex);
+    select_ = std::move(select);
+}
+
+void CPropertyTabStripWnd::LayoutTabs() {
+    rects_.clear();
+    if (!tabs_) return;
+    int x = 0;
+    const auto& tabs = tabs_();
+    for (size_t i = 0; i < tabs.size(); ++i) {
+        const int w = std::max(40, tabs[i]->GetTabWidth());
+        rects_.push_back({int(i), QRect(x, 0, w, height())});
+        x += w + 2;
+    }
+}
+
+void CPropertyTabStripWnd::resizeEvent(QResizeEvent* e) {
+    CWndBase::resizeEvent(e);
+    LayoutTabs();
+}
+
+void CPropertyTabStripWnd::OnLButtonDown(unsigned, QPoint point) {
+    for (const TabRect& r : rects_) {
+        if (!r.rect.contains(point)) continue;
+        if (select_) select_(r.index);
+        update();
+        return;
+    }
+}
+
+void CPropertyTabStripWnd::paintEvent(QPaintEvent* e) {
+    CMemDC2 dc(this, e->rect());
+    QPainter& p = dc.Painter();
+    p.fillRect(rect(), ArgbColor(0xFF1C1F24));
+    p.fillRect(QRect(0, height() - 1, width(), 1), ArgbColor(0xFF3C4046));
+    if (!tabs_) return;
+    const auto& tabs = tabs_();
+    const int active = activeIndex_ ? activeIndex_() : -1;
+    const QFont font = CreateUiFont();
+    p.setFont(font);
+    for (const TabRect& r : rects_) {
+        if (r.index < 0 || r.index >= int(tabs.size())) continue;
+        if (r.index == active) p.fillRect(r.rect, ArgbColor(0xFF30343A));
+        p.setPen(ArgbColor(r.index == active ? 0xFFE8EAEE : 0xFF969AA0));
+        p.drawText(r.rect, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(tabs[size_t(r.index)]->GetTitle()));
+    }
+}
+
+// --- Pane ---
+void CPropertiesPane::RegisterTabFactory(PropTabKind kind, TabFactory factory) { Factories()[kind] = std::move(factory); }
+
+CPropertiesPane::CPropertiesPane() : CWndBase(nullptr, 32813) { setObjectName("PropertiesPane"); }
+
+CPropertiesPane::~CPropertiesPane() {
+    if (PaneSlot() == this) PaneSlot() = nullptr;
+    visible_.clear();
+    // Group B, then group A, each in order.
+    for (auto& [kind, tab] : groupB_) delete tab;
+    for (auto& [kind, tab] : groupA_) delete tab;
+}
+
+CPropertiesPane* CPropertiesPane::Instance() { return PaneSlot(); }
+
+bool CPropertiesPane::CreateChildren(QWidget* parent, const QRect& rect) {
+    setParent(parent);
+    setGeometry(rect);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    show();
+    strip_ = new CPropertyTabStripWnd(this);
+    strip_->SetCallbacks([this]() -> const std::vector<IPropertyTab*>& { return visible_; },
+                         [this] { return activeIndex_; }, [this](int i) { SelectVisible(i); });
+    strip_->show();
+    message_ = new CPropTabMessage(this);
+    message_->hide();
+    for (int k = 0; k < int(PropTabKind::Count); ++k) {
+        const PropTabKind kind = PropTabKind(k);
+        TabFactory factory;
+        auto it = Factories().find(kind);
+        if (it != Factories().end()) factory = it->second;
+        else if (kind == PropTabKind::Object) factory = [](QWidget* pane) -> IPropertyTab* { return new CPropTabObject(pane); };
+        else if (kind == PropTabKind::LightCone) factory = [](QWidget* pane) -> IPropertyTab* { return new CPropTabLightCone(pane); };
+        if (!factory) continue;
+        IPropertyTab* tab = factory(this);
+        if (!tab) continue;
+        QWidget* w = tab->GetWnd();
+        if (!w) {
+            delete tab;
+            return false;
+        }
+        if (w->parentWidget() != this) w->setParent(this);
+        w->hide();
+        (kind == PropTabKind::Effect ? groupB_ : groupA_).push_back({kind, tab});
+    }
+    PaneSlot() = this;
+    UpdateForContext();
+    Layout();
+    return true;
+}
+
+IPropertyTab* CPropertiesPane::FindTab(PropTabKind kind) const {
+    for (const auto& [k, tab] : groupA_)
+        if (k == kind) return tab;
+    for (const auto& [k, tab] : groupB_)
+        if (k == kind) return tab;
+    return nullptr;
+}
+
+IPropertyTab* CPropertiesPane::ActiveTab() const {
+    return activeIndex_ >= 0 && activeIndex_ < int(visible_.size()) ? visible_[size_t(activeIndex_)] : nullptr;
+}
+
+void CPropertiesPane::Layout() {
+    if (width() <= 0 || height() <= 0) return;
+    strip_->setGeometry(0, 0, width(), 24);
+    strip_->LayoutTabs();
+    strip_->update();
+    const QRect page(0, 24, width(), std::max(0, height() - 24));
+    for (auto& [kind, tab] : groupA_)
+        if (QWidget* w = tab->GetWnd()) w->setGeometry(page);
+    for (auto& [kind, tab] : groupB_)
+        if (QWidget* w = tab->GetWnd()) w->setGeometry(page);
+    message_->setGeometry(page);
+}
+
+void CPropertiesPane::resizeEvent(QResizeEvent* e) {
+    CWndBase::resizeEvent(e);
+    Layout();
+}
+
+void CPropertiesPane::paintEvent(QPaintEvent* e) {
+    QPainter p(this);
+    p.fillRect(e->rect(), QColor(0x22, 0x26, 0x2C));
+}
+
+void CPropertiesPane::UpdateForContext() {
+    const TabContext ctx = BuildTabContext(GetActiveDocument());
+    if (contextValid_ && ctx == context_) {
+        if (IPropertyTab* t = ActiveTab()) t->Refresh();
+        return;
+    }
+    context_ = ctx;
+    contextValid_ = true;
+    RebuildTabList(ctx);
+    SelectTab();
+    if (IPropertyTab* t = ActiveTab()) t->Refresh();
+    // Without a colour target, a single selected light shows its tint in the wheel.
+    PropertiesPaneHost* host = GetPropertiesPaneHost();
+    if (!colorSink_ && ctx.selectionCount == 1 && !ctx.objectId.empty() && host && host->HasColorWheel()) {
+        CQuillfenEditorDoc* doc = GetActiveDocument();
+        const CanvasObject* o = doc ? doc->mainScene.FindObject(ctx.objectId) : nullptr;
+        if (o && o->kind == kObjectLightCone) host->LoadColorWheel(ArgbToColorRef(o->lightCone.tint));
+    }
+}
+
+void CPropertiesPane::RebuildTabList(const TabContext& ctx) {
+    IPropertyTab* previous = ActiveTab();
+    visible_.clear();
+    for (auto& [kind, tab] : groupA_)
+        if (tab->AppliesTo(ctx)) visible_.push_back(tab);
+    for (auto& [kind, tab] : groupB_)
+        if (tab->AppliesTo(ctx)) visible_.push_back(tab);
+    if (visible_.empty()) visible_.push_back(message_);
+    activeIndex_ = 0;
+    auto it = std::find(visible_.begin(), visible_.end(), previous);
+    if (previous && it != visible_.end()) {
+        activeIndex_ = int(it - visible_.begin());
+    } else if (ctx.tool == kToolStencilKitbash) {
+        PropertiesPaneHost* host = GetPropertiesPaneHost();
+        IPropertyTab* kitbash = FindTab(PropTabKind::Stencil);
+        auto k = std::find(visible_.begin(), visible_.end(), kitbash);
+        if (kitbash && k != visible_.end() && !(host && host->HasActiveStencil())) activeIndex_ = int(k - visible_.begin());
+    }
+    for (IPropertyTab* t : visible_) t->OnContext(ctx);
+    strip_->LayoutTabs();
+    strip_->update();
+}
+
+void CPropertiesPane::SelectTab() {
+    IPropertyTab* active = ActiveTab();
+    for (auto* group : {&groupA_, &groupB_})
+        for (auto& [kind, tab] : *group)
+            if (QWidget* w = tab->GetWnd()) w->setVisible(tab == active);
+    message_->setVisible(active == message_);
+    strip_->update();
+    SetColorSink(active ? active->GetColorSink() : nullptr);
+}
+
+void CPropertiesPane::SelectVisible(int index) {
+    if (index < 0 || index >= int(visible_.size())) return;
+    activeIndex_ = index;
+    SelectTab();
+    if (IPropertyTab* t = ActiveTab()) t->Refresh();
+}
+
+void CPropertiesPane::SetColorSink(IColorSinkhole* sink) {
+    if (sink == colorSink_) return;
+    colorSink_ = sink;
+    PropertiesPaneHost* host = GetPropertiesPaneHost();
+    if (!host) return;
+    if (sink) {
+        host->SetColorWheelCaption(sink->GetTitle());
+        if (host->HasColorWheel()) host->LoadColorWheel(ArgbToColorRef(sink->GetColor()));
+    } else if (host->HasColorWheel() && !host->ColorWheelCaption().empty()) {
+        host->SetColorWheelCaption("");
+    }
+}
+
+void CPropertiesPane::DeliverPickedColor(uint32_t argb) {
+    if (colorSink_) {
+        colorSink_->SetColor(argb);
+    } else {
+        CQuillfenEditorDoc* doc = GetActiveDocument();
+        if (!doc || !doc->SetLightTint(argb)) return;
+    }
+    if (IPropertyTab* t = ActiveTab()) t->Refresh();
+}
+
+void CPropertiesPane::SyncColorSink() {
+    CPropertiesPane* pane = Instance();
+    if (!pane) return;
+    IPropertyTab* t = pane->ActiveTab();
+    pane->SetColorSink(t ? t->GetColorSink() : nullptr);
+}
+
+void CPropertiesPane::BroadcastLibrariesChanged() {
+    CPropertiesPane* pane = Instance();
+    if (!pane) return;
+    for (auto& [kind, tab] : pane->groupA_) tab->OnLibrariesChanged();
+    for (auto& [kind, tab] : pane->groupB_) tab->OnLibrariesChanged();
+}
