@@ -1,6 +1,7 @@
 #include "properties/ui/CPropDialogs.h"
 
 #include "platform/qt/ShellFonts.h"
+#include "properties/ui/CColorWheelWnd.h"
 #include "properties/ui/CPropColorWell.h"
 
 #include <QButtonGroup>
@@ -23,11 +24,6 @@
 #include <cmath>
 
 namespace {
-ColorWheelFactory& WheelFactory() {
-    static ColorWheelFactory factory;
-    return factory;
-}
-
 QFont DialogFont() { return UiFont(11); }
 
 // The dialogs' client: a window of the editor's own kind, so that owner-drawn
@@ -57,8 +53,6 @@ QLabel* MakeStatic(QWidget* parent, const QString& text, const QRect& r) {
 }
 }  // namespace
 
-void SetColorWheelFactory(ColorWheelFactory factory) { WheelFactory() = std::move(factory); }
-
 QRect DialogUnits::Rect(int left, int top, int width, int height) const {
     return QRect(int(std::lround(left * x)), int(std::lround(top * y)), int(std::lround(width * x)),
                  int(std::lround(height * y)));
@@ -67,7 +61,9 @@ QRect DialogUnits::Rect(int left, int top, int width, int height) const {
 DialogUnits DialogUnitsOf(const QFont& font) {
     const QFontMetricsF m(font);
     DialogUnits du;
-    du.x = std::max(1.0, m.averageCharWidth() / 4.0);
+    // The average width of the letters, as dialog base units are measured,
+    // so that texts laid out in dialog units fit in any font.
+    du.x = std::max(1.0, m.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0 / 4.0);
     du.y = std::max(1.0, m.height() / 8.0);
     return du;
 }
@@ -78,11 +74,21 @@ CMyColorSelectDlg::CMyColorSelectDlg(QWidget* parent) : QDialog(parent) {
     setFont(DialogFont());
     const DialogUnits du = DialogUnitsOf(font());
     setFixedSize(du.Rect(0, 0, 171, 248).size());
-    auto* ok = MakeButton(this, "OK", du.Rect(52, 227, 50, 14), true);
-    auto* cancel = MakeButton(this, "Cancel", du.Rect(114, 227, 50, 14), false);
+    auto* client = new DialogClient(this);
+    client->setGeometry(rect());
+    client->onCommand = [this](int id, int code) {
+        // Every change in the wheel: the chosen colour follows it.
+        if (id == 1009 && code == kColorWheelChanged && wheel_) {
+            color = ArgbToColorRef(wheel_->Argb());
+            changed_ = true;
+        }
+    };
+    client_ = client;
+    auto* ok = MakeButton(client, "OK", du.Rect(52, 227, 50, 14), true);
+    auto* cancel = MakeButton(client, "Cancel", du.Rect(114, 227, 50, 14), false);
     connect(ok, &QPushButton::clicked, this, &CMyColorSelectDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CMyColorSelectDlg::reject);
-    auto* frame = new QFrame(this);
+    auto* frame = new QFrame(client);
     frame->setFrameStyle(QFrame::Box | QFrame::Plain);
     frame->setGeometry(du.Rect(7, 7, 157, 213));
     placeholder_ = frame;
@@ -91,23 +97,15 @@ CMyColorSelectDlg::CMyColorSelectDlg(QWidget* parent) : QDialog(parent) {
 CMyColorSelectDlg::~CMyColorSelectDlg() = default;
 
 void CMyColorSelectDlg::InitDialog() {
-    if (wheel_ || !placeholder_ || !WheelFactory()) return;
+    if (wheel_ || !placeholder_) return;
     const QRect r = placeholder_->geometry();
-    wheel_ = WheelFactory()(this, 1009, r);
-    if (!wheel_ || !wheel_->Widget()) {
-        wheel_.reset();
-        return;
-    }
     placeholder_->hide();
-    wheel_->Widget()->setGeometry(r);
-    wheel_->Widget()->show();
-    wheel_->SetShowPrevious(hasPrevious);
+    wheel_ = new CColorWheelWnd(client_, 1009);
+    wheel_->setGeometry(r);
+    wheel_->show();
+    wheel_->showPrevious = hasPrevious;
     if (hasPrevious) wheel_->SetColor(previousColor);
-    wheel_->SetColor(color);
-    wheel_->onChanged = [this] {
-        color = wheel_->ColorRef();
-        changed_ = true;
-    };
+    wheel_->SetColor(color);  // the previous swatch keeps the colour set before
 }
 
 int CMyColorSelectDlg::exec() {
@@ -118,7 +116,7 @@ int CMyColorSelectDlg::exec() {
 void CMyColorSelectDlg::accept() {
     // Untouched, the starting colour comes back exactly: reading it back
     // through the wheel's HSL could lower a channel by one.
-    if (wheel_ && changed_) color = wheel_->ColorRef();
+    if (wheel_ && changed_) color = ArgbToColorRef(wheel_->Argb());
     QDialog::accept();
 }
 

@@ -18,22 +18,7 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 class CColorWellWnd;
-
-// What the colour dialog needs of a colour wheel. The wheel belongs to the
-// right pane's subsystem; the application installs a factory for it.
-class IColorWheelControl {
-public:
-    virtual ~IColorWheelControl() = default;
-    virtual QWidget* Widget() = 0;
-    virtual void SetShowPrevious(bool show) = 0;
-    virtual void SetColor(uint32_t colorRef) = 0;  // 0x00BBGGRR
-    // The wheel's colour (its hue, saturation and lightness) as 0x00BBGGRR.
-    virtual uint32_t ColorRef() = 0;
-    // Called on every change the user makes in the wheel.
-    std::function<void()> onChanged;
-};
-using ColorWheelFactory = std::function<std::unique_ptr<IColorWheelControl>(QWidget* parent, int id, const QRect& rect)>;
-void SetColorWheelFactory(ColorWheelFactory factory);
+class CColorWheelWnd;
 
 // Dialog units of the dialogs' layouts, from the dialog font.
 struct DialogUnits {
@@ -53,13 +38,14 @@ public:
     bool hasPrevious = false;
     // Creates the wheel where the placeholder is and loads the colours.
     void InitDialog();
-    IColorWheelControl* Wheel() const { return wheel_.get(); }
+    CColorWheelWnd* Wheel() const { return wheel_; }
     void accept() override;
     int exec() override;
 
 private:
     QWidget* placeholder_ = nullptr;
-    std::unique_ptr<IColorWheelControl> wheel_;
+    CWndBase* client_ = nullptr;
+    CColorWheelWnd* wheel_ = nullptr;
     bool changed_ = false;  // the user changed the colour in the wheel
 };
 

@@ -4,6 +4,7 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "properties/ObjectTabModel.h"
 #include "properties/PropNumbers.h"
+#include "properties/ui/CColorWheelWnd.h"
 #include "properties/ui/CPropButtons.h"
 #include "properties/ui/CPropColorWell.h"
 #include "properties/ui/CPropDialogs.h"
@@ -308,38 +309,28 @@ TEST_F(TabsFixture, SetCanvasCommandRunsTheDialogAndAnchorsTheObjects) {
     doc.SetDialogProvider(nullptr);
 }
 
-namespace {
-// A wheel that hands back its colour one lower in red, as an HSL round trip can.
-struct LossyWheel : IColorWheelControl {
-    QWidget widget;
-    uint32_t ref = 0;
-    QWidget* Widget() override { return &widget; }
-    void SetShowPrevious(bool) override {}
-    void SetColor(uint32_t c) override { ref = c; }
-    uint32_t ColorRef() override { return (ref & 0xFFFF00) | ((ref & 0xFF) ? (ref & 0xFF) - 1 : 0); }
-};
-}  // namespace
-
 TEST_F(TabsFixture, ColourDialogReturnsTheStartingColourWhenUntouched) {
-    LossyWheel* made = nullptr;
-    SetColorWheelFactory([&](QWidget*, int, const QRect&) {
-        auto w = std::make_unique<LossyWheel>();
-        made = w.get();
-        return w;
-    });
+    // A colour that the wheel's HSL round trip does not give back exactly.
+    uint32_t start = 0;
+    for (uint32_t c : {0x336699u, 0x0A1B2Cu, 0x123456u, 0x7F3A11u, 0x01FE80u, 0x9C4D2Eu}) {
+        CColorWheelWnd probe;
+        probe.SetColor(c);
+        if (ArgbToColorRef(probe.Argb()) != c) start = c;
+    }
+    ASSERT_NE(start, 0u) << "every sample survived the round trip";
     CMyColorSelectDlg dlg;
-    dlg.color = 0x336699;
+    dlg.color = start;
     dlg.InitDialog();
-    ASSERT_NE(made, nullptr);
+    ASSERT_NE(dlg.Wheel(), nullptr);
     dlg.accept();
-    EXPECT_EQ(dlg.color, 0x336699u);
+    EXPECT_EQ(dlg.color, start);
 
+    // A change in the wheel is what OK returns.
     CMyColorSelectDlg moved;
-    moved.color = 0x336699;
+    moved.color = start;
     moved.InitDialog();
-    made->SetColor(0x112233);
-    made->onChanged();
+    moved.Wheel()->SetHsl(120, 1, 0.5f);
+    moved.Wheel()->SendCommandToParent(kColorWheelChanged);
     moved.accept();
-    EXPECT_EQ(moved.color, 0x112232u);
-    SetColorWheelFactory(nullptr);
+    EXPECT_EQ(moved.color, 0x00FF00u);
 }
