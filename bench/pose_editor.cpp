@@ -1,0 +1,119 @@
+// The Pose Editor's per-frame work on a 4-part, 20-bone object (parts 1024
+// square): the bone region overlays rasterised as the view does (clipped to
+// a 1600 x 1000 viewport) beside a plain draw of the same parts, at zoom 1
+// and 8; and one joint drag step of the runtime rig (move, links, IK).
+#include "platform/CompositeSurface.h"
+#include "platform/Raster.h"
+#include "posable/BoneShape.h"
+#include "posable/RuntimeRig.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kViewW = 1600, kViewH = 1000;
+
+BoneShapeParams ViewParams(int bone, float zoom) {
+    // Five bones per part along a diagonal, in view pixels from the head.
+    const double s = 1024 * zoom, len = s / 5;
+    BoneShapeParams p;
+    p.tailX = len * 0.8;
+    p.tailY = len * 0.6;
+    p.halfWidth = s * 0.25 / 2 / 5;
+    p.headCapLength = p.tailCapLength = len * 0.12;
+    p.headCapHalfWidth = p.tailCapHalfWidth = p.halfWidth;
+    p.feather = std::min(std::max(s * 0.01, 1.0), 254.0);
+    (void)bone;
+    return p;
+}
+
+void OverlayFrame(benchmark::State& state) {
+    const float zoom = float(state.range(0));
+    const uint8_t rgba[4] = {255, 96, 96, 96};
+    for (auto _ : state) {
+        for (int part = 0; part < 4; ++part)
+            for (int b = 0; b < 5; ++b) {
+                const BoneShapeParams p = ViewParams(b, zoom);
+                // The head's view position; the raster is clipped to the viewport.
+                const double hx = (part % 2) * 512 * zoom + b * 80 * zoom, hy = (part / 2) * 512 * zoom + b * 60 * zoom;
+                BoneShapeBox box = BoneShape::Bounds(p);
+                const double l = std::max(box.left, -hx), t = std::max(box.top, -hy);
+                const double r = std::min(box.left + box.width, kViewW - hx), bt = std::min(box.top + box.height, kViewH - hy);
+                if (r <= l || bt <= t) continue;
+                box.left = l;
+                box.top = t;
+                box.width = int(r - l);
+                box.height = int(bt - t);
+                benchmark::DoNotOptimize(BoneShape::Rasterize(p, box, rgba));
+            }
+    }
+}
+BENCHMARK(OverlayFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+
+void PlainPartsFrame(benchmark::State& state) {
+    const float zoom = float(state.range(0));
+    BitmapPtr part = Bitmap::Create(1024, 1024);
+    for (int y = 0; y < 1024; ++y)
+        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
+    CompositeSurface surface;
+    surface.Create(kViewW, kViewH);
+    const RasterTarget target = RasterTarget::Of(surface);
+    ImageDrawOptions opt;
+    for (auto _ : state) {
+        for (int i = 0; i < 4; ++i)
+            DrawBitmapRect(target, *part,
+                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+        benchmark::DoNotOptimize(surface.pixels);
+    }
+}
+BENCHMARK(PlainPartsFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+
+// One drag event of a joint: 4 chains of 5 one-bone parts, linked head to tail.
+void JointDragStep(benchmark::State& state) {
+    CanvasDocument scene;
+    std::vector<JointLink> links;
+    Layer& layer = scene.layers.front();
+    for (int c = 0; c < 4; ++c)
+        for (int b = 0; b < 5; ++b) {
+            CanvasObject o;
+            o.id = "p" + std::to_string(c) + "_" + std::to_string(b);
+            o.x = float(c * 300);
+            o.y = float(b * 100);
+            o.width = 100;
+            o.height = 100;
+            Bone bone;
+            bone.id = "bone_1";
+            bone.headX = 0.5f;
+            bone.headY = 0;
+            bone.tailX = 0.5f;
+            bone.tailY = 1;
+            o.bones.push_back(bone);
+            layer.objects.push_back(o);
+            if (b > 0) {
+                JointLink l;
+                l.id = o.id;
+                l.ends = {{"p" + std::to_string(c) + "_" + std::to_string(b - 1), "bone_1", 1}, {o.id, "bone_1", 0}};
+                links.push_back(l);
+            }
+        }
+    RuntimeRig rig;
+    rig.doc = &scene;
+    rig.links = &links;
+    rig.CaptureRest();
+    float t = 0;
+    for (auto _ : state) {
+        t += 0.05f;
+        const PointF target{float(50 + 40 * std::cos(t)), float(500 + 40 * std::sin(t))};
+        rig.MoveJoint({"p0_4", "bone_1", 1}, target);
+        rig.SatisfyLinks();
+        rig.SolveChainIK("p0_4", target);
+    }
+}
+BENCHMARK(JointDragStep)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
