@@ -606,28 +606,20 @@ void BitmapPaintSession::RestoreSnapshot(const std::vector<uint8_t>& snapshot) {
     UpdateSurfaceRect(0, 0, width_, height_);
 }
 
-void BitmapPaintSession::UndoStroke() {
-    if (!active_ || undoSnapshots_.empty()) return;
+void BitmapPaintSession::StepHistory(std::deque<std::vector<uint8_t>>& from, std::deque<std::vector<uint8_t>>& to) {
+    if (!active_ || from.empty()) return;
     std::vector<uint8_t> current;
     if (!BeginEdit(current)) return;
-    RestoreSnapshot(undoSnapshots_.back());
-    undoSnapshots_.pop_back();
-    redoSnapshots_.push_back(std::move(current));
-    backdropValid_ = false;
-    MarkThumbnailsStale();
-}
-
-void BitmapPaintSession::RedoStroke() {
-    if (!active_ || redoSnapshots_.empty()) return;
-    std::vector<uint8_t> current;
-    if (!BeginEdit(current)) return;
-    RestoreSnapshot(redoSnapshots_.back());
-    redoSnapshots_.pop_back();
-    undoSnapshots_.push_back(std::move(current));
+    RestoreSnapshot(from.back());
+    from.pop_back();
+    to.push_back(std::move(current));
     TrimSnapshots();
     backdropValid_ = false;
     MarkThumbnailsStale();
 }
+
+void BitmapPaintSession::UndoStroke() { StepHistory(undoSnapshots_, redoSnapshots_); }
+void BitmapPaintSession::RedoStroke() { StepHistory(redoSnapshots_, undoSnapshots_); }
 
 bool BitmapPaintSession::GetWorkingSurface(WorkingSurface& out) const {
     if (!active_ || !display_.pixels) return false;

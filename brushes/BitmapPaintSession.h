@@ -159,6 +159,8 @@ private:
     bool BeginEdit(std::vector<uint8_t>& snapshot);
     void PushUndo(std::vector<uint8_t>&& snapshot);
     void TrimSnapshots();
+    // Restores the newest snapshot of one list and keeps the current state on the other.
+    void StepHistory(std::deque<std::vector<uint8_t>>& from, std::deque<std::vector<uint8_t>>& to);
     // The selection of the scene when it selects anything, else null.
     const SelectionMask* ActiveSelection() const;
     bool ClipToCanvas(int64_t x0, int64_t y0, int64_t x1, int64_t y1, PaintRect& out) const;

@@ -128,6 +128,22 @@ inline void CompositeWords4(uint32_t* px, V4 sr, V4 sg, V4 sb, V4 coverage, V4 a
 }
 }  // namespace
 
+namespace {
+// Calls visit(tip index, canvas pixel, tip value) for every pixel of the
+// clipped dab square whose tip value is above 0.001 (mixer and smudge dabs).
+template <typename Visit>
+void ForEachCoveredPixel(const std::vector<float>& tip, int n, int left, int top, int x0, int y0, int x1, int y1,
+                         uint32_t* pixels, Visit&& visit) {
+    const int w = x1 - x0;
+    for (int py = y0; py < y1; ++py)
+        for (int px = x0; px < x1; ++px) {
+            const size_t ti = size_t(py - top) * n + (px - left);
+            const float t = tip[ti];
+            if (t > 0.001f) visit(ti, pixels[size_t(py - y0) * w + (px - x0)], t);
+        }
+}
+}  // namespace
+
 bool DabRenderer::vectorDabs = true;
 
 template <typename Dab>
@@ -420,18 +436,12 @@ void DabRenderer::StampMixerDab(ICanvasWriteView& view, float x, float y, PixelR
     const float k = Clamp01(wet.wet) * Clamp01(wet.mix);
     const float fl = Clamp01(settings.flow);
     uint32_t* d = ReadDestination(view, r);
-    const int w = r.Width();
-    for (int py = r.y0; py < r.y1; ++py)
-        for (int px = r.x0; px < r.x1; ++px) {
-            const size_t ti = size_t(py - r.top) * c + (px - r.left);
-            const float t = tip_[ti];
-            if (t <= 0.001f) continue;
-            uint32_t& canvas = d[size_t(py - r.y0) * w + (px - r.x0)];
-            float cr, cg, cb;
-            const float va = PickUp(res.pixels[ti], canvas, t * k, cr, cg, cb);
-            res.pixels[ti] = va > 0.001f ? PackArgb(cr, cg, cb, va) : 0u;
-            CompositeWord(canvas, cr, cg, cb, va, t * fl);
-        }
+    ForEachCoveredPixel(tip_, c, r.left, r.top, r.x0, r.y0, r.x1, r.y1, d, [&](size_t ti, uint32_t& canvas, float t) {
+        float cr, cg, cb;
+        const float va = PickUp(res.pixels[ti], canvas, t * k, cr, cg, cb);
+        res.pixels[ti] = va > 0.001f ? PackArgb(cr, cg, cb, va) : 0u;
+        CompositeWord(canvas, cr, cg, cb, va, t * fl);
+    });
     WriteDestination(view, r);
 }
 
@@ -478,13 +488,7 @@ void DabRenderer::StampSmudgeDab(ICanvasWriteView& view, float x, float y, Pixel
     if (!ClipDab(view, x, y, c, r)) return;
     const float st = Clamp01(strength);
     uint32_t* d = ReadDestination(view, r);
-    const int w = r.Width();
-    for (int py = r.y0; py < r.y1; ++py)
-        for (int px = r.x0; px < r.x1; ++px) {
-            const size_t ti = size_t(py - r.top) * c + (px - r.left);
-            const float t = tip_[ti];
-            if (t <= 0.001f) continue;
-            uint32_t& canvas = d[size_t(py - r.y0) * w + (px - r.x0)];
+    ForEachCoveredPixel(tip_, c, r.left, r.top, r.x0, r.y0, r.x1, r.y1, d, [&](size_t ti, uint32_t& canvas, float t) {
             const uint32_t v = canvas, p = patch.pixels[ti];
             float cv[4], pv[4];
             for (int k = 0; k < 4; ++k) {
@@ -495,7 +499,7 @@ void DabRenderer::StampSmudgeDab(ICanvasWriteView& view, float x, float y, Pixel
             canvas = (uint32_t(ToByte(cv[3])) << 24) | (uint32_t(ToByte(cv[2])) << 16) |
                      (uint32_t(ToByte(cv[1])) << 8) | ToByte(cv[0]);
             patch.pixels[ti] = PackArgb(pv[2], pv[1], pv[0], pv[3]);
-        }
+    });
     WriteDestination(view, r);
 }
 
