@@ -1,6 +1,7 @@
 #include "app/ui/CQuillfenEditorApp.h"
 
 #include "brushes/BrushLibrary.h"
+#include "brushes/ui/CPropTabBrush.h"
 
 #include "app/AppOwnedObjects.h"
 #include "app/SeedBrushLibraries.h"
@@ -115,11 +116,14 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
         return overlay;
     };
     CreateAppOwnedObjects();
+    // The brush tabs join the properties pane before the frame makes it.
+    RegisterBrushTabs();
 
     // The per-user profile and the recent-file list of four entries.
     if (!profile_) profile_ = std::make_unique<QtProfile>();
     if (!prompts_) prompts_ = std::make_unique<QtPrompts>();
     if (!clipboard_) clipboard_ = std::make_unique<QtClipboard>();
+    SetBrushTabPrompts(prompts_.get());
     LoadRecentFiles();
 
     if (programFolder.empty()) programFolder = GetProgramFolder();
