@@ -15,6 +15,7 @@
 #include "document/CommandIds.h"
 #include "document/DialogProvider.h"
 #include "filters/ui/CEffectDialog.h"
+#include "filters/ui/CPropTabEffect.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Profile.h"
@@ -154,6 +155,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     if (!doc_->Dialogs()) doc_->SetDialogProvider(&testBones);
     frame_->canClose = [this] { return SaveModified(); };
     if (auto* qp = dynamic_cast<QtPrompts*>(prompts_.get())) qp->SetParent(frame_.get());
+    RegisterEffectTab();  // the pane creates its tabs with the frame
     if (!frame_->Create(makeCanvasView, doc_.get())) return false;
     doc_->SetHost(frame_.get());
     doc_->SetClipboard(clipboard_.get());

@@ -1,0 +1,201 @@
+// The "Effect" tab over a real document: list operations with undo, each
+// view's controls mapped to its record, one undo step per interaction.
+#include "../../platform/ui/QtTestApp.h"
+
+#include "filters/EffectRegistry.h"
+#include "filters/ui/BevelParamsView.h"
+#include "filters/ui/CEffectParamsView.h"
+#include "filters/ui/CEffectStackListWnd.h"
+#include "filters/ui/CPropCurveEdit.h"
+#include "filters/ui/CPropTabEffect.h"
+#include "filters/ui/EffectViewFactories.h"
+#include "properties/ui/CPropAngleEdit.h"
+#include "properties/ui/CPropButtons.h"
+#include "properties/ui/CPropDropdown.h"
+#include "properties/ui/CPropNumericEdit.h"
+
+#include "../../document/BitmapObjects.h"
+#include "../../document/DocumentFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+CPropNumericEdit* EditById(QWidget* view, int id) {
+    for (CPropNumericEdit* e : view->findChildren<CPropNumericEdit*>())
+        if (e->GetDlgCtrlID() == id) return e;
+    return nullptr;
+}
+
+struct PaneHost : PropertiesPaneHost {
+    CQuillfenEditorDoc* doc = nullptr;
+    CQuillfenEditorDoc* GetActiveDocument() override { return doc; }
+};
+
+class EffectTabTest : public DocumentFixture {
+protected:
+    void SetUp() override {
+        EnsureQtApp();
+        RegisterEffectParamsViews();
+        paneHost.doc = &doc;
+        SetPropertiesPaneHost(&paneHost);
+        AddTo(doc.mainScene, "layer_1", MakeSolidObject("bmp", "Pic", 0, 0, 8, 6, 0xFF336699));
+        doc.mainScene.SelectObject("bmp");
+        tab = std::make_unique<CPropTabEffect>();
+        tab->resize(900, 120);
+        TabContext ctx;
+        ctx.objectId = "bmp";
+        ctx.objectKind = 1;
+        ctx.selectionCount = 1;
+        tab->OnContext(ctx);
+        doc.ClearAllUndo();
+    }
+    void TearDown() override {
+        tab.reset();
+        SetPropertiesPaneHost(nullptr);
+    }
+    std::vector<EffectInstance>& Stack() { return Obj("bmp").effects; }
+    CEffectParamsView* View() { return dynamic_cast<CEffectParamsView*>(tab->View()); }
+    // One user interaction with a value control: begin, changes, end.
+    void Interact(int id, const std::function<void()>& set) {
+        IEffectParamsView* view = tab->View();
+        ASSERT_NE(view, nullptr);
+        view->OnCommand(id, kPropBegin, nullptr);
+        set();
+        view->OnCommand(id, kPropChanged, nullptr);
+        view->OnCommand(id, kPropEnd, nullptr);
+    }
+
+    PaneHost paneHost;
+    std::unique_ptr<CPropTabEffect> tab;
+};
+
+TEST_F(EffectTabTest, AddingSelectsTheNewFilterAndListOperationsUndo) {
+    EXPECT_EQ(tab->HintText(), "Click + to add a filter.");
+    tab->AddEffect(kEffectBlur);
+    tab->AddEffect(kEffectInvert);
+    ASSERT_EQ(Stack().size(), 2u);
+    EXPECT_EQ(tab->List()->Selection(), 1);
+    EXPECT_EQ(tab->View(), nullptr);
+    EXPECT_EQ(tab->HintText(), "This filter has no parameters yet.");
+    tab->List()->onMove(1, -1);
+    EXPECT_EQ(Stack()[0].type, kEffectInvert);
+    EXPECT_EQ(tab->List()->Selection(), 0);
+    tab->List()->onEnableOne(1, false);
+    EXPECT_FALSE(Stack()[1].enabled);
+    tab->List()->onRemove(1);
+    ASSERT_EQ(Stack().size(), 1u);
+    EXPECT_EQ(tab->List()->Selection(), 0);
+    for (int i = 0; i < 5; ++i) doc.OnEditUndo();
+    EXPECT_TRUE(Stack().empty());
+    EXPECT_FALSE(doc.CanUndo());
+    tab->Refresh();
+    EXPECT_EQ(tab->List()->Selection(), -1);
+}
+
+TEST_F(EffectTabTest, AViewEditIsOneUndoStepAndFollowsTheStackThroughUndo) {
+    tab->AddEffect(kEffectBlur);
+    doc.ClearAllUndo();
+    ASSERT_NE(View(), nullptr);
+    CPropNumericEdit* radius = View()->Numeric(1001);
+    ASSERT_NE(radius, nullptr);
+    EXPECT_FLOAT_EQ(radius->value, 5);
+    Interact(1001, [&] {
+        radius->value = 8;
+        View()->OnCommand(1001, kPropChanged, nullptr);
+        radius->value = 12.5f;
+    });
+    EXPECT_FLOAT_EQ(Stack()[0].params.Get<BlurParams>()->radius, 0.125f);
+    doc.OnEditUndo();
+    EXPECT_FLOAT_EQ(Stack()[0].params.Get<BlurParams>()->radius, 0.05f);
+    EXPECT_FALSE(doc.CanUndo());
+    // The stack was replaced by the undo: the open view edits the new one.
+    tab->Refresh();
+    Interact(1001, [&] { radius->value = 20; });
+    EXPECT_FLOAT_EQ(Stack()[0].params.Get<BlurParams>()->radius, 0.2f);
+    // The object is gone: an edit does nothing and nothing crashes.
+    doc.mainScene.DeleteObject("bmp");
+    Interact(1001, [&] { radius->value = 3; });
+    EXPECT_EQ(tab->CurrentInstance(), nullptr);
+}
+
+TEST_F(EffectTabTest, EachViewWritesItsControlsIntoItsRecord) {
+    struct Case {
+        uint8_t type;
+        int id;
+        float shown;  // the control's value after the user's change
+        std::function<float(const EffectParams&)> stored;
+        float expected;
+    };
+    const Case cases[] = {
+        {kEffectBrightnessContrast, 1002, -40, [](auto& p) { return p.template Get<BrightnessContrastParams>()->contrast; }, -0.4f},
+        {kEffectColorFill, 1001, 25, [](auto& p) { return p.template Get<ColorFillParams>()->opacity; }, 0.25f},
+        {kEffectGaussianBlur, 1001, 2.5f, [](auto& p) { return p.template Get<GaussianBlurParams>()->radius; }, 0.025f},
+        {kEffectDropShadow, 1002, 7, [](auto& p) { return p.template Get<DropShadowParams>()->softness; }, 0.07f},
+        {kEffectInnerShadow, 1001, 9, [](auto& p) { return p.template Get<InnerShadowParams>()->distance; }, 9},
+        {kEffectGlow, 1003, 50, [](auto& p) { return p.template Get<GlowParams>()->opacity; }, 0.5f},
+        {kEffectInnerGlow, 1001, 6, [](auto& p) { return p.template Get<InnerGlowParams>()->width; }, 6},
+        {kEffectKaleidoscopeBlur, 1001, 3.5f, [](auto& p) { return p.template Get<KaleidoscopeBlurParams>()->width; }, 3.5f},
+        {kEffectMotionBlur, 1102, 44, [](auto& p) { return p.template Get<MotionBlurParams>()->length; }, 44},
+        {kEffectHueSaturation, 1005, -30, [](auto& p) { return p.template Get<HueSaturationParams>()->saturation; }, -0.3f},
+        {kEffectNewtonianShadow, 1003, 1.5f, [](auto& p) { return p.template Get<NewtonianShadowParams>()->spread; }, 1.5f},
+        {kEffectGaussianBevel, 1003, 37, [](auto& p) { return p.template Get<GaussianBevelParams>()->strength; }, 0.37f},
+        {kEffectEmboss, 1001, 20, [](auto& p) { return p.template Get<EmbossParams>()->width; }, 20},
+        {kEffectOuterBevel, 1002, 12, [](auto& p) { return p.template Get<OuterBevelParams>()->softness; }, 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(FindEffectTypeInfo(c.type).name);
+        Stack().clear();
+        tab->AddEffect(c.type);
+        doc.ClearAllUndo();
+        ASSERT_NE(tab->View(), nullptr);
+        CPropNumericEdit* edit = EditById(tab->View(), c.id);
+        ASSERT_NE(edit, nullptr);
+        Interact(c.id, [&] { edit->value = c.shown; });
+        EXPECT_NEAR(c.stored(Stack()[0].params), c.expected, 1e-5f);
+        EXPECT_TRUE(doc.CanUndo());
+        doc.OnEditUndo();
+        EXPECT_FALSE(doc.CanUndo());
+    }
+}
+
+TEST_F(EffectTabTest, ProfileCurveColourAndLevelsControls) {
+    tab->AddEffect(kEffectOuterBevel);
+    auto* view = dynamic_cast<CBevelParamsView*>(tab->View());
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->Curve()->isHidden());
+    doc.ClearAllUndo();
+    view->Profile()->SetCurSel(4);
+    view->OnCommand(1000, kPropClick, nullptr);
+    EXPECT_EQ(Stack()[0].params.Get<OuterBevelParams>()->profile, 4);
+    EXPECT_FALSE(view->Curve()->isHidden());
+    EXPECT_EQ(view->Panels().size(), 3u);
+    Interact(1005, [&] { view->Curve()->SetPoints({{0, 0}, {0.5f, 0.8f}, {1, 1}}); });
+    EXPECT_EQ(Stack()[0].params.Get<OuterBevelParams>()->points.size(), 3u);
+    // Colours from the wheel arrive opaque; the same colour again does nothing.
+    tab->GetColorSink()->SetColor(0x00112233);
+    EXPECT_EQ(Stack()[0].params.Get<OuterBevelParams>()->color, 0xFF112233u);
+    tab->GetColorSink()->SetColor(0xFF112233);
+    int steps = 0;
+    while (doc.CanUndo()) doc.OnEditUndo(), ++steps;
+    EXPECT_EQ(steps, 3);  // profile, curve, colour
+
+    Stack().clear();
+    tab->AddEffect(kEffectLevels);
+    auto* levels = dynamic_cast<CEffectParamsView*>(tab->View());
+    ASSERT_NE(levels, nullptr);
+    auto* channel = levels->findChild<CPropDropdown*>();
+    channel->SetCurSel(2);
+    levels->OnCommand(1001, kPropClick, nullptr);
+    auto* shadow = levels->findChildren<CPropNumericEdit*>().front();
+    ASSERT_EQ(shadow->GetDlgCtrlID(), 1002);
+    Interact(1002, [&] { shadow->value = 300; });  // above input high - 1
+    const LevelsParams& r = *Stack()[0].params.Get<LevelsParams>();
+    EXPECT_EQ(r.channel, 2);
+    EXPECT_EQ(r.green.inputLow, 254);
+    EXPECT_EQ(r.rgb.inputLow, 0);
+}
+
+}  // namespace
