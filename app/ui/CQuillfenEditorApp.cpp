@@ -2,6 +2,7 @@
 
 #include "brushes/BrushLibrary.h"
 #include "brushes/ui/CPropTabBrush.h"
+#include "selection/ui/CPropTabSelection.h"
 
 #include "app/AppOwnedObjects.h"
 #include "app/SeedBrushLibraries.h"
@@ -119,6 +120,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     CreateAppOwnedObjects();
     // The brush tabs join the properties pane before the frame makes it.
     RegisterBrushTabs();
+    RegisterSelectionTabs();
 
     // The per-user profile and the recent-file list of four entries.
     if (!profile_) profile_ = std::make_unique<QtProfile>();

@@ -1,0 +1,37 @@
+#include "document/CQuillfenEditorDoc.h"
+#include "properties/ui/CPropNumericEdit.h"
+#include "properties/ui/PropControls.h"
+#include "selection/SelectionTabs.h"
+#include "selection/SelectionToolController.h"
+#include "selection/ui/CPropTabSelection.h"
+#include "tests/platform/ui/QtTestApp.h"
+
+#include <gtest/gtest.h>
+
+TEST(SelectionTabWindows, ToleranceForTheWandAndFeatherActsAtTheEnd) {
+    EnsureQtApp();
+    const SelectionToolSettings saved = GetSelectionToolSettings();
+    CPropTabSelection tab(nullptr);
+    tab.resize(600, 120);
+    tab.show();
+    TabContext ctx;
+    ctx.tool = kToolMagicWand;
+    tab.OnContext(ctx);
+    EXPECT_TRUE(tab.findChild<CPropNumericEdit*>(QString(), Qt::FindDirectChildrenOnly) != nullptr);
+    auto edits = tab.findChildren<CPropNumericEdit*>();
+    ASSERT_EQ(edits.size(), 2);
+    EXPECT_TRUE(edits[1]->isVisibleTo(&tab));  // Tolerance for the wand
+    ctx.tool = kToolEllipseMarquee;
+    tab.OnContext(ctx);
+    tab.resize(601, 120);
+    EXPECT_FALSE(edits[1]->isVisibleTo(&tab));
+
+    // Without a document only the settings change; a feather change acts at
+    // the end of the interaction only.
+    GetSelectionToolSettings().feather = 0;
+    edits[0]->SetValue(3);
+    tab.OnCommand(kSelectionTabFeather, kPropBegin, edits[0]);
+    tab.OnCommand(kSelectionTabFeather, kPropChanged, edits[0]);
+    EXPECT_EQ(GetSelectionToolSettings().feather, 0.0f);
+    GetSelectionToolSettings() = saved;
+}
