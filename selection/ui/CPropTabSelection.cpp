@@ -4,6 +4,8 @@
 #include "properties/ui/CPropButtons.h"
 #include "properties/ui/CPropNumericEdit.h"
 #include "properties/ui/CPropSegmented.h"
+#include "properties/ui/CPropSliderWnd.h"
+#include "selection/InpaintSession.h"
 #include "properties/ui/CPropertiesPane.h"
 #include "selection/SelectionTabs.h"
 #include "selection/SelectionToolController.h"
@@ -162,7 +164,69 @@ void CPropTabSelectionRefine::paintEvent(QPaintEvent* e) {
     p.fillRect(e->rect(), ArgbColor(kPropPanelBackground));
 }
 
+CPropTabInpaintBrush::CPropTabInpaintBrush(QWidget* parent) : CWndBase(parent) {
+    size_ = new CPropSliderWnd(this);
+    size_->Create(this, 803, QRect(0, 0, 206, 25));
+    size_->SetRange(1, 200);
+    size_->SetDecimals(0);
+    size_->SetExponent(2.5f);
+    size_->SetSuffix(" px");
+    size_->ShowValueBox(true);
+    PropGridCell preview;
+    preview.noWindow = true;
+    preview.columnSpan = 4;
+    preview.rowSpan = 4;
+    preview.label = 1;
+    panels_ = {PropGridPanel{4, {preview}}, PropGridPanel{1, {Cell(size_, 0, 0, 4)}}};
+    Refresh();
+}
+
+int CPropTabInpaintBrush::SessionRadius() {
+    CQuillfenEditorDoc* doc = GetActiveDocument();
+    return doc && doc->inpaintSession ? doc->inpaintSession->brushRadius : 24;
+}
+
+void CPropTabInpaintBrush::Refresh() {
+    size_->SetValue(float(std::clamp(SessionRadius(), 1, 200)));
+    update();
+}
+
+bool CPropTabInpaintBrush::OnCommand(int id, int code, CWndBase* sender) {
+    if (id != 803 || code != kPropChanged) return CWndBase::OnCommand(id, code, sender);
+    CQuillfenEditorDoc* doc = GetActiveDocument();
+    if (doc && doc->inpaintSession) doc->inpaintSession->brushRadius = std::max(1, int(std::lround(size_->value)));
+    update();
+    return true;
+}
+
+void CPropTabInpaintBrush::resizeEvent(QResizeEvent*) {
+    if (!rect().isEmpty()) MoveChildWindow(rect(), panels_);
+    update();
+}
+
+void CPropTabInpaintBrush::paintEvent(QPaintEvent* e) {
+    QPainter p(this);
+    p.fillRect(e->rect(), ArgbColor(kPropPanelBackground));
+    const PropGridCell& cell = panels_.front().cells.front();
+    const QRect r(cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top);
+    p.setPen(ArgbColor(0xFF464B52));
+    p.drawRect(r.adjusted(0, 0, -1, -1));
+    const int side = std::min(r.width(), r.height());
+    const int radius = SessionRadius();
+    if (side < 13 || radius <= 0) return;
+    const double shown = std::min((side - 12) / 2.0, double(radius));
+    const QPointF centre = QRectF(r).center();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ArgbColor(0xB4E6E6E6));
+    p.drawEllipse(centre, shown + 1, shown + 1);
+    p.setBrush(ArgbColor(0xFF141418));
+    p.drawEllipse(centre, shown, shown);
+}
+
 void RegisterSelectionTabs() {
+    CPropertiesPane::RegisterTabFactory(PropTabKind::InpaintBrush,
+                                        [](QWidget* pane) -> IPropertyTab* { return new CPropTabInpaintBrush(pane); });
     CPropertiesPane::RegisterTabFactory(PropTabKind::Selection,
                                         [](QWidget* pane) -> IPropertyTab* { return new CPropTabSelection(pane); });
     CPropertiesPane::RegisterTabFactory(PropTabKind::SelectionRefine, [](QWidget* pane) -> IPropertyTab* {

@@ -63,5 +63,31 @@ private:
     bool loading_ = false;
 };
 
-// Registers both tabs with the properties pane (before the frame exists).
+class CPropSliderWnd;
+
+// The inpaint workspace's "Brush" tab: the radius of the source brush.
+class CPropTabInpaintBrush : public CWndBase, public IPropertyTab {
+    Q_OBJECT
+public:
+    explicit CPropTabInpaintBrush(QWidget* parent);
+    bool AppliesTo(const TabContext& ctx) const override { return PropTabApplies(PropTabKind::InpaintBrush, ctx); }
+    std::string GetTitle() const override { return "Brush"; }
+    QWidget* GetWnd() override { return this; }
+    void Refresh() override;
+    bool OnCommand(int id, int code, CWndBase* sender) override;
+    CPropSliderWnd* Slider() const { return size_; }
+    // The radius shown: the open session's, 24 without one.
+    static int SessionRadius();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    CPropSliderWnd* size_ = nullptr;
+    std::vector<PropGridPanel> panels_;
+};
+
+// Registers the selection and inpaint tabs with the properties pane (before
+// the frame exists).
 void RegisterSelectionTabs();

@@ -1,5 +1,6 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "properties/ui/CPropNumericEdit.h"
+#include "properties/ui/CPropSliderWnd.h"
 #include "properties/ui/PropControls.h"
 #include "selection/SelectionTabs.h"
 #include "selection/SelectionToolController.h"
@@ -34,4 +35,16 @@ TEST(SelectionTabWindows, ToleranceForTheWandAndFeatherActsAtTheEnd) {
     tab.OnCommand(kSelectionTabFeather, kPropChanged, edits[0]);
     EXPECT_EQ(GetSelectionToolSettings().feather, 0.0f);
     GetSelectionToolSettings() = saved;
+}
+
+TEST(SelectionTabWindows, InpaintBrushShowsTheDefaultRadiusWithoutASession) {
+    EnsureQtApp();
+    CPropTabInpaintBrush tab(nullptr);
+    EXPECT_EQ(CPropTabInpaintBrush::SessionRadius(), 24);  // no document, no session
+    EXPECT_EQ(tab.Slider()->value, 24.0f);
+    TabContext ctx;
+    ctx.mode = kWorkspaceInpaint;
+    EXPECT_TRUE(tab.AppliesTo(ctx));
+    ctx.mode = kWorkspaceCanvas;
+    EXPECT_FALSE(tab.AppliesTo(ctx));
 }
