@@ -2,6 +2,7 @@
 
 #include "brushes/BrushLibrary.h"
 #include "brushes/ui/CPropTabBrush.h"
+#include "brushes/ui/CPropTabStencil.h"
 #include "selection/ui/CPropTabSelection.h"
 
 #include "app/AppOwnedObjects.h"
@@ -127,6 +128,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     if (!prompts_) prompts_ = std::make_unique<QtPrompts>();
     if (!clipboard_) clipboard_ = std::make_unique<QtClipboard>();
     SetBrushTabPrompts(prompts_.get());
+    RegisterStencilTab(prompts_.get());
     LoadRecentFiles();
 
     if (programFolder.empty()) programFolder = GetProgramFolder();
