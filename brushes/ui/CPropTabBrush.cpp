@@ -2,6 +2,7 @@
 
 #include "brushes/BrushLibrary.h"
 #include "brushes/BrushLibraryEdits.h"
+#include "brushes/StencilOverlay.h"
 #include "brushes/ui/CBrushControls.h"
 #include "brushes/ui/CBrushDialogs.h"
 #include "document/CQuillfenEditorDoc.h"
@@ -26,11 +27,11 @@ Prompts* brushTabPrompts = nullptr;
 enum BrushTabIds : int {
     kLibraryList = 398, kPresets = 399, kWell0 = 400, kSize = 401, kOpacity = 402, kFlow = 403, kHardness = 404,
     kWell1 = 405, kWet = 420, kLoad = 421, kMix = 422, kLoadAfter = 423, kCleanAfter = 424, kStrength = 430,
-    kAligned = 440, kAllLayers = 441, kFreeze = 442,
+    kAligned = 440, kAllLayers = 441, kFreeze = 442, kMode = 410, kLockTransparency = 411,
 };
 
 enum BrushLabel : int { kLabelSize = 1, kLabelOpacity = 2, kLabelFlow = 3, kLabelHardness = 4, kLabelWet = 10,
-                        kLabelLoad = 11, kLabelMix = 12, kLabelStrength = 20 };
+                        kLabelLoad = 11, kLabelMix = 12, kLabelStrength = 20, kLabelMode = 30 };
 
 const char* LabelText(int tag) {
     switch (tag) {
@@ -42,6 +43,7 @@ const char* LabelText(int tag) {
     case kLabelLoad: return "Load";
     case kLabelMix: return "Mix";
     case kLabelStrength: return "Strength";
+    case kLabelMode: return "Mode";
     default: return nullptr;
     }
 }
@@ -105,6 +107,22 @@ void PaintLabels(QWidget* w, QPaintEvent* e, const std::vector<PropGridPanel>& p
 
 }  // namespace
 
+const StencilModeRow kStencilModeRows[11] = {
+    {"Normal", 0, false, false},   {"Multiply", 4, false, false},    {"Screen", 10, false, false},
+    {"Overlay", 15, false, false}, {"Soft Light", 16, false, false}, {"Color Dodge", 11, false, false},
+    {"Add", 14, false, false},     {"Luminosity", 29, false, false}, {"Detail Transfer", 0, false, true},
+    {"", 0, false, false},         {"Erase", 0, true, false},
+};
+
+int StencilModeRowFor(int blendMode, bool erase, bool detail) {
+    for (int i = 0; i < 11; ++i) {
+        const StencilModeRow& r = kStencilModeRows[i];
+        if (detail ? r.detail : (erase ? r.erase : (!r.erase && !r.detail && r.name[0] && r.blendMode == blendMode)))
+            return i;
+    }
+    return 0;
+}
+
 bool BrushTabsAppliesTo(const TabContext& ctx) {
     if (ctx.mode == kWorkspaceInpaint) return false;
     const int t = ctx.tool;
@@ -116,7 +134,8 @@ void SetBrushTabPrompts(Prompts* prompts) { brushTabPrompts = prompts; }
 
 // ================================================================== Brush tab
 
-CPropTabBrush::CPropTabBrush(QWidget* parent) : CWndBase(parent) {
+CPropTabBrush::CPropTabBrush(QWidget* parent, bool stencil) : CWndBase(parent), stencil_(stencil) {
+    if (stencil_) tool_ = kToolStencilKitbash;
     libraryList_ = new CPropBrushLibraryList(this, kLibraryList);
     presets_ = new CPropBrushLibrary(this, kPresets);
     wells_[0] = new CPropBrushWell(this, kWell0);
@@ -134,6 +153,14 @@ CPropTabBrush::CPropTabBrush(QWidget* parent) : CWndBase(parent) {
     aligned_ = MakeCheckbox(this, kAligned, "Aligned");
     allLayers_ = MakeCheckbox(this, kAllLayers, "All Layers");
     freeze_ = MakeCheckbox(this, kFreeze, "Freeze Source");
+    if (stencil_) {
+        mode_ = new CPropDropdown(this);
+        mode_->Create(this, kMode, QRect(0, 0, 154, 25));
+        std::vector<std::string> names;
+        for (const StencilModeRow& r : kStencilModeRows) names.push_back(r.name);
+        mode_->SetItems(names);
+        lockTransparency_ = MakeCheckbox(this, kLockTransparency, "Lock Transparency");
+    }
     UpdateWells();
     RebuildToolPanels();
     SyncControls();
@@ -211,6 +238,17 @@ void CPropTabBrush::SyncControls() {
     allLayers_->SetCheck(o.allLayers);
     freeze_->SetCheck(o.freezeSource);
     presets_->SetSelectedIndex(slot.presetIndex);
+    if (stencil_) {
+        if (const StencilOverlay* overlay = GetCurrentStencilOverlay()) {
+            const int row = StencilModeRowFor(overlay->imprint.blendMode, overlay->imprint.eraseMode,
+                                              overlay->imprint.detailTransfer);
+            if (mode_->selected != row) {
+                mode_->SetCurSel(row);
+                mode_->update();
+            }
+            lockTransparency_->SetCheck(overlay->imprint.lockTransparency);
+        }
+    }
     syncing_ = false;
 }
 
@@ -226,6 +264,15 @@ void CPropTabBrush::RebuildToolPanels() {
                                                        strength_, aligned_, allLayers_, freeze_})
         w->hide();
 
+    if (stencil_) {
+        panels_.push_back(PropGridPanel{4, {Label(kLabelOpacity, 0, 0), Cell(opacity_, 1, 0, 3), Label(kLabelFlow, 0, 1),
+                                            Cell(flow_, 1, 1, 3), Label(kLabelMode, 0, 2), Cell(mode_, 1, 2, 3),
+                                            Cell(lockTransparency_, 1, 3, 3)}});
+        laidOutTool_ = t;
+        Layout();
+        update();
+        return;
+    }
     PropGridPanel fourth{4, {}};
     const bool opacity = t == kToolPaintBrush || t == kToolCloneBrush || t == kToolHealingCloneBrush ||
                          t == kToolRecolorBrush || t == kToolEraser || t == kToolPaintMask || t == kToolEraseMask;
@@ -330,6 +377,30 @@ bool CPropTabBrush::OnCommand(int id, int code, CWndBase* sender) {
     case kAligned: o.aligned = aligned_->checked; return true;
     case kAllLayers: o.allLayers = allLayers_->checked; return true;
     case kFreeze: o.freezeSource = freeze_->checked; return true;
+    case kMode:
+    case kLockTransparency: {
+        StencilOverlay* overlay = GetCurrentStencilOverlay();
+        if (!stencil_ || !overlay || code != kPropClick) return true;
+        if (id == kLockTransparency) {
+            overlay->imprint.lockTransparency = lockTransparency_->checked;
+            return true;
+        }
+        const int row = mode_->selected;
+        if (row < 0 || row > 10) return true;
+        const StencilModeRow& r = kStencilModeRows[row];
+        if (!r.name[0]) {
+            // The blank row between the groups is not a mode: show the current one again.
+            mode_->SetCurSel(StencilModeRowFor(overlay->imprint.blendMode, overlay->imprint.eraseMode,
+                                               overlay->imprint.detailTransfer));
+            mode_->update();
+            return true;
+        }
+        overlay->imprint.blendMode = r.blendMode;
+        overlay->imprint.eraseMode = r.erase;
+        overlay->imprint.detailTransfer = r.detail;
+        if (CQuillfenEditorDoc* doc = GetActiveDocument()) doc->RefreshAllViews();
+        return true;
+    }
     default: return CWndBase::OnCommand(id, code, sender);
     }
 }
@@ -574,5 +645,8 @@ void RegisterBrushTabs() {
     });
     CPropertiesPane::RegisterTabFactory(PropTabKind::BrushAdvanced, [](QWidget* pane) -> IPropertyTab* {
         return new CPropTabBrushAdvanced(pane);
+    });
+    CPropertiesPane::RegisterTabFactory(PropTabKind::StencilBrush, [](QWidget* pane) -> IPropertyTab* {
+        return new CPropTabBrush(pane, true);
     });
 }

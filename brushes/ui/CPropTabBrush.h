@@ -25,12 +25,26 @@ class Prompts;
 // Tools 9 to 15, 17, 26 and 27 outside the inpaint workspace.
 bool BrushTabsAppliesTo(const TabContext& ctx);
 
+// The stencil brush's Mode rows: name, blend mode, erase, detail transfer.
+struct StencilModeRow {
+    const char* name;
+    int blendMode;
+    bool erase, detail;
+};
+extern const StencilModeRow kStencilModeRows[11];
+// The row showing the overlay's imprint settings (0 "Normal" when none matches).
+int StencilModeRowFor(int blendMode, bool erase, bool detail);
+
 class CPropTabBrush : public CWndBase, public IPropertyTab {
     Q_OBJECT
 public:
-    explicit CPropTabBrush(QWidget* parent);
+    // stencil: the "Brush" tab of the Stencil Kitbash tool, which adds the
+    // imprint Mode list and Lock Transparency of the stencil overlay.
+    explicit CPropTabBrush(QWidget* parent, bool stencil = false);
 
-    bool AppliesTo(const TabContext& ctx) const override { return BrushTabsAppliesTo(ctx); }
+    bool AppliesTo(const TabContext& ctx) const override {
+        return stencil_ ? PropTabApplies(PropTabKind::StencilBrush, ctx) : BrushTabsAppliesTo(ctx);
+    }
     std::string GetTitle() const override { return "Brush"; }
     int GetTabWidth() const override { return 80; }
     QWidget* GetWnd() override { return this; }
@@ -64,6 +78,9 @@ private:
     CPropSliderWnd *wet_ = nullptr, *load_ = nullptr, *mix_ = nullptr, *strength_ = nullptr;
     CPropCheckbox *loadAfter_ = nullptr, *cleanAfter_ = nullptr;
     CPropCheckbox *aligned_ = nullptr, *allLayers_ = nullptr, *freeze_ = nullptr;
+    CPropDropdown* mode_ = nullptr;
+    CPropCheckbox* lockTransparency_ = nullptr;
+    bool stencil_ = false;
     std::vector<PropGridPanel> panels_;
     int tool_ = 9;
     int laidOutTool_ = 0;

@@ -1,6 +1,8 @@
 #include "brushes/StencilOverlay.h"
 #include "brushes/ui/CPropStencilLibrary.h"
+#include "brushes/ui/CPropTabBrush.h"
 #include "brushes/ui/CPropTabStencil.h"
+#include "properties/ui/CPropDropdown.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "properties/ui/CPropSliderWnd.h"
 #include "properties/ui/PropControls.h"
@@ -29,5 +31,33 @@ TEST(StencilTab, OpacityFollowsTheOverlayAndPicksClearOnLibrarySwitch) {
     EXPECT_TRUE(tab.AppliesTo(ctx));
     ctx.tool = kToolPaintBrush;
     EXPECT_FALSE(tab.AppliesTo(ctx));
+    SetCurrentStencilOverlay(nullptr);
+}
+
+TEST(StencilTab, BrushModeListWritesTheImprintSettings) {
+    EnsureQtApp();
+    StencilOverlay overlay;
+    SetCurrentStencilOverlay(&overlay);
+    EXPECT_EQ(StencilModeRowFor(29, false, false), 7);   // Luminosity
+    EXPECT_EQ(StencilModeRowFor(3, false, false), 0);    // not in the list: shown as Normal
+    EXPECT_EQ(StencilModeRowFor(4, true, false), 10);    // Erase wins over the blend mode
+    EXPECT_EQ(StencilModeRowFor(4, true, true), 8);      // detail transfer wins over both
+    CPropTabBrush tab(nullptr, true);
+    auto* mode = tab.Control(410);
+    ASSERT_NE(mode, nullptr);
+    auto* list = static_cast<CPropDropdown*>(mode);
+    list->SetCurSel(1);
+    tab.OnCommand(410, kPropClick, nullptr);
+    EXPECT_EQ(overlay.imprint.blendMode, 4);
+    list->SetCurSel(10);
+    tab.OnCommand(410, kPropClick, nullptr);
+    EXPECT_TRUE(overlay.imprint.eraseMode);
+    list->SetCurSel(9);  // the blank row changes nothing and shows Erase again
+    tab.OnCommand(410, kPropClick, nullptr);
+    EXPECT_TRUE(overlay.imprint.eraseMode);
+    EXPECT_EQ(list->selected, 10);
+    TabContext ctx;
+    ctx.tool = kToolStencilKitbash;
+    EXPECT_TRUE(tab.AppliesTo(ctx));
     SetCurrentStencilOverlay(nullptr);
 }
