@@ -33,9 +33,9 @@ public:
     bool InvertFiles() const { return invert_; }
 
     // The unscaled icon, or null when there is none.
-    BitmapPtr Base(const IconSpec& spec);
+    BitmapPtr Base(const IconSpec& icon);
     // The icon scaled to height pixels (aspect kept), or null.
-    BitmapPtr Scaled(const IconSpec& spec, int height);
+    BitmapPtr Scaled(const IconSpec& icon, int height);
     void ClearScaled() { scaled_.clear(); }
     void Clear();
     // How many files were read (for tests: failures are not retried).

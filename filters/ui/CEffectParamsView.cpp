@@ -12,24 +12,24 @@ CEffectParamsView::CEffectParamsView(QWidget* parent, int childId, int alternati
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-CPropNumericEdit* CEffectParamsView::AddNumeric(const NumericFieldSpec& spec) {
+CPropNumericEdit* CEffectParamsView::AddNumeric(const NumericFieldSpec& field) {
     auto* edit = new CPropNumericEdit(this);
-    if (!edit->Create(this, spec.id, QRect(0, 0, 206, 25))) {
+    if (!edit->Create(this, field.id, QRect(0, 0, 206, 25))) {
         delete edit;
         return nullptr;
     }
-    edit->SetLabel(QString::fromUtf8(spec.label));
-    edit->SetLabelWidth(spec.labelWidth);
-    edit->SetSuffix(QString::fromUtf8(spec.suffix ? spec.suffix : ""));
-    edit->SetRange(spec.minimum, spec.maximum);
-    edit->SetStep(spec.keyStep);
-    edit->SetPixelsPerStep(spec.pixelsPerStep);
-    edit->SetDragStep(spec.dragStep);
-    edit->SetDecimals(spec.decimals);
-    edit->SetBorderless(spec.frameless);
-    edit->SetValue(spec.fallback);
+    edit->SetLabel(QString::fromUtf8(field.label));
+    edit->SetLabelWidth(field.labelWidth);
+    edit->SetSuffix(QString::fromUtf8(field.suffix ? field.suffix : ""));
+    edit->SetRange(field.minimum, field.maximum);
+    edit->SetStep(field.keyStep);
+    edit->SetPixelsPerStep(field.pixelsPerStep);
+    edit->SetDragStep(field.dragStep);
+    edit->SetDecimals(field.decimals);
+    edit->SetBorderless(field.frameless);
+    edit->SetValue(field.fallback);
     edit->show();
-    numerics_.push_back({spec, edit});
+    numerics_.push_back({field, edit});
     return edit;
 }
 
@@ -69,7 +69,7 @@ CPropColorWell* CEffectParamsView::AddColorWell(int id, EffectColorField field, 
 
 CPropNumericEdit* CEffectParamsView::Numeric(int id) const {
     for (const NumericEntry& n : numerics_)
-        if (n.spec.id == id) return n.edit;
+        if (n.field.id == id) return n.edit;
     return nullptr;
 }
 
@@ -109,8 +109,8 @@ void CEffectParamsView::LoadParams(const EffectInstance& instance, IEffectChange
     const bool own = instance.params.Alternative() == alternative_;
     EffectParams params = instance.params;  // the field accessors read through a copy
     for (NumericEntry& n : numerics_) {
-        const float* value = own ? n.spec.field(params) : nullptr;
-        n.edit->SetValue(value ? *value * n.spec.scale : n.spec.fallback);
+        const float* value = own ? n.field.field(params) : nullptr;
+        n.edit->SetValue(value ? *value * n.field.scale : n.field.fallback);
     }
     for (AngleEntry& a : angles_) {
         const float* value = own ? a.field(params) : nullptr;
@@ -149,8 +149,8 @@ bool CEffectParamsView::OnCommand(int id, int code, CWndBase* sender) {
     if (!instance) return true;  // a foreign record: nothing to write
     if (id == wellId_ && well_) return true;  // colours arrive through the sink
     for (NumericEntry& n : numerics_) {
-        if (n.spec.id != id) continue;
-        if (float* field = n.spec.field(instance->params)) *field = n.edit->value / n.spec.scale;
+        if (n.field.id != id) continue;
+        if (float* field = n.field.field(instance->params)) *field = n.edit->value / n.field.scale;
         Notify(code);
         return true;
     }

@@ -61,7 +61,7 @@ public:
 
     // Building the view: controls in creation order, then their cells (a
     // panel is created when first named). Null when a window cannot be made.
-    CPropNumericEdit* AddNumeric(const NumericFieldSpec& spec);
+    CPropNumericEdit* AddNumeric(const NumericFieldSpec& field);
     CPropColorWell* AddColorWell(int id, EffectColorField field, const char* title, uint32_t fallback);
     CPropAngleEdit* AddAngle(int id, EffectFloatField field, float minimum, float maximum, float fallback);
     void Place(int panel, QWidget* window, int column, int row, int columnSpan, int rowSpan, int rows = 4);
@@ -98,7 +98,7 @@ private:
     IEffectChangeSink* sink_ = nullptr;
     std::vector<PropGridPanel> panels_;
     struct NumericEntry {
-        NumericFieldSpec spec;
+        NumericFieldSpec field;
         CPropNumericEdit* edit;
     };
     std::vector<NumericEntry> numerics_;
