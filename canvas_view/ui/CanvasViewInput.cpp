@@ -8,6 +8,7 @@
 #include "canvas_view/StackingLookup.h"
 #include "canvas_view/ToolDispatch.h"
 #include "canvas_view/WarpDrag.h"
+#include "brushes/StencilOverlay.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 
 #include "canvas_view/BrushToolQueries.h"
@@ -156,6 +157,18 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
         PickColourAt(p, false);
         break;
     case CanvasInputRoute::Stencil:
+        // A press on the gizmo moves, turns or scales the stencil; elsewhere the stencil brush paints.
+        if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
+            if (overlay->OnButtonDown(StencilViewGeometry{GetCanvasClientRect(), GetCanvasScreenRect(), geo_.zoom},
+                                      PointF{float(p.x()), float(p.y())})) {
+                SetCapture();
+                doc->RefreshAllViews();
+                break;
+            }
+            overlay->painting = true;
+        }
+        OnPaintToolDown(tool, p);
+        break;
     case CanvasInputRoute::Paint: OnPaintToolDown(tool, p); break;
     case CanvasInputRoute::Selection: OnSelectionToolDown(tool, p); break;
     case CanvasInputRoute::Warp: OnWarpToolDown(p); break;
@@ -178,6 +191,17 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
     case CanvasInputRoute::None:
     case CanvasInputRoute::Eyedropper: break;
     case CanvasInputRoute::Stencil:
+        if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
+            overlay->painting = false;
+            if (overlay->dragMode != 0) {
+                overlay->OnButtonUp();
+                if (HasCapture()) ReleaseCapture();
+                doc->RefreshAllViews();
+                break;
+            }
+        }
+        OnPaintToolUp();
+        break;
     case CanvasInputRoute::Paint: OnPaintToolUp(); break;
     case CanvasInputRoute::Selection: {
         if (HasCapture()) ReleaseCapture();
@@ -218,6 +242,12 @@ void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
         if (picking_) PickColourAt(p, false);
         break;
     case CanvasInputRoute::Stencil:
+        if (StencilOverlay* overlay = GetCurrentStencilOverlay(); overlay && overlay->dragMode != 0) {
+            if (overlay->OnMouseMove(PointF{float(p.x()), float(p.y())})) doc->RefreshAllViews();
+            break;
+        }
+        OnPaintToolMove(p);
+        break;
     case CanvasInputRoute::Paint: OnPaintToolMove(p); break;
     case CanvasInputRoute::Selection: {
         CanvasDocument& scene = doc->mainScene;
@@ -258,6 +288,11 @@ void CCanvasLayoutView::OnMouseLeave() {
 // half-done (the live-resize flag in particular).
 void CCanvasLayoutView::OnCaptureLost() {
     picking_ = false;
+    // A stencil gizmo drag that loses the mouse ends as a release does.
+    if (StencilOverlay* overlay = GetCurrentStencilOverlay(); overlay && overlay->dragMode != 0) {
+        overlay->OnCaptureLost();
+        if (CQuillfenEditorDoc* doc = GetDocument()) doc->RefreshAllViews();
+    }
     if (pose_.dragActive) OnPoseToolUp();
     if (lightDragActive_) OnLightToolUp();
     if (dragArmed_ || marqueeArmed_ || marqueeDragging_) OnMoveToolUp();

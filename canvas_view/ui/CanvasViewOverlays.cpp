@@ -7,6 +7,8 @@
 #include "canvas_view/CanvasObjectDraw.h"
 #include "canvas_view/ToolDispatch.h"
 #include "canvas_view/WarpDrag.h"
+#include "brushes/StencilOverlay.h"
+#include "brushes/ui/StencilOverlayDrawing.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 
 #include "canvas_view/BrushToolQueries.h"
@@ -134,6 +136,20 @@ void CCanvasLayoutView::DrawToolOverlays(QPainter& g) {
     const RectF cr = geo_.CanvasScreenRect();
     const RectI v = geo_.Viewport();
     g.setClipRect(QRect(v.left, v.top, v.Width(), v.Height()));
+
+    // 0. The placed stencil of the Stencil Kitbash tool and, between strokes, its gizmo.
+    if (tool == kToolStencilKitbash) {
+        if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
+            overlay->SetCanvasSize(scene.width, scene.height);
+            g.save();
+            g.translate(ox, oy);
+            g.scale(z, z);
+            DrawStencilOverlay(g, *overlay);
+            g.restore();
+            if (overlay->HasStencil() && overlay->dragMode == 0 && !overlay->painting)
+                DrawStencilGizmo(g, StencilGizmo::FrameRect(GetCanvasClientRect()));
+        }
+    }
 
     // 1. The parts of objects outside the canvas, in grey dashes.
     {
