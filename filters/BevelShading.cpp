@@ -1,9 +1,11 @@
 #include "filters/BevelShading.h"
 
 #include "filters/FilterPixels.h"
+#include "platform/Bitmap.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 constexpr float kPi = 3.1415927f, kHalfPi = 1.5707964f;
@@ -116,4 +118,26 @@ float ContourSampleChannel(const uint8_t* px, int W, int channel, float sx, floa
     const uint8_t* r0 = px + (size_t(y0) * size_t(W) + size_t(x0)) * 4 + size_t(channel);
     const uint8_t* r1 = r0 + size_t(W) * 4;
     return (float(r0[0]) * (1 - fx) + float(r0[4]) * fx) * (1 - fy) + (float(r1[0]) * (1 - fx) + float(r1[4]) * fx) * fy;
+}
+
+// Colour bytes of every pixel with alpha moved by its shade byte (128 level);
+// alpha kept, transparent pixels copied unchanged.
+void ComposeShadedColours(Bitmap& out, const Bitmap& source, const uint8_t* shade) {
+    const int w = source.Width(), h = source.Height();
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        const uint8_t* S = shade + size_t(y) * size_t(w);
+        uint8_t* d = out.Row(y);
+        for (int x = 0; x < w; ++x, s += 4, d += 4) {
+            if (s[3]) {
+                const float t = (float(S[x]) - 128.0f) / 127.0f;
+                d[0] = ShadeColorChannel(s[0], t);
+                d[1] = ShadeColorChannel(s[1], t);
+                d[2] = ShadeColorChannel(s[2], t);
+                d[3] = s[3];
+            } else {
+                std::memcpy(d, s, 4);
+            }
+        }
+    }
 }

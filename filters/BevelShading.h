@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+class Bitmap;
+
 // Cross-section of a bevel: 0 Flat, 1 Smooth, 2 Ball, 3 Sloped, 4 Custom (the
 // record's curve). Any other value behaves as Flat.
 enum BevelProfile : uint8_t {
@@ -59,6 +61,9 @@ float BevelShadeValue(float nx, float ny, const BevelLight& light, float strengt
 uint8_t BevelShadeByte(float value);
 // One colour byte moved towards white (t > 0) or black (t < 0) by |t|.
 uint8_t ShadeColorChannel(uint8_t c, float t);
+// Colour bytes of every pixel with alpha moved by its shade byte (128 level);
+// alpha kept, transparent pixels copied unchanged.
+void ComposeShadedColours(Bitmap& out, const Bitmap& source, const uint8_t* shade);
 
 // The gradient of a float plane by central differences (one-sided but still
 // halved at the plane's border) and its length.

@@ -2,6 +2,7 @@
 
 #include "filters/DistanceTransform.h"
 #include "filters/EffectInstance.h"
+#include "filters/BevelShading.h"
 #include "filters/FilterPixels.h"
 
 #include <cstring>
@@ -12,31 +13,6 @@ void ScaleInnerBevelParams(EffectParams& p, float f) {
     if (auto* r = p.Get<InnerBevelParams>()) r->width = ScaledFilterSize(r->width, f);
 }
 
-namespace {
-
-// Colour bytes of every pixel with alpha moved by its shade byte (128 level);
-// alpha kept, transparent pixels copied unchanged.
-void ComposeShadedColours(Bitmap& out, const Bitmap& source, const uint8_t* shade) {
-    const int w = source.Width(), h = source.Height();
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = source.Row(y);
-        const uint8_t* S = shade + size_t(y) * size_t(w);
-        uint8_t* d = out.Row(y);
-        for (int x = 0; x < w; ++x, s += 4, d += 4) {
-            if (s[3]) {
-                const float t = (float(S[x]) - 128.0f) / 127.0f;
-                d[0] = ShadeColorChannel(s[0], t);
-                d[1] = ShadeColorChannel(s[1], t);
-                d[2] = ShadeColorChannel(s[2], t);
-                d[3] = s[3];
-            } else {
-                std::memcpy(d, s, 4);
-            }
-        }
-    }
-}
-
-}  // namespace
 
 BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY) {
     offsetX = offsetY = 0;
