@@ -284,7 +284,7 @@ StencilGizmoHit StencilOverlay::HitTestGizmo(const RectI& canvasClient, PointF p
 }
 
 bool StencilOverlay::OnButtonDown(const StencilViewGeometry& view, PointF p) {
-    if (!HasStencil()) return false;
+    if (!HasStencil() || dragMode != kStencilDragNone) return false;
     const RectI frame = StencilGizmo::FrameRect(view.canvasClient);
     if (frame.IsEmpty()) return false;
     const StencilGizmoHit hit = StencilGizmo::HitTest(frame, p);
@@ -312,10 +312,14 @@ bool StencilOverlay::OnButtonDown(const StencilViewGeometry& view, PointF p) {
 }
 
 bool StencilOverlay::OnRightButtonDown(const StencilViewGeometry& view, PointF p) {
+    if (dragMode != kStencilDragNone || painting) return false;
     Refresh();
-    if (!imprint.placedBitmap) return false;
+    // Not only a placed image: a stencil moved off the canvas or refused as
+    // too large has none, and must still be draggable back.
+    if (!imprint.placedBitmap && !SourceImage()) return false;
     dragMode = kStencilDragMove;
     dragHandle = kGizmoMove;
+    rightDrag = true;
     dragStart = transform;
     pressPoint = p;
     dragZoom = view.zoom;
@@ -380,9 +384,22 @@ bool StencilOverlay::OnButtonUp() {
     if (dragMode == kStencilDragNone) return false;
     dragMode = kStencilDragNone;
     dragHandle = kGizmoNone;
+    rightDrag = false;
     pressPoint = gizmoCenter = pivotCanvas = pivotLocal = PointF{};
     dragStart = StencilTransform{};
     dragZoom = 1;
     Refresh();
+    return true;
+}
+
+bool StencilOverlay::OnTabKey(bool down) {
+    if (hidden == down) return false;
+    hidden = down;
+    return true;
+}
+
+bool StencilOverlay::ShowIfTabReleased(bool tabDown) {
+    if (!hidden || tabDown) return false;
+    hidden = false;
     return true;
 }

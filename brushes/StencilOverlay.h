@@ -95,8 +95,9 @@ public:
     PointF pressPoint, gizmoCenter, pivotCanvas, pivotLocal;
     StencilTransform dragStart;
     float dragZoom = 1;
-    bool painting = false;  // a stencil-brush stroke is in progress: no gizmo
-    bool hidden = false;    // Tab held: no preview (the imprint still works)
+    bool rightDrag = false;  // the drag began with the right button: its release ends it
+    bool painting = false;   // a stencil-brush stroke is in progress: no gizmo
+    bool hidden = false;     // Tab held: no preview (the imprint still works)
     bool dirty = true;      // the placed image must be rebuilt
 
     // Why the last rebuild placed nothing although a stencil is active
@@ -131,14 +132,26 @@ public:
     // and refreshes all views whenever a call returns true.
     StencilGizmoHit HitTestGizmo(const RectI& canvasClient, PointF p) const;
     bool OnButtonDown(const StencilViewGeometry& view, PointF p);
-    // Right press: a move drag from anywhere when a placed image exists.
+    // Right press: a move drag from anywhere when a placed image exists
+    // (not while another drag or a stroke is in progress).
     bool OnRightButtonDown(const StencilViewGeometry& view, PointF p);
     bool OnMouseMove(PointF p);
+    // Ends the drag, whichever button began it.
     bool OnButtonUp();
+    // The release of one button: ends only a drag that button began.
+    bool OnLeftButtonUp() { return !rightDrag && OnButtonUp(); }
+    bool OnRightButtonUp() { return rightDrag && OnButtonUp(); }
     // A drag that lost the mouse capture ends as a release does.
     bool OnCaptureLost() { return OnButtonUp(); }
     // Moves the centre so the pivot stays at its canvas point.
     void KeepPivot();
+
+    // The Tab key hides the preview while it is held; true when `hidden`
+    // changed (the view then refreshes). Key repeats change nothing.
+    bool OnTabKey(bool down);
+    // Before drawing: a preview hidden by a Tab whose release the view never
+    // saw (focus moved meanwhile) shows again. True when `hidden` changed.
+    bool ShowIfTabReleased(bool tabDown);
 
     // The transform as an affine map from image pixels to canvas pixels.
     Affine ImageToCanvas(int imageWidth, int imageHeight) const;

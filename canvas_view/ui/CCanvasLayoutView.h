@@ -15,6 +15,7 @@
 #include "platform/qt/CView.h"
 #include "platform/qt/CZoomReadoutWnd.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +23,10 @@
 class BitmapPaintSession;
 class CanvasDocument;
 class CQuillfenEditorDoc;
+class QKeyEvent;
 class QPainter;
+struct StencilViewGeometry;
+enum StencilGizmoHit : uint8_t;
 
 class CCanvasLayoutView : public CView {
     Q_OBJECT
@@ -68,6 +72,8 @@ public:
     void OnLButtonDown(unsigned flags, QPoint point) override;
     void OnLButtonUp(unsigned flags, QPoint point) override;
     void OnLButtonDblClk(unsigned flags, QPoint point) override;
+    void OnRButtonDown(unsigned flags, QPoint point) override;
+    void OnRButtonUp(unsigned flags, QPoint point) override;
     void OnMouseMove(unsigned flags, QPoint point) override;
     void OnMouseLeave() override;
     void OnCaptureLost() override;
@@ -113,6 +119,8 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
+    // Tab belongs to the Stencil Kitbash tool (it hides the stencil), not to focus moves.
+    bool focusNextPrevChild(bool next) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
@@ -172,6 +180,15 @@ private:
     void PickColourAt(QPoint p, bool deliver);
     QRect BrushCursorRect() const;
     float BrushDiameter() const;
+    void HideBrushCursor();
+    // Stencil Kitbash tool: the view's geometry for the overlay, Tab, the
+    // gizmo part under a point (none while a drag or stroke runs), its
+    // cursor (false when none applies), and a refused placement's message.
+    StencilViewGeometry StencilGeometry() const;
+    bool OnStencilKey(QKeyEvent* e, bool down);
+    StencilGizmoHit StencilGizmoAt(QPoint p) const;
+    bool SetStencilCursor(QPoint p);
+    void ReportStencilPlacement();
     // Drawing.
     CanvasObjectPainter ScenePainter(CanvasDocument& scene);
     void DrawToolOverlays(QPainter& g);

@@ -159,6 +159,7 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
     case CanvasInputRoute::Stencil:
         // A press on the gizmo moves, turns or scales the stencil; elsewhere the stencil brush paints.
         if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
+            if (overlay->dragMode != 0) break;  // a right-button drag runs
             if (overlay->OnButtonDown(StencilViewGeometry{GetCanvasClientRect(), GetCanvasScreenRect(), geo_.zoom},
                                       PointF{float(p.x()), float(p.y())})) {
                 SetCapture();
@@ -166,6 +167,7 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
                 break;
             }
             overlay->painting = true;
+            overlay->Refresh();  // the stroke imprints the current placement
         }
         OnPaintToolDown(tool, p);
         break;
@@ -194,9 +196,10 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
         if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
             overlay->painting = false;
             if (overlay->dragMode != 0) {
-                overlay->OnButtonUp();
+                if (!overlay->OnLeftButtonUp()) break;  // a right-button drag ends with its own button
                 if (HasCapture()) ReleaseCapture();
                 doc->RefreshAllViews();
+                ReportStencilPlacement();
                 break;
             }
         }
@@ -244,6 +247,10 @@ void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
     case CanvasInputRoute::Stencil:
         if (StencilOverlay* overlay = GetCurrentStencilOverlay(); overlay && overlay->dragMode != 0) {
             if (overlay->OnMouseMove(PointF{float(p.x()), float(p.y())})) doc->RefreshAllViews();
+            break;
+        }
+        if (StencilGizmoAt(p) != 0) {  // no brush circle over the gizmo
+            HideBrushCursor();
             break;
         }
         OnPaintToolMove(p);
@@ -393,6 +400,7 @@ bool CCanvasLayoutView::OnKeyUp(int key) {
 }
 
 void CCanvasLayoutView::keyPressEvent(QKeyEvent* e) {
+    if (OnStencilKey(e, true)) return;
     if (e->key() == Qt::Key_Alt && cursorShown_) update(BrushCursorRect());
     if (!OnKeyDown(e->key())) {
         CView::keyPressEvent(e);
@@ -402,6 +410,7 @@ void CCanvasLayoutView::keyPressEvent(QKeyEvent* e) {
 }
 
 void CCanvasLayoutView::keyReleaseEvent(QKeyEvent* e) {
+    if (OnStencilKey(e, false)) return;
     if (e->key() == Qt::Key_Alt && cursorShown_) update(BrushCursorRect());
     if (!OnKeyUp(e->key())) CView::keyReleaseEvent(e);
 }
@@ -719,6 +728,8 @@ void CCanvasLayoutView::UpdateCursor(QPoint p) {
     switch (RouteForTool(tool)) {
     case CanvasInputRoute::Eyedropper: setCursor(Qt::CrossCursor); return;
     case CanvasInputRoute::Stencil:
+        if (SetStencilCursor(p)) return;
+        [[fallthrough]];
     case CanvasInputRoute::Paint:
         if (IsKeyDown(VK_MENU) && (tool == 9 || tool == 10 || tool == 15)) setCursor(Qt::CrossCursor);
         else setCursor(Qt::BlankCursor);

@@ -141,6 +141,7 @@ void CCanvasLayoutView::DrawToolOverlays(QPainter& g) {
     if (tool == kToolStencilKitbash) {
         if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
             overlay->SetCanvasSize(scene.width, scene.height);
+            overlay->ShowIfTabReleased(IsKeyDown(VK_TAB));
             g.save();
             g.translate(ox, oy);
             g.scale(z, z);
@@ -458,7 +459,8 @@ float CCanvasLayoutView::BrushDiameter() const {
 
 QRect CCanvasLayoutView::BrushCursorRect() const {
     if (!cursorShown_) return {};
-    const int r = int(std::ceil(BrushDiameter() / 2)) + 3;
+    // At least the stencil cursor's cross of 4 pixels each way.
+    const int r = std::max(int(std::ceil(BrushDiameter() / 2)), 4) + 3;
     return QRect(cursorClient_.x() - r, cursorClient_.y() - r, 2 * r + 1, 2 * r + 1);
 }
 
@@ -479,5 +481,9 @@ void CCanvasLayoutView::DrawBrushCursor(QPainter& g) {
     g.setBrush(Qt::NoBrush);
     g.setPen(QPen(QColor(grey, grey, grey), 1.2));
     g.drawEllipse(QPointF(x + 0.5, y + 0.5), r, r);
+    if (doc->activeTool == kToolStencilKitbash) {  // a small cross marks the imprint point
+        g.drawLine(QPointF(x + 0.5 - 4, y + 0.5), QPointF(x + 0.5 + 4, y + 0.5));
+        g.drawLine(QPointF(x + 0.5, y + 0.5 - 4), QPointF(x + 0.5, y + 0.5 + 4));
+    }
     g.restore();
 }

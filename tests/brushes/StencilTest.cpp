@@ -453,6 +453,55 @@ TEST(StencilOverlay, GizmoDragsRotateScaleStretchAndMove) {
     o.OnButtonUp();
 }
 
+TEST(StencilOverlay, RightDragsEndWithTheirOwnButtonAndTabHides) {
+    PlacedStencil p(100, 100);
+    StencilOverlay& o = p.overlay;
+    EXPECT_FALSE(o.OnRightButtonDown(View(), {10, 10}));  // no stencil: nothing to move
+    o.SelectStencil(0);
+    o.ResetTransform(PointF{1000, 1000});
+    // A right drag: the left release neither ends it nor may a gizmo press take it over.
+    ASSERT_TRUE(o.OnRightButtonDown(View(2), {10, 10}));
+    EXPECT_FALSE(o.OnButtonDown(View(2), {500, 46}));
+    EXPECT_FALSE(o.OnLeftButtonUp());
+    o.OnMouseMove({30, 50});
+    EXPECT_EQ(o.transform.centerX, 510);
+    EXPECT_EQ(o.transform.centerY, 520);
+    EXPECT_TRUE(o.OnRightButtonUp());
+    EXPECT_EQ(o.imprint.placedOriginX, 460);  // rebuilt at the release
+    // A gizmo drag: the right button neither starts another drag nor ends it.
+    ASSERT_TRUE(o.OnButtonDown(View(), {770, 670}));
+    EXPECT_FALSE(o.OnRightButtonDown(View(), {10, 10}));
+    EXPECT_FALSE(o.OnRightButtonUp());
+    EXPECT_TRUE(o.OnLeftButtonUp());
+    // No right drag under a stroke.
+    o.painting = true;
+    EXPECT_FALSE(o.OnRightButtonDown(View(), {10, 10}));
+    o.painting = false;
+    // Dragged wholly off the canvas there is no placed image, yet it can be dragged back.
+    ASSERT_TRUE(o.OnRightButtonDown(View(), {0, 0}));
+    o.OnMouseMove({5000, 0});
+    o.OnCaptureLost();
+    EXPECT_FALSE(o.imprint.placedBitmap);
+    ASSERT_TRUE(o.OnRightButtonDown(View(), {5000, 0}));
+    o.OnMouseMove({0, 0});
+    EXPECT_TRUE(o.OnRightButtonUp());
+    EXPECT_TRUE(o.imprint.placedBitmap);
+
+    // Tab: down hides, repeats change nothing, up shows; a release that was
+    // never seen is caught when drawing finds the key up.
+    EXPECT_TRUE(o.OnTabKey(true));
+    EXPECT_TRUE(o.hidden);
+    EXPECT_FALSE(o.OnTabKey(true));
+    EXPECT_FALSE(o.ShowIfTabReleased(true));
+    EXPECT_TRUE(o.hidden);
+    EXPECT_TRUE(o.OnTabKey(false));
+    EXPECT_FALSE(o.hidden);
+    o.OnTabKey(true);
+    EXPECT_TRUE(o.ShowIfTabReleased(false));
+    EXPECT_FALSE(o.hidden);
+    EXPECT_FALSE(o.ShowIfTabReleased(false));
+}
+
 TEST(StencilOverlay, BrushImprintsThePlacedStencilPixelByPixel) {
     Roots r;
     // A 2 x 2 stencil: opaque red, transparent, opaque blue, opaque green.

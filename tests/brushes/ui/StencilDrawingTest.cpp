@@ -48,10 +48,28 @@ TEST(StencilDrawing, GizmoHandlesWhereTheHitTestFindsThem) {
     EXPECT_EQ(view.pixel(int(c.x), int(c.y)), 0xFF202428u);
     // The move arrow's arm crosses the move square's centre.
     EXPECT_NE(view.pixel(frame.right - 37, frame.bottom - 37), 0xFFFFFFFFu);
-    Qt::CursorShape shape;
-    EXPECT_TRUE(StencilGizmoCursor(kGizmoRotate, shape));
-    EXPECT_EQ(shape, Qt::PointingHandCursor);
-    EXPECT_FALSE(StencilGizmoCursor(kGizmoNone, shape));
+}
+
+TEST(StencilDrawing, CursorPerGizmoPart) {
+    const struct {
+        StencilGizmoHit hit;
+        Qt::CursorShape shape;
+    } cases[] = {
+        {kGizmoCornerTopLeft, Qt::SizeFDiagCursor}, {kGizmoCornerBottomRight, Qt::SizeFDiagCursor},
+        {kGizmoCornerTopRight, Qt::SizeBDiagCursor}, {kGizmoCornerBottomLeft, Qt::SizeBDiagCursor},
+        {kGizmoEdgeTop, Qt::SizeVerCursor},         {kGizmoEdgeBottom, Qt::SizeVerCursor},
+        {kGizmoEdgeRight, Qt::SizeHorCursor},       {kGizmoEdgeLeft, Qt::SizeHorCursor},
+        {kGizmoRotate, Qt::PointingHandCursor},     {kGizmoMove, Qt::SizeAllCursor},
+    };
+    for (const auto& c : cases) {
+        Qt::CursorShape shape = Qt::ArrowCursor;
+        EXPECT_TRUE(StencilGizmoCursor(c.hit, shape)) << int(c.hit);
+        EXPECT_EQ(shape, c.shape) << int(c.hit);
+    }
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    EXPECT_FALSE(StencilGizmoCursor(kGizmoNone, shape));  // the brush cursor then
+    EXPECT_FALSE(StencilGizmoCursor(StencilGizmoHit(11), shape));
+    EXPECT_EQ(shape, Qt::ArrowCursor);
 }
 
 TEST(StencilDrawing, PreviewAtTheOverlayOpacityAndHiddenWithTab) {
