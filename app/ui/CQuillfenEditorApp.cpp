@@ -29,6 +29,7 @@
 #include "posable/ui/CPosableImageEditorView.h"
 #include "selection/InpaintSession.h"
 #include "selection/ui/CInpaintView.h"
+#include "posable/ui/CPropTabPose.h"
 #include "posable/ui/CTestBonesDlg.h"
 #include "properties/ui/CPropDialogs.h"
 
@@ -129,6 +130,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     if (!clipboard_) clipboard_ = std::make_unique<QtClipboard>();
     SetBrushTabPrompts(prompts_.get());
     RegisterStencilTab(prompts_.get());
+    RegisterPoseTabs();
     LoadRecentFiles();
 
     if (programFolder.empty()) programFolder = GetProgramFolder();

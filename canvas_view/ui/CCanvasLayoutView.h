@@ -97,6 +97,9 @@ public:
     bool LightDragActive() const { return lightDragActive_; }
     uint32_t PickedColour() const { return pickedColour_; }
     const CanvasPoseSession& PoseSession() const { return pose_; }
+    // Drops the Pose tool's session without writing its pose back and opens
+    // it again where the tool applies: the posed object was rebuilt.
+    void RestartPoseSession();
     // Client rectangle of an object's unrotated frame (widened to its warp).
     FrameRect GetObjectScreenRect(const CanvasObject& o) const;
     bool GetSelectionCanvasBounds(GroupBox& out) const;

@@ -857,6 +857,13 @@ void CCanvasLayoutView::SyncPoseSession() {
     inPoseSync_ = false;
 }
 
+void CCanvasLayoutView::RestartPoseSession() {
+    if (pose_.dragActive && HasCapture()) ReleaseCapture();
+    if (pose_.open) pose_.Close(GetDocument(), false);
+    SyncPoseSession();
+    update();
+}
+
 void CCanvasLayoutView::OnPoseToolDown(QPoint p) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc || !pose_.open) return;
