@@ -11,7 +11,9 @@ BitmapPtr RasterizePolygonMask(const PolygonTable* table, int width, int height,
     const int polygons = t[0];
     for (int p = 0; p < polygons && at < size; ++p) {
         const int n = t[at++];
-        if (n < 0 || at + size_t(n) * 2 > size) break;
+        // A negative count has no pairs to pass over.
+        if (n < 0) continue;
+        if (at + size_t(n) * 2 > size) break;
         if (n >= 3) {
             std::vector<PointF> pts(static_cast<size_t>(n));
             for (int i = 0; i < n; ++i)
@@ -20,11 +22,11 @@ BitmapPtr RasterizePolygonMask(const PolygonTable* table, int width, int height,
         }
         at += size_t(n) * 2;
     }
-    if (path.Empty()) return nullptr;
+    if (polygons < 1) return nullptr;
     BitmapPtr bmp = Bitmap::Create(width, height);
     if (!bmp) return nullptr;
     RasterTarget target = RasterTarget::Of(*bmp);
     ClearTarget(target, 0);
-    FillPath(target, path, 0xFF000000u | (rgb & 0xFFFFFF));
+    if (!path.Empty()) FillPath(target, path, 0xFF000000u | (rgb & 0xFFFFFF));
     return bmp;
 }

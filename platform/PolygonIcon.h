@@ -11,7 +11,8 @@
 using PolygonTable = std::vector<int16_t>;
 
 // The polygons filled anti-aliased in colour 0xRRGGBB on a transparent
-// width x height bitmap. Polygons of fewer than 3 points are skipped; a table
-// that ends early is read as far as it is whole. Null for a null or empty
-// table or a size that cannot be allocated.
+// width x height bitmap. Polygons of fewer than 3 points are skipped (a
+// negative count stands alone, without pairs); a table that ends early is read
+// as far as it is whole. Null for a null or empty table, a polygon count below
+// 1, or a size that is not positive or cannot be allocated.
 BitmapPtr RasterizePolygonMask(const PolygonTable* table, int width, int height, uint32_t rgb);

@@ -264,6 +264,8 @@ void CCanvasLayoutView::OnInitialUpdate() {
 void CCanvasLayoutView::OnUpdate(CView* sender, int hint) {
     CView::OnUpdate(sender, hint);
     caches_.OnUpdate(hint);
+    ants_.Invalidate();
+    tint_.Invalidate();
     CQuillfenEditorDoc* doc = GetDocument();
     if (doc && !IsBrushTool(doc->activeTool) && cursorShown_) {
         const QRect r = BrushCursorRect();

@@ -7,6 +7,7 @@
 #include "canvas_view/CanvasPoseSession.h"
 #include "canvas_view/CanvasViewGeometry.h"
 #include "canvas_view/LightGizmo.h"
+#include "canvas_view/SelectionAnts.h"
 #include "canvas_view/TransformDrag.h"
 #include "canvas_view/TransformHandles.h"
 #include "document/PaintSessionProvider.h"
@@ -107,6 +108,10 @@ public:
     TransformHandle HitTestSelectionHandles(QPoint p) const;
     // True when the selection shows as marching ants and selects anything.
     bool HasMarchingAnts() const;
+    const MarchingAntsCache& AntsCache() const { return ants_; }
+    float AntsPhase() const { return antsPhase_; }
+    // Mean luminance 0..1 of the back buffer around a client point.
+    float SampleCursorLuminance(int x, int y) const;
     const TransformHandleStyle& HandleStyle() const { return style_; }
 
     // Stacking commands on the primary selected object.
@@ -182,7 +187,8 @@ private:
     // Samples the displayed composite under p; deliver hands it to the paint colour.
     void PickColourAt(QPoint p, bool deliver);
     QRect BrushCursorRect() const;
-    float BrushDiameter() const;
+    // The brush size of the active tool's slot, in canvas pixels.
+    float BrushSize() const;
     void HideBrushCursor();
     // Stencil Kitbash tool: the view's geometry for the overlay, Tab, the
     // gizmo part under a point (none while a drag or stroke runs), its
@@ -199,8 +205,10 @@ private:
                       bool simple, const TransformHandleStyle& s);
     void DrawDashedObjectOutline(QPainter& g, const FrameRect& r, float angle);
     void DrawMarquee(QPainter& g);
-    void DrawSelectionDisplay(QPainter& g);
+    void DrawSelectionTint(QPainter& g);
+    void DrawSelectionOutline(QPainter& g);
     void DrawBrushCursor(QPainter& g);
+    void DrawCloneSourceMarker(QPainter& g);
 
     CanvasViewGeometry geo_;
     TransformHandleStyle style_;
@@ -239,6 +247,8 @@ private:
     uint32_t pickedColour_ = 0;
     // Selection display.
     float antsPhase_ = 0;
+    MarchingAntsCache ants_;
+    SelectionTintCache tint_;
     bool inSync_ = false;
     CThemedScrollCtrl vbar_;
     CThemedScrollCtrl hbar_;

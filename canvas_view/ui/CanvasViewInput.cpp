@@ -10,6 +10,7 @@
 #include "canvas_view/WarpDrag.h"
 #include "brushes/StencilOverlay.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
+#include "canvas_view/ui/CanvasViewCursors.h"
 
 #include "canvas_view/BrushToolQueries.h"
 #include "document/CQuillfenEditorDoc.h"
@@ -81,11 +82,14 @@ bool CCanvasLayoutView::HasMarchingAnts() const {
 
 void CCanvasLayoutView::OnTimer(int id) {
     if (id != kAntsTimer) return CView::OnTimer(id);
+    // The ants stand still while a stroke paints.
+    if (strokeActive_) return;
     if (!HasMarchingAnts()) {
         KillTimer(kAntsTimer);
         return;
     }
-    antsPhase_ = std::fmod(antsPhase_ + 1.0f, 8.0f);
+    antsPhase_ += 1.0f;
+    if (antsPhase_ > 1024.0f) antsPhase_ = 0.0f;
     update();
 }
 
@@ -402,6 +406,8 @@ bool CCanvasLayoutView::OnKeyUp(int key) {
 void CCanvasLayoutView::keyPressEvent(QKeyEvent* e) {
     if (OnStencilKey(e, true)) return;
     if (e->key() == Qt::Key_Alt && cursorShown_) update(BrushCursorRect());
+    // Alt turns some brushes into the eyedropper and back.
+    if (e->key() == Qt::Key_Alt) UpdateCursor(mapFromGlobal(QCursor::pos()));
     if (!OnKeyDown(e->key())) {
         CView::keyPressEvent(e);
     } else {
@@ -412,6 +418,7 @@ void CCanvasLayoutView::keyPressEvent(QKeyEvent* e) {
 void CCanvasLayoutView::keyReleaseEvent(QKeyEvent* e) {
     if (OnStencilKey(e, false)) return;
     if (e->key() == Qt::Key_Alt && cursorShown_) update(BrushCursorRect());
+    if (e->key() == Qt::Key_Alt) UpdateCursor(mapFromGlobal(QCursor::pos()));
     if (!OnKeyUp(e->key())) CView::keyReleaseEvent(e);
 }
 
@@ -726,12 +733,12 @@ void CCanvasLayoutView::UpdateCursor(QPoint p) {
     if (!doc) return;
     const int tool = doc->activeTool;
     switch (RouteForTool(tool)) {
-    case CanvasInputRoute::Eyedropper: setCursor(Qt::CrossCursor); return;
+    case CanvasInputRoute::Eyedropper: setCursor(EyedropperCursor()); return;
     case CanvasInputRoute::Stencil:
         if (SetStencilCursor(p)) return;
         [[fallthrough]];
     case CanvasInputRoute::Paint:
-        if (IsKeyDown(VK_MENU) && (tool == 9 || tool == 10 || tool == 15)) setCursor(Qt::CrossCursor);
+        if (IsKeyDown(VK_MENU) && (tool == 9 || tool == 10 || tool == 15)) setCursor(EyedropperCursor());
         else setCursor(Qt::BlankCursor);
         return;
     case CanvasInputRoute::Selection: setCursor(Qt::CrossCursor); return;

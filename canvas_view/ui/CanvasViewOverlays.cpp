@@ -11,7 +11,9 @@
 #include "brushes/ui/StencilOverlayDrawing.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 
+#include "canvas_view/BrushCursor.h"
 #include "canvas_view/BrushToolQueries.h"
+#include "canvas_view/SelectionShapePreview.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/DocumentHost.h"
 #include "platform/Profile.h"
@@ -43,6 +45,13 @@ void RotateAbout(QPainter& g, float px, float py, float angle) {
 }
 
 QRectF Q(const FrameRect& r) { return QRectF(r.x, r.y, r.width, r.height); }
+
+// "Settings"/"SelectionOverlay": 0 shows marching ants, anything else the tint.
+int SelectionOverlayMode(CQuillfenEditorDoc& doc) {
+    DocumentHost* host = doc.Host();
+    Profile* profile = host ? host->GetProfile() : nullptr;
+    return profile ? int(profile->GetAppDword("Settings", "SelectionOverlay", 0)) : 0;
+}
 
 void DrawHandleShape(QPainter& g, const TransformHandleStyle& s, const FrameRect& r, float radius) {
     g.setBrush(Argb(s.handleFill));
@@ -267,79 +276,72 @@ void CCanvasLayoutView::DrawToolOverlays(QPainter& g) {
 
     // 6. The marquee.
     DrawMarquee(g);
+    // 7. Where the clone brushes copy from.
+    DrawCloneSourceMarker(g);
     // 9. The selection.
-    DrawSelectionDisplay(g);
+    DrawSelectionTint(g);
+    DrawSelectionOutline(g);
     g.setClipping(false);
 }
 
-void CCanvasLayoutView::DrawSelectionDisplay(QPainter& g) {
-    CanvasDocument* scene = MainScene();
-    if (!scene || !session_->IsActive()) return;
+void CCanvasLayoutView::DrawSelectionTint(QPainter& g) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || SelectionOverlayMode(*doc) == 0 || !session_->IsActive()) return;
+    SelectionMask* mask = doc->mainScene.selectionMask.get();
+    if (!mask || !tint_.Update(*mask)) return;
+    const QImage img(reinterpret_cast<const uchar*>(tint_.Pixels()), tint_.Width(), tint_.Height(),
+                     qsizetype(tint_.Width()) * 4, QImage::Format_ARGB32_Premultiplied);
+    const RectF r = geo_.CanvasScreenRect();
+    g.drawImage(QRectF(r.x, r.y, r.width, r.height), img);
+}
+
+void CCanvasLayoutView::DrawSelectionOutline(QPainter& g) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !session_->IsActive()) return;
+    const int mode = SelectionOverlayMode(*doc);
+    if (mode == 0) StartAntsTimerIfNeeded();
+    CanvasDocument& scene = doc->mainScene;
+    if (!scene.selectionMask) return;
     const float z = geo_.zoom, ox = geo_.OriginX(), oy = geo_.OriginY();
-    SelectionMask* mask = scene->selectionMask.get();
-    if (mask && mask->HasSelection()) {
-        CQuillfenEditorDoc* doc = GetDocument();
-        DocumentHost* host = doc ? doc->Host() : nullptr;
-        Profile* profile = host ? host->GetProfile() : nullptr;
-        const bool tint = profile && profile->GetAppDword("Settings", "SelectionOverlay", 0) != 0;
-        if (tint) {
-            QImage img(mask->Width(), mask->Height(), QImage::Format_ARGB32_Premultiplied);
-            if (!img.isNull()) {
-                mask->RenderOverlay(img.width(), img.height(), img.bits(), int(img.bytesPerLine()));
-                g.drawImage(QRectF(ox, oy, img.width() * z, img.height() * z), img);
-            }
-        } else {
-            if (!mask->OutlineValid()) SelectionOutline::Build(*mask);
-            QPainterPath path;
-            for (const std::vector<OutlinePoint>& line : mask->Outline().polylines) {
-                if (line.empty()) continue;
-                path.moveTo(line[0].x * z + ox, line[0].y * z + oy);
-                for (size_t i = 1; i < line.size(); ++i) path.lineTo(line[i].x * z + ox, line[i].y * z + oy);
-            }
-            g.save();
-            g.setBrush(Qt::NoBrush);
-            g.setPen(QPen(Qt::white, 1));
-            g.drawPath(path);
-            QPen ants(Qt::black, 1);
-            ants.setDashPattern({4, 4});
-            ants.setDashOffset(antsPhase_);
-            g.setPen(ants);
-            g.drawPath(path);
-            g.restore();
-        }
+    // The ants come from a bitmap of the visible part of the selection only,
+    // redrawn when the view, the phase or the mask changed.
+    if (mode == 0 && ants_.Update(*scene.selectionMask, z, ox, oy, antsPhase_, geo_.Viewport())) {
+        const RectI c = ants_.Clip();
+        const QImage img(reinterpret_cast<const uchar*>(ants_.Pixels()), c.Width(), c.Height(),
+                         qsizetype(c.Width()) * 4, QImage::Format_ARGB32_Premultiplied);
+        g.drawImage(QPoint(c.left, c.top), img);
     }
+
     // The shape being dragged or clicked.
-    CQuillfenEditorDoc* owner = GetDocument();
-    if (!owner) return;
-    SelectionToolController* c = &owner->SelectionTool(*scene);
+    scene.EnsureSelectionMask();
+    const SelectionShapePreview shape =
+        BuildSelectionShapePreview(doc->SelectionTool(scene), cursorCanvasX_, cursorCanvasY_, z, ox, oy);
+    if (shape.kind == SelectionShapePreview::kNone && shape.squares.empty()) return;
+    QPen white(Qt::white, 1);
+    white.setDashPattern({4, 4});
+    white.setCapStyle(Qt::FlatCap);
+    white.setDashOffset(8 - std::fmod(antsPhase_, 8.0f));  // the ants' phase: -phase, kept positive
+    const QPen blue(Argb(0xFF5693CF), 1);
     g.save();
     g.setRenderHint(QPainter::Antialiasing, true);
     g.setBrush(Qt::NoBrush);
-    QPen pen(Argb(0xFF5693CF), 1.2);
-    pen.setDashPattern({4, 3});
-    g.setPen(pen);
-    auto P = [&](float x, float y) { return QPointF(x * z + ox, y * z + oy); };
-    if (c->dragging) {
-        const float x0 = float(c->dragStartX), y0 = float(c->dragStartY);
-        const float x1 = float(c->dragCurrentX), y1 = float(c->dragCurrentY);
-        if (c->kind == kSelectionToolFreehand) {
+    for (const QPen& pen : {blue, white}) {
+        g.setPen(pen);
+        const QRectF r(shape.rect.x, shape.rect.y, shape.rect.width, shape.rect.height);
+        switch (shape.kind) {
+        case SelectionShapePreview::kRectangle: g.drawRect(r); break;
+        case SelectionShapePreview::kEllipse: g.drawEllipse(r); break;
+        case SelectionShapePreview::kPolyline: {
             QPolygonF poly;
-            for (const SelectionPoint& sp : c->freehandPoints) poly << P(sp.x, sp.y);
+            for (const PointF& p : shape.points) poly << QPointF(p.x, p.y);
             g.drawPolyline(poly);
-        } else if (c->kind == kSelectionToolEllipseFromCenter) {
-            const float rx = std::fabs(x1 - x0), ry = std::fabs(y1 - y0);
-            g.drawEllipse(QRectF(P(x0 - rx, y0 - ry), P(x0 + rx, y0 + ry)));
-        } else if (c->kind == kSelectionToolEllipse) {
-            g.drawEllipse(QRectF(P(x0, y0), P(x1, y1)).normalized());
-        } else {
-            g.drawRect(QRectF(P(x0, y0), P(x1, y1)).normalized());
+            break;
         }
-    } else if (c->polygonOpen && !c->polygonPoints.empty()) {
-        QPolygonF poly;
-        for (const SelectionPoint& sp : c->polygonPoints) poly << P(sp.x, sp.y);
-        poly << QPointF(cursorClient_);
-        g.drawPolyline(poly);
+        case SelectionShapePreview::kNone: break;
+        }
     }
+    g.setRenderHint(QPainter::Antialiasing, false);
+    for (const PointF& q : shape.squares) g.fillRect(QRectF(q.x, q.y, 5, 5), Argb(0xFF5693CF));
     g.restore();
 }
 
@@ -451,39 +453,91 @@ void CCanvasLayoutView::DrawLightConeGizmo(QPainter& g, const LightGizmoGeometry
     g.restore();
 }
 
-float CCanvasLayoutView::BrushDiameter() const {
+float CCanvasLayoutView::BrushSize() const {
     CQuillfenEditorDoc* doc = GetDocument();
-    if (!doc) return 0;
-    return std::max(BrushSizeForTool(doc->activeTool) * geo_.zoom, 2.0f);
+    return BrushSizeForTool(doc ? doc->activeTool : kToolPaintBrush);
 }
 
 QRect CCanvasLayoutView::BrushCursorRect() const {
     if (!cursorShown_) return {};
-    // At least the stencil cursor's cross of 4 pixels each way.
-    const int r = std::max(int(std::ceil(BrushDiameter() / 2)), 4) + 3;
-    return QRect(cursorClient_.x() - r, cursorClient_.y() - r, 2 * r + 1, 2 * r + 1);
+    const float size = BrushSize(), z = geo_.zoom;
+    RectI r = BrushCursorBounds(size, z, cursorClient_.x(), cursorClient_.y());
+    CQuillfenEditorDoc* doc = GetDocument();
+    const int tool = doc ? doc->activeTool : kToolPaintBrush;
+    const BrushEngine* engine = session_->IsActive() ? session_->Engine() : nullptr;
+    if ((tool == 13 || tool == 14) && engine) {
+        PointF s;
+        if (CloneSourcePoint(*engine, cursorCanvasX_, cursorCanvasY_, s))
+            r = UniteRects(r, BrushCursorBoundsAt(size, z, s.x * z + geo_.OriginX(), s.y * z + geo_.OriginY()));
+        // The source preview under the cursor can reach past the circle by a
+        // canvas pixel at high zoom.
+        const int n = ClonePatchSide(size);
+        const RectF p = ClonePatchClientRect(cursorCanvasX_, cursorCanvasY_, n, z, geo_.OriginX(), geo_.OriginY());
+        r = UniteRects(r, RectI{int(std::floor(p.x)) - 1, int(std::floor(p.y)) - 1,
+                                int(std::ceil(p.x + p.width)) + 2, int(std::ceil(p.y + p.height)) + 2});
+    }
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+float CCanvasLayoutView::SampleCursorLuminance(int x, int y) const {
+    return MeanLuminanceAround(backBuffer_.pixels, backBuffer_.width, backBuffer_.height, backBuffer_.Pitch(), x, y);
 }
 
 void CCanvasLayoutView::DrawBrushCursor(QPainter& g) {
     CQuillfenEditorDoc* doc = GetDocument();
-    if (!doc || !cursorShown_ || !IsBrushTool(doc->activeTool)) return;
-    const float r = BrushDiameter() / 2;
-    // A grey that stands out from the pixels below the cursor.
-    int lum = 128;
+    if (!doc || !cursorShown_) return;
+    const int tool = doc->activeTool;
     const int x = cursorClient_.x(), y = cursorClient_.y();
-    if (backBuffer_.pixels && x >= 0 && y >= 0 && x < backBuffer_.width && y < backBuffer_.height) {
-        const uint8_t* p = backBuffer_.pixels + int64_t(y) * backBuffer_.Pitch() + int64_t(x) * 4;
-        lum = (p[2] * 299 + p[1] * 587 + p[0] * 114) / 1000;
-    }
-    const int grey = lum > 127 ? 40 : 220;
+    const bool overGizmo = tool == kToolStencilKitbash && StencilGizmoAt(QPoint(x, y)) != kGizmoNone;
+    const BrushCursorLook look = BrushCursorLookFor(tool, IsKeyDown(VK_MENU), overGizmo);
+    if (!look.circle) return;
+    const float r = BrushCursorRadius(BrushSize(), geo_.zoom);
+    // Pixel centres lie half a pixel in from the client point.
+    const QPointF c(x + 0.5, y + 0.5);
     g.save();
     g.setRenderHint(QPainter::Antialiasing, true);
     g.setBrush(Qt::NoBrush);
-    g.setPen(QPen(QColor(grey, grey, grey), 1.2));
-    g.drawEllipse(QPointF(x + 0.5, y + 0.5), r, r);
-    if (doc->activeTool == kToolStencilKitbash) {  // a small cross marks the imprint point
-        g.drawLine(QPointF(x + 0.5 - 4, y + 0.5), QPointF(x + 0.5 + 4, y + 0.5));
-        g.drawLine(QPointF(x + 0.5, y + 0.5 - 4), QPointF(x + 0.5, y + 0.5 + 4));
+    g.setPen(QPen(Argb(BrushCursorPenColour(SampleCursorLuminance(x, y))), 1));
+    g.drawEllipse(c, r, r);
+    if (look.crossArm > 0) {
+        const int a = look.crossArm;
+        g.drawLine(c - QPointF(a, 0), c + QPointF(a, 0));
+        g.drawLine(c - QPointF(0, a), c + QPointF(0, a));
     }
     g.restore();
+}
+
+void CCanvasLayoutView::DrawCloneSourceMarker(QPainter& g) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !cursorShown_ || !session_->IsActive() || IsKeyDown(VK_MENU)) return;
+    const int tool = doc->activeTool;
+    if (tool != 13 && tool != 14) return;
+    const float z = geo_.zoom, ox = geo_.OriginX(), oy = geo_.OriginY();
+    if (const BrushEngine* engine = session_->Engine()) {
+        PointF s;
+        if (CloneSourcePoint(*engine, cursorCanvasX_, cursorCanvasY_, s)) {
+            const QPointF c(s.x * z + ox, s.y * z + oy);
+            const float r = BrushCursorRadius(BrushSize(), z);
+            g.save();
+            g.setRenderHint(QPainter::Antialiasing, true);
+            g.setBrush(Qt::NoBrush);
+            g.setPen(QPen(Argb(0xDCFF8C00), 1.5));
+            g.drawLine(c - QPointF(14, 0), c + QPointF(14, 0));
+            g.drawLine(c - QPointF(0, 14), c + QPointF(0, 14));
+            g.setPen(QPen(Argb(0xB4FF8C00), 1));
+            g.drawEllipse(c, r, r);
+            g.restore();
+        }
+    }
+    // The source pixels under the brush, so the user sees what a stroke copies.
+    if (strokeActive_) return;
+    std::vector<uint8_t> patch;
+    int32_t n = 0;
+    float origin[2] = {0, 0};
+    if (!session_->GetCloneSourcePatch(cursorCanvasX_, cursorCanvasY_, patch, n, origin) || n <= 0 ||
+        patch.size() < size_t(n) * size_t(n) * 4)
+        return;
+    const QImage img(patch.data(), n, n, qsizetype(n) * 4, QImage::Format_ARGB32);
+    const RectF p = ClonePatchClientRect(cursorCanvasX_, cursorCanvasY_, n, z, ox, oy);
+    g.drawImage(QRectF(p.x, p.y, p.width, p.height), img);
 }
