@@ -12,6 +12,7 @@
 #include "platform/qt/CToolbarHostWnd.h"
 #include "platform/qt/CView.h"
 #include "platform/qt/CommandUi.h"
+#include "posable/ui/CBoneListWnd.h"
 #include "properties/ui/CColorWheelWnd.h"
 
 #include <QAction>
@@ -68,6 +69,11 @@ void CMainFrame::WirePanes() {
             return true;
         };
     }
+    if (auto* bones = pane->PosablePage() ? qobject_cast<CBoneListWnd*>(pane->PosablePage()->List()) : nullptr)
+        bones->documentSource = [this]() -> CQuillfenEditorDoc* {
+            CView* v = GetWorkspaceView();
+            return v && v->GetDocument() ? v->GetDocument() : doc_;
+        };
     pane->colorPicked = [this](uint32_t argb) { DeliverPickedColor(argb); };
     pane->colorDragBegan = [this] { BeginColorDrag(); };
     pane->colorDragEnded = [this] { EndColorDrag(); };

@@ -4,6 +4,7 @@
 #include "app/ui/CLayerListWnd.h"
 #include "document/CommandIds.h"
 #include "platform/qt/CToolbarHostWnd.h"
+#include "posable/ui/CBoneListWnd.h"
 #include "platform/qt/ShellFonts.h"
 #include "properties/ui/CColorWheelWnd.h"
 
@@ -101,7 +102,9 @@ CRightPane::CRightPane(QWidget* parent) : CWndBase(parent, 150) {
                     "Toggle small thumbnails with names (saves vertical space)")});
 
     posablePage_ = new CRightPaneListPage(this, 1003, "RightPanePosablePage");
-    posablePage_->SetList(new CEmptyPage(posablePage_, 1003, "Bone List"));
+    auto* boneList = new CBoneListWnd(posablePage_);
+    posablePage_->SetList(boneList);
+    boneList->SetTimer(CBoneListWnd::kRepaintTimer, 300);
     posablePage_->Toolbar()->SetButtons({PageButton(kCmdDeleteBone, "garbage.png", "Delete Bone",
                                                     "Delete the selected bone (only allowed when it's at the end of the chain)")});
     pages_[0] = canvasPage_;
