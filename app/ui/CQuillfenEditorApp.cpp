@@ -131,6 +131,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     SetBrushTabPrompts(prompts_.get());
     RegisterStencilTab(prompts_.get());
     RegisterPoseTabs();
+    RegisterEyedropperTab();
     LoadRecentFiles();
 
     if (programFolder.empty()) programFolder = GetProgramFolder();

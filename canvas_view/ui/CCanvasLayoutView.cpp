@@ -1,6 +1,7 @@
 // The paint session's headers come before any Qt header (keyword clash).
 #include "brushes/BitmapPaintSession.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
+#include "canvas_view/ui/EyedropperPick.h"
 
 #include "canvas_view/CanvasObjectDraw.h"
 #include "canvas_view/ToolDispatch.h"
@@ -388,7 +389,7 @@ void CCanvasLayoutView::RenderToBackBuffer() {
     if (scene) {
         QImage out = ImageOf(backBuffer_);
         QPainter g(&out);
-        DrawToolOverlays(g);
+        if (!EyedropperPick::IsActive()) DrawToolOverlays(g);
         DrawBrushCursor(g);
     }
 }

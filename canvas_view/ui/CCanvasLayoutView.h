@@ -29,6 +29,10 @@ class QPainter;
 struct StencilViewGeometry;
 enum StencilGizmoHit : uint8_t;
 
+// Registers the eyedropper's "Picker" tab with the properties pane, before
+// the frame is created (CPropTabEyedropper.h).
+void RegisterEyedropperTab();
+
 class CCanvasLayoutView : public CView {
     Q_OBJECT
 public:

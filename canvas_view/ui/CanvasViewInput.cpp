@@ -11,6 +11,7 @@
 #include "brushes/StencilOverlay.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "canvas_view/ui/CanvasViewCursors.h"
+#include "canvas_view/ui/EyedropperPick.h"
 
 #include "canvas_view/BrushToolQueries.h"
 #include "document/CQuillfenEditorDoc.h"
@@ -155,11 +156,22 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
     const int tool = doc->activeTool;
     switch (RouteForTool(tool)) {
     case CanvasInputRoute::None: break;
-    case CanvasInputRoute::Eyedropper:
+    case CanvasInputRoute::Eyedropper: {
         SetCapture();
         picking_ = true;
-        PickColourAt(p, false);
+        // Where the screen cannot be read, the loupe samples what this view shows.
+        auto displayed = [this](LoupeSnapshot& s) {
+            RenderToBackBuffer();
+            if (!backBuffer_.pixels) return false;
+            const QPoint o = mapToGlobal(QPoint(0, 0));
+            s = SnapshotFromPremultiplied(backBuffer_.pixels, backBuffer_.width, backBuffer_.height,
+                                          backBuffer_.Pitch(), o.x(), o.y());
+            return true;
+        };
+        EyedropperPick::Instance().Begin(mapToGlobal(p), doc->Host(), this, displayed);
+        pickedColour_ = EyedropperPick::Instance().PickedColour();
         break;
+    }
     case CanvasInputRoute::Stencil:
         // A press on the gizmo moves, turns or scales the stencil; elsewhere the stencil brush paints.
         if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
@@ -191,7 +203,7 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
     if (picking_) {
         if (HasCapture()) ReleaseCapture();
         picking_ = false;
-        PickColourAt(p, true);
+        EyedropperPick::Instance().End(doc->Host(), this);
     }
     switch (RouteForTool(tool)) {
     case CanvasInputRoute::None:
@@ -246,7 +258,10 @@ void CCanvasLayoutView::OnMouseMove(unsigned flags, QPoint p) {
     switch (RouteForTool(tool)) {
     case CanvasInputRoute::None: break;
     case CanvasInputRoute::Eyedropper:
-        if (picking_) PickColourAt(p, false);
+        if (picking_ && EyedropperPick::IsActive()) {
+            EyedropperPick::Instance().MoveTo(mapToGlobal(p));
+            pickedColour_ = EyedropperPick::Instance().PickedColour();
+        }
         break;
     case CanvasInputRoute::Stencil:
         if (StencilOverlay* overlay = GetCurrentStencilOverlay(); overlay && overlay->dragMode != 0) {
@@ -298,7 +313,11 @@ void CCanvasLayoutView::OnMouseLeave() {
 // A drag that loses the mouse ends as a release does, so nothing stays
 // half-done (the live-resize flag in particular).
 void CCanvasLayoutView::OnCaptureLost() {
-    picking_ = false;
+    if (picking_) {
+        picking_ = false;
+        CQuillfenEditorDoc* doc = GetDocument();
+        EyedropperPick::Instance().End(doc ? doc->Host() : nullptr, this);
+    }
     // A stencil gizmo drag that loses the mouse ends as a release does.
     if (StencilOverlay* overlay = GetCurrentStencilOverlay(); overlay && overlay->dragMode != 0) {
         overlay->OnCaptureLost();
@@ -733,7 +752,10 @@ void CCanvasLayoutView::UpdateCursor(QPoint p) {
     if (!doc) return;
     const int tool = doc->activeTool;
     switch (RouteForTool(tool)) {
-    case CanvasInputRoute::Eyedropper: setCursor(EyedropperCursor()); return;
+    case CanvasInputRoute::Eyedropper:
+        if (EyedropperPick::IsActive()) setCursor(Qt::BlankCursor);
+        else setCursor(EyedropperCursor());
+        return;
     case CanvasInputRoute::Stencil:
         if (SetStencilCursor(p)) return;
         [[fallthrough]];
