@@ -43,11 +43,16 @@ struct WheelHost : DocumentHost, PropertiesPaneHost {
     CQuillfenEditorDoc* GetActiveDocument() override { return doc; }
 };
 
+// The application exists before any widget member is made.
+struct AppFirst {
+    AppFirst() { EnsureQtApp(); }
+};
+
 struct EyedropperFixture : ::testing::Test {
+    AppFirst app;
     CQuillfenEditorDoc doc;
     WheelHost host;
     void SetUp() override {
-        EnsureQtApp();
         host.doc = &doc;
         doc.SetHost(&host);
         SetPropertiesPaneHost(&host);
