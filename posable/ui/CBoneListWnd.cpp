@@ -195,10 +195,9 @@ void CBoneListWnd::OnLButtonUp(unsigned, QPoint p) {
 
 void CBoneListWnd::OnCaptureLost() {
     // Capture taken away mid-gesture (another window, a dialog): the gesture
-    // ends where it stands. The thumb keeps its scroll; a header press neither
-    // selects nor drops, so nothing changes behind the user's back.
-    thumbDragging_ = false;
-    if (headerPressed_ || partDragging_) EndPress();
+    // ends as a release at the last known point would, so what the user saw
+    // (the insertion line, the pressed header) is what happens.
+    if (thumbDragging_ || headerPressed_ || partDragging_) OnLButtonUp(0, mousePoint_);
 }
 
 void CBoneListWnd::OnLButtonDblClk(unsigned, QPoint p) {

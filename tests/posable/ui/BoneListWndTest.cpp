@@ -112,17 +112,18 @@ TEST(BoneListWnd, HeaderPressSelectsAndDragRestacksWithOneUndoStep) {
     EXPECT_EQ(e.Stack(), (Ids{"A", "B", "C"}));
     EXPECT_EQ(e.doc.poseUndo.undo.size(), steps);
 
-    // A lost capture ends the drag without dropping or selecting.
-    e.doc.poseScene.ClearSelection();
+    // A lost capture ends the drag as a release at the last point does:
+    // the part lands where the insertion line was, as one step.
     e.list.OnLButtonDown(MK_LBUTTON, a);
     e.list.OnMouseMove(MK_LBUTTON, c + QPoint(0, 15));
     ASSERT_TRUE(e.list.PartDragging());
     e.list.OnCaptureLost();
     EXPECT_FALSE(e.list.PartDragging());
+    EXPECT_EQ(e.Stack(), (Ids{"B", "C", "A"}));
+    EXPECT_EQ(e.doc.poseUndo.undo.size(), steps + 1);
     e.list.OnLButtonUp(0, c + QPoint(0, 15));  // a stray release afterwards does nothing
-    EXPECT_EQ(e.Stack(), (Ids{"A", "B", "C"}));
-    EXPECT_EQ(e.doc.poseUndo.undo.size(), steps);
-    EXPECT_TRUE(e.doc.poseScene.selectedIds.empty());
+    EXPECT_EQ(e.Stack(), (Ids{"B", "C", "A"}));
+    EXPECT_EQ(e.doc.poseUndo.undo.size(), steps + 1);
 }
 
 TEST(BoneListWnd, BoneRowsDotsArrowAndDelete) {
