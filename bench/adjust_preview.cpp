@@ -1,7 +1,8 @@
 // One live-preview step of the brightness dialog on a 4096 x 4096 bitmap
 // object beside the brightness operation alone on the same pixels: the step
-// copies the snapshot back and runs the operation, nothing more (no encode,
-// no second full copy), so its time should stay within twice the operation's.
+// copies the snapshot back and runs the operation band by band in one pass
+// (no encode, no second full copy), so its time should stay within twice the
+// operation's.
 #include "document/CQuillfenEditorDoc.h"
 #include "filters/EffectPreviewSession.h"
 #include "platform/Codecs.h"

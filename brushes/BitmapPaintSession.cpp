@@ -631,6 +631,15 @@ bool BitmapPaintSession::GetWorkingSurface(WorkingSurface& out) const {
     return true;
 }
 
+bool BitmapPaintSession::GetPreviewSurface(PreviewSurface& out) {
+    if (!active_ || !display_.pixels) return false;
+    out.pixels = display_.pixels;
+    out.width = width_;
+    out.height = height_;
+    out.stride = int64_t(width_) * 4;
+    return true;
+}
+
 // ------------------------------------------------------------------ pixel edits
 
 void BitmapPaintSession::EraseSelection(CQuillfenEditorDoc& doc) {

@@ -85,6 +85,7 @@ public:
     std::string PaintedObjectId() const override { return objectId_; }
     bool EditsMask() const override { return active_ && maskMode_; }
     bool GetWorkingSurface(WorkingSurface& out) const override;
+    bool GetPreviewSurface(PreviewSurface& out) override;
 
     // --- Display ---
     // The session as the live compositor sees it (draws the display buffer

@@ -70,6 +70,19 @@ public:
     // Erases the pixels under the scene's pixel selection as one stroke of
     // the session's own history.
     virtual void EraseSelection(CQuillfenEditorDoc& doc) { (void)doc; }
+    // The pixels views draw for the session, writable for a live preview
+    // that is not part of the painting (an adjustment dialog's): the
+    // previewer writes over them and puts them back itself. False when the
+    // session has none.
+    struct PreviewSurface {
+        uint8_t* pixels = nullptr;
+        int width = 0, height = 0;
+        int64_t stride = 0;
+    };
+    virtual bool GetPreviewSurface(PreviewSurface& out) {
+        (void)out;
+        return false;
+    }
     // --- end paint session services ---
 };
 

@@ -3,7 +3,9 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "scene/SelectionMask.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -18,6 +20,25 @@ ImagePart* FindPart(CanvasObject& object, const std::string& partId) {
     return &object.parts.front();
 }
 
+// Copies the source rows into the target and runs the operation over the
+// rectangle (x, y, w, h) of the target, a band of rows at a time, so every
+// band is adjusted while its copy is still in the cache: one pass over the
+// image instead of a copy followed by a second pass of the operation.
+void CopyAndApply(const uint8_t* source, int64_t sourceStride, uint8_t* target, int64_t targetStride, int width,
+                  int height, int x, int y, int w, int h, PixelOp32 op, const uint8_t* selection,
+                  const void* params) {
+    const int bandRows = std::max(1, int((256 << 10) / (int64_t(width) * 4)));
+    const size_t rowBytes = size_t(width) * 4;
+    for (int top = 0; top < height; top += bandRows) {
+        const int bottom = std::min(height, top + bandRows);
+        for (int r = top; r < bottom; ++r) std::memcpy(target + r * targetStride, source + r * sourceStride, rowBytes);
+        const int from = std::max(top, y), to = std::min(bottom, y + h);
+        if (from >= to || !op) continue;
+        op(target + from * targetStride + int64_t(x) * 4, w, to - from, int(targetStride),
+           selection ? selection + int64_t(from - y) * w : nullptr, selection ? w : 0, params);
+    }
+}
+
 }  // namespace
 
 bool EffectPreviewSession::Open(CQuillfenEditorDoc& doc) {
@@ -29,9 +50,23 @@ bool EffectPreviewSession::Open(CQuillfenEditorDoc& doc) {
     doc_ = &doc;
     objectId_ = object->id;
 
-    // An open paint session on the object owns its pixels: the adjustment
-    // goes into the session as one of its strokes.
+    // An open paint session on the object owns its pixels: the preview is
+    // drawn over the session's display and OK adds the adjustment to the
+    // session as one of its strokes.
     if (doc.paintSession && doc.paintSession->IsActive() && doc.paintSession->PaintedObjectId() == objectId_) {
+        DocumentEditSession::PreviewSurface surface;
+        if (doc.paintSession->GetPreviewSurface(surface) && surface.pixels && surface.width > 0 &&
+            surface.height > 0 && surface.stride >= int64_t(surface.width) * 4) {
+            try {
+                paintSnapshot_.assign(surface.pixels, surface.pixels + surface.stride * surface.height);
+            } catch (const std::bad_alloc&) {
+                Reset();
+                return false;
+            }
+            paintStride_ = surface.stride;
+            paintWidth_ = surface.width;
+            paintHeight_ = surface.height;
+        }
         mode_ = kPreviewPaintSession;
         open_ = true;
         return true;
@@ -92,21 +127,47 @@ void EffectPreviewSession::ApplyMask(const EffectPixelOps& ops, const void* para
 }
 
 bool EffectPreviewSession::ApplyBitmap(const EffectPixelOps& ops, const void* params, Bitmap& target) const {
-    if (!CopyBitmapPixels(*source_, target)) return false;
+    const int W = source_->Width(), H = source_->Height();
+    if (W <= 0 || H <= 0 || target.Width() != W || target.Height() != H) return false;
     int x = 0, y = 0, w = 0, h = 0;
     std::vector<uint8_t> weights;
     const uint8_t* selection = nullptr;
-    const int W = target.Width(), H = target.Height();
-    if (!TargetRect(W, H, ObjectAligned(W, H), x, y, w, h, weights, selection)) return true;
-    ops.op32(target.Row(y) + size_t(x) * 4, w, h, target.Stride(), selection, selection ? w : 0, params);
+    const bool any = TargetRect(W, H, ObjectAligned(W, H), x, y, w, h, weights, selection);
+    CopyAndApply(source_->Row(0), source_->Stride(), target.Row(0), target.Stride(), W, H, x, y, w, h,
+                 any ? ops.op32 : nullptr, selection, params);
     return true;
+}
+
+DocumentEditSession* EffectPreviewSession::PaintSurface(DocumentEditSession::PreviewSurface& surface) const {
+    DocumentEditSession* paint = doc_ ? doc_->paintSession : nullptr;
+    if (!paint || !paint->IsActive() || paintSnapshot_.empty() || !paint->GetPreviewSurface(surface) ||
+        !surface.pixels || surface.stride != paintStride_ || surface.width != paintWidth_ ||
+        surface.height != paintHeight_)
+        return nullptr;
+    return paint;
+}
+
+void EffectPreviewSession::PutBackPaintSnapshot() {
+    DocumentEditSession::PreviewSurface surface;
+    if (PaintSurface(surface)) std::memcpy(surface.pixels, paintSnapshot_.data(), paintSnapshot_.size());
 }
 
 void EffectPreviewSession::Apply(const EffectPixelOps& ops, const void* params) {
     if (!open_) return;
     CanvasObject* object = FindTarget(*doc_, objectId_);
     if (!object) return;
-    if (mode_ == kPreviewMask) {
+    if (mode_ == kPreviewPaintSession) {
+        // The session's surface is canvas-sized, so the selection applies as it stands.
+        DocumentEditSession::PreviewSurface surface;
+        if (!ops.op32 || !PaintSurface(surface)) return;
+        int x = 0, y = 0, w = 0, h = 0;
+        std::vector<uint8_t> weights;
+        const uint8_t* selection = nullptr;
+        const bool any = TargetRect(paintWidth_, paintHeight_, true, x, y, w, h, weights, selection);
+        CopyAndApply(paintSnapshot_.data(), paintStride_, surface.pixels, paintStride_, paintWidth_, paintHeight_, x,
+                     y, w, h, any ? ops.op32 : nullptr, selection, params);
+        doc_->RefreshAllViews();
+    } else if (mode_ == kPreviewMask) {
         if (!ops.op8 || object->maskWidth != maskWidth_ || object->maskHeight != maskHeight_ ||
             object->maskPixels.size() != maskSnapshot_.size())
             return;
@@ -126,14 +187,15 @@ void EffectPreviewSession::Apply(const EffectPixelOps& ops, const void* params) 
         object->InvalidateCaches();
         doc_->RefreshAllViews();
     }
-    // A paint session's surface is the session's own; its adjustment is
-    // shown once it is applied on OK.
 }
 
 void EffectPreviewSession::Restore() {
     if (open_) {
         if (CanvasObject* object = FindTarget(*doc_, objectId_)) {
-            if (mode_ == kPreviewMask && object->maskWidth == maskWidth_ && object->maskHeight == maskHeight_) {
+            if (mode_ == kPreviewPaintSession) {
+                PutBackPaintSnapshot();
+                doc_->RefreshAllViews();
+            } else if (mode_ == kPreviewMask && object->maskWidth == maskWidth_ && object->maskHeight == maskHeight_) {
                 object->maskPixels = maskSnapshot_;
                 object->ReleaseMaskCaches();
                 object->InvalidateCaches();
@@ -157,6 +219,9 @@ PreviewCommit EffectPreviewSession::Commit(const EffectPixelOps& ops, const void
         return PreviewCommit::NotOpen;
     }
     if (mode_ == kPreviewPaintSession) {
+        // The display goes back to the painting first: the session adjusts
+        // its own pixels and redraws the display from them.
+        PutBackPaintSnapshot();
         if (doc.paintSession && doc.paintSession->IsActive() && ops.op32) {
             doc.paintSession->ApplyPixelOp(doc, ops.op32, params);
             doc.UpdateAllViews();
@@ -196,6 +261,10 @@ void EffectPreviewSession::Reset() {
     doc_ = nullptr;
     objectId_.clear();
     partId_.clear();
+    paintSnapshot_.clear();
+    paintSnapshot_.shrink_to_fit();
+    paintStride_ = 0;
+    paintWidth_ = paintHeight_ = 0;
     maskSnapshot_.clear();
     maskSnapshot_.shrink_to_fit();
     maskWidth_ = maskHeight_ = 0;

@@ -5,6 +5,7 @@
 // snapshot on the canvas on every Apply (always from the snapshot, so steps
 // never accumulate), and either restores the snapshot or writes the result
 // into the document as one undo step.
+#include "document/PaintSessionProvider.h"
 #include "platform/Bitmap.h"
 #include "scene/PixelOps.h"
 
@@ -29,7 +30,7 @@ enum EffectPreviewMode : int {
 
 // How a commit ended.
 enum class PreviewCommit {
-    Done,          // written as one undo step (or, for a paint session, one stroke)
+    Done,          // written as one undo step (or, for a paint session, one of its strokes)
     Failed,        // the result could not be encoded: nothing written, still open
     NotOpen,       // there was nothing to commit
 };
@@ -71,12 +72,19 @@ private:
     bool ObjectAligned(int width, int height) const;
     void ApplyMask(const EffectPixelOps& ops, const void* params, std::vector<uint8_t>& plane) const;
     bool ApplyBitmap(const EffectPixelOps& ops, const void* params, Bitmap& target) const;
+    // The open paint session's preview surface when it still has the
+    // snapshot's size; null otherwise.
+    DocumentEditSession* PaintSurface(DocumentEditSession::PreviewSurface& surface) const;
+    void PutBackPaintSnapshot();
 
     bool open_ = false;
     int mode_ = kPreviewNone;
     CQuillfenEditorDoc* doc_ = nullptr;
     std::string objectId_;
     std::string partId_;
+    std::vector<uint8_t> paintSnapshot_;
+    int64_t paintStride_ = 0;
+    int paintWidth_ = 0, paintHeight_ = 0;
     std::vector<uint8_t> maskSnapshot_;
     int maskWidth_ = 0, maskHeight_ = 0;
     BitmapPtr source_;

@@ -1,5 +1,7 @@
 // Filter-stack edits with undo, parameter interactions as single steps, and
 // the adjustment preview: Cancel gives back the exact bytes, OK one step.
+#include "brushes/BitmapPaintSession.h"
+#include "scene/CanvasWriteViews.h"
 #include "filters/EffectPreviewSession.h"
 #include "filters/EffectRegistry.h"
 #include "filters/EffectStackEdits.h"
@@ -194,6 +196,73 @@ TEST_F(PreviewTest, WhileTheMaskIsEditedTheMaskValuesChange) {
     EXPECT_EQ(Obj("bmp").parts[0].encoded, pixels);
     doc.OnEditUndo();
     EXPECT_EQ(Obj("bmp").maskPixels[0], 100);
+}
+
+// With a paint session open on the object the preview is drawn over the
+// session's display, and OK becomes one stroke of the session's own history.
+// The canvas is wide enough that every row is adjusted in a band of its own.
+TEST(PaintSessionPreview, PreviewOverTheDisplayCancelPutsItBackOkIsOneSessionStroke) {
+    FakeHost host;
+    CQuillfenEditorDoc doc;
+    doc.SetHost(&host);
+    doc.mainScene.width = 33000;
+    doc.mainScene.height = 4;
+    AddTo(doc.mainScene, "layer_1", MakeSolidObject("grey", "Grey", 0, 0, 40, 4, 0xFF404040));
+    doc.mainScene.SelectObject("grey");
+    doc.ClearAllUndo();
+    BitmapPaintSession paint;
+    host.paintingView = &paint;
+    ASSERT_TRUE(paint.Begin(doc, "grey", false));
+    doc.mainScene.selectionMask = std::make_unique<SelectionMask>(33000, 4);
+    const uint8_t full[4] = {255, 255, 255, 255};
+    doc.mainScene.selectionMask->WriteRect(2, 1, 2, 2, full);
+
+    auto displayBytes = [&] {
+        const CompositeSurface& d = paint.Display();
+        return std::vector<uint8_t>(d.pixels, d.pixels + size_t(paint.Width()) * paint.Height() * 4);
+    };
+    auto blue = [&](int x, int y) { return int(paint.Display().pixels[(size_t(y) * paint.Width() + x) * 4]); };
+    auto layerPixel = [&](int x, int y) {
+        uint32_t p = 0;
+        paint.LayerView()->ReadRect(x, y, 1, 1, &p);
+        return p;
+    };
+    const std::vector<uint8_t> before = displayBytes();
+    const int base = blue(3, 2);
+    ASSERT_EQ(base, 0x40);
+
+    EffectPreviewSession session;
+    ASSERT_TRUE(session.Open(doc));
+    EXPECT_EQ(session.Mode(), kPreviewPaintSession);
+    const EffectPixelOps ops{BrightnessMasked, BrightnessPlain};
+    float amount = 50;
+    session.Apply(ops, &amount);
+    EXPECT_EQ(blue(3, 2), base + 64);
+    EXPECT_EQ(blue(2, 1), base + 64);
+    EXPECT_EQ(blue(3, 0), base);  // outside the selection
+    EXPECT_EQ(blue(4, 2), base);
+    EXPECT_EQ(layerPixel(3, 2), 0xFF404040u);  // the painting itself is untouched
+    amount = 20;
+    session.Apply(ops, &amount);
+    EXPECT_EQ(blue(3, 2), base + 25);  // from the snapshot, not on top of the last step
+    session.Restore();
+    EXPECT_EQ(displayBytes(), before);
+    EXPECT_EQ(paint.UndoCount(), 0u);
+
+    ASSERT_TRUE(session.Open(doc));
+    amount = 50;
+    session.Apply(ops, &amount);
+    amount = 20;
+    EXPECT_EQ(session.Commit(ops, &amount), PreviewCommit::Done);
+    EXPECT_EQ(layerPixel(3, 2), 0xFF595959u);
+    EXPECT_EQ(layerPixel(3, 0), 0xFF404040u);
+    EXPECT_EQ(blue(3, 2), base + 25);
+    EXPECT_EQ(paint.UndoCount(), 1u);
+    EXPECT_FALSE(doc.CanUndo());  // the session's history, not the document's
+    paint.UndoStroke();
+    EXPECT_EQ(layerPixel(3, 2), 0xFF404040u);
+    EXPECT_EQ(displayBytes(), before);
+    paint.End();
 }
 
 TEST_F(PreviewTest, OpeningNeedsOneSelectedObjectWithSomethingToAdjust) {

@@ -11,7 +11,8 @@
 #include "../../document/BitmapObjects.h"
 #include "../../document/DocumentFixture.h"
 
-#include <QSlider>
+#include "properties/ui/CPropButtons.h"
+#include "properties/ui/CPropSliderWnd.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +253,16 @@ protected:
         doc.mainScene.SelectObject("bmp");
         doc.ClearAllUndo();
     }
+    // The slider moved by the user to a value.
+    static void Slide(CEffectBrightnessDlg& dialog, float value) {
+        ASSERT_NE(dialog.Slider(), nullptr);
+        dialog.Slider()->value = value;
+        dialog.Slider()->SendCommandToParent(kPropChanged);
+    }
+    static void Click(CPropTextButton* button) {
+        ASSERT_NE(button, nullptr);
+        button->SendCommandToParent(kPropClick);
+    }
 };
 
 TEST_F(BrightnessDialogTest, PreviewThenCancelLeavesTheObjectAndOkRecordsOneStep) {
@@ -259,9 +270,13 @@ TEST_F(BrightnessDialogTest, PreviewThenCancelLeavesTheObjectAndOkRecordsOneStep
     {
         CEffectBrightnessDlg dialog(doc);
         ASSERT_TRUE(dialog.Open());
-        dialog.Slider()->setValue(50);
+        EXPECT_EQ(dialog.Slider()->GetDlgCtrlID(), CEffectBrightnessDlg::kSliderId);
+        EXPECT_EQ(dialog.Slider()->minimum, -100);
+        EXPECT_EQ(dialog.Slider()->maximum, 100);
+        Slide(dialog, 50);
         EXPECT_NE(Obj("bmp").parts[0].GetDecoded()->Pixel(0, 0), 0xFF404040u);
-        dialog.reject();
+        Click(dialog.CancelButton());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
     }
     EXPECT_EQ(Obj("bmp").parts[0].encoded, bytes);
     EXPECT_EQ(Obj("bmp").parts[0].GetDecoded()->Pixel(0, 0), 0xFF404040u);
@@ -269,20 +284,53 @@ TEST_F(BrightnessDialogTest, PreviewThenCancelLeavesTheObjectAndOkRecordsOneStep
     {
         CEffectBrightnessDlg dialog(doc);
         ASSERT_TRUE(dialog.Open());
-        dialog.Slider()->setValue(20);
+        Slide(dialog, 20);
     }  // destroyed without a choice: restored like Cancel
     EXPECT_EQ(Obj("bmp").parts[0].encoded, bytes);
+    EXPECT_EQ(Obj("bmp").parts[0].GetDecoded()->Pixel(0, 0), 0xFF404040u);
 
     CEffectBrightnessDlg dialog(doc);
     ASSERT_TRUE(dialog.Open());
-    dialog.Slider()->setValue(50);
-    dialog.Slider()->setValue(20);
-    dialog.accept();
+    Slide(dialog, 50);
+    Slide(dialog, 20);
+    Click(dialog.OkButton());
     EXPECT_TRUE(dialog.Committed());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(PictureOf(Obj("bmp"))->Pixel(0, 0), 0xFF404040u + 25u * 0x010101u);
     doc.OnEditUndo();
     EXPECT_EQ(Obj("bmp").parts[0].encoded, bytes);
     EXPECT_FALSE(doc.CanUndo());
+}
+
+bool FailingEncoder(const Bitmap&, std::vector<uint8_t>&) { return false; }
+
+TEST_F(BrightnessDialogTest, AResultThatCannotBeStoredIsReportedAndTheDialogStaysOpen) {
+    const std::vector<uint8_t> bytes = Obj("bmp").parts[0].encoded;
+    CEffectBrightnessDlg dialog(doc);
+    ASSERT_TRUE(dialog.Open());
+    dialog.Session().SetEncoder(FailingEncoder);
+    Slide(dialog, 40);
+    Click(dialog.OkButton());
+    EXPECT_FALSE(dialog.Committed());
+    EXPECT_EQ(host.prompts.MessageTexts().size(), 1u);
+    EXPECT_TRUE(dialog.Session().IsOpen());
+    EXPECT_EQ(Obj("bmp").parts[0].encoded, bytes);
+    EXPECT_FALSE(doc.CanUndo());
+    // Still previewing: the user can cancel and gets the picture back ...
+    EXPECT_NE(Obj("bmp").parts[0].GetDecoded()->Pixel(0, 0), 0xFF404040u);
+    // ... or try again once storing works.
+    dialog.Session().SetEncoder(nullptr);
+    Click(dialog.OkButton());
+    EXPECT_TRUE(dialog.Committed());
+    EXPECT_TRUE(doc.CanUndo());
+}
+
+TEST_F(BrightnessDialogTest, NothingToAdjustEndsTheDialogBeforeItShows) {
+    doc.mainScene.selectedIds.clear();
+    CEffectBrightnessDlg dialog(doc);
+    EXPECT_FALSE(dialog.RunModal());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(host.prompts.MessageTexts().empty());
 }
 
 }  // namespace
