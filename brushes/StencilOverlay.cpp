@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
-#include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -161,44 +163,186 @@ void StencilOverlay::Refresh() {
     dirty = false;
 }
 
-BitmapPtr RenderPlacedStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
-                              int height, bool reference) {
-    if (!BitmapSizeAllowed(width, height)) return nullptr;
+namespace {
+
+// Cubic convolution (a = -0.75, as OpenCV's bicubic) at 256 sub-pixel steps:
+// integer taps in 1/16384 that sum to exactly 16384 (whole-pixel positions
+// copy), and the same as floats for the vertical pass and the edge path.
+// The SIMD path reads them already laid out: horizontal taps as (w0, w1) and
+// (w2, w3) pairs for the pairwise multiply-add, vertical taps broadcast and
+// scaled by 1/16384.
+struct CubicWeights {
+    float f[256][4];
+    alignas(16) int16_t w01[256][8];
+    alignas(16) int16_t w23[256][8];
+    alignas(16) float wy[256][4][4];
+};
+
+const CubicWeights& Cubic() {
+    static const CubicWeights* table = [] {
+        auto* c = new CubicWeights{};
+        constexpr double A = -0.75;
+        for (int k = 0; k < 256; ++k) {
+            const double t = k / 256.0;
+            double w[4];
+            w[0] = ((A * (t + 1) - 5 * A) * (t + 1) + 8 * A) * (t + 1) - 4 * A;
+            w[1] = ((A + 2) * t - (A + 3)) * t * t + 1;
+            w[2] = ((A + 2) * (1 - t) - (A + 3)) * (1 - t) * (1 - t) + 1;
+            w[3] = 1 - w[0] - w[1] - w[2];
+            int16_t iw[4];
+            int sum = 0;
+            for (int j = 0; j < 4; ++j) {
+                c->f[k][j] = float(w[j]);
+                iw[j] = int16_t(std::lround(w[j] * 16384));
+                sum += iw[j];
+            }
+            iw[1] = int16_t(iw[1] + 16384 - sum);
+            for (int i = 0; i < 8; i += 2) {
+                c->w01[k][i] = iw[0], c->w01[k][i + 1] = iw[1];
+                c->w23[k][i] = iw[2], c->w23[k][i + 1] = iw[3];
+            }
+            for (int j = 0; j < 4; ++j)
+                for (int i = 0; i < 4; ++i) c->wy[k][j][i] = float(w[j] / 16384.0);
+        }
+        return c;
+    }();
+    return *table;
+}
+
+#if defined(__SSE2__)
+// One pixel from the 4 x 4 premultiplied texels at r: rows of four pixels
+// are multiplied pairwise by the horizontal taps, then summed in floats by
+// the vertical ones; colour is kept at or below alpha.
+inline uint32_t CubicPixelSse2(const uint8_t* r, size_t stride, int fx, int fy, const CubicWeights& cw) {
+    const __m128i w01 = _mm_load_si128(reinterpret_cast<const __m128i*>(cw.w01[fx]));
+    const __m128i w23 = _mm_load_si128(reinterpret_cast<const __m128i*>(cw.w23[fx]));
+    const __m128i zero = _mm_setzero_si128();
+    __m128 sum = _mm_setzero_ps();
+    for (int j = 0; j < 4; ++j, r += stride) {
+        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r));
+        const __m128i next = _mm_srli_si128(q, 4);
+        const __m128i p01 = _mm_unpacklo_epi8(_mm_unpacklo_epi8(q, next), zero);
+        const __m128i p23 = _mm_unpacklo_epi8(_mm_unpackhi_epi8(q, next), zero);
+        const __m128i h = _mm_add_epi32(_mm_madd_epi16(p01, w01), _mm_madd_epi16(p23, w23));
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_cvtepi32_ps(h), _mm_load_ps(cw.wy[fy][j])));
+    }
+    const __m128i v = _mm_cvtps_epi32(sum);
+    __m128i v16 = _mm_packs_epi32(v, v);
+    v16 = _mm_min_epi16(v16, _mm_shufflelo_epi16(v16, 0xFF));
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v16, v16)));
+}
+#endif
+
+// The inverse map of one placed row: source sample position (pixel centres
+// on integers) u = u0 + du X, v = v0 + dv X for the placed pixel X.
+struct WarpRowMap {
+    double u0, du, v0, dv;
+};
+
+// Placed pixels [xa, xb) whose 4 x 4 footprint can touch the source; all
+// others are transparent.
+void FootprintSpan(const WarpRowMap& m, int srcW, int srcH, int width, int& xa, int& xb) {
+    double lo = 0, hi = width;
+    auto limit = [&](double c, double slope, double min, double max) {
+        if (std::fabs(slope) < 1e-12) {
+            if (c < min || c >= max) hi = lo;
+            return;
+        }
+        double a = (min - c) / slope, b = (max - c) / slope;
+        if (a > b) std::swap(a, b);
+        lo = std::max(lo, std::floor(a) - 1);
+        hi = std::min(hi, std::ceil(b) + 1);
+    };
+    limit(m.u0, m.du, -3, srcW + 2);
+    limit(m.v0, m.dv, -3, srcH + 2);
+    xa = hi > lo ? int(std::max(0.0, lo)) : 0;
+    xb = hi > lo ? int(std::min(double(width), hi)) : 0;
+}
+
+// One placed row of premultiplied BGRA from the premultiplied source.
+void WarpRow(const uint8_t* src, size_t stride, int srcW, int srcH, const WarpRowMap& m, int width, uint8_t* out) {
+    const CubicWeights& cw = Cubic();
+    int xa, xb;
+    FootprintSpan(m, srcW, srcH, width, xa, xb);
+    std::memset(out, 0, size_t(xa) * 4);
+    if (xb < width) std::memset(out + size_t(std::max(xa, xb)) * 4, 0, size_t(width - std::max(xa, xb)) * 4);
+    for (int x = xa; x < xb; ++x) {
+        // Positions stay within a few pixels of the source here, so the
+        // shifted truncation is a floor; 8 bits of fraction pick the weights.
+        const int64_t U = int64_t((m.u0 + m.du * x + 8.0) * 256.0), V = int64_t((m.v0 + m.dv * x + 8.0) * 256.0);
+        const int ix = int(U >> 8) - 8, iy = int(V >> 8) - 8;
+        const int fx = int(U & 255), fy = int(V & 255);
+        float acc[4] = {0, 0, 0, 0};
+        uint8_t* o = out + size_t(x) * 4;
+        if (ix >= 1 && ix + 2 < srcW && iy >= 1 && iy + 2 < srcH) {
+            const uint8_t* r = src + size_t(iy - 1) * stride + size_t(ix - 1) * 4;
+#if defined(__SSE2__)
+            const uint32_t px = CubicPixelSse2(r, stride, fx, fy, cw);
+            std::memcpy(o, &px, 4);
+            continue;
+#else
+            for (int j = 0; j < 4; ++j, r += stride)
+                for (int i = 0; i < 4; ++i)
+                    for (int c = 0; c < 4; ++c) acc[c] += cw.f[fy][j] * cw.f[fx][i] * r[i * 4 + c];
+#endif
+        } else {
+            // At the source's edges: taps outside it are transparent.
+            for (int j = 0; j < 4; ++j) {
+                const int sy = iy - 1 + j;
+                if (sy < 0 || sy >= srcH) continue;
+                const uint8_t* row = src + size_t(sy) * stride;
+                for (int i = 0; i < 4; ++i) {
+                    const int sx = ix - 1 + i;
+                    if (sx < 0 || sx >= srcW) continue;
+                    const float w = cw.f[fy][j] * cw.f[fx][i];
+                    for (int c = 0; c < 4; ++c) acc[c] += w * row[size_t(sx) * 4 + c];
+                }
+            }
+        }
+        auto toByte = [](float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); };
+        const uint8_t a = toByte(acc[3]);
+        for (int c = 0; c < 3; ++c) o[c] = std::min(toByte(acc[c]), a);
+        o[3] = a;
+    }
+}
+
+// Warps the stencil into `placed` (straight alpha) and, when asked, its
+// premultiplied form into `premultiplied` (the detail copy's starting point,
+// so it needs no second premultiplication). Rows run in parallel.
+void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, Bitmap& placed,
+                 std::vector<uint8_t>* premultiplied) {
+    const int width = placed.Width(), height = placed.Height();
+    const int W = image.Width(), H = image.Height();
+    std::vector<uint8_t> premul(image.Data(), image.Data() + size_t(image.Stride()) * size_t(H));
+    PremultiplyAlpha(premul.data(), size_t(image.Stride() / 4) * size_t(H));
+    if (premultiplied) premultiplied->resize(size_t(width) * size_t(height) * 4);
+    const double s = std::max(t.scale, 0.01f);
+    const double sx = s * std::max(t.stretchX, 0.01f), sy = s * std::max(t.stretchY, 0.01f);
+    const double a = double(t.rotation * kDegToRad);
+    const double cs = std::cos(a), sn = std::sin(a);
+    const size_t stride = size_t(image.Stride());
+#pragma omp parallel for schedule(dynamic, 8) if (int64_t(width) * height >= (int64_t(1) << 16))
+    for (int y = 0; y < height; ++y) {
+        // Placed pixel centre (x + 0.5, y + 0.5) back to the image's pixel-centre grid.
+        const double dx0 = originX + 0.5 - t.centerX, dy = originY + y + 0.5 - t.centerY;
+        const WarpRowMap m{(dx0 * cs + dy * sn) / sx + W / 2.0 - 0.5, cs / sx, (dy * cs - dx0 * sn) / sy + H / 2.0 - 0.5,
+                           -sn / sy};
+        uint8_t* row = placed.Row(y);
+        WarpRow(premul.data(), stride, W, H, m, width, row);
+        if (premultiplied) std::memcpy(premultiplied->data() + size_t(y) * size_t(width) * 4, row, size_t(width) * 4);
+        UnpremultiplyAlpha(row, size_t(width));
+    }
+}
+
+// The general prefiltered draw, for shrinking (and as the reference).
+BitmapPtr DrawPlacedStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
+                            int height) {
+    BitmapPtr placed = Bitmap::Create(width, height);
+    if (!placed) return nullptr;
     const float s = std::max(t.scale, 0.01f), sx = s * std::max(t.stretchX, 0.01f), sy = s * std::max(t.stretchY, 0.01f);
     const float a = t.rotation * kDegToRad;
     const float cs = std::cos(a), sn = std::sin(a);
     const float w = float(image.Width()), h = float(image.Height());
-    if (!reference && sx >= 1.0f && sy >= 1.0f) {
-        // Enlarging (the common case, and the costly one): OpenCV's bicubic
-        // warp on premultiplied colour, so transparent texels lend no colour,
-        // then back to straight alpha. Shrinking needs the prefiltered draw.
-        try {
-            // The warp writes every pixel, so the raster is not cleared first:
-            // a canvas-sized memset costs as much as a third of the warp.
-            const size_t bytes = size_t(width) * size_t(height) * 4;
-            std::shared_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bytes]);
-            if (!buffer) return nullptr;
-            BitmapPtr view = Bitmap::Wrap(buffer.get(), width, height, width * 4);
-            if (!view) return nullptr;
-            BitmapPtr placed(view.get(), [view, buffer](Bitmap*) {});
-            std::vector<uint8_t> premul(image.Data(), image.Data() + size_t(image.Stride()) * size_t(image.Height()));
-            PremultiplyAlpha(premul.data(), size_t(image.Stride() / 4) * size_t(image.Height()));
-            const cv::Mat src(image.Height(), image.Width(), CV_8UC4, premul.data(), size_t(image.Stride()));
-            cv::Mat dst(height, width, CV_8UC4, placed->Data(), size_t(placed->Stride()));
-            // Image pixel centres (x + 0.5) map to placed pixel centres (X + 0.5).
-            const double m00 = double(cs) * sx, m01 = -double(sn) * sy, m10 = double(sn) * sx, m11 = double(cs) * sy;
-            const double tx = t.centerX - originX - m00 * w / 2 - m01 * h / 2, ty = t.centerY - originY - m10 * w / 2 - m11 * h / 2;
-            const cv::Mat m = (cv::Mat_<double>(2, 3) << m00, m01, tx + (m00 + m01) * 0.5 - 0.5, m10, m11,
-                               ty + (m10 + m11) * 0.5 - 0.5);
-            cv::warpAffine(src, dst, m, dst.size(), cv::INTER_CUBIC, cv::BORDER_CONSTANT, cv::Scalar(0, 0, 0, 0));
-            UnpremultiplyAlpha(placed->Data(), size_t(width) * size_t(height));
-            return placed;
-        } catch (const cv::Exception&) {
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    BitmapPtr placed = Bitmap::Create(width, height);
-    if (!placed) return nullptr;
     // Image corner (x, y) on the placed image's own pixel grid.
     auto map = [&](float x, float y) {
         const float dx = (x - w / 2) * sx, dy = (y - h / 2) * sy;
@@ -210,6 +354,43 @@ BitmapPtr RenderPlacedStencil(const Bitmap& image, const StencilTransform& t, fl
     if (!DrawBitmapToPoints(RasterTarget::Of(*placed), image, RectF{0, 0, w, h}, map(0, 0), map(w, 0), map(0, h), o))
         placed->Clear(0);
     return placed;
+}
+
+bool Enlarges(const StencilTransform& t) {
+    const float s = std::max(t.scale, 0.01f);
+    return s * std::max(t.stretchX, 0.01f) >= 1.0f && s * std::max(t.stretchY, 0.01f) >= 1.0f;
+}
+
+// The placed raster, with its premultiplied form when `premultiplied` is
+// given (left empty by the general draw: the caller then makes it).
+BitmapPtr PlaceStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
+                       int height, bool reference, std::vector<uint8_t>* premultiplied) {
+    if (!BitmapSizeAllowed(width, height)) return nullptr;
+    if (premultiplied) premultiplied->clear();
+    if (reference || !Enlarges(t)) return DrawPlacedStencil(image, t, originX, originY, width, height);
+    // Enlarging (the common case, and the costly one): a bicubic warp on
+    // premultiplied colour, so transparent texels lend no colour. Every
+    // pixel is written, so the raster is not cleared first.
+    try {
+        const size_t bytes = size_t(width) * size_t(height) * 4;
+        std::shared_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[bytes]);
+        if (!buffer) return nullptr;
+        BitmapPtr view = Bitmap::Wrap(buffer.get(), width, height, width * 4);
+        if (!view) return nullptr;
+        BitmapPtr placed(view.get(), [view, buffer](Bitmap*) {});
+        WarpStencil(image, t, originX, originY, *placed, premultiplied);
+        return placed;
+    } catch (const std::bad_alloc&) {
+        if (premultiplied) premultiplied->clear();
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+BitmapPtr RenderPlacedStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
+                              int height, bool reference) {
+    return PlaceStencil(image, t, originX, originY, width, height, reference, nullptr);
 }
 
 void StencilOverlay::Rebuild() {
@@ -253,14 +434,17 @@ void StencilOverlay::Rebuild() {
     }
     const int w = int(pw), h = int(ph);
     const float originX = float(ox + x0), originY = float(oy + y0);
-    BitmapPtr placed = RenderPlacedStencil(*image, transform, originX, originY, w, h);
+    std::vector<uint8_t> detail;
+    BitmapPtr placed = PlaceStencil(*image, transform, originX, originY, w, h, false, &detail);
     if (!placed) {
         placeError = "There is not enough memory to place the stencil.";
         return;
     }
     try {
-        std::vector<uint8_t> detail(placed->Data(), placed->Data() + size_t(w) * size_t(h) * 4);
-        PremultiplyAlpha(detail.data(), size_t(w) * h);
+        if (detail.empty()) {  // the general draw: premultiply a copy
+            detail.assign(placed->Data(), placed->Data() + size_t(w) * size_t(h) * 4);
+            PremultiplyAlpha(detail.data(), size_t(w) * h);
+        }
         const double radius = std::max(1.0, double(imprint.detailRadius));
         GaussianBlurRecursive(detail.data(), w, h, radius, radius, 4);
         UnpremultiplyAlpha(detail.data(), size_t(w) * h);

@@ -169,8 +169,8 @@ private:
 // Renders the stencil with a transform into a w x h straight BGRA bitmap
 // whose pixel (0, 0) lies at canvas (originX, originY); bicubic, transparent
 // outside the stencil. The drawing step of Rebuild. Enlargements go through
-// OpenCV's warp; `reference` forces the general prefiltered draw that
-// shrinking uses, which the fast path is held to in tests.
+// a parallel bicubic warp on premultiplied colour; `reference` forces the
+// general prefiltered draw that shrinking uses, which the warp is held to in tests.
 BitmapPtr RenderPlacedStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
                               int height, bool reference = false);
 
