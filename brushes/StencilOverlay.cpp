@@ -3,6 +3,7 @@
 #include "brushes/BitmapPaintSession.h"
 #include "brushes/StencilLibraryStore.h"
 #include "filters/BlurKernels.h"
+#include "platform/CpuLevel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +11,7 @@
 #include <new>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -175,7 +176,7 @@ struct CubicWeights {
     float f[256][4];
     alignas(16) int16_t w01[256][8];
     alignas(16) int16_t w23[256][8];
-    alignas(16) float wy[256][4][4];
+    alignas(32) float wy[256][4][4];
 };
 
 const CubicWeights& Cubic() {
@@ -259,8 +260,33 @@ void FootprintSpan(const WarpRowMap& m, int srcW, int srcH, int width, int& xa, 
     xb = hi > lo ? int(std::min(double(width), hi)) : 0;
 }
 
-// One placed row of premultiplied BGRA from the premultiplied source.
-void WarpRow(const uint8_t* src, size_t stride, int srcW, int srcH, const WarpRowMap& m, int width, uint8_t* out) {
+// A pixel whose 4 x 4 footprint reaches past the source's edges: taps
+// outside it are transparent.
+void EdgePixel(const uint8_t* src, size_t stride, int srcW, int srcH, int ix, int iy, int fx, int fy,
+               const CubicWeights& cw, uint8_t* o) {
+    float acc[4] = {0, 0, 0, 0};
+    for (int j = 0; j < 4; ++j) {
+        const int sy = iy - 1 + j;
+        if (sy < 0 || sy >= srcH) continue;
+        const uint8_t* row = src + size_t(sy) * stride;
+        for (int i = 0; i < 4; ++i) {
+            const int sx = ix - 1 + i;
+            if (sx < 0 || sx >= srcW) continue;
+            const float w = cw.f[fy][j] * cw.f[fx][i];
+            for (int c = 0; c < 4; ++c) acc[c] += w * row[size_t(sx) * 4 + c];
+        }
+    }
+    auto toByte = [](float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); };
+    const uint8_t a = toByte(acc[3]);
+    for (int c = 0; c < 3; ++c) o[c] = std::min(toByte(acc[c]), a);
+    o[3] = a;
+}
+
+// One placed row of premultiplied BGRA from the premultiplied source; the
+// kernel computes the pixels whose footprint lies wholly inside it.
+template <class Kernel>
+[[gnu::always_inline]] inline void WarpRowWith(const uint8_t* src, size_t stride, int srcW, int srcH,
+                                               const WarpRowMap& m, int width, uint8_t* out) {
     const CubicWeights& cw = Cubic();
     int xa, xb;
     FootprintSpan(m, srcW, srcH, width, xa, xb);
@@ -272,38 +298,81 @@ void WarpRow(const uint8_t* src, size_t stride, int srcW, int srcH, const WarpRo
         const int64_t U = int64_t((m.u0 + m.du * x + 8.0) * 256.0), V = int64_t((m.v0 + m.dv * x + 8.0) * 256.0);
         const int ix = int(U >> 8) - 8, iy = int(V >> 8) - 8;
         const int fx = int(U & 255), fy = int(V & 255);
-        float acc[4] = {0, 0, 0, 0};
         uint8_t* o = out + size_t(x) * 4;
         if (ix >= 1 && ix + 2 < srcW && iy >= 1 && iy + 2 < srcH) {
-            const uint8_t* r = src + size_t(iy - 1) * stride + size_t(ix - 1) * 4;
-#if defined(__SSE2__)
-            const uint32_t px = CubicPixelSse2(r, stride, fx, fy, cw);
+            const uint32_t px = Kernel::Pixel(src + size_t(iy - 1) * stride + size_t(ix - 1) * 4, stride, fx, fy, cw);
             std::memcpy(o, &px, 4);
-            continue;
-#else
-            for (int j = 0; j < 4; ++j, r += stride)
-                for (int i = 0; i < 4; ++i)
-                    for (int c = 0; c < 4; ++c) acc[c] += cw.f[fy][j] * cw.f[fx][i] * r[i * 4 + c];
-#endif
         } else {
-            // At the source's edges: taps outside it are transparent.
-            for (int j = 0; j < 4; ++j) {
-                const int sy = iy - 1 + j;
-                if (sy < 0 || sy >= srcH) continue;
-                const uint8_t* row = src + size_t(sy) * stride;
-                for (int i = 0; i < 4; ++i) {
-                    const int sx = ix - 1 + i;
-                    if (sx < 0 || sx >= srcW) continue;
-                    const float w = cw.f[fy][j] * cw.f[fx][i];
-                    for (int c = 0; c < 4; ++c) acc[c] += w * row[size_t(sx) * 4 + c];
-                }
-            }
+            EdgePixel(src, stride, srcW, srcH, ix, iy, fx, fy, cw, o);
         }
-        auto toByte = [](float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); };
-        const uint8_t a = toByte(acc[3]);
-        for (int c = 0; c < 3; ++c) o[c] = std::min(toByte(acc[c]), a);
-        o[3] = a;
     }
+}
+
+#if defined(__SSE2__)
+struct Sse2Kernel {
+    [[gnu::always_inline]] static inline uint32_t Pixel(const uint8_t* r, size_t stride, int fx, int fy,
+                                                        const CubicWeights& cw) {
+        return CubicPixelSse2(r, stride, fx, fy, cw);
+    }
+};
+
+// The same with two texel rows per 256-bit register.
+struct Avx2Kernel {
+    __attribute__((target("avx2"))) static inline uint32_t Pixel(const uint8_t* r, size_t stride, int fx,
+                                                                               int fy, const CubicWeights& cw) {
+        const __m256i w01 = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(cw.w01[fx])));
+        const __m256i w23 = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(cw.w23[fx])));
+        const __m256i zero = _mm256_setzero_si256();
+        __m256 sum = _mm256_setzero_ps();
+        for (int j = 0; j < 4; j += 2, r += 2 * stride) {
+            const __m256i q = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r))),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + stride)), 1);
+            const __m256i next = _mm256_srli_si256(q, 4);
+            const __m256i p01 = _mm256_unpacklo_epi8(_mm256_unpacklo_epi8(q, next), zero);
+            const __m256i p23 = _mm256_unpacklo_epi8(_mm256_unpackhi_epi8(q, next), zero);
+            const __m256i h = _mm256_add_epi32(_mm256_madd_epi16(p01, w01), _mm256_madd_epi16(p23, w23));
+            sum = _mm256_add_ps(sum, _mm256_mul_ps(_mm256_cvtepi32_ps(h), _mm256_loadu_ps(cw.wy[fy][j])));
+        }
+        const __m128i v = _mm_cvtps_epi32(_mm_add_ps(_mm256_castps256_ps128(sum), _mm256_extractf128_ps(sum, 1)));
+        __m128i v16 = _mm_packs_epi32(v, v);
+        v16 = _mm_min_epi16(v16, _mm_shufflelo_epi16(v16, 0xFF));
+        return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v16, v16)));
+    }
+};
+
+void WarpRowSse2(const uint8_t* src, size_t stride, int srcW, int srcH, const WarpRowMap& m, int width, uint8_t* out) {
+    WarpRowWith<Sse2Kernel>(src, stride, srcW, srcH, m, width, out);
+}
+
+__attribute__((target("avx2"))) void WarpRowAvx2(const uint8_t* src, size_t stride, int srcW, int srcH,
+                                                 const WarpRowMap& m, int width, uint8_t* out) {
+    WarpRowWith<Avx2Kernel>(src, stride, srcW, srcH, m, width, out);
+}
+#else
+struct ScalarKernel {
+    static uint32_t Pixel(const uint8_t* r, size_t stride, int fx, int fy, const CubicWeights& cw) {
+        float acc[4] = {0, 0, 0, 0};
+        for (int j = 0; j < 4; ++j, r += stride)
+            for (int i = 0; i < 4; ++i)
+                for (int c = 0; c < 4; ++c) acc[c] += cw.f[fy][j] * cw.f[fx][i] * r[i * 4 + c];
+        auto toByte = [](float v) { return uint32_t(std::clamp(std::lround(v), 0L, 255L)); };
+        const uint32_t a = toByte(acc[3]);
+        return std::min(toByte(acc[0]), a) | std::min(toByte(acc[1]), a) << 8 | std::min(toByte(acc[2]), a) << 16 | a << 24;
+    }
+};
+#endif
+
+using WarpRowFn = void (*)(const uint8_t*, size_t, int, int, const WarpRowMap&, int, uint8_t*);
+
+WarpRowFn PickWarpRow() {
+#if defined(__SSE2__)
+    return ActiveCpuLevel() >= CpuLevel::Avx2 ? &WarpRowAvx2 : &WarpRowSse2;
+#else
+    return [](const uint8_t* src, size_t stride, int srcW, int srcH, const WarpRowMap& m, int width, uint8_t* out) {
+        WarpRowWith<ScalarKernel>(src, stride, srcW, srcH, m, width, out);
+    };
+#endif
 }
 
 // Warps the stencil into `placed` (straight alpha) and, when asked, its
@@ -321,6 +390,7 @@ void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, 
     const double a = double(t.rotation * kDegToRad);
     const double cs = std::cos(a), sn = std::sin(a);
     const size_t stride = size_t(image.Stride());
+    const WarpRowFn warpRow = PickWarpRow();
 #pragma omp parallel for schedule(dynamic, 8) if (int64_t(width) * height >= (int64_t(1) << 16))
     for (int y = 0; y < height; ++y) {
         // Placed pixel centre (x + 0.5, y + 0.5) back to the image's pixel-centre grid.
@@ -328,7 +398,7 @@ void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, 
         const WarpRowMap m{(dx0 * cs + dy * sn) / sx + W / 2.0 - 0.5, cs / sx, (dy * cs - dx0 * sn) / sy + H / 2.0 - 0.5,
                            -sn / sy};
         uint8_t* row = placed.Row(y);
-        WarpRow(premul.data(), stride, W, H, m, width, row);
+        warpRow(premul.data(), stride, W, H, m, width, row);
         if (premultiplied) std::memcpy(premultiplied->data() + size_t(y) * size_t(width) * 4, row, size_t(width) * 4);
         UnpremultiplyAlpha(row, size_t(width));
     }
