@@ -204,6 +204,7 @@ void CCanvasLayoutView::OnLButtonUp(unsigned, QPoint p) {
         if (HasCapture()) ReleaseCapture();
         picking_ = false;
         EyedropperPick::Instance().End(doc->Host(), this);
+        UpdateCursor(p);  // the pointer shows again where it was released
     }
     switch (RouteForTool(tool)) {
     case CanvasInputRoute::None:
