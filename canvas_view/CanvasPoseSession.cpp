@@ -6,13 +6,29 @@
 
 #include <algorithm>
 
+namespace {
+
+bool SamePoses(bool hasA, const std::vector<PartPose>& a, bool hasB, const std::vector<PartPose>& b) {
+    if (hasA != hasB || a.size() != b.size()) return false;
+    return std::equal(a.begin(), a.end(), b.begin(), [](const PartPose& p, const PartPose& q) {
+        return p.objectId == q.objectId && p.x == q.x && p.y == q.y && p.width == q.width && p.height == q.height &&
+               p.rotation == q.rotation && p.opacity == q.opacity && p.headX == q.headX && p.headY == q.headY &&
+               p.tailX == q.tailX && p.tailY == q.tailY;
+    });
+}
+
+}  // namespace
+
 bool CanvasPoseSession::Open(CQuillfenEditorDoc& doc, const std::string& id) {
     const CanvasObject* o = doc.mainScene.FindObject(id);
     if (!o || o->kind != kObjectPosable) return false;
     SceneRect u;
     float sx = 1, sy = 1;
     if (o->GetPartsBounds(u) && u.width > 0 && u.height > 0) sx = o->width / u.width, sy = o->height / u.height;
-    if (open && objectId == id) return true;
+    if (open && objectId == id) {
+        if (SamePoses(o->hasPose, o->partPoses, builtHasPose, builtPoses)) return true;
+        Close(&doc, false);
+    }
     // Another object's pose is kept, not dropped, when its session is replaced.
     if (open) Close(&doc, true);
     o = doc.mainScene.FindObject(id);
@@ -28,6 +44,8 @@ bool CanvasPoseSession::Open(CQuillfenEditorDoc& doc, const std::string& id) {
     rig.links = &links;
     rig.CaptureRest();
     if (o->hasPose) ApplyPartPoses(runtime, o->partPoses);
+    builtHasPose = o->hasPose;
+    builtPoses = o->partPoses;
     PosePreviewImage image;
     SceneRect b;
     if (RenderPosedScene(runtime, image, b) && b.width > 0 && b.height > 0) bounds = b;
@@ -62,6 +80,8 @@ void CanvasPoseSession::Close(CQuillfenEditorDoc* doc, bool commit) {
             options);
     }
     objectId.clear();
+    builtHasPose = false;
+    builtPoses.clear();
     runtime.Reset();
     links.clear();
     rig = RuntimeRig{};

@@ -22,9 +22,15 @@ struct CanvasPoseSession {
     bool dragActive = false;
     std::string dragPartId;
     int dragEnd = 1;
+    // The stored pose the session was built from. When the object's changes
+    // under the session (undo, Reset Pose), it is built again rather than
+    // left to write a stale pose back on closing.
+    bool builtHasPose = false;
+    std::vector<PartPose> builtPoses;
 
     // Opens on the posable object (replacing a session on another object,
-    // whose pose is committed first). True when open on it afterwards.
+    // whose pose is committed first; one on the same object is kept unless
+    // the object's stored pose changed). True when open on it afterwards.
     bool Open(CQuillfenEditorDoc& doc, const std::string& id);
     // Closes; with commit the runtime pose is stored in the object.
     void Close(CQuillfenEditorDoc* doc, bool commit);

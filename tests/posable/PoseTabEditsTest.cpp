@@ -1,6 +1,7 @@
 #include "posable/PoseTabEdits.h"
 
 #include "PosableFixtures.h"
+#include "canvas_view/CanvasPoseSession.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "posable/PosedPreview.h"
 #include "posable/RuntimeScene.h"
@@ -182,6 +183,32 @@ TEST(PoseTabEdits, ResetPoseStoresALivePoseForUndo) {
     EXPECT_TRUE(d.Object().hasPose);  // the pose that was on screen, not the rest the object stored
     EXPECT_EQ(d.Object().width, 250);
     EXPECT_EQ(d.Object().height, 90);
+}
+
+TEST(PoseTabEdits, APoseSessionFollowsResetAndUndoButKeepsItsOwnDrags) {
+    CanvasPosableDoc d;
+    d.doc.activeTool = kToolPose;
+    ASSERT_TRUE(CommitPose(d.doc, "object_1", d.MovedLeftPart(), 1, 1, 100, 100));
+    CanvasPoseSession session;
+    ASSERT_TRUE(session.Open(d.doc, "object_1"));
+    EXPECT_EQ(session.bounds.x, 0);  // the moved part's left edge
+
+    // A drag in the session leaves the object alone: the session stays.
+    session.runtime.FindObject("right__bone_1")->y += 7;
+    ASSERT_TRUE(session.Open(d.doc, "object_1"));
+    EXPECT_EQ(session.runtime.FindObject("right__bone_1")->y, 107);
+
+    ASSERT_TRUE(ResetPosableObjectPose(d.doc));
+    ASSERT_TRUE(session.Open(d.doc, "object_1"));
+    EXPECT_EQ(session.bounds.x, 100);
+    d.doc.OnEditUndo();
+    ASSERT_TRUE(session.Open(d.doc, "object_1"));
+    EXPECT_EQ(session.bounds.x, 0);
+    EXPECT_EQ(session.runtime.FindObject("right__bone_1")->y, 100);
+    // Closing writes back what the object now shows, not a stale rest pose.
+    session.Close(&d.doc, true);
+    EXPECT_TRUE(d.Object().hasPose);
+    EXPECT_EQ(d.Object().width, 250);
 }
 
 TEST(PoseTabEdits, ResetPoseNeedsOneSelectedPosableObjectOnTheCanvas) {
