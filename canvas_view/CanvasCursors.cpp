@@ -10,8 +10,9 @@ struct ProfileStep {
 
 // The pipette from its tip upwards to the right: the glass tube, the collar
 // and the rubber bulb.
-constexpr ProfileStep kPipette[] = {{0.0f, 0.6f},  {2.0f, 1.2f},  {9.0f, 1.6f},  {9.0f, 3.2f},  {11.0f, 3.2f},
-                                    {11.0f, 2.4f}, {17.0f, 2.4f}, {19.0f, 1.3f}, {19.8f, 0.0f}};
+constexpr ProfileStep kPipette[] = {{0.0f, 0.5f},  {1.5f, 1.0f},  {8.0f, 1.3f},  {8.0f, 3.2f},
+                                    {10.0f, 3.2f}, {10.0f, 2.0f}, {15.0f, 2.4f}, {17.0f, 2.1f},
+                                    {18.6f, 1.2f}, {19.3f, 0.0f}};
 
 // One polygon around the pipette's axis, widened by `grow` pixels on every
 // side except the tip, so that the hot spot stays the outline's own tip.
