@@ -4,6 +4,8 @@
 // drag of each handle changes the cone's parameters.
 #include "scene/CanvasObject.h"
 
+#include <cstdint>
+
 struct LightGizmoGeometry {
     float lightX = 0, lightY = 0;
     float targetX = 0, targetY = 0;
@@ -11,6 +13,19 @@ struct LightGizmoGeometry {
     float lineX[4] = {}, lineY[4] = {};
     float ellipseX = 0, ellipseY = 0, ellipseW = 0, ellipseH = 0;
     bool coneShown = false;
+};
+
+// How the gizmo looks and how near a press must come to a handle (client
+// pixels; colours 0xAARRGGBB).
+struct LightGizmoStyle {
+    float handleRadius = 7.0f;
+    float pickRadius = 11.0f;
+    uint32_t positionFill = 0xFFFFDC8C, positionOutline = 0xFFC87800;
+    uint32_t targetFill = 0xFFFFFFFF, targetOutline = 0xFF5693CF;
+    uint32_t lightLine = 0xFFFFC878;
+    uint32_t coneEllipseDash = 0xFFFFDC8C, coneEllipseGap = 0xEBFFFFFF;
+    uint32_t coneLineDash = 0xFFFFDC8C, coneLineGap = 0xEBFFFFFF;
+    uint32_t thirdFill = 0xFFDCF0C8, thirdOutline = 0xFFBEDC8C;
 };
 
 LightGizmoGeometry ComputeLightGizmo(const CanvasObject& o, float zoom, float originX, float originY);

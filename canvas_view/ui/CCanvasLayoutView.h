@@ -246,6 +246,7 @@ private:
     int lightMode_ = 0;
     LightConeParams lightBefore_;
     LightGizmoGeometry lightGeometry_;
+    LightGizmoStyle lightStyle_;
     // Eyedropper.
     bool picking_ = false;
     uint32_t pickedColour_ = 0;

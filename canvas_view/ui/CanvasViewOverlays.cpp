@@ -225,7 +225,7 @@ void CCanvasLayoutView::DrawToolOverlays(QPainter& g) {
         if (primary->kind == kObjectPosable) {
             s.frameColour = 0xFFD09658;
             s.handleOutline = 0xFFDEA86E;
-        } else if (IsSelectionTool(tool) && tool != 25) {
+        } else if (IsSelectionTool(tool)) {
             s.frameColour = 0xFFDC3C3C;
         }
         const float w = std::max(primary->width, 1.0f), hgt = std::max(primary->height, 1.0f);
@@ -416,6 +416,7 @@ void CCanvasLayoutView::DrawPoseSession(QPainter& g) {
 }
 
 void CCanvasLayoutView::DrawLightConeGizmo(QPainter& g, const LightGizmoGeometry& geo) {
+    const LightGizmoStyle& s = lightStyle_;
     g.save();
     g.setRenderHint(QPainter::Antialiasing, true);
     g.setBrush(Qt::NoBrush);
@@ -423,31 +424,31 @@ void CCanvasLayoutView::DrawLightConeGizmo(QPainter& g, const LightGizmoGeometry
     if (geo.coneShown) {
         if (geo.ellipseW > 1 && geo.ellipseH > 1) {
             const QRectF e(geo.ellipseX, geo.ellipseY, geo.ellipseW, geo.ellipseH);
-            g.setPen(DashPen(0xEBFFFFFF, 1.4f, 6));
+            g.setPen(DashPen(s.coneEllipseGap, 1.4f, 6));
             g.drawEllipse(e);
-            g.setPen(DashPen(0xFFFFDC8C, 1.4f, 0));
+            g.setPen(DashPen(s.coneEllipseDash, 1.4f, 0));
             g.drawEllipse(e);
         }
         for (int i = 0; i < 4; ++i) {
             const QPointF end(geo.lineX[i], geo.lineY[i]);
-            g.setPen(DashPen(0xEBFFFFFF, 1.4f, 6));
+            g.setPen(DashPen(s.coneLineGap, 1.4f, 6));
             g.drawLine(light, end);
-            g.setPen(DashPen(0xFFFFDC8C, 1.4f, 0));
+            g.setPen(DashPen(s.coneLineDash, 1.4f, 0));
             g.drawLine(light, end);
         }
     }
-    g.setPen(QPen(Argb(0xFFFFC878), 1.8));
+    g.setPen(QPen(Argb(s.lightLine), 1.8));
     g.drawLine(light, target);
-    const float r = 7.0f;
-    g.setBrush(Argb(0xFFFFDC8C));
-    g.setPen(QPen(Argb(0xFFC87800), 1.6));
+    const float r = s.handleRadius;
+    g.setBrush(Argb(s.positionFill));
+    g.setPen(QPen(Argb(s.positionOutline), 1.6));
     g.drawEllipse(light, r, r);
-    g.setBrush(Argb(0xFFFFFFFF));
-    g.setPen(QPen(Argb(0xFF5693CF), 1.6));
+    g.setBrush(Argb(s.targetFill));
+    g.setPen(QPen(Argb(s.targetOutline), 1.6));
     g.drawEllipse(target, r, r);
     if (geo.coneShown) {
-        g.setBrush(Argb(0xFFDCF0C8));
-        g.setPen(QPen(Argb(0xFFBEDC8C), 1.4));
+        g.setBrush(Argb(s.thirdFill));
+        g.setPen(QPen(Argb(s.thirdOutline), 1.4));
         g.drawEllipse(QPointF(geo.thirdX, geo.thirdY), 0.75 * r, 0.75 * r);
     }
     g.restore();
