@@ -3,6 +3,7 @@
 #include "brushes/StencilLibraryStore.h"
 #include "brushes/StencilOverlay.h"
 #include "platform/Codecs.h"
+#include "platform/CpuLevel.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 
@@ -345,35 +346,38 @@ TEST(StencilOverlay, FastPlacementMatchesTheGeneralDraw) {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) holes->SetPixel(x, y, (x / 4 + y / 4) % 2 ? 0x00FF0000 : 0xFF808080);
     const StencilTransform cases[] = {{40.5f, 40.5f, 1, 0, 1, 1}, {40.3f, 39.7f, 1.5f, 20, 1, 1}, {50, 45, 2, -75, 1.4f, 1}};
-    for (const StencilTransform& t : cases) {
-        const BitmapPtr fast = RenderPlacedStencil(*smooth, t, 0, 0, 96, 96);
-        const BitmapPtr slow = RenderPlacedStencil(*smooth, t, 0, 0, 96, 96, true);
-        ASSERT_TRUE(fast && slow);
-        const float a = t.rotation * 0.017453292f, sx = t.scale * t.stretchX, sy = t.scale * t.stretchY;
-        int worst = 0, compared = 0;
-        for (int y = 0; y < 96; ++y)
-            for (int x = 0; x < 96; ++x) {
-                const float dx = x + 0.5f - t.centerX, dy = y + 0.5f - t.centerY;
-                const float ix = (dx * std::cos(a) + dy * std::sin(a)) / sx + W / 2.0f;
-                const float iy = (dy * std::cos(a) - dx * std::sin(a)) / sy + H / 2.0f;
-                if (ix < 2 || iy < 2 || ix > W - 2 || iy > H - 2) continue;
-                ++compared;
-                for (int c = 0; c < 4; ++c) worst = std::max(worst, std::abs(int(fast->Row(y)[x * 4 + c]) - int(slow->Row(y)[x * 4 + c])));
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        for (const StencilTransform& t : cases) {
+            const BitmapPtr fast = RenderPlacedStencil(*smooth, t, 0, 0, 96, 96);
+            const BitmapPtr slow = RenderPlacedStencil(*smooth, t, 0, 0, 96, 96, true);
+            ASSERT_TRUE(fast && slow);
+            const float a = t.rotation * 0.017453292f, sx = t.scale * t.stretchX, sy = t.scale * t.stretchY;
+            int worst = 0, compared = 0;
+            for (int y = 0; y < 96; ++y)
+                for (int x = 0; x < 96; ++x) {
+                    const float dx = x + 0.5f - t.centerX, dy = y + 0.5f - t.centerY;
+                    const float ix = (dx * std::cos(a) + dy * std::sin(a)) / sx + W / 2.0f;
+                    const float iy = (dy * std::cos(a) - dx * std::sin(a)) / sy + H / 2.0f;
+                    if (ix < 2 || iy < 2 || ix > W - 2 || iy > H - 2) continue;
+                    ++compared;
+                    for (int c = 0; c < 4; ++c) worst = std::max(worst, std::abs(int(fast->Row(y)[x * 4 + c]) - int(slow->Row(y)[x * 4 + c])));
+                }
+            EXPECT_GT(compared, 500);
+            EXPECT_LE(worst, 8) << t.rotation;
+            if (t.scale == 1) {  // unscaled on whole pixels (top-left at 24, 26): an exact copy
+                EXPECT_EQ(fast->Pixel(24 + 9, 26 + 1), smooth->Pixel(9, 1));
             }
-        EXPECT_GT(compared, 500);
-        EXPECT_LE(worst, 8) << t.rotation;
-        if (t.scale == 1) {  // unscaled on whole pixels (top-left at 24, 26): an exact copy
-            EXPECT_EQ(fast->Pixel(24 + 9, 26 + 1), smooth->Pixel(9, 1));
+            // No hidden red comes through where there is any real coverage.
+            const BitmapPtr h = RenderPlacedStencil(*holes, t, 0, 0, 96, 96);
+            for (int y = 0; y < 96; ++y)
+                for (int x = 0; x < 96; ++x) {
+                    const uint8_t* p = h->Row(y) + x * 4;
+                    if (p[3] < 32) continue;
+                    ASSERT_LE(std::abs(int(p[2]) - int(p[1])), 6) << x << ", " << y << " rotation " << t.rotation;
+                }
         }
-        // No hidden red comes through where there is any real coverage.
-        const BitmapPtr h = RenderPlacedStencil(*holes, t, 0, 0, 96, 96);
-        for (int y = 0; y < 96; ++y)
-            for (int x = 0; x < 96; ++x) {
-                const uint8_t* p = h->Row(y) + x * 4;
-                if (p[3] < 32) continue;
-                ASSERT_LE(std::abs(int(p[2]) - int(p[1])), 6) << x << ", " << y << " rotation " << t.rotation;
-            }
-    }
+    });
 }
 
 TEST(StencilOverlay, GizmoDragsRotateScaleStretchAndMove) {
