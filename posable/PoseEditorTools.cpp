@@ -9,6 +9,11 @@
 #include <cmath>
 #include <cstdio>
 
+CanvasObject* SelectedPoseEditorPart(CQuillfenEditorDoc& doc) {
+    if (doc.poseScene.primarySelectedId.empty()) return nullptr;
+    return doc.poseScene.FindObject(doc.poseScene.primarySelectedId);
+}
+
 namespace {
 
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
@@ -42,10 +47,7 @@ bool BonesEqual(const std::vector<Bone>& a, const std::vector<Bone>& b) {
     return true;
 }
 
-CanvasObject* PrimaryPart(CQuillfenEditorDoc& doc) {
-    if (doc.poseScene.primarySelectedId.empty()) return nullptr;
-    return doc.poseScene.FindObject(doc.poseScene.primarySelectedId);
-}
+CanvasObject* PrimaryPart(CQuillfenEditorDoc& doc) { return SelectedPoseEditorPart(doc); }
 
 PointF JointOf(const Bone& b, int end) { return end == 0 ? PointF{b.headX, b.headY} : PointF{b.tailX, b.tailY}; }
 

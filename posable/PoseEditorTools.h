@@ -57,6 +57,10 @@ bool SameEnd(const JointLinkEnd& a, const JointLinkEnd& b);
 // bones as they were under the old placement.
 void RemapBonesToPart(CanvasObject& part, const ObjectTransform& old, const std::vector<Bone>& bones);
 
+// The part the part and bone tools work on (Add Bone adds to it): the Pose
+// Editor scene's primary selected object, or null.
+CanvasObject* SelectedPoseEditorPart(CQuillfenEditorDoc& doc);
+
 class PoseEditorTools {
 public:
     PoseViewState view;

@@ -27,6 +27,7 @@
 #include "platform/qt/QtPrompts.h"
 #include "posable/PoseEditorSession.h"
 #include "posable/ui/CPosableImageEditorView.h"
+#include "posable/ui/CPropTabBone.h"
 #include "selection/InpaintSession.h"
 #include "selection/ui/CInpaintView.h"
 #include "posable/ui/CPropTabPose.h"
@@ -132,6 +133,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     RegisterStencilTab(prompts_.get());
     RegisterPoseTabs();
     RegisterEyedropperTab();
+    RegisterBoneTabs();
     LoadRecentFiles();
 
     if (programFolder.empty()) programFolder = GetProgramFolder();
