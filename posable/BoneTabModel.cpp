@@ -3,6 +3,7 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "document/Undo.h"
 #include "posable/PoseEditorTools.h"
+#include "posable/PoseTabEdits.h"
 
 #include <algorithm>
 
@@ -131,11 +132,10 @@ bool ApplyBoneCheck(CQuillfenEditorDoc& doc, const std::string& objectId, const 
 // --- Add Bone tab ---
 
 CanvasObject* AddBoneTabPart(CQuillfenEditorDoc& doc) {
-    if (doc.poseEditorObjectId.empty()) return nullptr;
-    if (CanvasObject* selected = SelectedPoseEditorPart(doc)) return selected;
-    for (Layer& layer : doc.poseScene.layers)
-        if (!layer.objects.empty()) return &layer.objects.front();
-    return nullptr;
+    CanvasObject* first = FindPoseEditorPart(doc);
+    if (!first) return nullptr;
+    CanvasObject* selected = SelectedPoseEditorPart(doc);
+    return selected ? selected : first;
 }
 
 bool CanDeleteLastBone(const CanvasObject& part) {
