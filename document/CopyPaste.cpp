@@ -220,6 +220,8 @@ bool CQuillfenEditorDoc::PasteFromClipboard() {
                 given.push_back(o.id);
                 o.name = MakeCopyName(o.name);
                 if (inPoseEditor) PreparePastedObject(o, scene);
+                // A pasted object has a fresh id, so no joint link names its
+                // bones and renaming them leaves no link behind.
                 BoneList::NormalizeIds(o.bones);
                 o.x = std::round(o.x);
                 o.y = std::round(o.y);

@@ -245,7 +245,7 @@ void WritePosablePart(ArchiveWriter& ar, const PosablePart& p) {
     WriteBones(ar, p.bones);
 }
 
-PosablePart ReadPosablePart(ArchiveReader& ar) {
+PosablePart ReadPosablePart(ArchiveReader& ar, BoneList::BoneIdRenames* renames) {
     PosablePart p;
     ReadRecordHead(ar, p);
     const uint32_t count = ar.ReadCount(kMinImagePartBytes);
@@ -254,7 +254,7 @@ PosablePart ReadPosablePart(ArchiveReader& ar) {
     p.bones = ReadBones(ar);
     // A part's bones are kept as stored, unless duplicate ids or a parent
     // cycle would let the rig walk them forever; such a list is repaired.
-    if (!BoneListIsSound(p.bones)) BoneList::NormalizeIds(p.bones);
+    if (!BoneListIsSound(p.bones)) BoneList::NormalizeIds(p.bones, renames);
     return p;
 }
 
@@ -276,10 +276,18 @@ PosableScene ReadPosableScene(ArchiveReader& ar) {
     s.colour = ar.ReadU32();
     uint32_t count = ar.ReadCount(kMinPosablePartBytes);
     ReserveFor(s.parts, count);
-    for (uint32_t i = 0; i < count; ++i) s.parts.push_back(ReadPosablePart(ar));
+    // The links are stored after the parts, so the bone renames of repaired
+    // parts are kept until the links are read and then applied to them.
+    std::vector<std::pair<std::string, BoneList::BoneIdRenames>> renames;
+    for (uint32_t i = 0; i < count; ++i) {
+        BoneList::BoneIdRenames r;
+        s.parts.push_back(ReadPosablePart(ar, &r));
+        if (!r.Empty()) renames.emplace_back(s.parts.back().id, std::move(r));
+    }
     count = ar.ReadCount(kMinLinkBytes);
     ReserveFor(s.links, count);
     for (uint32_t i = 0; i < count; ++i) s.links.push_back(ReadJointLink(ar));
+    for (const auto& [partId, r] : renames) BoneList::RemapLinkEnds(s.links, partId, r);
     s.usePartialIK = ar.ReadFlag();
     return s;
 }

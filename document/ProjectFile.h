@@ -5,6 +5,7 @@
 // bytes that remain and throw ArchiveError on anything malformed; the
 // whole-file loader applies a file to the scene only when all of it parsed.
 #include "platform/Archive.h"
+#include "scene/BoneList.h"
 #include "scene/CanvasDocument.h"
 
 #include <cstdint>
@@ -28,7 +29,7 @@ Bone ReadBone(ArchiveReader& ar);
 void WriteJointLink(ArchiveWriter& ar, const JointLink& link);
 JointLink ReadJointLink(ArchiveReader& ar);
 void WritePosablePart(ArchiveWriter& ar, const PosablePart& part);
-PosablePart ReadPosablePart(ArchiveReader& ar);
+PosablePart ReadPosablePart(ArchiveReader& ar, BoneList::BoneIdRenames* renames = nullptr);
 void WritePosableScene(ArchiveWriter& ar, const PosableScene& scene);
 PosableScene ReadPosableScene(ArchiveReader& ar);
 void WritePartPoses(ArchiveWriter& ar, const std::vector<PartPose>& poses);

@@ -163,7 +163,9 @@ void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGro
         case kUndoBones:
             if (CanvasObject* o = scene.FindObject(s.objectId)) {
                 o->bones = undo ? s.bonesBefore : s.bonesAfter;
-                BoneList::NormalizeIds(o->bones);
+                BoneList::BoneIdRenames renames;
+                BoneList::NormalizeIds(o->bones, &renames);
+                if (&scene == &linkScene) BoneList::RemapLinkEnds(linkGroups, o->id, renames);
             }
             break;
         case kUndoJointLinks:

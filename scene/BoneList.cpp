@@ -1,6 +1,7 @@
 #include "scene/BoneList.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <unordered_map>
 #include <unordered_set>
@@ -44,7 +45,14 @@ void ClearParent(Bone& b) {
 
 namespace BoneList {
 
-void NormalizeIds(std::vector<Bone>& bones) {
+void NormalizeIds(std::vector<Bone>& bones, BoneIdRenames* renames) {
+    // The bone each id named before, to tell the links where it went.
+    std::unordered_map<std::string, size_t> before;
+    if (renames) {
+        *renames = BoneIdRenames{};
+        before = FirstIndexById(bones);
+    }
+
     // 1. Unique, non-empty ids. A later duplicate is renamed and the bones
     //    hanging from that id follow the first rename.
     //    The bones are grouped by the parent id they name, so a rename moves
@@ -70,6 +78,12 @@ void NormalizeIds(std::vector<Bone>& bones) {
             }
         }
         seen.insert(b.id);
+    }
+    if (renames) {
+        for (const auto& [id, i] : before)
+            if (bones[i].id != id) renames->renamed.emplace(id, bones[i].id);
+        for (const Bone& b : bones)
+            if (!before.count(b.id)) renames->unknown.insert(b.id);
     }
 
     // 2. A parent must be another bone of this list.
@@ -117,6 +131,26 @@ void NormalizeIds(std::vector<Bone>& bones) {
 
     // 4.
     SnapToParents(bones);
+}
+
+void RemapLinkEnds(std::vector<JointLink>& links, const std::string& objectId, const BoneIdRenames& renames) {
+    if (renames.Empty()) return;
+    for (size_t k = links.size(); k-- > 0;) {
+        auto& ends = links[k].ends;
+        const size_t count = ends.size();
+        ends.erase(std::remove_if(ends.begin(), ends.end(),
+                                  [&](JointLinkEnd& e) {
+                                      if (e.objectId != objectId) return false;
+                                      const auto it = renames.renamed.find(e.boneId);
+                                      if (it != renames.renamed.end()) {
+                                          e.boneId = it->second;
+                                          return false;
+                                      }
+                                      return renames.unknown.count(e.boneId) != 0;
+                                  }),
+                   ends.end());
+        if (ends.size() != count && ends.size() < 2) links.erase(links.begin() + std::ptrdiff_t(k));
+    }
 }
 
 void SnapToParents(std::vector<Bone>& bones) {

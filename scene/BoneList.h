@@ -6,14 +6,33 @@
 #include "scene/PosableRecords.h"
 
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace BoneList {
 
+// What a renaming did to the ids that joint-link ends use to name bones. An
+// id named the first bone carrying it; `renamed` maps an id whose first bone
+// now carries another id to that id, and `unknown` holds fresh ids that named
+// no bone before, so an end naming one meant no bone and must not start
+// meaning one.
+struct BoneIdRenames {
+    std::unordered_map<std::string, std::string> renamed;
+    std::unordered_set<std::string> unknown;
+    bool Empty() const { return renamed.empty() && unknown.empty(); }
+};
+
 // Makes ids unique and non-empty ("bone_%d"), drops parent references that
 // are empty, point at the bone itself or at no bone, breaks parent cycles,
-// then snaps children onto their parents.
-void NormalizeIds(std::vector<Bone>& bones);
+// then snaps children onto their parents. With `renames`, it receives the id
+// changes that the links on this list's object must follow.
+void NormalizeIds(std::vector<Bone>& bones, BoneIdRenames* renames = nullptr);
+
+// Makes the link ends on one object follow its bones' renames: an end naming
+// a renamed bone takes the new id, an end naming an id that named no bone is
+// removed, and a link left with fewer than two ends is removed.
+void RemapLinkEnds(std::vector<JointLink>& links, const std::string& objectId, const BoneIdRenames& renames);
 
 // Moves each child's head onto the end of its parent it hangs from; repeated
 // until nothing changes, at most once per bone. Tails stay where they are.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -40,6 +41,9 @@ void CanvasDocument::LoadFromScene(const PosableScene& scene, CanvasDocument& ta
     target.height = WorkingSide(scene.height);
     target.canvasColour = (scene.colour >> 24) == 0 ? kPosableSceneDefaultColour : scene.colour;
 
+    // Renaming a part's repeated bone ids must not move the links onto other
+    // bones: the renames are kept per part and the links follow them.
+    std::vector<std::pair<std::string, BoneList::BoneIdRenames>> renames;
     if (Layer* layer = target.FindLayer(target.activeLayerId)) {
         layer->objects.clear();
         for (const PosablePart& part : scene.parts) {
@@ -59,12 +63,15 @@ void CanvasDocument::LoadFromScene(const PosableScene& scene, CanvasDocument& ta
             o.bones = part.bones;
             // Stored rigs may repeat bone ids or carry broken parents; the rig
             // and the links address bones by id, so make the list sound.
-            BoneList::NormalizeIds(o.bones);
+            BoneList::BoneIdRenames r;
+            BoneList::NormalizeIds(o.bones, &r);
+            if (!r.Empty()) renames.emplace_back(o.id, std::move(r));
             layer->objects.push_back(std::move(o));
         }
     }
 
     if (&links != &scene.links) links = scene.links;
+    for (const auto& [objectId, r] : renames) BoneList::RemapLinkEnds(links, objectId, r);
     target.ClearSelection();
 }
 

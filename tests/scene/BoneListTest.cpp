@@ -73,6 +73,65 @@ TEST(BoneList, NormalizeIdsRepairsBrokenRigs) {
     }
 }
 
+// Links name bones by id; when repeated ids are renamed every link end must
+// keep naming the bone it named before (the first bone with that id), and an
+// end whose id named no bone must not come to name a freshly renamed one.
+TEST(BoneList, RenamedBoneIdsCarryTheirLinkEnds) {
+    struct Case {
+        const char* what;
+        std::vector<Bone> bones;
+        std::vector<std::vector<std::string>> links;  // ends as "object/bone/end"
+        std::vector<std::vector<std::string>> after;
+    };
+    const Case cases[] = {
+        {"an empty id takes the number a later bone carried",
+         {MakeBone(""), MakeBone("bone_1"), MakeBone("bone_1"), MakeBone("x")},
+         {{"p/bone_1/1", "q/k/0"}, {"p//0", "q/m/1"}, {"p/x/1", "q/n/0"}},
+         {{"p/bone_2/1", "q/k/0"}, {"p/bone_1/0", "q/m/1"}, {"p/x/1", "q/n/0"}}},
+        {"an end on an id that named no bone is dropped, not re-aimed",
+         {MakeBone("a"), MakeBone("a"), MakeBone("b")},
+         {{"p/bone_1/1", "q/k/0"}, {"p/bone_1/0", "q/k/1", "r/j/0"}, {"p/a/1", "q/k/1"}},
+         {{"q/k/1", "r/j/0"}, {"p/a/1", "q/k/1"}}},
+        {"ends on other objects keep their ids",
+         {MakeBone(""), MakeBone("bone_1")},
+         {{"q/bone_1/1", "p/bone_1/0"}},
+         {{"q/bone_1/1", "p/bone_2/0"}}},
+        {"sound lists change nothing",
+         {MakeBone("a"), MakeBone("b", "a")},
+         {{"p/a/1", "p/b/0"}, {"p/zzz/1", "q/k/0"}},
+         {{"p/a/1", "p/b/0"}, {"p/zzz/1", "q/k/0"}}},
+    };
+    auto parse = [](const std::vector<std::vector<std::string>>& in) {
+        std::vector<JointLink> links;
+        for (const auto& l : in) {
+            JointLink link;
+            for (const std::string& e : l) {
+                const size_t a = e.find('/'), b = e.rfind('/');
+                link.ends.push_back({e.substr(0, a), e.substr(a + 1, b - a - 1), std::stoi(e.substr(b + 1))});
+            }
+            links.push_back(link);
+        }
+        return links;
+    };
+    auto show = [](const std::vector<JointLink>& links) {
+        std::vector<std::vector<std::string>> out;
+        for (const JointLink& l : links) {
+            out.emplace_back();
+            for (const JointLinkEnd& e : l.ends)
+                out.back().push_back(e.objectId + "/" + e.boneId + "/" + std::to_string(e.end));
+        }
+        return out;
+    };
+    for (const Case& c : cases) {
+        std::vector<Bone> bones = c.bones;
+        BoneList::BoneIdRenames renames;
+        BoneList::NormalizeIds(bones, &renames);
+        std::vector<JointLink> links = parse(c.links);
+        BoneList::RemapLinkEnds(links, "p", renames);
+        EXPECT_EQ(show(links), c.after) << c.what;
+    }
+}
+
 TEST(BoneList, SnapToParentsMovesHeadsOntoTheAttachedEnd) {
     std::vector<Bone> bones = {
         At(MakeBone("root"), 0, 0, 1, 0),

@@ -78,6 +78,8 @@ TEST(PosingScene, PartsBecomeObjectsWithSoundBonesAndPoseBack) {
     two.bones.push_back(two.bones[0]);  // a repeated id from a damaged file
     scene.parts = {one, two};
     scene.links.push_back(JointLink{"lj_1", "", {{"p1", "bone_1", 1}, {"p2", "bone_1", 0}}});
+    // bone_3 is the id the repeated bone is given: this end named no bone.
+    scene.links.push_back(JointLink{"lj_2", "", {{"p1", "bone_2", 1}, {"p2", "bone_3", 0}}});
 
     CanvasDocument target;
     target.SelectObject("anything");
@@ -98,7 +100,8 @@ TEST(PosingScene, PartsBecomeObjectsWithSoundBonesAndPoseBack) {
     ASSERT_EQ(objs[1].bones.size(), 3u);
     EXPECT_EQ(objs[1].bones[1].headX, 0.5f);
     EXPECT_EQ(objs[1].bones[2].id, "bone_3");
-    EXPECT_EQ(links.size(), 1u);
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].id, "lj_1");
     EXPECT_TRUE(target.selectedIds.empty());
     EXPECT_TRUE(target.primarySelectedId.empty());
 
