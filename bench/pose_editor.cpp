@@ -1,7 +1,8 @@
 // The Pose Editor's per-frame work on a 4-part, 20-bone object (parts 1024
-// square): the bone region overlays rasterised as the view does (clipped to
-// a 1600 x 1000 viewport) beside a plain draw of the same parts, at zoom 1
-// and 8; and one joint drag step of the runtime rig (move, links, IK).
+// square): the bone region overlays rasterised as the view does (planned
+// against a 1600 x 1000 viewport), a plain draw of the same parts, and the
+// whole frame with the overlays drawn over the parts, at zoom 1 and 8; and
+// one joint drag step of the runtime rig (move, links, IK).
 #include "platform/CompositeSurface.h"
 #include "platform/Raster.h"
 #include "posable/BoneShape.h"
@@ -37,17 +38,12 @@ void OverlayFrame(benchmark::State& state) {
         for (int part = 0; part < 4; ++part)
             for (int b = 0; b < 5; ++b) {
                 const BoneShapeParams p = ViewParams(b, zoom);
-                // The head's view position; the raster is clipped to the viewport.
+                // The head's view position; the view rasterises only what
+                // meets the viewport, as planned by PlanOverlay.
                 const double hx = (part % 2) * 512 * zoom + b * 80 * zoom, hy = (part / 2) * 512 * zoom + b * 60 * zoom;
-                BoneShapeBox box = BoneShape::Bounds(p);
-                const double l = std::max(box.left, -hx), t = std::max(box.top, -hy);
-                const double r = std::min(box.left + box.width, kViewW - hx), bt = std::min(box.top + box.height, kViewH - hy);
-                if (r <= l || bt <= t) continue;
-                box.left = l;
-                box.top = t;
-                box.width = int(r - l);
-                box.height = int(bt - t);
-                benchmark::DoNotOptimize(BoneShape::Rasterize(p, box, rgba));
+                const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
+                if (plan.empty) continue;
+                benchmark::DoNotOptimize(BoneShape::Rasterize(plan.scaled, plan.box, rgba));
             }
     }
 }
@@ -70,6 +66,43 @@ void PlainPartsFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(PlainPartsFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+
+// A whole frame with overlays shown: the plain draw above, then every bone's
+// overlay planned, rasterised and drawn magnified over the parts, with no
+// cache (as while scrolling or zooming). Compare with PlainPartsFrame.
+void PartsAndOverlaysFrame(benchmark::State& state) {
+    const float zoom = float(state.range(0));
+    BitmapPtr part = Bitmap::Create(1024, 1024);
+    for (int y = 0; y < 1024; ++y)
+        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
+    CompositeSurface surface;
+    surface.Create(kViewW, kViewH);
+    const RasterTarget target = RasterTarget::Of(surface);
+    ImageDrawOptions opt;
+    ImageDrawOptions overlay;
+    overlay.interpolation = Interpolation::Bilinear;
+    const uint8_t rgba[4] = {255, 96, 96, 96};
+    for (auto _ : state) {
+        for (int i = 0; i < 4; ++i)
+            DrawBitmapRect(target, *part,
+                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+        for (int i = 0; i < 4; ++i)
+            for (int b = 0; b < 5; ++b) {
+                const BoneShapeParams p = ViewParams(b, zoom);
+                const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
+                const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
+                if (plan.empty) continue;
+                const BitmapPtr raster = BoneShape::Rasterize(plan.scaled, plan.box, rgba);
+                const float k = float(plan.scale);
+                DrawBitmapRect(target, *raster,
+                               RectF{float(hx + plan.box.left * k), float(hy + plan.box.top * k),
+                                     raster->Width() * k, raster->Height() * k},
+                               overlay);
+            }
+        benchmark::DoNotOptimize(surface.pixels);
+    }
+}
+BENCHMARK(PartsAndOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 // One drag event of a joint: 4 chains of 5 one-bone parts, linked head to tail.
 void JointDragStep(benchmark::State& state) {

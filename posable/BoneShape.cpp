@@ -156,6 +156,43 @@ BitmapPtr BoneShape::Rasterize(const BoneShapeParams& p, const BoneShapeBox& box
     return out;
 }
 
+BoneShape::OverlayPlan BoneShape::PlanOverlay(const BoneShapeParams& p, double clipLeft, double clipTop,
+                                              double clipRight, double clipBottom) {
+    // A feather this many view pixels wide per raster pixel still shows as a
+    // smooth ramp once the raster is drawn magnified with filtering.
+    constexpr double kFeatherPerStep = 8;
+    constexpr int kMaxScale = 16;
+    OverlayPlan plan;
+    const double feather = std::clamp(FiniteOr(p.feather, 0), 0.0, 254.0);
+    const int k = std::clamp(int(feather / kFeatherPerStep), 1, kMaxScale);
+    const double f = 1.0 / k;
+    BoneShapeParams& q = plan.scaled;
+    q = p;
+    for (double* v : {&q.headX, &q.headY, &q.tailX, &q.tailY, &q.halfWidth, &q.headCapLength, &q.tailCapLength,
+                      &q.headShift, &q.tailShift, &q.headOffset, &q.tailOffset, &q.headCapHalfWidth,
+                      &q.tailCapHalfWidth})
+        *v *= f;
+    q.feather = feather * f;
+    plan.scale = k;
+    if (!(std::hypot(q.tailX - q.headX, q.tailY - q.headY) >= 1)) return plan;
+    const BoneShapeBox whole = Bounds(q);
+    // The blur reads this far, so pixels just outside the clip are rasterised.
+    const double reach = std::ceil(q.feather) + 1;
+    const double lim = 4.0 * kMaxBitmapSide;
+    auto scaled = [&](double v) { return std::clamp(FiniteOr(v, 0) * f, -lim, lim); };
+    const double left = std::max(whole.left, std::floor(scaled(clipLeft)) - reach);
+    const double top = std::max(whole.top, std::floor(scaled(clipTop)) - reach);
+    const double right = std::min(whole.left + whole.width, std::ceil(scaled(clipRight)) + reach);
+    const double bottom = std::min(whole.top + whole.height, std::ceil(scaled(clipBottom)) + reach);
+    if (!(right > left) || !(bottom > top)) return plan;
+    plan.box.left = left;
+    plan.box.top = top;
+    plan.box.width = int(right - left);
+    plan.box.height = int(bottom - top);
+    plan.empty = false;
+    return plan;
+}
+
 bool BuildBoneMask(float w, float h, const Bone& bone, bool wholeImage, ByteMaskRect& mask) {
     const double W = FiniteOr(w, 1), H = FiniteOr(h, 1);
     const int64_t wpx = std::max<int64_t>(int64_t(std::round(std::clamp(std::max(W, 1.0), 1.0, 1e9))), 1);

@@ -54,6 +54,24 @@ BoneShapeBox Bounds(const BoneShapeParams& p);
 // to allocate.
 BitmapPtr Rasterize(const BoneShapeParams& p, const BoneShapeBox& box, const uint8_t rgba[4]);
 
+// How an overlay of a region is rasterised for a view: only the part that
+// meets a clip rectangle (plus the blur's reach, so the feather is right at
+// the clip's edges), and at 1/scale of the view's resolution when the
+// feather is wide enough to hide it, so the work stays bounded by the clip
+// whatever the zoom. `scaled` is the region in raster pixels; raster pixel
+// (i, j) covers view pixels from (box.left + i) * scale. Empty when the
+// region misses the clip.
+struct OverlayPlan {
+    BoneShapeParams scaled;
+    BoneShapeBox box;
+    int scale = 1;
+    bool empty = true;
+};
+// The clip is given in the region's own pixel space (left, top, right,
+// bottom); the feather is taken as at most 254 pixels.
+OverlayPlan PlanOverlay(const BoneShapeParams& p, double clipLeft, double clipTop, double clipRight,
+                        double clipBottom);
+
 }  // namespace BoneShape
 
 // Fills mask with the bone's region on a part of display size (w, h); with

@@ -565,18 +565,13 @@ void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& pa
     sp.roundTail = bone.roundTailCap == 1;
     // Feather in view pixels, bounded so the raster's margin stays small.
     sp.feather = std::min(std::max(s * bone.feather * z, 1.0), 254.0);
-    BoneShapeBox box = BoneShape::Bounds(sp);
-    // Clip the raster to the viewport: nothing is rasterised off screen.
+    // Only what the viewport shows is rasterised, and coarser when the
+    // feather hides it, so a deep zoom costs no more than the viewport.
     const RectF vp = Viewport();
-    const double left = std::max(box.left, double(std::floor(vp.x - h.x)));
-    const double top = std::max(box.top, double(std::floor(vp.y - h.y)));
-    const double right = std::min(box.left + box.width, double(std::ceil(vp.x + vp.width - h.x)));
-    const double bottom = std::min(box.top + box.height, double(std::ceil(vp.y + vp.height - h.y)));
-    if (right <= left || bottom <= top) return;
-    box.left = left;
-    box.top = top;
-    box.width = int(right - left);
-    box.height = int(bottom - top);
+    const BoneShape::OverlayPlan plan =
+        BoneShape::PlanOverlay(sp, vp.x - h.x, vp.y - h.y, vp.x + vp.width - h.x, vp.y + vp.height - h.y);
+    if (plan.empty) return;
+    const BoneShapeBox& box = plan.box;
     const bool jointTool = doc && doc->activeTool == kToolSelectMoveJoint;
     const uint8_t alpha = selectedTint ? 132 : (jointTool ? 124 : 96);
     const uint8_t gb = selectedTint ? 110 : 96;
@@ -585,15 +580,15 @@ void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& pa
                            bone.headShift, bone.tailShift, bone.headOffset, bone.tailOffset,
                            float(sp.headCapHalfWidth), float(sp.tailCapHalfWidth), float(sp.feather),
                            float(bone.roundHeadCap), float(bone.roundTailCap), float(selectedTint), float(alpha)};
-    const int clip[4] = {int(box.left), int(box.top), box.width, box.height};
+    const int clip[5] = {int(box.left), int(box.top), box.width, box.height, plan.scale};
     BoneOverlayCacheEntry* entry = nullptr;
     for (auto& e : overlayCache_)
         if (e.partId == part.id && e.boneId == bone.id) entry = &e;
-    bool match = entry && entry->jointTool == jointTool && std::equal(clip, clip + 4, entry->clip);
+    bool match = entry && entry->jointTool == jointTool && std::equal(clip, clip + 5, entry->clip);
     if (match)
         for (int i = 0; i < 16 && match; ++i) match = std::abs(entry->key[i] - key[i]) <= 0.01f;
     if (!match) {
-        BitmapPtr raster = BoneShape::Rasterize(sp, box, rgba);
+        BitmapPtr raster = BoneShape::Rasterize(plan.scaled, box, rgba);
         ++overlayRasters_;
         if (!raster) return;
         if (!entry) {
@@ -604,15 +599,18 @@ void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& pa
         }
         entry->jointTool = jointTool;
         std::copy(key, key + 16, entry->key);
-        std::copy(clip, clip + 4, entry->clip);
-        entry->offsetX = float(box.left);
-        entry->offsetY = float(box.top);
+        std::copy(clip, clip + 5, entry->clip);
+        entry->offsetX = float(box.left * plan.scale);
+        entry->offsetY = float(box.top * plan.scale);
+        entry->scale = plan.scale;
         entry->raster = raster;
     }
     entry->drawnThisFrame = true;
     const Bitmap& b = *entry->raster;
     QImage img(b.Data(), b.Width(), b.Height(), b.Stride(), QImage::Format_ARGB32_Premultiplied);
-    p.drawImage(QPointF(h.x + entry->offsetX, h.y + entry->offsetY), img);
+    const int k = entry->scale;
+    if (k == 1) p.drawImage(QPointF(h.x + entry->offsetX, h.y + entry->offsetY), img);
+    else p.drawImage(QRectF(h.x + entry->offsetX, h.y + entry->offsetY, b.Width() * k, b.Height() * k), img);
 }
 
 void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview) {

@@ -19,13 +19,15 @@ class BitmapPaintSession;
 class QPainter;
 
 // One cached bone-region raster: the view-space parameters it was made for,
-// the clip it was cut to and where it lies relative to the head.
+// the box it covers (in raster pixels, cut to the viewport), its scale, and
+// where it lies relative to the head.
 struct BoneOverlayCacheEntry {
     std::string partId, boneId;
     bool jointTool = false;
     float key[16] = {};
-    int clip[4] = {};
+    int clip[5] = {};
     float offsetX = 0, offsetY = 0;
+    int scale = 1;
     BitmapPtr raster;
     bool drawnThisFrame = false;
 };

@@ -159,3 +159,49 @@ TEST(BoneShape, RasterizeMatchesTheMembershipTestPixelForPixel) {
         }
     EXPECT_EQ(mismatches, 0);
 }
+
+// The view's overlay: only what meets the viewport is rasterised, coarser as
+// the feather widens, yet the feather at the viewport's edge is the same as
+// in a raster of the whole region.
+TEST(BoneShape, OverlayPlanIsBoundedByTheClipAndFeathersItsEdgesRight) {
+    const uint8_t white[4] = {255, 255, 255, 255};
+    {
+        // Feather 6: full resolution. The clip's top edge lies just inside
+        // the body's top edge (y 175), where the feather ramps.
+        BoneShapeParams p = DefaultParams();
+        p.feather = 6;
+        const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, 400, 177, 600, 400);
+        ASSERT_FALSE(plan.empty);
+        EXPECT_EQ(plan.scale, 1);
+        const BoneShapeBox whole = BoneShape::Bounds(p);
+        BitmapPtr all = BoneShape::Rasterize(p, whole, white);
+        BitmapPtr cut = BoneShape::Rasterize(plan.scaled, plan.box, white);
+        ASSERT_TRUE(all && cut);
+        int64_t differ = 0;
+        for (int y = 177; y < 400; ++y)
+            for (int x = 400; x < 600; ++x)
+                differ += cut->Pixel(x - int(plan.box.left), y - int(plan.box.top)) !=
+                          all->Pixel(x - int(whole.left), y - int(whole.top));
+        EXPECT_EQ(differ, 0);
+    }
+    {
+        // A bone 80 000 pixels long and wide (a deep zoom) seen through a
+        // 1600 x 1000 viewport: the raster stays viewport-sized.
+        BoneShapeParams p;
+        p.tailX = 64000;
+        p.tailY = 48000;
+        p.halfWidth = p.headCapHalfWidth = p.tailCapHalfWidth = 40000;
+        p.headCapLength = p.tailCapLength = 9600;
+        p.feather = 1e9;
+        const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, 30000, 20000, 31600, 21000);
+        ASSERT_FALSE(plan.empty);
+        EXPECT_EQ(plan.scale, 16);
+        EXPECT_LE(plan.box.width, 1600 / 16 + 2 * 256 / 16 + 4);
+        EXPECT_LE(plan.box.height, 1000 / 16 + 2 * 256 / 16 + 4);
+        // Raster pixels map back onto the clip.
+        EXPECT_LE(plan.box.left * plan.scale, 30000);
+        EXPECT_GE((plan.box.left + plan.box.width) * plan.scale, 31600);
+        // A clip that misses the region plans nothing.
+        EXPECT_TRUE(BoneShape::PlanOverlay(p, -500000, -500000, -400000, -400000).empty);
+    }
+}
