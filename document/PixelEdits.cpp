@@ -3,6 +3,7 @@
 // an object's image, its mask plane or a light cone's tint. One undo step each
 // holding the whole object before and after.
 #include "document/CQuillfenEditorDoc.h"
+#include "scene/BoneList.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,6 +51,11 @@ void CQuillfenEditorDoc::ReplaceObjectBitmap(const std::string& objectId, std::v
             object->parts.clear();
             object->parts.push_back(std::move(part));
 
+            // The new bitmap may be cropped, grown or turned: the bones stay
+            // on the pixels they lay on.
+            const ObjectTransform before{object->x, object->y, object->width, object->height, object->rotation,
+                                         object->opacity};
+            BoneList::MapToPlacement(object->bones, before, transform);
             object->x = transform.x;
             object->y = transform.y;
             object->width = transform.width;

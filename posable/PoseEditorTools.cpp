@@ -167,23 +167,8 @@ bool RemoveLinkEnd(std::vector<JointLink>& links, const JointLinkEnd& end) {
 
 void RemapBonesToPart(CanvasObject& part, const ObjectTransform& old, const std::vector<Bone>& bones) {
     if (bones.empty()) return;
-    CanvasObject before;
-    before.x = old.x;
-    before.y = old.y;
-    before.width = old.width;
-    before.height = old.height;
-    before.rotation = old.rotation;
-    auto map = [&](float& u, float& v) {
-        const PointF p = CanvasToPartNormalized(part, NormalizedToCanvas(before, u, v));
-        u = p.x;
-        v = p.y;
-    };
-    std::vector<Bone> mapped = bones;
-    for (Bone& b : mapped) {
-        map(b.headX, b.headY);
-        map(b.tailX, b.tailY);
-    }
-    part.bones = std::move(mapped);
+    part.bones = bones;
+    BoneList::MapToPlacement(part.bones, old, {part.x, part.y, part.width, part.height, part.rotation, part.opacity});
     part.BumpGeneration();
 }
 

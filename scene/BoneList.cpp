@@ -1,6 +1,9 @@
 #include "scene/BoneList.h"
 
+#include "scene/CanvasDocument.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <unordered_map>
@@ -150,6 +153,33 @@ void RemapLinkEnds(std::vector<JointLink>& links, const std::string& objectId, c
                                   }),
                    ends.end());
         if (ends.size() != count && ends.size() < 2) links.erase(links.begin() + std::ptrdiff_t(k));
+    }
+}
+
+void MapToPlacement(std::vector<Bone>& bones, const ObjectTransform& from, const ObjectTransform& to) {
+    constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+    const double fw = std::max<double>(from.width, 1), fh = std::max<double>(from.height, 1);
+    const double tw = std::max<double>(to.width, 1), th = std::max<double>(to.height, 1);
+    const double fcx = from.x + fw / 2, fcy = from.y + fh / 2, tcx = to.x + tw / 2, tcy = to.y + th / 2;
+    const double a = from.rotation * kDegToRad, b = -to.rotation * kDegToRad;
+    const double ca = std::cos(a), sa = std::sin(a), cb = std::cos(b), sb = std::sin(b);
+    auto map = [&](float& u, float& v) {
+        // Old frame to the scene: about the old centre, turned by the old rotation.
+        const double lx = (u - 0.5) * fw, ly = (v - 0.5) * fh;
+        const double sx = fcx + lx * ca - ly * sa, sy = fcy + lx * sa + ly * ca;
+        // The scene to the new frame.
+        const double dx = sx - tcx, dy = sy - tcy;
+        const double nx = dx * cb - dy * sb, ny = dx * sb + dy * cb;
+        u = float(nx / tw + 0.5);
+        v = float(ny / th + 0.5);
+    };
+    const float side = float(std::max(fw, fh) / std::max(tw, th));
+    for (Bone& bone : bones) {
+        map(bone.headX, bone.headY);
+        map(bone.tailX, bone.tailY);
+        for (float* f : {&bone.width, &bone.headCapWidth, &bone.tailCapWidth, &bone.headOffset, &bone.tailOffset,
+                         &bone.feather})
+            *f *= side;
     }
 }
 

@@ -10,6 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
+struct ObjectTransform;
+
 namespace BoneList {
 
 // What a renaming did to the ids that joint-link ends use to name bones. An
@@ -33,6 +35,13 @@ void NormalizeIds(std::vector<Bone>& bones, BoneIdRenames* renames = nullptr);
 // a renamed bone takes the new id, an end naming an id that named no bone is
 // removed, and a link left with fewer than two ends is removed.
 void RemapLinkEnds(std::vector<JointLink>& links, const std::string& objectId, const BoneIdRenames& renames);
+
+// Keeps the bones of an object on the same scene points and pixels when its
+// placement changes from `from` to `to` (its bitmap replaced by a cropped,
+// grown or turned one): heads and tails map from the old normalised frame
+// through the scene into the new one, and the widths, cap widths, offsets and
+// feather, fractions of the larger side, follow that side's change.
+void MapToPlacement(std::vector<Bone>& bones, const ObjectTransform& from, const ObjectTransform& to);
 
 // Moves each child's head onto the end of its parent it hangs from; repeated
 // until nothing changes, at most once per bone. Tails stay where they are.

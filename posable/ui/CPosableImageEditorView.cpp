@@ -6,6 +6,7 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
+#include "platform/Prompts.h"
 #include "posable/BoneShape.h"
 #include "posable/RuntimeRig.h"
 #include "selection/SelectionToolController.h"
@@ -112,6 +113,18 @@ void DrawTransformFrame(QPainter& p, const RectF& r, float rotation) {
     p.drawLine(Q(mids[0]), Q(knob));
     DrawDisc(p, knob, 6, 0xFF40A2DC, 0xFFFFFFFF, 1.6, 0, 0);
 }
+
+// The paint session covers the scene's canvas only, and its commit keeps
+// only what lies on it: a part reaching past the canvas would lose pixels.
+bool PartFitsScene(const CanvasObject& part, const CanvasDocument& scene) {
+    const SceneRect b = part.GetBounds();
+    return b.x >= -0.5f && b.y >= -0.5f && b.x + b.width <= scene.width + 0.5f &&
+           b.y + b.height <= scene.height + 0.5f;
+}
+
+constexpr const char* kPartOutsideCanvas =
+    "This part reaches outside the Pose Editor canvas, so painting on it would cut off its pixels. "
+    "Move it fully onto the canvas to paint or select on it.";
 
 }  // namespace
 
@@ -318,6 +331,18 @@ void CPosableImageEditorView::OnInitialUpdate() {
         if (DocumentHost* host = GetFrameHost()) host->UpdateStatusText();
 }
 
+uint32_t CPosableImageEditorView::PaintColourWord() const {
+    uint32_t argb = 0xFF1E74AA;
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (DocumentHost* host = doc ? doc->Host() : nullptr) {
+        uint32_t c = 0;
+        if (host->GetPaintColour(c)) argb = 0xFF000000u | c;
+    }
+    // The engine's word: R in the lowest byte, then G, B, A.
+    const uint32_t r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+    return r | (g << 8) | (b << 16) | 0xFF000000u;
+}
+
 bool CPosableImageEditorView::BrushTool(int tool) const {
     return (tool >= kToolPaintBrush && tool <= 15) || tool == 17;
 }
@@ -329,18 +354,10 @@ bool CPosableImageEditorView::SelectionTool(int tool) const {
 void CPosableImageEditorView::CommitSession() {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc || !session_->IsActive()) return;
-    // The part's bitmap is replaced by the painted one, which may be cropped
-    // or grown: its bones stay on the same pixels.
-    const std::string id = session_->PaintedObjectId();
-    ObjectTransform before;
-    std::vector<Bone> bones;
-    if (const CanvasObject* o = doc->poseScene.FindObject(id)) {
-        before = {o->x, o->y, o->width, o->height, o->rotation, o->opacity};
-        bones = o->bones;
-    }
+    // The bones follow the part's pixels when the painted bitmap replaces
+    // the part's (ReplaceObjectBitmap), in the same undo step.
     session_->Commit(*doc);
     if (doc->paintSession == session_.get()) doc->paintSession = nullptr;
-    if (CanvasObject* o = doc->poseScene.FindObject(id)) RemapBonesToPart(*o, before, bones);
 }
 
 void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
@@ -371,7 +388,8 @@ void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
         CanvasObject* o = doc->poseScene.primarySelectedId.empty()
                               ? nullptr
                               : doc->poseScene.FindObject(doc->poseScene.primarySelectedId);
-        if (o && o->kind == kObjectBitmap && session_->Begin(*doc, o->id, false)) {
+        if (o && o->kind == kObjectBitmap && PartFitsScene(*o, doc->poseScene) &&
+            session_->Begin(*doc, o->id, false)) {
             doc->paintSession = session_.get();
             session_->SetTool(doc->activeTool);
             doc->RefreshAllViews();
@@ -775,10 +793,20 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
     const int tool = doc->activeTool;
     if (tool == kToolRefine || tool == kToolEyedropper) return;
     const PointF q = tools_.view.ViewToScene(p);
+    if ((BrushTool(tool) || SelectionTool(tool)) && !session_->IsActive()) {
+        // A bitmap part that cannot be painted for lying partly off the
+        // canvas: say so instead of moving it.
+        const CanvasDocument& scene = doc->poseScene;
+        const CanvasObject* o = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
+        if (o && o->kind == kObjectBitmap && !PartFitsScene(*o, scene)) {
+            if (doc->Host() && doc->Host()->GetPrompts()) doc->Host()->GetPrompts()->Warn(kPartOutsideCanvas);
+            return;
+        }
+    }
     if (BrushTool(tool) && session_->IsActive()) {
         strokeActive_ = true;
         SetCapture();
-        session_->StrokeBegin(q.x, q.y, 0xFF000000, 1.0f);
+        session_->StrokeBegin(q.x, q.y, PaintColourWord(), 1.0f);
         update();
         return;
     }
@@ -882,7 +910,7 @@ void CPosableImageEditorView::OnMouseMove(unsigned flags, QPoint point) {
     const bool down = (flags & MK_LBUTTON) != 0;
     const PointF q = tools_.view.ViewToScene(p);
     if (strokeActive_ && session_->IsActive()) {
-        session_->StrokeMove(q.x, q.y, 0xFF000000, 1.0f);
+        session_->StrokeMove(q.x, q.y, PaintColourWord(), 1.0f);
         update();
         return;
     }

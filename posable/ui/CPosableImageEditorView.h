@@ -95,6 +95,8 @@ private:
                            uint32_t hoverFill);
     RectF FinishButtonRect() const;
     RectF PreviewButtonRect() const;
+    // The colour wheel's colour as the brush engine's colour word.
+    uint32_t PaintColourWord() const;
     bool BrushTool(int tool) const;
     bool SelectionTool(int tool) const;
     void CommitSession();

@@ -1,5 +1,6 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CQuillfenEditorApp.h"
+#include "brushes/BitmapPaintSession.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/DocumentCommands.h"
 #include "platform/Clipboard.h"
@@ -172,4 +173,55 @@ TEST(PoseEditorView, FinishButtonReturnsToTheCanvas) {
     const CanvasObject* o = t.doc->mainScene.FindObject("object_1");
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(o->kind, kObjectPosable);
+}
+
+// Painting a turned part past its edge replaces its bitmap by an upright,
+// grown one: the bones stay on their pixels, in the paint's one undo step.
+// A part reaching off the canvas is refused with a message, not cut.
+TEST(PoseEditorView, PaintingKeepsBonesOnTheirPixelsAndRefusesPartsOffTheCanvas) {
+    PoseEditorApp t;
+    t.part->bones = {posable_test::MakeBone("bone_1", 0.3f, 0.2f, 0.6f, 0.8f)};
+    t.part->rotation = 30;
+    t.part->InvalidateCaches();
+    const std::vector<Bone> before = t.part->bones;
+    const PointF head = NormalizedToCanvas(*t.part, 0.3f, 0.2f), tail = NormalizedToCanvas(*t.part, 0.6f, 0.8f);
+    const float side = std::max(t.part->width, t.part->height);
+    const float widthPx = before[0].width * side;
+    t.doc->SetActiveTool(kToolPaintBrush);
+    ASSERT_TRUE(t.view->PaintSession().IsActive());
+    // A stroke from inside the part to well past its right edge.
+    t.Drag(t.At(0.5f, 0.5f), t.At(1.6f, 0.5f));
+    t.doc->SetActiveTool(kToolMove);
+    ASSERT_FALSE(t.view->PaintSession().IsActive());
+    t.part = t.doc->poseScene.FindObject("object_1_item");
+    ASSERT_NE(t.part, nullptr);
+    EXPECT_EQ(t.part->rotation, 0);
+    ASSERT_EQ(t.part->bones.size(), 1u);
+    const Bone& b = t.part->bones[0];
+    auto dist = [](PointF a, PointF c) { return std::hypot(a.x - c.x, a.y - c.y); };
+    EXPECT_LT(dist(NormalizedToCanvas(*t.part, b.headX, b.headY), head), 0.5f);
+    EXPECT_LT(dist(NormalizedToCanvas(*t.part, b.tailX, b.tailY), tail), 0.5f);
+    EXPECT_NEAR(b.width * std::max(t.part->width, t.part->height), widthPx, 0.5f);
+    t.Shot("painted_part");
+    t.doc->OnEditUndo();
+    t.part = t.doc->poseScene.FindObject("object_1_item");
+    EXPECT_EQ(t.part->rotation, 30);
+    EXPECT_EQ(t.part->bones[0].headX, before[0].headX);
+    t.doc->OnEditRedo();
+    t.part = t.doc->poseScene.FindObject("object_1_item");
+    EXPECT_LT(dist(NormalizedToCanvas(*t.part, t.part->bones[0].tailX, t.part->bones[0].tailY), tail), 0.5f);
+
+    // Off the canvas's left edge: no session, and a press warns and moves nothing.
+    t.part->x = -40;
+    t.part->y = 500;
+    t.doc->SetActiveTool(kToolPaintBrush);
+    EXPECT_FALSE(t.view->PaintSession().IsActive());
+    auto* prompts = static_cast<ScriptedPrompts*>(t.app.GetPrompts());
+    prompts->ClearRecords();
+    const std::string pixels = std::string(t.part->parts[0].encoded.begin(), t.part->parts[0].encoded.end());
+    t.Drag(t.At(0.5f, 0.5f), t.At(0.7f, 0.5f));
+    ASSERT_EQ(prompts->MessageTexts().size(), 1u);
+    EXPECT_NE(prompts->MessageTexts()[0].find("outside the Pose Editor canvas"), std::string::npos);
+    EXPECT_EQ(t.part->x, -40);
+    EXPECT_EQ(std::string(t.part->parts[0].encoded.begin(), t.part->parts[0].encoded.end()), pixels);
 }
