@@ -36,6 +36,9 @@ void CPropCurveEdit::SetPoints(const std::vector<CurvePoint>& points) {
     }
     if (kept.size() < 2) kept = {{0, 0}, {1, 1}};
     std::stable_sort(kept.begin(), kept.end(), [](const CurvePoint& a, const CurvePoint& b) { return a.x < b.x; });
+    // Inner points outside [0, 1] would lie before the first or after the
+    // last point; held to the ends the array stays sorted.
+    for (CurvePoint& p : kept) p.x = std::clamp(p.x, 0.0f, 1.0f);
     kept.front().x = 0;
     kept.back().x = 1;
     points_ = std::move(kept);

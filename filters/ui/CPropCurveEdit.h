@@ -18,7 +18,8 @@ public:
     explicit CPropCurveEdit(QWidget* parent = nullptr, int controlId = 1005);
 
     // Normalises and takes the points: fewer than 2 usable points give the
-    // diagonal; non-finite x values are dropped and non-finite y become 0.
+    // diagonal; non-finite x values are dropped and non-finite y become 0;
+    // inner x values are held to [0, 1] so the array stays sorted.
     void SetPoints(const std::vector<CurvePoint>& points);
     const std::vector<CurvePoint>& Points() const { return points_; }
     int DragIndex() const { return drag_; }

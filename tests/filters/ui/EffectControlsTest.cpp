@@ -138,11 +138,29 @@ TEST(CurveEdit, SetPointsNormalises) {
         {{{0.8f, 1.3f}, {0.2f, -0.5f}}, {{0, 0}, {1, 1}}},
         {{{0.1f, 0.2f}, {0.5f, nan}, {nan, 0.3f}, {0.9f, 0.7f}}, {{0, 0.2f}, {0.5f, 0}, {1, 0.7f}}},
         {{}, {{0, 0}, {1, 1}}},
+        // inner points beyond the ends are held to them, keeping the order
+        {{{-3, 0.1f}, {-2, 0.2f}, {0.5f, 0.3f}, {7, 0.4f}, {0.9f, 0.5f}},
+         {{0, 0.1f}, {0, 0.2f}, {0.5f, 0.3f}, {0.9f, 0.5f}, {1, 0.4f}}},
+        {{{0, 0.5f}, {0.5f, 0.2f}, {0.5f, 0.8f}, {1, 0.5f}}, {{0, 0.5f}, {0.5f, 0.2f}, {0.5f, 0.8f}, {1, 0.5f}}},
     };
     for (const Case& c : cases) {
         env.curve->SetPoints(c.in);
-        EXPECT_EQ(env.curve->Points(), c.out);
+        const std::vector<CurvePoint>& p = env.curve->Points();
+        EXPECT_EQ(p, c.out);
+        // Whatever came in, the curve drawn from it is finite everywhere.
+        for (int k = 0; k <= 200; ++k) EXPECT_TRUE(std::isfinite(EvaluateCurve(p, float(k) / 200)));
     }
+    // Points stacked on one x: grabbing and dragging the middle one moves it
+    // only vertically, as it has no room between its neighbours.
+    CPropCurveEdit& c = *env.curve;
+    c.SetPoints({{0, 0}, {1, 0.5f}, {1, 0.5f}, {1, 1}});
+    c.OnLButtonDown(0, env.At(1, 0.5f));
+    ASSERT_EQ(c.DragIndex(), 2);  // the later of equally near points
+    c.OnMouseMove(0, env.At(0.5f, 0.7f));
+    EXPECT_FLOAT_EQ(c.Points()[2].x, 1.0f);
+    EXPECT_NEAR(c.Points()[2].y, 0.7f, 0.01f);
+    c.OnLButtonUp(0, {});
+    c.grab();  // paints the stacked points without faults
 }
 
 TEST(CurveEdit, AddDragAndRemoveWithTheirNotifications) {

@@ -9,6 +9,7 @@
 #include "filters/ui/CPropCurveEdit.h"
 #include "filters/ui/CPropTabEffect.h"
 #include "filters/ui/EffectViewFactories.h"
+#include "filters/ui/LevelsControls.h"
 #include "properties/ui/CPropAngleEdit.h"
 #include "properties/ui/CPropButtons.h"
 #include "properties/ui/CPropDropdown.h"
@@ -196,6 +197,70 @@ TEST_F(EffectTabTest, ProfileCurveColourAndLevelsControls) {
     EXPECT_EQ(r.channel, 2);
     EXPECT_EQ(r.green.inputLow, 254);
     EXPECT_EQ(r.rgb.inputLow, 0);
+}
+
+// Every control of the Levels view in turn on the Red curve: what the user
+// sets, the curve stored after it and what the edit of that value shows.
+TEST_F(EffectTabTest, LevelsControlsMapToTheShownChannelsCurve) {
+    tab->AddEffect(kEffectLevels);
+    auto* view = dynamic_cast<CEffectParamsView*>(tab->View());
+    ASSERT_NE(view, nullptr);
+    auto* histogram = view->findChild<CPropLevelsHistogram*>();
+    auto* output = view->findChild<CPropLevelsOutput*>();
+    ASSERT_TRUE(histogram && output);
+    doc.ClearAllUndo();
+    view->findChild<CPropDropdown*>()->SetCurSel(1);
+    view->OnCommand(1001, kPropClick, nullptr);
+    LevelsParams& r = *Stack()[0].params.Get<LevelsParams>();
+    ASSERT_EQ(r.channel, 1);
+
+    struct Step {
+        int id;
+        std::function<void()> set;
+        LevelsChannel red;  // in, in high, gamma, out, out high
+        float shown;        // the edit of this id afterwards (edits only)
+    };
+    auto edit = [&](int id, float v) { return [=, this] { EditById(tab->View(), id)->value = v; }; };
+    const Step script[] = {
+        {1003, edit(1003, 10), {0, 10, 1, 0, 255}, 10},
+        {1002, edit(1002, 20), {9, 10, 1, 0, 255}, 9},  // one below input high
+        {1003, edit(1003, 300), {9, 255, 1, 0, 255}, 255},
+        {1002, edit(1002, 20.5f), {21, 255, 1, 0, 255}, 20.5f},  // halves away from zero
+        {1004, edit(1004, 2.5f), {21, 255, 2.5f, 0, 255}, 2.5f},
+        {1004, edit(1004, 50), {21, 255, 9.99f, 0, 255}, 50},
+        {1005, edit(1005, 300), {21, 255, 9.99f, 255, 255}, 300},
+        {1006, edit(1006, -4), {21, 255, 9.99f, 255, 0}, -4},
+        {1009, [&] { histogram->SetInputLow(40), histogram->SetInputHigh(200), histogram->SetGamma(0.5f); },
+         {40, 200, 0.5f, 255, 0}, 0},
+        {1010, [&] { output->SetOutputLow(10), output->SetOutputHigh(245); }, {40, 200, 0.5f, 10, 245}, 0},
+    };
+    for (const Step& step : script) {
+        SCOPED_TRACE(step.id);
+        Interact(step.id, step.set);
+        EXPECT_EQ(r.red, step.red);
+        if (step.id <= 1006) {
+            EXPECT_FLOAT_EQ(EditById(tab->View(), step.id)->value, step.shown);
+        }
+    }
+    // The markers follow typed values; the edits follow dragged markers.
+    EXPECT_EQ(histogram->InputLow(), 40);
+    EXPECT_FLOAT_EQ(EditById(view, 1002)->value, 40);
+    EXPECT_FLOAT_EQ(EditById(view, 1004)->value, 0.5f);
+    EXPECT_FLOAT_EQ(EditById(view, 1006)->value, 245);
+    // Only the Red curve changed; "Auto" resets just that curve, as "Reset" does.
+    EXPECT_EQ(r.rgb, LevelsChannel{});
+    EXPECT_EQ(r.green, LevelsChannel{});
+    r.green.gamma = 3;  // a stored value on another curve
+    view->OnCommand(1007, kPropClick, nullptr);
+    EXPECT_EQ(r.red, LevelsChannel{});
+    EXPECT_FLOAT_EQ(r.green.gamma, 3);
+    EXPECT_EQ(r.channel, 1);
+    EXPECT_FLOAT_EQ(EditById(view, 1003)->value, 255);
+    EXPECT_EQ(histogram->InputHigh(), 255);
+    // One undo step per interaction: the channel pick, the script and "Auto".
+    int undone = 0;
+    while (doc.CanUndo()) doc.OnEditUndo(), ++undone;
+    EXPECT_EQ(undone, 1 + int(std::size(script)) + 1);
 }
 
 }  // namespace
