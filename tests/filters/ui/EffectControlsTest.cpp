@@ -306,6 +306,17 @@ TEST_F(BrightnessDialogTest, PreviewThenCancelLeavesTheObjectAndOkRecordsOneStep
     }  // destroyed without a choice: restored like Cancel
     EXPECT_EQ(Obj("bmp").parts[0].encoded, bytes);
     EXPECT_EQ(Obj("bmp").parts[0].GetDecoded()->Pixel(0, 0), 0xFF404040u);
+    {
+        CEffectBrightnessDlg dialog(doc);
+        ASSERT_TRUE(dialog.Open());
+        dialog.show();
+        Slide(dialog, -60);
+        EXPECT_NE(Obj("bmp").parts[0].GetDecoded()->Pixel(0, 0), 0xFF404040u);
+        dialog.close();  // the close box
+        EXPECT_FALSE(dialog.Session().IsOpen());
+        EXPECT_EQ(Obj("bmp").parts[0].GetDecoded()->Pixel(0, 0), 0xFF404040u);
+    }
+    EXPECT_FALSE(doc.CanUndo());
 
     CEffectBrightnessDlg dialog(doc);
     ASSERT_TRUE(dialog.Open());

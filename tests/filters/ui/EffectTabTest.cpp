@@ -7,6 +7,7 @@
 #include "filters/ui/CEffectParamsView.h"
 #include "filters/ui/CEffectStackListWnd.h"
 #include "filters/ui/CPropCurveEdit.h"
+#include "filters/ui/CPropHueSatSlider.h"
 #include "filters/ui/CPropTabEffect.h"
 #include "filters/ui/EffectViewFactories.h"
 #include "filters/ui/LevelsControls.h"
@@ -261,6 +262,38 @@ TEST_F(EffectTabTest, LevelsControlsMapToTheShownChannelsCurve) {
     int undone = 0;
     while (doc.CanUndo()) doc.OnEditUndo(), ++undone;
     EXPECT_EQ(undone, 1 + int(std::size(script)) + 1);
+}
+
+// Each Hue/Saturation slider and its numeric field follow each other.
+TEST_F(EffectTabTest, HueSaturationSlidersAndFieldsFollowEachOther) {
+    tab->AddEffect(kEffectHueSaturation);
+    auto* view = dynamic_cast<CEffectParamsView*>(tab->View());
+    ASSERT_NE(view, nullptr);
+    CPropHueSatSlider* sliders[3] = {};
+    for (CPropHueSatSlider* s : view->findChildren<CPropHueSatSlider*>()) sliders[s->GetDlgCtrlID() - 1001] = s;
+    ASSERT_TRUE(sliders[0] && sliders[1] && sliders[2]);
+    doc.ClearAllUndo();
+    const HueSaturationParams& r = *Stack()[0].params.Get<HueSaturationParams>();
+    Interact(1002, [&] { sliders[1]->SetValue(40); });
+    EXPECT_FLOAT_EQ(r.saturation, 0.4f);
+    EXPECT_FLOAT_EQ(EditById(view, 1005)->value, 40);
+    Interact(1001, [&] { sliders[0]->SetValue(120); });
+    EXPECT_FLOAT_EQ(r.hue, 120);
+    EXPECT_FLOAT_EQ(EditById(view, 1004)->value, 120);
+    Interact(1004, [&] { EditById(view, 1004)->value = -90; });
+    EXPECT_FLOAT_EQ(r.hue, -90);
+    EXPECT_FLOAT_EQ(sliders[0]->Value(), -90);
+    Interact(1006, [&] { EditById(view, 1006)->value = -25; });
+    EXPECT_FLOAT_EQ(r.lightness, -0.25f);
+    EXPECT_FLOAT_EQ(sliders[2]->Value(), -25);
+    auto* colorize = view->findChild<CPropCheckbox*>();
+    ASSERT_NE(colorize, nullptr);
+    colorize->SetCheck(true);
+    view->OnCommand(1007, kPropClick, nullptr);
+    EXPECT_EQ(r.colorize, 1);
+    int undone = 0;
+    while (doc.CanUndo()) doc.OnEditUndo(), ++undone;
+    EXPECT_EQ(undone, 5);
 }
 
 }  // namespace
