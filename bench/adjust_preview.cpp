@@ -3,6 +3,7 @@
 // copies the snapshot back and runs the operation band by band in one pass
 // (no encode, no second full copy), so its time should stay within twice the
 // operation's.
+#include "brushes/BitmapPaintSession.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "filters/EffectPreviewSession.h"
 #include "platform/Codecs.h"
@@ -61,6 +62,41 @@ void BM_PreviewStep(benchmark::State& state) {
     session.Restore();
 }
 BENCHMARK(BM_PreviewStep)->Unit(benchmark::kMillisecond);
+
+// The same step drawn over an open paint session's display on a 4096 x 4096 canvas.
+void BM_PaintSessionPreviewStep(benchmark::State& state) {
+    CQuillfenEditorDoc doc;
+    doc.mainScene.width = doc.mainScene.height = kSide;
+    CanvasObject o;
+    o.id = "bmp";
+    o.width = o.height = kSide;
+    ImagePart part;
+    part.id = "image_1";
+    if (!EncodePng(*Picture(), part.encoded)) {
+        state.SkipWithError("encode failed");
+        return;
+    }
+    part.pixelWidth = part.pixelHeight = kSide;
+    o.parts.push_back(std::move(part));
+    Layer& layer = doc.mainScene.AddLayer();
+    doc.mainScene.AddObjectToLayer(layer, o);
+    doc.mainScene.SelectObject("bmp");
+    BitmapPaintSession paint;
+    EffectPreviewSession session;
+    if (!paint.Begin(doc, "bmp", false) || !session.Open(doc) || session.Mode() != kPreviewPaintSession) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    const EffectPixelOps ops{BrightnessMasked, BrightnessPlain};
+    float amount = 20;
+    for (auto _ : state) {
+        session.Apply(ops, &amount);
+        amount = -amount;
+    }
+    session.Restore();
+    paint.End();
+}
+BENCHMARK(BM_PaintSessionPreviewStep)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
