@@ -103,6 +103,7 @@ TEST(PoseEditorView, BoneGesturesThroughTheViewAndUndo) {
     const int made = t.view->OverlayRasterCount();
     t.view->RenderToBackBuffer();
     EXPECT_EQ(t.view->OverlayRasterCount(), made);  // a repaint reuses the rasters
+    t.Shot("zoom8_overlay");
     t.doc->OnEditUndo();
     t.part = t.doc->poseScene.FindObject("object_1_item");
     EXPECT_NEAR(t.part->bones[1].tailX, 0.5f, 0.01);  // back where the Add Bone release put it
