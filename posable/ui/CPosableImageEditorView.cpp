@@ -3,21 +3,31 @@
 #include "brushes/BitmapPaintSession.h"
 #include "posable/ui/CPosableImageEditorView.h"
 
+#include "brushes/BrushSettings.h"
+#include "canvas_view/DropImport.h"
+#include "canvas_view/SelectionShapePreview.h"
+#include "canvas_view/ToolDispatch.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
+#include "platform/Profile.h"
 #include "platform/Prompts.h"
 #include "posable/BoneShape.h"
 #include "posable/RuntimeRig.h"
+#include "scene/SelectionMask.h"
 #include "selection/SelectionToolController.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -126,6 +136,17 @@ constexpr const char* kPartOutsideCanvas =
     "This part reaches outside the Pose Editor canvas, so painting on it would cut off its pixels. "
     "Move it fully onto the canvas to paint or select on it.";
 
+// "Settings"/"SelectionOverlay": 0 shows marching ants, anything else the tint.
+int SelectionOverlayMode(CQuillfenEditorDoc& doc) {
+    DocumentHost* host = doc.Host();
+    Profile* profile = host ? host->GetProfile() : nullptr;
+    return profile ? int(profile->GetAppDword("Settings", "SelectionOverlay", 0)) : 0;
+}
+
+bool MaskSelectsAnything(const CanvasDocument& scene) {
+    return scene.selectionMask && scene.selectionMask->HasSelection();
+}
+
 }  // namespace
 
 CPosableImageEditorView::CPosableImageEditorView(QWidget* parent)
@@ -134,6 +155,7 @@ CPosableImageEditorView::CPosableImageEditorView(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    setAcceptDrops(true);
 }
 
 CPosableImageEditorView::~CPosableImageEditorView() {
@@ -362,7 +384,11 @@ void CPosableImageEditorView::CommitSession() {
 
 void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
     CView::OnUpdate(sender, hint);
+    ants_.Invalidate();
+    tint_.Invalidate();
     CQuillfenEditorDoc* doc = GetDocument();
+    if (session_->IsActive() && HasMarchingAnts()) StartAntsTimerIfNeeded();
+    else if (HasTimer(kAntsTimer)) KillTimer(kAntsTimer);
     if (session_->IsActive()) {
         if (!doc) {
             session_->RestoreHiddenLayers();
@@ -392,6 +418,7 @@ void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
             session_->Begin(*doc, o->id, false)) {
             doc->paintSession = session_.get();
             session_->SetTool(doc->activeTool);
+            StartAntsTimerIfNeeded();
             doc->RefreshAllViews();
         }
     }
@@ -526,6 +553,9 @@ void CPosableImageEditorView::DrawScene(QPainter& p) {
     }
     DrawOverlayButton(p, PreviewButtonRect(), "Preview", previewHover_, 0xD63A4A5E, 0xEC5C8AC6);
     DrawOverlayButton(p, FinishButtonRect(), "Finish", finishHover_, 0xFF705761, 0xFF94727E);
+    DrawSelectionTint(p);
+    DrawSelectionOverlay(p);
+    DrawBrushCursor(p);
     // Rasters not drawn in this frame are dropped, so the cache never holds
     // more than what is on screen.
     overlayCache_.erase(std::remove_if(overlayCache_.begin(), overlayCache_.end(),
@@ -807,29 +837,11 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
         strokeActive_ = true;
         SetCapture();
         session_->StrokeBegin(q.x, q.y, PaintColourWord(), 1.0f);
-        update();
-        return;
-    }
-    if (SelectionTool(tool) && session_->IsActive()) {
-        SelectionToolController& sel = doc->SelectionTool(doc->poseScene);
-        const int x = int(std::lround(q.x)), y = int(std::lround(q.y));
-        const int32_t op = 0;
-        if (tool == kToolPolygonLasso || tool == kToolCurveLasso || tool == kToolMagicWand) {
-            sel.kind = tool == kToolMagicWand   ? kSelectionToolMagicWand
-                       : tool == kToolPolygonLasso ? kSelectionToolPolygon
-                                                   : kSelectionToolCurveLasso;
-            sel.Click(x, y, op);
-        } else {
-            sel.kind = tool == kToolRectangleMarquee ? kSelectionToolRectangle
-                       : tool == kToolEllipseMarquee ? kSelectionToolEllipse
-                       : tool == kToolEllipseFromCenter ? kSelectionToolEllipseFromCenter
-                                                       : kSelectionToolFreehand;
-            sel.BeginDrag(x, y, op);
-            SetCapture();
-        }
+        StartAntsTimerIfNeeded();
         doc->RefreshAllViews();
         return;
     }
+    if (SelectionTool(tool) && session_->IsActive() && SelectionPress(tool, p)) return;
     bool handled = false;
     if (tool == kToolAddBone) handled = tools_.AddBonePress(*doc, p) && tools_.addActive;
     else if (tool == kToolSelectMoveJoint) handled = tools_.JointPress(*doc, p);
@@ -869,6 +881,7 @@ void CPosableImageEditorView::OnLButtonUp(unsigned, QPoint point) {
         if (sel.dragging) {
             const PointF q = tools_.view.ViewToScene(p);
             sel.EndDrag(int(std::lround(q.x)), int(std::lround(q.y)));
+            StartAntsTimerIfNeeded();
             doc->RefreshAllViews();
             return;
         }
@@ -909,15 +922,28 @@ void CPosableImageEditorView::OnMouseMove(unsigned flags, QPoint point) {
     const int tool = doc->activeTool;
     const bool down = (flags & MK_LBUTTON) != 0;
     const PointF q = tools_.view.ViewToScene(p);
-    if (strokeActive_ && session_->IsActive()) {
-        session_->StrokeMove(q.x, q.y, PaintColourWord(), 1.0f);
+    if (BrushTool(tool)) {
+        brushCursorView_ = p;
+        brushCursorScene_ = q;
+        brushCursorShown_ = true;
         update();
-        return;
+        if (strokeActive_ && session_->IsActive()) {
+            session_->StrokeMove(q.x, q.y, PaintColourWord(), 1.0f);
+            doc->RefreshAllViews();
+            return;
+        }
     }
     if (SelectionTool(tool) && session_->IsActive()) {
         SelectionToolController& sel = doc->SelectionTool(doc->poseScene);
         if (sel.dragging) {
             sel.DragTo(int(std::lround(q.x)), int(std::lround(q.y)));
+            doc->RefreshAllViews();
+            return;
+        }
+        if (sel.polygonOpen) {
+            // The rubber band of the lasso follows the pointer.
+            brushCursorView_ = p;
+            brushCursorScene_ = q;
             doc->RefreshAllViews();
             return;
         }
@@ -982,6 +1008,23 @@ void CPosableImageEditorView::OnLButtonDblClk(unsigned, QPoint) {
 void CPosableImageEditorView::OnDeleteKey() {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc) return;
+    // Selected pixels of an unlocked bitmap part are erased first, whatever the tool.
+    CanvasDocument& scene = doc->poseScene;
+    const CanvasObject* o = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
+    if (MaskSelectsAnything(scene) && o && o->kind == kObjectBitmap && !o->locked) {
+        const std::string id = o->id;
+        if (session_->IsActive() && session_->PaintedObjectId() != id) CommitSession();
+        bool open = session_->IsActive();
+        if (!open && PartFitsScene(*o, scene) && session_->Begin(*doc, id, false)) {
+            doc->paintSession = session_.get();
+            session_->SetTool(doc->activeTool);
+            open = true;
+        }
+        if (open) session_->EraseSelection(*doc);
+        doc->RefreshAllViews();
+        update();
+        return;
+    }
     if (doc->activeTool == kToolSelectMoveJoint) tools_.DeleteSelectedBone(*doc);
     else if (doc->activeTool == kToolLinkJoints) tools_.RemoveHoveredLinkEnd(*doc);
     update();
@@ -1053,4 +1096,186 @@ void CPosableImageEditorView::ShowBoneMenu(QPoint globalPos, PointF vp) {
         doc->OnBoneCopyFromParent();
     }
     update();
+}
+
+// --- Painting and selecting inside a part ---
+
+bool CPosableImageEditorView::SelectionPress(int tool, PointF vp) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return false;
+    CanvasDocument& scene = doc->poseScene;
+    session_->SetTool(tool);
+    scene.EnsureSelectionMask();
+    SelectionToolController& c = doc->SelectionTool(scene);
+    const int kind = SelectionShapeForTool(tool);
+    if (kind != c.kind) {
+        if (c.dragging || c.polygonOpen) c.Cancel();
+        c.kind = kind;
+    }
+    const SelectionToolSettings& settings = GetSelectionToolSettings();
+    c.edgeOptions = SelectionEdgeOptionsFromSettings(settings);
+    if (c.pending.kind != kSelectionShapeNone) c.Commit();
+    const int op = SelectionCombineOpForModifiers(IsKeyDown(VK_SHIFT), IsKeyDown(VK_MENU), settings);
+    const PointF q = tools_.view.ViewToScene(vp);
+    const int x = int(std::lround(q.x)), y = int(std::lround(q.y));
+    switch (kind) {
+    case kSelectionToolMagicWand:
+        scene.PushSelectionUndo();
+        c.tolerance = std::clamp(settings.tolerance, 0, 255);
+        if (c.pending.kind == kSelectionShapeMagicWand) {
+            c.pending.tolerance = c.tolerance;
+            c.Commit();
+        }
+        c.Click(x, y, op);
+        break;
+    case kSelectionToolPolygon:
+    case kSelectionToolCurveLasso:
+        if (!c.polygonOpen) scene.PushSelectionUndo();
+        c.Click(x, y, op);
+        brushCursorView_ = vp;
+        brushCursorScene_ = q;
+        break;
+    default:
+        scene.PushSelectionUndo();
+        c.BeginDrag(x, y, op);
+        SetCapture();
+        break;
+    }
+    StartAntsTimerIfNeeded();
+    doc->RefreshAllViews();
+    return true;
+}
+
+bool CPosableImageEditorView::HasMarchingAnts() const {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || SelectionOverlayMode(*doc) != 0) return false;
+    return MaskSelectsAnything(doc->poseScene);
+}
+
+void CPosableImageEditorView::StartAntsTimerIfNeeded() {
+    if (!HasTimer(kAntsTimer) && session_->IsActive() && HasMarchingAnts()) SetTimer(kAntsTimer, 300);
+}
+
+void CPosableImageEditorView::OnTimer(int id) {
+    if (id != kAntsTimer) return CView::OnTimer(id);
+    // The ants stand still while a stroke paints.
+    if (strokeActive_) return;
+    if (!HasMarchingAnts()) {
+        KillTimer(kAntsTimer);
+        return;
+    }
+    antsPhase_ += 1.0f;
+    if (antsPhase_ >= 1024.0f) antsPhase_ -= 1024.0f;
+    update();
+}
+
+void CPosableImageEditorView::DrawSelectionTint(QPainter& p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || SelectionOverlayMode(*doc) == 0 || !session_->IsActive()) return;
+    CanvasDocument& scene = doc->poseScene;
+    if (!scene.selectionMask || !tint_.Update(*scene.selectionMask)) return;
+    const QImage img(reinterpret_cast<const uchar*>(tint_.Pixels()), tint_.Width(), tint_.Height(),
+                     qsizetype(tint_.Width()) * 4, QImage::Format_ARGB32_Premultiplied);
+    const PoseViewState& v = tools_.view;
+    const PointF o = v.SceneToView({0, 0});
+    p.drawImage(QRectF(o.x, o.y, scene.width * v.zoom, scene.height * v.zoom), img);
+}
+
+void CPosableImageEditorView::DrawSelectionOverlay(QPainter& p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !session_->IsActive()) return;
+    CanvasDocument& scene = doc->poseScene;
+    const int mode = SelectionOverlayMode(*doc);
+    if (mode == 0) StartAntsTimerIfNeeded();
+    const PoseViewState& v = tools_.view;
+    const PointF o = v.SceneToView({0, 0});
+    const RectF vp = Viewport();
+    const RectI viewport{int(vp.x), int(vp.y), int(vp.x + vp.width), int(vp.y + vp.height)};
+    // The ants come from a bitmap of the visible part of the selection only.
+    if (mode == 0 && scene.selectionMask && ants_.Update(*scene.selectionMask, v.zoom, o.x, o.y, antsPhase_, viewport)) {
+        const RectI c = ants_.Clip();
+        const QImage img(reinterpret_cast<const uchar*>(ants_.Pixels()), c.Width(), c.Height(),
+                         qsizetype(c.Width()) * 4, QImage::Format_ARGB32_Premultiplied);
+        p.drawImage(QPoint(c.left, c.top), img);
+    }
+    // The shape being dragged or clicked, with the lasso's rubber band to the pointer.
+    scene.EnsureSelectionMask();
+    const SelectionShapePreview shape = BuildSelectionShapePreview(
+        doc->SelectionTool(scene), brushCursorScene_.x, brushCursorScene_.y, v.zoom, o.x, o.y);
+    if (shape.kind == SelectionShapePreview::kNone && shape.squares.empty()) return;
+    QPen white(Qt::white, 1);
+    white.setDashPattern({4, 4});
+    white.setCapStyle(Qt::FlatCap);
+    white.setDashOffset(8 - std::fmod(antsPhase_, 8.0f));
+    const QPen blue(Argb(0xFF5693CF), 1);
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    for (const QPen& pen : {blue, white}) {
+        p.setPen(pen);
+        const QRectF r(shape.rect.x, shape.rect.y, shape.rect.width, shape.rect.height);
+        switch (shape.kind) {
+        case SelectionShapePreview::kRectangle: p.drawRect(r); break;
+        case SelectionShapePreview::kEllipse: p.drawEllipse(r); break;
+        case SelectionShapePreview::kPolyline: {
+            QPolygonF poly;
+            for (const PointF& q : shape.points) poly << QPointF(q.x, q.y);
+            p.drawPolyline(poly);
+            break;
+        }
+        case SelectionShapePreview::kNone: break;
+        }
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (const PointF& q : shape.squares) p.fillRect(QRectF(q.x, q.y, 5, 5), Argb(0xFF5693CF));
+    p.restore();
+}
+
+void CPosableImageEditorView::DrawBrushCursor(QPainter& p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !brushCursorShown_ || !BrushTool(doc->activeTool)) return;
+    const float size = GetToolBrushSettings(doc->activeTool)->ActiveSlot().settings.size;
+    const float r = std::max(size * 0.5f * tools_.view.zoom, 1.0f);
+    const float cx = brushCursorView_.x, cy = brushCursorView_.y;
+    // A dark and a light ring: readable on any background.
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Argb(0xDC1E1E1E), 1));
+    p.drawEllipse(QRectF(cx - r, cy - r, 2 * r, 2 * r));
+    const QPen light(Argb(0xDCE6E6E6), 1);
+    p.setPen(light);
+    p.drawEllipse(QRectF(cx - r + 1, cy - r + 1, 2 * r - 2, 2 * r - 2));
+    const int tool = doc->activeTool;
+    if ((tool == 13 || tool == 14) && IsKeyDown(VK_MENU)) {
+        p.drawLine(QPointF(cx - 10, cy), QPointF(cx + 10, cy));
+        p.drawLine(QPointF(cx, cy - 10), QPointF(cx, cy + 10));
+    }
+    p.restore();
+}
+
+// --- Dropped files ---
+
+int CPosableImageEditorView::DropFiles(const std::vector<std::string>& paths, QPoint point) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return 0;
+    SyncView();
+    const PointF q = tools_.view.ViewToScene({float(point.x()), float(point.y())});
+    std::string errors;
+    const int n = ImportDroppedFiles(*doc, paths, q.x, q.y, errors);
+    if (!errors.empty())
+        if (DocumentHost* host = doc->Host())
+            if (Prompts* prompts = host->GetPrompts()) ShowDropErrors(*prompts, errors);
+    if (n > 0) setFocus(Qt::OtherFocusReason);
+    return n;
+}
+
+void CPosableImageEditorView::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CPosableImageEditorView::dropEvent(QDropEvent* e) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    e->acceptProposedAction();
+    DropFiles(paths, e->position().toPoint());
 }

@@ -5,6 +5,7 @@
 // the "Preview" and "Finish" buttons. It has its own zoom and scroll, the
 // mouse tools of the Pose Editor (parts, Add Bone, Select/Move Joint, Link
 // Joints) and a paint session for painting on a part.
+#include "canvas_view/SelectionAnts.h"
 #include "platform/CompositeSurface.h"
 #include "platform/qt/CThemedScrollCtrl.h"
 #include "platform/qt/CView.h"
@@ -16,6 +17,8 @@
 #include <vector>
 
 class BitmapPaintSession;
+class QDragEnterEvent;
+class QDropEvent;
 class QPainter;
 
 // One cached bone-region raster: the view-space parameters it was made for,
@@ -73,14 +76,25 @@ public:
     void OnCaptureLost() override;
     void OnHScroll(int code, int position, CWndBase* bar) override;
     void OnVScroll(int code, int position, CWndBase* bar) override;
-    // The Delete key: the selected bone (tool 4) or the hovered link end (tool 5).
+    // The Delete key: the selected pixels of the part when any are selected,
+    // else the selected bone (tool 4) or the hovered link end (tool 5).
     void OnDeleteKey();
+    // Imports dropped image files centred on the view point; returns how many.
+    int DropFiles(const std::vector<std::string>& paths, QPoint point);
+
+    // The marching ants of the pixel selection while painting.
+    static constexpr int kAntsTimer = 0x7001;
+    bool HasMarchingAnts() const;
+    void OnTimer(int id) override;
+    float AntsPhase() const { return antsPhase_; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void SyncView();
@@ -100,6 +114,11 @@ private:
     bool BrushTool(int tool) const;
     bool SelectionTool(int tool) const;
     void CommitSession();
+    void StartAntsTimerIfNeeded();
+    bool SelectionPress(int tool, PointF viewPoint);
+    void DrawSelectionTint(QPainter& p);
+    void DrawSelectionOverlay(QPainter& p);
+    void DrawBrushCursor(QPainter& p);
     void ShowBoneMenu(QPoint globalPos, PointF viewPoint);
 
     PoseEditorTools tools_;
@@ -114,4 +133,12 @@ private:
     CompositeSurface backBuffer_;
     std::vector<BoneOverlayCacheEntry> overlayCache_;
     int overlayRasters_ = 0;  // rasters made (for tests of the cache)
+    float antsPhase_ = 0;
+    MarchingAntsCache ants_;
+    SelectionTintCache tint_;
+    // The brush cursor: shown from the first brush move on; its scene point
+    // is also the rubber band's end of an open lasso.
+    bool brushCursorShown_ = false;
+    PointF brushCursorView_{-1, -1};
+    PointF brushCursorScene_{0, 0};
 };

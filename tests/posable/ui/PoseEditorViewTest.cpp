@@ -10,10 +10,12 @@
 #include "posable/RuntimeScene.h"
 #include "posable/ui/CPosableImageEditorView.h"
 #include "posable/ui/CTestBonesDlg.h"
+#include "scene/SelectionMask.h"
 #include "tests/platform/ui/QtTestApp.h"
 #include "tests/posable/PosableFixtures.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QImage>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -225,4 +227,51 @@ TEST(PoseEditorView, PaintingKeepsBonesOnTheirPixelsAndRefusesPartsOffTheCanvas)
     EXPECT_NE(prompts->MessageTexts()[0].find("outside the Pose Editor canvas"), std::string::npos);
     EXPECT_EQ(t.part->x, -40);
     EXPECT_EQ(std::string(t.part->parts[0].encoded.begin(), t.part->parts[0].encoded.end()), pixels);
+}
+
+// Selecting pixels of a part shows marching ants that advance on the timer;
+// Delete then erases the pixels even under Select/Move Joint, and deletes
+// the bone once nothing is selected. Dropped images land in the Pose Editor
+// scene at the drop point.
+TEST(PoseEditorView, SelectedPixelsAntsDeleteAndDroppedFiles) {
+    PoseEditorApp t;
+    t.part->bones = {posable_test::MakeBone("bone_1", 0.5f, 0.1f, 0.5f, 0.9f)};
+    t.doc->SetActiveTool(kToolRectangleMarquee);
+    ASSERT_TRUE(t.view->PaintSession().IsActive());
+    t.Drag(t.At(0.3f, 0.3f), t.At(0.7f, 0.7f));
+    CanvasDocument& scene = t.doc->poseScene;
+    ASSERT_TRUE(scene.selectionMask && scene.selectionMask->HasSelection());
+    EXPECT_TRUE(t.view->HasTimer(CPosableImageEditorView::kAntsTimer));
+    t.view->OnTimer(CPosableImageEditorView::kAntsTimer);
+    EXPECT_EQ(t.view->AntsPhase(), 1.0f);
+    t.Shot("selection_ants");
+
+    const std::vector<uint8_t> pixels = t.part->parts[0].encoded;
+    t.doc->SetActiveTool(kToolSelectMoveJoint);
+    t.doc->SetBoneSelection(t.part->id, "bone_1", 1);
+    t.view->OnDeleteKey();
+    t.doc->SetActiveTool(kToolMove);  // commits the erase
+    t.part = scene.FindObject("object_1_item");
+    ASSERT_NE(t.part, nullptr);
+    EXPECT_EQ(t.part->bones.size(), 1u);
+    EXPECT_NE(t.part->parts[0].encoded, pixels);
+    scene.selectionMask->Clear();
+    t.doc->SetActiveTool(kToolSelectMoveJoint);
+    t.doc->SetBoneSelection(t.part->id, "bone_1", 1);
+    t.view->OnDeleteKey();
+    EXPECT_TRUE(t.part->bones.empty());
+
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("drop.png");
+    QImage img(40, 20, QImage::Format_ARGB32);
+    img.fill(Qt::red);
+    ASSERT_TRUE(img.save(path, "PNG"));
+    const QPoint at(300, 200);
+    const PointF q = t.view->View().ViewToScene({300, 200});
+    EXPECT_EQ(t.view->DropFiles({path.toStdString()}, at), 1);
+    const CanvasObject* dropped = scene.FindObject(scene.primarySelectedId);
+    ASSERT_NE(dropped, nullptr);
+    EXPECT_NE(dropped->id, "object_1_item");
+    EXPECT_NEAR(dropped->x + dropped->width / 2, q.x, 1);
+    EXPECT_NEAR(dropped->y + dropped->height / 2, q.y, 1);
 }
