@@ -2,9 +2,13 @@
 // rotated 30 degrees, on a 4096 x 4096 canvas, so the placed image is the
 // canvas plus its margin) beside cv::warpAffine of the same transform into
 // the same output size, bicubic in both. BM_PlaceWarp is the resampling step
-// alone, BM_PlaceRebuild the whole rebuild (with the low-pass copy for detail
-// transfer), both allocating their output as the rebuild does,
-// BM_PlaceWarpReference the general prefiltered draw. Items are output pixels, so items_per_second compares directly.
+// alone, allocating its output as the rebuild does; BM_PlaceRebuild the
+// rebuild as a drag's release runs it (a one-pixel right-button move, press to
+// release, in a blend mode); BM_PlaceDetailCopy the low-pass copy that detail
+// transfer needs, made when such a stroke begins; BM_PlaceRebuildDetailTransfer
+// both, as a release followed by a Detail Transfer stroke costs;
+// BM_PlaceWarpReference the general prefiltered draw. Items are output pixels,
+// so items_per_second compares directly.
 //
 // Thumbnails of a 200-image library (512 x 512 PNGs): BM_ThumbnailsFirst
 // activates the library and builds every thumbnail (each file decoded once),
@@ -108,28 +112,81 @@ void BM_PlaceWarpAffineOpenCV(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * int64_t(p.side) * p.side);
 }
 
-void BM_PlaceRebuild(benchmark::State& state) {
-    Library& lib = Lib();
-    // A library of one 2048 x 2048 stencil of its own.
-    const fs::path big = lib.root / "user" / "big";
-    if (!fs::exists(big / "s.png")) {
-        fs::create_directories(big);
-        std::vector<uint8_t> png;
-        EncodePng(*Place().image, png);
-        WriteFileAtomic((big / "s.png").string(), png);
-    }
+// An overlay on a 4096 x 4096 canvas holding the 2048 x 2048 stencil of
+// Place(), placed with its transform.
+struct RebuildFixture {
     StencilLibraryStore store;
-    store.Activate("big");
-    StencilOverlay overlay(&store);
-    overlay.SelectStencil(0);
-    overlay.ResetTransform(PointF{kCanvas, kCanvas});
-    overlay.transform = Place().t;
-    for (auto _ : state) {
+    StencilOverlay overlay{&store};
+    RebuildFixture() {
+        Library& lib = Lib();
+        // A library of one 2048 x 2048 stencil of its own.
+        const fs::path big = lib.root / "user" / "big";
+        if (!fs::exists(big / "s.png")) {
+            fs::create_directories(big);
+            std::vector<uint8_t> png;
+            EncodePng(*Place().image, png);
+            WriteFileAtomic((big / "s.png").string(), png);
+        }
+        store.Activate("big");
+        overlay.SelectStencil(0);
+        overlay.ResetTransform(PointF{kCanvas, kCanvas});
+        overlay.transform = Place().t;
         overlay.Rebuild();
-        benchmark::DoNotOptimize(overlay.imprint.placedBitmap.get());
     }
-    const Bitmap* placed = overlay.imprint.placedBitmap.get();
-    state.SetItemsProcessed(state.iterations() * (placed ? int64_t(placed->Width()) * placed->Height() : 0));
+    // A right-button drag that moves the stencil one pixel to the right or
+    // back, released: the release rebuilds the placed image.
+    void DragOnePixel(bool right) {
+        const StencilViewGeometry view{RectI{0, 0, 1600, 1000}, RectF{0, 0, kCanvas, kCanvas}, 1.0f};
+        overlay.OnRightButtonDown(view, PointF{800, 500});
+        overlay.OnMouseMove(PointF{right ? 801.0f : 799.0f, 500});
+        overlay.OnRightButtonUp();
+    }
+    int64_t PlacedPixels() const {
+        const Bitmap* placed = overlay.imprint.placedBitmap.get();
+        return placed ? int64_t(placed->Width()) * placed->Height() : 0;
+    }
+};
+
+void BM_PlaceRebuild(benchmark::State& state) {
+    RebuildFixture f;
+    const int rebuilds = f.overlay.rebuildCount;
+    bool right = true;
+    for (auto _ : state) {
+        f.DragOnePixel(right);
+        right = !right;
+        benchmark::DoNotOptimize(f.overlay.imprint.placedBitmap.get());
+    }
+    if (f.overlay.rebuildCount - rebuilds != int(state.iterations())) state.SkipWithError("a release did not rebuild");
+    if (f.overlay.detailBuildCount != 0) state.SkipWithError("a blend-mode rebuild made the low-pass copy");
+    state.SetItemsProcessed(state.iterations() * f.PlacedPixels());
+}
+
+void BM_PlaceDetailCopy(benchmark::State& state) {
+    RebuildFixture f;
+    f.overlay.imprint.detailTransfer = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.overlay.Rebuild();  // drops the copy
+        state.ResumeTiming();
+        f.overlay.EnsureDetailCopy();
+        benchmark::DoNotOptimize(f.overlay.imprint.detailPixels.data());
+    }
+    if (f.overlay.detailBuildCount != int(state.iterations())) state.SkipWithError("the copy was not made");
+    state.SetItemsProcessed(state.iterations() * f.PlacedPixels());
+}
+
+void BM_PlaceRebuildDetailTransfer(benchmark::State& state) {
+    RebuildFixture f;
+    f.overlay.imprint.detailTransfer = true;
+    bool right = true;
+    for (auto _ : state) {
+        f.DragOnePixel(right);
+        right = !right;
+        f.overlay.EnsureDetailCopy();  // as the next stroke's press does
+        benchmark::DoNotOptimize(f.overlay.imprint.detailPixels.data());
+    }
+    if (f.overlay.detailBuildCount != int(state.iterations())) state.SkipWithError("the copy was not made");
+    state.SetItemsProcessed(state.iterations() * f.PlacedPixels());
 }
 
 void BM_ThumbnailsFirst(benchmark::State& state) {
@@ -182,6 +239,8 @@ BENCHMARK(BM_PlaceWarp)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlaceWarpAffineOpenCV)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlaceWarpReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlaceRebuild)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlaceDetailCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlaceRebuildDetailTransfer)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ThumbnailsFirst)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_ThumbnailsCached)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_ThumbnailsOpenCV)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);

@@ -22,10 +22,12 @@ constexpr float kRadToDeg = 57.295776f;
 StencilOverlay* currentOverlay = nullptr;
 
 // The stencil brush reads the application's overlay; a pending rebuild is
-// done first so a stroke never samples a stale placement.
+// done first so a stroke never samples a stale placement, and the low-pass
+// copy is made when the stroke transfers detail.
 const StencilImprintInput* CurrentStencilImprint() {
     if (!currentOverlay) return nullptr;
     currentOverlay->Refresh();
+    currentOverlay->EnsureDetailCopy();
     return &currentOverlay->imprint;
 }
 
@@ -375,16 +377,12 @@ WarpRowFn PickWarpRow() {
 #endif
 }
 
-// Warps the stencil into `placed` (straight alpha) and, when asked, its
-// premultiplied form into `premultiplied` (the detail copy's starting point,
-// so it needs no second premultiplication). Rows run in parallel.
-void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, Bitmap& placed,
-                 std::vector<uint8_t>* premultiplied) {
+// Warps the stencil into `placed` (straight alpha). Rows run in parallel.
+void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, Bitmap& placed) {
     const int width = placed.Width(), height = placed.Height();
     const int W = image.Width(), H = image.Height();
     std::vector<uint8_t> premul(image.Data(), image.Data() + size_t(image.Stride()) * size_t(H));
     PremultiplyAlpha(premul.data(), size_t(image.Stride() / 4) * size_t(H));
-    if (premultiplied) premultiplied->resize(size_t(width) * size_t(height) * 4);
     const double s = std::max(t.scale, 0.01f);
     const double sx = s * std::max(t.stretchX, 0.01f), sy = s * std::max(t.stretchY, 0.01f);
     const double a = double(t.rotation * kDegToRad);
@@ -399,7 +397,6 @@ void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, 
                            -sn / sy};
         uint8_t* row = placed.Row(y);
         warpRow(premul.data(), stride, W, H, m, width, row);
-        if (premultiplied) std::memcpy(premultiplied->data() + size_t(y) * size_t(width) * 4, row, size_t(width) * 4);
         UnpremultiplyAlpha(row, size_t(width));
     }
 }
@@ -431,12 +428,11 @@ bool Enlarges(const StencilTransform& t) {
     return s * std::max(t.stretchX, 0.01f) >= 1.0f && s * std::max(t.stretchY, 0.01f) >= 1.0f;
 }
 
-// The placed raster, with its premultiplied form when `premultiplied` is
-// given (left empty by the general draw: the caller then makes it).
-BitmapPtr PlaceStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
-                       int height, bool reference, std::vector<uint8_t>* premultiplied) {
+}  // namespace
+
+BitmapPtr RenderPlacedStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
+                              int height, bool reference) {
     if (!BitmapSizeAllowed(width, height)) return nullptr;
-    if (premultiplied) premultiplied->clear();
     if (reference || !Enlarges(t)) return DrawPlacedStencil(image, t, originX, originY, width, height);
     // Enlarging (the common case, and the costly one): a bicubic warp on
     // premultiplied colour, so transparent texels lend no colour. Every
@@ -448,19 +444,11 @@ BitmapPtr PlaceStencil(const Bitmap& image, const StencilTransform& t, float ori
         BitmapPtr view = Bitmap::Wrap(buffer.get(), width, height, width * 4);
         if (!view) return nullptr;
         BitmapPtr placed(view.get(), [view, buffer](Bitmap*) {});
-        WarpStencil(image, t, originX, originY, *placed, premultiplied);
+        WarpStencil(image, t, originX, originY, *placed);
         return placed;
     } catch (const std::bad_alloc&) {
-        if (premultiplied) premultiplied->clear();
         return nullptr;
     }
-}
-
-}  // namespace
-
-BitmapPtr RenderPlacedStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, int width,
-                              int height, bool reference) {
-    return PlaceStencil(image, t, originX, originY, width, height, reference, nullptr);
 }
 
 void StencilOverlay::Rebuild() {
@@ -504,28 +492,37 @@ void StencilOverlay::Rebuild() {
     }
     const int w = int(pw), h = int(ph);
     const float originX = float(ox + x0), originY = float(oy + y0);
-    std::vector<uint8_t> detail;
-    BitmapPtr placed = PlaceStencil(*image, transform, originX, originY, w, h, false, &detail);
+    BitmapPtr placed = RenderPlacedStencil(*image, transform, originX, originY, w, h);
     if (!placed) {
-        placeError = "There is not enough memory to place the stencil.";
-        return;
-    }
-    try {
-        if (detail.empty()) {  // the general draw: premultiply a copy
-            detail.assign(placed->Data(), placed->Data() + size_t(w) * size_t(h) * 4);
-            PremultiplyAlpha(detail.data(), size_t(w) * h);
-        }
-        const double radius = std::max(1.0, double(imprint.detailRadius));
-        GaussianBlurRecursive(detail.data(), w, h, radius, radius, 4);
-        UnpremultiplyAlpha(detail.data(), size_t(w) * h);
-        imprint.detailPixels = std::move(detail);
-    } catch (const std::bad_alloc&) {
         placeError = "There is not enough memory to place the stencil.";
         return;
     }
     imprint.placedBitmap = std::move(placed);
     imprint.placedOriginX = originX;
     imprint.placedOriginY = originY;
+}
+
+void StencilOverlay::EnsureDetailCopy() {
+    if (!imprint.detailTransfer || !imprint.placedBitmap) return;
+    const Bitmap& placed = *imprint.placedBitmap;
+    const int w = placed.Width(), h = placed.Height();
+    const size_t count = size_t(w) * size_t(h);
+    if (imprint.detailPixels.size() == count * 4) return;
+    // The warp keeps colour at or below alpha, and for such colour
+    // premultiplying the straight placed image gives back the warp's
+    // premultiplied colour exactly: starting from it loses nothing.
+    try {
+        std::vector<uint8_t> detail(placed.Data(), placed.Data() + count * 4);
+        PremultiplyAlpha(detail.data(), count);
+        const double radius = std::max(1.0, double(imprint.detailRadius));
+        GaussianBlurRecursive(detail.data(), w, h, radius, radius, 4);
+        UnpremultiplyAlpha(detail.data(), count);
+        imprint.detailPixels = std::move(detail);
+        ++detailBuildCount;
+    } catch (const std::bad_alloc&) {
+        DropPlaced();
+        placeError = "There is not enough memory to place the stencil.";
+    }
 }
 
 // ---------------------------------------------------------------- drags

@@ -122,8 +122,16 @@ public:
     void SetCanvasSize(float width, float height);
     // Rebuilds the placed image when dirty.
     void Refresh();
-    // Renders the placed image and its low-pass copy from the stencil and the transform.
+    // Renders the placed image from the stencil and the transform, and drops
+    // the low-pass copy (EnsureDetailCopy makes it again when it is needed).
     void Rebuild();
+    // With detail transfer on: makes the low-pass copy of the placed image
+    // when it is missing (a rebuild dropped it), so strokes never blur the
+    // stencil per dab and modes that do not use it never pay for it. Called
+    // when a stroke begins and when detail transfer is chosen. When memory
+    // runs out the placed image is dropped as a failed rebuild drops it, with
+    // `placeError` set.
+    void EnsureDetailCopy();
     // The active stencil's image (decoded by the store, cached), or null.
     BitmapPtr SourceImage() const;
 
@@ -155,8 +163,10 @@ public:
 
     // The transform as an affine map from image pixels to canvas pixels.
     Affine ImageToCanvas(int imageWidth, int imageHeight) const;
-    // Rebuilds done so far (tests check that drags rebuild once).
+    // Rebuilds and low-pass copies done so far (tests check that drags
+    // rebuild once and that the copy is made only when needed).
     int rebuildCount = 0;
+    int detailBuildCount = 0;
 
 private:
     StencilLibraryStore& Store() const;

@@ -398,6 +398,7 @@ bool CPropTabBrush::OnCommand(int id, int code, CWndBase* sender) {
         overlay->imprint.blendMode = r.blendMode;
         overlay->imprint.eraseMode = r.erase;
         overlay->imprint.detailTransfer = r.detail;
+        overlay->EnsureDetailCopy();  // made now rather than when the next stroke begins
         if (CQuillfenEditorDoc* doc = GetActiveDocument()) doc->RefreshAllViews();
         return true;
     }

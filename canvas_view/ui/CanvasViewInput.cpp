@@ -184,6 +184,7 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
             }
             overlay->painting = true;
             overlay->Refresh();  // the stroke imprints the current placement
+            overlay->EnsureDetailCopy();
         }
         OnPaintToolDown(tool, p);
         break;

@@ -2,6 +2,7 @@
 #include "brushes/HostDabs.h"
 #include "brushes/StencilLibraryStore.h"
 #include "brushes/StencilOverlay.h"
+#include "filters/BlurKernels.h"
 #include "platform/Codecs.h"
 #include "platform/CpuLevel.h"
 #include "platform/Files.h"
@@ -280,7 +281,7 @@ TEST(StencilOverlay, SelectPlacesAndResetCentres) {
     EXPECT_EQ(o.imprint.placedBitmap->Width(), 142);
     EXPECT_EQ(o.imprint.placedBitmap->Height(), 142);
     EXPECT_NEAR(o.imprint.placedOriginX, 50 - 70.7107f, 1e-3);
-    EXPECT_EQ(o.imprint.detailPixels.size(), size_t(142) * 142 * 4);
+    EXPECT_TRUE(o.imprint.detailPixels.empty());  // made only for detail transfer
     o.ResetTransform(PointF{600, 400});
     EXPECT_EQ(o.transform, (StencilTransform{300, 200, 1, 0, 1, 1}));
     EXPECT_EQ(o.imprint.placedOriginX, 250);
@@ -549,4 +550,104 @@ TEST(StencilOverlay, BrushImprintsThePlacedStencilPixelByPixel) {
     EXPECT_EQ(blank, std::vector<uint8_t>(64, 255));
     SetCurrentStencilOverlay(nullptr);
     EXPECT_FALSE(BitmapPaintSession::stencilSource);
+}
+
+TEST(StencilOverlay, DetailCopyIsMadeForDetailTransferStrokesAndDroppedOnRebuild) {
+    // The low-pass copy starts from the premultiplied placed image. The warp
+    // keeps colour at or below alpha, and for such colour un-premultiplying
+    // and premultiplying again is exact, so the copy equals one blurred from
+    // the warp's own premultiplied output.
+    for (int a = 0; a < 256; ++a)
+        for (int c = 0; c <= a; ++c) {
+            uint8_t px[4] = {uint8_t(c), uint8_t(c), uint8_t(c), uint8_t(a)};
+            UnpremultiplyAlpha(px, 1);
+            PremultiplyAlpha(px, 1);
+            ASSERT_EQ(px[0], c) << "alpha " << a;
+        }
+
+    Roots r;
+    // Colour and alpha that vary, so a blurred copy differs from the placed image.
+    BitmapPtr st = Bitmap::Create(24, 20);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 24; ++x)
+            st->SetPixel(x, y, uint32_t((x * 10 + 15) & 0xFF) << 24 | uint32_t(x * 11) << 16 | uint32_t(y * 12) << 8 |
+                                   uint32_t((x * y * 7) & 0xFF));
+    WritePng(r.user / "lib" / "s.png", *st);
+    r.store.Activate("lib");
+    StencilOverlay o(&r.store);
+    o.SelectStencil(0);
+    o.ResetTransform(PointF{48, 40});
+    o.transform.scale = 1.7f;  // enlarged: the warp places it
+    o.transform.rotation = 30;
+    o.Rebuild();
+    SetCurrentStencilOverlay(&o);
+
+    // What the copy must hold: the placed image premultiplied, blurred, un-premultiplied.
+    auto expectedCopy = [&o] {
+        const Bitmap& p = *o.imprint.placedBitmap;
+        const size_t n = size_t(p.Width()) * p.Height();
+        std::vector<uint8_t> k(p.Data(), p.Data() + n * 4);
+        PremultiplyAlpha(k.data(), n);
+        GaussianBlurRecursive(k.data(), p.Width(), p.Height(), 8, 8, 4);
+        UnpremultiplyAlpha(k.data(), n);
+        return k;
+    };
+    // One dab over a 40 x 36 painting of stripes, full mask.
+    auto imprint = [](const StencilImprintInput& input) {
+        std::vector<uint8_t> canvas(40 * 36 * 4), mask(40 * 36, 255);
+        for (size_t i = 0; i < canvas.size(); ++i) canvas[i] = i % 4 == 3 ? 255 : uint8_t((i / 4 % 40) / 5 * 30);
+        HostDabRequest q;
+        q.destination = canvas.data();
+        q.width = 40;
+        q.height = 36;
+        q.originX = 4;
+        q.originY = 2;
+        q.mask = mask.data();
+        q.strength = 0.8f;
+        StencilImprintDab(q, input);
+        return canvas;
+    };
+
+    // A blend mode: strokes never make it.
+    BitmapPaintSession::stencilSource();
+    EXPECT_TRUE(o.imprint.detailPixels.empty());
+    EXPECT_EQ(o.detailBuildCount, 0);
+
+    // Detail transfer: the stroke's start makes it once, and the imprint
+    // gives the pixels of a copy made independently.
+    o.imprint.detailTransfer = true;
+    const StencilImprintInput* input = BitmapPaintSession::stencilSource();
+    ASSERT_TRUE(input && input->placedBitmap);
+    EXPECT_EQ(o.detailBuildCount, 1);
+    EXPECT_EQ(input->detailPixels, expectedCopy());
+    StencilImprintInput reference = o.imprint;
+    reference.detailPixels = expectedCopy();
+    const std::vector<uint8_t> detailed = imprint(*input);
+    EXPECT_EQ(detailed, imprint(reference));
+    StencilImprintInput blend = o.imprint;
+    blend.detailTransfer = false;
+    EXPECT_NE(detailed, imprint(blend));
+    BitmapPaintSession::stencilSource();
+    EXPECT_EQ(o.detailBuildCount, 1);  // still valid: not made again
+
+    // A drag's release rebuilds and drops it; the next stroke makes it for
+    // the new placement (here of another size), never reading the old one.
+    EXPECT_TRUE(o.OnRightButtonDown(View(), {500, 400}));
+    o.transform.rotation = 75;
+    o.OnMouseMove({503, 401});
+    EXPECT_TRUE(o.OnRightButtonUp());
+    EXPECT_TRUE(o.imprint.detailPixels.empty());
+    input = BitmapPaintSession::stencilSource();
+    EXPECT_EQ(o.detailBuildCount, 2);
+    EXPECT_EQ(input->detailPixels, expectedCopy());
+    reference = o.imprint;
+    reference.detailPixels = expectedCopy();
+    EXPECT_EQ(imprint(*input), imprint(reference));
+
+    // Choosing detail transfer with nothing placed makes nothing.
+    o.SelectStencil(-1);
+    o.EnsureDetailCopy();
+    EXPECT_TRUE(o.imprint.detailPixels.empty());
+    EXPECT_EQ(o.detailBuildCount, 2);
+    SetCurrentStencilOverlay(nullptr);
 }
