@@ -4,6 +4,9 @@
 #include "posable/ui/CPosableImageEditorView.h"
 
 #include "brushes/BrushSettings.h"
+#include "brushes/BrushEngine.h"
+#include "canvas_view/BrushCursor.h"
+#include "canvas_view/BrushToolQueries.h"
 #include "canvas_view/DropImport.h"
 #include "canvas_view/SelectionShapePreview.h"
 #include "canvas_view/ToolDispatch.h"
@@ -834,6 +837,15 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
         }
     }
     if (BrushTool(tool) && session_->IsActive()) {
+        // The clone brushes take their source from the first press and from
+        // every press with Alt; no stroke starts.
+        BrushEngine* engine = session_->Engine();
+        if ((tool == 13 || tool == 14) && engine && (IsKeyDown(VK_MENU) || !engine->cloneSourceSet)) {
+            engine->SetCloneSource(q.x, q.y);
+            if (CloneSamplesAllLayers()) session_->BuildCloneBackdrop();
+            doc->RefreshAllViews();
+            return;
+        }
         strokeActive_ = true;
         SetCapture();
         session_->StrokeBegin(q.x, q.y, PaintColourWord(), 1.0f);
@@ -1021,6 +1033,8 @@ void CPosableImageEditorView::OnDeleteKey() {
             open = true;
         }
         if (open) session_->EraseSelection(*doc);
+        else if (!PartFitsScene(*o, scene) && doc->Host() && doc->Host()->GetPrompts())
+            doc->Host()->GetPrompts()->Warn(kPartOutsideCanvas);
         doc->RefreshAllViews();
         update();
         return;
@@ -1036,7 +1050,19 @@ void CPosableImageEditorView::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    if (e->key() == Qt::Key_Alt) AltChanged();
     CView::keyPressEvent(e);
+}
+
+void CPosableImageEditorView::keyReleaseEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Alt) AltChanged();
+    CView::keyReleaseEvent(e);
+}
+
+void CPosableImageEditorView::AltChanged() {
+    // The clone brushes' cursor shows a cross while Alt sets the source.
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (doc && brushCursorShown_ && (doc->activeTool == 13 || doc->activeTool == 14)) update();
 }
 
 void CPosableImageEditorView::contextMenuEvent(QContextMenuEvent* e) {
@@ -1245,6 +1271,18 @@ void CPosableImageEditorView::DrawBrushCursor(QPainter& p) {
     p.setPen(light);
     p.drawEllipse(QRectF(cx - r + 1, cy - r + 1, 2 * r - 2, 2 * r - 2));
     const int tool = doc->activeTool;
+    // The clone source: a cross and the brush circle where the brush copies from.
+    PointF source;
+    if ((tool == 13 || tool == 14) && !IsKeyDown(VK_MENU) && session_->IsActive() && session_->Engine() &&
+        CloneSourcePoint(*session_->Engine(), brushCursorScene_.x, brushCursorScene_.y, source)) {
+        const PointF c = tools_.view.SceneToView(source);
+        p.setPen(QPen(Argb(0xDCFF8C00), 1.5));
+        p.drawLine(QPointF(c.x - 14, c.y), QPointF(c.x + 14, c.y));
+        p.drawLine(QPointF(c.x, c.y - 14), QPointF(c.x, c.y + 14));
+        p.setPen(QPen(Argb(0xB4FF8C00), 1));
+        p.drawEllipse(QRectF(c.x - r, c.y - r, 2 * r, 2 * r));
+        p.setPen(light);
+    }
     if ((tool == 13 || tool == 14) && IsKeyDown(VK_MENU)) {
         p.drawLine(QPointF(cx - 10, cy), QPointF(cx + 10, cy));
         p.drawLine(QPointF(cx, cy - 10), QPointF(cx, cy + 10));

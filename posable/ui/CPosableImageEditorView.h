@@ -92,6 +92,7 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -115,6 +116,7 @@ private:
     bool SelectionTool(int tool) const;
     void CommitSession();
     void StartAntsTimerIfNeeded();
+    void AltChanged();
     bool SelectionPress(int tool, PointF viewPoint);
     void DrawSelectionTint(QPainter& p);
     void DrawSelectionOverlay(QPainter& p);

@@ -1,6 +1,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CQuillfenEditorApp.h"
 #include "brushes/BitmapPaintSession.h"
+#include "brushes/BrushEngine.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/DocumentCommands.h"
 #include "platform/Clipboard.h"
@@ -274,4 +275,21 @@ TEST(PoseEditorView, SelectedPixelsAntsDeleteAndDroppedFiles) {
     EXPECT_NE(dropped->id, "object_1_item");
     EXPECT_NEAR(dropped->x + dropped->width / 2, q.x, 1);
     EXPECT_NEAR(dropped->y + dropped->height / 2, q.y, 1);
+}
+
+// The first press with the Clone Brush on a fresh session sets the source and
+// paints nothing; the next press paints.
+TEST(PoseEditorView, CloneBrushFirstPressSetsTheSource) {
+    PoseEditorApp t;
+    t.doc->SetActiveTool(13);
+    ASSERT_TRUE(t.view->PaintSession().IsActive());
+    BrushEngine* engine = t.view->PaintSession().Engine();
+    ASSERT_NE(engine, nullptr);
+    EXPECT_FALSE(engine->cloneSourceSet);
+    t.view->OnLButtonDown(1, t.At(0.3f, 0.3f));
+    t.view->OnLButtonUp(0, t.At(0.3f, 0.3f));
+    EXPECT_TRUE(engine->cloneSourceSet);
+    EXPECT_EQ(t.view->PaintSession().UndoCount(), 0u);
+    t.Drag(t.At(0.6f, 0.6f), t.At(0.7f, 0.6f));
+    EXPECT_EQ(t.view->PaintSession().UndoCount(), 1u);
 }
