@@ -381,13 +381,20 @@ WarpRowFn PickWarpRow() {
 void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, float originY, Bitmap& placed) {
     const int width = placed.Width(), height = placed.Height();
     const int W = image.Width(), H = image.Height();
-    std::vector<uint8_t> premul(image.Data(), image.Data() + size_t(image.Stride()) * size_t(H));
-    PremultiplyAlpha(premul.data(), size_t(image.Stride() / 4) * size_t(H));
+    // The premultiplied source, copied and premultiplied row by row in
+    // parallel into memory that is not cleared first (every byte is written).
+    const size_t stride = size_t(image.Stride());
+    std::unique_ptr<uint8_t[]> premul(new uint8_t[stride * size_t(H)]);
+#pragma omp parallel for schedule(static) if (int64_t(W) * H >= (int64_t(1) << 16))
+    for (int y = 0; y < H; ++y) {
+        uint8_t* row = premul.get() + size_t(y) * stride;
+        std::memcpy(row, image.Row(y), stride);
+        PremultiplyAlpha(row, stride / 4);
+    }
     const double s = std::max(t.scale, 0.01f);
     const double sx = s * std::max(t.stretchX, 0.01f), sy = s * std::max(t.stretchY, 0.01f);
     const double a = double(t.rotation * kDegToRad);
     const double cs = std::cos(a), sn = std::sin(a);
-    const size_t stride = size_t(image.Stride());
     const WarpRowFn warpRow = PickWarpRow();
 #pragma omp parallel for schedule(dynamic, 8) if (int64_t(width) * height >= (int64_t(1) << 16))
     for (int y = 0; y < height; ++y) {
@@ -396,7 +403,7 @@ void WarpStencil(const Bitmap& image, const StencilTransform& t, float originX, 
         const WarpRowMap m{(dx0 * cs + dy * sn) / sx + W / 2.0 - 0.5, cs / sx, (dy * cs - dx0 * sn) / sy + H / 2.0 - 0.5,
                            -sn / sy};
         uint8_t* row = placed.Row(y);
-        warpRow(premul.data(), stride, W, H, m, width, row);
+        warpRow(premul.get(), stride, W, H, m, width, row);
         UnpremultiplyAlpha(row, size_t(width));
     }
 }
