@@ -56,6 +56,13 @@ TEST(StencilTab, BrushModeListWritesTheImprintSettings) {
     tab.OnCommand(410, kPropClick, nullptr);
     EXPECT_TRUE(overlay.imprint.eraseMode);
     EXPECT_EQ(list->selected, 10);
+    // Choosing Detail Transfer makes the low-pass copy of a placed stencil at once.
+    overlay.imprint.placedBitmap = Bitmap::Create(6, 5);
+    overlay.imprint.placedBitmap->Clear(0xFF336699);
+    list->SetCurSel(8);
+    tab.OnCommand(410, kPropClick, nullptr);
+    EXPECT_TRUE(overlay.imprint.detailTransfer);
+    EXPECT_EQ(overlay.imprint.detailPixels.size(), size_t(6 * 5 * 4));
     TabContext ctx;
     ctx.tool = kToolStencilKitbash;
     EXPECT_TRUE(tab.AppliesTo(ctx));
