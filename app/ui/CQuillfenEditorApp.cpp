@@ -75,6 +75,15 @@ CQuillfenEditorApp::~CQuillfenEditorApp() {
     if (!exited_) DeleteAppOwnedObjects();
     frame_.reset();
     doc_.reset();
+    // The brushes code was handed the profile and the prompts for the run:
+    // take them back before they are destroyed, so no later library or tab
+    // reads through a dangling pointer.
+    if (sharedServices_) {
+        SetBrushLibraryPlaces({});
+        SetStencilPlaces({});
+        SetBrushTabPrompts(nullptr);
+        RegisterStencilTab(nullptr);
+    }
     if (g_app == this) g_app = nullptr;
 }
 
@@ -129,6 +138,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     if (!profile_) profile_ = std::make_unique<QtProfile>();
     if (!prompts_) prompts_ = std::make_unique<QtPrompts>();
     if (!clipboard_) clipboard_ = std::make_unique<QtClipboard>();
+    sharedServices_ = true;
     SetBrushTabPrompts(prompts_.get());
     RegisterStencilTab(prompts_.get());
     RegisterPoseTabs();

@@ -78,4 +78,6 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     std::vector<std::string> recent_;
     bool exited_ = false;
+    // Whether the profile and prompts were handed to the brushes code.
+    bool sharedServices_ = false;
 };

@@ -3,6 +3,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CQuillfenEditorApp.h"
 #include "app/ui/CThemedStatusBar.h"
+#include "brushes/BrushLibrary.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/ProjectFile.h"
@@ -402,4 +403,16 @@ TEST(Startup, AboutDialogIsWideEnoughForItsTitle) {
     bold.setBold(true);
     EXPECT_EQ(dlg.windowTitle(), "About Plindrow");
     EXPECT_GE(dlg.minimumWidth(), QFontMetrics(bold).horizontalAdvance(dlg.windowTitle()) * 3 / 2 + 144);
+}
+
+// The brushes code is handed the app's profile for the run; once the app is
+// gone nothing may read it (the next app or tab in the same process would).
+TEST(Startup, ClosedAppLeavesTheBrushesNoProfile) {
+    {
+        StartedApp s({"plindrow"});
+        ASSERT_TRUE(s.ok);
+        EXPECT_EQ(GetBrushLibraryPlaces().profile, s.profile);
+    }
+    EXPECT_EQ(GetBrushLibraryPlaces().profile, nullptr);
+    EXPECT_EQ(ReadLastSelectedBrushLibrary(), "");
 }

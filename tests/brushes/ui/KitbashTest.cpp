@@ -7,6 +7,7 @@
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
 
+#include "tests/platform/ui/QtTestApp.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,13 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// The binary's one QApplication: a second one in the same process breaks Qt.
+QApplication& App() { return EnsureQtApp(); }
 
 void Shot(QWidget& w, const char* name) {
     if (const char* dir = std::getenv("STENCIL_SHOTS")) w.grab().save(QString(dir) + "/" + name);

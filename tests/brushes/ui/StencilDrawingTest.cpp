@@ -3,6 +3,7 @@
 #include "platform/Codecs.h"
 #include "platform/Files.h"
 
+#include "tests/platform/ui/QtTestApp.h"
 #include <QApplication>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -15,13 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// The binary's one QApplication: a second one in the same process breaks Qt.
+QApplication& App() { return EnsureQtApp(); }
 
 // Saved for looking at when STENCIL_SHOTS names a folder.
 void Shot(const QImage& image, const char* name) {

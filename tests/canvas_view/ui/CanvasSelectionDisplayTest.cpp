@@ -1,3 +1,4 @@
+#include "tests/platform/ui/QtTestApp.h"
 // The canvas view's marching ants offscreen: the ants bitmap is reused by
 // paints that change nothing and redrawn after a tick, a zoom or a scroll;
 // the ants stand still while a stroke paints.
@@ -14,16 +15,8 @@
 #include <vector>
 
 namespace {
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_canvas_view_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+// The binary's one QApplication: a second one in the same process breaks Qt.
+QApplication& App() { return EnsureQtApp(); }
 
 struct AppFirst {
     AppFirst() { App(); }

@@ -1,3 +1,4 @@
+#include "tests/platform/ui/QtTestApp.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
 
@@ -7,16 +8,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_canvas_view_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+// The binary's one QApplication: a second one in the same process breaks Qt.
+QApplication& App() { return EnsureQtApp(); }
 
 struct AppFirst {
     AppFirst() { App(); }
