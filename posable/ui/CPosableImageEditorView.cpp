@@ -10,6 +10,8 @@
 #include "canvas_view/DropImport.h"
 #include "canvas_view/SelectionShapePreview.h"
 #include "canvas_view/ToolDispatch.h"
+#include "canvas_view/ui/CanvasViewCursors.h"
+#include "canvas_view/ui/EyedropperPick.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
@@ -163,6 +165,12 @@ CPosableImageEditorView::CPosableImageEditorView(QWidget* parent)
 
 CPosableImageEditorView::~CPosableImageEditorView() {
     readout_.zoomCallback = nullptr;
+    // A pick must not outlive its view: the cursor would stay hidden.
+    if (picking_) {
+        picking_ = false;
+        CQuillfenEditorDoc* doc = GetDocument();
+        EyedropperPick::Instance().End(doc ? doc->Host() : nullptr, nullptr);
+    }
     if (CQuillfenEditorDoc* doc = GetDocument())
         if (doc->paintSession == session_.get()) doc->paintSession = nullptr;
     session_->End();
@@ -425,6 +433,10 @@ void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
             doc->RefreshAllViews();
         }
     }
+    if (underMouse()) {
+        const QPoint c = mapFromGlobal(QCursor::pos());
+        UpdateCursor({float(c.x()), float(c.y())});
+    }
     update();
 }
 
@@ -558,6 +570,7 @@ void CPosableImageEditorView::DrawScene(QPainter& p) {
     DrawOverlayButton(p, FinishButtonRect(), "Finish", finishHover_, 0xFF705761, 0xFF94727E);
     DrawSelectionTint(p);
     DrawSelectionOverlay(p);
+    DrawCloneSourceMarker(p);
     DrawBrushCursor(p);
     // Rasters not drawn in this frame are dropped, so the cache never holds
     // more than what is on screen.
@@ -824,7 +837,22 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
         return;
     }
     const int tool = doc->activeTool;
-    if (tool == kToolRefine || tool == kToolEyedropper) return;
+    if (tool == kToolRefine) return;
+    if (tool == kToolEyedropper) {
+        SetCapture();
+        picking_ = true;
+        // Where the screen cannot be read, the loupe samples what this view shows.
+        auto displayed = [this](LoupeSnapshot& s) {
+            RenderToBackBuffer();
+            if (!backBuffer_.pixels) return false;
+            const QPoint o = mapToGlobal(QPoint(0, 0));
+            s = SnapshotFromPremultiplied(backBuffer_.pixels, backBuffer_.width, backBuffer_.height,
+                                          backBuffer_.Pitch(), o.x(), o.y());
+            return true;
+        };
+        EyedropperPick::Instance().Begin(mapToGlobal(point), doc->Host(), this, displayed);
+        return;
+    }
     const PointF q = tools_.view.ViewToScene(p);
     if ((BrushTool(tool) || SelectionTool(tool)) && !session_->IsActive()) {
         // A bitmap part that cannot be painted for lying partly off the
@@ -879,6 +907,11 @@ void CPosableImageEditorView::OnLButtonUp(unsigned, QPoint point) {
     const PointF p{float(point.x()), float(point.y())};
     const bool held = HasCapture();
     if (held) ReleaseCapture();
+    if (picking_) {
+        EndPick();
+        UpdateCursor(p);  // the pointer shows again where it was released
+        return;
+    }
     if (!doc) return;
     SyncView();
     const int tool = doc->activeTool;
@@ -905,8 +938,16 @@ void CPosableImageEditorView::OnLButtonUp(unsigned, QPoint point) {
     update();
 }
 
+void CPosableImageEditorView::EndPick() {
+    if (!picking_) return;
+    picking_ = false;
+    CQuillfenEditorDoc* doc = GetDocument();
+    EyedropperPick::Instance().End(doc ? doc->Host() : nullptr, this);
+}
+
 void CPosableImageEditorView::OnCaptureLost() {
     // A drag that loses the mouse ends as a release does.
+    EndPick();
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc) return;
     if (strokeActive_) {
@@ -930,6 +971,10 @@ void CPosableImageEditorView::OnMouseMove(unsigned flags, QPoint point) {
     }
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc) return;
+    if (picking_) {
+        if (EyedropperPick::IsActive()) EyedropperPick::Instance().MoveTo(mapToGlobal(point));
+        return;
+    }
     SyncView();
     const int tool = doc->activeTool;
     const bool down = (flags & MK_LBUTTON) != 0;
@@ -966,10 +1011,25 @@ void CPosableImageEditorView::OnMouseMove(unsigned flags, QPoint point) {
         changed = tools_.JointMove(*doc, p, down, (flags & MK_CONTROL) != 0, IsKeyDown(0x12));
     else if (tool == kToolLinkJoints) changed = tools_.LinkMove(*doc, p);
     if (!changed && down) changed = tools_.PartMove(*doc, p);
+    UpdateCursor(p);
+    if (changed) update();
+}
+
+void CPosableImageEditorView::UpdateCursor(PointF p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc) return;
+    const int tool = doc->activeTool;
+    if (tool == kToolEyedropper && !HitTestFinishButton(p) && !HitTestPreviewButton(p)) {
+        if (EyedropperPick::IsActive()) setCursor(Qt::BlankCursor);
+        else setCursor(EyedropperCursor());
+        return;
+    }
     // Cursor by tool and handle.
     Qt::CursorShape shape = Qt::ArrowCursor;
-    if (fh || ph) shape = Qt::PointingHandCursor;
+    if (HitTestFinishButton(p) || HitTestPreviewButton(p)) shape = Qt::PointingHandCursor;
     else if (tool == kToolAddBone || SelectionTool(tool)) shape = Qt::CrossCursor;
+    // Only the brush outline drawn into the frame shows.
+    else if (BrushTool(tool)) shape = Qt::BlankCursor;
     else if (tool == kToolLinkJoints) {
         JointLinkEnd e;
         shape = (tools_.linkDrag || HitTestAnyJoint(doc->poseScene, tools_.view, p, e)) ? Qt::CrossCursor
@@ -988,7 +1048,6 @@ void CPosableImageEditorView::OnMouseMove(unsigned flags, QPoint point) {
         }
     }
     if (cursor().shape() != shape) setCursor(shape);
-    if (changed) update();
 }
 
 void CPosableImageEditorView::OnLButtonDblClk(unsigned, QPoint) {
@@ -1256,6 +1315,44 @@ void CPosableImageEditorView::DrawSelectionOverlay(QPainter& p) {
     p.restore();
 }
 
+void CPosableImageEditorView::DrawCloneSourceMarker(QPainter& p) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    if (!doc || !brushCursorShown_ || !session_->IsActive() || IsKeyDown(VK_MENU)) return;
+    const int tool = doc->activeTool;
+    if (tool != 13 && tool != 14) return;
+    const float z = tools_.view.zoom;
+    const float size = GetToolBrushSettings(tool)->ActiveSlot().settings.size;
+    const PointF origin = tools_.view.SceneToView({0, 0});
+    p.save();
+    // The cross and the brush circle where the brush copies from.
+    PointF source;
+    if (const BrushEngine* engine = session_->Engine();
+        engine && CloneSourcePoint(*engine, brushCursorScene_.x, brushCursorScene_.y, source)) {
+        const PointF c = tools_.view.SceneToView(source);
+        const float r = BrushCursorRadius(size, z);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Argb(0xDCFF8C00), 1.5));
+        p.drawLine(QPointF(c.x - 14, c.y), QPointF(c.x + 14, c.y));
+        p.drawLine(QPointF(c.x, c.y - 14), QPointF(c.x, c.y + 14));
+        p.setPen(QPen(Argb(0xB4FF8C00), 1));
+        p.drawEllipse(QRectF(c.x - r, c.y - r, 2 * r, 2 * r));
+    }
+    // The source pixels under the brush, so the user sees what a stroke
+    // copies; the patch's pixels sit on the part's pixels below.
+    std::vector<uint8_t> patch;
+    int32_t n = 0;
+    float patchOrigin[2] = {0, 0};
+    if (!strokeActive_ &&
+        session_->GetCloneSourcePatch(brushCursorScene_.x, brushCursorScene_.y, patch, n, patchOrigin) && n > 0 &&
+        patch.size() >= size_t(n) * size_t(n) * 4) {
+        const QImage img(patch.data(), n, n, qsizetype(n) * 4, QImage::Format_ARGB32);
+        const RectF r = ClonePatchClientRect(brushCursorScene_.x, brushCursorScene_.y, n, z, origin.x, origin.y);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        p.drawImage(QRectF(r.x, r.y, r.width, r.height), img);
+    }
+    p.restore();
+}
+
 void CPosableImageEditorView::DrawBrushCursor(QPainter& p) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc || !brushCursorShown_ || !BrushTool(doc->activeTool)) return;
@@ -1271,18 +1368,6 @@ void CPosableImageEditorView::DrawBrushCursor(QPainter& p) {
     p.setPen(light);
     p.drawEllipse(QRectF(cx - r + 1, cy - r + 1, 2 * r - 2, 2 * r - 2));
     const int tool = doc->activeTool;
-    // The clone source: a cross and the brush circle where the brush copies from.
-    PointF source;
-    if ((tool == 13 || tool == 14) && !IsKeyDown(VK_MENU) && session_->IsActive() && session_->Engine() &&
-        CloneSourcePoint(*session_->Engine(), brushCursorScene_.x, brushCursorScene_.y, source)) {
-        const PointF c = tools_.view.SceneToView(source);
-        p.setPen(QPen(Argb(0xDCFF8C00), 1.5));
-        p.drawLine(QPointF(c.x - 14, c.y), QPointF(c.x + 14, c.y));
-        p.drawLine(QPointF(c.x, c.y - 14), QPointF(c.x, c.y + 14));
-        p.setPen(QPen(Argb(0xB4FF8C00), 1));
-        p.drawEllipse(QRectF(c.x - r, c.y - r, 2 * r, 2 * r));
-        p.setPen(light);
-    }
     if ((tool == 13 || tool == 14) && IsKeyDown(VK_MENU)) {
         p.drawLine(QPointF(cx - 10, cy), QPointF(cx + 10, cy));
         p.drawLine(QPointF(cx, cy - 10), QPointF(cx, cy + 10));

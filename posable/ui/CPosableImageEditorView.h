@@ -120,7 +120,11 @@ private:
     bool SelectionPress(int tool, PointF viewPoint);
     void DrawSelectionTint(QPainter& p);
     void DrawSelectionOverlay(QPainter& p);
+    void DrawCloneSourceMarker(QPainter& p);
     void DrawBrushCursor(QPainter& p);
+    // The pointer's shape for the tool and what lies under it.
+    void UpdateCursor(PointF viewPoint);
+    void EndPick();
     void ShowBoneMenu(QPoint globalPos, PointF viewPoint);
 
     PoseEditorTools tools_;
@@ -143,4 +147,6 @@ private:
     bool brushCursorShown_ = false;
     PointF brushCursorView_{-1, -1};
     PointF brushCursorScene_{0, 0};
+    // An eyedropper pick this view started and has not ended.
+    bool picking_ = false;
 };

@@ -2,8 +2,10 @@
 #include "app/ui/CQuillfenEditorApp.h"
 #include "brushes/BitmapPaintSession.h"
 #include "brushes/BrushEngine.h"
+#include "canvas_view/ui/EyedropperPick.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/DocumentCommands.h"
+#include "document/DocumentHost.h"
 #include "platform/Clipboard.h"
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
@@ -17,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -292,4 +295,66 @@ TEST(PoseEditorView, CloneBrushFirstPressSetsTheSource) {
     EXPECT_EQ(t.view->PaintSession().UndoCount(), 0u);
     t.Drag(t.At(0.6f, 0.6f), t.At(0.7f, 0.6f));
     EXPECT_EQ(t.view->PaintSession().UndoCount(), 1u);
+}
+
+// The eyedropper through the view's mouse handlers (offscreen, where the
+// loupe samples the view's own displayed image): the release delivers the
+// colour under the pointer once; a lost capture ends the pick as a release.
+TEST(PoseEditorView, EyedropperPicksWhatTheViewShows) {
+    PoseEditorApp t;
+    DocumentHost* host = t.doc->Host();
+    ASSERT_NE(host, nullptr);
+    t.doc->SetActiveTool(kToolEyedropper);
+    t.view->RenderToBackBuffer();
+    const CompositeSurface& shown = t.view->BackBuffer();
+    auto shownAt = [&](QPoint p) {
+        return reinterpret_cast<const uint32_t*>(shown.pixels + size_t(p.y()) * shown.Pitch())[p.x()] | 0xFF000000u;
+    };
+    const QPoint a = t.At(0.2f, 0.2f), b = t.At(0.8f, 0.9f);
+    ASSERT_NE(shownAt(a), shownAt(b));
+    const uint32_t atB = shownAt(b);
+    // The colour wheel holds colours as hue, saturation and lightness: a
+    // colour comes back within a step per channel.
+    auto near = [](uint32_t x, uint32_t y) {
+        for (int sh = 0; sh < 24; sh += 8)
+            if (std::abs(int((x >> sh) & 0xFF) - int((y >> sh) & 0xFF)) > 1) return false;
+        return true;
+    };
+    const uint32_t before = 0xFF102030u;
+    const bool couldUndo = t.doc->CanUndo();
+
+    for (bool loseCapture : {false, true}) {
+        SCOPED_TRACE(loseCapture ? "capture lost" : "release");
+        host->SetPaintColour(before);
+        t.view->OnMouseMove(0, a);
+        t.view->OnLButtonDown(1, a);
+        ASSERT_TRUE(EyedropperPick::IsActive());
+        EXPECT_TRUE(t.view->HasCapture());
+        EXPECT_EQ(EyedropperPick::Instance().PickedColour(), shownAt(a));
+        EXPECT_PRED2(near, EyedropperPick::Instance().Loupe()->previous, before);
+        t.view->OnMouseMove(1, b);
+        EXPECT_EQ(EyedropperPick::Instance().PickedColour(), atB);
+        uint32_t paint = 0;
+        ASSERT_TRUE(host->GetPaintColour(paint));
+        EXPECT_PRED2(near, paint, before);  // nothing is delivered before the end
+        if (loseCapture) {
+            t.view->ReleaseCapture();
+            t.view->OnCaptureLost();
+        } else {
+            t.view->OnLButtonUp(0, b);
+        }
+        EXPECT_FALSE(EyedropperPick::IsActive());
+        EXPECT_FALSE(EyedropperPick::Instance().Loupe()->isVisible());
+        EXPECT_FALSE(t.view->HasCapture());
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        ASSERT_TRUE(host->GetPaintColour(paint));
+        EXPECT_PRED2(near, paint, atB);
+        // Once: a later release or capture loss delivers nothing again.
+        host->SetPaintColour(before);
+        t.view->OnLButtonUp(0, a);
+        t.view->OnCaptureLost();
+        ASSERT_TRUE(host->GetPaintColour(paint));
+        EXPECT_PRED2(near, paint, before);
+    }
+    EXPECT_EQ(t.doc->CanUndo(), couldUndo);  // a pick is no edit
 }
