@@ -1,8 +1,10 @@
 // The Pose Editor's per-frame work on a 4-part, 20-bone object (parts 1024
 // square): the bone region overlays rasterised as the view does (planned
 // against a 1600 x 1000 viewport), a plain draw of the same parts, and the
-// whole frame with the overlays drawn over the parts, at zoom 1 and 8; and
-// one joint drag step of the runtime rig (move, links, IK).
+// whole frame with the overlays drawn over the parts, rasterised afresh (as
+// after a scroll or zoom) and from a warm cache (a repaint that changed
+// nothing), at zoom 1 and 8; and one joint drag step of the runtime rig
+// (move, links, IK).
 #include "platform/CompositeSurface.h"
 #include "platform/Raster.h"
 #include "posable/BoneShape.h"
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -103,6 +106,68 @@ void PartsAndOverlaysFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(PartsAndOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+
+// The same frame repainted with a warm overlay cache, as the view runs it
+// when nothing the overlays depend on changed (a hover, a timer tick, the
+// brush cursor moving): every bone is still planned, to compare its key with
+// the cached raster's, but none is rasterised; the cached rasters are only
+// drawn over the parts. Compare with PlainPartsFrame.
+void PartsAndCachedOverlaysFrame(benchmark::State& state) {
+    const float zoom = float(state.range(0));
+    BitmapPtr part = Bitmap::Create(1024, 1024);
+    for (int y = 0; y < 1024; ++y)
+        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
+    CompositeSurface surface;
+    surface.Create(kViewW, kViewH);
+    const RasterTarget target = RasterTarget::Of(surface);
+    ImageDrawOptions opt;
+    ImageDrawOptions overlay;
+    overlay.interpolation = Interpolation::Bilinear;
+    const uint8_t rgba[4] = {255, 96, 96, 96};
+    // The cache as the first frame leaves it: one raster per bone on screen,
+    // with the box and scale it was planned for.
+    struct Cached {
+        BoneShapeBox box;
+        int scale = 1;
+        BitmapPtr raster;
+    };
+    std::vector<Cached> cache(20);
+    for (int i = 0; i < 4; ++i)
+        for (int b = 0; b < 5; ++b) {
+            const BoneShapeParams p = ViewParams(b, zoom);
+            const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
+            const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
+            if (!plan.empty)
+                cache[size_t(i * 5 + b)] = {plan.box, plan.scale, BoneShape::Rasterize(plan.scaled, plan.box, rgba)};
+        }
+    int misses = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 4; ++i)
+            DrawBitmapRect(target, *part,
+                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+        for (int i = 0; i < 4; ++i)
+            for (int b = 0; b < 5; ++b) {
+                const BoneShapeParams p = ViewParams(b, zoom);
+                const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
+                const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
+                if (plan.empty) continue;
+                Cached& c = cache[size_t(i * 5 + b)];
+                if (!c.raster || c.scale != plan.scale || c.box.left != plan.box.left || c.box.top != plan.box.top ||
+                    c.box.width != plan.box.width || c.box.height != plan.box.height) {
+                    ++misses;  // never on a repaint that changed nothing
+                    c = {plan.box, plan.scale, BoneShape::Rasterize(plan.scaled, plan.box, rgba)};
+                }
+                const float k = float(c.scale);
+                DrawBitmapRect(target, *c.raster,
+                               RectF{float(hx + c.box.left * k), float(hy + c.box.top * k),
+                                     c.raster->Width() * k, c.raster->Height() * k},
+                               overlay);
+            }
+        benchmark::DoNotOptimize(surface.pixels);
+    }
+    state.counters["misses"] = misses;
+}
+BENCHMARK(PartsAndCachedOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 // One drag event of a joint: 4 chains of 5 one-bone parts, linked head to tail.
 void JointDragStep(benchmark::State& state) {
