@@ -90,7 +90,7 @@ void CLayerListWnd::ClampAndRepaint() {
     update();
 }
 
-void CLayerListWnd::ClickRow(const LayerListRow& row) {
+void CLayerListWnd::ClickRow(const LayerListRow& row, bool toggle) {
     CQuillfenEditorDoc* doc = Document();
     if (!doc) {
         ClampAndRepaint();
@@ -127,7 +127,7 @@ void CLayerListWnd::ClickRow(const LayerListRow& row) {
         if (row.kind == kRowObjectVisible) doc->SetObjectVisible(o->id, !o->visible);
         else if (row.kind == kRowObjectLock) doc->SetObjectLocked(o->id, !o->locked);
         else if (row.kind == kRowObject) {
-            if (IsKeyDown(VK_CONTROL)) scene.ToggleSelection(row.objectId);
+            if (toggle) scene.ToggleSelection(row.objectId);
             else scene.SelectObject(row.objectId);
             doc->UpdateAllViews();
         } else {
@@ -193,7 +193,7 @@ void CLayerListWnd::ResetRowDrag() {
     update();
 }
 
-void CLayerListWnd::OnLButtonUp(unsigned, QPoint p) {
+void CLayerListWnd::OnLButtonUp(unsigned flags, QPoint p) {
     if (scrollDragging_) {
         scrollDragging_ = false;
         ReleaseCapture();
@@ -205,7 +205,8 @@ void CLayerListWnd::OnLButtonUp(unsigned, QPoint p) {
         row.layerId = dragLayerId_;
         row.objectId = dragObjectId_;
         ResetRowDrag();
-        ClickRow(row);
+        // Ctrl as the click carried it, not as the keyboard is when it is handled.
+        ClickRow(row, (flags & MK_CONTROL) != 0);
         return;
     }
     if (rowDragging_) {

@@ -32,7 +32,8 @@ public:
     bool Compact() const;
 
     LayerListRow HitTest(QPoint p) const { return LayerListHitTest(View(), p.x(), p.y()); }
-    void ClickRow(const LayerListRow& row);
+    // toggle: Ctrl was held, an object row joins or leaves the selection.
+    void ClickRow(const LayerListRow& row, bool toggle = false);
     int ScrollOffset() const { return scroll_; }
     void SetScrollOffset(int offset);
     bool RowDragging() const { return rowDragging_; }

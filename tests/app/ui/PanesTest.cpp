@@ -104,6 +104,14 @@ TEST(LayerList, DragReordersOntoAnotherLayerAndUndoes) {
     list->OnMouseMove(MK_LBUTTON, row + QPoint(2, 2));
     list->OnLButtonUp(0, row + QPoint(2, 2));
     EXPECT_EQ(scene.selectedIds, std::vector<std::string>{"object_2"});
+
+    // Ctrl is taken from the click itself: it adds, then takes away again.
+    const QPoint other = CentreOf(list, LayerListBox::Object, "object_1");
+    for (const auto& expected : {std::vector<std::string>{"object_2", "object_1"}, std::vector<std::string>{"object_2"}}) {
+        list->OnLButtonDown(MK_LBUTTON | MK_CONTROL, other);
+        list->OnLButtonUp(MK_CONTROL, other);
+        EXPECT_EQ(scene.selectedIds, expected);
+    }
 }
 
 TEST(LayerList, DotsToggleVisibilityAndLockWithUndo) {
