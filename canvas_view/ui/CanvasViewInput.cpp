@@ -5,6 +5,7 @@
 // transform drags, Skew and Distort, the paint and selection tools, the
 // stacking commands and dropped files.
 #include "canvas_view/DropImport.h"
+#include "canvas_view/SelectionPress.h"
 #include "canvas_view/StackingLookup.h"
 #include "canvas_view/ToolDispatch.h"
 #include "canvas_view/WarpDrag.h"
@@ -1086,43 +1087,17 @@ void CCanvasLayoutView::OnSelectionToolDown(int tool, QPoint p) {
     if (!o || o->kind != kObjectBitmap) return;
     if (!EnsureSessionOn(*doc, o->id, false)) return;
     session_->SetTool(tool);
-    scene.EnsureSelectionMask();
-    SelectionToolController& c = doc->SelectionTool(scene);
-    const int kind = SelectionShapeForTool(tool);
-    if (kind != c.kind) {
-        if (c.dragging || c.polygonOpen) c.Cancel();
-        c.kind = kind;
-    }
-    const SelectionToolSettings& settings = GetSelectionToolSettings();
-    c.edgeOptions = SelectionEdgeOptionsFromSettings(settings);
-    if (c.pending.kind != kSelectionShapeNone) c.Commit();
-    const int op = SelectionCombineOpForModifiers(IsKeyDown(VK_SHIFT), IsKeyDown(VK_MENU), settings);
     float fx, fy;
     ClientToCanvas(p, fx, fy);
-    const int x = RoundHalfAway(fx), y = RoundHalfAway(fy);
-    switch (kind) {
-    case kSelectionToolMagicWand:
-        scene.PushSelectionUndo();
-        c.tolerance = std::clamp(settings.tolerance, 0, 255);
-        if (c.pending.kind == kSelectionShapeMagicWand) {
-            c.pending.tolerance = c.tolerance;
-            c.Commit();
-        }
-        c.Click(x, y, op);
-        break;
-    case kSelectionToolPolygon:
-    case kSelectionToolCurveLasso:
-        if (!c.polygonOpen) scene.PushSelectionUndo();
-        c.Click(x, y, op);
+    switch (PressSelectionTool(scene, doc->SelectionTool(scene), tool, RoundHalfAway(fx), RoundHalfAway(fy),
+                               IsKeyDown(VK_SHIFT), IsKeyDown(VK_MENU))) {
+    case SelectionPressKind::Click: break;
+    case SelectionPressKind::PolygonClick:
         cursorClient_ = p;
         cursorCanvasX_ = fx;
         cursorCanvasY_ = fy;
         break;
-    default:
-        scene.PushSelectionUndo();
-        c.BeginDrag(x, y, op);
-        SetCapture();
-        break;
+    case SelectionPressKind::Drag: SetCapture(); break;
     }
     StartAntsTimerIfNeeded();
     doc->RefreshAllViews();

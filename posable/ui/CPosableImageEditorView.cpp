@@ -6,6 +6,7 @@
 #include "brushes/BrushSettings.h"
 #include "brushes/BrushEngine.h"
 #include "canvas_view/BrushCursor.h"
+#include "canvas_view/SelectionPress.h"
 #include "canvas_view/BrushToolQueries.h"
 #include "canvas_view/DropImport.h"
 #include "canvas_view/SelectionShapePreview.h"
@@ -1190,41 +1191,16 @@ bool CPosableImageEditorView::SelectionPress(int tool, PointF vp) {
     if (!doc) return false;
     CanvasDocument& scene = doc->poseScene;
     session_->SetTool(tool);
-    scene.EnsureSelectionMask();
-    SelectionToolController& c = doc->SelectionTool(scene);
-    const int kind = SelectionShapeForTool(tool);
-    if (kind != c.kind) {
-        if (c.dragging || c.polygonOpen) c.Cancel();
-        c.kind = kind;
-    }
-    const SelectionToolSettings& settings = GetSelectionToolSettings();
-    c.edgeOptions = SelectionEdgeOptionsFromSettings(settings);
-    if (c.pending.kind != kSelectionShapeNone) c.Commit();
-    const int op = SelectionCombineOpForModifiers(IsKeyDown(VK_SHIFT), IsKeyDown(VK_MENU), settings);
     const PointF q = tools_.view.ViewToScene(vp);
     const int x = int(std::lround(q.x)), y = int(std::lround(q.y));
-    switch (kind) {
-    case kSelectionToolMagicWand:
-        scene.PushSelectionUndo();
-        c.tolerance = std::clamp(settings.tolerance, 0, 255);
-        if (c.pending.kind == kSelectionShapeMagicWand) {
-            c.pending.tolerance = c.tolerance;
-            c.Commit();
-        }
-        c.Click(x, y, op);
-        break;
-    case kSelectionToolPolygon:
-    case kSelectionToolCurveLasso:
-        if (!c.polygonOpen) scene.PushSelectionUndo();
-        c.Click(x, y, op);
+    switch (PressSelectionTool(scene, doc->SelectionTool(scene), tool, x, y, IsKeyDown(VK_SHIFT),
+                               IsKeyDown(VK_MENU))) {
+    case SelectionPressKind::Click: break;
+    case SelectionPressKind::PolygonClick:
         brushCursorView_ = vp;
         brushCursorScene_ = q;
         break;
-    default:
-        scene.PushSelectionUndo();
-        c.BeginDrag(x, y, op);
-        SetCapture();
-        break;
+    case SelectionPressKind::Drag: SetCapture(); break;
     }
     StartAntsTimerIfNeeded();
     doc->RefreshAllViews();
