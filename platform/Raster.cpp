@@ -943,6 +943,136 @@ void FillCoverage(const RasterTarget& target, const CoverageRaster& cr, uint32_t
     });
 }
 
+// ---------------------------------------------------------------- tint masks
+
+// The target pixels a tint mask draw touches and how each column and row
+// maps onto the mask.
+struct TintMaskJob {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // target pixels, half-open
+    float s[4] = {0, 0, 0, 0};             // premultiplied tint, B G R A in [0, 1]
+    double ox = 0, oy = 0, scale = 1;
+    double right = 0, bottom = 0;          // the rectangle's far edges
+};
+
+bool PlanTintMask(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
+                  const RectF* clip, TintMaskJob& j) {
+    if (target.Empty() || !mask.bytes || mask.width <= 0 || mask.height <= 0) return false;
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(scale) || !(scale > 0)) return false;
+    const float a = ((argb >> 24) & 0xFF) * kInv255;
+    j.s[0] = (argb & 0xFF) * kInv255 * a;
+    j.s[1] = ((argb >> 8) & 0xFF) * kInv255 * a;
+    j.s[2] = ((argb >> 16) & 0xFF) * kInv255 * a;
+    j.s[3] = a;
+    j.ox = x, j.oy = y, j.scale = scale;
+    j.right = x + double(mask.width) * scale;
+    j.bottom = y + double(mask.height) * scale;
+    double l = std::max(double(x), 0.0), t = std::max(double(y), 0.0);
+    double r = std::min(j.right, double(target.width)), b = std::min(j.bottom, double(target.height));
+    if (clip) {
+        if (!std::isfinite(clip->x) || !std::isfinite(clip->y) || !std::isfinite(clip->width) ||
+            !std::isfinite(clip->height))
+            return false;
+        // Pixels whose centres lie in the clip.
+        l = std::max(l, std::ceil(double(clip->x) - 0.5));
+        t = std::max(t, std::ceil(double(clip->y) - 0.5));
+        r = std::min(r, std::ceil(double(clip->x) + clip->width - 0.5));
+        b = std::min(b, std::ceil(double(clip->y) + clip->height - 0.5));
+    }
+    j.x0 = int(std::floor(l)), j.y0 = int(std::floor(t));
+    j.x1 = int(std::ceil(r)), j.y1 = int(std::ceil(b));
+    return j.x1 > j.x0 && j.y1 > j.y0;
+}
+
+// The share of target pixel [p, p + 1) inside [lo, hi).
+inline float SpanCoverage(int p, double lo, double hi) {
+    return float(std::clamp(std::min(double(p) + 1, hi) - std::max(double(p), lo), 0.0, 1.0));
+}
+
+// One mask tap pair along an axis: the two texels (clamped) and the weight of
+// the second, for target pixel p.
+struct TintTap {
+    int i0, i1;
+    float t;
+};
+
+inline TintTap TapAt(int p, double origin, double scale, int n) {
+    const double f = (p + 0.5 - origin) / scale - 0.5;
+    const double fl = std::floor(std::clamp(f, -4.0, double(n) + 4));
+    const int i = int(fl);
+    return {std::clamp(i, 0, n - 1), std::clamp(i + 1, 0, n - 1), float(std::clamp(f, -4.0, double(n) + 4) - fl)};
+}
+
+void TintPixel(const TintMaskJob& j, uint8_t* d, float m, float cov, bool pre) {
+    const float v = m * kInv255;
+    const float s[4] = {j.s[0] * v, j.s[1] * v, j.s[2] * v, j.s[3] * v};
+    CompositePixel(d, s, cov, Compositing::SourceOver, pre);
+}
+
+bool DrawTintMaskImpl(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
+                      const RectF* clip, bool reference) {
+    TintMaskJob j;
+    if (!PlanTintMask(target, mask, x, y, scale, argb, clip, j)) return false;
+    const bool pre = target.premultiplied;
+    const int w = j.x1 - j.x0;
+    if (reference) {
+        for (int py = j.y0; py < j.y1; ++py) {
+            const float cy = SpanCoverage(py, j.oy, j.bottom);
+            const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
+            const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
+            const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
+            for (int px = j.x0; px < j.x1; ++px) {
+                const float c = SpanCoverage(px, j.ox, j.right) * cy;
+                const TintTap tx = TapAt(px, j.ox, j.scale, mask.width);
+                const float wx[2] = {1 - tx.t, tx.t}, wy[2] = {1 - ty.t, ty.t};
+                const float m = wx[0] * wy[0] * r0[tx.i0] + wx[1] * wy[0] * r0[tx.i1] + wx[0] * wy[1] * r1[tx.i0] +
+                                wx[1] * wy[1] * r1[tx.i1];
+                if (m > 0 && c > 0) TintPixel(j, PixelAt(target, px, py), m, c, pre);
+            }
+        }
+        return true;
+    }
+    // Columns map the same way on every row: work their taps and edge
+    // coverage out once. Each row then filters the two mask rows it reads
+    // vertically, once per mask column, and the pixels only interpolate
+    // across; runs where the mask is clear are skipped.
+    std::vector<TintTap> cols(static_cast<size_t>(w));
+    std::vector<float> colCov(static_cast<size_t>(w));
+    for (int px = j.x0; px < j.x1; ++px) {
+        cols[size_t(px - j.x0)] = TapAt(px, j.ox, j.scale, mask.width);
+        colCov[size_t(px - j.x0)] = SpanCoverage(px, j.ox, j.right);
+    }
+    const int m0 = cols.front().i0, m1 = cols.back().i1 + 1;  // mask columns read
+#pragma omp parallel if (int64_t(w) * (j.y1 - j.y0) > 32768)
+    {
+        std::vector<float> vr(static_cast<size_t>(m1 - m0));
+#pragma omp for schedule(dynamic, 8)
+        for (int py = j.y0; py < j.y1; ++py) {
+            const float cy = SpanCoverage(py, j.oy, j.bottom);
+            const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
+            const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
+            const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
+            const float w0 = 1 - ty.t, w1 = ty.t;
+            bool any = false;
+            for (int i = m0; i < m1; ++i) {
+                const float v = w0 * r0[i] + w1 * r1[i];
+                vr[size_t(i - m0)] = v;
+                any |= v > 0;
+            }
+            if (!any) continue;
+            uint8_t* d = PixelAt(target, j.x0, py);
+            for (int k = 0; k < w; ++k, d += 4) {
+                const TintTap& tx = cols[size_t(k)];
+                const float a = vr[size_t(tx.i0 - m0)], b = vr[size_t(tx.i1 - m0)];
+                if (a <= 0 && b <= 0) continue;
+                const float m = (1 - tx.t) * a + tx.t * b;
+                const float c = colCov[size_t(k)] * cy;
+                if (m > 0 && c > 0) TintPixel(j, d, m, c, pre);
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- public
@@ -1012,6 +1142,16 @@ bool DrawBitmapToPointsReference(const RasterTarget& target, const Bitmap& src, 
                                  PointF upperLeft, PointF upperRight, PointF lowerLeft,
                                  const ImageDrawOptions& options) {
     return DrawParallelogram(target, src, srcRect, upperLeft, upperRight, lowerLeft, options, true);
+}
+
+bool DrawTintMask(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
+                  const RectF* clip) {
+    return DrawTintMaskImpl(target, mask, x, y, scale, argb, clip, false);
+}
+
+bool DrawTintMaskReference(const RasterTarget& target, const TintMask& mask, float x, float y, float scale,
+                           uint32_t argb, const RectF* clip) {
+    return DrawTintMaskImpl(target, mask, x, y, scale, argb, clip, true);
 }
 
 void ClearTarget(const RasterTarget& target, uint32_t argb) {

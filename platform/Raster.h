@@ -102,6 +102,28 @@ bool DrawBitmapToPointsReference(const RasterTarget& target, const Bitmap& src, 
                                  PointF upperLeft, PointF upperRight, PointF lowerLeft,
                                  const ImageDrawOptions& options = {});
 
+// An 8-bit coverage mask, row by row (0 clear, 255 full).
+struct TintMask {
+    const uint8_t* bytes = nullptr;
+    int width = 0, height = 0;
+    int64_t stride = 0;
+};
+
+// Draws `mask` as a tint: the straight 0xAARRGGBB colour, its alpha scaled by
+// the mask sampled bilinearly (edges clamped), over the rectangle with its
+// top-left at (x, y) and `scale` target pixels per mask pixel, composited
+// source-over with exact-area edges and limited to the pixels whose centres
+// lie in `clip` (all of the target when null). Pixels where the mask is clear
+// are left as they are. Cheaper than drawing a tinted bitmap: no colour
+// channels are filtered. False when nothing could be drawn.
+bool DrawTintMask(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
+                  const RectF* clip = nullptr);
+// The same, every pixel mapped and sampled on its own: the reference the fast
+// path is held to (within one level per channel, from the order of the
+// filter's float sums).
+bool DrawTintMaskReference(const RasterTarget& target, const TintMask& mask, float x, float y, float scale,
+                           uint32_t argb, const RectF* clip = nullptr);
+
 // Sets every pixel to `argb` (straight 0xAARRGGBB; premultiplied on a
 // premultiplied target).
 void ClearTarget(const RasterTarget& target, uint32_t argb);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -46,6 +48,72 @@ bool InsideAt(const BoneShapeParams& p, const BoneFrame& f, double x, double y) 
 
 double FiniteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
 
+// Where the region lies in the bone's frame, before any feather: u in
+// [low, high], |v| <= V.
+void Extent(const BoneShapeParams& p, double L, double& low, double& high, double& V) {
+    low = p.roundHead ? std::min(p.headShift - p.headCapLength, p.headShift) : -p.headCapLength;
+    high = p.roundTail ? std::max(L - p.tailShift + p.tailCapLength, L - p.tailShift) : L + p.tailCapLength;
+    V = p.halfWidth;
+    if (p.roundHead) V = std::max(V, std::fabs(p.headOffset) + p.headCapHalfWidth);
+    if (p.roundTail) V = std::max(V, std::fabs(p.tailOffset) + p.tailCapHalfWidth);
+}
+
+// A frame rectangle holding every pixel InsideAt can accept, whatever the
+// numbers (shifts past each other, negative widths): u in [low, high],
+// |v| <= V.
+void InsideExtent(const BoneShapeParams& p, double L, double& low, double& high, double& V) {
+    const double start = p.roundHead ? p.headShift : -p.headCapLength;
+    const double end = p.roundTail ? L - p.tailShift : L + p.tailCapLength;
+    low = std::min(start, end), high = std::max(start, end);
+    V = std::fabs(p.halfWidth);
+    if (p.roundHead) {
+        low = std::min(low, p.headShift - std::fabs(p.headCapLength));
+        high = std::max(high, p.headShift);
+        V = std::max(V, std::fabs(p.headOffset) + std::fabs(p.headCapHalfWidth));
+    }
+    if (p.roundTail) {
+        low = std::min(low, L - p.tailShift);
+        high = std::max(high, L - p.tailShift + std::fabs(p.tailCapLength));
+        V = std::max(V, std::fabs(p.tailOffset) + std::fabs(p.tailCapHalfWidth));
+    }
+}
+
+// The columns [i0, i1) of row j of the box that can hold region pixels: the
+// row cut by the rotated rectangle of Extent, a pixel wider on each side so
+// rounding never drops one InsideAt would keep. The whole row when the
+// numbers are not finite.
+void RowSpan(const BoneShapeParams& p, const BoneFrame& f, double low, double high, double V,
+             const BoneShapeBox& box, int j, int& i0, int& i1) {
+    i0 = 0, i1 = box.width;
+    const double ry = box.top + j + 0.5 - p.headY;
+    double lo = -1e300, hi = 1e300;  // allowed x - headX
+    auto cut = [&](double k, double c, double a, double b) {
+        // a <= k * rx + c <= b
+        if (std::fabs(k) < 1e-9) {
+            if (c < a - 1e-6 || c > b + 1e-6) lo = 1, hi = 0;
+            return;
+        }
+        double e0 = (a - c) / k, e1 = (b - c) / k;
+        if (e0 > e1) std::swap(e0, e1);
+        lo = std::max(lo, e0), hi = std::min(hi, e1);
+    };
+    cut(f.ax, ry * f.ay, low, high);
+    cut(-f.ay, ry * f.ax, -V, V);
+    if (!std::isfinite(lo) || !std::isfinite(hi)) {
+        if (lo > hi) i1 = 0;
+        return;
+    }
+    if (lo > hi) {
+        i1 = 0;
+        return;
+    }
+    const double first = std::floor(p.headX + lo - box.left - 0.5) - 1;
+    const double last = std::ceil(p.headX + hi - box.left - 0.5) + 2;
+    if (!std::isfinite(first) || !std::isfinite(last)) return;
+    i0 = int(std::clamp(first, 0.0, double(box.width)));
+    i1 = int(std::clamp(last, 0.0, double(box.width)));
+}
+
 }  // namespace
 
 BoneShapeParams MakeBoneShapeParams(const Bone& b, double w, double h) {
@@ -87,12 +155,10 @@ BoneShapeBox BoneShape::Bounds(const BoneShapeParams& p) {
         return box;
     }
     const double m = FiniteOr(p.feather, 0) + 2;
-    const double low = (p.roundHead ? std::min(p.headShift - p.headCapLength, p.headShift) : -p.headCapLength) - m;
-    const double high =
-        (p.roundTail ? std::max(L - p.tailShift + p.tailCapLength, L - p.tailShift) : L + p.tailCapLength) + m;
-    double V = p.halfWidth;
-    if (p.roundHead) V = std::max(V, std::fabs(p.headOffset) + p.headCapHalfWidth);
-    if (p.roundTail) V = std::max(V, std::fabs(p.tailOffset) + p.tailCapHalfWidth);
+    double low, high, V;
+    Extent(p, L, low, high, V);
+    low -= m;
+    high += m;
     V += m;
     const double cx = -f.ay, cy = f.ax;
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
@@ -122,26 +188,50 @@ BoneShapeBox BoneShape::Bounds(const BoneShapeParams& p) {
     return box;
 }
 
+bool BoneShape::RasterizeMask(const BoneShapeParams& p, const BoneShapeBox& box, ByteMaskRect& mask) {
+    if (!BitmapSizeAllowed(box.width, box.height)) return false;
+    const int W = box.width, H = box.height;
+    std::vector<uint8_t> plane;
+    try {
+        plane.assign(size_t(W) * size_t(H), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const BoneFrame f = FrameOf(p);
+    if (f.length >= 1) {
+        double low, high, V;
+        InsideExtent(p, f.length, low, high, V);
+        // Only the stretch of each row the region can reach is tested.
+#pragma omp parallel for schedule(static) if (int64_t(W) * H > 65536)
+        for (int j = 0; j < H; ++j) {
+            uint8_t* row = plane.data() + size_t(j) * size_t(W);
+            const double y = box.top + j + 0.5;
+            int i0, i1;
+            RowSpan(p, f, low, high, V, box, j, i0, i1);
+            for (int i = i0; i < i1; ++i)
+                if (InsideAt(p, f, box.left + i + 0.5, y)) row[i] = 255;
+        }
+        const double feather = FiniteOr(p.feather, 0);
+        const int r = feather >= 1e6 ? 254 : int(std::ceil(feather));
+        if (r >= 1) StackBlurGray8(plane.data(), W, H, r, r);
+    }
+    mask.x = int32_t(box.left);
+    mask.y = int32_t(box.top);
+    mask.width = W;
+    mask.height = H;
+    mask.bytes = std::move(plane);
+    return true;
+}
+
 BitmapPtr BoneShape::Rasterize(const BoneShapeParams& p, const BoneShapeBox& box, const uint8_t rgba[4]) {
+    ByteMaskRect mask;
+    if (!RasterizeMask(p, box, mask)) return nullptr;
     BitmapPtr out = Bitmap::Create(box.width, box.height);
     if (!out) return nullptr;
-    const BoneFrame f = FrameOf(p);
-    if (!(f.length >= 1)) return out;
     const int W = box.width, H = box.height;
-    std::vector<uint8_t> plane(size_t(W) * size_t(H), 0);
-#pragma omp parallel for schedule(static) if (int64_t(W) * H > 65536)
-    for (int j = 0; j < H; ++j) {
-        uint8_t* row = plane.data() + size_t(j) * size_t(W);
-        const double y = box.top + j + 0.5;
-        for (int i = 0; i < W; ++i)
-            if (InsideAt(p, f, box.left + i + 0.5, y)) row[i] = 255;
-    }
-    const double feather = FiniteOr(p.feather, 0);
-    const int r = feather >= 1e6 ? 254 : int(std::ceil(feather));
-    if (r >= 1) StackBlurGray8(plane.data(), W, H, r, r);
     const uint32_t red = rgba[0], green = rgba[1], blue = rgba[2], alpha = rgba[3];
     for (int j = 0; j < H; ++j) {
-        const uint8_t* src = plane.data() + size_t(j) * size_t(W);
+        const uint8_t* src = mask.bytes.data() + size_t(j) * size_t(W);
         uint8_t* dst = out->Row(j);
         for (int i = 0; i < W; ++i) {
             const uint32_t v = src[i];
@@ -208,18 +298,5 @@ bool BuildBoneMask(float w, float h, const Bone& bone, bool wholeImage, ByteMask
     const BoneShapeParams p = MakeBoneShapeParams(bone, W, H);
     if (!(std::hypot(p.tailX - p.headX, p.tailY - p.headY) >= 1)) return false;
     const BoneShapeBox box = BoneShape::Bounds(p);
-    const uint8_t white[4] = {255, 255, 255, 255};
-    BitmapPtr bmp = BoneShape::Rasterize(p, box, white);
-    if (!bmp) return false;
-    mask.x = int32_t(box.left);
-    mask.y = int32_t(box.top);
-    mask.width = box.width;
-    mask.height = box.height;
-    mask.bytes.assign(size_t(box.width) * size_t(box.height), 0);
-    for (int j = 0; j < box.height; ++j) {
-        const uint8_t* src = bmp->Row(j);
-        uint8_t* dst = mask.bytes.data() + size_t(j) * size_t(box.width);
-        for (int i = 0; i < box.width; ++i) dst[i] = src[4 * i + 3];
-    }
-    return true;
+    return BoneShape::RasterizeMask(p, box, mask);
 }

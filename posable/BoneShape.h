@@ -54,6 +54,12 @@ BoneShapeBox Bounds(const BoneShapeParams& p);
 // to allocate.
 BitmapPtr Rasterize(const BoneShapeParams& p, const BoneShapeBox& box, const uint8_t rgba[4]);
 
+// The region's coverage over `box`, feathered, one byte per pixel (as the
+// alpha Rasterize gives for an opaque colour), into mask (x, y the box's
+// corner). All clear for a bone shorter than one pixel. False (mask
+// untouched) when the box is too big to allocate.
+bool RasterizeMask(const BoneShapeParams& p, const BoneShapeBox& box, ByteMaskRect& mask);
+
 // How an overlay of a region is rasterised for a view: only the part that
 // meets a clip rectangle (plus the blur's reach, so the feather is right at
 // the clip's edges), and at 1/scale of the view's resolution when the

@@ -18,6 +18,7 @@
 #include "document/DocumentHost.h"
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
+#include "platform/Raster.h"
 #include "posable/BoneShape.h"
 #include "posable/RuntimeRig.h"
 #include "scene/SelectionMask.h"
@@ -605,7 +606,7 @@ void CPosableImageEditorView::DrawPart(QPainter& p, CanvasObject& part, bool sel
     if (selected && !solePrimaryUnderMove) DrawSelectionOutline(p, r, part.rotation);
 }
 
-void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& part, const Bone& bone,
+void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bone& bone,
                                              bool selectedTint) {
     CQuillfenEditorDoc* doc = GetDocument();
     const PoseViewState& v = tools_.view;
@@ -640,7 +641,6 @@ void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& pa
     const bool jointTool = doc && doc->activeTool == kToolSelectMoveJoint;
     const uint8_t alpha = selectedTint ? 132 : (jointTool ? 124 : 96);
     const uint8_t gb = selectedTint ? 110 : 96;
-    const uint8_t rgba[4] = {255, gb, gb, alpha};
     const float key[16] = {dx, dy, float(sp.halfWidth), float(sp.headCapLength), float(sp.tailCapLength),
                            bone.headShift, bone.tailShift, bone.headOffset, bone.tailOffset,
                            float(sp.headCapHalfWidth), float(sp.tailCapHalfWidth), float(sp.feather),
@@ -653,9 +653,11 @@ void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& pa
     if (match)
         for (int i = 0; i < 16 && match; ++i) match = std::abs(entry->key[i] - key[i]) <= 0.01f;
     if (!match) {
-        BitmapPtr raster = BoneShape::Rasterize(plan.scaled, box, rgba);
+        // The tint's colour is not part of the raster: only the coverage is
+        // kept, and drawn in the colour of the frame.
+        ByteMaskRect mask;
         ++overlayRasters_;
-        if (!raster) return;
+        if (!BoneShape::RasterizeMask(plan.scaled, box, mask)) return;
         if (!entry) {
             overlayCache_.push_back({});
             entry = &overlayCache_.back();
@@ -668,14 +670,16 @@ void CPosableImageEditorView::DrawBoneRegion(QPainter& p, const CanvasObject& pa
         entry->offsetX = float(box.left * plan.scale);
         entry->offsetY = float(box.top * plan.scale);
         entry->scale = plan.scale;
-        entry->raster = raster;
+        entry->mask = std::move(mask);
     }
     entry->drawnThisFrame = true;
-    const Bitmap& b = *entry->raster;
-    QImage img(b.Data(), b.Width(), b.Height(), b.Stride(), QImage::Format_ARGB32_Premultiplied);
-    const int k = entry->scale;
-    if (k == 1) p.drawImage(QPointF(h.x + entry->offsetX, h.y + entry->offsetY), img);
-    else p.drawImage(QRectF(h.x + entry->offsetX, h.y + entry->offsetY, b.Width() * k, b.Height() * k), img);
+    // Straight into the back buffer the painter draws on (the painter holds
+    // no transform here), magnified with filtering, cut to the viewport.
+    const ByteMaskRect& m = entry->mask;
+    const TintMask tm{m.bytes.data(), m.width, m.height, m.width};
+    const uint32_t tint = (uint32_t(alpha) << 24) | 0xFF0000u | (uint32_t(gb) << 8) | gb;
+    DrawTintMask(RasterTarget::Of(backBuffer_), tm, h.x + entry->offsetX, h.y + entry->offsetY, float(entry->scale),
+                 tint, &vp);
 }
 
 void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview) {
@@ -687,7 +691,7 @@ void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool pa
     const bool selPart = sel.objectId == part.id;
     for (const Bone& bone : part.bones) {
         const bool isSel = selPart && sel.boneId == bone.id;
-        if (partSelected && (!t4 || isSel)) DrawBoneRegion(p, part, bone, false);
+        if (partSelected && (!t4 || isSel)) DrawBoneRegion(part, bone, false);
         const PointF h = PartPointToView(part, bone.headX, bone.headY, v);
         const PointF t = PartPointToView(part, bone.tailX, bone.tailY, v);
         DrawBoneGlyph(p, h, t, partSelected, false, bone.stretchable, t4 && isSel);
@@ -719,7 +723,7 @@ void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool pa
         preview.headY = tools_.addStart.y;
         preview.tailX = tools_.addEnd.x;
         preview.tailY = tools_.addEnd.y;
-        DrawBoneRegion(p, part, preview, true);
+        DrawBoneRegion(part, preview, true);
         const PointF h = PartPointToView(part, preview.headX, preview.headY, v);
         const PointF t = PartPointToView(part, preview.tailX, preview.tailY, v);
         DrawBoneGlyph(p, h, t, true, true, false, false);

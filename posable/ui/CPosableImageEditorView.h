@@ -10,6 +10,7 @@
 #include "platform/qt/CThemedScrollCtrl.h"
 #include "platform/qt/CView.h"
 #include "platform/qt/CZoomReadoutWnd.h"
+#include "posable/BoneShape.h"
 #include "posable/PoseEditorTools.h"
 
 #include <memory>
@@ -31,7 +32,7 @@ struct BoneOverlayCacheEntry {
     int clip[5] = {};
     float offsetX = 0, offsetY = 0;
     int scale = 1;
-    BitmapPtr raster;
+    ByteMaskRect mask;  // the region's coverage, drawn as a tint
     bool drawnThisFrame = false;
 };
 
@@ -104,7 +105,7 @@ private:
     void DrawPart(QPainter& p, CanvasObject& part, bool selected, bool solePrimaryUnderMove);
     void DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview);
     void DrawSelectedBoneHandles(QPainter& p, const CanvasObject& part, const Bone& bone);
-    void DrawBoneRegion(QPainter& p, const CanvasObject& part, const Bone& bone, bool selectedTint);
+    void DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint);
     void DrawJointLinks(QPainter& p);
     void DrawOverlayButton(QPainter& p, const RectF& r, const char* text, bool hovered, uint32_t fill,
                            uint32_t hoverFill);

@@ -402,4 +402,95 @@ TEST(Raster, ParallelDrawEqualsSerialDraw) {
     }
 }
 
+
+// A soft blob: clear at the borders, full in the middle, ramps between.
+std::vector<uint8_t> Blob(int w, int h) {
+    std::vector<uint8_t> m(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double dx = (x + 0.5) / w - 0.5, dy = (y + 0.5) / h - 0.5;
+            m[size_t(y) * size_t(w) + size_t(x)] = uint8_t(std::clamp(600 * (0.16 - dx * dx - dy * dy), 0.0, 255.0));
+        }
+    return m;
+}
+
+TEST(Raster, TintMaskFastPathMatchesReference) {
+    // Whole and fractional positions, magnified, shrunk, reaching off the
+    // target, clipped; both kinds of target, big enough to run threaded.
+    const std::vector<uint8_t> blob = Blob(90, 70);
+    const TintMask mask{blob.data(), 90, 70, 90};
+    const RectF clip{37.3f, 21, 500, 380};
+    struct Case {
+        float x, y, scale;
+        bool clipped;
+    } cases[] = {{10, 12, 1, false},   {10.4f, 12.7f, 1, false}, {-30.25f, -8.5f, 8, false},
+                 {3.5f, 2.25f, 3.5f, true}, {100, 80, 0.6f, false}, {-200, -100, 8, true}};
+    for (bool premultiplied : {true, false})
+        for (const Case& c : cases) {
+            CompositeSurface fs, rs;
+            ASSERT_TRUE(fs.Create(640, 480));
+            ASSERT_TRUE(rs.Create(640, 480));
+            BitmapPtr fb = Pattern(640, 480), rb = Pattern(640, 480);
+            const RasterTarget ft = premultiplied ? RasterTarget::Of(fs) : RasterTarget::Of(*fb);
+            const RasterTarget rt = premultiplied ? RasterTarget::Of(rs) : RasterTarget::Of(*rb);
+            if (premultiplied) {
+                ClearTarget(ft, 0xC0406080);
+                ClearTarget(rt, 0xC0406080);
+            }
+            const RectF* cl = c.clipped ? &clip : nullptr;
+            ASSERT_TRUE(DrawTintMask(ft, mask, c.x, c.y, c.scale, 0x60FF6060u, cl));
+            ASSERT_TRUE(DrawTintMaskReference(rt, mask, c.x, c.y, c.scale, 0x60FF6060u, cl));
+            int worst = 0;
+            int64_t differ = 0;
+            for (int y = 0; y < 480; ++y)
+                for (int i = 0; i < 640 * 4; ++i) {
+                    const int d = std::abs(int(ft.pixels[y * ft.stride + i]) - int(rt.pixels[y * rt.stride + i]));
+                    worst = std::max(worst, d);
+                    differ += d != 0;
+                }
+            EXPECT_LE(worst, 1) << c.x << "," << c.y << " x" << c.scale << " pre " << premultiplied;
+            EXPECT_LT(differ, 640 * 480 / 100) << c.x << "," << c.y << " x" << c.scale;
+        }
+}
+
+TEST(Raster, TintMaskIsAFillWhereFullAndNothingWhereClear) {
+    // A full mask at whole pixels composites exactly as a fill of the tint;
+    // a clear one, or one outside the clip, changes no byte.
+    std::vector<uint8_t> full(size_t(6) * 4, 255), clear(size_t(6) * 4, 0);
+    CompositeSurface a, b;
+    ASSERT_TRUE(a.Create(40, 30));
+    ASSERT_TRUE(b.Create(40, 30));
+    ClearTarget(RasterTarget::Of(a), 0xFF336699);
+    ClearTarget(RasterTarget::Of(b), 0xFF336699);
+    ASSERT_TRUE(DrawTintMask(RasterTarget::Of(a), {full.data(), 6, 4, 6}, 5, 7, 3, 0x80FF6060u));
+    FillRect(RasterTarget::Of(b), {5, 7, 18, 12}, 0x80FF6060u);
+    EXPECT_EQ(0, std::memcmp(a.pixels, b.pixels, size_t(40) * 30 * 4));
+    ClearTarget(RasterTarget::Of(b), 0xFF336699);
+    std::vector<uint8_t> before(b.pixels, b.pixels + size_t(40) * 30 * 4);
+    DrawTintMask(RasterTarget::Of(b), {clear.data(), 6, 4, 6}, 5.5f, 7.25f, 2.5f, 0x80FF6060u);
+    const RectF away{30, 0, 10, 5};
+    EXPECT_FALSE(DrawTintMask(RasterTarget::Of(b), {full.data(), 6, 4, 6}, 5, 7, 3, 0x80FF6060u, &away));
+    EXPECT_EQ(0, std::memcmp(b.pixels, before.data(), before.size()));
+    // Nonsense geometry draws nothing and says so.
+    EXPECT_FALSE(DrawTintMask(RasterTarget::Of(b), {full.data(), 6, 4, 6}, NAN, 0, 3, 0x80FF6060u));
+    EXPECT_FALSE(DrawTintMask(RasterTarget::Of(b), {full.data(), 6, 4, 6}, 0, 0, 0, 0x80FF6060u));
+    EXPECT_FALSE(DrawTintMask(RasterTarget::Of(b), {nullptr, 6, 4, 6}, 0, 0, 1, 0x80FF6060u));
+}
+
+TEST(Raster, TintMaskParallelEqualsSerial) {
+    const std::vector<uint8_t> blob = Blob(120, 90);
+    CompositeSurface serial, parallel;
+    ASSERT_TRUE(serial.Create(800, 600));
+    ASSERT_TRUE(parallel.Create(800, 600));
+    ClearTarget(RasterTarget::Of(serial), 0xFF808080);
+    ClearTarget(RasterTarget::Of(parallel), 0xFF808080);
+    const int saved = omp_get_max_threads();
+    omp_set_num_threads(1);
+    ASSERT_TRUE(DrawTintMask(RasterTarget::Of(serial), {blob.data(), 120, 90, 120}, -40.5f, -30.25f, 8, 0x60FF6060u));
+    omp_set_num_threads(std::max(saved, 4));
+    ASSERT_TRUE(DrawTintMask(RasterTarget::Of(parallel), {blob.data(), 120, 90, 120}, -40.5f, -30.25f, 8, 0x60FF6060u));
+    omp_set_num_threads(saved);
+    EXPECT_EQ(0, std::memcmp(serial.pixels, parallel.pixels, size_t(800) * 600 * 4));
+}
+
 }  // namespace

@@ -17,6 +17,60 @@ BoneShapeParams DefaultParams(Bone b = MakeBone("b", 0.25f, 0.5f, 0.75f, 0.5f)) 
     return MakeBoneShapeParams(b, 1000, 600);
 }
 
+
+TEST(BoneShape, MaskRowsCoverEveryPixelOfOddShapes) {
+    // Each row is only tested where the region can reach; shapes with odd
+    // numbers (shifts past each other, offset and flat caps, steep and
+    // level axes) still get exactly the pixels whose centres are inside,
+    // and the mask is the alpha of a white raster.
+    struct Case {
+        double tx, ty, hw, hcl, tcl, hs, ts, ho, to, hchw, tchw;
+        bool rh, rt;
+    } cases[] = {
+        {300, 0, 20, 30, 30, 0, 0, 0, 0, 20, 20, true, true},
+        {0, -300, 20, 30, 10, 0, 0, 15, -15, 8, 30, true, true},
+        {210, 170, 12, 40, 25, 260, 250, 30, -30, 10, 5, true, true},
+        {170, 190, 25, 35, 45, 0, 0, 0, 0, 25, 25, false, false},
+        {250, 40, -5, 40, 40, 20, 10, 40, 0, 12, 12, true, false},
+    };
+    const uint8_t white[4] = {255, 255, 255, 255};
+    for (const Case& c : cases) {
+        BoneShapeParams p;
+        p.headX = 37.3;
+        p.headY = 51.6;
+        p.tailX = p.headX + c.tx;
+        p.tailY = p.headY + c.ty;
+        p.halfWidth = c.hw;
+        p.headCapLength = c.hcl, p.tailCapLength = c.tcl;
+        p.headShift = c.hs, p.tailShift = c.ts;
+        p.headOffset = c.ho, p.tailOffset = c.to;
+        p.headCapHalfWidth = c.hchw, p.tailCapHalfWidth = c.tchw;
+        p.roundHead = c.rh, p.roundTail = c.rt;
+        // A box well past the region, so nothing inside is cut off.
+        const BoneShapeBox box{-500, -500, 1100, 1100};
+        ByteMaskRect mask;
+        ASSERT_TRUE(BoneShape::RasterizeMask(p, box, mask));
+        ASSERT_EQ(mask.bytes.size(), size_t(1100) * 1100);
+        EXPECT_EQ(mask.x, -500);
+        int64_t mismatches = 0, inside = 0;
+        for (int y = 0; y < box.height; ++y)
+            for (int x = 0; x < box.width; ++x) {
+                const bool in = BoneShape::Contains(p, box.left + x + 0.5, box.top + y + 0.5);
+                inside += in;
+                mismatches += mask.bytes[size_t(y) * 1100 + size_t(x)] != (in ? 255 : 0);
+            }
+        EXPECT_GT(inside, 0) << c.tx << "," << c.ty;
+        EXPECT_EQ(mismatches, 0) << c.tx << "," << c.ty;
+        p.feather = 5;
+        ASSERT_TRUE(BoneShape::RasterizeMask(p, box, mask));
+        BitmapPtr bmp = BoneShape::Rasterize(p, box, white);
+        ASSERT_TRUE(bmp);
+        for (int y = 0; y < box.height; y += 7)
+            for (int x = 0; x < box.width; x += 3)
+                ASSERT_EQ(mask.bytes[size_t(y) * 1100 + size_t(x)], bmp->Row(y)[4 * x + 3]) << x << "," << y;
+    }
+}
+
 }  // namespace
 
 TEST(BoneShape, DefaultBoneParamsAndBounds) {
