@@ -41,7 +41,6 @@ BoneShapeParams ViewParams(int bone, float zoom) {
 
 void OverlayFrame(benchmark::State& state) {
     const float zoom = float(state.range(0));
-    const uint8_t rgba[4] = {255, 96, 96, 96};
     for (auto _ : state) {
         for (int part = 0; part < 4; ++part)
             for (int b = 0; b < 5; ++b) {
@@ -51,7 +50,9 @@ void OverlayFrame(benchmark::State& state) {
                 const double hx = (part % 2) * 512 * zoom + b * 80 * zoom, hy = (part / 2) * 512 * zoom + b * 60 * zoom;
                 const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
                 if (plan.empty) continue;
-                benchmark::DoNotOptimize(BoneShape::Rasterize(plan.scaled, plan.box, rgba));
+                ByteMaskRect mask;
+                BoneShape::RasterizeMask(plan.scaled, plan.box, mask);
+                benchmark::DoNotOptimize(mask.bytes.data());
             }
     }
 }

@@ -1002,10 +1002,31 @@ inline TintTap TapAt(int p, double origin, double scale, int n) {
     return {std::clamp(i, 0, n - 1), std::clamp(i + 1, 0, n - 1), float(std::clamp(f, -4.0, double(n) + 4) - fl)};
 }
 
-void TintPixel(const TintMaskJob& j, uint8_t* d, float m, float cov, bool pre) {
-    const float v = m * kInv255;
-    const float s[4] = {j.s[0] * v, j.s[1] * v, j.s[2] * v, j.s[3] * v};
-    CompositePixel(d, s, cov, Compositing::SourceOver, pre);
+// Source-over of the premultiplied tint `s` at shares e[0..n) onto a
+// premultiplied row, two pixels a vector; the arithmetic of CompositePixel.
+RASTER_AVX2 void TintRowAvx2(const float s[4], uint8_t* d, const float* e, int n) {
+    const __m256 tint = _mm256_setr_ps(s[0], s[1], s[2], s[3], s[0], s[1], s[2], s[3]);
+    const __m256 alpha = _mm256_set1_ps(s[3]);
+    const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
+    const __m256 inv = _mm256_set1_ps(kInv255), k255 = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
+    int k = 0;
+    for (; k + 1 < n; k += 2) {
+        if (!(e[k] > 0) && !(e[k + 1] > 0)) continue;
+        uint8_t* p = d + 4 * k;
+        const __m256 c = _mm256_setr_ps(e[k], e[k], e[k], e[k], e[k + 1], e[k + 1], e[k + 1], e[k + 1]);
+        const __m256 keep = _mm256_sub_ps(one, _mm256_mul_ps(alpha, c));
+        const __m256 dst = _mm256_mul_ps(
+            _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)))), inv);
+        __m256 r = _mm256_add_ps(_mm256_mul_ps(tint, c), _mm256_mul_ps(dst, keep));
+        r = _mm256_min_ps(_mm256_max_ps(r, zero), one);
+        const __m256i i = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(r, k255), half));
+        const __m256i w = _mm256_packus_epi16(_mm256_packus_epi32(i, i), i);
+        const int32_t lo = _mm_cvtsi128_si32(_mm256_castsi256_si128(w));
+        const int32_t hi = _mm_cvtsi128_si32(_mm256_extracti128_si256(w, 1));
+        std::memcpy(p, &lo, 4);
+        std::memcpy(p + 4, &hi, 4);
+    }
+    if (k < n && e[k] > 0) CompositePixel(d + 4 * k, s, e[k], Compositing::SourceOver, true);
 }
 
 bool DrawTintMaskImpl(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
@@ -1026,7 +1047,8 @@ bool DrawTintMaskImpl(const RasterTarget& target, const TintMask& mask, float x,
                 const float wx[2] = {1 - tx.t, tx.t}, wy[2] = {1 - ty.t, ty.t};
                 const float m = wx[0] * wy[0] * r0[tx.i0] + wx[1] * wy[0] * r0[tx.i1] + wx[0] * wy[1] * r1[tx.i0] +
                                 wx[1] * wy[1] * r1[tx.i1];
-                if (m > 0 && c > 0) TintPixel(j, PixelAt(target, px, py), m, c, pre);
+                if (m > 0 && c > 0)
+                    CompositePixel(PixelAt(target, px, py), j.s, m * kInv255 * c, Compositing::SourceOver, pre);
             }
         }
         return true;
@@ -1042,9 +1064,14 @@ bool DrawTintMaskImpl(const RasterTarget& target, const TintMask& mask, float x,
         colCov[size_t(px - j.x0)] = SpanCoverage(px, j.ox, j.right);
     }
     const int m0 = cols.front().i0, m1 = cols.back().i1 + 1;  // mask columns read
+    const bool avx2 = pre && ActiveCpuLevel() >= CpuLevel::Avx2;
+    bool unitCols = true;
+    for (int k = 0; k < w && unitCols; ++k)
+        unitCols = cols[size_t(k)].t == 0 && cols[size_t(k)].i0 == cols.front().i0 + k;
 #pragma omp parallel if (int64_t(w) * (j.y1 - j.y0) > 32768)
     {
         std::vector<float> vr(static_cast<size_t>(m1 - m0));
+        std::vector<float> e(static_cast<size_t>(w));
 #pragma omp for schedule(dynamic, 8)
         for (int py = j.y0; py < j.y1; ++py) {
             const float cy = SpanCoverage(py, j.oy, j.bottom);
@@ -1058,15 +1085,26 @@ bool DrawTintMaskImpl(const RasterTarget& target, const TintMask& mask, float x,
                 vr[size_t(i - m0)] = v;
                 any |= v > 0;
             }
-            if (!any) continue;
+            if (!any || !(cy > 0)) continue;
+            // Each pixel's share of the tint: mask times edge coverage.
+            const float rowK = kInv255 * cy;
+            if (unitCols) {
+                // Pixel columns on mask columns: no horizontal filtering.
+                const float* v = vr.data() + (cols.front().i0 - m0);
+                for (int k = 0; k < w; ++k) e[size_t(k)] = std::max(v[k], 0.0f) * rowK * colCov[size_t(k)];
+            } else {
+                for (int k = 0; k < w; ++k) {
+                    const TintTap& tx = cols[size_t(k)];
+                    const float m = (1 - tx.t) * vr[size_t(tx.i0 - m0)] + tx.t * vr[size_t(tx.i1 - m0)];
+                    e[size_t(k)] = m > 0 ? m * rowK * colCov[size_t(k)] : 0.0f;
+                }
+            }
             uint8_t* d = PixelAt(target, j.x0, py);
-            for (int k = 0; k < w; ++k, d += 4) {
-                const TintTap& tx = cols[size_t(k)];
-                const float a = vr[size_t(tx.i0 - m0)], b = vr[size_t(tx.i1 - m0)];
-                if (a <= 0 && b <= 0) continue;
-                const float m = (1 - tx.t) * a + tx.t * b;
-                const float c = colCov[size_t(k)] * cy;
-                if (m > 0 && c > 0) TintPixel(j, d, m, c, pre);
+            if (avx2) {
+                TintRowAvx2(j.s, d, e.data(), w);
+            } else {
+                for (int k = 0; k < w; ++k)
+                    if (e[size_t(k)] > 0) CompositePixel(d + 4 * k, j.s, e[size_t(k)], Compositing::SourceOver, pre);
             }
         }
     }
