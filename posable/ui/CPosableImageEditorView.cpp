@@ -606,14 +606,25 @@ void CPosableImageEditorView::DrawPart(QPainter& p, CanvasObject& part, bool sel
     if (selected && !solePrimaryUnderMove) DrawSelectionOutline(p, r, part.rotation);
 }
 
-void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bone& bone,
-                                             bool selectedTint) {
-    CQuillfenEditorDoc* doc = GetDocument();
-    const PoseViewState& v = tools_.view;
+namespace {
+
+// What a bone region's overlay needs this frame: its plan against the
+// viewport, the key a cached mask must match, and its tint.
+struct BoneRegionJob {
+    BoneShape::OverlayPlan plan;
+    PointF head;
+    float key[16] = {};
+    int clip[5] = {};
+    bool jointTool = false;
+    uint32_t tint = 0;
+};
+
+bool PlanBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint, bool jointTool,
+                    const PoseViewState& v, const RectF& vp, BoneRegionJob& job) {
     const PointF h = PartPointToView(part, bone.headX, bone.headY, v);
     const PointF t = PartPointToView(part, bone.tailX, bone.tailY, v);
     const float dx = t.x - h.x, dy = t.y - h.y, n = std::hypot(dx, dy);
-    if (!(n >= 1)) return;
+    if (!(n >= 1)) return false;
     const double s = std::max(std::max<double>(part.width, 1), std::max<double>(part.height, 1));
     const double z = v.zoom;
     BoneShapeParams sp;
@@ -633,53 +644,119 @@ void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bon
     sp.feather = std::min(std::max(s * bone.feather * z, 1.0), 254.0);
     // Only what the viewport shows is rasterised, and coarser when the
     // feather hides it, so a deep zoom costs no more than the viewport.
-    const RectF vp = Viewport();
-    const BoneShape::OverlayPlan plan =
-        BoneShape::PlanOverlay(sp, vp.x - h.x, vp.y - h.y, vp.x + vp.width - h.x, vp.y + vp.height - h.y);
-    if (plan.empty) return;
-    const BoneShapeBox& box = plan.box;
-    const bool jointTool = doc && doc->activeTool == kToolSelectMoveJoint;
+    job.plan = BoneShape::PlanOverlay(sp, vp.x - h.x, vp.y - h.y, vp.x + vp.width - h.x, vp.y + vp.height - h.y);
+    if (job.plan.empty) return false;
+    const BoneShapeBox& box = job.plan.box;
+    job.head = h;
+    job.jointTool = jointTool;
     const uint8_t alpha = selectedTint ? 132 : (jointTool ? 124 : 96);
     const uint8_t gb = selectedTint ? 110 : 96;
+    job.tint = (uint32_t(alpha) << 24) | 0xFF0000u | (uint32_t(gb) << 8) | gb;
     const float key[16] = {dx, dy, float(sp.halfWidth), float(sp.headCapLength), float(sp.tailCapLength),
                            bone.headShift, bone.tailShift, bone.headOffset, bone.tailOffset,
                            float(sp.headCapHalfWidth), float(sp.tailCapHalfWidth), float(sp.feather),
                            float(bone.roundHeadCap), float(bone.roundTailCap), float(selectedTint), float(alpha)};
-    const int clip[5] = {int(box.left), int(box.top), box.width, box.height, plan.scale};
+    std::copy(key, key + 16, job.key);
+    const int clip[5] = {int(box.left), int(box.top), box.width, box.height, job.plan.scale};
+    std::copy(clip, clip + 5, job.clip);
+    return true;
+}
+
+// The cache entry of the bone, if any, and whether its mask fits the job.
+BoneOverlayCacheEntry* FindOverlay(std::vector<BoneOverlayCacheEntry>& cache, const std::string& partId,
+                                   const std::string& boneId, const BoneRegionJob& job, bool& match) {
+    BoneOverlayCacheEntry* entry = nullptr;
+    for (auto& e : cache)
+        if (e.partId == partId && e.boneId == boneId) entry = &e;
+    match = entry && entry->jointTool == job.jointTool && std::equal(job.clip, job.clip + 5, entry->clip);
+    if (match)
+        for (int i = 0; i < 16 && match; ++i) match = std::abs(entry->key[i] - job.key[i]) <= 0.01f;
+    return entry;
+}
+
+}  // namespace
+
+void CPosableImageEditorView::StoreOverlay(const std::string& partId, const std::string& boneId,
+                                           const BoneShape::OverlayPlan& plan, const float key[16],
+                                           const int clip[5], bool jointTool, ByteMaskRect&& mask) {
     BoneOverlayCacheEntry* entry = nullptr;
     for (auto& e : overlayCache_)
-        if (e.partId == part.id && e.boneId == bone.id) entry = &e;
-    bool match = entry && entry->jointTool == jointTool && std::equal(clip, clip + 5, entry->clip);
-    if (match)
-        for (int i = 0; i < 16 && match; ++i) match = std::abs(entry->key[i] - key[i]) <= 0.01f;
+        if (e.partId == partId && e.boneId == boneId) entry = &e;
+    if (!entry) {
+        overlayCache_.push_back({});
+        entry = &overlayCache_.back();
+        entry->partId = partId;
+        entry->boneId = boneId;
+    }
+    entry->jointTool = jointTool;
+    std::copy(key, key + 16, entry->key);
+    std::copy(clip, clip + 5, entry->clip);
+    entry->offsetX = float(plan.box.left * plan.scale);
+    entry->offsetY = float(plan.box.top * plan.scale);
+    entry->scale = plan.scale;
+    entry->mask = std::move(mask);
+}
+
+void CPosableImageEditorView::PrepareBoneRegions(const CanvasObject& part, const std::vector<const Bone*>& bones) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    const bool jointTool = doc && doc->activeTool == kToolSelectMoveJoint;
+    const RectF vp = Viewport();
+    std::vector<BoneRegionJob> jobs;
+    std::vector<const Bone*> missing;
+    for (const Bone* b : bones) {
+        BoneRegionJob job;
+        bool match = false;
+        if (!PlanBoneRegion(part, *b, false, jointTool, tools_.view, vp, job)) continue;
+        FindOverlay(overlayCache_, part.id, b->id, job, match);
+        if (match) continue;
+        jobs.push_back(job);
+        missing.push_back(b);
+    }
+    if (missing.size() < 2) return;  // DrawBoneRegion makes a lone one
+    // Each mask is small enough to be made on one thread; the bones go
+    // side by side instead.
+    std::vector<ByteMaskRect> masks(missing.size());
+    std::vector<char> made(missing.size(), 0);
+    const int count = int(missing.size());
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int i = 0; i < count; ++i)
+        made[size_t(i)] = BoneShape::RasterizeMask(jobs[size_t(i)].plan.scaled, jobs[size_t(i)].plan.box,
+                                                   masks[size_t(i)]);
+    for (int i = 0; i < count; ++i) {
+        ++overlayRasters_;
+        if (made[size_t(i)])
+            StoreOverlay(part.id, missing[size_t(i)]->id, jobs[size_t(i)].plan, jobs[size_t(i)].key,
+                         jobs[size_t(i)].clip, jointTool, std::move(masks[size_t(i)]));
+    }
+}
+
+void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint) {
+    CQuillfenEditorDoc* doc = GetDocument();
+    const bool jointTool = doc && doc->activeTool == kToolSelectMoveJoint;
+    const RectF vp = Viewport();
+    BoneRegionJob job;
+    if (!PlanBoneRegion(part, bone, selectedTint, jointTool, tools_.view, vp, job)) return;
+    bool match = false;
+    BoneOverlayCacheEntry* entry = FindOverlay(overlayCache_, part.id, bone.id, job, match);
     if (!match) {
-        // The tint's colour is not part of the raster: only the coverage is
+        // The tint's colour is not part of the mask: only the coverage is
         // kept, and drawn in the colour of the frame.
         ByteMaskRect mask;
         ++overlayRasters_;
-        if (!BoneShape::RasterizeMask(plan.scaled, box, mask)) return;
-        if (!entry) {
-            overlayCache_.push_back({});
-            entry = &overlayCache_.back();
-            entry->partId = part.id;
-            entry->boneId = bone.id;
-        }
-        entry->jointTool = jointTool;
-        std::copy(key, key + 16, entry->key);
-        std::copy(clip, clip + 5, entry->clip);
-        entry->offsetX = float(box.left * plan.scale);
-        entry->offsetY = float(box.top * plan.scale);
-        entry->scale = plan.scale;
-        entry->mask = std::move(mask);
+        if (!BoneShape::RasterizeMask(job.plan.scaled, job.plan.box, mask)) return;
+        StoreOverlay(part.id, bone.id, job.plan, job.key, job.clip, jointTool, std::move(mask));
+        entry = nullptr;
+        for (auto& e : overlayCache_)
+            if (e.partId == part.id && e.boneId == bone.id) entry = &e;
+        if (!entry) return;
     }
     entry->drawnThisFrame = true;
     // Straight into the back buffer the painter draws on (the painter holds
     // no transform here), magnified with filtering, cut to the viewport.
     const ByteMaskRect& m = entry->mask;
     const TintMask tm{m.bytes.data(), m.width, m.height, m.width};
-    const uint32_t tint = (uint32_t(alpha) << 24) | 0xFF0000u | (uint32_t(gb) << 8) | gb;
-    DrawTintMask(RasterTarget::Of(backBuffer_), tm, h.x + entry->offsetX, h.y + entry->offsetY, float(entry->scale),
-                 tint, &vp);
+    DrawTintMask(RasterTarget::Of(backBuffer_), tm, job.head.x + entry->offsetX, job.head.y + entry->offsetY,
+                 float(entry->scale), job.tint, &vp);
 }
 
 void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview) {
@@ -689,6 +766,12 @@ void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool pa
     const bool t4 = doc->activeTool == kToolSelectMoveJoint;
     const BoneSelection& sel = doc->boneSelection;
     const bool selPart = sel.objectId == part.id;
+    if (partSelected) {
+        std::vector<const Bone*> regions;
+        for (const Bone& bone : part.bones)
+            if (!t4 || (selPart && sel.boneId == bone.id)) regions.push_back(&bone);
+        PrepareBoneRegions(part, regions);
+    }
     for (const Bone& bone : part.bones) {
         const bool isSel = selPart && sel.boneId == bone.id;
         if (partSelected && (!t4 || isSel)) DrawBoneRegion(part, bone, false);

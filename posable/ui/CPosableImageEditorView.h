@@ -106,6 +106,10 @@ private:
     void DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview);
     void DrawSelectedBoneHandles(QPainter& p, const CanvasObject& part, const Bone& bone);
     void DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint);
+    // Makes the masks of the bones' regions the cache lacks, several at once.
+    void PrepareBoneRegions(const CanvasObject& part, const std::vector<const Bone*>& bones);
+    void StoreOverlay(const std::string& partId, const std::string& boneId, const BoneShape::OverlayPlan& plan,
+                      const float key[16], const int clip[5], bool jointTool, ByteMaskRect&& mask);
     void DrawJointLinks(QPainter& p);
     void DrawOverlayButton(QPainter& p, const RectF& r, const char* text, bool hovered, uint32_t fill,
                            uint32_t hoverFill);
