@@ -1,6 +1,7 @@
 #include "canvas_view/DropImport.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "document/DocumentHost.h"
 #include "platform/Prompts.h"
 
 #include <cctype>
@@ -34,4 +35,14 @@ int ImportDroppedFiles(CQuillfenEditorDoc& doc, const std::vector<std::string>& 
 
 void ShowDropErrors(Prompts& prompts, const std::string& errors) {
     prompts.ShowMessage(MakeMessage(errors, PromptIcon::Exclamation));
+}
+
+int ImportDroppedFilesAndReport(CQuillfenEditorDoc& doc, const std::vector<std::string>& paths, float x,
+                                float y) {
+    std::string errors;
+    const int n = ImportDroppedFiles(doc, paths, x, y, errors);
+    if (!errors.empty())
+        if (DocumentHost* host = doc.Host())
+            if (Prompts* prompts = host->GetPrompts()) ShowDropErrors(*prompts, errors);
+    return n;
 }

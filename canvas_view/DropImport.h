@@ -19,3 +19,8 @@ int ImportDroppedFiles(CQuillfenEditorDoc& doc, const std::vector<std::string>& 
 
 // One warning box listing every failed file.
 void ShowDropErrors(Prompts& prompts, const std::string& errors);
+
+// What a view does with a drop: imports at (x, y) and shows the failures
+// through the document's frame, when it has one.
+int ImportDroppedFilesAndReport(CQuillfenEditorDoc& doc, const std::vector<std::string>& paths, float x,
+                                float y);

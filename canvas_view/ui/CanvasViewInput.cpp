@@ -5,6 +5,7 @@
 // transform drags, Skew and Distort, the paint and selection tools, the
 // stacking commands and dropped files.
 #include "canvas_view/DropImport.h"
+#include "canvas_view/ui/DroppedPaths.h"
 #include "canvas_view/SelectionPress.h"
 #include "canvas_view/StackingLookup.h"
 #include "canvas_view/ToolDispatch.h"
@@ -1150,11 +1151,7 @@ int CCanvasLayoutView::DropFiles(const std::vector<std::string>& paths, QPoint p
     if (!doc) return 0;
     float x, y;
     ClientToCanvas(p, x, y);
-    std::string errors;
-    const int n = ImportDroppedFiles(*doc, paths, x, y, errors);
-    if (!errors.empty())
-        if (DocumentHost* host = doc->Host())
-            if (Prompts* prompts = host->GetPrompts()) ShowDropErrors(*prompts, errors);
+    const int n = ImportDroppedFilesAndReport(*doc, paths, x, y);
     if (n > 0) setFocus(Qt::OtherFocusReason);
     return n;
 }
@@ -1164,9 +1161,6 @@ void CCanvasLayoutView::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void CCanvasLayoutView::dropEvent(QDropEvent* e) {
-    std::vector<std::string> paths;
-    for (const QUrl& url : e->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     e->acceptProposedAction();
-    DropFiles(paths, e->position().toPoint());
+    DropFiles(DroppedLocalPaths(*e->mimeData()), e->position().toPoint());
 }

@@ -9,6 +9,7 @@
 #include "canvas_view/SelectionPress.h"
 #include "canvas_view/BrushToolQueries.h"
 #include "canvas_view/DropImport.h"
+#include "canvas_view/ui/DroppedPaths.h"
 #include "canvas_view/SelectionShapePreview.h"
 #include "canvas_view/ToolDispatch.h"
 #include "canvas_view/ui/CanvasViewCursors.h"
@@ -1445,11 +1446,7 @@ int CPosableImageEditorView::DropFiles(const std::vector<std::string>& paths, QP
     if (!doc) return 0;
     SyncView();
     const PointF q = tools_.view.ViewToScene({float(point.x()), float(point.y())});
-    std::string errors;
-    const int n = ImportDroppedFiles(*doc, paths, q.x, q.y, errors);
-    if (!errors.empty())
-        if (DocumentHost* host = doc->Host())
-            if (Prompts* prompts = host->GetPrompts()) ShowDropErrors(*prompts, errors);
+    const int n = ImportDroppedFilesAndReport(*doc, paths, q.x, q.y);
     if (n > 0) setFocus(Qt::OtherFocusReason);
     return n;
 }
@@ -1459,9 +1456,6 @@ void CPosableImageEditorView::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void CPosableImageEditorView::dropEvent(QDropEvent* e) {
-    std::vector<std::string> paths;
-    for (const QUrl& url : e->mimeData()->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     e->acceptProposedAction();
-    DropFiles(paths, e->position().toPoint());
+    DropFiles(DroppedLocalPaths(*e->mimeData()), e->position().toPoint());
 }
