@@ -25,7 +25,7 @@ constexpr int kViewW = 1600, kViewH = 1000;
 // The overlay tint as 0xAARRGGBB (alpha 96 over a light red).
 constexpr uint32_t kTint = 0x60FF6060u;
 
-BoneShapeParams ViewParams(int bone, float zoom) {
+BoneShapeParams ViewParams(float zoom) {
     // Five bones per part along a diagonal, in view pixels from the head.
     const double s = 1024 * zoom, len = s / 5;
     BoneShapeParams p;
@@ -35,23 +35,80 @@ BoneShapeParams ViewParams(int bone, float zoom) {
     p.headCapLength = p.tailCapLength = len * 0.12;
     p.headCapHalfWidth = p.tailCapHalfWidth = p.halfWidth;
     p.feather = std::min(std::max(s * 0.01, 1.0), 254.0);
-    (void)bone;
     return p;
 }
+
+// One bone's overlay as the view plans it: the head's view position (the
+// view rasterises only what meets the viewport, as planned by PlanOverlay).
+struct PlannedBone {
+    double hx, hy;
+    BoneShape::OverlayPlan plan;
+};
+
+PlannedBone PlanBone(int part, int bone, float zoom) {
+    const double hx = (part % 2) * 512 * zoom + bone * 80 * zoom, hy = (part / 2) * 512 * zoom + bone * 60 * zoom;
+    return {hx, hy, BoneShape::PlanOverlay(ViewParams(zoom), -hx, -hy, kViewW - hx, kViewH - hy)};
+}
+
+// What a cached overlay was planned for; a repaint reuses it while the plan
+// still matches.
+struct OverlayKey {
+    BoneShapeBox box;
+    int scale = 0;
+    bool Matches(const BoneShape::OverlayPlan& plan) const {
+        return scale == plan.scale && box.left == plan.box.left && box.top == plan.box.top &&
+               box.width == plan.box.width && box.height == plan.box.height;
+    }
+};
+
+// The four 1024-square parts and the view-sized surface they are drawn on.
+struct PartsView {
+    float zoom;
+    BitmapPtr part = Bitmap::Create(1024, 1024);
+    CompositeSurface surface;
+    RasterTarget target;
+    ImageDrawOptions opt;
+    const RectF clip{0, 0, float(kViewW), float(kViewH)};
+
+    explicit PartsView(float z) : zoom(z) {
+        for (int y = 0; y < 1024; ++y)
+            for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
+        surface.Create(kViewW, kViewH);
+        target = RasterTarget::Of(surface);
+    }
+    void DrawParts() {
+        for (int i = 0; i < 4; ++i)
+            DrawBitmapRect(target, *part,
+                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+    }
+    void DrawMask(const PlannedBone& b, const BoneShapeBox& box, int scale, const ByteMaskRect& mask) {
+        const float k = float(scale);
+        DrawTintMask(target, {mask.bytes.data(), mask.width, mask.height, mask.width},
+                     float(b.hx + box.left * k), float(b.hy + box.top * k), k, kTint, &clip);
+    }
+    void DrawRaster(const PlannedBone& b, const BoneShapeBox& box, int scale, const Bitmap& raster) {
+        ImageDrawOptions overlay;
+        overlay.interpolation = Interpolation::Bilinear;
+        const float k = float(scale);
+        DrawBitmapRect(target, raster,
+                       RectF{float(b.hx + box.left * k), float(b.hy + box.top * k), raster.Width() * k,
+                             raster.Height() * k},
+                       overlay);
+    }
+};
+
+// The overlay colour as the RGBA rasters of the old look take it.
+const uint8_t kTintRgba[4] = {255, 96, 96, 96};
 
 void OverlayFrame(benchmark::State& state) {
     const float zoom = float(state.range(0));
     for (auto _ : state) {
         for (int part = 0; part < 4; ++part)
             for (int b = 0; b < 5; ++b) {
-                const BoneShapeParams p = ViewParams(b, zoom);
-                // The head's view position; the view rasterises only what
-                // meets the viewport, as planned by PlanOverlay.
-                const double hx = (part % 2) * 512 * zoom + b * 80 * zoom, hy = (part / 2) * 512 * zoom + b * 60 * zoom;
-                const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
-                if (plan.empty) continue;
+                const PlannedBone pb = PlanBone(part, b, zoom);
+                if (pb.plan.empty) continue;
                 ByteMaskRect mask;
-                BoneShape::RasterizeMask(plan.scaled, plan.box, mask);
+                BoneShape::RasterizeMask(pb.plan.scaled, pb.plan.box, mask);
                 benchmark::DoNotOptimize(mask.bytes.data());
             }
     }
@@ -59,19 +116,10 @@ void OverlayFrame(benchmark::State& state) {
 BENCHMARK(OverlayFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 void PlainPartsFrame(benchmark::State& state) {
-    const float zoom = float(state.range(0));
-    BitmapPtr part = Bitmap::Create(1024, 1024);
-    for (int y = 0; y < 1024; ++y)
-        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
-    CompositeSurface surface;
-    surface.Create(kViewW, kViewH);
-    const RasterTarget target = RasterTarget::Of(surface);
-    ImageDrawOptions opt;
+    PartsView v(float(state.range(0)));
     for (auto _ : state) {
-        for (int i = 0; i < 4; ++i)
-            DrawBitmapRect(target, *part,
-                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
-        benchmark::DoNotOptimize(surface.pixels);
+        v.DrawParts();
+        benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
 BENCHMARK(PlainPartsFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
@@ -80,40 +128,24 @@ BENCHMARK(PlainPartsFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 // overlay planned, rasterised and drawn magnified over the parts, with no
 // cache (as while scrolling or zooming). Compare with PlainPartsFrame.
 void PartsAndOverlaysFrame(benchmark::State& state) {
-    const float zoom = float(state.range(0));
-    BitmapPtr part = Bitmap::Create(1024, 1024);
-    for (int y = 0; y < 1024; ++y)
-        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
-    CompositeSurface surface;
-    surface.Create(kViewW, kViewH);
-    const RasterTarget target = RasterTarget::Of(surface);
-    ImageDrawOptions opt;
-    const RectF clip{0, 0, float(kViewW), float(kViewH)};
+    PartsView v(float(state.range(0)));
     for (auto _ : state) {
-        for (int i = 0; i < 4; ++i)
-            DrawBitmapRect(target, *part,
-                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+        v.DrawParts();
         // As the view does: a part's bones are planned, their masks made
         // side by side, then drawn in order.
         for (int i = 0; i < 4; ++i) {
-            BoneShape::OverlayPlan plans[5];
+            PlannedBone planned[5];
             ByteMaskRect masks[5];
-            for (int b = 0; b < 5; ++b) {
-                const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
-                plans[b] = BoneShape::PlanOverlay(ViewParams(b, zoom), -hx, -hy, kViewW - hx, kViewH - hy);
-            }
+            for (int b = 0; b < 5; ++b) planned[b] = PlanBone(i, b, v.zoom);
 #pragma omp parallel for schedule(dynamic, 1)
             for (int b = 0; b < 5; ++b)
-                if (!plans[b].empty) BoneShape::RasterizeMask(plans[b].scaled, plans[b].box, masks[b]);
-            for (int b = 0; b < 5; ++b) {
-                if (plans[b].empty) continue;
-                const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
-                const float k = float(plans[b].scale);
-                DrawTintMask(target, {masks[b].bytes.data(), masks[b].width, masks[b].height, masks[b].width},
-                             float(hx + plans[b].box.left * k), float(hy + plans[b].box.top * k), k, kTint, &clip);
-            }
+                if (!planned[b].plan.empty)
+                    BoneShape::RasterizeMask(planned[b].plan.scaled, planned[b].plan.box, masks[b]);
+            for (int b = 0; b < 5; ++b)
+                if (!planned[b].plan.empty)
+                    v.DrawMask(planned[b], planned[b].plan.box, planned[b].plan.scale, masks[b]);
         }
-        benchmark::DoNotOptimize(surface.pixels);
+        benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
 BENCHMARK(PartsAndOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
@@ -124,56 +156,37 @@ BENCHMARK(PartsAndOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 // the cached mask's, but none is rasterised; the cached masks are only drawn
 // over the parts. Compare with PlainPartsFrame.
 void PartsAndCachedOverlaysFrame(benchmark::State& state) {
-    const float zoom = float(state.range(0));
-    BitmapPtr part = Bitmap::Create(1024, 1024);
-    for (int y = 0; y < 1024; ++y)
-        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
-    CompositeSurface surface;
-    surface.Create(kViewW, kViewH);
-    const RasterTarget target = RasterTarget::Of(surface);
-    ImageDrawOptions opt;
-    const RectF clip{0, 0, float(kViewW), float(kViewH)};
+    PartsView v(float(state.range(0)));
     struct Cached {
-        BoneShapeBox box;
-        int scale = 1;
+        OverlayKey key;
         ByteMaskRect mask;
     };
     std::vector<Cached> cache(20);
+    auto rasterize = [](Cached& c, const BoneShape::OverlayPlan& plan) {
+        c.key = {plan.box, plan.scale};
+        BoneShape::RasterizeMask(plan.scaled, plan.box, c.mask);
+    };
+    // The cache as the first frame leaves it: one mask per bone on screen.
     for (int i = 0; i < 4; ++i)
         for (int b = 0; b < 5; ++b) {
-            const BoneShapeParams p = ViewParams(b, zoom);
-            const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
-            const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
-            if (plan.empty) continue;
-            Cached& c = cache[size_t(i * 5 + b)];
-            c.box = plan.box;
-            c.scale = plan.scale;
-            BoneShape::RasterizeMask(plan.scaled, plan.box, c.mask);
+            const PlannedBone pb = PlanBone(i, b, v.zoom);
+            if (!pb.plan.empty) rasterize(cache[size_t(i * 5 + b)], pb.plan);
         }
     int misses = 0;
     for (auto _ : state) {
-        for (int i = 0; i < 4; ++i)
-            DrawBitmapRect(target, *part,
-                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+        v.DrawParts();
         for (int i = 0; i < 4; ++i)
             for (int b = 0; b < 5; ++b) {
-                const BoneShapeParams p = ViewParams(b, zoom);
-                const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
-                const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
-                if (plan.empty) continue;
+                const PlannedBone pb = PlanBone(i, b, v.zoom);
+                if (pb.plan.empty) continue;
                 Cached& c = cache[size_t(i * 5 + b)];
-                if (c.mask.bytes.empty() || c.scale != plan.scale || c.box.left != plan.box.left ||
-                    c.box.top != plan.box.top || c.box.width != plan.box.width || c.box.height != plan.box.height) {
+                if (c.mask.bytes.empty() || !c.key.Matches(pb.plan)) {
                     ++misses;  // never on a repaint that changed nothing
-                    c.box = plan.box;
-                    c.scale = plan.scale;
-                    BoneShape::RasterizeMask(plan.scaled, plan.box, c.mask);
+                    rasterize(c, pb.plan);
                 }
-                const float k = float(c.scale);
-                DrawTintMask(target, {c.mask.bytes.data(), c.mask.width, c.mask.height, c.mask.width},
-                             float(hx + c.box.left * k), float(hy + c.box.top * k), k, kTint, &clip);
+                v.DrawMask(pb, c.key.box, c.key.scale, c.mask);
             }
-        benchmark::DoNotOptimize(surface.pixels);
+        benchmark::DoNotOptimize(v.surface.pixels);
     }
     state.counters["misses"] = misses;
 }
@@ -183,8 +196,7 @@ BENCHMARK(PartsAndCachedOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillise
 // path beside the per-pixel reference.
 void TintMaskDraw(benchmark::State& state) {
     const bool reference = state.range(0) != 0;
-    const BoneShapeParams p = ViewParams(0, 8);
-    const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -400, -300, kViewW - 400, kViewH - 300);
+    const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(ViewParams(8), -400, -300, kViewW - 400, kViewH - 300);
     ByteMaskRect mask;
     BoneShape::RasterizeMask(plan.scaled, plan.box, mask);
     CompositeSurface surface;
@@ -204,102 +216,55 @@ void TintMaskDraw(benchmark::State& state) {
 }
 BENCHMARK(TintMaskDraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// As below, with the overlays as RGBA rasters drawn by the general bilinear
-// bitmap draw.
-// A whole frame with overlays shown: the plain draw above, then every bone's
-// overlay planned, rasterised and drawn magnified over the parts, with no
-// cache (as while scrolling or zooming). Compare with PlainPartsFrame.
+// PartsAndOverlaysFrame with the overlays as RGBA rasters drawn by the
+// general bilinear bitmap draw, the way it was done before.
 void PartsAndOverlaysFrameRgba(benchmark::State& state) {
-    const float zoom = float(state.range(0));
-    BitmapPtr part = Bitmap::Create(1024, 1024);
-    for (int y = 0; y < 1024; ++y)
-        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
-    CompositeSurface surface;
-    surface.Create(kViewW, kViewH);
-    const RasterTarget target = RasterTarget::Of(surface);
-    ImageDrawOptions opt;
-    ImageDrawOptions overlay;
-    overlay.interpolation = Interpolation::Bilinear;
-    const uint8_t rgba[4] = {255, 96, 96, 96};
+    PartsView v(float(state.range(0)));
     for (auto _ : state) {
-        for (int i = 0; i < 4; ++i)
-            DrawBitmapRect(target, *part,
-                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+        v.DrawParts();
         for (int i = 0; i < 4; ++i)
             for (int b = 0; b < 5; ++b) {
-                const BoneShapeParams p = ViewParams(b, zoom);
-                const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
-                const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
-                if (plan.empty) continue;
-                const BitmapPtr raster = BoneShape::Rasterize(plan.scaled, plan.box, rgba);
-                const float k = float(plan.scale);
-                DrawBitmapRect(target, *raster,
-                               RectF{float(hx + plan.box.left * k), float(hy + plan.box.top * k),
-                                     raster->Width() * k, raster->Height() * k},
-                               overlay);
+                const PlannedBone pb = PlanBone(i, b, v.zoom);
+                if (pb.plan.empty) continue;
+                const BitmapPtr raster = BoneShape::Rasterize(pb.plan.scaled, pb.plan.box, kTintRgba);
+                v.DrawRaster(pb, pb.plan.box, pb.plan.scale, *raster);
             }
-        benchmark::DoNotOptimize(surface.pixels);
+        benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
 BENCHMARK(PartsAndOverlaysFrameRgba)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
-// The same frame repainted with a warm overlay cache, as the view runs it
-// when nothing the overlays depend on changed (a hover, a timer tick, the
-// brush cursor moving): every bone is still planned, to compare its key with
-// the cached raster's, but none is rasterised; the cached rasters are only
-// drawn over the parts. Compare with PlainPartsFrame.
+// PartsAndCachedOverlaysFrame with cached RGBA rasters, the way it was done
+// before.
 void PartsAndCachedOverlaysFrameRgba(benchmark::State& state) {
-    const float zoom = float(state.range(0));
-    BitmapPtr part = Bitmap::Create(1024, 1024);
-    for (int y = 0; y < 1024; ++y)
-        for (int x = 0; x < 1024; ++x) part->SetPixel(x, y, 0xFF000000u | uint32_t(x * 7 + y));
-    CompositeSurface surface;
-    surface.Create(kViewW, kViewH);
-    const RasterTarget target = RasterTarget::Of(surface);
-    ImageDrawOptions opt;
-    ImageDrawOptions overlay;
-    overlay.interpolation = Interpolation::Bilinear;
-    const uint8_t rgba[4] = {255, 96, 96, 96};
-    // The cache as the first frame leaves it: one raster per bone on screen,
-    // with the box and scale it was planned for.
+    PartsView v(float(state.range(0)));
     struct Cached {
-        BoneShapeBox box;
-        int scale = 1;
+        OverlayKey key;
         BitmapPtr raster;
     };
     std::vector<Cached> cache(20);
     for (int i = 0; i < 4; ++i)
         for (int b = 0; b < 5; ++b) {
-            const BoneShapeParams p = ViewParams(b, zoom);
-            const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
-            const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
-            if (!plan.empty)
-                cache[size_t(i * 5 + b)] = {plan.box, plan.scale, BoneShape::Rasterize(plan.scaled, plan.box, rgba)};
+            const PlannedBone pb = PlanBone(i, b, v.zoom);
+            if (!pb.plan.empty)
+                cache[size_t(i * 5 + b)] = {{pb.plan.box, pb.plan.scale},
+                                            BoneShape::Rasterize(pb.plan.scaled, pb.plan.box, kTintRgba)};
         }
     int misses = 0;
     for (auto _ : state) {
-        for (int i = 0; i < 4; ++i)
-            DrawBitmapRect(target, *part,
-                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+        v.DrawParts();
         for (int i = 0; i < 4; ++i)
             for (int b = 0; b < 5; ++b) {
-                const BoneShapeParams p = ViewParams(b, zoom);
-                const double hx = (i % 2) * 512 * zoom + b * 80 * zoom, hy = (i / 2) * 512 * zoom + b * 60 * zoom;
-                const BoneShape::OverlayPlan plan = BoneShape::PlanOverlay(p, -hx, -hy, kViewW - hx, kViewH - hy);
-                if (plan.empty) continue;
+                const PlannedBone pb = PlanBone(i, b, v.zoom);
+                if (pb.plan.empty) continue;
                 Cached& c = cache[size_t(i * 5 + b)];
-                if (!c.raster || c.scale != plan.scale || c.box.left != plan.box.left || c.box.top != plan.box.top ||
-                    c.box.width != plan.box.width || c.box.height != plan.box.height) {
+                if (!c.raster || !c.key.Matches(pb.plan)) {
                     ++misses;  // never on a repaint that changed nothing
-                    c = {plan.box, plan.scale, BoneShape::Rasterize(plan.scaled, plan.box, rgba)};
+                    c = {{pb.plan.box, pb.plan.scale}, BoneShape::Rasterize(pb.plan.scaled, pb.plan.box, kTintRgba)};
                 }
-                const float k = float(c.scale);
-                DrawBitmapRect(target, *c.raster,
-                               RectF{float(hx + c.box.left * k), float(hy + c.box.top * k),
-                                     c.raster->Width() * k, c.raster->Height() * k},
-                               overlay);
+                v.DrawRaster(pb, c.key.box, c.key.scale, *c.raster);
             }
-        benchmark::DoNotOptimize(surface.pixels);
+        benchmark::DoNotOptimize(v.surface.pixels);
     }
     state.counters["misses"] = misses;
 }

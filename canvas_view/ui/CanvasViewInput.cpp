@@ -162,14 +162,7 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
         SetCapture();
         picking_ = true;
         // Where the screen cannot be read, the loupe samples what this view shows.
-        auto displayed = [this](LoupeSnapshot& s) {
-            RenderToBackBuffer();
-            if (!backBuffer_.pixels) return false;
-            const QPoint o = mapToGlobal(QPoint(0, 0));
-            s = SnapshotFromPremultiplied(backBuffer_.pixels, backBuffer_.width, backBuffer_.height,
-                                          backBuffer_.Pitch(), o.x(), o.y());
-            return true;
-        };
+        const LoupeSnapshotFallback displayed = BackBufferSnapshot(this, backBuffer_, [this] { RenderToBackBuffer(); });
         EyedropperPick::Instance().Begin(mapToGlobal(p), doc->Host(), this, displayed);
         pickedColour_ = EyedropperPick::Instance().PickedColour();
         break;

@@ -1,6 +1,7 @@
 #include "canvas_view/ui/EyedropperPick.h"
 
 #include "document/DocumentHost.h"
+#include "platform/CompositeSurface.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -157,4 +158,16 @@ void EyedropperPick::End(DocumentHost* host, QWidget* view) {
     }
     if (host) host->SetPaintColour(picked_);
     if (view) view->update();
+}
+
+LoupeSnapshotFallback BackBufferSnapshot(QWidget* view, const CompositeSurface& backBuffer,
+                                         std::function<void()> render) {
+    return [view, &backBuffer, render = std::move(render)](LoupeSnapshot& s) {
+        render();
+        if (!backBuffer.pixels) return false;
+        const QPoint o = view->mapToGlobal(QPoint(0, 0));
+        s = SnapshotFromPremultiplied(backBuffer.pixels, backBuffer.width, backBuffer.height, backBuffer.Pitch(),
+                                      o.x(), o.y());
+        return true;
+    };
 }

@@ -21,10 +21,17 @@
 
 #include <functional>
 
+class CompositeSurface;
 class DocumentHost;
 
 // Fills a snapshot from what a view displays; false when it has nothing.
 using LoupeSnapshotFallback = std::function<bool(LoupeSnapshot&)>;
+
+// The fallback of a view that shows a premultiplied back buffer: `render`
+// brings the buffer up to date, which is then read at the view's screen
+// position.
+LoupeSnapshotFallback BackBufferSnapshot(QWidget* view, const CompositeSurface& backBuffer,
+                                         std::function<void()> render);
 
 // The magnifier window: frameless, topmost, never activated and transparent
 // to the mouse.
