@@ -76,6 +76,12 @@ std::string FindLibraryFolder(const std::string& root, const std::string& name) 
 
 void SetStencilPlaces(const StencilPlaces& places) { Places() = places; }
 
+std::string EmptyStencilLibraryHint(const std::string& activeName) {
+    std::string folder = StencilPaths::GetUserRoot();
+    if (IsSafeStencilLibraryName(activeName)) folder += activeName;
+    return "Put PNG files into " + folder + " to fill this library.";
+}
+
 std::string StencilPaths::GetUserRoot() {
     std::string root = Places().userRoot;
     if (root.empty()) {

@@ -52,6 +52,9 @@ std::string CleanFolderName(const std::string& typed);
 // True when a name from anywhere (profile, list, typed) is a bare folder name
 // that CleanFolderName leaves unchanged.
 bool IsSafeStencilLibraryName(const std::string& name);
+// What an empty library shows: the full path of the user's folder for the
+// library (the stencils root itself for an unsafe name) to put PNG files into.
+std::string EmptyStencilLibraryHint(const std::string& activeName);
 // The file's base name: after the last '\\' (or '/'), up to the last '.'.
 std::string FileStem(const std::string& path);
 

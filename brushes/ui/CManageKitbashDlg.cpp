@@ -87,7 +87,7 @@ CManageKitbashDlg::CManageKitbashDlg(QWidget* parent, Prompts* prompts) : QDialo
     place(newButton, 7, 146, 38, 14);
     edit_ = new QLineEdit(this);
     place(edit_, 49, 146, 86, 14);
-    auto* explorer = new QPushButton("Open In Explorer", this);
+    auto* explorer = new QPushButton("Open Folder", this);
     place(explorer, 7, 174, 95, 14);
     auto* load = new QPushButton("Load", this);
     place(load, 155, 7, 147, 14);
@@ -101,7 +101,7 @@ CManageKitbashDlg::CManageKitbashDlg(QWidget* parent, Prompts* prompts) : QDialo
 
     connect(load, &QPushButton::clicked, this, [this] { OnLoad(); });
     connect(newButton, &QPushButton::clicked, this, [this] { OnNewFolder(); });
-    connect(explorer, &QPushButton::clicked, this, [this] { OnOpenInExplorer(); });
+    connect(explorer, &QPushButton::clicked, this, [this] { OnOpenFolder(); });
     connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -153,14 +153,16 @@ void CManageKitbashDlg::OnNewFolder() {
     edit_->clear();
 }
 
-void CManageKitbashDlg::OnOpenInExplorer() {
+void CManageKitbashDlg::OnOpenFolder() {
     std::string target = StencilPaths::GetUserRoot();
     if (const QListWidgetItem* item = list_->currentItem()) {
         const std::string name = item->text().toStdString();
         if (IsSafeFileName(name) && DirectoryExists(target + name)) target += name;
     }
     CreateDirectories(target);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(target)));
+    // The desktop's file manager shows the folder (xdg-open underneath).
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(target))) && prompts_)
+        prompts_->Inform("No file manager could open the folder " + target + ".");
 }
 
 void CManageKitbashDlg::OnOK() {

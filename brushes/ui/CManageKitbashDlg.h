@@ -42,7 +42,7 @@ public:
     // The buttons' actions (public so tests can drive them).
     void OnLoad();
     void OnNewFolder();
-    void OnOpenInExplorer();
+    void OnOpenFolder();
     void OnOK();
     // Writes the loaded image as base.png (or "base N.png") into the library;
     // false, with the message already shown, when it could not.

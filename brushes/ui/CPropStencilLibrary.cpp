@@ -146,7 +146,7 @@ void CPropStencilLibrary::paintEvent(QPaintEvent* e) {
     if (n == 0) {
         p.setFont(UiFont(11));
         p.setPen(QColor::fromRgba(0xFF82868C));
-        p.drawText(QRect(0, 0, content, h), Qt::AlignCenter | Qt::TextWordWrap, "Drop PNGs into the active stencil library folder");
+        p.drawText(QRect(8, 0, std::max(0, content - 16), h), Qt::AlignCenter | Qt::TextWordWrap, QString::fromStdString(EmptyStencilLibraryHint(store.activeName)));
         p.fillRect(content, 0, w - content, h, kStripColour);
         return;
     }

@@ -143,6 +143,10 @@ TEST(StencilStore, HostileLibraryNamesReachNothingOutsideTheRoots) {
             EXPECT_TRUE(r.store.entries.empty()) << c.typed;
         }
     }
+    // The empty-library hint names the user's own folder, never a hostile path.
+    const std::string userRoot = StencilPaths::GetUserRoot();
+    EXPECT_EQ(EmptyStencilLibraryHint("ok"), "Put PNG files into " + userRoot + "ok to fill this library.");
+    EXPECT_EQ(EmptyStencilLibraryHint("../secret"), "Put PNG files into " + userRoot + " to fill this library.");
     for (const char* hostileBase : {"../up", "a/b", ""})
         EXPECT_EQ(SaveStencilPng(r.user.string(), "ok", hostileBase, *image), StencilSaveResult::kBadName);
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(r.base / "secret"), {}), 1);
