@@ -34,6 +34,8 @@
 #include "posable/ui/CTestBonesDlg.h"
 #include "properties/ui/CPropDialogs.h"
 
+#include "platform/qt/EditorTheme.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -100,6 +102,7 @@ bool CQuillfenEditorApp::InitInstance(const std::vector<std::string>& args) {
     QApplication::setApplicationName(appTitle_);
     QApplication::setApplicationDisplayName(appTitle_);
     QApplication::setOrganizationName("Vostrel");
+    ApplyEditorTheme();
 
     // The process-wide objects of the brushes subsystem. The current brush
     // library is registered with the brushes code for as long as it lives.
