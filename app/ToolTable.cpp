@@ -147,6 +147,25 @@ std::vector<ToolStripBox> LayoutToolStrip(const std::vector<ToolStripEntry>& ent
     return out;
 }
 
+int ToolStripContentHeight(const std::vector<ToolStripBox>& boxes, int dpi) {
+    int bottom = 0;
+    for (const ToolStripBox& b : boxes) bottom = std::max(bottom, b.button.bottom);
+    return bottom + MulDiv(4, dpi, 96);
+}
+
+ToolStripScroll ScrollToolStrip(int wantedOffset, int contentHeight, int viewWidth, int viewHeight, int dpi) {
+    ToolStripScroll out;
+    const int range = contentHeight - viewHeight;
+    if (range <= 0 || viewHeight <= 0) return out;
+    out.offset = std::clamp(wantedOffset, 0, range);
+    // The bar lies in the strip's right padding, so it covers no button.
+    const int bar = std::max(2, MulDiv(4, dpi, 96) - 1);
+    const int thumbHeight = std::clamp(int(int64_t(viewHeight) * viewHeight / contentHeight), MulDiv(20, dpi, 96), viewHeight);
+    const int top = int(int64_t(out.offset) * (viewHeight - thumbHeight) / range);
+    out.thumb = {viewWidth - bar, top, viewWidth, top + thumbHeight};
+    return out;
+}
+
 RectI PlaceToolFlyout(const RectI& b, int width, int height, const RectI& work) {
     int x = b.right + 2;
     if (work.right < b.right + 2 + width) x = std::max(work.left, b.left - width - 2);

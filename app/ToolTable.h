@@ -50,6 +50,18 @@ struct ToolStripBox {
 std::vector<ToolStripBox> LayoutToolStrip(const std::vector<ToolStripEntry>& entries, int clientWidth,
                                           int buttonSize, int dpi);
 
+// The height the laid-out strip needs: its lowest box plus the bottom padding.
+int ToolStripContentHeight(const std::vector<ToolStripBox>& boxes, int dpi);
+
+// A strip taller than its pane scrolls: the offset kept within [0, content -
+// view], and the thumb of the thin bar along the pane's right edge (empty when
+// everything fits).
+struct ToolStripScroll {
+    int offset = 0;
+    RectI thumb;
+};
+ToolStripScroll ScrollToolStrip(int wantedOffset, int contentHeight, int viewWidth, int viewHeight, int dpi);
+
 // The flyout's screen rectangle beside the button, kept inside the work area.
 RectI PlaceToolFlyout(const RectI& button, int width, int height, const RectI& workArea);
 // Flyout rows are 32 high below a 1-pixel border.

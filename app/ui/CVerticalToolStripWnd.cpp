@@ -8,11 +8,13 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 #include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -238,6 +240,10 @@ void CVerticalToolStripWnd::UpdateCommandUI() {
         }
     }
     if (changed) update();
+}
+
+int CVerticalToolStripWnd::ContentHeight(int width) const {
+    return ToolStripContentHeight(LayoutToolStrip(entries_, width, buttonSize_, GetDpi()), GetDpi());
 }
 
 int CVerticalToolStripWnd::HitTest(QPoint p) const {
@@ -480,9 +486,84 @@ void CVerticalToolStripWnd::paintEvent(QPaintEvent* ev) {
 
 // ---------------------------------------------------------------- pane
 
+namespace {
+
+// The thin bar over the strip's right padding: a thumb to drag, the track to
+// page, the wheel to scroll.
+class CToolsScrollBar : public QWidget {
+public:
+    explicit CToolsScrollBar(CVerticalToolsPane* pane) : QWidget(pane), pane_(pane) { setMouseTracking(true); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const RectI& t = pane_->Scroll().thumb;
+        const QColor colour = dragging_ || hot_ ? QColor(120, 128, 140) : QColor(78, 84, 94);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour);
+        const qreal r = width() / 2.0;
+        p.drawRoundedRect(QRectF(0, t.top, width(), t.Height()), r, r);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton) return;
+        const RectI& t = pane_->Scroll().thumb;
+        const int y = int(e->position().y());
+        if (y >= t.top && y < t.bottom) {
+            dragging_ = true;
+            pressY_ = y;
+            pressOffset_ = pane_->Scroll().offset;
+        } else {
+            // A page towards the press.
+            pane_->ScrollTo(pane_->Scroll().offset + (y < t.top ? -1 : 1) * std::max(1, pane_->height() - 20));
+        }
+        update();
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        const RectI& t = pane_->Scroll().thumb;
+        const int y = int(e->position().y());
+        const bool hot = y >= t.top && y < t.bottom;
+        if (hot != hot_) {
+            hot_ = hot;
+            update();
+        }
+        if (!dragging_) return;
+        const int travel = pane_->height() - t.Height();
+        const int range = pane_->Strip()->ContentHeight(pane_->width()) - pane_->height();
+        if (travel > 0) pane_->ScrollTo(pressOffset_ + int(int64_t(y - pressY_) * range / travel));
+    }
+    void mouseReleaseEvent(QMouseEvent*) override { EndDrag(); }
+    void leaveEvent(QEvent*) override {
+        hot_ = false;
+        update();
+    }
+    bool event(QEvent* e) override {
+        // A drag that loses the mouse ends where it is, as a release does.
+        if (e->type() == QEvent::UngrabMouse) EndDrag();
+        return QWidget::event(e);
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        pane_->OnMouseWheel(0, e->angleDelta().y(), e->position().toPoint());
+    }
+
+private:
+    void EndDrag() {
+        if (!dragging_) return;
+        dragging_ = false;
+        update();
+    }
+    CVerticalToolsPane* pane_;
+    bool dragging_ = false, hot_ = false;
+    int pressY_ = 0, pressOffset_ = 0;
+};
+
+}  // namespace
+
 CVerticalToolsPane::CVerticalToolsPane(QWidget* parent) : CWndBase(parent, 133) {
     setObjectName("ToolsPane");
     strip_ = new CVerticalToolStripWnd(this);
+    bar_ = new CToolsScrollBar(this);
+    bar_->hide();
     SetMode(mode_);
     strip_->show();
     AdjustLayout();
@@ -491,9 +572,31 @@ CVerticalToolsPane::CVerticalToolsPane(QWidget* parent) : CWndBase(parent, 133) 
 void CVerticalToolsPane::SetMode(int mode) {
     mode_ = mode;
     strip_->SetMode(mode, iconSize_);
+    AdjustLayout();
 }
 
-void CVerticalToolsPane::AdjustLayout() { strip_->setGeometry(rect()); }
+void CVerticalToolsPane::AdjustLayout() { ScrollTo(scroll_.offset); }
+
+void CVerticalToolsPane::ScrollTo(int offset) {
+    const int content = strip_->ContentHeight(width());
+    scroll_ = ScrollToolStrip(offset, content, width(), height(), GetDpi());
+    strip_->setGeometry(0, -scroll_.offset, width(), std::max(height(), content));
+    if (scroll_.thumb.IsEmpty()) {
+        bar_->hide();
+        return;
+    }
+    bar_->setGeometry(scroll_.thumb.left, 0, scroll_.thumb.Width(), height());
+    bar_->raise();
+    bar_->show();
+    bar_->update();
+}
+
+bool CVerticalToolsPane::OnMouseWheel(unsigned, int delta, QPoint) {
+    if (scroll_.thumb.IsEmpty()) return false;
+    // One notch moves about one row of buttons.
+    ScrollTo(scroll_.offset - MulDiv(delta, MulDiv(37, GetDpi(), 96), 120));
+    return true;
+}
 
 QSize CVerticalToolsPane::sizeHint() const { return {MulDiv(78, GetDpi(), 96), 240}; }
 QSize CVerticalToolsPane::minimumSizeHint() const { return {MulDiv(78, GetDpi(), 96), 120}; }

@@ -66,6 +66,8 @@ public:
     void AddToolWithFlyout(const ToolItem& head, std::vector<ToolFlyoutItem> items);
     void RebuildButtons();
     void RecalcLayout();
+    // The height the strip's buttons need at a given width.
+    int ContentHeight(int width) const;
     void UpdateCommandUI();
 
     struct Button {
@@ -121,6 +123,8 @@ private:
 };
 
 // The docking pane's content: the strip over the whole pane, 78 wide at 96 dpi.
+// A strip taller than the pane scrolls with the wheel and a thin bar along the
+// right edge, so every tool stays reachable at any size and scale.
 class CVerticalToolsPane : public CWndBase {
     Q_OBJECT
 public:
@@ -134,12 +138,19 @@ public:
     void AdjustLayout();
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // Scrolls the strip to an offset (kept in range); the current scroll.
+    void ScrollTo(int offset);
+    const ToolStripScroll& Scroll() const { return scroll_; }
+    QWidget* ScrollBar() const { return bar_; }
+    bool OnMouseWheel(unsigned flags, int delta, QPoint p) override;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
     CVerticalToolStripWnd* strip_;
+    QWidget* bar_ = nullptr;
+    ToolStripScroll scroll_;
     int iconSize_ = 32;
     int mode_ = 0;
 };

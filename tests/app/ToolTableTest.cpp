@@ -1,5 +1,6 @@
 #include "app/IconShapes.h"
 #include "app/ToolTable.h"
+#include "platform/MulDiv.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,31 @@ TEST(ToolTable, StripLayout) {
     EXPECT_TRUE(b[1].mark.IsEmpty());
     // Sizes above 33 are held to 33.
     EXPECT_EQ(LayoutToolStrip(e, 78, 48, 96)[1].button.Width(), 33);
+}
+
+TEST(ToolTable, StripScrollsWhenTallerThanItsPane) {
+    // The canvas strip at 96 and 192 dpi: its content height, and every scale
+    // where it does not fit scrolls far enough to reach its last button.
+    for (int dpi : {96, 144, 192}) {
+        const std::vector<ToolStripBox> boxes = LayoutToolStrip(ToolStripEntriesForMode(0), MulDiv(78, dpi, 96), 32, dpi);
+        const int content = ToolStripContentHeight(boxes, dpi);
+        EXPECT_EQ(content, boxes.back().button.bottom + MulDiv(4, dpi, 96)) << dpi;
+        const int view = content / 2, width = MulDiv(78, dpi, 96);
+        const ToolStripScroll end = ScrollToolStrip(1 << 20, content, width, view, dpi);
+        EXPECT_EQ(end.offset, content - view) << dpi;
+        EXPECT_EQ(end.thumb.bottom, view) << dpi;
+        EXPECT_EQ(end.thumb.right, width) << dpi;
+        EXPECT_LE(end.thumb.Width(), MulDiv(4, dpi, 96)) << dpi;  // inside the right padding
+        EXPECT_EQ(ScrollToolStrip(-50, content, width, view, dpi).offset, 0) << dpi;
+        EXPECT_EQ(ScrollToolStrip(-50, content, width, view, dpi).thumb.top, 0) << dpi;
+    }
+    // Everything fits: no offset and no bar.
+    const ToolStripScroll fits = ScrollToolStrip(30, 400, 78, 400, 96);
+    EXPECT_EQ(fits.offset, 0);
+    EXPECT_TRUE(fits.thumb.IsEmpty());
+    // A tiny pane still gets a thumb it can grab, no taller than the pane.
+    EXPECT_EQ(ScrollToolStrip(0, 5000, 78, 100, 96).thumb.Height(), 20);
+    EXPECT_EQ(ScrollToolStrip(0, 5000, 78, 10, 96).thumb.Height(), 10);
 }
 
 TEST(ToolTable, FlyoutPlacementAndKeys) {
