@@ -6,6 +6,7 @@
 #include "platform/qt/CMemDC2.h"
 #include "platform/qt/ShellFonts.h"
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -259,10 +260,19 @@ void CPropBrushLibrary::paintEvent(QPaintEvent* e) {
         BrushEntry& entry = lib.entries[size_t(i)];
         EnsureBrushPreview(entry);
         if (entry.decodedPreview) p.drawImage(QRect(0, top, listW, previewH), ImageOf(*entry.decodedPreview));
-        p.setFont(UiFont(11));
+        // A name too long for the row is set a little smaller rather than cut;
+        // only a name that fits at no readable size is elided.
+        const QString label = LocalText(entry.name);
+        const QRect nameRect(6, top + previewH, listW - 8, rowH - previewH);
+        QFont font = UiFont(11);
+        for (int size = 11; size >= 8; --size) {
+            font = UiFont(size);
+            if (QFontMetrics(font).horizontalAdvance(label) <= nameRect.width()) break;
+        }
+        p.setFont(font);
         p.setPen(QColor(235, 238, 242));
-        p.drawText(QRect(8, top + previewH, listW - 12, rowH - previewH), Qt::AlignVCenter | Qt::AlignLeft,
-                   LocalText(entry.name));
+        p.drawText(nameRect, Qt::AlignVCenter | Qt::AlignLeft,
+                   QFontMetrics(font).elidedText(label, Qt::ElideRight, nameRect.width()));
         p.fillRect(QRect(0, top + rowH - 1, listW, 1), QColor(0x38, 0x3D, 0x44));
     }
     p.restore();

@@ -311,6 +311,12 @@ void CPropTabBrush::RebuildToolPanels() {
 void CPropTabBrush::Layout() {
     if (rect().isEmpty()) return;
     MoveChildWindow(rect(), panels_);
+    // In a pane taller than the grid the two lists take the height there is,
+    // so more presets and libraries show at once.
+    for (QWidget* list : {static_cast<QWidget*>(libraryList_), static_cast<QWidget*>(presets_)}) {
+        const int bottom = height() - kPropGridMargin;
+        if (list->geometry().bottom() + 1 < bottom) list->resize(list->width(), bottom - list->y());
+    }
 }
 
 void CPropTabBrush::resizeEvent(QResizeEvent*) {

@@ -303,7 +303,9 @@ void CColorWheelWnd::paintEvent(QPaintEvent* ev) {
         const float cy = l.rowCentreY[i];
         p.setFont(Font(10));
         p.setPen(kLabel);
-        p.drawText(QRectF(0, cy - 9, 19, 18), Qt::AlignRight | Qt::AlignVCenter,
+        // The letter ends left of where the knob reaches at the track's start,
+        // so a knob at its minimum never hides it.
+        p.drawText(QRectF(0, cy - 9, 11, 18), Qt::AlignRight | Qt::AlignVCenter,
                    color_.rgbMode ? rgbLabels[i] : hslLabels[i]);
         const QRectF track(22, cy - 5, W - 70, 10);
         if (track.width() > 0) {

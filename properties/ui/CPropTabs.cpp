@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 
@@ -148,7 +149,16 @@ void CPropTabObject::PaintExtra(QPainter& p) {
     const PropCell* cell = FindPropCell(groups_, kCapInfo);
     if (!cell) return;
     const QFont font = CreateUiFont();
-    const QRect r(cell->rect.left + 4, cell->rect.top, cell->rect.Width() - 8, cell->rect.Height());
+    // The text may run on past its own group, into the room to its right that
+    // no other cell of its row uses, up to the tab's edge.
+    int right = width() - 4;
+    for (const PropGroup& g : groups_)
+        for (const PropCell& c : g.cells)
+            if (&c != cell && c.rect.left >= cell->rect.right && c.rect.top < cell->rect.bottom &&
+                c.rect.bottom > cell->rect.top)
+                right = std::min(right, c.rect.left - 4);
+    right = std::max(right, cell->rect.right - 4);
+    const QRect r(cell->rect.left + 4, cell->rect.top, right - cell->rect.left - 4, cell->rect.Height());
     p.setFont(font);
     p.setPen(ArgbColor(0xFFAAB0B8));
     p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
