@@ -72,6 +72,7 @@ BrushEngine::BrushEngine() { state_.Reset(); }
 BrushEngine::~BrushEngine() = default;
 
 void BrushEngine::Init(DabRenderer* renderer, ICanvasWriteView* view) {
+    if (renderer_ && strokeActive_) renderer_->UnpinImageHashes();
     renderer_ = renderer;
     target = view;
     state_.Reset();
@@ -127,6 +128,7 @@ void BrushEngine::BeginStroke(float x, float y, uint32_t colour, const BrushSett
     strokeActive_ = true;
     colour_ = colour;
     settings_ = settings;
+    renderer_->PinImageHashes(settings);
 
     clip_.reset();
     if (selection && (selection->AllSelected() || selection->HasSelection()))
@@ -277,6 +279,7 @@ DirtyRect BrushEngine::EndStroke() {
     }
     clip_.reset();
     strokeActive_ = false;
+    renderer_->UnpinImageHashes();
     if (!aligned) cloneOffsetValid = false;
     return dirty;
 }

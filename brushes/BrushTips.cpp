@@ -206,10 +206,25 @@ bool DabRenderer::GrainFromImage(const std::vector<uint8_t>& image, int n, std::
     return true;
 }
 
+void DabRenderer::PinImageHashes(const BrushSettings& s) {
+    pinned_ = true;
+    pinnedTipLength_ = s.tipImage.size();
+    pinnedGrainLength_ = s.grainImage.size();
+    pinnedTipHash_ = s.tipKind == kBrushTipBitmap ? ContentHash(s.tipImage) : 0;
+    pinnedGrainHash_ = s.tipKind == kBrushTipTextured ? ContentHash(s.grainImage) : 0;
+    imageHashes_ += (s.tipKind == kBrushTipBitmap) + (s.tipKind == kBrushTipTextured);
+}
+
 DabRenderer& DabRenderer::BuildTip(const BrushSettings& s) {
     const int n = TipSizeFor(s.size);
-    const uint64_t tipHash = s.tipKind == kBrushTipBitmap ? ContentHash(s.tipImage) : 0;
-    const uint64_t grainHash = s.tipKind == kBrushTipTextured ? ContentHash(s.grainImage) : 0;
+    auto hashOf = [&](const std::vector<uint8_t>& image, size_t pinnedLength, uint64_t pinnedHash) {
+        if (pinned_ && image.size() == pinnedLength) return pinnedHash;
+        ++imageHashes_;
+        return ContentHash(image);
+    };
+    const uint64_t tipHash = s.tipKind == kBrushTipBitmap ? hashOf(s.tipImage, pinnedTipLength_, pinnedTipHash_) : 0;
+    const uint64_t grainHash =
+        s.tipKind == kBrushTipTextured ? hashOf(s.grainImage, pinnedGrainLength_, pinnedGrainHash_) : 0;
     if (valid_ && keySize_ == n && keyKind_ == s.tipKind && keyHardness_ == s.hardness && keyScaleX_ == s.scaleX &&
         keyScaleY_ == s.scaleY && keyAngle_ == s.angle && keyRevision_ == s.tipRevision &&
         keyTipImageHash_ == tipHash && keyGrainImageHash_ == grainHash && tip_.size() == size_t(n) * n)

@@ -95,6 +95,13 @@ public:
     // when its key changes. The key covers the tip images' content, so a
     // replaced image is seen even when nobody bumped tipRevision.
     DabRenderer& BuildTip(const BrushSettings& settings);
+    // While a stroke runs its images cannot change, so the engine hashes them
+    // once when the stroke begins and BuildTip uses those hashes (for images
+    // of the pinned lengths) instead of hashing megabytes at every dab.
+    void PinImageHashes(const BrushSettings& settings);
+    void UnpinImageHashes() { pinned_ = false; }
+    // How many times BuildTip hashed an image's bytes (for tests).
+    uint64_t ImageHashCount() const { return imageHashes_; }
     const std::vector<float>& Tip() const { return tip_; }
     const std::vector<float>& Grain() const { return grain_; }
     int TipSize() const { return keySize_; }
@@ -180,6 +187,10 @@ private:
     uint64_t keyRevision_ = 0;
     uint64_t keyTipImageHash_ = 0, keyGrainImageHash_ = 0;
     bool valid_ = false;
+    bool pinned_ = false;
+    size_t pinnedTipLength_ = 0, pinnedGrainLength_ = 0;
+    uint64_t pinnedTipHash_ = 0, pinnedGrainHash_ = 0;
+    uint64_t imageHashes_ = 0;
 
     std::vector<uint32_t> destination_;
     std::vector<uint8_t> sourcePatch_;

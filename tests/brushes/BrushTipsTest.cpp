@@ -1,8 +1,11 @@
 #include "brushes/BrushSettings.h"
+#include "brushes/BrushEngine.h"
 #include "brushes/DabRenderer.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "platform/Bitmap.h"
 #include "platform/Codecs.h"
+
+#include "BrushTestViews.h"
 
 #include <gtest/gtest.h>
 
@@ -188,4 +191,48 @@ TEST(BrushTips, CacheKeyAndFallbacks) {
     bitmap.tipImage = SolidPng(4, 4, 0xFFFFFFFF);
     r.BuildTip(bitmap);
     EXPECT_NEAR(r.Tip()[0], 0.0f, 1e-6f);
+}
+
+// An uncompressed 24-bit BMP of one grey: its length does not depend on the grey.
+std::vector<uint8_t> GreyBmp(int side, uint8_t grey) {
+    const uint32_t row = uint32_t(side * 3 + 3) & ~3u, data = row * uint32_t(side), total = 54 + data;
+    std::vector<uint8_t> b(total, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) b[at + k] = uint8_t(v >> (8 * k));
+    };
+    b[0] = 'B', b[1] = 'M';
+    put32(2, total), put32(10, 54), put32(14, 40), put32(18, uint32_t(side)), put32(22, uint32_t(side));
+    b[26] = 1, b[28] = 24;
+    put32(34, data);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side * 3; ++x) b[54 + size_t(y) * row + size_t(x)] = grey;
+    return b;
+}
+
+// A stroke hashes its tip image once, however many dabs it stamps; after the
+// stroke the cache goes back to checking the image's content at every build.
+TEST(BrushTips, AStrokeHashesItsTipImageOnce) {
+    BufferView view(200, 60);
+    DabRenderer dab;
+    BrushEngine engine;
+    engine.Init(&dab, &view);
+    BrushSettings s;
+    s.size = 12;
+    s.tipKind = kBrushTipBitmap;
+    s.tipImage = GreyBmp(64, 0);
+    engine.BeginStroke(10, 30, 0xFF0000FF, s, 1.0f);
+    for (int x = 14; x < 190; x += 4) engine.StrokeTo(float(x), 30, 0xFF0000FF, s, 1.0f);
+    engine.EndStroke();
+    EXPECT_EQ(dab.ImageHashCount(), 1u);
+    EXPECT_GT(view.MaxAlpha(), 0);
+
+    // Outside a stroke a same-length image with other content is still seen.
+    BrushSettings other = s;
+    other.tipImage = GreyBmp(64, 255);
+    ASSERT_EQ(other.tipImage.size(), s.tipImage.size());
+    const size_t centre = size_t(dab.TipSize()) * dab.TipSize() / 2;
+    dab.BuildTip(s);
+    EXPECT_GT(dab.Tip()[centre], 0.9f);
+    dab.BuildTip(other);
+    EXPECT_LT(dab.Tip()[centre], 0.1f);
 }
