@@ -49,6 +49,7 @@ CCanvasLayoutView::~CCanvasLayoutView() {
     pose_.Close(nullptr, false);
     caches_.Release();
     backBuffer_.Release();
+    pickBuffer_.Release();
 }
 
 DocumentEditSession* CCanvasLayoutView::ActivePaintSession() {
@@ -319,8 +320,6 @@ bool CCanvasLayoutView::PaintCachedCanvas(CompositeSurface& target, const RectI&
     p.setPen(QPen(Argb(kBorder), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(rq);
-    p.end();
-    DrawCacheStats(target, geo_.Viewport());
     return true;
 }
 
@@ -374,22 +373,32 @@ void CCanvasLayoutView::DrawCacheStats(CompositeSurface& target, const RectI& v)
     if (recent) update(box);
 }
 
-void CCanvasLayoutView::RenderToBackBuffer() {
+int CCanvasLayoutView::RenderPicture(CompositeSurface& target) {
     SyncGeometry();
     const int w = width(), h = height();
-    if (w <= 0 || h <= 0) return;
-    if (backBuffer_.width != w || backBuffer_.height != h || !backBuffer_.pixels)
-        if (!backBuffer_.Create(w, h)) return;
-    if (!PaintCachedCanvas(backBuffer_, {0, 0, w, h})) PaintUncached(backBuffer_);
+    if (w <= 0 || h <= 0) return 0;
+    if (target.width != w || target.height != h || !target.pixels)
+        if (!target.Create(w, h)) return 0;
+    const bool cached = PaintCachedCanvas(target, {0, 0, w, h});
+    if (!cached) PaintUncached(target);
     CanvasDocument* scene = MainScene();
     if (scene && (scene->canvasColour >> 24) == 0) {
         const RectF r = geo_.CanvasScreenRect();
-        DrawTransparencyChecker(backBuffer_, r.x, r.y, r.width, r.height);
+        DrawTransparencyChecker(target, r.x, r.y, r.width, r.height);
     }
-    if (scene) {
+    return cached ? 2 : 1;
+}
+
+void CCanvasLayoutView::RenderToBackBuffer() {
+    const int drawn = RenderPicture(backBuffer_);
+    // While a colour is picked the view shows the bare picture, so the
+    // screen photograph holds no overlay colours.
+    if (drawn == 0 || EyedropperPick::IsActive()) return;
+    if (drawn == 2) DrawCacheStats(backBuffer_, geo_.Viewport());
+    if (MainScene()) {
         QImage out = ImageOf(backBuffer_);
         QPainter g(&out);
-        if (!EyedropperPick::IsActive()) DrawToolOverlays(g);
+        DrawToolOverlays(g);
         DrawBrushCursor(g);
     }
 }

@@ -148,6 +148,10 @@ private:
     void ZoomAtViewportCentre(float zoom);
     bool PaintCachedCanvas(CompositeSurface& target, const RectI& client);
     void PaintUncached(CompositeSurface& target);
+    // The scene as the view frames it, without tool overlays, the brush
+    // circle or the statistics line: 0 when nothing could be drawn, 2 when
+    // the cached path drew it, 1 the uncached one.
+    int RenderPicture(CompositeSurface& target);
     void DrawCacheStats(CompositeSurface& target, const RectI& viewport);
     int ScaledBarThickness() const { return MulDiv(20, GetDpi(), 96); }
     int ScaledReadoutWidth() const { return MulDiv(70, GetDpi(), 96); }
@@ -176,6 +180,7 @@ private:
     void OnPoseToolDown(QPoint p);
     void OnPoseToolDrag(QPoint p);
     void OnPoseToolUp();
+    void UpdatePoseCursor(QPoint p);
     void DrawPoseSession(QPainter& g);
     // Light tool.
     void OnLightToolDown(unsigned flags, QPoint p);
@@ -260,5 +265,6 @@ private:
     CZoomReadoutWnd readout_;
     bool childrenCreated_ = false;
     CompositeSurface backBuffer_;
+    CompositeSurface pickBuffer_;  // the bare picture an Alt-click reads
     CanvasCompositeCache caches_;
 };

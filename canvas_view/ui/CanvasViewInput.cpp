@@ -19,6 +19,7 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "document/DocumentHost.h"
 #include "platform/Profile.h"
+#include "posable/PosedPreview.h"
 #include "platform/Prompts.h"
 #include "scene/SelectionMask.h"
 #include "selection/SelectionToolController.h"
@@ -162,7 +163,8 @@ void CCanvasLayoutView::OnLButtonDown(unsigned flags, QPoint p) {
         SetCapture();
         picking_ = true;
         // Where the screen cannot be read, the loupe samples what this view shows.
-        const LoupeSnapshotFallback displayed = BackBufferSnapshot(this, backBuffer_, [this] { RenderToBackBuffer(); });
+        const LoupeSnapshotFallback displayed =
+            BackBufferSnapshot(this, pickBuffer_, [this] { RenderPicture(pickBuffer_); });
         EyedropperPick::Instance().Begin(mapToGlobal(p), doc->Host(), this, displayed);
         pickedColour_ = EyedropperPick::Instance().PickedColour();
         break;
@@ -650,6 +652,12 @@ void CCanvasLayoutView::OnMoveToolUp() {
                 }
             doc->CommitObjectTransforms(entries);
         }
+        // A posable object drawn larger than its preview is rendered again
+        // at its new size rather than left stretched.
+        bool rerendered = false;
+        for (const TransformSnapshot& s : snaps_)
+            if (CanvasObject* o = scene.FindObject(s.id)) rerendered |= UpdatePosableImageResolution(*o);
+        if (rerendered) doc->UpdateAllViews();
     } else if (doc) {
         if (!marqueeArmed_ && !marqueeDragging_) return;
         if (marqueeDragging_) {
@@ -777,6 +785,7 @@ void CCanvasLayoutView::UpdateCursor(QPoint p) {
         setCursor(over ? Qt::CrossCursor : Qt::ArrowCursor);
         return;
     }
+    case CanvasInputRoute::Pose: UpdatePoseCursor(p); return;
     case CanvasInputRoute::None: return;
     default: break;
     }
@@ -905,6 +914,21 @@ void CCanvasLayoutView::OnPoseToolDown(QPoint p) {
     SetCapture();
 }
 
+void CCanvasLayoutView::UpdatePoseCursor(QPoint p) {
+    // The Pose tool draws no transform frame, so it shows no resize arrows:
+    // only the hand over a joint it can pick.
+    CQuillfenEditorDoc* doc = GetDocument();
+    bool overJoint = false;
+    if (doc && pose_.open) {
+        SyncGeometry();
+        std::string part;
+        int end = 1;
+        overJoint = pose_.PickJoint(doc->mainScene, geo_.zoom, geo_.OriginX(), geo_.OriginY(), float(p.x()),
+                                    float(p.y()), part, end);
+    }
+    setCursor(overJoint ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
 void CCanvasLayoutView::OnPoseToolDrag(QPoint p) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc || !pose_.dragActive || !HasCapture()) return;
@@ -998,12 +1022,12 @@ void CCanvasLayoutView::OnLightToolUp() {
 // --- Paint and selection tools ---
 
 void CCanvasLayoutView::PickColourAt(QPoint p, bool deliver) {
-    // The displayed composite, un-premultiplied.
+    // The displayed picture, un-premultiplied; never an overlay's colour.
     CQuillfenEditorDoc* doc = GetDocument();
-    if (!doc || !backBuffer_.pixels || p.x() < 0 || p.y() < 0 || p.x() >= backBuffer_.width ||
-        p.y() >= backBuffer_.height)
+    if (!doc || RenderPicture(pickBuffer_) == 0 || p.x() < 0 || p.y() < 0 || p.x() >= pickBuffer_.width ||
+        p.y() >= pickBuffer_.height)
         return;
-    const uint8_t* px = backBuffer_.pixels + int64_t(p.y()) * backBuffer_.Pitch() + int64_t(p.x()) * 4;
+    const uint8_t* px = pickBuffer_.pixels + int64_t(p.y()) * pickBuffer_.Pitch() + int64_t(p.x()) * 4;
     const int a = px[3];
     auto un = [a](int c) { return a == 0 ? 0 : std::min(255, (c * 255 + a / 2) / a); };
     pickedColour_ = 0xFF000000u | uint32_t(un(px[2])) << 16 | uint32_t(un(px[1])) << 8 | uint32_t(un(px[0]));

@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -265,4 +266,107 @@ TEST_F(ToolsFixture, EyedropperPicksTheDisplayedColour) {
     view.OnLButtonUp(0, Client(210, 150));
     EXPECT_EQ(view.PickedColour(), 0xFF336699u);
     EXPECT_FALSE(view.HasCapture());
+}
+
+namespace {
+// A posable object of two 50 x 50 boned parts side by side, rendered at one
+// pixel per scene unit.
+std::string AddPosable(CQuillfenEditorDoc& doc, float x, float y) {
+    CanvasObject o;
+    o.id = "object_9";
+    o.name = "Posable";
+    o.x = x, o.y = y;
+    PosableScene scene;
+    scene.width = scene.height = 3000;
+    scene.parts.push_back(posable_test::BonedPart("left", 100, 100, 50, 50, 0xFFFF0000));
+    scene.parts.push_back(posable_test::BonedPart("right", 200, 100, 50, 50, 0xFF0000FF));
+    EXPECT_TRUE(ApplyPosableScene(o, scene, 1, 1));
+    doc.mainScene.FindLayer("layer_1")->objects.push_back(o);
+    return o.id;
+}
+}  // namespace
+
+TEST_F(ToolsFixture, EnlargingAPosableObjectRendersItAgainAtItsNewSize) {
+    const std::string id = AddPosable(doc, 20, 20);
+    CanvasObject* o = doc.mainScene.FindObject(id);
+    ASSERT_FALSE(o->parts.empty());
+    const float startW = o->width, startH = o->height, startPixels = o->parts[0].pixelWidth;
+    ASSERT_EQ(startPixels, startW);
+    doc.mainScene.SelectObject(id);
+    SetTool(0);
+    // Drag the bottom-right handle (14 px outside) to double the size.
+    const float right = 20 + startW, bottom = 20 + startH;
+    view.OnLButtonDown(MK_LBUTTON, Client(right + 14, bottom + 14));
+    ASSERT_TRUE(view.DragArmed());
+    view.OnMouseMove(MK_LBUTTON, Client(right + startW + 14, bottom + startH + 14));
+    view.OnLButtonUp(0, Client(right + startW + 14, bottom + startH + 14));
+    o = doc.mainScene.FindObject(id);
+    ASSERT_NEAR(o->width, 2 * startW, 1);
+    EXPECT_GE(o->parts[0].pixelWidth, o->width) << "preview left stretched";
+    EXPECT_GE(o->parts[0].pixelHeight, o->height);
+
+    // A plain move keeps the preview it has.
+    const float pixels = o->parts[0].pixelWidth;
+    view.OnLButtonDown(MK_LBUTTON, Client(40, 40));
+    view.OnMouseMove(MK_LBUTTON, Client(60, 50));
+    view.OnLButtonUp(0, Client(60, 50));
+    EXPECT_EQ(doc.mainScene.FindObject(id)->parts[0].pixelWidth, pixels);
+}
+
+TEST_F(ToolsFixture, PoseToolShowsTheHandOverAJointAndNoResizeArrows) {
+    const std::string id = AddPosable(doc, 50, 50);
+    doc.mainScene.SelectObject(id);
+    const CanvasObject* o = doc.mainScene.FindObject(id);
+    // Under the Move tool the frame's corner handle shows a resize arrow.
+    SetTool(0);
+    const QPoint corner = Client(50 + o->width + 14, 50 + o->height + 14);
+    view.OnMouseMove(0, corner);
+    ASSERT_EQ(view.cursor().shape(), Qt::SizeFDiagCursor);
+
+    SetTool(2);
+    ASSERT_TRUE(view.PoseSession().open);
+    view.OnMouseMove(0, corner);
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+    view.OnMouseMove(0, Client(100, 75));  // the left part's tail
+    EXPECT_EQ(view.cursor().shape(), Qt::PointingHandCursor);
+    view.OnMouseMove(0, Client(100 + 30, 75 + 30));
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(ToolsFixture, PicksReadThePictureNotTheOverlaysOverIt) {
+    // The canvas fills the view, so the statistics line lies over it.
+    doc.mainScene.canvasColour = 0xFF336699;
+    view.OnZoomPresetPicked(300);
+    const QPoint underStats(view.width() - 40, 14);
+    view.RenderToBackBuffer();
+    {
+        const QImage shown = view.grab().toImage();
+        ASSERT_NE(shown.pixel(underStats) | 0xFF000000u, 0xFF336699u) << "the statistics line is not there";
+    }
+    SetTool(1);
+    view.OnLButtonDown(MK_LBUTTON, underStats);
+    view.OnLButtonUp(0, underStats);
+    EXPECT_EQ(view.PickedColour(), 0xFF336699u);
+
+    // Alt-click with the Paint Brush: the painted object's red frame lies under the point.
+    const std::string id = AddObject(20, 20, 100, 80);
+    doc.mainScene.SelectObject(id);
+    SetTool(9);
+    view.OnZoomPresetPicked(100);
+    view.RenderToBackBuffer();
+    // The object has no pixels: whatever differs from the canvas around its left edge is the frame.
+    const QImage shown = view.grab().toImage();
+    QPoint onFrame(-1, -1);
+    for (int y = Client(0, 40).y(); y <= Client(0, 60).y() && onFrame.x() < 0; ++y)
+        for (int x = Client(1, 0).x(); x <= Client(40, 0).x() && onFrame.x() < 0; ++x)
+            if ((shown.pixel(x, y) | 0xFF000000u) != 0xFF336699u) onFrame = QPoint(x, y);
+    ASSERT_GE(onFrame.x(), 0) << "no frame drawn";
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QTest::keyPress(view.windowHandle(), Qt::Key_Alt, Qt::AltModifier);
+    ASSERT_TRUE(CWndBase::IsKeyDown(VK_MENU));
+    view.OnLButtonDown(MK_LBUTTON, onFrame);
+    QTest::keyRelease(view.windowHandle(), Qt::Key_Alt);
+    EXPECT_FALSE(view.StrokeActive());
+    EXPECT_EQ(view.PickedColour(), 0xFF336699u);
 }
