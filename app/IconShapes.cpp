@@ -364,6 +364,28 @@ std::map<std::string, std::function<void(Shape&)>> Designs() {
         s.Rect(160, 160, 840, 840, true);
         s.Rect(240, 240, 760, 760);
     };
+    // The properties pane's selection toolbar.
+    d["small_desel"] = [](Shape& s) {
+        s.Dashed({{100, 160}, {820, 160}, {820, 760}, {100, 760}}, 70, 120, 80);
+        s.Line({560, 560}, {900, 900}, 110);
+        s.Line({900, 560}, {560, 900}, 110);
+    };
+    d["small_invert"] = [](Shape& s) {
+        s.Frame(100, 100, 900, 900, 70);
+        s.Poly({{100, 100}, {900, 100}, {100, 900}});
+        s.Circle(640, 640, 150);
+    };
+    d["small_mask"] = [](Shape& s) {
+        s.Rect(80, 80, 920, 920);
+        s.Circle(500, 500, 300, true);
+        s.Dashed(EllipsePts(500, 500, 300, 300, 36), 50, 90, 60);
+    };
+    d["small_isolation"] = [](Shape& s) {
+        s.Ring(500, 500, 430, 70);
+        s.Line({330, 670}, {640, 360}, 110);
+        s.Poly({{330, 670}, {230, 800}, {200, 770}, {300, 640}});
+        s.Circle(700, 300, 110);
+    };
     d["clearbrush"] = [](Shape& s) {
         s.Frame(80, 80, 920, 920, 70);
         s.Line({260, 260}, {740, 740}, 100);

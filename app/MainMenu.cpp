@@ -33,7 +33,7 @@ const std::vector<MenuEntry>& MainMenuEntries() {
         Popup("Image", {Cmd("Add Mask", kCmdAddMask), Cmd("Inpaint (Smart Fill)...", kCmdInpaint), Bar(),
                         Cmd("Invert", kCmdInvert)}),
         Popup("Selection", {Cmd("Deselect\tCtrl+D", kCmdDeselect), Cmd("Reselect\tCtrl+Shift+D", kCmdReselect),
-                            Cmd("Inverse\tCtrl+Shift+I", kCmdInverse), Cmd("Split Bitmap", kCmdSplitBitmap), Bar(),
+                            Cmd("Inverse\tCtrl+I", kCmdInverse), Cmd("Split Bitmap", kCmdSplitBitmap), Bar(),
                             Cmd("Refine", kCmdToolRefine), Cmd("Object Selection ...", kCmdObjectSelection)}),
         Cmd("FIlters", kCmdFilters),
         Popup("Posable Editor",
@@ -52,7 +52,6 @@ const std::vector<MenuEntry>& MainMenuEntries() {
 }
 
 const std::vector<Accelerator>& MainAccelerators() {
-    // Inverse is Ctrl+I although its menu text shows Ctrl+Shift+I.
     static const std::vector<Accelerator> table{
         {true, false, "C", kCmdEditCopy},     {true, false, "Insert", kCmdEditCopy},
         {false, true, "Delete", kCmdEditCut}, {true, false, "X", kCmdEditCut},

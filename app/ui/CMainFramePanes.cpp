@@ -14,6 +14,7 @@
 #include "platform/qt/CommandUi.h"
 #include "posable/ui/CBoneListWnd.h"
 #include "properties/ui/CColorWheelWnd.h"
+#include "properties/ui/CPropertiesPane.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -57,6 +58,8 @@ void CMainFrame::WirePanes() {
     pane->ColorWheel()->SetProfile(profile_);
     if (pane->CanvasPage()) pane->CanvasPage()->Toolbar()->SetCommandUi(commandUi_.get());
     if (pane->PosablePage()) pane->PosablePage()->Toolbar()->SetCommandUi(commandUi_.get());
+    if (CPropertiesPane* props = workspace_->PropertiesPane(); props && props->SelectionToolbar())
+        props->SelectionToolbar()->SetCommandUi(commandUi_.get());
     if (CLayerListWnd* list = pane->LayerList()) {
         list->documentSource = [this]() -> CQuillfenEditorDoc* {
             CView* v = GetWorkspaceView();

@@ -62,6 +62,14 @@ void CToolbarHostWnd::SetDarkTheme() {
     update();
 }
 
+void CToolbarHostWnd::SetThemeColours(const uint32_t (&rgb)[7]) {
+    auto c = [](uint32_t v) { return QColor(int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)); };
+    theme_ = {c(rgb[0]), c(rgb[1]), c(rgb[2]), c(rgb[3]), c(rgb[4]), c(rgb[5]), c(rgb[6])};
+    icons_.SetInvertFiles(invertIcons_ && BackgroundIsDark());
+    RecalcLayout();
+    update();
+}
+
 void CToolbarHostWnd::SetInvertIcons(bool invert) {
     if (invert == invertIcons_) return;
     invertIcons_ = invert;

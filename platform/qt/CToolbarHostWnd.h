@@ -27,6 +27,9 @@ public:
     void SetIconSize(int size);
     int IconSize() const { return iconSize_; }
     void SetDarkTheme();
+    // The colours of the toolbar's roles, each 0xRRGGBB: background, bottom
+    // line, hover fill, hover frame, pressed fill, checked fill, checked frame.
+    void SetThemeColours(const uint32_t (&rgb)[7]);
     // File icons drawn dark are shown light on a dark toolbar.
     void SetInvertIcons(bool invert);
     bool InvertIcons() const { return invertIcons_; }

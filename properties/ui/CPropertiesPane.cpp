@@ -1,6 +1,8 @@
 #include "properties/ui/CPropertiesPane.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "document/CommandIds.h"
+#include "platform/qt/CToolbarHostWnd.h"
 #include "platform/qt/CMemDC2.h"
 #include "properties/ui/CPropTabs.h"
 
@@ -99,6 +101,32 @@ CPropertiesPane::~CPropertiesPane() {
 
 CPropertiesPane* CPropertiesPane::Instance() { return PaneSlot(); }
 
+namespace {
+constexpr int kSelectionBarWidth = 168;
+constexpr int kStripHeight = 24;
+
+// The selection toolbar is shown for the paint and selection tools, except
+// Stencil Kitbash, whose tabs need the whole strip.
+bool ShowsSelectionToolbar(int tool) { return tool >= 9 && tool <= 27 && tool != kToolStencilKitbash; }
+}  // namespace
+
+void CPropertiesPane::CreateSelectionToolbar() {
+    selectionBar_ = new CToolbarHostWnd(this, 4002);
+    // The pane's own greys and blues, so the bar reads as part of the strip.
+    static const uint32_t kColours[7] = {0x22262C, 0x22262C, 0x30363F, 0x30363F, 0x3B434E, 0x485F7E, 0x485F7E};
+    selectionBar_->SetThemeColours(kColours);
+    selectionBar_->SetInvertIcons(true);
+    selectionBar_->SetIconSize(kStripHeight);
+    selectionBar_->SetButtons(
+        {CToolbarButtonDesc::Command(kCmdDeselect, "small_desel.png", "Deselect", "Clear the current selection."),
+         CToolbarButtonDesc::Command(kCmdInverse, "small_invert.png", "Invert", "Invert the current selection."),
+         CToolbarButtonDesc::Command(kCmdSelectionOverlay, "small_mask.png", "Selection overlay",
+                                     "Show a translucent red wash over unselected / feathered area."),
+         CToolbarButtonDesc::Command(kCmdBrushIsolation, "small_isolation.png", "Brush isolation",
+                                     "Paint ignoring the object's opacity and blend mode.")});
+    selectionBar_->hide();
+}
+
 bool CPropertiesPane::CreateChildren(QWidget* parent, const QRect& rect) {
     setParent(parent);
     setGeometry(rect);
@@ -108,6 +136,7 @@ bool CPropertiesPane::CreateChildren(QWidget* parent, const QRect& rect) {
     strip_->SetCallbacks([this]() -> const std::vector<IPropertyTab*>& { return visible_; },
                          [this] { return activeIndex_; }, [this](int i) { SelectVisible(i); });
     strip_->show();
+    CreateSelectionToolbar();
     message_ = new CPropTabMessage(this);
     message_->hide();
     for (int k = 0; k < int(PropTabKind::Count); ++k) {
@@ -149,10 +178,13 @@ IPropertyTab* CPropertiesPane::ActiveTab() const {
 
 void CPropertiesPane::Layout() {
     if (width() <= 0 || height() <= 0) return;
-    strip_->setGeometry(0, 0, width(), 24);
+    const bool bar = selectionBar_ && !selectionBar_->isHidden();
+    const int stripWidth = bar ? std::max(0, width() - kSelectionBarWidth) : width();
+    strip_->setGeometry(0, 0, stripWidth, kStripHeight);
     strip_->LayoutTabs();
     strip_->update();
-    const QRect page(0, 24, width(), std::max(0, height() - 24));
+    if (selectionBar_) selectionBar_->setGeometry(stripWidth, 0, bar ? kSelectionBarWidth : 0, kStripHeight);
+    const QRect page(0, kStripHeight, width(), std::max(0, height() - kStripHeight));
     for (auto& [kind, tab] : groupA_)
         if (QWidget* w = tab->GetWnd()) w->setGeometry(page);
     for (auto& [kind, tab] : groupB_)
@@ -172,6 +204,14 @@ void CPropertiesPane::paintEvent(QPaintEvent* e) {
 
 void CPropertiesPane::UpdateForContext() {
     const TabContext ctx = BuildTabContext(GetActiveDocument());
+    if (selectionBar_) {
+        const bool show = ShowsSelectionToolbar(ctx.tool);
+        if (show == selectionBar_->isHidden()) {
+            selectionBar_->setVisible(show);
+            Layout();
+        }
+        if (show) selectionBar_->UpdateCommandUI();
+    }
     if (contextValid_ && ctx == context_) {
         if (IPropertyTab* t = ActiveTab()) t->Refresh();
         return;

@@ -19,6 +19,7 @@
 #include <vector>
 
 class CPropTabMessage;
+class CToolbarHostWnd;
 
 class CPropertyTabStripWnd : public CWndBase {
     Q_OBJECT
@@ -66,6 +67,10 @@ public:
     const std::vector<IPropertyTab*>& VisibleTabs() const { return visible_; }
     const TabContext& Context() const { return context_; }
     CPropertyTabStripWnd* Strip() const { return strip_; }
+    // Deselect, Invert, Selection overlay and Brush isolation beside the
+    // strip, shown for the paint and selection tools; its owner gives it
+    // the command route to the frame.
+    CToolbarHostWnd* SelectionToolbar() const { return selectionBar_; }
     // The tab of a kind this pane created, or null.
     IPropertyTab* FindTab(PropTabKind kind) const;
     void SelectVisible(int index);
@@ -88,8 +93,10 @@ protected:
 private:
     void RebuildTabList(const TabContext& ctx);
     void SelectTab();
+    void CreateSelectionToolbar();
 
     CPropertyTabStripWnd* strip_ = nullptr;
+    CToolbarHostWnd* selectionBar_ = nullptr;
     CPropTabMessage* message_ = nullptr;
     std::vector<std::pair<PropTabKind, IPropertyTab*>> groupA_, groupB_;
     std::vector<IPropertyTab*> visible_;

@@ -27,7 +27,7 @@ TEST(MainMenu, TopLevelOrderAndSampleItems) {
     Collect(menu, ids);
     EXPECT_EQ(ids.size(), 52u);
     EXPECT_EQ(ids[57600], "&New\tCtrl+N");
-    EXPECT_EQ(ids[32830], "Inverse\tCtrl+Shift+I");
+    EXPECT_EQ(ids[32830], "Inverse\tCtrl+I");
     EXPECT_EQ(ids[32812], "Reset Warp");
     EXPECT_EQ(ids[59392], "<placeholder>");
     EXPECT_EQ(ids[57664], "&About Plindrow");
@@ -47,6 +47,17 @@ TEST(MainMenu, Accelerators) {
     EXPECT_EQ(keys["Shift+Insert"], 57637);
     EXPECT_EQ(keys["Shift+Delete"], 57635);
     EXPECT_EQ(keys["Shift+F6"], 57681);
+
+    // Every key a menu item shows runs that item's command.
+    std::map<int, std::string> ids;
+    Collect(MainMenuEntries(), ids);
+    for (const auto& [id, text] : ids) {
+        const size_t tab = text.find('\t');
+        if (tab == std::string::npos) continue;
+        const std::string shown = text.substr(tab + 1);
+        ASSERT_EQ(keys.count(shown), 1u) << text;
+        EXPECT_EQ(keys[shown], id) << text;
+    }
 }
 
 TEST(MainMenu, TextWithoutMnemonic) {

@@ -2,6 +2,7 @@
 // live edits recorded as one undo step per interaction, the light tab's
 // slider mapping, and the canvas size and colour dialogs.
 #include "document/CQuillfenEditorDoc.h"
+#include "platform/qt/CToolbarHostWnd.h"
 #include "properties/ObjectTabModel.h"
 #include "properties/PropNumbers.h"
 #include "properties/ui/CColorWheelWnd.h"
@@ -333,4 +334,38 @@ TEST_F(TabsFixture, ColourDialogReturnsTheStartingColourWhenUntouched) {
     moved.Wheel()->SendCommandToParent(kColorWheelChanged);
     moved.accept();
     EXPECT_EQ(moved.color, 0x00FF00u);
+}
+
+TEST_F(TabsFixture, SelectionToolbarSitsBesideTheStripForPaintAndSelectionTools) {
+    QWidget frame;
+    frame.resize(900, 200);
+    auto* pane = new CPropertiesPane();  // owned by frame
+    ASSERT_TRUE(pane->CreateChildren(&frame, QRect(0, 0, 900, 140)));
+    CToolbarHostWnd* bar = pane->SelectionToolbar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->GetDlgCtrlID(), 4002);
+    std::vector<int> ids;
+    for (const ToolbarButtonEntry& e : bar->Entries()) ids.push_back(e.desc.face.commandId);
+    EXPECT_EQ(ids, (std::vector<int>{32828, 32830, 32855, 32867}));
+
+    struct Case {
+        int tool;
+        bool shown;
+    };
+    for (const Case c : {Case{kToolMove, false}, Case{9, true}, Case{kToolStencilKitbash, false}, Case{18, true},
+                         Case{27, true}, Case{kToolLight, false}}) {
+        Select("object_1", c.tool);
+        pane->UpdateForContext();
+        EXPECT_EQ(!bar->isHidden(), c.shown) << c.tool;
+        EXPECT_EQ(pane->Strip()->width(), c.shown ? 900 - 168 : 900) << c.tool;
+        if (c.shown) {
+            EXPECT_EQ(bar->geometry(), QRect(900 - 168, 0, 168, 24)) << c.tool;
+        }
+    }
+    // A pane narrower than the toolbar leaves the strip no width.
+    Select("object_1", 9);
+    pane->UpdateForContext();
+    pane->resize(120, 140);
+    pane->Layout();
+    EXPECT_EQ(pane->Strip()->width(), 0);
 }
