@@ -14,10 +14,10 @@
 #include "platform/qt/CommandUi.h"
 #include "posable/ui/CBoneListWnd.h"
 #include "properties/ui/CColorWheelWnd.h"
+#include "properties/ui/CPropDialogs.h"
 #include "properties/ui/CPropertiesPane.h"
 
 #include <QAction>
-#include <QColorDialog>
 #include <QDockWidget>
 #include <QMenu>
 
@@ -66,9 +66,12 @@ void CMainFrame::WirePanes() {
             return v && v->GetDocument() ? v->GetDocument() : doc_;
         };
         list->pickColor = [list](uint32_t& argb) {
-            const QColor c = QColorDialog::getColor(QColor::fromRgb(argb & 0xFFFFFF), list, "Color");
-            if (!c.isValid()) return false;
-            argb = 0xFF000000u | c.rgb();
+            // The program's own colour dialog, the starting colour shown beside the new one.
+            CMyColorSelectDlg dlg(list);
+            dlg.color = dlg.previousColor = ArgbToColorRef(argb);
+            dlg.hasPrevious = true;
+            if (dlg.exec() != QDialog::Accepted) return false;
+            argb = ColorRefToArgb(dlg.color);
             return true;
         };
     }

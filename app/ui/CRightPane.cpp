@@ -7,9 +7,9 @@
 #include "posable/ui/CBoneListWnd.h"
 #include "platform/qt/ShellFonts.h"
 #include "properties/ui/CColorWheelWnd.h"
+#include "properties/ui/CPropButtons.h"
 
 #include <QPainter>
-#include <QPushButton>
 
 #include <cmath>
 
@@ -31,15 +31,6 @@ CToolbarButtonDesc PageButton(int id, const char* icon, const char* text, const 
     return d;
 }
 
-QPushButton* MakeTextButton(QWidget* parent, const char* text) {
-    auto* b = new QPushButton(text, parent);
-    b->setFont(UiFont(12));
-    b->setStyleSheet(
-        "QPushButton { background: #2F3540; color: #E2E7EE; border: 1px solid #4A5260; border-radius: 4px; }"
-        "QPushButton:hover { background: #3A4250; border-color: #6C7E93; }"
-        "QPushButton:pressed { background: #485F7E; }");
-    return b;
-}
 }  // namespace
 
 // ---------------------------------------------------------------- list page
@@ -111,10 +102,11 @@ CRightPane::CRightPane(QWidget* parent) : CWndBase(parent, 150) {
     pages_[1] = posablePage_;
     pages_[2] = new CEmptyPage(this, 1004, "RightPaneInpaintPage");
 
-    apply_ = MakeTextButton(this, "Apply");
-    cancel_ = MakeTextButton(this, "Cancel");
-    connect(apply_, &QPushButton::clicked, this, [this] { OnCommand(kApplyId, 0, nullptr); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { OnCommand(kCancelId, 0, nullptr); });
+    // Each sends its id to this pane (OnCommand) when clicked.
+    apply_ = new CPropTextButton(this);
+    apply_->Create(this, kApplyId, "Apply", QRect());
+    cancel_ = new CPropTextButton(this);
+    cancel_->Create(this, kCancelId, "Cancel", QRect());
     ShowPageForMode();
     RecalcLayout();
 }

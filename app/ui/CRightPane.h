@@ -13,7 +13,7 @@
 class CColorWheelWnd;
 class CLayerListWnd;
 class CToolbarHostWnd;
-class QPushButton;
+class CPropTextButton;
 
 // A page with an icon toolbar over a list window (40-pixel icons).
 class CRightPaneListPage : public CWndBase {
@@ -52,8 +52,8 @@ public:
     CRightPaneListPage* PosablePage() const { return posablePage_; }
     CLayerListWnd* LayerList() const { return layerList_; }
     CColorWheelWnd* ColorWheel() const { return wheel_; }
-    QPushButton* ApplyButton() const { return apply_; }
-    QPushButton* CancelButton() const { return cancel_; }
+    CPropTextButton* ApplyButton() const { return apply_; }
+    CPropTextButton* CancelButton() const { return cancel_; }
 
     int Mode() const { return mode_; }
     // Stores the mode, shows its children and places them.
@@ -83,7 +83,7 @@ private:
     CRightPaneListPage* posablePage_;
     CLayerListWnd* layerList_;
     std::map<int, QWidget*> pages_;
-    QPushButton* apply_;
-    QPushButton* cancel_;
+    CPropTextButton* apply_;
+    CPropTextButton* cancel_;
     int mode_ = 0;
 };

@@ -4,6 +4,8 @@
 #include "brushes/ui/CPropStencilLibrary.h"
 #include "brushes/ui/CPropTabStencil.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "document/DocumentHost.h"
+#include "platform/Prompts.h"
 #include "properties/ui/CPropButtons.h"
 #include "properties/ui/CPropSliderWnd.h"
 #include "properties/ui/CPropertiesPane.h"
@@ -26,6 +28,18 @@ std::optional<PointF> CanvasSize() {
     if (CQuillfenEditorDoc* doc = GetActiveDocument())
         return PointF{doc->SceneInUse().width, doc->SceneInUse().height};
     return std::nullopt;
+}
+
+// A placement the overlay refused is told once, as the canvas tells one
+// refused after a drag.
+void ReportPlacement(StencilOverlay* overlay) {
+    if (!overlay || overlay->placeError.empty()) return;
+    const std::string text = overlay->placeError;
+    overlay->placeError.clear();
+    Prompts* prompts = stencilTabPrompts;
+    if (CQuillfenEditorDoc* doc = GetActiveDocument())
+        if (DocumentHost* host = doc->Host(); host && host->GetPrompts()) prompts = host->GetPrompts();
+    if (prompts) prompts->ShowMessage(MakeMessage(text, PromptIcon::Exclamation));
 }
 
 }  // namespace
@@ -56,6 +70,8 @@ void CPropTabStencil::Refresh() {
     if (StencilOverlay* overlay = GetCurrentStencilOverlay()) opacity_->SetValue(overlay->overlayOpacity);
     syncing_ = false;
     list_->Reload();
+    // The grid highlights the stencil the overlay holds, whatever the store re-read.
+    if (StencilOverlay* overlay = GetCurrentStencilOverlay()) grid_->selectedIndex = overlay->activeIndex;
     grid_->ClampScroll();
     grid_->update();
     update();
@@ -79,11 +95,13 @@ bool CPropTabStencil::OnCommand(int id, int code, CWndBase* sender) {
             overlay->ResetTransform(CanvasSize());
         }
         RefreshViews();
+        ReportPlacement(overlay);
         return true;
     case kReset:
         if (code != kPropClick) break;
         if (overlay) overlay->ResetTransform(CanvasSize());
         RefreshViews();
+        ReportPlacement(overlay);
         return true;
     case kOpacity:
         if (syncing_) return true;

@@ -16,6 +16,8 @@
 #include "platform/qt/CToolbarHostWnd.h"
 #include "platform/qt/CommandUi.h"
 #include "properties/ui/CColorWheelWnd.h"
+#include "properties/ui/CPropButtons.h"
+#include "properties/ui/CPropDialogs.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -23,6 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -112,6 +115,39 @@ TEST(LayerList, DragReordersOntoAnotherLayerAndUndoes) {
         list->OnLButtonUp(MK_CONTROL, other);
         EXPECT_EQ(scene.selectedIds, expected);
     }
+}
+
+TEST(LayerList, DoubleClickOnTheCanvasEditsItsColourInTheProgramsDialog) {
+    Editor e;
+    e.doc->mainScene.canvasColour = 0xFF336699;
+    CLayerListWnd* list = e.List();
+    QPoint canvasRow;
+    for (const LayerListBox& b : LayoutLayerList(list->View()))
+        if (b.kind == LayerListBox::Canvas) canvasRow = QPoint((b.box.left + b.box.right) / 2, (b.box.top + b.box.bottom) / 2);
+    ASSERT_FALSE(canvasRow.isNull());
+
+    bool ours = false;
+    uint32_t shown = 0, previous = 0;
+    QTimer::singleShot(0, [&] {
+        auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(modal, nullptr);
+        auto* dlg = qobject_cast<CMyColorSelectDlg*>(modal);
+        ours = dlg != nullptr;
+        if (!dlg || !dlg->Wheel()) {
+            modal->reject();
+            return;
+        }
+        shown = dlg->color;
+        previous = dlg->Wheel()->showPrevious ? dlg->previousColor : 0;
+        dlg->Wheel()->SetHsl(120, 1, 0.5f);
+        dlg->Wheel()->SendCommandToParent(kColorWheelChanged);
+        dlg->accept();
+    });
+    list->OnLButtonDblClk(0, canvasRow);
+    ASSERT_TRUE(ours) << "another colour dialog opened";
+    EXPECT_EQ(shown, 0x996633u);  // a COLORREF: red in the low byte
+    EXPECT_EQ(previous, 0x996633u);
+    EXPECT_EQ(e.doc->mainScene.canvasColour, 0xFF00FF00u);
 }
 
 TEST(LayerList, DotsToggleVisibilityAndLockWithUndo) {
@@ -291,6 +327,18 @@ TEST(RightPane, PagesPerModeAndLayout) {
     EXPECT_FALSE(pane.ColorWheel()->isVisible());
     EXPECT_EQ(pane.ApplyButton()->geometry(), QRect(10, 10, 200, 32));
     EXPECT_EQ(pane.CancelButton()->geometry(), QRect(10, 48, 200, 32));
+    // The buttons are the pane's own text buttons and end the smart fill.
+    EXPECT_EQ(pane.ApplyButton()->text, "Apply");
+    EXPECT_EQ(pane.CancelButton()->GetDlgCtrlID(), 1102);
+    int clickedApply = 0, clickedCancel = 0;
+    pane.applyInpaint = [&] { ++clickedApply; };
+    pane.cancelInpaint = [&] { ++clickedCancel; };
+    for (CPropTextButton* b : {pane.ApplyButton(), pane.CancelButton()}) {
+        b->OnLButtonDown(MK_LBUTTON, QPoint(5, 5));
+        b->OnLButtonUp(0, QPoint(5, 5));
+    }
+    EXPECT_EQ(clickedApply, 1);
+    EXPECT_EQ(clickedCancel, 1);
     EXPECT_EQ(pane.Page(2)->geometry().top(), 90);
     EXPECT_TRUE(pane.Page(2)->isVisible());
     EXPECT_FALSE(pane.Page(0)->isVisible());

@@ -1,11 +1,14 @@
 // Brush headers before Qt's (its `slots` macro).
 #include "brushes/StencilLibraryStore.h"
+#include "brushes/StencilOverlay.h"
+#include "brushes/ui/CPropTabStencil.h"
 #include "brushes/ui/CManageKitbashDlg.h"
 #include "brushes/ui/CPropStencilLibrary.h"
 #include "platform/Codecs.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
+#include "properties/ui/PropControls.h"
 
 #include "tests/platform/ui/QtTestApp.h"
 #include <QApplication>
@@ -174,4 +177,43 @@ TEST(KitbashControls, ManageKitbashSavesNumberedStencils) {
     dlg.List()->clear();
     dlg.OnOK();
     EXPECT_EQ(prompts.MessageTexts().back(), "Select a folder or type a new one.");
+}
+
+TEST(KitbashControls, GridFollowsTheOverlaysStencilAndRefusalsAreTold) {
+    Libraries libs;
+    for (const char* f : {"b.png", "c.png", "d.png"}) libs.AddStencil("rocks", f, 0xFF884422);
+    libs.store.Activate("rocks");
+    StencilOverlay overlay;
+    SetCurrentStencilOverlay(&overlay);
+    ScriptedPrompts prompts;
+    RegisterStencilTab(&prompts);
+    {
+        CPropTabStencil tab(nullptr);
+        tab.resize(900, 112);
+        tab.Grid()->selectedIndex = 1;  // c.png, as a grid press leaves it
+        tab.OnCommand(6102, kPropClick, tab.Grid());
+        ASSERT_EQ(overlay.activeIndex, 1);
+
+        // A stencil added in front of it: after the re-read the grid still
+        // highlights c.png, now the third entry, as the overlay does.
+        libs.AddStencil("rocks", "a.png", 0xFF224488);
+        ASSERT_TRUE(libs.store.SaveActiveLibrary("rocks"));
+        overlay.FindActiveAgain();
+        tab.Refresh();
+        EXPECT_EQ(overlay.activeIndex, 2);
+        EXPECT_EQ(tab.Grid()->selectedIndex, overlay.activeIndex);
+        EXPECT_TRUE(prompts.MessageTexts().empty());
+
+        // A refusal left by the placement is told once, after Reset Transform.
+        overlay.SelectStencil(-1);
+        overlay.placeError = "The stencil is too large to place at this size.";
+        tab.OnCommand(6108, kPropClick, nullptr);
+        ASSERT_EQ(prompts.MessageTexts().size(), 1u);
+        EXPECT_EQ(prompts.MessageTexts()[0], "The stencil is too large to place at this size.");
+        EXPECT_TRUE(overlay.placeError.empty());
+        tab.OnCommand(6108, kPropClick, nullptr);
+        EXPECT_EQ(prompts.MessageTexts().size(), 1u);
+    }
+    RegisterStencilTab(nullptr);
+    SetCurrentStencilOverlay(nullptr);
 }
