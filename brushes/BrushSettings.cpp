@@ -54,6 +54,12 @@ ToolBrushSettings* GetToolBrushSettings(int toolId) {
     }
 }
 
+void ClearBrushPresetIndices() {
+    ToolBlocks& b = Blocks();
+    for (ToolBrushSettings* block : {&b.defaults, &b.mixer, &b.smudge, &b.clone, &b.recolor, &b.stencil})
+        for (ToolBrushSlot& slot : block->toolSlots) slot.presetIndex = -1;
+}
+
 BrushToolOptions& GetBrushToolOptions() {
     static BrushToolOptions options;
     return options;

@@ -85,6 +85,10 @@ struct WetPaintParams {
 // Never null; callers read and write the slots in place.
 ToolBrushSettings* GetToolBrushSettings(int toolId);
 
+// Every slot of every tool forgets its preset: the indices point into the
+// library that was shown, and mean nothing in another.
+void ClearBrushPresetIndices();
+
 BrushToolOptions& GetBrushToolOptions();
 
 // A fresh slot's brush: size 30 and flow 1.0, unlike a fresh BrushSettings.

@@ -200,7 +200,7 @@ void CPropTabBrush::OnLibrariesChanged() {
     libraryList_->Reload();
     presets_->SetSelectedIndex(-1);
     presets_->ClampSelection();
-    ActiveSlot().presetIndex = -1;
+    ClearBrushPresetIndices();
 }
 
 void CPropTabBrush::UpdateWells() {
@@ -335,6 +335,7 @@ bool CPropTabBrush::OnCommand(int id, int code, CWndBase* sender) {
         if (code != kPropClick) break;
         presets_->ClampSelection();
         ClearPreset();
+        ClearBrushPresetIndices();
         return true;
     case kPresets:
         if (code != kPropClick) break;

@@ -1,6 +1,7 @@
 #include "selection/ui/CPropTabSelection.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "document/DocumentHost.h"
 #include "properties/ui/CPropButtons.h"
 #include "properties/ui/CPropNumericEdit.h"
 #include "properties/ui/CPropSegmented.h"
@@ -194,7 +195,11 @@ void CPropTabInpaintBrush::Refresh() {
 bool CPropTabInpaintBrush::OnCommand(int id, int code, CWndBase* sender) {
     if (id != 803 || code != kPropChanged) return CWndBase::OnCommand(id, code, sender);
     CQuillfenEditorDoc* doc = GetActiveDocument();
-    if (doc && doc->inpaintSession) doc->inpaintSession->brushRadius = std::max(1, int(std::lround(size_->value)));
+    if (doc && doc->inpaintSession) {
+        doc->inpaintSession->brushRadius = std::max(1, int(std::lround(size_->value)));
+        // The view's hover circle takes the new size at once; the pictures are unchanged.
+        if (DocumentHost* host = doc->Host()) host->InvalidateAllViews();
+    }
     update();
     return true;
 }

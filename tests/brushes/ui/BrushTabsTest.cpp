@@ -156,3 +156,27 @@ TEST(BrushTabs, AdvancedLoadsImagesAndSavesIntoLibraries) {
     SetBrushLibraryPlaces({});
     fs::remove_all(dir);
 }
+
+TEST(BrushTabs, ALibraryChangeClearsThePresetOfEverySlot) {
+    EnsureQtApp();
+    SlotGuard guard;
+    CPropTabBrush tab(nullptr);
+    tab.SetTool(kToolPaintBrush);
+    auto mark = [] {
+        for (int t : {9, 10, 12, 13, 15, 16})
+            for (ToolBrushSlot& s : GetToolBrushSettings(t)->toolSlots) s.presetIndex = 4;
+    };
+    auto marked = [] {
+        int n = 0;
+        for (int t : {9, 10, 12, 13, 15, 16})
+            for (const ToolBrushSlot& s : GetToolBrushSettings(t)->toolSlots) n += s.presetIndex != -1;
+        return n;
+    };
+    // Another library picked in the list, and the libraries changed elsewhere.
+    for (const auto& change : std::vector<std::function<void()>>{[&] { tab.OnCommand(398, kPropClick, nullptr); },
+                                                                  [&] { tab.OnLibrariesChanged(); }}) {
+        mark();
+        change();
+        EXPECT_EQ(marked(), 0);
+    }
+}

@@ -1,4 +1,6 @@
 #include "document/CQuillfenEditorDoc.h"
+#include "document/DocumentHost.h"
+#include "selection/InpaintSession.h"
 #include "properties/ui/CPropNumericEdit.h"
 #include "properties/ui/CPropSliderWnd.h"
 #include "properties/ui/PropControls.h"
@@ -47,4 +49,41 @@ TEST(SelectionTabWindows, InpaintBrushShowsTheDefaultRadiusWithoutASession) {
     EXPECT_TRUE(tab.AppliesTo(ctx));
     ctx.mode = kWorkspaceCanvas;
     EXPECT_FALSE(tab.AppliesTo(ctx));
+}
+
+namespace {
+struct RepaintHost : DocumentHost, PropertiesPaneHost {
+    CQuillfenEditorDoc* doc = nullptr;
+    int repaints = 0;
+    void UpdateAllViews() override {}
+    void InvalidateAllViews() override { ++repaints; }
+    void RefreshPropertiesPane() override {}
+    void UpdateStatusText() override {}
+    void SetWorkspaceMode(int) override {}
+    Prompts* GetPrompts() override { return nullptr; }
+    Profile* GetProfile() override { return nullptr; }
+    CQuillfenEditorDoc* GetActiveDocument() override { return doc; }
+};
+}  // namespace
+
+TEST(SelectionTabWindows, InpaintBrushSizeRepaintsTheViewForItsHoverCircle) {
+    EnsureQtApp();
+    CQuillfenEditorDoc doc;
+    RepaintHost host;
+    host.doc = &doc;
+    doc.SetHost(&host);
+    SetPropertiesPaneHost(&host);
+    doc.inpaintSession = std::make_shared<InpaintSession>();
+    {
+        CPropTabInpaintBrush tab(nullptr);
+        tab.Slider()->SetValue(60.4f);
+        const int before = host.repaints;
+        const uint64_t counter = doc.changeCounter;
+        tab.OnCommand(803, kPropChanged, tab.Slider());
+        EXPECT_EQ(doc.inpaintSession->brushRadius, 60);
+        EXPECT_EQ(host.repaints, before + 1);
+        EXPECT_EQ(doc.changeCounter, counter);  // nothing to re-render
+    }
+    SetPropertiesPaneHost(nullptr);
+    doc.SetHost(nullptr);
 }
