@@ -110,6 +110,8 @@ public:
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
     int32_t EditCount() const { return editCount_; }
+    // The object was made only to be painted on, and nothing is painted yet.
+    bool HoldsOnlyAnEmptyCreatedObject() const { return active_ && createdForSession_ && editCount_ == 0 && !painted_; }
     const CompositeSurface& Display() const { return display_; }
     const std::vector<uint8_t>& Mask() const { return mask_; }
     ICanvasWriteView* LayerView() const;

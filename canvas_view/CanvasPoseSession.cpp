@@ -52,33 +52,43 @@ bool CanvasPoseSession::Open(CQuillfenEditorDoc& doc, const std::string& id) {
     else bounds = {0, 0, 1, 1};
     dragActive = false;
     dragPartId.clear();
+    dirty = false;
     open = true;
     return true;
 }
 
+bool CanvasPoseSession::CommitPose(CQuillfenEditorDoc& doc) {
+    if (!open || !dirty) return false;
+    dirty = false;
+    if (!doc.mainScene.FindObject(objectId)) return false;
+    // Copies: storing the pose updates the views, which build the session
+    // again from the posed object.
+    const std::string id = objectId;
+    const std::vector<PartPose> poses = CanvasDocument::BuildPartPoses(runtime);
+    const float sx = scaleX, sy = scaleY, ox = bounds.x, oy = bounds.y;
+    RecordEditOptions options;
+    options.mainScene = true;
+    // The pose made on the canvas is one undo step of the whole object.
+    return doc.RecordEdit(
+        kUndoWholeObject,
+        [&](UndoStep& step) {
+            CanvasObject* o = doc.mainScene.FindObject(id);
+            if (!o) return false;
+            step.objectId = id;
+            step.objectA = *o;
+            if (!::CommitPose(doc, id, poses, sx, sy, ox, oy)) return false;
+            o = doc.mainScene.FindObject(id);
+            if (!o) return false;
+            step.objectB = *o;
+            return true;
+        },
+        options);
+}
+
 void CanvasPoseSession::Close(CQuillfenEditorDoc* doc, bool commit) {
     if (!open) return;
+    if (commit && doc) CommitPose(*doc);
     open = false;
-    if (commit && doc && doc->mainScene.FindObject(objectId)) {
-        // The pose made on the canvas is one undo step of the whole object.
-        const std::vector<PartPose> poses = CanvasDocument::BuildPartPoses(runtime);
-        RecordEditOptions options;
-        options.mainScene = true;
-        doc->RecordEdit(
-            kUndoWholeObject,
-            [&](UndoStep& step) {
-                CanvasObject* o = doc->mainScene.FindObject(objectId);
-                if (!o) return false;
-                step.objectId = objectId;
-                step.objectA = *o;
-                if (!CommitPose(*doc, objectId, poses, scaleX, scaleY, bounds.x, bounds.y)) return false;
-                o = doc->mainScene.FindObject(objectId);
-                if (!o) return false;
-                step.objectB = *o;
-                return true;
-            },
-            options);
-    }
     objectId.clear();
     builtHasPose = false;
     builtPoses.clear();
@@ -87,6 +97,7 @@ void CanvasPoseSession::Close(CQuillfenEditorDoc* doc, bool commit) {
     rig = RuntimeRig{};
     dragActive = false;
     dragPartId.clear();
+    dirty = false;
 }
 
 bool CanvasPoseSession::RuntimeToCanvas(const CanvasDocument& main, PointF r, PointF& out) const {
@@ -143,12 +154,15 @@ bool CanvasPoseSession::DragTo(const CanvasDocument& main, PointF canvas) {
     PointF r;
     if (!CanvasToRuntime(main, canvas, r)) return false;
     if (dragEnd == 1 && posed->kind == kObjectPosable && posed->posableScene.usePartialIK &&
-        rig.SolveChainIK(dragPartId, r))
+        rig.SolveChainIK(dragPartId, r)) {
+        dirty = true;
         return true;
+    }
     // A runtime part's own id names it in the rig; its one bone is the joint's bone.
     const std::string boneId = part->bones[0].id;
     std::string sourceId = part->id;
     if (!rig.MoveJoint(JointLinkEnd{sourceId, boneId, dragEnd}, r)) return false;
     rig.SatisfyLinks();
+    dirty = true;
     return true;
 }

@@ -22,6 +22,8 @@ struct CanvasPoseSession {
     bool dragActive = false;
     std::string dragPartId;
     int dragEnd = 1;
+    // A joint moved since the pose was last written into the object.
+    bool dirty = false;
     // The stored pose the session was built from. When the object's changes
     // under the session (undo, Reset Pose), it is built again rather than
     // left to write a stale pose back on closing.
@@ -32,8 +34,13 @@ struct CanvasPoseSession {
     // whose pose is committed first; one on the same object is kept unless
     // the object's stored pose changed). True when open on it afterwards.
     bool Open(CQuillfenEditorDoc& doc, const std::string& id);
-    // Closes; with commit the runtime pose is stored in the object.
+    // Closes; with commit a pose changed since it was last stored is stored
+    // in the object first.
     void Close(CQuillfenEditorDoc* doc, bool commit);
+    // Stores the runtime pose in the object as one undo step (marking the
+    // document modified) when a joint moved since it was last stored; nothing
+    // otherwise. The view then rebuilds the session from the posed object.
+    bool CommitPose(CQuillfenEditorDoc& doc);
 
     // Runtime point -> canvas point through the posed object; false without it.
     bool RuntimeToCanvas(const CanvasDocument& main, PointF r, PointF& out) const;

@@ -126,16 +126,14 @@ void CCanvasLayoutView::SyncPaintSession(CQuillfenEditorDoc& doc) {
         }
     }
     if (session_->IsActive() || doc.workspaceMode != 0 || !(IsBrushTool(tool) || IsSelectionTool(tool))) return;
-    std::string id = scene.primarySelectedId;
+    // Only a selected bitmap opens a session here. An object to paint on is
+    // made by the first press of a brush (OnPaintToolDown), so choosing a
+    // brush alone neither changes the document nor replaces the selection
+    // that a command is meant for.
+    const std::string id = scene.primarySelectedId;
     const CanvasObject* o = id.empty() ? nullptr : scene.FindObject(id);
-    bool created = false;
-    if (!o || o->kind != kObjectBitmap) {
-        if (!IsBrushTool(tool)) return;
-        if (!scene.AddEmptyObject(&id)) return;
-        doc.SetModifiedFlag();
-        created = true;
-    }
-    if (!session_->Begin(doc, id, created)) return;
+    if (!o || o->kind != kObjectBitmap) return;
+    if (!session_->Begin(doc, id, false)) return;
     session_->SetTool(tool);
     StartAntsTimerIfNeeded();
     PendingInpaintResult& fill = doc.pendingInpaint;
@@ -146,7 +144,6 @@ void CCanvasLayoutView::SyncPaintSession(CQuillfenEditorDoc& doc) {
         fill.pixels.release();
     }
     fill.objectId.clear();
-    if (created) doc.UpdateAllViews();
     doc.RefreshAllViews();
 }
 
@@ -383,15 +380,37 @@ bool CCanvasLayoutView::OnKeyDown(int key) {
             }
         }
         return false;
-    case Qt::Key_Escape:
-        if (!painting) {
-            if (dragArmed_ || MarqueeActive()) {
-                OnMoveToolUp();
-                return true;
-            }
-            return false;
+    case Qt::Key_Escape: {
+        // Escape ends only what is in progress; what is painted stays in the
+        // session, undoable stroke by stroke.
+        if (StencilOverlay* overlay = GetCurrentStencilOverlay(); overlay && overlay->dragMode != 0) {
+            overlay->OnCaptureLost();
+            if (HasCapture()) ReleaseCapture();
+            doc->RefreshAllViews();
+            return true;
         }
-        if (scene.selectionMask) {
+        if (strokeActive_) {
+            if (StencilOverlay* overlay = GetCurrentStencilOverlay()) overlay->painting = false;
+            OnPaintToolUp();
+            return true;
+        }
+        if (lightDragActive_) {
+            OnLightToolUp();
+            return true;
+        }
+        if (pose_.dragActive) {
+            OnPoseToolUp();
+            return true;
+        }
+        if (warpHandle_ >= 0) {
+            EndWarpDrag();
+            return true;
+        }
+        if (dragArmed_ || MarqueeActive()) {
+            OnMoveToolUp();
+            return true;
+        }
+        if (painting && scene.selectionMask) {
             scene.EnsureSelectionMask();
             SelectionToolController& c = doc->SelectionTool(scene);
             if (c.dragging || c.polygonOpen) {
@@ -401,13 +420,14 @@ bool CCanvasLayoutView::OnKeyDown(int key) {
                 return true;
             }
         }
-        strokeActive_ = false;
-        if (HasCapture()) ReleaseCapture();
-        session_->Cancel(*doc);
-        // The session may have removed an object it made for painting.
-        doc->UpdateAllViews();
-        doc->RefreshAllViews();
-        return true;
+        if (painting && session_->HoldsOnlyAnEmptyCreatedObject()) {
+            // An object made only to be painted on, with nothing on it, goes away.
+            session_->Cancel(*doc);
+            doc->UpdateAllViews();
+            return true;
+        }
+        return false;
+    }
     case Qt::Key_Delete:
         doc->DeleteSelected();
         return true;
@@ -941,6 +961,11 @@ void CCanvasLayoutView::OnPoseToolUp() {
     if (HasCapture()) ReleaseCapture();
     pose_.dragActive = false;
     pose_.dragPartId.clear();
+    // Each drag is one undo step, stored at once: Save, Copy, Export and the
+    // rest see the pose the screen shows, and Undo takes it back.
+    if (CQuillfenEditorDoc* doc = GetDocument()) {
+        if (pose_.CommitPose(*doc)) update();
+    }
 }
 
 // --- Light tool ---
@@ -1048,12 +1073,17 @@ void CCanvasLayoutView::OnPaintToolDown(int tool, QPoint p) {
     if (o && o->kind != kObjectBitmap) return;
     bool created = false;
     if (!o) {
+        // An object made for painting; it marks the document modified only
+        // once something is painted on it, and goes away when nothing is.
         if (!scene.AddEmptyObject(&id)) return;
-        doc->SetModifiedFlag();
         created = true;
+    }
+    const bool open = EnsureSessionOn(*doc, id, created);
+    if (created) {
+        if (!open) scene.DeleteObject(id);
         doc->UpdateAllViews();
     }
-    if (!EnsureSessionOn(*doc, id, created)) return;
+    if (!open) return;
     session_->SetTool(tool);
     float x, y;
     ClientToCanvas(p, x, y);

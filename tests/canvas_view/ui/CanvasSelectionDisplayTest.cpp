@@ -36,7 +36,8 @@ struct AntsFixture : ::testing::Test {
         view.resize(520, 420);
         view.OnInitialUpdate();
         view.OnZoomPresetPicked(100);
-        doc.activeTool = 9;  // a paint session on an object made for painting
+        doc.mainScene.AddEmptyObject();  // selected: the brush opens a session on it
+        doc.activeTool = 9;
         view.OnUpdate(nullptr, 0);
     }
     uint32_t BackPixel(int x, int y) {

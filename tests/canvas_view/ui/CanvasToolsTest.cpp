@@ -7,8 +7,11 @@
 #include "canvas_view/DropImport.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "document/ProjectFile.h"
 #include "posable/PosedPreview.h"
+#include "posable/RuntimeRig.h"
 #include "scene/ObjectRender.h"
+#include "selection/SelectionToolController.h"
 
 #include "../../posable/PosableFixtures.h"
 
@@ -62,14 +65,17 @@ struct ToolsFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(ToolsFixture, BrushStrokeThroughTheMouseCommitsAsOneUndoStep) {
-    SetTool(9);  // Paint Brush with nothing selected: an "Untitled" object to paint on
+    SetTool(9);  // Paint Brush with nothing selected: nothing changes until the first press
+    EXPECT_FALSE(view.PaintSession().IsActive());
+    EXPECT_TRUE(doc.mainScene.primarySelectedId.empty());
+    EXPECT_FALSE(doc.IsModified());
+
+    view.OnLButtonDown(MK_LBUTTON, Client(100, 100));
+    EXPECT_TRUE(view.StrokeActive());
     ASSERT_TRUE(view.PaintSession().IsActive());
     const std::string id = doc.mainScene.primarySelectedId;
     ASSERT_EQ(doc.mainScene.FindObject(id)->name, "Untitled");
     EXPECT_EQ(doc.paintSession, &view.PaintSession());
-
-    view.OnLButtonDown(MK_LBUTTON, Client(100, 100));
-    EXPECT_TRUE(view.StrokeActive());
     for (int i = 1; i <= 10; ++i) view.OnMouseMove(MK_LBUTTON, Client(100 + 10 * i, 100 + 5 * i));
     view.OnLButtonUp(0, Client(200, 150));
     EXPECT_FALSE(view.StrokeActive());
@@ -89,17 +95,69 @@ TEST_F(ToolsFixture, BrushStrokeThroughTheMouseCommitsAsOneUndoStep) {
     EXPECT_FALSE(doc.mainScene.FindObject(id)->parts.empty());
 }
 
-TEST_F(ToolsFixture, EscapeCancelsAndRemovesTheObjectMadeForPainting) {
+TEST_F(ToolsFixture, EscapeEndsOnlyWhatIsInProgressAndKeepsTheStrokes) {
     SetTool(9);
+    auto stroke = [&](float y, bool release) {
+        view.OnLButtonDown(MK_LBUTTON, Client(50, y));
+        for (int i = 1; i <= 5; ++i) view.OnMouseMove(MK_LBUTTON, Client(50 + 20 * i, y + 4 * i));
+        if (release) view.OnLButtonUp(0, Client(150, y + 20));
+    };
+    // Escape in the middle of a stroke ends that stroke; it stays painted.
+    stroke(50, false);
     const std::string id = doc.mainScene.primarySelectedId;
+    EXPECT_TRUE(view.OnKeyDown(Qt::Key_Escape));
+    EXPECT_FALSE(view.StrokeActive());
     ASSERT_TRUE(view.PaintSession().IsActive());
+    EXPECT_EQ(view.PaintSession().UndoCount(), 1u);
+    stroke(120, true);
+    stroke(190, true);
+    // Escape with nothing in progress keeps the session and every stroke.
+    EXPECT_FALSE(view.OnKeyDown(Qt::Key_Escape));
+    ASSERT_TRUE(view.PaintSession().IsActive());
+    EXPECT_EQ(view.PaintSession().UndoCount(), 3u);
+    // A polygon being drawn is what Escape ends, not the painting.
+    doc.mainScene.EnsureSelectionMask();
+    SetTool(21);
+    view.OnLButtonDown(MK_LBUTTON, Client(20, 20));
+    view.OnLButtonUp(0, Client(20, 20));
+    view.OnLButtonDown(MK_LBUTTON, Client(200, 20));
+    view.OnLButtonUp(0, Client(200, 20));
+    ASSERT_TRUE(doc.SelectionTool(doc.mainScene).polygonOpen);
+    EXPECT_TRUE(view.OnKeyDown(Qt::Key_Escape));
+    EXPECT_FALSE(doc.SelectionTool(doc.mainScene).polygonOpen);
+    ASSERT_TRUE(view.PaintSession().IsActive());
+    EXPECT_EQ(view.PaintSession().UndoCount(), 3u);
+    // The strokes are undone one by one.
+    struct ViewSessions : PaintSessionProvider {
+        CCanvasLayoutView* v;
+        explicit ViewSessions(CCanvasLayoutView* view) : v(view) {}
+        DocumentEditSession* FindPaintingView() override { return v->ActivePaintSession(); }
+    } sessions(&view);
+    doc.SetPaintSessionProvider(&sessions);
+    doc.OnEditUndo();
+    doc.SetPaintSessionProvider(nullptr);
+    EXPECT_EQ(view.PaintSession().UndoCount(), 2u);
+    SetTool(0);
+    ASSERT_NE(doc.mainScene.FindObject(id), nullptr);
+    EXPECT_FALSE(doc.mainScene.FindObject(id)->parts.empty());
+    EXPECT_GE(doc.mainScene.FindObject(id)->height, 80);  // the first two strokes, 70 px apart
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(ToolsFixture, EscapeRemovesAnObjectMadeForPaintingWithNothingOnIt) {
+    // The Clone Brush's first press only sets its source: the object made for
+    // it holds nothing, and Escape takes it away without marking anything.
+    SetTool(13);
     view.OnLButtonDown(MK_LBUTTON, Client(50, 50));
-    view.OnMouseMove(MK_LBUTTON, Client(80, 60));
+    view.OnLButtonUp(0, Client(50, 50));
+    ASSERT_TRUE(view.PaintSession().IsActive());
+    const std::string id = doc.mainScene.primarySelectedId;
+    ASSERT_NE(doc.mainScene.FindObject(id), nullptr);
     EXPECT_TRUE(view.OnKeyDown(Qt::Key_Escape));
     EXPECT_FALSE(view.PaintSession().IsActive());
-    EXPECT_FALSE(view.StrokeActive());
     EXPECT_EQ(doc.mainScene.FindObject(id), nullptr);
     EXPECT_TRUE(doc.mainUndo.undo.empty());
+    EXPECT_FALSE(doc.IsModified());
 }
 
 TEST_F(ToolsFixture, BrushPressOnAPosableObjectDoesNothing) {
@@ -311,6 +369,67 @@ TEST_F(ToolsFixture, EnlargingAPosableObjectRendersItAgainAtItsNewSize) {
     view.OnMouseMove(MK_LBUTTON, Client(60, 50));
     view.OnLButtonUp(0, Client(60, 50));
     EXPECT_EQ(doc.mainScene.FindObject(id)->parts[0].pixelWidth, pixels);
+}
+
+TEST_F(ToolsFixture, EachPoseDragIsOneUndoStepStoredAtItsRelease) {
+    const std::string id = AddPosable(doc, 50, 50);
+    doc.mainScene.SelectObject(id);
+    // Visiting the tool without moving a joint records nothing.
+    SetTool(2);
+    ASSERT_TRUE(view.PoseSession().open);
+    SetTool(0);
+    EXPECT_TRUE(doc.mainUndo.undo.empty());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.mainScene.FindObject(id)->hasPose);
+
+    SetTool(2);
+    view.OnLButtonDown(MK_LBUTTON, Client(100, 75));  // the left part's tail
+    ASSERT_TRUE(view.PoseSession().dragActive);
+    view.OnMouseMove(MK_LBUTTON, Client(100, 110));
+    view.OnLButtonUp(0, Client(100, 110));
+    // The release stored the pose with the tool still chosen.
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+    EXPECT_TRUE(doc.IsModified());
+    ASSERT_TRUE(doc.mainScene.FindObject(id)->hasPose);
+    EXPECT_TRUE(view.PoseSession().open);
+    const std::vector<PartPose> posed = doc.mainScene.FindObject(id)->partPoses;
+
+    // Saved as it stands, the file holds the pose.
+    QTemporaryDir dir;
+    const std::string path = QDir(dir.path()).filePath("posed.qvk").toStdString();
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    CanvasDocument reopened;
+    ASSERT_EQ(LoadProjectFile(path, reopened, nullptr), ProjectLoadResult::kLoaded);
+    ASSERT_NE(reopened.FindObject(id), nullptr);
+    EXPECT_TRUE(reopened.FindObject(id)->hasPose);
+    EXPECT_EQ(reopened.FindObject(id)->partPoses.size(), posed.size());
+
+    // A second drag is a second step; Undo takes back one at a time, and the
+    // session follows the object.
+    const CanvasPoseSession& pose = view.PoseSession();
+    const CanvasObject* left = nullptr;  // the part posed first, now the one further down
+    for (const Layer& layer : pose.runtime.layers)
+        for (const CanvasObject& part : layer.objects)
+            if (part.bones.size() == 1 && (!left || part.y > left->y)) left = &part;
+    ASSERT_NE(left, nullptr);
+    PointF tail;
+    ASSERT_TRUE(pose.RuntimeToCanvas(doc.mainScene,
+                                     NormalizedToCanvas(*left, left->bones[0].tailX, left->bones[0].tailY), tail));
+    view.OnLButtonDown(MK_LBUTTON, Client(tail.x, tail.y));
+    ASSERT_TRUE(view.PoseSession().dragActive);
+    view.OnMouseMove(MK_LBUTTON, Client(tail.x + 30, tail.y - 30));
+    view.OnLButtonUp(0, Client(tail.x + 30, tail.y - 30));
+    EXPECT_EQ(doc.mainUndo.undo.size(), 2u);
+    doc.OnEditUndo();
+    EXPECT_EQ(doc.mainScene.FindObject(id)->partPoses.size(), posed.size());
+    EXPECT_EQ(doc.mainScene.FindObject(id)->partPoses[0].tailY, posed[0].tailY);
+    doc.OnEditUndo();
+    EXPECT_FALSE(doc.mainScene.FindObject(id)->hasPose);
+    EXPECT_TRUE(view.PoseSession().open);
+    // Leaving the tool afterwards records nothing more.
+    SetTool(0);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 0u);
+    EXPECT_EQ(doc.mainUndo.redo.size(), 2u);
 }
 
 TEST_F(ToolsFixture, PoseToolShowsTheHandOverAJointAndNoResizeArrows) {
