@@ -1,12 +1,12 @@
 // File > Import Image (any number of image files, each a new bitmap object
-// of its own undo step) and File > Export as PNG (the main scene composed at
-// canvas size by the software compositor, written atomically).
+// of its own undo step) and File > Export as PNG (the main scene at canvas
+// size as the canvas shows it, written atomically).
 #include "document/CQuillfenEditorDoc.h"
 
 #include "document/ClipboardFormats.h"
 #include "platform/Files.h"
 #include "platform/Prompts.h"
-#include "scene/SceneCompose.h"
+#include "scene/SceneRender.h"
 
 #include <cmath>
 
@@ -91,9 +91,10 @@ void CQuillfenEditorDoc::OnFileExportPng() {
     out.width = image->Width();
     out.height = image->Height();
     out.rowPitch = image->Stride();
-    // An image with objects missing is never written.
+    // The live compositor's picture, filters, warps and every blend mode
+    // included. An image with objects missing is never written.
     std::string error;
-    if (!scene_compose(mainScene, out, &error)) {
+    if (!RenderSceneImage(mainScene, out, &error)) {
         prompts->Fail("Could not compose the PNG image. " + error);
         return;
     }

@@ -19,6 +19,16 @@ bool CompositeSurface::Create(int w, int h) {
     return true;
 }
 
+bool CompositeSurface::Attach(uint8_t* memory, int w, int h) {
+    Release();
+    if (!memory || !BitmapSizeAllowed(w, h)) return false;
+    pixels = memory;
+    width = w;
+    height = h;
+    dirty = true;
+    return true;
+}
+
 void CompositeSurface::Release() {
     if (!pixels && storage_.empty()) return;
     std::vector<uint8_t>().swap(storage_);

@@ -16,6 +16,10 @@ public:
     // Releases what is held, then allocates a zeroed w x h surface. False (and
     // empty) for a size that is not positive, above the caps, or out of memory.
     bool Create(int width, int height);
+    // Releases what is held, then draws into caller memory of w x h pixels
+    // with rows of w * 4 bytes, neither cleared, copied nor freed. False (and
+    // empty) for no memory or a size that is not positive or above the caps.
+    bool Attach(uint8_t* memory, int width, int height);
     // Frees the pixels and zeroes every field but the dirty flag.
     void Release();
 

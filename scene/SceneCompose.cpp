@@ -20,6 +20,7 @@
 #include "scene/CanvasDocument.h"
 #include "scene/ObjectGeometry.h"
 #include "scene/ObjectRender.h"
+#include "scene/RenderCacheHolds.h"
 
 #include <algorithm>
 #include <cmath>
@@ -152,81 +153,6 @@ private:
     float* data_ = nullptr;
     size_t bytes_ = 0;
 };
-
-// The render caches a composition may build for an object (base image,
-// light-cone render, decoded parts), as they were before it touched them.
-// Restoring them lets go of whatever the composition built.
-struct HeldCaches {
-    struct PartCaches {
-        BitmapPtr decoded, argb;
-        bool decodeTried = false, argbValid = false;
-    };
-    CanvasObject* object = nullptr;
-    BitmapPtr base, light;
-    bool baseValid = false, lightValid = false;
-    std::vector<PartCaches> parts;
-
-    explicit HeldCaches(CanvasObject* o) : object(o) {
-        const ObjectRenderCaches& c = o->caches;
-        base = c.base;
-        baseValid = c.baseValid;
-        light = c.light;
-        lightValid = c.lightValid;
-        parts.reserve(o->parts.size());
-        for (const ImagePart& p : o->parts) parts.push_back({p.decoded, p.argb, p.decodeTried, p.argbValid});
-    }
-    void Restore() const {
-        ObjectRenderCaches& c = object->caches;
-        c.base = base;
-        c.baseValid = baseValid;
-        c.light = light;
-        c.lightValid = lightValid;
-        if (object->parts.size() != parts.size()) return;
-        for (size_t i = 0; i < parts.size(); ++i) {
-            ImagePart& p = object->parts[i];
-            p.decoded = parts[i].decoded;
-            p.argb = parts[i].argb;
-            p.decodeTried = parts[i].decodeTried;
-            p.argbValid = parts[i].argbValid;
-        }
-    }
-};
-
-// The objects whose caches the composition currently holds: the object being
-// composed and its clip base. An object stays held while the next object
-// still needs it (a base followed by the objects clipped to it).
-class CacheHolds {
-public:
-    ~CacheHolds() { ReleaseAll(); }
-    void Keep(CanvasObject* a, CanvasObject* b) {
-        for (size_t i = held_.size(); i-- > 0;) {
-            if (held_[i].object == a || held_[i].object == b) continue;
-            held_[i].Restore();
-            held_.erase(held_.begin() + std::ptrdiff_t(i));
-        }
-        for (CanvasObject* o : {a, b}) {
-            if (!o) continue;
-            if (std::none_of(held_.begin(), held_.end(), [o](const HeldCaches& h) { return h.object == o; }))
-                held_.emplace_back(o);
-        }
-    }
-    void ReleaseAll() {
-        for (const HeldCaches& h : held_) h.Restore();
-        held_.clear();
-    }
-
-private:
-    std::vector<HeldCaches> held_;
-};
-
-std::string ObjectLabel(const CanvasObject& o) { return "\"" + (o.name.empty() ? o.id : o.name) + "\""; }
-
-// Why an object's base image could not be made: its size or the memory.
-std::string RenderFailure(const CanvasObject& o) {
-    if (!BitmapSizeAllowed(RoundedPixelSide(o.width), RoundedPixelSide(o.height)))
-        return "The object " + ObjectLabel(o) + " is too large to render.";
-    return "Not enough memory to render the object " + ObjectLabel(o) + ".";
-}
 
 bool Fail(std::string* error, std::string text) {
     if (error) *error = std::move(text);
@@ -693,7 +619,7 @@ bool ComposeInBands(std::vector<ObjectPass>& passes, const std::vector<std::pair
     for (size_t i = 0; i < passes.size(); ++i) {
         BitmapPtr image = who[i].first->GetBaseBitmap();
         BitmapPtr baseImage = who[i].second ? who[i].second->GetBaseBitmap() : nullptr;
-        if (!image || (who[i].second && !baseImage)) return Fail(error, RenderFailure(*who[i].first));
+        if (!image || (who[i].second && !baseImage)) return Fail(error, ObjectRenderFailure(*who[i].first));
         passes[i].image = image.get();
         passes[i].baseImage = baseImage.get();
         keep.push_back(std::move(image));
@@ -775,14 +701,14 @@ bool ComposeObjects(const std::vector<CanvasObject*>& objects, uint32_t canvasCo
         holds.Keep(&o, base);
         BitmapPtr image, baseImage;
         if (vector) {
-            if (base && !(baseImage = base->GetBaseBitmap())) return Fail(error, RenderFailure(*base));
-            if (!(image = o.GetBaseBitmap())) return Fail(error, RenderFailure(o));
+            if (base && !(baseImage = base->GetBaseBitmap())) return Fail(error, ObjectRenderFailure(*base));
+            if (!(image = o.GetBaseBitmap())) return Fail(error, ObjectRenderFailure(o));
             p.image = image.get();
             p.baseImage = baseImage.get();
             VectorRows(p, acc, OW, N);
         } else {
-            if (base && !base->RenderToFloat(baseImg)) return Fail(error, RenderFailure(*base));
-            if (!o.RenderToFloat(img)) return Fail(error, RenderFailure(o));
+            if (base && !base->RenderToFloat(baseImg)) return Fail(error, ObjectRenderFailure(*base));
+            if (!o.RenderToFloat(img)) return Fail(error, ObjectRenderFailure(o));
             p.fimage = &img;
             p.fbase = &baseImg;
             ReferenceRows(p, acc, OW);

@@ -3,6 +3,7 @@
 // in drawing order onto a premultiplied composite surface.
 #include "platform/CompositeSurface.h"
 #include "scene/ObjectRender.h"
+#include "scene/SceneCompose.h"
 
 #include <string>
 
@@ -29,3 +30,13 @@ public:
 
 // Composes the scene onto the surface; nothing when the surface has no pixels.
 void sceneRender(CompositeSurface& surface, CanvasDocument& scene, ScenePaintSession* session);
+
+// The picture sceneRender draws of the whole scene (filters, warps, every
+// blend mode, clips), as straight B, G, R, A in the output: what the canvas
+// shows, for the files written from it. Drawn in place when the output's rows
+// are tight, so it needs no canvas-sized buffer beyond the output; the render
+// caches it builds are let go object by object, those there before are kept.
+// False when the picture could not be made whole (an object on the output
+// whose image cannot be made, memory, an unusable output); `error` then says
+// why, naming the object, and the output must not be used.
+bool RenderSceneImage(CanvasDocument& scene, const ComposeOutput& out, std::string* error = nullptr);

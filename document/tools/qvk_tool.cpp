@@ -1,7 +1,8 @@
 // qvk-tool: command-line access to project files.
 //   qvk-tool info IN.qvk           JSON summary of the scene on standard output
 //   qvk-tool resave IN.qvk OUT.qvk read and write back (atomically)
-//   qvk-tool render IN.qvk OUT.png the software compositor at canvas size
+//   qvk-tool render IN.qvk OUT.png the picture Export as PNG writes (the display
+//                                  compositor at canvas size, straight alpha)
 //   qvk-tool live IN.qvk OUT.png   the display compositor onto a transparent surface
 // Exit status: 0 on success, 2 when the project is refused (its message on
 // standard error), 1 for any other failure; a render or live picture that
@@ -67,7 +68,8 @@ int Render(CanvasDocument& scene, const std::string& out) {
         return 1;
     }
     std::string error;
-    if (!scene_compose(scene, ComposeOutput{image->Data(), image->Width(), image->Height(), image->Stride()}, &error)) {
+    if (!RenderSceneImage(scene, ComposeOutput{image->Data(), image->Width(), image->Height(), image->Stride()},
+                          &error)) {
         std::fprintf(stderr, "Could not render the project. %s\n", error.c_str());
         return 1;
     }

@@ -1,5 +1,6 @@
 #include "RenderTestScenes.h"
 
+#include "filters/EffectRegistry.h"
 #include "scene/SceneCompose.h"
 #include "scene/SceneRender.h"
 
@@ -241,4 +242,58 @@ TEST(RenderCompose, HugeBlendedObjectCostsOnlyTheCanvas) {
     ScaleDragActive = false;
     const uint32_t px = Unpremultiply(surface.Row(8) + 32);
     EXPECT_LE(MaxChannelDiff(px, 0xFF808080u), 1) << std::hex << px;
+}
+
+// The export's picture: a scene nobody has drawn is drawn object by object
+// and left with no images in its caches; one the display has drawn keeps its
+// caches as they were. Padded output rows give the same picture.
+TEST(RenderCompose, SceneImageHoldsOnlyTheObjectItDraws) {
+    CanvasDocument scene;
+    CanvasObject base = SolidObject("base", 2, 2, 12, 10, 0xFF20A040, 0);
+    base.warp = Quad{0, 0, 1.2f, 0.1f, 1, 1, -0.1f, 0.9f};
+    base.effects.push_back(MakeEffectInstance(kEffectDropShadow));
+    base.maskWidth = base.maskHeight = 2;
+    base.maskPixels = {255, 0, 255, 255};
+    base.maskEnabled = true;
+    CanvasObject clipped = SolidObject("clipped", 6, 4, 12, 12, 0xFFE03010, 1);
+    clipped.clipToLayerBelow = true;
+    clipped.blendMode = 4;  // Multiply
+    clipped.effects.push_back(MakeEffectInstance(kEffectInvert));
+    OneLayerScene(scene, 20, 18, {clipped, base}, 0xFFFFFFFF);
+
+    std::vector<uint8_t> cold(20 * 18 * 4), padded(24 * 18 * 4), warm(20 * 18 * 4);
+    std::string error = "stale";
+    ASSERT_TRUE(RenderSceneImage(scene, ComposeOutput{cold.data(), 20, 18, 80}, &error));
+    EXPECT_EQ(error, "");
+    for (const CanvasObject& o : scene.layers[0].objects) {
+        const ObjectRenderCaches& c = o.caches;
+        EXPECT_FALSE(c.base || c.baseValid || c.warp || c.warpValid || c.masked || c.maskedValid || c.effect ||
+                     c.effectValid)
+            << o.id;
+        for (const ImagePart& p : o.parts) EXPECT_FALSE(p.decoded || p.decodeTried || p.argb) << o.id;
+    }
+
+    ASSERT_TRUE(RenderSceneImage(scene, ComposeOutput{padded.data(), 20, 18, 96}));
+    for (int y = 0; y < 18; ++y)
+        EXPECT_TRUE(std::equal(cold.begin() + y * 80, cold.begin() + y * 80 + 80, padded.begin() + y * 96)) << y;
+
+    CompositeSurface surface;
+    ASSERT_TRUE(surface.Create(20, 18));
+    sceneRender(surface, scene, nullptr);
+    const ObjectRenderCaches before = scene.layers[0].objects[1].caches;
+    ASSERT_TRUE(before.effect && before.warp && before.masked);
+    ASSERT_TRUE(RenderSceneImage(scene, ComposeOutput{warm.data(), 20, 18, 80}));
+    const ObjectRenderCaches& after = scene.layers[0].objects[1].caches;
+    EXPECT_EQ(after.base, before.base);
+    EXPECT_EQ(after.warp, before.warp);
+    EXPECT_EQ(after.masked, before.masked);
+    EXPECT_EQ(after.effect, before.effect);
+    EXPECT_EQ(warm, cold);
+    // Straight alpha of what the display drew.
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const uint8_t* p = warm.data() + 4 * (y * 20 + x);
+            const uint32_t straight = uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+            ASSERT_EQ(Unpremultiply(surface.Row(y) + 4 * x), straight) << x << "," << y;
+        }
 }
