@@ -905,7 +905,7 @@ void BitmapPaintSession::Commit(CQuillfenEditorDoc& doc) {
     if (BitmapPtr crop = Bitmap::Create(cw, ch)) {
         for (int32_t y = 0; y < ch; ++y)
             std::memcpy(crop->Row(y), display_.Row(top + y) + size_t(left) * 4, size_t(cw) * 4);
-        encoded = EncodeBitmapToPng(*crop, png) && !png.empty();
+        encoded = encoder_(*crop, png) && !png.empty();
     }
     if (!encoded) {
         // Keep the session open: nothing painted is lost, and the user is told.

@@ -12,6 +12,7 @@
 #include "platform/Bitmap.h"
 #include "platform/CompositeSurface.h"
 #include "scene/CanvasDocument.h"
+#include "scene/PixelOps.h"
 #include "scene/SceneRender.h"
 
 #include <cstdint>
@@ -42,6 +43,11 @@ public:
 
     BitmapPaintSession();
     ~BitmapPaintSession() override;
+
+    // How Commit encodes the painted pixels (tests give one that fails, as
+    // running out of memory does); null restores the real encoder.
+    using PngEncoder = bool (*)(const Bitmap& bitmap, std::vector<uint8_t>& out);
+    void SetEncoder(PngEncoder encoder) { encoder_ = encoder ? encoder : EncodeBitmapToPng; }
     BitmapPaintSession(const BitmapPaintSession&) = delete;
     BitmapPaintSession& operator=(const BitmapPaintSession&) = delete;
 
@@ -205,4 +211,5 @@ private:
     bool backdropValid_ = false;
     // The canvas area the stroke in progress has touched so far.
     PaintRect strokeArea_;
+    PngEncoder encoder_ = EncodeBitmapToPng;
 };

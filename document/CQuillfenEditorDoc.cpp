@@ -89,14 +89,34 @@ bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
+void CQuillfenEditorDoc::HoldPaintSessions() {
+    if (paintSessionsHeld_) return;
+    paintSessionsHeld_ = true;
+    const bool posted = host_ && host_->PostIdleTask([this] {
+        paintSessionsHeld_ = false;
+        UpdateAllViews();
+    });
+    // Without an event loop to come back to there is no later: the hold ends
+    // with the commit.
+    if (!posted) paintSessionsHeld_ = false;
+}
+
 bool CQuillfenEditorDoc::CommitPaintSession() {
     DocumentEditSession* session = paintSession;
     if (!session) return true;
+    // The commit updates the views; a view whose brush or selection tool is
+    // still chosen would open a new session on the object at once, and the
+    // command would find a session open again (or work beside one the
+    // document no longer knows). Views wait until the command is done.
+    const bool wasHeld = paintSessionsHeld_;
+    paintSessionsHeld_ = true;
     if (session->IsActive()) session->Commit(*this);
+    paintSessionsHeld_ = wasHeld;
     // A commit that could not store the painting keeps the session open (and
     // has said why): the caller must not act as if it were in the model.
     if (session->IsActive()) return false;
     if (paintSession == session) paintSession = nullptr;
+    HoldPaintSessions();
     return true;
 }
 
@@ -152,11 +172,9 @@ SelectionToolController& CQuillfenEditorDoc::SelectionTool(CanvasDocument& scene
 
 void CQuillfenEditorDoc::SetEditorMode(int mode) {
     if (mode == workspaceMode) return;
-    // Every mode change commits an open session, never cancels it.
-    if (DocumentEditSession* session = paintSession) {
-        session->Commit(*this);
-        paintSession = nullptr;
-    }
+    // Every mode change commits an open session, never cancels it; one that
+    // cannot be stored keeps the mode (the session has said why).
+    if (!CommitPaintSession()) return;
     workspaceMode = mode;
     UpdateAllViews();
     RefreshPropertiesPane();

@@ -175,7 +175,14 @@ public:
     bool OnOpenDocument(const std::string& path);
     // Commits an open paint session into its object; false when the session
     // could not be committed and stays open (it has told the user why).
+    // Views open no new session until the command that asked for the commit
+    // has finished (see PaintSessionsHeld), so what follows the commit works
+    // on the model and painting goes on afterwards in a session of its own.
     bool CommitPaintSession();
+    // True while views must not open a paint session: from a commit a command
+    // asked for until the event loop is idle again. When it ends the views
+    // are updated, so a view whose paint tool is still chosen reopens one.
+    bool PaintSessionsHeld() const { return paintSessionsHeld_; }
     // File > Save: brings an open Pose Editor's work back first, then writes
     // the main scene atomically (the old file survives any failure).
     bool OnSaveDocument(const std::string& path);
@@ -446,6 +453,8 @@ private:
     std::unique_ptr<SelectionToolController> mainSelectionTool_;
     std::unique_ptr<SelectionToolController> poseSelectionTool_;
     DocumentHost* host_ = nullptr;
+    bool paintSessionsHeld_ = false;
+    void HoldPaintSessions();
     DialogProvider* dialogs_ = nullptr;
     PaintSessionProvider* paintSessions_ = nullptr;
     PoseEditorProvider* poseEditor_ = nullptr;

@@ -269,10 +269,7 @@ void CQuillfenEditorDoc::OnBenchmark() {
             if (!o.warp.IsIdentity()) ++warped;
         }
 
-    if (DocumentEditSession* session = paintSession) {
-        session->Commit(*this);
-        paintSession = nullptr;
-    }
+    if (!CommitPaintSession()) return;
 
     const int32_t w = CanvasSide(scene.width), h = CanvasSide(scene.height);
     if (!BitmapSizeAllowed(w, h)) {

@@ -9,6 +9,7 @@
 // paint session of a view), PoseEditorProvider.h (the Pose Editor) and
 // SmartFillProvider.h (the smart-fill session).
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class Profile;
@@ -42,6 +43,12 @@ public:
     virtual void SetWorkspaceMode(int mode) = 0;
     // Where messages and file dialogs go, and the per-user settings; null when
     // the host has none.
+    // Runs task once the event loop is idle again (after the command in
+    // progress has finished); false when the host cannot defer work.
+    virtual bool PostIdleTask(std::function<void()> task) {
+        (void)task;
+        return false;
+    }
     virtual Prompts* GetPrompts() = 0;
     virtual Profile* GetProfile() = 0;
 };

@@ -158,9 +158,9 @@ void CQuillfenEditorDoc::OnImageInpaint() {
         if (prompts) prompts->Warn(kInpaintCannotStart);
         return;
     }
-    if (DocumentEditSession* session = paintSession) {
-        session->Commit(*this);
-        paintSession = nullptr;
+    if (!CommitPaintSession()) {
+        inpaintSession.reset();
+        return;
     }
     if (host_) host_->SetWorkspaceMode(kWorkspaceInpaint);
 }

@@ -62,11 +62,10 @@ std::string CQuillfenEditorDoc::ProposedPngName(const std::string& title) {
 }
 
 void CQuillfenEditorDoc::OnFileExportPng() {
-    // The export shows what was painted: an open session is committed first.
-    if (DocumentEditSession* session = paintSession) {
-        session->Commit(*this);
-        paintSession = nullptr;
-    }
+    // The export shows what was painted: an open session is committed first,
+    // and a painting that cannot be stored stops the export (the session has
+    // said why).
+    if (!CommitPaintSession()) return;
     const int64_t width = OutputSide(mainScene.width);
     const int64_t height = OutputSide(mainScene.height);
 

@@ -217,11 +217,9 @@ void CQuillfenEditorDoc::OnBreakLink() {
 
 void CQuillfenEditorDoc::OnTestBones() {
     if (!IsPoseEditorOpen()) return;
-    // The preview shows what was painted so far.
-    if (DocumentEditSession* session = paintSession) {
-        session->Commit(*this);
-        paintSession = nullptr;
-    }
+    // The preview shows what was painted so far; a painting that cannot be
+    // stored stops here (the session has said why).
+    if (!CommitPaintSession()) return;
     if (dialogs_) dialogs_->RunTestBonesDialog(poseScene, poseLinkGroups);
 }
 

@@ -295,21 +295,31 @@ void CQuillfenEditorDoc::ApplyUndoStep(const UndoStep& step, uint8_t direction) 
     ApplyUndoStepToScene(SceneInUse(), poseLinkGroups, poseScene, step, UndoDirection(direction));
 }
 
+// While a paint session is open Undo and Redo step through its strokes; past
+// its first stroke (or with none yet, as right after a command reopened it)
+// they reach the document's own steps: the session closes first, so the
+// step applies to the model and painting resumes in a new session.
 bool CQuillfenEditorDoc::CanUndo() {
-    if (DocumentEditSession* session = FindPaintingView()) return session->CanUndoStroke();
+    DocumentEditSession* session = FindPaintingView();
+    if (session && session->CanUndoStroke()) return true;
     return !UndoPairInUse().undo.empty();
 }
 
 bool CQuillfenEditorDoc::CanRedo() {
-    if (DocumentEditSession* session = FindPaintingView()) return session->CanRedoStroke();
+    DocumentEditSession* session = FindPaintingView();
+    if (session && session->CanRedoStroke()) return true;
+    if (session && session->CanUndoStroke()) return false;  // a redo would skip the session's strokes
     return !UndoPairInUse().redo.empty();
 }
 
 void CQuillfenEditorDoc::OnEditUndo() {
     if (DocumentEditSession* session = FindPaintingView()) {
-        session->UndoStroke();
-        RefreshAllViews();
-        return;
+        if (session->CanUndoStroke()) {
+            session->UndoStroke();
+            RefreshAllViews();
+            return;
+        }
+        if (UndoPairInUse().undo.empty() || !CommitPaintSession()) return;
     }
     // The pair in use belongs to the scene in use, which the step is applied to.
     UndoPair& pair = UndoPairInUse();
@@ -327,9 +337,12 @@ void CQuillfenEditorDoc::OnEditUndo() {
 
 void CQuillfenEditorDoc::OnEditRedo() {
     if (DocumentEditSession* session = FindPaintingView()) {
-        session->RedoStroke();
-        RefreshAllViews();
-        return;
+        if (session->CanRedoStroke()) {
+            session->RedoStroke();
+            RefreshAllViews();
+            return;
+        }
+        if (session->CanUndoStroke() || UndoPairInUse().redo.empty() || !CommitPaintSession()) return;
     }
     UndoPair& pair = UndoPairInUse();
     if (pair.redo.empty()) return;

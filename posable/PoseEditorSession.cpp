@@ -37,12 +37,7 @@ bool Contains(const std::vector<std::string>& ids, const std::string& id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-void CommitPaintSession(CQuillfenEditorDoc& doc) {
-    if (DocumentEditSession* session = doc.paintSession) {
-        session->Commit(doc);
-        doc.paintSession = nullptr;
-    }
-}
+bool CommitPaintSession(CQuillfenEditorDoc& doc) { return doc.CommitPaintSession(); }
 
 // Asks the frame for the workspace mode; true when the document is in it
 // afterwards. A document without a frame (a tool or a test) switches itself.
@@ -125,7 +120,7 @@ PosableScene ExportPoseEditorScene(const CQuillfenEditorDoc& doc) {
 
 bool PosableEditorProvider::EnterBoneEditor(CQuillfenEditorDoc& doc) {
     if (doc.workspaceMode != kWorkspaceCanvas) return false;
-    CommitPaintSession(doc);
+    if (!CommitPaintSession(doc)) return false;
     const std::string id = doc.mainScene.primarySelectedId;
     const CanvasObject* object = id.empty() ? nullptr : doc.mainScene.FindObject(id);
     if (!object) return false;
@@ -163,7 +158,7 @@ bool PosableEditorProvider::EnterBoneEditor(CQuillfenEditorDoc& doc) {
 
 bool PosableEditorProvider::FinishBoneEditor(CQuillfenEditorDoc& doc) {
     if (doc.poseEditorObjectId.empty()) return false;
-    CommitPaintSession(doc);
+    if (!CommitPaintSession(doc)) return false;
     CanvasObject* object = doc.mainScene.FindObject(doc.poseEditorObjectId);
     if (!object) return false;
 

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
@@ -24,6 +25,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -80,6 +82,20 @@ CMainFrame::CMainFrame(CommandTable& commands, Prompts* prompts, Profile* profil
     // Paste follows what any program puts on the clipboard.
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         connect(clipboard, &QClipboard::dataChanged, commandUi_.get(), &CommandUi::ScheduleUpdate);
+}
+
+bool CMainFrame::PostIdleTask(std::function<void()> task) {
+    // A task posted while a command runs must not run inside a dialog that
+    // command opens (its event loop is not idle for the command): it waits
+    // until no modal dialog or pop-up is up. Gone with the frame.
+    QTimer::singleShot(0, this, [this, task = std::move(task)]() mutable {
+        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+            QTimer::singleShot(30, this, [this, task = std::move(task)]() mutable { PostIdleTask(std::move(task)); });
+            return;
+        }
+        task();
+    });
+    return true;
 }
 
 CMainFrame::~CMainFrame() {
@@ -231,6 +247,10 @@ bool CMainFrame::SetWorkspaceModeTo(int mode) {
     CView* current = GetWorkspaceView();
     if (!current || current->WorkspaceMode() != mode) {
         if (it == viewFactories.end() || !workspace_) return false;
+        // The view about to go holds the open painting: it goes into the
+        // model first, and a painting that cannot be stored keeps the mode
+        // (the session has said why).
+        if (doc_ && !doc_->CommitPaintSession()) return false;
         if (!workspace_->SwitchView(it->second, [mode](CView* v) { return v->WorkspaceMode() == mode; }, mode))
             return false;
     }

@@ -97,6 +97,8 @@ public:
     void SetStatusHint(const std::string& text) override;
     void SetWorkspaceMode(int mode) override;
     Prompts* GetPrompts() override { return prompts_; }
+    // Runs the task from the event loop once no modal dialog or pop-up is up.
+    bool PostIdleTask(std::function<void()> task) override;
     Profile* GetProfile() override { return profile_; }
 
     // PaintSessionProvider: the frame knows which of its views paints.

@@ -125,6 +125,9 @@ void CCanvasLayoutView::SyncPaintSession(CQuillfenEditorDoc& doc) {
             }
         }
     }
+    // A command that needed the painting in the model is still running: the
+    // session reopens when it has finished.
+    if (doc.PaintSessionsHeld()) return;
     if (session_->IsActive() || doc.workspaceMode != 0 || !(IsBrushTool(tool) || IsSelectionTool(tool))) return;
     // Only a selected bitmap opens a session here. An object to paint on is
     // made by the first press of a brush (OnPaintToolDown), so choosing a

@@ -423,8 +423,9 @@ void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
             CommitSession();
         }
     }
-    if (!session_->IsActive() && doc && (BrushTool(doc->activeTool) || SelectionTool(doc->activeTool)) &&
-        !doc->poseEditorObjectId.empty() && !strokeActive_) {
+    if (!session_->IsActive() && doc && !doc->PaintSessionsHeld() &&
+        (BrushTool(doc->activeTool) || SelectionTool(doc->activeTool)) && !doc->poseEditorObjectId.empty() &&
+        !strokeActive_) {
         CanvasObject* o = doc->poseScene.primarySelectedId.empty()
                               ? nullptr
                               : doc->poseScene.FindObject(doc->poseScene.primarySelectedId);

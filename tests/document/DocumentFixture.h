@@ -38,17 +38,23 @@ struct FakeHost : DocumentHost, PaintSessionProvider {
 };
 
 // A paint session double that counts what the document asks of it.
+// Ends as a real session does: a commit closes it, unless failCommit makes it
+// fail the way a commit that cannot store the painting does (open, in place).
 struct FakeSession : DocumentEditSession {
     bool active = true;
+    bool failCommit = false;
     int commits = 0, cancels = 0, strokeUndos = 0, strokeRedos = 0;
     int undoable = 0, redoable = 0;
     bool IsActive() const override { return active; }
     void Commit(CQuillfenEditorDoc& doc) override {
         ++commits;
+        if (failCommit) return;
+        active = false;
         doc.paintSession = nullptr;
     }
     void Cancel(CQuillfenEditorDoc& doc) override {
         ++cancels;
+        active = false;
         doc.paintSession = nullptr;
     }
     bool CanUndoStroke() const override { return undoable > 0; }
