@@ -322,27 +322,44 @@ TEST(Undo, PaintingViewTakesUndoAndRedo) {
     DocumentEnv env;
     CQuillfenEditorDoc& doc = env.doc;
     doc.SetCanvasColor(0xFF000001);
-    FakeSession session;
-    env.host.paintingView = &session;
-    EXPECT_FALSE(doc.CanUndo());  // the session has no strokes yet
-    const uint64_t counter = doc.changeCounter;
-    doc.OnEditUndo();
-    EXPECT_EQ(session.strokeUndos, 1);
-    EXPECT_EQ(doc.changeCounter, counter + 1);
-    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
-    EXPECT_EQ(doc.mainScene.canvasColour, 0xFF000001u);
 
-    session.undoable = 1;
+    // Strokes of the open session come first, both ways; while some remain
+    // to undo, Redo does not jump over them to the document's steps.
+    FakeSession painting;
+    doc.paintSession = env.host.paintingView = &painting;
+    painting.undoable = 1;
     EXPECT_TRUE(doc.CanUndo());
     doc.OnEditUndo();
+    EXPECT_EQ(painting.strokeUndos, 1);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
     EXPECT_TRUE(doc.CanRedo());
     doc.OnEditRedo();
-    EXPECT_EQ(session.strokeRedos, 1);
-    EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+    EXPECT_EQ(painting.strokeRedos, 1);
+    EXPECT_FALSE(doc.CanRedo());
+
+    // A session with no strokes of its own (as one a command has just
+    // reopened) leaves Undo to the document: it closes, then the step undoes.
+    FakeSession fresh;
+    doc.paintSession = env.host.paintingView = &fresh;
+    EXPECT_TRUE(doc.CanUndo());
+    doc.OnEditUndo();
+    EXPECT_EQ(fresh.commits, 1);
+    EXPECT_EQ(fresh.strokeUndos, 0);
+    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
+    EXPECT_EQ(doc.mainUndo.redo.size(), 1u);
+
+    // A session whose commit fails keeps the document's step where it is.
+    FakeSession stuck;
+    stuck.failCommit = true;
+    doc.paintSession = env.host.paintingView = &stuck;
+    doc.OnEditRedo();
+    EXPECT_TRUE(stuck.IsActive());
+    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
 
     env.host.paintingView = nullptr;
-    doc.OnEditUndo();
-    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
+    doc.paintSession = nullptr;
+    doc.OnEditRedo();
+    EXPECT_EQ(doc.mainScene.canvasColour, 0xFF000001u);
 }
 
 TEST(Undo, PoseEditorStepsStayWithThePoseEditorScene) {
