@@ -3,6 +3,7 @@
 #include "filters/EffectRegistry.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 
 namespace {
@@ -55,18 +56,16 @@ void ReadBevelCommon(ArchiveReader& ar, T& r) {
     r.points.reserve(kept);
     for (uint32_t i = 0; i < kept; ++i) {
         CurvePoint p;
-        p.x = ReadFloat(ar, 0);
+        // A point without a finite x is dropped below, not moved to 0.
+        p.x = ReadFloat(ar, std::numeric_limits<float>::quiet_NaN());
         p.y = ReadFloat(ar, 0);
         r.points.push_back(p);
     }
     // Skipping the rest keeps the fields after the curve in step.
     ar.Skip(size_t(stored - kept) * 8);
-    if (r.points.size() < 2) {
-        r.points = DefaultBevelCurve();
-    } else {
-        r.points.front().x = 0;
-        r.points.back().x = 1;
-    }
+    // Stored curves are held to what the curve editor allows, so a damaged
+    // or hand-made file cannot give the bevel an unsorted or unbounded curve.
+    r.points = NormalizeCurvePoints(r.points);
 }
 
 template <class T>

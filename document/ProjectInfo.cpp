@@ -40,6 +40,67 @@ void AppendNumber(std::string& out, double v) {
 
 void AppendBool(std::string& out, bool v) { out += v ? "true" : "false"; }
 
+void AppendPoint(std::string& out, float x, float y) {
+    out += '[';
+    AppendNumber(out, x);
+    out += ", ";
+    AppendNumber(out, y);
+    out += ']';
+}
+
+// A posable object's rig as stored: each part with its bones (parent, ends),
+// the joint links, and the pose stored on the canvas.
+void AppendPosable(std::string& j, const CanvasObject& o) {
+    j += ", \"posableParts\": [";
+    for (size_t pi = 0; pi < o.posableScene.parts.size(); ++pi) {
+        const PosablePart& p = o.posableScene.parts[pi];
+        j += pi ? ", {\"id\": " : "{\"id\": ";
+        AppendJsonString(j, p.id);
+        j += ", \"name\": ";
+        AppendJsonString(j, p.name);
+        j += ", \"bones\": [";
+        for (size_t bi = 0; bi < p.bones.size(); ++bi) {
+            const Bone& b = p.bones[bi];
+            j += bi ? ", {\"id\": " : "{\"id\": ";
+            AppendJsonString(j, b.id);
+            j += ", \"name\": ";
+            AppendJsonString(j, b.name);
+            j += ", \"parent\": ";
+            if (b.hasParent) AppendJsonString(j, b.parentId);
+            else j += "null";
+            j += ", \"head\": ";
+            AppendPoint(j, b.headX, b.headY);
+            j += ", \"tail\": ";
+            AppendPoint(j, b.tailX, b.tailY);
+            j += "}";
+        }
+        j += "]}";
+    }
+    j += "], \"jointLinks\": ";
+    AppendNumber(j, double(o.posableScene.links.size()));
+    j += ", \"hasPose\": ";
+    AppendBool(j, o.hasPose);
+    j += ", \"poses\": [";
+    for (size_t i = 0; i < o.partPoses.size(); ++i) {
+        const PartPose& q = o.partPoses[i];
+        j += i ? ", {\"part\": " : "{\"part\": ";
+        AppendJsonString(j, q.objectId);
+        for (auto [key, v] : {std::pair{"x", q.x}, {"y", q.y}, {"width", q.width}, {"height", q.height},
+                              {"rotation", q.rotation}, {"opacity", q.opacity}}) {
+            j += ", \"";
+            j += key;
+            j += "\": ";
+            AppendNumber(j, v);
+        }
+        j += ", \"head\": ";
+        AppendPoint(j, q.headX, q.headY);
+        j += ", \"tail\": ";
+        AppendPoint(j, q.tailX, q.tailY);
+        j += "}";
+    }
+    j += "]";
+}
+
 void AppendColour(std::string& out, uint32_t argb) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "\"0x%08X\"", argb);
@@ -106,7 +167,9 @@ std::string ProjectInfoJson(const CanvasDocument& scene) {
                 AppendBool(j, o.effects[fi].enabled);
                 j += "]";
             }
-            j += "]}";
+            j += "]";
+            AppendPosable(j, o);
+            j += "}";
         }
         j += l.objects.empty() ? "]}" : "\n    ]}";
     }

@@ -19,6 +19,24 @@ float BevelSlopeBall(float t) {
 }
 float BevelSlopeSloped(float t) { return kHalfPi * std::sin(t * kPi); }
 
+std::vector<CurvePoint> NormalizeCurvePoints(const std::vector<CurvePoint>& points) {
+    std::vector<CurvePoint> kept;
+    kept.reserve(points.size());
+    for (CurvePoint p : points) {
+        if (!std::isfinite(p.x)) continue;
+        p.y = std::isfinite(p.y) ? std::clamp(p.y, 0.0f, 1.0f) : 0.0f;
+        kept.push_back(p);
+    }
+    if (kept.size() < 2) return DefaultBevelCurve();
+    std::stable_sort(kept.begin(), kept.end(), [](const CurvePoint& a, const CurvePoint& b) { return a.x < b.x; });
+    // Inner points outside [0, 1] would lie before the first or after the
+    // last point; held to the ends the array stays sorted.
+    for (CurvePoint& p : kept) p.x = std::clamp(p.x, 0.0f, 1.0f);
+    kept.front().x = 0;
+    kept.back().x = 1;
+    return kept;
+}
+
 float EvaluateCurve(const std::vector<CurvePoint>& pts, float x) {
     const size_t n = pts.size();
     if (n == 0) return 0.0f;

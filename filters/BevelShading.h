@@ -25,6 +25,11 @@ struct CurvePoint {
 };
 
 inline std::vector<CurvePoint> DefaultBevelCurve() { return {{0, 0}, {1, 1}}; }
+// A curve as the bevel can use it: points with a non-finite x dropped, y
+// held to [0, 1] (a non-finite y becomes 0), sorted by x (equal x keep their
+// order), x held to [0, 1] and the ends at exactly 0 and 1; fewer than two
+// points left give the default curve.
+std::vector<CurvePoint> NormalizeCurvePoints(const std::vector<CurvePoint>& points);
 
 // Slopes of the built-in profiles at t in [0, 1] (t = distance from the
 // outline / bevel width); each is the derivative of the height in its comment.

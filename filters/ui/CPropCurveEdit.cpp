@@ -27,21 +27,7 @@ CPropCurveEdit::CPropCurveEdit(QWidget* parent, int controlId) : CWndBase(parent
 }
 
 void CPropCurveEdit::SetPoints(const std::vector<CurvePoint>& points) {
-    std::vector<CurvePoint> kept;
-    kept.reserve(points.size());
-    for (CurvePoint p : points) {
-        if (!std::isfinite(p.x)) continue;
-        p.y = std::isfinite(p.y) ? std::clamp(p.y, 0.0f, 1.0f) : 0.0f;
-        kept.push_back(p);
-    }
-    if (kept.size() < 2) kept = {{0, 0}, {1, 1}};
-    std::stable_sort(kept.begin(), kept.end(), [](const CurvePoint& a, const CurvePoint& b) { return a.x < b.x; });
-    // Inner points outside [0, 1] would lie before the first or after the
-    // last point; held to the ends the array stays sorted.
-    for (CurvePoint& p : kept) p.x = std::clamp(p.x, 0.0f, 1.0f);
-    kept.front().x = 0;
-    kept.back().x = 1;
-    points_ = std::move(kept);
+    points_ = NormalizeCurvePoints(points);
     if (drag_ >= int(points_.size())) drag_ = -1;
     if (hover_ >= int(points_.size())) hover_ = -1;
     update();

@@ -77,7 +77,7 @@ void DrawLevelsMarker(QPainter& p, int x, int bottom, uint32_t fill, uint32_t ou
 
 // --- Histogram ---
 
-CPropLevelsHistogram::CPropLevelsHistogram(QWidget* parent, int controlId) : CWndBase(parent, controlId) {
+CPropLevelsHistogram::CPropLevelsHistogram(QWidget* parent, int controlId) : CLevelsMarkerWnd(parent, controlId) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
 }
@@ -170,14 +170,12 @@ void CPropLevelsHistogram::DragTo(int x) {
     SendCommandToParent(kChange);
 }
 
-void CPropLevelsHistogram::OnLButtonDown(unsigned, QPoint pt) {
+// --- Marker controls ---
+
+void CLevelsMarkerWnd::OnLButtonDown(unsigned, QPoint pt) {
     int marker = HitTestMarker(pt);
-    const bool hit = marker != kNone;
-    if (!hit) {
-        const int dl = std::abs(pt.x() - MarkerX(kInputLow)), dg = std::abs(pt.x() - MarkerX(kGamma)),
-                  dh = std::abs(pt.x() - MarkerX(kInputHigh));
-        marker = dh < dl && dh < dg ? kInputHigh : dg < dl ? kGamma : kInputLow;
-    }
+    const bool hit = marker != kNoMarker;
+    if (!hit) marker = NearestMarker(pt.x());
     drag_ = uint8_t(marker);
     SetCapture();
     if (!beginSent_) {
@@ -187,42 +185,54 @@ void CPropLevelsHistogram::OnLButtonDown(unsigned, QPoint pt) {
     if (!hit) DragTo(pt.x());
 }
 
-void CPropLevelsHistogram::OnMouseMove(unsigned, QPoint pt) {
-    if (drag_ != kNone) {
+void CLevelsMarkerWnd::OnMouseMove(unsigned, QPoint pt) {
+    if (drag_ != kNoMarker) {
         DragTo(pt.x());
         return;
     }
-    setCursor(HitTestMarker(pt) != kNone ? Qt::SizeHorCursor : Qt::ArrowCursor);
+    setCursor(HitTestMarker(pt) != kNoMarker ? Qt::SizeHorCursor : Qt::ArrowCursor);
 }
 
-void CPropLevelsHistogram::EndDrag(bool notify) {
-    if (drag_ == kNone) return;
-    drag_ = kNone;
+void CLevelsMarkerWnd::EndDrag(bool notify) {
+    if (drag_ == kNoMarker) return;
+    drag_ = kNoMarker;
     if (beginSent_) {
         beginSent_ = false;
         if (notify) SendCommandToParent(kEnd);
     }
 }
 
-void CPropLevelsHistogram::OnLButtonUp(unsigned, QPoint) {
-    if (drag_ == kNone) return;
+void CLevelsMarkerWnd::OnLButtonUp(unsigned, QPoint) {
+    if (drag_ == kNoMarker) return;
     ReleaseCapture();
     EndDrag(true);
 }
 
-void CPropLevelsHistogram::OnCaptureLost() { EndDrag(true); }
+void CLevelsMarkerWnd::OnCaptureLost() { EndDrag(true); }
 
-void CPropLevelsHistogram::changeEvent(QEvent* e) {
+void CLevelsMarkerWnd::changeEvent(QEvent* e) {
     CWndBase::changeEvent(e);
     if (e->type() == QEvent::EnabledChange) {
-        if (drag_ != kNone) {
+        if (drag_ != kNoMarker) {
             // Disabling stops a drag quietly.
-            drag_ = kNone;
+            drag_ = kNoMarker;
             beginSent_ = false;
             if (HasCapture()) ReleaseCapture();
         }
         update();
     }
+}
+
+int CPropLevelsHistogram::NearestMarker(int x) const {
+    const int dl = std::abs(x - MarkerX(kInputLow)), dg = std::abs(x - MarkerX(kGamma)),
+              dh = std::abs(x - MarkerX(kInputHigh));
+    return dh < dl && dh < dg ? kInputHigh : dg < dl ? kGamma : kInputLow;
+}
+
+int CPropLevelsOutput::NearestMarker(int x) const {
+    const int dl = std::abs(x - LevelsValueToX(width(), outputLow_));
+    const int dh = std::abs(x - LevelsValueToX(width(), outputHigh_));
+    return dl > dh ? kOutputHigh : kOutputLow;
 }
 
 void CPropLevelsHistogram::paintEvent(QPaintEvent* e) {
@@ -272,7 +282,7 @@ void CPropLevelsHistogram::paintEvent(QPaintEvent* e) {
 
 // --- Output strip ---
 
-CPropLevelsOutput::CPropLevelsOutput(QWidget* parent, int controlId) : CWndBase(parent, controlId) {
+CPropLevelsOutput::CPropLevelsOutput(QWidget* parent, int controlId) : CLevelsMarkerWnd(parent, controlId) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
 }
@@ -314,60 +324,6 @@ void CPropLevelsOutput::DragTo(int x) {
     marker = level;
     update();
     SendCommandToParent(kChange);
-}
-
-void CPropLevelsOutput::OnLButtonDown(unsigned, QPoint pt) {
-    int marker = HitTestMarker(pt);
-    const bool hit = marker != kNone;
-    if (!hit) {
-        const int dl = std::abs(pt.x() - LevelsValueToX(width(), outputLow_));
-        const int dh = std::abs(pt.x() - LevelsValueToX(width(), outputHigh_));
-        marker = dl > dh ? kOutputHigh : kOutputLow;
-    }
-    drag_ = uint8_t(marker);
-    SetCapture();
-    if (!beginSent_) {
-        beginSent_ = true;
-        SendCommandToParent(kBegin);
-    }
-    if (!hit) DragTo(pt.x());
-}
-
-void CPropLevelsOutput::OnMouseMove(unsigned, QPoint pt) {
-    if (drag_ != kNone) {
-        DragTo(pt.x());
-        return;
-    }
-    setCursor(HitTestMarker(pt) != kNone ? Qt::SizeHorCursor : Qt::ArrowCursor);
-}
-
-void CPropLevelsOutput::EndDrag(bool notify) {
-    if (drag_ == kNone) return;
-    drag_ = kNone;
-    if (beginSent_) {
-        beginSent_ = false;
-        if (notify) SendCommandToParent(kEnd);
-    }
-}
-
-void CPropLevelsOutput::OnLButtonUp(unsigned, QPoint) {
-    if (drag_ == kNone) return;
-    ReleaseCapture();
-    EndDrag(true);
-}
-
-void CPropLevelsOutput::OnCaptureLost() { EndDrag(true); }
-
-void CPropLevelsOutput::changeEvent(QEvent* e) {
-    CWndBase::changeEvent(e);
-    if (e->type() == QEvent::EnabledChange) {
-        if (drag_ != kNone) {
-            drag_ = kNone;
-            beginSent_ = false;
-            if (HasCapture()) ReleaseCapture();
-        }
-        update();
-    }
 }
 
 void CPropLevelsOutput::paintEvent(QPaintEvent* e) {

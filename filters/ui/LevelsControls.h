@@ -29,7 +29,35 @@ LevelsCounts CountLevels(const Bitmap* source);
 
 void DrawLevelsMarker(class QPainter& p, int x, int bottom, uint32_t fill, uint32_t outline);
 
-class CPropLevelsHistogram : public CWndBase {
+// What both marker controls share: a press picks the marker under the
+// pointer (or the nearest one, which then jumps to the pointer), a drag
+// moves it, and the drag is one interaction between its begin and end
+// notifications; disabling the control ends a drag without them.
+class CLevelsMarkerWnd : public CWndBase {
+    Q_OBJECT
+public:
+    static constexpr uint8_t kNoMarker = 0;
+    using CWndBase::CWndBase;
+    virtual int HitTestMarker(QPoint point) const = 0;
+
+    void OnLButtonDown(unsigned flags, QPoint point) override;
+    void OnLButtonUp(unsigned flags, QPoint point) override;
+    void OnMouseMove(unsigned flags, QPoint point) override;
+    void OnCaptureLost() override;
+
+protected:
+    void changeEvent(QEvent* e) override;
+    // The marker a press away from every marker takes: the nearest to x.
+    virtual int NearestMarker(int x) const = 0;
+    virtual void DragTo(int x) = 0;
+    uint8_t drag_ = kNoMarker;
+
+private:
+    void EndDrag(bool notify);
+    bool beginSent_ = false;
+};
+
+class CPropLevelsHistogram : public CLevelsMarkerWnd {
     Q_OBJECT
 public:
     enum Marker : uint8_t { kNone = 0, kInputLow = 1, kGamma = 2, kInputHigh = 3 };
@@ -47,22 +75,16 @@ public:
     int InputLow() const { return inputLow_; }
     int InputHigh() const { return inputHigh_; }
     float Gamma() const { return gamma_; }
-    int HitTestMarker(QPoint point) const;
+    int HitTestMarker(QPoint point) const override;
     int MarkerX(int marker) const;
-
-    void OnLButtonDown(unsigned flags, QPoint point) override;
-    void OnLButtonUp(unsigned flags, QPoint point) override;
-    void OnMouseMove(unsigned flags, QPoint point) override;
-    void OnCaptureLost() override;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void changeEvent(QEvent* e) override;
+    int NearestMarker(int x) const override;
+    void DragTo(int x) override;
 
 private:
     int PlotBottom() const;
-    void DragTo(int x);
-    void EndDrag(bool notify);
 
     BitmapPtr source_;
     uint8_t channel_ = 0;
@@ -70,11 +92,9 @@ private:
     float gamma_ = 1.0f;
     LevelsCounts counts_;
     int countRuns_ = 0;
-    uint8_t drag_ = kNone;
-    bool beginSent_ = false;
 };
 
-class CPropLevelsOutput : public CWndBase {
+class CPropLevelsOutput : public CLevelsMarkerWnd {
     Q_OBJECT
 public:
     enum Marker : uint8_t { kNone = 0, kOutputLow = 1, kOutputHigh = 2 };
@@ -84,23 +104,15 @@ public:
     void SetOutputHigh(int level);
     int OutputLow() const { return outputLow_; }
     int OutputHigh() const { return outputHigh_; }
-    int HitTestMarker(QPoint point) const;
-
-    void OnLButtonDown(unsigned flags, QPoint point) override;
-    void OnLButtonUp(unsigned flags, QPoint point) override;
-    void OnMouseMove(unsigned flags, QPoint point) override;
-    void OnCaptureLost() override;
+    int HitTestMarker(QPoint point) const override;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void changeEvent(QEvent* e) override;
+    int NearestMarker(int x) const override;
+    void DragTo(int x) override;
 
 private:
     int StripBottom() const;
-    void DragTo(int x);
-    void EndDrag(bool notify);
 
     int outputLow_ = 0, outputHigh_ = 255;
-    uint8_t drag_ = kNone;
-    bool beginSent_ = false;
 };

@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-CPropAngleEdit::CPropAngleEdit(QWidget* parent) : CPropValueWnd(parent) {
+CPropAngleEdit::CPropAngleEdit(QWidget* parent) : CPropTypedValueWnd(parent) {
     edit_ = new QLineEdit(this);
     edit_->setObjectName("PropAngleEditField");
     StylePropEdit(edit_);
@@ -108,45 +108,9 @@ void CPropAngleEdit::OnMouseMove(unsigned, QPoint point) {
     if (dragging) SetAngleFromPoint(point);
 }
 
-void CPropAngleEdit::EndDrag() {
-    if (!dragging) return;
-    dragging = false;
-    ReleaseCapture();
-    NotifyEnd();
-}
-
-void CPropAngleEdit::OnLButtonUp(unsigned, QPoint) { EndDrag(); }
-void CPropAngleEdit::OnCaptureLost() { EndDrag(); }
-
 void CPropAngleEdit::resizeEvent(QResizeEvent* e) {
     CPropValueWnd::resizeEvent(e);
     Layout();
-}
-
-void CPropAngleEdit::changeEvent(QEvent* e) {
-    CPropValueWnd::changeEvent(e);
-    if (e->type() == QEvent::EnabledChange) update();
-}
-
-bool CPropAngleEdit::eventFilter(QObject* watched, QEvent* e) {
-    if (watched != edit_) return CPropValueWnd::eventFilter(watched, e);
-    if (e->type() == QEvent::FocusOut) {
-        CommitText();
-        return false;
-    }
-    if (e->type() != QEvent::KeyPress) return false;
-    switch (static_cast<QKeyEvent*>(e)->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: CommitText(); return true;
-    case Qt::Key_Escape:
-        UpdateText();
-        NotifyEnd();
-        if (parentWidget()) parentWidget()->setFocus();
-        return true;
-    case Qt::Key_Up: Step(+1); return true;
-    case Qt::Key_Down: Step(-1); return true;
-    default: return false;
-    }
 }
 
 void CPropAngleEdit::paintEvent(QPaintEvent* e) {

@@ -7,7 +7,7 @@
 
 class QLineEdit;
 
-class CPropAngleEdit : public CPropValueWnd {
+class CPropAngleEdit : public CPropTypedValueWnd {
     Q_OBJECT
 public:
     explicit CPropAngleEdit(QWidget* parent = nullptr);
@@ -20,28 +20,23 @@ public:
     float ClampValue(float v) const;
     void UpdateText();
     void CommitText();
-    void Step(int direction);
+    void Step(int direction) override;
     QRect DialRect() const;
     QLineEdit* Edit() const { return edit_; }
 
     float value = 0, minimum = 0, maximum = 360, step = 1;
     int decimals = 0;
-    bool dragging = false;
 
     void OnLButtonDown(unsigned flags, QPoint point) override;
-    void OnLButtonUp(unsigned flags, QPoint point) override;
     void OnMouseMove(unsigned flags, QPoint point) override;
-    void OnCaptureLost() override;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
-    void changeEvent(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
+    void CommitTyped() override { CommitText(); }
+    void ShowValue() override { UpdateText(); }
 
 private:
     void SetAngleFromPoint(QPoint p);
     void Layout();
-    void EndDrag();
-    QLineEdit* edit_ = nullptr;
 };

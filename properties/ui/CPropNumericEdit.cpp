@@ -22,7 +22,7 @@ void StylePropEdit(QLineEdit* edit) {
         "QLineEdit:disabled { color: rgb(110,116,124); }");
 }
 
-CPropNumericEdit::CPropNumericEdit(QWidget* parent) : CPropValueWnd(parent) {
+CPropNumericEdit::CPropNumericEdit(QWidget* parent) : CPropTypedValueWnd(parent) {
     edit_ = new QLineEdit(this);
     edit_->setObjectName("PropNumericEditField");
     StylePropEdit(edit_);
@@ -159,45 +159,9 @@ void CPropNumericEdit::OnMouseMove(unsigned, QPoint point) {
     NotifyParent(kPropChanged);
 }
 
-void CPropNumericEdit::EndDrag() {
-    if (!dragging) return;
-    dragging = false;
-    ReleaseCapture();
-    NotifyEnd();
-}
-
-void CPropNumericEdit::OnLButtonUp(unsigned, QPoint) { EndDrag(); }
-void CPropNumericEdit::OnCaptureLost() { EndDrag(); }
-
 void CPropNumericEdit::resizeEvent(QResizeEvent* e) {
     CPropValueWnd::resizeEvent(e);
     LayoutEdit();
-}
-
-void CPropNumericEdit::changeEvent(QEvent* e) {
-    CPropValueWnd::changeEvent(e);
-    if (e->type() == QEvent::EnabledChange) update();
-}
-
-bool CPropNumericEdit::eventFilter(QObject* watched, QEvent* e) {
-    if (watched != edit_) return CPropValueWnd::eventFilter(watched, e);
-    if (e->type() == QEvent::FocusOut) {
-        CommitEdit();
-        return false;
-    }
-    if (e->type() != QEvent::KeyPress) return false;
-    switch (static_cast<QKeyEvent*>(e)->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: CommitEdit(); return true;
-    case Qt::Key_Escape:
-        FormatValue();
-        NotifyEnd();
-        if (parentWidget()) parentWidget()->setFocus();
-        return true;
-    case Qt::Key_Up: Step(+1); return true;
-    case Qt::Key_Down: Step(-1); return true;
-    default: return false;
-    }
 }
 
 void CPropNumericEdit::paintEvent(QPaintEvent* e) {

@@ -12,7 +12,7 @@
 
 class QLineEdit;
 
-class CPropNumericEdit : public CPropValueWnd {
+class CPropNumericEdit : public CPropTypedValueWnd {
     Q_OBJECT
 public:
     explicit CPropNumericEdit(QWidget* parent = nullptr);
@@ -37,7 +37,7 @@ public:
     // Reads the typed text; a different number is one interaction.
     void CommitEdit();
     // Adds direction x step as one interaction.
-    void Step(int direction);
+    void Step(int direction) override;
     float Normalize(float v) const;
     QLineEdit* Edit() const { return edit_; }
     QRect DragArea() const;
@@ -50,28 +50,23 @@ public:
     float maximum = std::numeric_limits<float>::max();
     float step = 1, pixelsPerStep = 2, dragStep = -1;
     int decimals = 0;
-    bool dragging = false;
     QPoint dragStart;
     float dragStartValue = 0;
     bool borderless = false, showFillBar = true;
     float pivot = std::numeric_limits<float>::quiet_NaN();
 
     void OnLButtonDown(unsigned flags, QPoint point) override;
-    void OnLButtonUp(unsigned flags, QPoint point) override;
     void OnMouseMove(unsigned flags, QPoint point) override;
-    void OnCaptureLost() override;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
-    void changeEvent(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
+    void CommitTyped() override { CommitEdit(); }
+    void ShowValue() override { FormatValue(); }
 
 private:
     void MeasureLabel();
     void LayoutEdit();
-    void EndDrag();
-    QLineEdit* edit_ = nullptr;
 };
 
 // Styles a QLineEdit as the family's in-place edit field.

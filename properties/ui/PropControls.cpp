@@ -3,6 +3,8 @@
 #include "platform/qt/ShellFonts.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 
 QFont CreateUiFont(int pixelSize) { return UiFont(pixelSize); }
@@ -51,6 +53,42 @@ void CPropValueWnd::NotifyEnd() {
     if (!interactionOpen_) return;
     interactionOpen_ = false;
     NotifyParent(kPropEnd);
+}
+
+void CPropTypedValueWnd::EndDrag() {
+    if (!dragging) return;
+    dragging = false;
+    ReleaseCapture();
+    NotifyEnd();
+}
+
+void CPropTypedValueWnd::OnLButtonUp(unsigned, QPoint) { EndDrag(); }
+void CPropTypedValueWnd::OnCaptureLost() { EndDrag(); }
+
+void CPropTypedValueWnd::changeEvent(QEvent* e) {
+    CPropValueWnd::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange) update();
+}
+
+bool CPropTypedValueWnd::eventFilter(QObject* watched, QEvent* e) {
+    if (watched != edit_) return CPropValueWnd::eventFilter(watched, e);
+    if (e->type() == QEvent::FocusOut) {
+        CommitTyped();
+        return false;
+    }
+    if (e->type() != QEvent::KeyPress) return false;
+    switch (static_cast<QKeyEvent*>(e)->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: CommitTyped(); return true;
+    case Qt::Key_Escape:
+        ShowValue();
+        NotifyEnd();
+        if (parentWidget()) parentWidget()->setFocus();
+        return true;
+    case Qt::Key_Up: Step(+1); return true;
+    case Qt::Key_Down: Step(-1); return true;
+    default: return false;
+    }
 }
 
 void LayoutPropGroups(QPoint origin, std::vector<PropGroup>& groups) {

@@ -75,6 +75,30 @@ private:
     bool interactionOpen_ = false;
 };
 
+// A value control with an in-place text field and a mouse drag, the numeric
+// and angle edits: Enter or leaving the field commits the typed text,
+// Escape puts the value back and ends the interaction, Up and Down step;
+// the drag ends with the button or a lost capture.
+class CPropTypedValueWnd : public CPropValueWnd {
+    Q_OBJECT
+public:
+    using CPropValueWnd::CPropValueWnd;
+    // Adds direction x step as one interaction.
+    virtual void Step(int direction) = 0;
+    bool dragging = false;
+
+    void OnLButtonUp(unsigned flags, QPoint point) override;
+    void OnCaptureLost() override;
+
+protected:
+    void changeEvent(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    virtual void CommitTyped() = 0;
+    virtual void ShowValue() = 0;
+    void EndDrag();
+    class QLineEdit* edit_ = nullptr;
+};
+
 // --- Grid layout of the property tabs ---
 // One control's place; a cell without a window (noWindow) is a caption or a
 // drawing area its owner paints, found again by its kind tag.

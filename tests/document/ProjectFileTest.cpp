@@ -313,6 +313,29 @@ void WriteBevel(ArchiveWriter& ar, uint8_t profile, const std::vector<CurvePoint
     for (const CurvePoint& p : points) ar.WriteF32(p.x), ar.WriteF32(p.y);
 }
 
+TEST(EffectPayload, StoredCurvesAreHeldToWhatTheCurveEditorAllows) {
+    struct Case {
+        std::vector<CurvePoint> stored, read;
+    };
+    const Case cases[] = {
+        // Unsorted, y out of range, a non-finite x dropped, a non-finite y at 0.
+        {{{0.7f, 1.5f}, {kNaN, 0.2f}, {0.2f, -0.3f}, {0.5f, kInf}}, {{0, 0}, {0.5f, 0}, {1, 1}}},
+        // x beyond the ends is held to them.
+        {{{0.9f, 0.4f}, {-2, 0.3f}, {kInf, 0.1f}}, {{0, 0.3f}, {1, 0.4f}}},
+        // One usable point is no curve.
+        {{{kNaN, 0.5f}, {0.4f, 0.5f}}, DefaultBevelCurve()},
+    };
+    for (const Case& c : cases) {
+        const uint32_t n = uint32_t(c.stored.size());
+        const auto bytes = StackBytes(
+            {FilterRecord(kEffectInnerBevel, 21 + 8 * n, [&](ArchiveWriter& ar) { WriteBevel(ar, 4, c.stored, n); })});
+        ArchiveReader ar(bytes);
+        const auto stack = ReadEffectStack(ar);
+        ASSERT_EQ(stack.size(), 1u);
+        EXPECT_EQ(stack[0].params.Get<InnerBevelParams>()->points, c.read);
+    }
+}
+
 TEST(EffectPayload, WrittenLengths) {
     EffectInstance emptyShadow;
     emptyShadow.type = kEffectDropShadow;
@@ -546,7 +569,13 @@ TEST(ProjectInfo, JsonSummary) {
              "\"width\": 300, \"height\": 200, \"rotation\": 12.5, \"opacity\": 0.5, \"blendMode\": 45, "
              "\"clipToLayerBelow\": true, \"maskEnabled\": true, \"imageParts\": 2, \"bones\": 2, \"filters\": [[0, "
              "true], [1, true]",
-             "[17, false], [25, false]]}",
+             "[17, false], [25, false]], \"posableParts\": [{\"id\": \"object_7\"",
+             "\"bones\": [{\"id\": \"bone_1\", \"name\": \"Bone bone_1\", \"parent\": null, \"head\": [0, 0], "
+             "\"tail\": [1, 1]}, {\"id\": \"bone_2\", \"name\": \"Bone bone_2\", \"parent\": \"bone_1\", "
+             "\"head\": [0.300000012, 0.300000012], \"tail\": [0.600000024, 0.600000024]}]}, {\"id\": \"object_8\"",
+             "\"jointLinks\": 1, \"hasPose\": true, \"poses\": [{\"part\": \"object_7\", \"x\": 1, \"y\": 2, "
+             "\"width\": 3, \"height\": 4, \"rotation\": 5, \"opacity\": 0.5, \"head\": [0.100000001, "
+             "0.200000003], \"tail\": [0.300000012, 0.400000006]}]}",
              "\"kind\": 2",
          }) {
         EXPECT_NE(json.find(piece), std::string::npos) << piece << "\n" << json;
