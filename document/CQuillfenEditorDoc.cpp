@@ -65,19 +65,19 @@ bool CQuillfenEditorDoc::OnNewDocument() {
 }
 
 bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
-    // The file is parsed into a scene of its own first, so a file that fails
-    // half-way leaves nothing of it behind. A file that cannot be opened at all
-    // leaves the open document untouched; one that opens but does not parse
-    // leaves a new document, as the user asked to replace the old one.
+    // The file is parsed into a scene of its own and swapped in only when the
+    // whole of it read: a file that cannot be opened or is no project (empty,
+    // text, cut short, damaged) leaves the open document, its unsaved changes,
+    // its sessions and its undo history exactly as they were.
     CanvasDocument loaded;
     std::string error;
     const ProjectLoadResult result = LoadProjectFile(path, loaded, &error);
     if (result != ProjectLoadResult::kLoaded) {
         LogError("Cannot open \"" + path + "\": " + error);
         if (Prompts* prompts = GetPrompts())
-            prompts->Warn(result == ProjectLoadResult::kBadFormat ? std::string(kUnexpectedFileFormat)
-                                                                   : "Failed to open document.\n\n" + error);
-        if (result == ProjectLoadResult::kBadFormat) OnNewDocument();
+            prompts->Warn(result == ProjectLoadResult::kBadFormat
+                              ? "Failed to open document.\n\n" + path + "\n" + kUnexpectedFileFormat
+                              : "Failed to open document.\n\n" + error);
         return false;
     }
     EndEditingSessions();

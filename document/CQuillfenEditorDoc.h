@@ -168,10 +168,10 @@ public:
     // File > Open: reads the project file into a fresh scene and, only when
     // the whole file read, replaces the main scene with it (ending the
     // sessions on the old one and resetting the rest as New does). A file
-    // that cannot be opened at all (missing, a folder, a named pipe) is
-    // reported with the reason and leaves the open document as it was; one
-    // that opens but is no project (empty or malformed) is reported with
-    // "Unexpected file format." and leaves a new document.
+    // that cannot be opened (missing, a folder, a named pipe) or is no
+    // project (empty or malformed: "Unexpected file format.") is reported
+    // with its path and leaves the open document as it was, modified flag
+    // included.
     bool OnOpenDocument(const std::string& path);
     // Commits an open paint session into its object; false when the session
     // could not be committed and stays open (it has told the user why).

@@ -266,14 +266,13 @@ void CQuillfenEditorApp::OnFileNew() {
 
 bool CQuillfenEditorApp::OpenDocumentFile(const std::string& path) {
     if (!doc_) return false;
-    // On failure the document has reported why and decided what remains: a
-    // file that could not be opened leaves it untouched, one that is not a
-    // project leaves a new document.
-    const bool ok = doc_->OnOpenDocument(path);
-    if (ok) AddToRecentFiles(path);
+    // On failure the document has said why and is left as it was, so the
+    // views, the title and the recent files stay too.
+    if (!doc_->OnOpenDocument(path)) return false;
+    AddToRecentFiles(path);
     if (frame_) frame_->UpdateAllViews();
     UpdateTitle();
-    return ok;
+    return true;
 }
 
 void CQuillfenEditorApp::OnFileOpen() {
@@ -283,7 +282,7 @@ void CQuillfenEditorApp::OnFileOpen() {
     r.defaultExtension = "qvk";
     std::vector<std::string> files = prompts_->AskOpenFiles(r);
     if (files.empty()) return;
-    OpenDocumentFile(files.front());
+    if (!OpenDocumentFile(files.front())) return;
     if (CView* v = frame_ ? frame_->GetWorkspaceView() : nullptr) v->OnInitialUpdate();
 }
 
@@ -372,7 +371,7 @@ void CQuillfenEditorApp::RefreshRecentMenu() {
     if (!frame_) return;
     frame_->SetRecentFiles(recent_, [this](const std::string& p) {
         if (!SaveModified()) return;
-        OpenDocumentFile(p);
+        if (!OpenDocumentFile(p)) return;
         if (CView* v = frame_->GetWorkspaceView()) v->OnInitialUpdate();
     });
 }

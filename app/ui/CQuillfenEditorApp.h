@@ -52,7 +52,8 @@ public:
     // Builds the about dialog's contents and size into dlg (shown by OnAppAbout).
     static void ConfigureAboutDialog(QDialog& dlg);
     void OnAppExit();
-    // Opens a project; a file that cannot be read leaves a new document.
+    // Opens a project; a file that cannot be read or is no project leaves
+    // the open document, the title and the recent files as they were.
     bool OpenDocumentFile(const std::string& path);
     // Asks to save a modified document: false when the user cancelled.
     bool SaveModified();

@@ -1,5 +1,6 @@
 #include "DocumentFixture.h"
 
+#include "document/ProjectFile.h"
 #include "platform/Bitmap.h"
 #include "platform/Codecs.h"
 #include "platform/Files.h"
@@ -458,51 +459,70 @@ TEST_F(DocumentFixture, SaveAndOpenReplaceTheSceneAndHistory) {
     std::filesystem::remove_all(dir);
 }
 
-TEST_F(DocumentFixture, MissingFileLeavesTheDocumentAloneAndBadFileGivesANewOne) {
+TEST_F(DocumentFixture, AFileThatCannotBeOpenedLeavesTheModifiedDocumentAsItWas) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "document_bad_open_test";
+    std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    const std::string bad = (dir / "bad.qvk").string();
-    ASSERT_TRUE(WriteFileAtomic(bad, std::vector<uint8_t>{'Q', 'V', 'K', '1', 14, 0, 0, 0, 1}));
     doc.SetCanvasColor(0xFF000001);
+    ASSERT_TRUE(doc.IsModified());
     FakeSession session;
     doc.paintSession = &session;
+    doc.SetPathName("/somewhere/kept.qvk");
     const std::string scene = Main();
 
-    // Nothing that cannot be opened as a file changes the document: a missing
-    // file, a folder, a named pipe (refused at once, never waited on).
+    // Files that are no project, each after the user chose not to save.
+    std::vector<uint8_t> project = WriteProjectBytes(doc.mainScene);
+    auto withVersion = [&](uint8_t v) {
+        std::vector<uint8_t> b = project;
+        b[4] = v;
+        return b;
+    };
+    const std::string text = "just some notes\nnot a picture\n";
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"empty.qvk", {}},
+        {"x.qvk", std::vector<uint8_t>(text.begin(), text.end())},
+        {"truncated.qvk", std::vector<uint8_t>(project.begin(), project.end() - 1)},
+        {"header_only.qvk", {'Q', 'V', 'K', '1', 14, 0, 0, 0, 1}},
+        {"magic.qvk", [&] { auto b = project; b[3] = '2'; return b; }()},
+        {"version12.qvk", withVersion(12)},
+        {"version15.qvk", withVersion(15)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (dir / c.name).string();
+        ASSERT_TRUE(WriteFileAtomic(path, c.bytes.data(), c.bytes.size()));
+        host.prompts.ClearRecords();
+        EXPECT_FALSE(doc.OnOpenDocument(path));
+        EXPECT_EQ(host.prompts.MessageTexts(),
+                  std::vector<std::string>{"Failed to open document.\n\n" + path + "\nUnexpected file format."});
+        EXPECT_EQ(Main(), scene);
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(doc.GetPathName(), "/somewhere/kept.qvk");
+        EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
+        EXPECT_EQ(doc.paintSession, &session);
+        EXPECT_EQ(session.cancels + session.commits, 0);
+    }
+
+    // Nor does anything that cannot be opened as a file: a missing file, a
+    // folder, a named pipe (refused at once, never waited on).
     const std::string pipe = (dir / "pipe.qvk").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    doc.SetPathName("/somewhere/kept.qvk");
     for (const std::string& path : {(dir / "missing.qvk").string(), dir.string(), pipe}) {
         EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
         EXPECT_EQ(Main(), scene) << path;
+        EXPECT_TRUE(doc.IsModified());
         EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
         EXPECT_EQ(session.cancels, 0);
         EXPECT_EQ(doc.GetPathName(), "/somewhere/kept.qvk");
         ASSERT_FALSE(host.prompts.MessageTexts().empty());
         EXPECT_EQ(host.prompts.MessageTexts().back().rfind("Failed to open document.\n\n", 0), 0u);
+        EXPECT_NE(host.prompts.MessageTexts().back().find(path), std::string::npos);
     }
     EXPECT_NE(host.prompts.MessageTexts().back().find("not a regular file"), std::string::npos);
-    host.prompts.ClearRecords();
-
-    EXPECT_FALSE(doc.OnOpenDocument(bad));
-    EXPECT_EQ(host.prompts.MessageTexts(), std::vector<std::string>{"Unexpected file format."});
-    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
-    ASSERT_EQ(doc.mainScene.layers.size(), 2u);
-    EXPECT_TRUE(doc.mainScene.layers[1].objects.empty());
-    EXPECT_TRUE(doc.mainUndo.undo.empty());
-    EXPECT_EQ(session.cancels, 1);
-    EXPECT_FALSE(doc.IsModified());
-
-    // An empty file is a file in an unexpected format too.
-    const std::string empty = (dir / "empty.qvk").string();
-    ASSERT_TRUE(WriteFileAtomic(empty, nullptr, 0));
-    doc.SetCanvasColor(0xFF000001);
-    host.prompts.ClearRecords();
-    EXPECT_FALSE(doc.OnOpenDocument(empty));
-    EXPECT_EQ(host.prompts.MessageTexts(), std::vector<std::string>{"Unexpected file format."});
-    EXPECT_EQ(doc.mainScene.canvasColour, 0xFFFFFFFFu);
-    EXPECT_FALSE(doc.IsModified());
+    doc.paintSession = nullptr;
     doc.SetCanvasColor(0xFF000001);
 
     // A save that cannot be written reports it and keeps the modified flag.

@@ -172,7 +172,10 @@ TEST(Startup, UnreadableProjectLeavesTheEditorRunningOnANewDocument) {
     ASSERT_TRUE(WriteFileAtomic(bad, std::vector<uint8_t>{'Q', 'V', 'K', '1', 99, 0, 0, 0}));
     StartedApp s({"plindrow", bad});
     ASSERT_TRUE(s.ok);
-    EXPECT_EQ(s.prompts->MessageTexts(), std::vector<std::string>{"Unexpected file format."});
+    EXPECT_EQ(s.prompts->MessageTexts(),
+              std::vector<std::string>{"Failed to open document.\n\n" + bad + "\nUnexpected file format."});
+    EXPECT_FALSE(s.app.Document()->IsModified());
+    EXPECT_TRUE(s.app.RecentFiles().empty());
     EXPECT_EQ(s.app.Document()->mainScene.width, 1024);
     EXPECT_EQ(s.app.Document()->mainScene.layers.size(), 2u);
     EXPECT_EQ(s.app.MainFrame()->windowTitle(), "Unnamed - Plindrow");
@@ -358,13 +361,61 @@ TEST(Startup, AProjectThatCannotBeOpenedLeavesTheOpenDocumentAlone) {
     EXPECT_EQ(s.prompts->MessageTexts().size(), 3u);
     EXPECT_EQ(s.app.RecentFiles(), std::vector<std::string>{path});
 
-    // An empty file is a file that is not a project: a new document.
-    const std::string empty = dir.filePath("empty.qvk").toStdString();
-    ASSERT_TRUE(WriteFileAtomic(empty, nullptr, 0));
-    EXPECT_FALSE(s.app.OpenDocumentFile(empty));
-    EXPECT_EQ(s.prompts->MessageTexts().back(), "Unexpected file format.");
-    EXPECT_EQ(s.app.Document()->mainScene.width, 1024);
-    EXPECT_EQ(s.app.MainFrame()->windowTitle(), "Unnamed - Plindrow");
+    s.app.ExitInstance(0);
+}
+
+// A text file named like a project, opened over a modified document through
+// File > Open and through the recent-files menu after the user chose not to
+// save: the message names the file, and the document, its unsaved change,
+// its view, the title and the recent files all stay.
+TEST(Startup, ATextFileOpenedOverAModifiedDocumentLeavesItModifiedAndUnchanged) {
+    QTemporaryDir dir;
+    const std::string path = WriteProject(dir, "scene.qvk", 640, 480);
+    StartedApp s({"plindrow", path});
+    ASSERT_TRUE(s.ok);
+    // x.qvk was a project once and is in the recent files; it is a text now.
+    const std::string text = WriteProject(dir, "x.qvk", 300, 200);
+    ASSERT_TRUE(s.app.OpenDocumentFile(text));
+    ASSERT_TRUE(s.app.OpenDocumentFile(path));
+    const std::string notes = "shopping list\n- milk\n";
+    ASSERT_TRUE(WriteFileAtomic(text, notes.data(), notes.size()));
+    const std::vector<std::string> recent = s.app.RecentFiles();
+    ASSERT_EQ(recent, (std::vector<std::string>{path, text}));
+    CQuillfenEditorDoc* doc = s.app.Document();
+    doc->SetCanvasColor(0xFF102030);
+    ASSERT_TRUE(doc->IsModified());
+    const std::vector<uint8_t> before = WriteProjectBytes(doc->mainScene);
+    auto* view = dynamic_cast<CCanvasLayoutView*>(s.app.MainFrame()->GetWorkspaceView());
+    ASSERT_NE(view, nullptr);
+    view->SetZoomAt(3.0f, QPoint(0, 0));
+    const float zoom = view->Zoom();
+
+    auto expectUnchanged = [&] {
+        EXPECT_EQ(s.prompts->MessageTexts(),
+                  (std::vector<std::string>{"Save changes to scene.qvk?",
+                                            "Failed to open document.\n\n" + text + "\nUnexpected file format."}));
+        EXPECT_EQ(WriteProjectBytes(doc->mainScene), before);
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_EQ(doc->GetPathName(), path);
+        EXPECT_EQ(doc->mainUndo.undo.size(), 1u);
+        EXPECT_EQ(s.app.MainFrame()->windowTitle(), "scene.qvk - Plindrow");
+        EXPECT_EQ(s.app.RecentFiles(), recent);
+        EXPECT_EQ(view->Zoom(), zoom);
+    };
+    s.prompts->ClearRecords();
+    s.prompts->QueueAnswer(PromptAnswer::No);
+    s.prompts->QueueOpenFiles({text});
+    s.app.MainFrame()->ActionFor(kCmdFileOpen)->trigger();
+    expectUnchanged();
+
+    s.prompts->ClearRecords();
+    s.prompts->QueueAnswer(PromptAnswer::No);
+    QAction* recentText = nullptr;
+    for (QAction* a : s.app.MainFrame()->findChildren<QAction*>())
+        if (a->text() == "&2 " + QString::fromStdString(text)) recentText = a;
+    ASSERT_NE(recentText, nullptr);
+    recentText->trigger();
+    expectUnchanged();
     s.app.ExitInstance(0);
 }
 
