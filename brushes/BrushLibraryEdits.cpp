@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -49,8 +51,37 @@ LibraryNameResult CleanLibraryFileName(const std::string& typed, std::string& ou
     // A bare "." or ".." would name the folder itself or its parent.
     if (kept.empty() || kept == "." || kept == "..") return LibraryNameResult::NoValidCharacters;
     if (!EndsWithBrs(kept)) kept += ".brs";
+    // What is left must name a visible file right in the brushes folder: a
+    // forward slash after the last backslash would still lead elsewhere, and
+    // a leading dot would hide the library or climb out with "..".
+    if (kept.find_first_of("/\\") != std::string::npos || kept.front() == '.' || kept.size() > 255)
+        return LibraryNameResult::NotAFileName;
     out = kept;
     return LibraryNameResult::Ok;
+}
+
+const char* LibraryNameMessage(LibraryNameResult result) {
+    switch (result) {
+    case LibraryNameResult::Ok: return "";
+    case LibraryNameResult::EmptyName: return "Please enter a name for the new brush library.";
+    case LibraryNameResult::NoValidCharacters: return "That name contains no valid filename characters.";
+    case LibraryNameResult::NotAFileName:
+        return "That name cannot be a brush library's file name: it must not begin with a dot, lead into another "
+               "folder or be longer than 255 bytes.";
+    }
+    return "";
+}
+
+bool LoadLibraryForAdding(const std::string& path, BrushLibrary& out) {
+    out = BrushLibrary{};
+    if (out.Load(path)) return true;
+    // A dangling link counts as something there: writing would replace it;
+    // so does a status that cannot be read (type none).
+    std::error_code ec;
+    if (std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found) return false;
+    out = BrushLibrary{};
+    out.path = path;
+    return true;
 }
 
 BrushEntry MakeBrushEntry(const std::string& name, const BrushSettings& settings) {

@@ -14,10 +14,21 @@ std::string ProposeLibraryName(const std::vector<std::string>& existingFiles);
 
 // Turns what the user typed for a new library into a file name: the part
 // after the last separator, without <>:"|?* and surrounding blanks, with
-// ".brs" appended unless it ends so. Empty input gives kEmptyName, a name
-// with nothing valid kNoValidCharacters; out is set only on success.
-enum class LibraryNameResult { Ok, EmptyName, NoValidCharacters };
+// ".brs" appended unless it ends so. Empty input gives EmptyName, a name
+// with nothing valid NoValidCharacters, and one that would still not be a
+// plain file of the brushes folder (a path left after the last backslash,
+// such as "x\../../evil", a leading dot, more than 255 bytes)
+// NotAFileName; out is set only on success.
+enum class LibraryNameResult { Ok, EmptyName, NoValidCharacters, NotAFileName };
+// What the user is told for each refusal ("" for Ok).
+const char* LibraryNameMessage(LibraryNameResult result);
 LibraryNameResult CleanLibraryFileName(const std::string& typed, std::string& out);
+
+// Reads the library a brush is about to be saved into. Nothing at path gives
+// an empty library for that path (a new file); false when something is there
+// that does not load as a library (cut short, damaged, a folder): saving
+// would write over it, so the caller must refuse.
+bool LoadLibraryForAdding(const std::string& path, BrushLibrary& out);
 
 // The entry saved for a slot's brush, its preview rendered.
 BrushEntry MakeBrushEntry(const std::string& name, const BrushSettings& settings);

@@ -185,16 +185,11 @@ void CAddBrushDlg::accept() {
     } else if (fresh_->isChecked()) {
         choice_ = 2;
         std::string file;
-        switch (CleanLibraryFileName(FromQ(newLibrary_->text()), file)) {
-        case LibraryNameResult::EmptyName:
-            Warn(prompts_, "Please enter a name for the new brush library.");
+        const LibraryNameResult result = CleanLibraryFileName(FromQ(newLibrary_->text()), file);
+        if (result != LibraryNameResult::Ok) {
+            Warn(prompts_, LibraryNameMessage(result));
             newLibrary_->setFocus();
             return;
-        case LibraryNameResult::NoValidCharacters:
-            Warn(prompts_, "That name contains no valid filename characters.");
-            newLibrary_->setFocus();
-            return;
-        case LibraryNameResult::Ok: break;
         }
         newLibraryFile_ = file;
     } else {
@@ -320,8 +315,13 @@ void CBrushManager::OnLibrarySelChange() {
             SelectComboItemOfCurrent();
             return;
         }
-        if (answer == PromptAnswer::Yes && (library.path.empty() || !library.Save(library.path)))
+        if (answer == PromptAnswer::Yes && (library.path.empty() || !library.Save(library.path))) {
+            // Switching now would drop the edits the user asked to keep: the
+            // library and its edits stay, so they can be saved another way.
             Warn(prompts_, "Could not save the previous brush library to disk.");
+            SelectComboItemOfCurrent();
+            return;
+        }
     }
     if (SelectBrushLibrary(chosen)) {
         backup_ = GetBrushLibrary().entries;

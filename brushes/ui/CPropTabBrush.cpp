@@ -579,11 +579,20 @@ void CPropTabBrushAdvanced::SaveBrushTo(int choice, const std::string& typedName
         return;
     }
     const std::string file = choice == 1 ? std::string("user.brs") : newFile;
-    if (file.empty() || folder.empty() || !IsSafeFileName(file)) return;
+    if (file.empty() || folder.empty() || !IsSafeFileName(file)) {
+        saveFailed();
+        return;
+    }
     const std::string path = folder + file;
     const bool existed = FileExists(path);
     BrushLibrary other;
-    if (!other.Load(path)) other.path = path;
+    if (!LoadLibraryForAdding(path, other)) {
+        // Saving would replace the user's brushes with this one brush.
+        if (p)
+            p->Warn("The brush library \"" + path +
+                    "\" could not be read. It was left as it is and the brush was not saved into it.");
+        return;
+    }
     if (!AddOrReplaceBrush(other, name, settings, ask)) return;
     if (!other.Save(path)) {
         saveFailed();

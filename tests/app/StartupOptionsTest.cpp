@@ -46,27 +46,51 @@ TEST(StartupOptions, DisplayCheck) {
     EXPECT_NE(MissingDisplayReason(nullptr, "", nullptr).find("graphical session"), std::string::npos);
 }
 
-TEST(SeedBrushLibraries, CopiesOnceAndRewritesABadMarker) {
+TEST(SeedBrushLibraries, CopiesOnceAndNeverReplacesTheUsersLibraries) {
     TempDir dir;
     const std::string src = dir.Str("Brushes"), dst = dir.Str("user/brushes");
     CreateDirectories(src);
     CreateDirectories(src + "/sub.brs");  // a folder, not a library
+    Touch(src + "/default.brs", "shipped default");
     Touch(src + "/a.brs", "new");
     Touch(src + "/b.brs");
+    Touch(src + "/c.brs", "shipped c");
     Touch(src + "/notes.txt");
     CreateDirectories(dst);
+    // The user's own libraries, one of them damaged (its last byte cut), and
+    // a link to a library that is gone: none is replaced or written through.
+    const std::string mine = std::string("BLIB\x01\0\0\0\x01\0\0\0\x04\0\0\0Min", 19);
+    ASSERT_TRUE(WriteFileAtomic(dst + "/default.brs", mine.data(), mine.size()));
     Touch(dst + "/a.brs", "old");
+    fs::create_symlink(dir.Str("gone.brs"), dst + "/c.brs");
 
+    // A fresh profile: the marker is missing (a string does not count).
     MemoryProfile profile;
-    profile.WriteString(kBrushesProfileKey, "BrushSeedVersion", "1");  // a string does not count
-    EXPECT_EQ(SeedUserBrushLibraries(profile, src, dst), 2);
-    EXPECT_TRUE(FileExists(dst + "/b.brs"));
+    profile.WriteString(kBrushesProfileKey, "BrushSeedVersion", "1");
+    EXPECT_EQ(SeedUserBrushLibraries(profile, src, dst), 1);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(dst + "/default.brs", bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), mine);
+    ASSERT_TRUE(ReadWholeFile(dst + "/a.brs", bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old");
+    EXPECT_TRUE(fs::is_symlink(dst + "/c.brs"));
+    EXPECT_FALSE(fs::exists(dir.Str("gone.brs")));
+    ASSERT_TRUE(ReadWholeFile(dst + "/b.brs", bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "x");
     EXPECT_FALSE(FileExists(dst + "/notes.txt"));
     EXPECT_FALSE(DirectoryExists(dst + "/sub.brs"));
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(ReadWholeFile(dst + "/a.brs", bytes));
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new");
+    // Nothing but the libraries is left in the folder.
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dst)) files += e.path().extension() == ".brs" ? 1 : 100;
+    EXPECT_EQ(files, 4);
     EXPECT_EQ(profile.ReadDword(kBrushesProfileKey, "BrushSeedVersion"), 1u);
+
+    // Into an empty folder everything is copied whole.
+    MemoryProfile fresh;
+    const std::string empty = dir.Str("empty");
+    EXPECT_EQ(SeedUserBrushLibraries(fresh, src, empty), 4);
+    ASSERT_TRUE(ReadWholeFile(empty + "/default.brs", bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "shipped default");
 
     // Second run: nothing copied, even after the user deleted the copies.
     fs::remove(dst + "/b.brs");

@@ -7,7 +7,7 @@ TEST(BrushLibraryEdits, NewLibraryNames) {
     EXPECT_EQ(ProposeLibraryName({"new set.brs", "New Set 2.brs", "default.brs"}), "New Set 3");
 
     struct Case {
-        const char* typed;
+        std::string typed;
         LibraryNameResult result;
         const char* file;
     };
@@ -20,11 +20,23 @@ TEST(BrushLibraryEdits, NewLibraryNames) {
         {"a/..", LibraryNameResult::NoValidCharacters, ""},
         {"   ", LibraryNameResult::EmptyName, ""},
         {"", LibraryNameResult::EmptyName, ""},
+        // Names that would still not be a plain, visible file of the folder.
+        {"x\\../../evil", LibraryNameResult::NotAFileName, ""},
+        {"a\\b/../c.brs", LibraryNameResult::NotAFileName, ""},
+        {"..evil", LibraryNameResult::NotAFileName, ""},
+        {" .brs", LibraryNameResult::NotAFileName, ""},
+        {".hidden", LibraryNameResult::NotAFileName, ""},
+        {"sets\\..brs", LibraryNameResult::NotAFileName, ""},
+        {std::string(252, 'n'), LibraryNameResult::NotAFileName, ""},
+        {std::string(251, 'n'), LibraryNameResult::Ok, nullptr},
+        {"a..b", LibraryNameResult::Ok, "a..b.brs"},
     };
     for (const Case& c : cases) {
         std::string out = "unchanged";
         EXPECT_EQ(CleanLibraryFileName(c.typed, out), c.result) << c.typed;
-        EXPECT_EQ(out, c.result == LibraryNameResult::Ok ? std::string(c.file) : std::string("unchanged")) << c.typed;
+        const std::string file = c.file ? c.file : c.typed + ".brs";
+        EXPECT_EQ(out, c.result == LibraryNameResult::Ok ? file : std::string("unchanged")) << c.typed;
+        EXPECT_EQ(std::string(LibraryNameMessage(c.result)).empty(), c.result == LibraryNameResult::Ok);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "brushes/BrushLibrary.h"
+#include "brushes/BrushLibraryEdits.h"
 #include "brushes/ui/CBrushControls.h"
 #include "brushes/ui/CBrushDialogs.h"
 #include "platform/Prompts.h"
@@ -109,5 +110,58 @@ TEST(BrushDialogs, BrushManagerEditsAndCancel) {
         BrushLibrary alpha;
         ASSERT_TRUE(alpha.Load((folder.path / "alpha.brs").string()));
         EXPECT_EQ(alpha.entries.size(), 3u);
+    }
+}
+
+// A save that fails when switching libraries keeps the library and its
+// edits, so nothing the user asked to keep is dropped.
+TEST(BrushDialogs, BrushManagerFailedSaveKeepsTheLibraryAndItsEdits) {
+    EnsureQtApp();
+    LibraryFolder folder;
+    ScriptedPrompts prompts;
+    CBrushManager dlg(nullptr, &prompts);
+    dlg.OnDelete();
+    ASSERT_EQ(folder.current.entries.size(), 2u);
+    // Its folder is gone: the save cannot be written.
+    const std::string kept = folder.current.path;
+    folder.current.path = (folder.path / "gone" / "alpha.brs").string();
+    prompts.QueueAnswer(PromptAnswer::Yes);
+    dlg.LibraryChooser()->setCurrentIndex(1);
+    dlg.OnLibrarySelChange();
+    EXPECT_EQ(prompts.MessageTexts(), (std::vector<std::string>{"Save changes to \"alpha.brs\" before switching?",
+                                                                "Could not save the previous brush library to disk."}));
+    EXPECT_EQ(folder.current.name, "alpha.brs");
+    EXPECT_EQ(dlg.LibraryChooser()->currentText().toStdString(), "alpha.brs");
+    ASSERT_EQ(folder.current.entries.size(), 2u);
+    EXPECT_EQ(folder.current.entries[0].name, "brush 1");
+
+    // Once it can be saved, the edits reach the file and the switch happens.
+    folder.current.path = kept;
+    prompts.QueueAnswer(PromptAnswer::Yes);
+    dlg.LibraryChooser()->setCurrentIndex(1);
+    dlg.OnLibrarySelChange();
+    EXPECT_EQ(folder.current.name, "beta.brs");
+    BrushLibrary alpha;
+    ASSERT_TRUE(alpha.Load(kept));
+    EXPECT_EQ(alpha.entries.size(), 2u);
+    dlg.reject();
+}
+
+// Names that cannot be a library file of the folder keep the dialog open
+// with a message saying why.
+TEST(BrushDialogs, AddBrushRefusesNamesOutsideTheFolder) {
+    EnsureQtApp();
+    LibraryFolder folder;
+    ScriptedPrompts prompts;
+    CAddBrushDlg dlg(nullptr, &prompts);
+    dlg.findChildren<QRadioButton*>()[2]->setChecked(true);
+    QLineEdit* library = dlg.findChildren<QLineEdit*>()[1];
+    for (const char* typed : {"x\\../../evil", ".hidden", "..evil"}) {
+        prompts.ClearRecords();
+        library->setText(typed);
+        dlg.accept();
+        EXPECT_EQ(dlg.result(), 0) << typed;
+        ASSERT_EQ(prompts.MessageTexts().size(), 1u) << typed;
+        EXPECT_EQ(prompts.MessageTexts()[0], LibraryNameMessage(LibraryNameResult::NotAFileName));
     }
 }

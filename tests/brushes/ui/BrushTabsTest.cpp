@@ -2,6 +2,7 @@
 #include "brushes/ui/CBrushControls.h"
 #include "brushes/ui/CPropTabBrush.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "platform/Files.h"
 #include "platform/Prompts.h"
 #include "properties/ui/CPropNumericEdit.h"
 #include "properties/ui/CPropSliderWnd.h"
@@ -179,4 +180,75 @@ TEST(BrushTabs, ALibraryChangeClearsThePresetOfEverySlot) {
         change();
         EXPECT_EQ(marked(), 0);
     }
+}
+
+// "Save" into "User" or a "New" library whose file is there but does not
+// load (cut short, damaged, a folder) refuses with a message naming the file
+// and leaves it byte for byte as it was: saving would have replaced the
+// user's brushes with the one being saved.
+TEST(BrushTabs, SavingIntoALibraryThatDoesNotLoadLeavesItAsItWas) {
+    EnsureQtApp();
+    SlotGuard guard;
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("brush_tabs_unread_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    BrushLibrary current;
+    SetBrushLibraryPlaces({dir.string(), "", nullptr});
+    SetCurrentBrushLibrary(&current);
+    ScriptedPrompts prompts;
+    SetBrushTabPrompts(&prompts);
+    CPropTabBrushAdvanced tab(nullptr);
+    tab.SetTool(kToolPaintBrush);
+
+    BrushLibrary mine;
+    mine.entries.resize(2);
+    mine.entries[0].name = "Pencil";
+    mine.entries[1].name = "Ink";
+    std::vector<uint8_t> whole;
+    ASSERT_TRUE(mine.Serialize(whole));
+    const std::vector<uint8_t> cut(whole.begin(), whole.end() - 1);
+    std::vector<uint8_t> badVersion = whole;
+    badVersion[4] = 2;
+    struct Case {
+        int choice;
+        const char* file;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {1, "user.brs", cut},
+        {2, "Inks.brs", cut},
+        {2, "Old.brs", badVersion},
+        {2, "Empty.brs", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = (dir / c.file).string();
+        ASSERT_TRUE(WriteFileAtomic(path, c.bytes));
+        prompts.ClearRecords();
+        tab.SaveBrushTo(c.choice, "Brush 1", c.file);
+        EXPECT_EQ(prompts.MessageTexts(),
+                  std::vector<std::string>{"The brush library \"" + path +
+                                           "\" could not be read. It was left as it is and the brush was not saved "
+                                           "into it."});
+        std::vector<uint8_t> after;
+        ReadWholeFile(path, after);
+        EXPECT_EQ(after, c.bytes);
+        EXPECT_TRUE(current.entries.empty());  // nothing was selected either
+        fs::remove(path);
+    }
+    // A folder of that name is not written over either.
+    fs::create_directories(dir / "user.brs");
+    prompts.ClearRecords();
+    tab.SaveBrushTo(1, "Brush 1", "");
+    EXPECT_EQ(prompts.MessageTexts().size(), 1u);
+    EXPECT_TRUE(fs::is_directory(dir / "user.brs"));
+    // Nothing was left behind: no temporary files.
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir)) files += e.path().filename() != "user.brs";
+    EXPECT_EQ(files, 0);
+
+    SetBrushTabPrompts(nullptr);
+    SetCurrentBrushLibrary(nullptr);
+    SetBrushLibraryPlaces({});
+    fs::remove_all(dir);
 }
