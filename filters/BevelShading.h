@@ -2,6 +2,8 @@
 // What the bevel filters share: the cross-section profiles and the slope table
 // built from them, the custom profile curve, the light vector, the shading
 // value and byte, and sampling along an outline of a distance field.
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -82,6 +84,24 @@ DistanceGradientAt DistanceGradient(const float* field, int width, int height, i
 // tap counts only where all four bilinear neighbours exist.
 inline bool ContourTapInside(float sx, float sy, int width, int height) {
     return sx >= 0 && sx < float(width - 1) && sy >= 0 && sy < float(height - 1);
+}
+// The taps l in [-r, r] that can pass ContourTapInside, found from the line
+// instead of by testing every tap: [lo, hi] (empty when lo > hi). The range is
+// widened by half a pixel for rounding, so callers still test each tap and the
+// taps they keep are exactly those of the whole range.
+inline void ContourTapRange(int x, int y, float tx, float ty, int width, int height, int r, int& lo, int& hi) {
+    double a = -double(r), b = double(r);
+    auto limit = [&](double p, double t, double size) {
+        if (t == 0) return;
+        double k0 = (-0.5 - p) / t, k1 = (size - 1 + 0.5 - p) / t;
+        if (k0 > k1) std::swap(k0, k1);
+        a = std::max(a, std::floor(k0) - 1);
+        b = std::min(b, std::ceil(k1) + 1);
+    };
+    limit(double(x), double(tx), double(width));
+    limit(double(y), double(ty), double(height));
+    lo = int(a);
+    hi = int(b);
 }
 // Bilinear value of a byte plane at (sx, sy), which must be ContourTapInside.
 float ContourSample(const uint8_t* plane, int width, float sx, float sy);

@@ -34,6 +34,12 @@ inline int WholePixels(float v) {
     return int(std::min(x, float(kMaxFilterPixels)));
 }
 
+// The object's diagonal in whole pixels. A width, softness or distance past it
+// reaches nothing more inside the object, so filters whose output keeps the
+// object's size clamp their sizes here: any record then costs what the
+// diagonal costs.
+inline int FilterDiagonal(int w, int h) { return int(std::ceil(std::hypot(double(w), double(h)))); }
+
 // The nearest integer, halves away from zero, capped to +-kMaxFilterPixels.
 inline int RoundAway(float v) {
     return int(std::round(ClampParam(v, -float(kMaxFilterPixels), float(kMaxFilterPixels))));

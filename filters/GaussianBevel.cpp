@@ -21,9 +21,9 @@ BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, f
     if (!rec || W < 1 || H < 1) return nullptr;
     // The disk average costs time in proportion to its radius; radii far past
     // any sensible bevel are limited so that a damaged record cannot stall.
-    constexpr int kMaxRadius = 2048;
-    const int b = std::min(WholePixels(rec->width), kMaxRadius);
-    const int s = std::min(WholePixels(rec->softness), kMaxRadius);
+    const int maxRadius = std::min(2048, FilterDiagonal(W, H));
+    const int b = std::min(WholePixels(rec->width), maxRadius);
+    const int s = std::min(WholePixels(rec->softness), maxRadius);
     const float k = ClampParam(rec->strength, 0, 1);
     if (b < 1 || k <= 0) return CopyFilterSource(source);
     BitmapPtr out = CreateFilterOutput(W, H);

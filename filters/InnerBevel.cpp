@@ -19,8 +19,10 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
     const auto* rec = params.Get<InnerBevelParams>();
     const int W = source.Width(), H = source.Height();
     if (!rec || W < 1 || H < 1) return nullptr;
-    const float wf = ClampParam(rec->width, 0, float(kMaxFilterPixels));
-    const int s = std::min(WholePixels(rec->softness), W + H);
+    // No distance inside the object reaches past its diagonal.
+    const int diagonal = FilterDiagonal(W, H);
+    const float wf = ClampParam(rec->width, 0, float(diagonal));
+    const int s = std::min(WholePixels(rec->softness), diagonal);
     const float k = ClampParam(rec->strength, 0, 1);
     if (wf < 1 || k <= 0) return CopyFilterSource(source);
     BitmapPtr out = CreateFilterOutput(W, H);
@@ -69,6 +71,7 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
     }
     if (s >= 1) {
         const std::vector<uint8_t> S0 = S;
+#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
                 const size_t i = size_t(y) * size_t(W) + size_t(x);
@@ -78,7 +81,9 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
                 const float tx = -Gy[i] / m, ty = Gx[i] / m;
                 float sum = 0;
                 int count = 0;
-                for (int l = -s; l <= s; ++l) {
+                int lo, hi;
+                ContourTapRange(x, y, tx, ty, W, H, s, lo, hi);
+                for (int l = lo; l <= hi; ++l) {
                     const float sx = float(x) + float(l) * tx, sy = float(y) + float(l) * ty;
                     if (!ContourTapInside(sx, sy, W, H)) continue;
                     if (!A[size_t(int(sy)) * size_t(W) + size_t(int(sx))]) continue;

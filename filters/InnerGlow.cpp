@@ -16,9 +16,10 @@ BitmapPtr ApplyInnerGlow(const Bitmap& source, const EffectParams& params, float
     const auto* rec = params.Get<InnerGlowParams>();
     const int w = source.Width(), h = source.Height();
     if (!rec || w < 1 || h < 1) return nullptr;
-    const int sp = WholePixels(rec->softness);
+    const int diagonal = FilterDiagonal(w, h);
+    const int sp = std::min(WholePixels(rec->softness), diagonal);
     const float o = ClampParam(rec->opacity, 0, 1);
-    const float wd = ClampParam(rec->width, 0, float(kMaxFilterPixels));
+    const float wd = ClampParam(rec->width, 0, float(diagonal));
     if (wd < 1 || o <= 0) return CopyFilterSource(source);
     BitmapPtr out = CreateFilterOutput(w, h);
     if (!out) return nullptr;

@@ -15,9 +15,11 @@ BitmapPtr ApplyInnerShadow(const Bitmap& source, const EffectParams& params, flo
     const auto* rec = params.Get<InnerShadowParams>();
     const int w = source.Width(), h = source.Height();
     if (!rec || w < 1 || h < 1) return nullptr;
-    const int sp = WholePixels(rec->softness);
+    // A shift by the diagonal already takes every pixel from outside the object.
+    const int diagonal = FilterDiagonal(w, h);
+    const int sp = std::min(WholePixels(rec->softness), diagonal);
     const float o = ClampParam(rec->opacity, 0, 1);
-    const float t = ClampParam(rec->distance, 0, float(kMaxFilterPixels));
+    const float t = ClampParam(rec->distance, 0, float(diagonal));
     if ((t < 0.5f && sp < 1) || o <= 0) return CopyFilterSource(source);
     BitmapPtr out = CreateFilterOutput(w, h);
     if (!out) return nullptr;

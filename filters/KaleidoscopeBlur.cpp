@@ -16,8 +16,8 @@ BitmapPtr ApplyKaleidoscopeBlur(const Bitmap& source, const EffectParams& params
     const auto* rec = params.Get<KaleidoscopeBlurParams>();
     const int w = source.Width(), h = source.Height();
     if (!rec || w < 1 || h < 1) return nullptr;
-    // Samples more than w + h away from the pixel always fall outside the image.
-    const int r = std::min(WholePixels(rec->width), w + h);
+    // Samples further than the diagonal from the pixel always fall outside the image.
+    const int r = std::min(WholePixels(rec->width), FilterDiagonal(w, h));
     BitmapPtr out = CopyFilterSource(source);  // R starts as the source; S is the source itself
     if (!out || r < 1) return out;
 
@@ -34,7 +34,9 @@ BitmapPtr ApplyKaleidoscopeBlur(const Bitmap& source, const EffectParams& params
             if (g.length < 0.1f) continue;  // on a ridge of the distance field
             const float tx = -g.gy / g.length, ty = g.gx / g.length;
             float sum = 0, acc[3] = {0, 0, 0};
-            for (int k = -r; k <= r; ++k) {
+            int lo, hi;
+            ContourTapRange(x, y, tx, ty, w, h, r, lo, hi);
+            for (int k = lo; k <= hi; ++k) {
                 const float px = float(x) + tx * float(k), py = float(y) + ty * float(k);
                 if (px < 0 || px >= float(w - 1) || py < 0 || py >= float(h - 1)) continue;
                 const int i = int(px), j = int(py);

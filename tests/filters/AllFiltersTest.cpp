@@ -76,3 +76,48 @@ TEST(AllFilters, ThreadsGiveTheSameBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sizes past the object's diagonal reach nothing more inside the object, so
+// filters that keep the object's size give exactly the bytes of the diagonal
+// for any larger record (which keeps their cost bounded); the filters whose
+// output grows with a size stay within the size caps instead.
+TEST(AllFilters, SizesPastTheDiagonalActAsTheDiagonal) {
+    BitmapPtr src = Bitmap::Create(40, 27);
+    for (int y = 0; y < 27; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const float d = std::hypot(x - 19.5f, y - 13.0f);
+            const uint32_t a = uint32_t(std::clamp(12.0f - d, 0.0f, 1.0f) * 255.0f);
+            src->SetPixel(x, y, a << 24 | uint32_t(x * 6) << 16 | uint32_t(y * 9) << 8 | uint32_t((x * y) & 0xFF));
+        }
+    const float diagonal = std::ceil(std::hypot(40.0f, 27.0f));
+    auto withSizes = [](uint8_t type, float v) {
+        EffectInstance e = MakeEffectInstance(type);
+        std::visit(
+            [&](auto& r) {
+                if constexpr (requires { r.width; }) r.width = v;
+                if constexpr (requires { r.softness; }) r.softness = v;
+                if constexpr (requires { r.distance; }) r.distance = v;
+                if constexpr (requires { r.radius; }) r.radius = v;
+                if constexpr (requires { r.length; }) r.length = v;
+            },
+            e.params.value);
+        return e;
+    };
+    for (int t = 0; t < kEffectTypeCount; ++t) {
+        const EffectTypeInfo& info = FindEffectTypeInfo(uint8_t(t));
+        float hx = 0, hy = 0, dx = 0, dy = 0;
+        const BitmapPtr huge = info.apply(*src, withSizes(uint8_t(t), 1e6f).params, hx, hy);
+        if (huge) {
+            EXPECT_TRUE(BitmapSizeAllowed(huge->Width(), huge->Height())) << info.name;
+        }
+        const BitmapPtr diag = info.apply(*src, withSizes(uint8_t(t), diagonal).params, dx, dy);
+        if (!huge || !diag || diag->Width() != src->Width() || diag->Height() != src->Height()) continue;
+        EXPECT_TRUE(SamePixels(*huge, *diag)) << info.name;
+        EXPECT_EQ(hx, dx) << info.name;
+        EXPECT_EQ(hy, dy) << info.name;
+    }
+}
+
+}  // namespace
