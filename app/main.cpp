@@ -2,28 +2,17 @@
 #include "app/StartupOptions.h"
 #include "app/ui/CQuillfenEditorApp.h"
 #include "platform/Files.h"
+#include "platform/qt/QuitSignals.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-int g_signalPipe[2] = {-1, -1};
-
-// Ctrl+C or a termination request ends the message loop, so exit runs as
-// after closing the window.
-void OnQuitSignal(int) {
-    char c = 1;
-    if (g_signalPipe[0] >= 0) (void)!::write(g_signalPipe[0], &c, 1);
-}
 
 // Start-up, the message loop and exit; returns the exit code. Everything the
 // program owns, the toolkit included, is gone when it returns.
@@ -50,21 +39,18 @@ int Run(int argc, char** argv) {
     std::vector<std::string> args;
     for (const QString& a : QApplication::arguments()) args.push_back(a.toStdString());
 
-    std::unique_ptr<QSocketNotifier> quitNotifier;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
-        quitNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[1], QSocketNotifier::Read);
-        QObject::connect(quitNotifier.get(), &QSocketNotifier::activated, [] {
-            char c;
-            (void)!::read(g_signalPipe[1], &c, 1);
-            QApplication::quit();
-        });
-        std::signal(SIGINT, OnQuitSignal);
-        std::signal(SIGTERM, OnQuitSignal);
-    }
+    // SIGTERM and Ctrl+C end the program in any state, without questions
+    // (a start-up warning or a save prompt open included).
+    InstallQuitSignals([] {
+        if (CQuillfenEditorApp* a = CQuillfenEditorApp::Instance()) a->EndOnSignal();
+        else QuitAllEventLoops(0);
+    });
 
     CQuillfenEditorApp app;
     int code = 1;
-    if (app.InitInstance(args)) code = QApplication::exec();
+    // A request to end that came during start-up (while a warning was
+    // shown) is not lost: the message loop is then not entered at all.
+    if (app.InitInstance(args)) code = app.Ending() ? 0 : QApplication::exec();
     return app.ExitInstance(code);
 }
 }  // namespace

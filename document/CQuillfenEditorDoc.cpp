@@ -4,6 +4,7 @@
 #include "document/ProjectFile.h"
 #include "platform/Log.h"
 #include "platform/Prompts.h"
+#include "scene/ObjectRender.h"
 #include "scene/SelectionMask.h"
 #include "selection/SelectionToolController.h"
 
@@ -86,6 +87,13 @@ bool CQuillfenEditorDoc::OnOpenDocument(const std::string& path) {
     ResetEditorStateForNewScene();
     pathName_ = path;
     modified_ = false;
+    // Images the program cannot decode stay in the file as they are and draw
+    // nothing; the user is told once which objects that concerns.
+    const std::string warning = UnshowableObjectsWarning(mainScene, true);
+    if (!warning.empty()) {
+        LogError("\"" + path + "\": " + warning);
+        if (Prompts* prompts = GetPrompts()) prompts->Warn(warning);
+    }
     return true;
 }
 

@@ -70,7 +70,7 @@ static void WriteImagePartFields(ArchiveWriter& ar, const Part& p) {
     ar.WriteString(p.id);
     ar.WriteString(p.name);
     ar.WriteString(p.source);
-    ar.WriteU32(static_cast<uint32_t>(p.encoded.size()));
+    ar.WriteCount(p.encoded.size());
     ar.WriteBytes(p.encoded.data(), p.encoded.size());
     ar.WriteF32(p.pixelWidth);
     ar.WriteF32(p.pixelHeight);
@@ -169,7 +169,7 @@ Bone ReadBone(ArchiveReader& ar) {
 }
 
 static void WriteBones(ArchiveWriter& ar, const std::vector<Bone>& bones) {
-    ar.WriteU32(static_cast<uint32_t>(bones.size()));
+    ar.WriteCount(bones.size());
     for (const Bone& b : bones) WriteBone(ar, b);
 }
 
@@ -184,7 +184,7 @@ static std::vector<Bone> ReadBones(ArchiveReader& ar) {
 void WriteJointLink(ArchiveWriter& ar, const JointLink& link) {
     ar.WriteString(link.id);
     ar.WriteString(link.name);
-    ar.WriteU32(static_cast<uint32_t>(link.ends.size()));
+    ar.WriteCount(link.ends.size());
     for (const JointLinkEnd& e : link.ends) {
         ar.WriteString(e.objectId);
         ar.WriteString(e.boneId);
@@ -240,7 +240,7 @@ template <class Record> void ReadRecordHead(ArchiveReader& ar, Record& r) {
 
 void WritePosablePart(ArchiveWriter& ar, const PosablePart& p) {
     WriteRecordHead(ar, p);
-    ar.WriteU32(static_cast<uint32_t>(p.parts.size()));
+    ar.WriteCount(p.parts.size());
     for (const ImagePartRecord& r : p.parts) WriteImagePart(ar, r);
     WriteBones(ar, p.bones);
 }
@@ -262,9 +262,9 @@ void WritePosableScene(ArchiveWriter& ar, const PosableScene& s) {
     ar.WriteF32(s.width);
     ar.WriteF32(s.height);
     ar.WriteU32(s.colour);
-    ar.WriteU32(static_cast<uint32_t>(s.parts.size()));
+    ar.WriteCount(s.parts.size());
     for (const PosablePart& p : s.parts) WritePosablePart(ar, p);
-    ar.WriteU32(static_cast<uint32_t>(s.links.size()));
+    ar.WriteCount(s.links.size());
     for (const JointLink& l : s.links) WriteJointLink(ar, l);
     ar.WriteFlag(s.usePartialIK);
 }
@@ -293,7 +293,7 @@ PosableScene ReadPosableScene(ArchiveReader& ar) {
 }
 
 void WritePartPoses(ArchiveWriter& ar, const std::vector<PartPose>& poses) {
-    ar.WriteU32(static_cast<uint32_t>(poses.size()));
+    ar.WriteCount(poses.size());
     for (const PartPose& p : poses) {
         ar.WriteString(p.objectId);
         for (float v : {p.x, p.y, p.width, p.height, p.rotation, p.opacity, p.headX, p.headY, p.tailX, p.tailY})
@@ -327,7 +327,7 @@ std::vector<PartPose> ReadPartPoses(ArchiveReader& ar) {
 
 void WriteCanvasObject(ArchiveWriter& ar, const CanvasObject& o) {
     WriteRecordHead(ar, o);
-    ar.WriteU32(static_cast<uint32_t>(o.parts.size()));
+    ar.WriteCount(o.parts.size());
     for (const ImagePart& p : o.parts) WriteImagePart(ar, p);
     WriteBones(ar, o.bones);
     ar.WriteFlag(o.hasPosableScene);
@@ -359,7 +359,7 @@ void WriteCanvasObject(ArchiveWriter& ar, const CanvasObject& o) {
         ar.WriteFlag(true);
         ar.WriteI32(o.maskWidth);
         ar.WriteI32(o.maskHeight);
-        ar.WriteU32(static_cast<uint32_t>(o.maskPixels.size()));
+        ar.WriteCount(o.maskPixels.size());
         ar.WriteBytes(o.maskPixels.data(), o.maskPixels.size());
     } else {
         ar.WriteFlag(false);
@@ -447,7 +447,7 @@ void WriteCanvasLayer(ArchiveWriter& ar, const Layer& layer) {
     ar.WriteFlag(layer.visible);
     ar.WriteFlag(layer.locked);
     ar.WriteI32(layer.order);
-    ar.WriteU32(static_cast<uint32_t>(layer.objects.size()));
+    ar.WriteCount(layer.objects.size());
     for (const CanvasObject& o : layer.objects) WriteCanvasObject(ar, o);
 }
 
@@ -475,7 +475,7 @@ std::vector<uint8_t> WriteProjectBytes(const CanvasDocument& scene) {
     ar.WriteU32(scene.canvasColour);
     ar.WriteString(scene.activeLayerId);
     ar.WriteString(scene.primarySelectedId);
-    ar.WriteU32(static_cast<uint32_t>(scene.layers.size()));
+    ar.WriteCount(scene.layers.size());
     for (const Layer& l : scene.layers) WriteCanvasLayer(ar, l);
     return ar.TakeBytes();
 }
@@ -537,14 +537,16 @@ void ApplyProject(ParsedProject&& p, CanvasDocument& scene) {
 
 }  // namespace
 
-bool ReadProjectBytes(const uint8_t* data, size_t size, CanvasDocument& scene, std::string* error) {
+namespace {
+
+bool ReadProjectFrom(ArchiveReader& ar, CanvasDocument& scene, std::string* error) {
     ParsedProject parsed;
     try {
-        ArchiveReader ar(data, size);
         parsed = ParseProject(ar);
     } catch (const std::exception&) {
-        // Malformed data (ArchiveError) or a file too large for memory: either
-        // way the file is refused and the scene stays as it was.
+        // Malformed data (ArchiveError), a source that failed, or a project
+        // too large for memory: either way the file is refused and the scene
+        // stays as it was.
         if (error) *error = kUnexpectedFileFormat;
         return false;
     }
@@ -552,10 +554,25 @@ bool ReadProjectBytes(const uint8_t* data, size_t size, CanvasDocument& scene, s
     return true;
 }
 
+}  // namespace
+
+bool ReadProjectBytes(const uint8_t* data, size_t size, CanvasDocument& scene, std::string* error) {
+    ArchiveReader ar(data, size);
+    return ReadProjectFrom(ar, scene, error);
+}
+
+bool ReadProject(ArchiveSource& source, uint64_t size, CanvasDocument& scene, std::string* error) {
+    ArchiveReader ar(source, size);
+    return ReadProjectFrom(ar, scene, error);
+}
+
 ProjectLoadResult LoadProjectFile(const std::string& path, CanvasDocument& scene, std::string* error) {
-    std::vector<uint8_t> bytes;
+    // Read as the records ask for it: a file that is no project is refused on
+    // its first bytes, however large it is, and a project never needs room
+    // for a second copy of itself.
+    ReadOnlyFile file;
     std::string why;
-    switch (ReadWholeFileChecked(path, bytes, kMaxProjectFileBytes)) {
+    switch (file.Open(path)) {
     case kReadOk: break;
     case kReadEmpty:
         // An empty file is a file, just not a project.
@@ -563,14 +580,14 @@ ProjectLoadResult LoadProjectFile(const std::string& path, CanvasDocument& scene
         return ProjectLoadResult::kBadFormat;
     case kReadCannotOpen: why = "Cannot open the file " + path + "."; break;
     case kReadNotAFile: why = path + " is not a regular file."; break;
-    case kReadTooLarge: why = "The file " + path + " is too large to be a project."; break;
+    case kReadTooLarge:
     case kReadFailed: why = "Cannot read the file " + path + "."; break;
     }
     if (!why.empty()) {
         if (error) *error = why;
         return ProjectLoadResult::kCannotOpen;
     }
-    return ReadProjectBytes(bytes, scene, error) ? ProjectLoadResult::kLoaded : ProjectLoadResult::kBadFormat;
+    return ReadProject(file, file.Size(), scene, error) ? ProjectLoadResult::kLoaded : ProjectLoadResult::kBadFormat;
 }
 
 bool SaveProjectFile(const std::string& path, const CanvasDocument& scene, std::string* error) {
@@ -579,6 +596,10 @@ bool SaveProjectFile(const std::string& path, const CanvasDocument& scene, std::
         bytes = WriteProjectBytes(scene);
     } catch (const std::bad_alloc&) {
         if (error) *error = "Not enough memory to save the project.";
+        return false;
+    } catch (const ArchiveError&) {
+        // Checked before the file is touched: what is written must read back.
+        if (error) *error = "The project holds more than its file format can store (an image or mask of 4 GiB or more).";
         return false;
     }
     return WriteFileAtomic(path, bytes, error);

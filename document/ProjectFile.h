@@ -53,14 +53,16 @@ bool ReadProjectBytes(const uint8_t* data, size_t size, CanvasDocument& scene, s
 inline bool ReadProjectBytes(const std::vector<uint8_t>& bytes, CanvasDocument& scene, std::string* error = nullptr) {
     return ReadProjectBytes(bytes.data(), bytes.size(), scene, error);
 }
-// The largest project file read; larger ones are refused before reading.
-constexpr uint64_t kMaxProjectFileBytes = 0x7FFFFFFF;
+// The same, streaming size bytes from a source: fields are read as the
+// records need them, so bad data is refused without the rest being read.
+bool ReadProject(ArchiveSource& source, uint64_t size, CanvasDocument& scene, std::string* error = nullptr);
 enum class ProjectLoadResult {
     kLoaded,
-    kCannotOpen,  // missing, unreadable, not a regular file or too large; error says so
+    kCannotOpen,  // missing, unreadable or not a regular file; error says so
     kBadFormat,   // read (or empty) but refused; error holds kUnexpectedFileFormat
 };
-// ReadProjectBytes on a file's contents. The scene changes only on kLoaded.
+// ReadProject on a file, of whatever size the format holds. The scene
+// changes only on kLoaded.
 ProjectLoadResult LoadProjectFile(const std::string& path, CanvasDocument& scene, std::string* error = nullptr);
 // Writes the scene atomically: on failure the previous file is left whole and
 // error says why.

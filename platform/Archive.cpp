@@ -1,6 +1,7 @@
 #include "platform/Archive.h"
 
 #include <bit>
+#include <algorithm>
 #include <cstring>
 
 static_assert(std::endian::native == std::endian::little, "the archive copies little-endian values raw");
@@ -9,6 +10,11 @@ void ArchiveWriter::WriteU16(uint16_t v) { WriteBytes(&v, 2); }
 void ArchiveWriter::WriteU32(uint32_t v) { WriteBytes(&v, 4); }
 void ArchiveWriter::WriteU64(uint64_t v) { WriteBytes(&v, 8); }
 void ArchiveWriter::WriteF32(float v) { WriteBytes(&v, 4); }
+
+void ArchiveWriter::WriteCount(uint64_t count) {
+    if (count > 0xFFFFFFFFu) throw ArchiveError("a count of " + std::to_string(count) + " does not fit the format");
+    WriteU32(static_cast<uint32_t>(count));
+}
 
 void ArchiveWriter::WriteBytes(const void* data, size_t size) {
     if (size == 0) return;
@@ -40,13 +46,50 @@ void ArchiveWriter::WriteString(const std::string& utf8) {
     for (char16_t u : units) WriteU16(static_cast<uint16_t>(u));
 }
 
+static_assert(sizeof(size_t) == sizeof(uint64_t), "file offsets are held in size_t");
+
+namespace {
+// A streaming reader fetches this much at a time; larger reads go straight
+// into their destination.
+constexpr size_t kStreamChunk = size_t(64) << 10;
+}  // namespace
+
+ArchiveReader::ArchiveReader(ArchiveSource& source, uint64_t size)
+    : window_(nullptr), windowSize_(0), source_(&source), end_(size_t(size)), size_(size_t(size)) {}
+
 void ArchiveReader::Need(size_t size) const {
     if (size > end_ - pos_) throw ArchiveError("unexpected end of data");
 }
 
+void ArchiveReader::Take(void* out, size_t size) {
+    if (size == 0) return;
+    auto* dst = static_cast<uint8_t*>(out);
+    if (pos_ >= windowStart_ && pos_ - windowStart_ <= windowSize_ && size <= windowSize_ - (pos_ - windowStart_)) {
+        std::memcpy(dst, window_ + (pos_ - windowStart_), size);
+        pos_ += size;
+        return;
+    }
+    if (!source_) throw ArchiveError("unexpected end of data");
+    if (size >= kStreamChunk) {
+        if (!source_->ReadAt(pos_, dst, size)) throw ArchiveError("the data could not be read");
+        pos_ += size;
+        return;
+    }
+    // Refill the window from the position, as far as the input goes.
+    const size_t n = std::min(kStreamChunk, size_ - pos_);
+    buffer_.resize(kStreamChunk);
+    if (n < size || !source_->ReadAt(pos_, buffer_.data(), n)) throw ArchiveError("the data could not be read");
+    window_ = buffer_.data();
+    windowStart_ = pos_;
+    windowSize_ = n;
+    std::memcpy(dst, window_, size);
+    pos_ += size;
+}
+
 uint8_t ArchiveReader::ReadU8() {
-    Need(1);
-    return data_[pos_++];
+    uint8_t v;
+    ReadBytes(&v, 1);
+    return v;
 }
 
 uint16_t ArchiveReader::ReadU16() {
@@ -75,14 +118,14 @@ float ArchiveReader::ReadF32() {
 
 void ArchiveReader::ReadBytes(void* out, size_t size) {
     Need(size);
-    if (size) std::memcpy(out, data_ + pos_, size);
-    pos_ += size;
+    Take(out, size);
 }
 
 std::vector<uint8_t> ArchiveReader::ReadByteVector(size_t size) {
+    // Checked before anything is allocated for it.
     Need(size);
-    std::vector<uint8_t> v(data_ + pos_, data_ + pos_ + size);
-    pos_ += size;
+    std::vector<uint8_t> v(size);
+    Take(v.data(), size);
     return v;
 }
 
@@ -128,10 +171,10 @@ std::string ArchiveReader::ReadString() {
     if (length > Remaining() || bytes > Remaining()) throw ArchiveError("string longer than the data that follows");
     if (!wide) {
         // Latin-1: each byte is the code point.
+        const std::vector<uint8_t> raw = ReadByteVector(size_t(length));
         std::string out;
-        out.reserve(size_t(length) * 2);
-        for (uint64_t i = 0; i < length; ++i) {
-            const uint8_t c = data_[pos_ + i];
+        out.reserve(raw.size() * 2);
+        for (const uint8_t c : raw) {
             if (c < 0x80) {
                 out.push_back(char(c));
             } else {
@@ -139,14 +182,11 @@ std::string ArchiveReader::ReadString() {
                 out.push_back(char(0x80 | (c & 0x3F)));
             }
         }
-        pos_ += size_t(length);
         return out;
     }
+    // UTF-16LE code units, copied raw on this little-endian machine.
     std::u16string units(size_t(length), u'\0');
-    for (size_t i = 0; i < units.size(); ++i) {
-        units[i] = char16_t(data_[pos_ + 2 * i] | (data_[pos_ + 2 * i + 1] << 8));
-    }
-    pos_ += size_t(bytes);
+    ReadBytes(units.data(), size_t(bytes));
     return Utf16ToUtf8(units);
 }
 

@@ -26,6 +26,9 @@ public:
     void WriteI32(int32_t v) { WriteU32(static_cast<uint32_t>(v)); }
     void WriteU64(uint64_t v);
     void WriteF32(float v);
+    // A count of records or bytes as uint32; throws ArchiveError when it does
+    // not fit, so nothing is written that a reader would take differently.
+    void WriteCount(uint64_t count);
     void WriteBytes(const void* data, size_t size);
     // Raw four-character tag such as a file magic.
     void WriteMagic(const char (&tag)[5]) { WriteBytes(tag, 4); }
@@ -40,12 +43,27 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// Reads from a byte range that it does not own. Every read checks the bytes
-// that remain and throws ArchiveError instead of reading past the end.
+// Where a streaming reader takes its bytes from: a file, or a test double
+// that counts what is asked of it.
+class ArchiveSource {
+public:
+    virtual ~ArchiveSource() = default;
+    // Copies exactly size bytes from offset into out; false on a read error
+    // or when fewer bytes are there.
+    virtual bool ReadAt(uint64_t offset, void* out, size_t size) = 0;
+};
+
+// Reads from a byte range that it does not own, or streams from a source of
+// known size, fetching bytes only as the records ask for them: a file is
+// refused on its first bad field without the rest being read. Every read
+// checks the bytes that remain and throws ArchiveError instead of reading past
+// the end (or when the source fails).
 class ArchiveReader {
 public:
-    ArchiveReader(const uint8_t* data, size_t size) : data_(data), end_(size) {}
+    ArchiveReader(const uint8_t* data, size_t size) : window_(data), windowSize_(size), end_(size), size_(size) {}
     explicit ArchiveReader(const std::vector<uint8_t>& bytes) : ArchiveReader(bytes.data(), bytes.size()) {}
+    // Streams size bytes from the source; the source must outlive the reader.
+    ArchiveReader(ArchiveSource& source, uint64_t size);
 
     size_t Position() const { return pos_; }
     size_t Remaining() const { return end_ - pos_; }
@@ -78,10 +96,17 @@ public:
 private:
     void Need(size_t size) const;
     uint64_t ReadStringLength(bool& wide);
+    // Copies size bytes at the position (already checked by Need) and moves on.
+    void Take(void* out, size_t size);
 
-    const uint8_t* data_;
+    // The bytes at offsets [windowStart_, windowStart_ + windowSize_) of the input.
+    const uint8_t* window_;
+    size_t windowStart_ = 0, windowSize_;
+    ArchiveSource* source_ = nullptr;
+    std::vector<uint8_t> buffer_;  // a streaming reader's window
     size_t pos_ = 0;
     size_t end_;
+    size_t size_;
 };
 
 // UTF-16 code units to UTF-8; a lone surrogate is encoded as its own

@@ -1,5 +1,7 @@
 #pragma once
-// Whole-file reads and atomic writes.
+// Whole-file reads, files read piece by piece, and atomic writes.
+#include "platform/Archive.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,12 +20,35 @@ enum ReadFileResult {
     kReadFailed,      // the read itself failed or came up short
 };
 ReadFileResult ReadWholeFileChecked(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes);
+// A file opened for reading pieces of it where they are needed. Open checks
+// the path as ReadWholeFileChecked does (a regular file, not waited for) and
+// reads nothing; kReadEmpty for 0 bytes, never kReadTooLarge.
+class ReadOnlyFile : public ArchiveSource {
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile() override;
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    ReadFileResult Open(const std::string& path);
+    uint64_t Size() const { return size_; }
+    bool ReadAt(uint64_t offset, void* out, size_t size) override;
+
+private:
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
+
 // The same, true only for kReadOk.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes = 0x7FFFFFFF);
 
 // Writes bytes to a temporary file in the target's folder, flushes and syncs
-// it, then renames it over the target. On any failure the temporary file is
-// removed, the target is left as it was, and error (when given) says why.
+// it, renames it over the target and syncs the folder. On any failure the
+// temporary file is removed, the target is left as it was, and error (when
+// given) says why. Only a regular file is replaced: a folder, named pipe,
+// socket or device at the path is refused. A symbolic link is followed and
+// the file it names is replaced, so the link stays. Temporaries that a save
+// of the same target left behind when it was killed are removed first.
 bool WriteFileAtomic(const std::string& path, const void* data, size_t size, std::string* error = nullptr);
 inline bool WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error = nullptr) {
     return WriteFileAtomic(path, bytes.data(), bytes.size(), error);

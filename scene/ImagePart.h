@@ -3,6 +3,7 @@
 // and saves; the decoded bitmap and its drawable copy are caches shared
 // between copies of the part.
 #include "platform/Bitmap.h"
+#include "platform/Codecs.h"
 
 #include <cstdint>
 #include <string>
@@ -24,6 +25,8 @@ struct ImagePart {
     // not decoded again until InvalidateDecoded.
     BitmapPtr decoded;
     bool decodeTried = false;
+    // Why the last decode gave nothing (kNone after a success).
+    DecodeError decodeError = DecodeError::kNone;
     BitmapPtr argb;
     bool argbValid = false;
 
@@ -31,6 +34,14 @@ struct ImagePart {
     void InvalidateDecoded();
     // The decoded image, decoding the bytes on first use. Null when they do not decode.
     BitmapPtr GetDecoded();
+    // True when the stored bytes are not an image this program can decode
+    // (damaged, or not PNG, JPEG or BMP): the part is kept as it is and draws
+    // nothing. An image that decodes but is too large or meets a shortage of
+    // memory is not such a part: drawing it fails instead.
+    bool CannotBeShown();
+    // True after a decode that failed only for the image's size or for
+    // memory: the image exists but cannot be drawn.
+    bool DecodeFailedToFit() const;
     // The 32-bit straight-alpha copy the compositor draws, built on first use.
     BitmapPtr GetArgb();
 };

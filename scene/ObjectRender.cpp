@@ -30,9 +30,20 @@ BitmapPtr CanvasObject::ComposeBitmap() {
         if (p.visible) order.push_back(&p);
     std::stable_sort(order.begin(), order.end(), [](const ImagePart* a, const ImagePart* b) { return a->z < b->z; });
     const RasterTarget target = RasterTarget::Of(*bmp);
+    // An image that exists but cannot be drawn (its size, memory) fails the
+    // whole base image, so no picture is ever made with it silently missing;
+    // bytes that are no image this program reads just draw nothing.
+    auto fail = [&c] {
+        c.base.reset();
+        c.baseValid = false;
+        return nullptr;
+    };
     for (ImagePart* p : order) {
         BitmapPtr src = p->GetArgb();
-        if (!src) continue;
+        if (!src) {
+            if (p->DecodeFailedToFit()) return fail();
+            continue;
+        }
         const float sx = float(W) / std::max(p->pixelWidth, 1.0f);
         const float sy = float(H) / std::max(p->pixelHeight, 1.0f);
         const float dw = p->displayWidth > 0 ? p->displayWidth : p->pixelWidth;
@@ -129,6 +140,47 @@ BitmapPtr GetWarpBitmap(CanvasObject& o, const BitmapPtr& baseBitmap) {
     return w;
 }
 
+std::string ObjectLabel(const CanvasObject& o) { return "\"" + (o.name.empty() ? o.id : o.name) + "\""; }
+
+std::string ObjectRenderFailureText(const CanvasObject& o) {
+    if (!BitmapSizeAllowed(RoundedPixelSide(o.width), RoundedPixelSide(o.height)))
+        return "The object " + ObjectLabel(o) + " is too large to render.";
+    for (const ImagePart& p : o.parts)
+        if (p.visible && p.DecodeFailedToFit() && p.decodeError == DecodeError::kTooLarge)
+            return "An image of the object " + ObjectLabel(o) + " is too large to draw. " +
+                   DecodeErrorText(DecodeError::kTooLarge);
+    return "Not enough memory to render the object " + ObjectLabel(o) + ".";
+}
+
+std::string UnshowableObjectsWarning(CanvasDocument& scene, bool keepShownImages) {
+    std::string names;
+    int count = 0;
+    for (Layer& layer : scene.layers)
+        for (CanvasObject& o : layer.objects) {
+            bool unshowable = false;
+            for (ImagePart& p : o.parts) {
+                const bool had = p.decodeTried;
+                unshowable = p.CannotBeShown() || unshowable;
+                // A failed decode is remembered; a decoded image is let go
+                // unless the display is about to decode it anyway.
+                const bool shown = keepShownImages && layer.visible && o.visible && p.visible;
+                if (!had && p.decoded && !shown) p.InvalidateDecoded();
+            }
+            if (!unshowable) continue;
+            ++count;
+            names += "\n" + ObjectLabel(o);
+        }
+    if (count == 0) return {};
+    return std::string(count == 1 ? "This object holds an image that cannot be shown"
+                                  : "These objects hold images that cannot be shown") +
+           " (damaged, or not a PNG, JPEG or BMP image). The images are kept as they are and draw nothing:" + names;
+}
+
+void CompositeRenderer::NoteFailure(const CanvasObject& o, const std::string& text) {
+    failed = true;
+    if (failure.empty()) failure = text.empty() ? ObjectRenderFailureText(o) : text;
+}
+
 CompositeRenderer::CompositeRenderer(CompositeSurface& surface) : target(RasterTarget::Of(surface)) {}
 
 namespace {
@@ -220,7 +272,10 @@ void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, C
     double x = o.x, y = o.y, w = o.width, h = o.height;
     const double cx = x + w / 2, cy = y + h / 2;
     BitmapPtr cur = o.GetBaseBitmap();
-    if (!cur) return;
+    if (!cur) {
+        NoteFailure(o);
+        return;
+    }
 
     double sx = 1, sy = 1;
     if (ScaleDragActive && o.HasCostlyRender()) {
@@ -240,9 +295,17 @@ void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, C
             w = warped->Width() * sx;
             h = warped->Height() * sy;
             cur = warped;
+        } else {
+            NoteFailure(o, "The object " + ObjectLabel(o) +
+                               " could not be warped: the warped image is too large or memory ran out.");
         }
     }
-    if (BitmapPtr masked = o.ApplyMaskPlane(cur)) cur = masked;
+    if (BitmapPtr masked = o.ApplyMaskPlane(cur)) {
+        // The mask plane gives its input back only when it does not apply or
+        // memory ran out.
+        if (masked == cur && o.kind == kObjectBitmap && o.HasUsableMask()) NoteFailure(o);
+        cur = masked;
+    }
     float ex = 0, ey = 0;
     BitmapPtr filtered = o.GetEffectBitmap(cur, ex, ey);
     if (filtered && filtered != cur) {
@@ -279,12 +342,12 @@ void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, C
     if (cr - cl <= 0 || cb - ctop <= 0) return;
     const int64_t tw = int64_t(cr - cl), th = int64_t(cb - ctop);
     if (!BitmapSizeAllowed(tw, th)) {
-        failed = true;
+        NoteFailure(o);
         return;
     }
     BitmapPtr layer = Bitmap::Create(int(tw), int(th));
     if (!layer) {
-        failed = true;
+        NoteFailure(o);
         return;
     }
     const Affine place = Affine::Translation(-cl, -ctop).After(Affine::RotationAbout(o.rotation, cx, cy));
@@ -296,6 +359,9 @@ void CompositeRenderer::DrawObject(CompositeSurface& surface, CanvasObject& o, C
         failed = true;
         return;
     }
-    if (o.clipToLayerBelow && !ApplyClipBaseAlpha(*layer, float(cl), float(ctop), *base)) return;
+    if (o.clipToLayerBelow && !ApplyClipBaseAlpha(*layer, float(cl), float(ctop), *base)) {
+        if (!base->GetBaseBitmap()) NoteFailure(*base);
+        return;
+    }
     DrawLayerWithBlend(surface, *layer, float(cl), float(ctop), o.blendMode, o.opacity, o.photoBash);
 }

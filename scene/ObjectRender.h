@@ -8,6 +8,7 @@
 #include "platform/Raster.h"
 #include "scene/CanvasObject.h"
 
+#include <string>
 #include <vector>
 
 class CanvasDocument;
@@ -24,7 +25,11 @@ struct Drawable {
 };
 
 // Draws onto one surface with a world transform, bicubic filtering and
-// anti-aliased edges. A draw that fails sets `failed` and drawing goes on.
+// anti-aliased edges. A draw that fails sets `failed` and drawing goes on;
+// an object left out or drawn incomplete (its image, warp, mask or blend
+// layer could not be made) also leaves `failure`, a sentence naming the
+// first such object, so a picture with an object missing is never taken for
+// a complete one.
 class CompositeRenderer {
 public:
     explicit CompositeRenderer(CompositeSurface& surface);
@@ -34,6 +39,10 @@ public:
     Interpolation interpolation = Interpolation::Bicubic;
     bool antiAlias = true;
     bool failed = false;
+    std::string failure;
+    // Records that the object could not be drawn whole; text says why (by
+    // default ObjectRenderFailureText).
+    void NoteFailure(const CanvasObject& object, const std::string& text = {});
 
     // Draws the object through its whole pipeline. A clipped object draws
     // only where `base` covers it, and nothing without a base.
@@ -58,6 +67,18 @@ void DrawBitmapToPoints(CompositeRenderer& renderer, const Bitmap& bitmap, Point
 // False when the base yields no coverage at all (no image, empty image): the
 // clipped object must then not be drawn.
 bool ApplyClipBaseAlpha(Bitmap& target, float originX, float originY, CanvasObject& base);
+
+// "object name" in quotes (the id when it has no name), for messages.
+std::string ObjectLabel(const CanvasObject& object);
+// Why the object's image could not be made or drawn, naming the object: its
+// size, an image part too large to draw, or memory.
+std::string ObjectRenderFailureText(const CanvasObject& object);
+// The warning for a scene with objects holding image bytes that cannot be
+// decoded (damaged, or a format the program does not read); empty when there
+// are none. Decodes each part not decoded yet; with keepShownImages the
+// images the display shows stay decoded for it, otherwise only the verdicts
+// on undecodable bytes stay.
+std::string UnshowableObjectsWarning(CanvasDocument& scene, bool keepShownImages = false);
 
 // The object's base image warped through its quad, from the warp cache when
 // it was made from the same quad and base bitmap; null when the warp fails.

@@ -2,12 +2,13 @@
 
 #include "platform/Bitmap.h"
 #include "scene/ObjectGeometry.h"
+#include "scene/ObjectRender.h"
 
 #include <algorithm>
 
 HeldCaches::HeldCaches(CanvasObject* o) : object(o), caches(o->caches) {
     parts.reserve(o->parts.size());
-    for (const ImagePart& p : o->parts) parts.push_back({p.decoded, p.argb, p.decodeTried, p.argbValid});
+    for (const ImagePart& p : o->parts) parts.push_back({p.decoded, p.argb, p.decodeTried, p.argbValid, p.decodeError});
 }
 
 void HeldCaches::Restore() const {
@@ -26,6 +27,7 @@ void HeldCaches::Restore() const {
         p.decoded = parts[i].decoded;
         p.argb = parts[i].argb;
         p.decodeTried = parts[i].decodeTried;
+        p.decodeError = parts[i].decodeError;
         p.argbValid = parts[i].argbValid;
     }
 }
@@ -48,12 +50,4 @@ void CacheHolds::ReleaseAll() {
     held_.clear();
 }
 
-namespace {
-std::string ObjectLabel(const CanvasObject& o) { return "\"" + (o.name.empty() ? o.id : o.name) + "\""; }
-}  // namespace
-
-std::string ObjectRenderFailure(const CanvasObject& o) {
-    if (!BitmapSizeAllowed(RoundedPixelSide(o.width), RoundedPixelSide(o.height)))
-        return "The object " + ObjectLabel(o) + " is too large to render.";
-    return "Not enough memory to render the object " + ObjectLabel(o) + ".";
-}
+std::string ObjectRenderFailure(const CanvasObject& o) { return ObjectRenderFailureText(o); }

@@ -15,6 +15,7 @@ struct HeldCaches {
     struct PartCaches {
         BitmapPtr decoded, argb;
         bool decodeTried = false, argbValid = false;
+        DecodeError decodeError = DecodeError::kNone;
     };
     CanvasObject* object = nullptr;
     ObjectRenderCaches caches;

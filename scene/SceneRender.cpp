@@ -64,9 +64,11 @@ void CompositeRenderer::RenderForSession(CompositeSurface& surface, CanvasDocume
     }
 }
 
-void sceneRender(CompositeSurface& surface, CanvasDocument& scene, ScenePaintSession* session) {
+bool sceneRender(CompositeSurface& surface, CanvasDocument& scene, ScenePaintSession* session, std::string* error) {
     CompositeRenderer renderer(surface);
     renderer.RenderForSession(surface, scene, session);
+    if (error) *error = renderer.failure;
+    return renderer.failure.empty();
 }
 
 namespace {
@@ -145,6 +147,8 @@ bool RenderSceneImage(CanvasDocument& scene, const ComposeOutput& out, std::stri
             continue;
         }
         renderer.DrawObject(surface, o, base);
+        // Drawn incomplete (its warp, mask plane or blend layer could not be made).
+        if (!renderer.failure.empty()) return Fail(error, renderer.failure);
     }
     holds.ReleaseAll();
     StraightenRows(surface, out);

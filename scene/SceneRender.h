@@ -29,7 +29,10 @@ public:
 };
 
 // Composes the scene onto the surface; nothing when the surface has no pixels.
-void sceneRender(CompositeSurface& surface, CanvasDocument& scene, ScenePaintSession* session);
+// False when an object could not be drawn whole (see CompositeRenderer):
+// error then names it, and the picture must not be passed off as complete.
+bool sceneRender(CompositeSurface& surface, CanvasDocument& scene, ScenePaintSession* session,
+                 std::string* error = nullptr);
 
 // The picture sceneRender draws of the whole scene (filters, warps, every
 // blend mode, clips), as straight B, G, R, A in the output: what the canvas

@@ -25,6 +25,7 @@
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtProfile.h"
 #include "platform/qt/QtPrompts.h"
+#include "platform/qt/QuitSignals.h"
 #include "posable/PoseEditorSession.h"
 #include "posable/ui/CPosableImageEditorView.h"
 #include "posable/ui/CPropTabBone.h"
@@ -248,12 +249,21 @@ void CQuillfenEditorApp::UpdateTitle() {
 }
 
 bool CQuillfenEditorApp::SaveModified() {
-    if (!doc_ || !doc_->IsModified() || !prompts_) return true;
+    if (ending_ || !doc_ || !doc_->IsModified() || !prompts_) return true;
     PromptAnswer a = prompts_->ShowMessage(
         MakeMessage("Save changes to " + doc_->GetTitle() + "?", PromptIcon::Exclamation, PromptButtons::YesNoCancel));
     if (a == PromptAnswer::Cancel) return false;
     if (a == PromptAnswer::Yes) return OnFileSave();
     return true;
+}
+
+void CQuillfenEditorApp::EndOnSignal() {
+    if (!ending_) {
+        ending_ = true;
+        LogInfo(doc_ && doc_->IsModified() ? "Ending on request; the unsaved changes are not saved"
+                                           : "Ending on request");
+    }
+    QuitAllEventLoops(0);
 }
 
 void CQuillfenEditorApp::OnFileNew() {

@@ -56,7 +56,13 @@ public:
     // the open document, the title and the recent files as they were.
     bool OpenDocumentFile(const std::string& path);
     // Asks to save a modified document: false when the user cancelled.
+    // Once the program is ending on a signal it asks nothing and answers true.
     bool SaveModified();
+    // A termination request (SIGTERM, SIGINT): ends the program without any
+    // question, closing whatever dialog is open. Unsaved changes stay
+    // unsaved; the file on disk is not touched.
+    void EndOnSignal();
+    bool Ending() const { return ending_; }
     std::vector<std::string> RecentFiles() const { return recent_; }
 
     static CQuillfenEditorApp* Instance();
@@ -79,6 +85,7 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     std::vector<std::string> recent_;
     bool exited_ = false;
+    bool ending_ = false;
     // Whether the profile and prompts were handed to the brushes code.
     bool sharedServices_ = false;
 };

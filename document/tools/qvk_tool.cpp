@@ -14,9 +14,9 @@
 #include "platform/CompositeSurface.h"
 #include "platform/Files.h"
 #include "scene/SceneCompose.h"
+#include "scene/ObjectRender.h"
 #include "scene/SceneRender.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -37,7 +37,12 @@ int Usage() {
 int Load(const std::string& path, CanvasDocument& scene) {
     std::string error;
     switch (LoadProjectFile(path, scene, &error)) {
-    case ProjectLoadResult::kLoaded: return 0;
+    case ProjectLoadResult::kLoaded: {
+        // Said once, as the editor does on opening the project.
+        const std::string warning = UnshowableObjectsWarning(scene);
+        if (!warning.empty()) std::fprintf(stderr, "Warning: %s\n", warning.c_str());
+        return 0;
+    }
     case ProjectLoadResult::kBadFormat: std::fprintf(stderr, "%s\n", error.c_str()); return 2;
     case ProjectLoadResult::kCannotOpen: break;
     }
@@ -83,23 +88,10 @@ int Live(CanvasDocument& scene, const std::string& out) {
         return 1;
     }
     surface.Clear(0);
-    sceneRender(surface, scene, nullptr);
-    // The display path leaves out an object whose image cannot be made (too
-    // large for the caps, or memory ran out); the picture would then be
-    // incomplete. Every object it draws has its image cached by now.
-    const std::vector<Drawable> list = CompositeRenderer::CollectDrawables(scene);
-    for (size_t i = 0; i < list.size(); ++i) {
-        CanvasObject& o = *list[i].object;
-        if (!(o.opacity > 0)) continue;
-        if (o.clipToLayerBelow &&
-            std::none_of(list.begin(), list.begin() + std::ptrdiff_t(i),
-                         [](const Drawable& d) { return !d.object->clipToLayerBelow; }))
-            continue;
-        if (!o.GetBaseBitmap()) {
-            std::fprintf(stderr, "Could not draw the object \"%s\": it is too large or memory ran out.\n",
-                         (o.name.empty() ? o.id : o.name).c_str());
-            return 1;
-        }
+    std::string error;
+    if (!sceneRender(surface, scene, nullptr, &error)) {
+        std::fprintf(stderr, "Could not render the project. %s\n", error.c_str());
+        return 1;
     }
     const BitmapPtr image = Bitmap::Create(surface.width, surface.height);
     if (!image) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 std::vector<uint8_t> Written(const std::string& s) {
@@ -133,3 +136,47 @@ TEST(Archive, NumbersAreLittleEndianAndRaw) {
 }
 
 }  // namespace
+
+// A count the uint32 field cannot hold is refused instead of being cut short
+// (a reader would then take the bytes after it for the next records).
+TEST(ArchiveWriterCounts, ACountBeyondUint32IsRefused) {
+    ArchiveWriter ar;
+    ar.WriteCount(0xFFFFFFFFu);
+    EXPECT_THROW(ar.WriteCount(uint64_t(1) << 32), ArchiveError);
+    EXPECT_EQ(ar.Bytes(), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+// A streaming reader fetches as it goes and reads what a memory reader reads.
+TEST(ArchiveStreaming, ReadsWhatMemoryReadsAndFailsWhenTheSourceDoes) {
+    ArchiveWriter w;
+    w.WriteMagic("QVK1");
+    w.WriteString(std::string(100000, 'a') + "\xC3\xA9");
+    const std::vector<uint8_t> blob(300000, 7);
+    w.WriteCount(blob.size());
+    w.WriteBytes(blob.data(), blob.size());
+    w.WriteU32(42);
+    const std::vector<uint8_t> bytes = w.TakeBytes();
+    struct Source : ArchiveSource {
+        const std::vector<uint8_t>* bytes = nullptr;
+        uint64_t failAt = UINT64_MAX, asked = 0;
+        bool ReadAt(uint64_t offset, void* out, size_t size) override {
+            asked += size;
+            if (offset + size > failAt || offset + size > bytes->size()) return false;
+            std::memcpy(out, bytes->data() + offset, size);
+            return true;
+        }
+    } source;
+    source.bytes = &bytes;
+    ArchiveReader ar(source, bytes.size());
+    EXPECT_TRUE(ar.ReadMagic("QVK1"));
+    EXPECT_EQ(ar.ReadString(), std::string(100000, 'a') + "\xC3\xA9");
+    EXPECT_EQ(ar.ReadByteVector(ar.ReadCount(1)), blob);
+    EXPECT_EQ(ar.ReadU32(), 42u);
+    EXPECT_TRUE(ar.AtEnd());
+    EXPECT_LE(source.asked, bytes.size() + (64u << 10));
+
+    source.failAt = 70000;  // the first fetch succeeds, the string beyond it fails
+    ArchiveReader failing(source, bytes.size());
+    EXPECT_TRUE(failing.ReadMagic("QVK1"));
+    EXPECT_THROW(failing.ReadString(), ArchiveError);
+}
