@@ -64,10 +64,14 @@ void ArchiveReader::Need(size_t size) const {
 void ArchiveReader::Take(void* out, size_t size) {
     if (size == 0) return;
     auto* dst = static_cast<uint8_t*>(out);
-    if (pos_ >= windowStart_ && pos_ - windowStart_ <= windowSize_ && size <= windowSize_ - (pos_ - windowStart_)) {
-        std::memcpy(dst, window_ + (pos_ - windowStart_), size);
-        pos_ += size;
-        return;
+    if (pos_ >= windowStart_ && pos_ - windowStart_ < windowSize_) {
+        // What the window holds comes from it; only the rest is fetched.
+        const size_t have = std::min(size, windowSize_ - (pos_ - windowStart_));
+        std::memcpy(dst, window_ + (pos_ - windowStart_), have);
+        pos_ += have;
+        dst += have;
+        size -= have;
+        if (size == 0) return;
     }
     if (!source_) throw ArchiveError("unexpected end of data");
     if (size >= kStreamChunk) {

@@ -153,8 +153,7 @@ std::string ObjectRenderFailureText(const CanvasObject& o) {
 }
 
 std::string UnshowableObjectsWarning(CanvasDocument& scene, bool keepShownImages) {
-    std::string names;
-    int count = 0;
+    std::vector<std::string> labels;
     for (Layer& layer : scene.layers)
         for (CanvasObject& o : layer.objects) {
             bool unshowable = false;
@@ -166,14 +165,20 @@ std::string UnshowableObjectsWarning(CanvasDocument& scene, bool keepShownImages
                 const bool shown = keepShownImages && layer.visible && o.visible && p.visible;
                 if (!had && p.decoded && !shown) p.InvalidateDecoded();
             }
-            if (!unshowable) continue;
-            ++count;
-            names += "\n" + ObjectLabel(o);
+            if (unshowable) labels.push_back(ObjectLabel(o));
         }
-    if (count == 0) return {};
-    return std::string(count == 1 ? "This object holds an image that cannot be shown"
-                                  : "These objects hold images that cannot be shown") +
-           " (damaged, or not a PNG, JPEG or BMP image). The images are kept as they are and draw nothing:" + names;
+    if (labels.empty()) return {};
+    if (labels.size() == 1)
+        return "The object " + labels.front() +
+               " holds an image that cannot be shown (damaged, or not a PNG, JPEG or BMP image). It is kept in the "
+               "project as it is and draws nothing.";
+    return "These objects hold images that cannot be shown (damaged, or not a PNG, JPEG or BMP images). They are "
+           "kept in the project as they are and draw nothing:" +
+           [&] {
+               std::string names;
+               for (const std::string& l : labels) names += "\n" + l;
+               return names;
+           }();
 }
 
 void CompositeRenderer::NoteFailure(const CanvasObject& o, const std::string& text) {
