@@ -17,6 +17,7 @@
 #include "scene/ObjectRender.h"
 #include "scene/SceneRender.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
