@@ -48,17 +48,6 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 
 const char* const kActiveLibraryValue = "ActiveLibrary";
 
-// Width and height from a PNG's IHDR, so an oversized picture is refused
-// before the decoder allocates for it. False when the bytes are no PNG.
-bool PngHeaderSize(const std::vector<uint8_t>& b, uint32_t& w, uint32_t& h) {
-    static const uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (b.size() < 24 || !std::equal(sig, sig + 8, b.begin())) return false;
-    auto be = [&](size_t o) { return (uint32_t(b[o]) << 24) | (uint32_t(b[o + 1]) << 16) | (uint32_t(b[o + 2]) << 8) | b[o + 3]; };
-    w = be(16);
-    h = be(20);
-    return true;
-}
-
 // The folder of a library under one root: the name as given, else a folder
 // whose name matches it without regard to case (the list shows one spelling
 // for both roots). Empty when there is none.
@@ -231,14 +220,15 @@ void StencilLibraryStore::ChooseStartupLibrary() {
     Activate(names.front());
 }
 
+BitmapPtr DecodeStencilBytes(const std::vector<uint8_t>& bytes) {
+    // The cap is checked on the header, before the pixels are decoded.
+    return DecodeImage(bytes, nullptr, kMaxStencilPixels);
+}
+
 BitmapPtr DecodeStencilFile(const std::string& path) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes, kMaxStencilFileBytes)) return nullptr;
-    uint32_t w = 0, h = 0;
-    if (PngHeaderSize(bytes, w, h) && int64_t(w) * int64_t(h) > kMaxStencilPixels) return nullptr;
-    BitmapPtr image = DecodeImage(bytes);
-    if (!image || int64_t(image->Width()) * image->Height() > kMaxStencilPixels) return nullptr;
-    return image;
+    return DecodeStencilBytes(bytes);
 }
 
 BitmapPtr StencilLibraryStore::LoadEntryBitmap(int index) {

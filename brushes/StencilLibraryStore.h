@@ -106,6 +106,8 @@ void ListStencilLibraryFolders(const std::string& root, std::vector<std::string>
 BitmapPtr MakeStencilThumbnail(const Bitmap& image);
 // Reads and decodes a stencil file within the caps; null when it cannot.
 BitmapPtr DecodeStencilFile(const std::string& path);
+// Decodes a stencil file's bytes within the pixel cap; null when they do not.
+BitmapPtr DecodeStencilBytes(const std::vector<uint8_t>& bytes);
 
 // Writing a new stencil into a library folder under the user root.
 enum class StencilSaveResult { kSaved, kBadName, kNoFreeName, kEncodeFailed, kWriteFailed };

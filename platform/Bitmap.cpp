@@ -1,5 +1,6 @@
 #include "platform/Bitmap.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -11,8 +12,9 @@ BitmapPtr Bitmap::Create(int width, int height) {
     if (!BitmapSizeAllowed(width, height)) return nullptr;
     try {
         BitmapPtr b(new Bitmap());
-        b->storage_.assign(size_t(width) * size_t(height) * 4, 0);
-        b->data_ = b->storage_.data();
+        b->storage_.reset(static_cast<uint8_t*>(std::calloc(size_t(width) * size_t(height), 4)));
+        if (!b->storage_) return nullptr;
+        b->data_ = b->storage_.get();
         b->width_ = width;
         b->height_ = height;
         b->stride_ = width * 4;

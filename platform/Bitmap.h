@@ -5,6 +5,7 @@
 // copies of scene records share their render caches.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -38,7 +39,7 @@ public:
     // Pixel as 0xAARRGGBB (little-endian B, G, R, A bytes).
     uint32_t Pixel(int x, int y) const { return Row32(y)[x]; }
     void SetPixel(int x, int y, uint32_t argb) { Row32(y)[x] = argb; }
-    bool OwnsPixels() const { return !storage_.empty(); }
+    bool OwnsPixels() const { return storage_ != nullptr; }
 
     // An independent owned copy with tight rows, or null when memory is short.
     BitmapPtr Clone() const;
@@ -49,7 +50,12 @@ public:
 
 private:
     Bitmap() = default;
-    std::vector<uint8_t> storage_;
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    // calloc'd: large blocks come zeroed from the system and cost memory only
+    // as their rows are written.
+    std::unique_ptr<uint8_t[], Free> storage_;
     uint8_t* data_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
 };

@@ -24,13 +24,22 @@ enum class DecodeError {
 // A sentence for the user, e.g. "The image data is truncated or damaged.".
 std::string DecodeErrorText(DecodeError error);
 
-// Decodes PNG, JPEG or BMP bytes. Null for bytes that do not decode or whose
-// size exceeds the bitmap caps, with the reason in why (when given); never
-// throws.
-BitmapPtr DecodeImage(const uint8_t* bytes, size_t size, DecodeError* why = nullptr);
-inline BitmapPtr DecodeImage(const std::vector<uint8_t>& bytes, DecodeError* why = nullptr) {
-    return DecodeImage(bytes.data(), bytes.size(), why);
+// Decodes PNG (libpng), JPEG (libjpeg-turbo) or BMP (own reader) bytes, each
+// recognised by its whole signature, straight into the returned bitmap. Null
+// for bytes that do not decode completely (a truncated or corrupt file is never
+// returned as a picture) or whose size exceeds the bitmap caps or maxPixels,
+// checked from the header before the bitmap is allocated; the reason goes to
+// why (when given). Never throws.
+BitmapPtr DecodeImage(const uint8_t* bytes, size_t size, DecodeError* why = nullptr,
+                      int64_t maxPixels = kMaxBitmapPixels);
+inline BitmapPtr DecodeImage(const std::vector<uint8_t>& bytes, DecodeError* why = nullptr,
+                             int64_t maxPixels = kMaxBitmapPixels) {
+    return DecodeImage(bytes.data(), bytes.size(), why, maxPixels);
 }
+
+// The picture size a PNG, JPEG or BMP header declares, read without decoding
+// the pixels. False (reason in why) when DecodeImage would refuse the header.
+bool ReadImageSize(const uint8_t* bytes, size_t size, int& width, int& height, DecodeError* why = nullptr);
 
 // Encodes a straight BGRA bitmap as a 32-bit PNG with alpha. The output holds
 // exactly the encoder's bytes. False when encoding fails.
