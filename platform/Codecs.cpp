@@ -370,7 +370,9 @@ DecodeError ReadBmpHeader(const uint8_t* p, size_t n, BmpHeader& h) {
                            (c == 1 && b == 8) || (c == 2 && b == 4) ||
                            ((c == 3 || c == 6) && (b == 16 || b == 32));
     if (!supported) return DecodeError::kDamaged;
-    if (h.bits <= 8) {
+    if (h.bits > 8) {
+        h.paletteEntries = 0;  // a colour table of a true-colour file is not used
+    } else {
         const uint32_t most = 1u << h.bits;
         if (h.paletteEntries == 0 || h.paletteEntries > most) h.paletteEntries = most;
         h.paletteOffset = afterHeader;

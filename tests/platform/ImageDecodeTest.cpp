@@ -363,6 +363,8 @@ TEST(ImageDecode, HostileFilesAreRefusedCheaply) {
         {"BMP cut in its pixels", cut(bmp, bmp.size() - 1), DecodeError::kDamaged},
         {"BMP pixels past the end", bmpPixelsPastEnd, DecodeError::kDamaged},
         {"run-length BMP without its end code", rleNoEnd, DecodeError::kDamaged},
+        {"true-colour BMP counting 384 palette entries, pixels cut", Fixture("bmp_true_colour_with_palette_count.bmp"),
+         DecodeError::kDamaged},
     };
     const bool canMeasure = ResetPeak();
     const long before = PeakMiB();
