@@ -138,6 +138,9 @@ public:
     PendingInpaintResult pendingInpaint;
     bool applyingUndo = false;
     uint64_t changeCounter = 0;
+    // The most bytes the undo and redo stacks of both scenes hold together;
+    // the oldest steps are dropped to keep within it.
+    size_t historyBudget = DefaultHistoryBudget();
 
     // --- The scene in use: the Pose Editor scene while an object is open in
     // it (mode 1 with a Pose Editor object id), otherwise the main scene. The
@@ -297,7 +300,8 @@ public:
     // flag and updates every view. While an undo step is being applied the
     // change still happens but nothing is recorded. edit may return bool:
     // false means it changed nothing, and then nothing is recorded, flagged
-    // or updated and RecordEdit returns false.
+    // or updated and RecordEdit returns false. It also returns false when the
+    // history refuses the step (PushUndo): the change is then taken back.
     template <class Edit>
     bool RecordEdit(int32_t kind, Edit&& edit, const RecordEditOptions& options = {}) {
         CanvasDocument& scene = options.mainScene ? mainScene : SceneInUse();
@@ -309,16 +313,19 @@ public:
         } else {
             if (!edit(step)) return false;
         }
-        FinishRecordedEdit(scene, step, options);
-        return true;
+        return FinishRecordedEdit(scene, step, options);
     }
 
     // --- Undo and redo (Undo.cpp) ---
     // Records a step on the pair in use; nothing while a step is applied.
-    void PushUndo(const UndoStep& step);
+    // A step the history cannot hold is refused: its change is taken back,
+    // the user is told, and false is returned.
+    bool PushUndo(UndoStep step);
     // Records a step of an operation that names the main scene on the main
     // pair, whatever scene is in use, so it is replayed on the main scene.
-    void PushMainUndo(const UndoStep& step);
+    bool PushMainUndo(UndoStep step);
+    // The bytes all undo and redo steps hold.
+    size_t HistoryBytes() const;
     // Applies a step to the scene in use (0 undo, 1 redo).
     void ApplyUndoStep(const UndoStep& step, uint8_t direction);
     bool CanUndo();
@@ -442,7 +449,10 @@ public:
 
 private:
     // The tail of RecordEdit: selection after, push, modified flag, views.
-    void FinishRecordedEdit(CanvasDocument& scene, UndoStep& step, const RecordEditOptions& options);
+    bool FinishRecordedEdit(CanvasDocument& scene, UndoStep& step, const RecordEditOptions& options);
+    bool StoreStep(UndoPair& pair, CanvasDocument& scene, UndoStep&& step);
+    // Drops the oldest steps until the history is within its budget.
+    void TrimHistory();
     void InstallSceneObservers();
     // After New or Open: the Pose Editor and its selection emptied, undo
     // cleared, and the canvas view hosted again in mode 0.
@@ -461,4 +471,5 @@ private:
     SmartFillProvider* smartFill_ = nullptr;
     bool modified_ = false;
     std::string pathName_;
+    uint64_t stepSerial_ = 0;
 };

@@ -2,9 +2,14 @@
 
 #include "document/CQuillfenEditorDoc.h"
 #include "scene/BoneList.h"
+#include "platform/Prompts.h"
+
+#include <unistd.h>
 
 #include <algorithm>
+#include <new>
 #include <utility>
+#include <variant>
 
 namespace {
 
@@ -53,7 +58,114 @@ bool AddObjectToLayerId(CanvasDocument& scene, const std::string& layerId, const
     return scene.AddObjectToLayer(target, object);
 }
 
+// Heap bytes of strings and lists; a string within its inline buffer has none.
+size_t HeapBytes(const std::string& s) { return s.capacity() > 15 ? s.capacity() + 1 : 0; }
+template <class T>
+size_t ListBytes(const std::vector<T>& v) {
+    return v.capacity() * sizeof(T);
+}
+size_t HeapBytes(const std::vector<std::string>& v) {
+    size_t n = ListBytes(v);
+    for (const std::string& s : v) n += HeapBytes(s);
+    return n;
+}
+
+size_t HeapBytes(const EffectInstance& e) {
+    return std::visit(
+        [](const auto& record) -> size_t {
+            if constexpr (requires { record.points; })
+                return ListBytes(record.points);
+            else
+                return 0;
+        },
+        e.params.value);
+}
+size_t HeapBytes(const std::vector<EffectInstance>& v) {
+    size_t n = ListBytes(v);
+    for (const EffectInstance& e : v) n += HeapBytes(e);
+    return n;
+}
+
+size_t HeapBytes(const Bone& b) { return HeapBytes(b.id) + HeapBytes(b.name) + HeapBytes(b.parentId); }
+size_t HeapBytes(const std::vector<Bone>& v) {
+    size_t n = ListBytes(v);
+    for (const Bone& b : v) n += HeapBytes(b);
+    return n;
+}
+
+size_t HeapBytes(const std::vector<JointLink>& v) {
+    size_t n = ListBytes(v);
+    for (const JointLink& l : v) {
+        n += HeapBytes(l.id) + HeapBytes(l.name) + ListBytes(l.ends);
+        for (const JointLinkEnd& e : l.ends) n += HeapBytes(e.objectId) + HeapBytes(e.boneId);
+    }
+    return n;
+}
+
+size_t HeapBytes(const ImagePart& p) {
+    return HeapBytes(p.id) + HeapBytes(p.name) + HeapBytes(p.source) + p.encoded.capacity();
+}
+
+size_t HeapBytes(const CanvasObject& o) {
+    size_t n = HeapBytes(o.id) + HeapBytes(o.name) + ListBytes(o.parts) + o.maskPixels.capacity();
+    for (const ImagePart& p : o.parts) n += HeapBytes(p);
+    n += HeapBytes(o.bones) + HeapBytes(o.effects) + ListBytes(o.partPoses);
+    for (const PartPose& pose : o.partPoses) n += HeapBytes(pose.objectId);
+    n += ListBytes(o.posableScene.parts) + HeapBytes(o.posableScene.links);
+    for (const PosablePart& part : o.posableScene.parts) {
+        n += HeapBytes(part.id) + HeapBytes(part.name) + HeapBytes(part.bones) + ListBytes(part.parts);
+        for (const ImagePartRecord& r : part.parts)
+            n += HeapBytes(r.id) + HeapBytes(r.name) + HeapBytes(r.source) + r.encoded.capacity();
+    }
+    return n;
+}
+
+size_t HeapBytes(const std::vector<UndoObjectEntry>& v) {
+    size_t n = ListBytes(v);
+    for (const UndoObjectEntry& e : v) n += HeapBytes(e.layerId) + HeapBytes(e.object);
+    return n;
+}
+
+void DropObjectCaches(CanvasObject& o) {
+    for (ImagePart& p : o.parts) p.InvalidateDecoded();
+    o.caches = ObjectRenderCaches{};
+}
+
 }  // namespace
+
+size_t UndoStepBytes(const UndoStep& s) {
+    size_t n = sizeof(UndoStep);
+    n += HeapBytes(s.layerId) + HeapBytes(s.objectId);
+    n += HeapBytes(s.layerCopy.id) + HeapBytes(s.layerCopy.name) + ListBytes(s.layerCopy.objects);
+    for (const CanvasObject& o : s.layerCopy.objects) n += HeapBytes(o);
+    n += HeapBytes(s.objectA) + HeapBytes(s.objectB);
+    n += HeapBytes(s.objectEntries);
+    n += ListBytes(s.transformEntries);
+    for (const UndoTransformEntry& e : s.transformEntries) n += HeapBytes(e.objectId);
+    n += HeapBytes(s.bonesBefore) + HeapBytes(s.bonesAfter);
+    n += HeapBytes(s.linksBefore) + HeapBytes(s.linksAfter);
+    n += HeapBytes(s.targetLayerBefore) + HeapBytes(s.targetLayerAfter);
+    n += HeapBytes(s.effectsBefore) + HeapBytes(s.effectsAfter);
+    n += HeapBytes(s.activeLayerBefore) + HeapBytes(s.activeLayerAfter);
+    n += HeapBytes(s.primaryBefore) + HeapBytes(s.primaryAfter);
+    n += HeapBytes(s.selectionBefore) + HeapBytes(s.selectionAfter);
+    return n;
+}
+
+size_t DefaultHistoryBudget() {
+    constexpr size_t kCeiling = size_t(2) << 30;
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) return kCeiling;
+    return std::min(kCeiling, size_t(pages) / 4 * size_t(pageSize));
+}
+
+void DropStepCaches(UndoStep& s) {
+    for (CanvasObject& o : s.layerCopy.objects) DropObjectCaches(o);
+    DropObjectCaches(s.objectA);
+    DropObjectCaches(s.objectB);
+    for (UndoObjectEntry& e : s.objectEntries) DropObjectCaches(e.object);
+}
 
 bool TransformsEqual(const ObjectTransform& a, const ObjectTransform& b) {
     return FloatEq(a.x, b.x) && FloatEq(a.y, b.y) && FloatEq(a.width, b.width) && FloatEq(a.height, b.height) &&
@@ -243,6 +355,12 @@ void ApplyUndoStepToScene(CanvasDocument& scene, std::vector<JointLink>& linkGro
                 if (CanvasObject* o = scene.FindObject(s.objectB.id)) o->InvalidateCaches();
             }
             break;
+        case kUndoEffectStack:
+            if (CanvasObject* o = scene.FindObject(s.objectId)) {
+                o->effects = undo ? s.effectsBefore : s.effectsAfter;
+                o->BumpGeneration();
+            }
+            break;
         default:
             break;  // an unknown kind changes nothing but the selection
     }
@@ -266,28 +384,75 @@ void StoreSelectionAfter(const CanvasDocument& scene, UndoStep& step, StoredSele
 
 // --- The document's undo operations ---
 
-void CQuillfenEditorDoc::FinishRecordedEdit(CanvasDocument& scene, UndoStep& step, const RecordEditOptions& options) {
+bool CQuillfenEditorDoc::FinishRecordedEdit(CanvasDocument& scene, UndoStep& step, const RecordEditOptions& options) {
     StoreSelectionAfter(scene, step, options.selection);
-    if (options.mainScene)
-        PushMainUndo(step);
-    else
-        PushUndo(step);
-    if (options.recordOnly) return;
+    if (!(options.mainScene ? PushMainUndo(std::move(step)) : PushUndo(std::move(step)))) return false;
+    if (options.recordOnly) return true;
     SetModifiedFlag(true);
     UpdateAllViews();
+    return true;
 }
 
-void CQuillfenEditorDoc::PushUndo(const UndoStep& step) {
-    if (applyingUndo) return;
-    UndoPair& pair = UndoPairInUse();
-    pair.undo.push_back(step);
+bool CQuillfenEditorDoc::PushUndo(UndoStep step) {
+    return StoreStep(UndoPairInUse(), SceneInUse(), std::move(step));
+}
+
+bool CQuillfenEditorDoc::PushMainUndo(UndoStep step) { return StoreStep(mainUndo, mainScene, std::move(step)); }
+
+bool CQuillfenEditorDoc::StoreStep(UndoPair& pair, CanvasDocument& scene, UndoStep&& step) {
+    if (applyingUndo) return true;
+    // A stored step keeps only what it needs: the render caches it would
+    // share with the live object could outgrow everything else it holds.
+    DropStepCaches(step);
+    bool stored = UndoStepBytes(step) <= historyBudget;
+    if (stored) {
+        try {
+            pair.undo.reserve(pair.undo.size() + 1);
+        } catch (const std::bad_alloc&) {
+            stored = false;
+        }
+    }
+    if (!stored) {
+        // The change is taken back rather than left without a way back.
+        {
+            FlagScope applying(applyingUndo);
+            ApplyUndoStepToScene(scene, poseLinkGroups, poseScene, step, kUndoBackward);
+        }
+        UpdateAllViews();
+        if (Prompts* prompts = GetPrompts())
+            prompts->Warn("Not enough memory to keep this change in the undo history; the change was not made.");
+        return false;
+    }
+    step.serial = ++stepSerial_;
     pair.redo.clear();
+    pair.undo.push_back(std::move(step));
+    TrimHistory();
+    return true;
 }
 
-void CQuillfenEditorDoc::PushMainUndo(const UndoStep& step) {
-    if (applyingUndo) return;
-    mainUndo.undo.push_back(step);
-    mainUndo.redo.clear();
+size_t CQuillfenEditorDoc::HistoryBytes() const {
+    size_t total = 0;
+    for (const std::vector<UndoStep>* list : {&mainUndo.undo, &mainUndo.redo, &poseUndo.undo, &poseUndo.redo})
+        for (const UndoStep& step : *list) total += UndoStepBytes(step);
+    return total;
+}
+
+void CQuillfenEditorDoc::TrimHistory() {
+    size_t total = HistoryBytes();
+    while (total > historyBudget) {
+        // The oldest recorded step of either scene, never the one just stored.
+        std::vector<UndoStep>* from = nullptr;
+        for (std::vector<UndoStep>* list : {&mainUndo.undo, &poseUndo.undo}) {
+            if (list->empty() || list->front().serial == stepSerial_) continue;
+            if (!from || list->front().serial < from->front().serial) from = list;
+        }
+        // Then the steps furthest from being redone.
+        for (std::vector<UndoStep>* list : {&mainUndo.redo, &poseUndo.redo})
+            if (!from && !list->empty()) from = list;
+        if (!from) return;
+        total -= std::min(total, UndoStepBytes(from->front()));
+        from->erase(from->begin());
+    }
 }
 
 void CQuillfenEditorDoc::ApplyUndoStep(const UndoStep& step, uint8_t direction) {

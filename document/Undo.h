@@ -34,8 +34,9 @@ enum UndoKind : int32_t {
     kUndoWholeObject = 21,
     kUndoObjectCreated = 22,  // from its after-state
     kUndoObjectsMerged = 23,
+    kUndoEffectStack = 24,  // an object's filter list, without its pixels
 };
-constexpr int32_t kUndoKindCount = 24;
+constexpr int32_t kUndoKindCount = 25;
 
 // A layer id with a full object copy.
 struct UndoObjectEntry {
@@ -70,14 +71,30 @@ struct UndoStep {
     bool flagBefore = false, flagAfter = false;
     uint32_t colourBefore = 0xFF000000, colourAfter = 0xFF000000;
     std::string targetLayerBefore, targetLayerAfter;
+    std::vector<EffectInstance> effectsBefore, effectsAfter;
     int32_t indexBefore = 0, indexAfter = 0;
     // The scene's selection: active layer, primary object, selected ids in order.
     std::string activeLayerBefore, activeLayerAfter;
     std::string primaryBefore, primaryAfter;
     std::vector<std::string> selectionBefore, selectionAfter;
+    // Order of recording over all of a document's stacks (set when stored),
+    // so that the oldest step can be found when the history must shrink.
+    uint64_t serial = 0;
 };
 
-// The undo and redo stacks of one scene. No depth limit: they grow until cleared.
+// The heap and inline bytes a step holds: its object copies' stored images
+// and masks, lists and strings. Render caches are not counted; a stored step
+// holds none (DropStepCaches).
+size_t UndoStepBytes(const UndoStep& step);
+// Lets go of the render caches the step's object copies share with the live
+// objects, so that a step keeps only what it needs to rebuild them.
+void DropStepCaches(UndoStep& step);
+// The history's default budget: the smaller of 2 GiB and a quarter of the
+// machine's physical memory.
+size_t DefaultHistoryBudget();
+
+// The undo and redo stacks of one scene. The document keeps all its stacks
+// together within a byte budget (CQuillfenEditorDoc::historyBudget).
 struct UndoPair {
     std::vector<UndoStep> undo;
     std::vector<UndoStep> redo;

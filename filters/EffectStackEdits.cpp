@@ -7,20 +7,21 @@
 
 namespace {
 
-// Runs change on the object as one whole-object step of the main scene;
-// change returns false when it changed nothing (nothing is recorded then).
+// Runs change on the object's filter list as one step of the main scene
+// that holds the list before and after, not the object's pictures; change
+// returns false when it changed nothing (nothing is recorded then).
 template <class Change>
 bool RecordStackChange(CQuillfenEditorDoc& doc, const std::string& objectId, Change&& change) {
     CanvasObject* object = doc.mainScene.FindObject(objectId);
     if (!object) return false;
     return doc.RecordEdit(
-        kUndoWholeObject,
+        kUndoEffectStack,
         [&](UndoStep& step) {
             step.objectId = objectId;
-            step.objectA = *object;
+            step.effectsBefore = object->effects;
             if (!change(object->effects)) return false;
             object->BumpGeneration();
-            step.objectB = *object;
+            step.effectsAfter = object->effects;
             return true;
         },
         {.mainScene = true});
@@ -104,12 +105,11 @@ bool EffectParamsEditRecorder::End(CQuillfenEditorDoc& doc) {
     // The live edit is already on screen: only the step is recorded, with
     // the object as it was when the interaction began.
     return doc.RecordEdit(
-        kUndoWholeObject,
+        kUndoEffectStack,
         [&](UndoStep& step) {
             step.objectId = objectId_;
-            step.objectB = *object;
-            step.objectA = *object;
-            step.objectA.effects = std::move(before);
+            step.effectsBefore = std::move(before);
+            step.effectsAfter = object->effects;
             doc.SetModifiedFlag(true);
         },
         {.mainScene = true, .recordOnly = true});

@@ -90,14 +90,15 @@ void CPropTabEffect::OnContext(const TabContext& ctx) {
 
 void CPropTabEffect::Refresh() {
     list_->Refresh();
-    // Undo or another edit may have changed the record: show it again.
-    if (view_) {
-        if (EffectInstance* instance = CurrentInstance()) {
-            view_->LoadParams(*instance, this);
-            EnableView(instance->enabled);
-        } else {
-            ShowParamsView();
-        }
+    // Undo, redo or another edit may have changed the stack under the
+    // selection: a filter of another type gets its own view, the same type
+    // shows its record again.
+    EffectInstance* instance = CurrentInstance();
+    if ((instance ? int(instance->type) : -1) != shownType_) {
+        ShowParamsView();
+    } else if (view_ && instance) {
+        view_->LoadParams(*instance, this);
+        EnableView(instance->enabled);
     }
     update();
 }
@@ -131,7 +132,9 @@ void CPropTabEffect::ShowParamsView() {
         view_->deleteLater();
         view_ = nullptr;
     }
+    shownType_ = -1;
     if (EffectInstance* instance = CurrentInstance()) {
+        shownType_ = instance->type;
         view_ = CreateEffectParamsView(instance->type, this, kViewId);
         if (view_) {
             view_->LoadParams(*instance, this);

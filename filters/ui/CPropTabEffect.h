@@ -43,6 +43,8 @@ public:
 
     CEffectStackListWnd* List() const { return list_; }
     IEffectParamsView* View() const { return view_; }
+    // The filter type the panel shows controls for; -1 when none is selected.
+    int ShownType() const { return shownType_; }
     const std::string& ObjectId() const { return objectId_; }
     // The add menu's choice, as if picked.
     void AddEffect(uint8_t type);
@@ -68,6 +70,7 @@ private:
     std::string objectId_;
     CEffectStackListWnd* list_ = nullptr;
     IEffectParamsView* view_ = nullptr;
+    int shownType_ = -1;  // the type of the filter the panel was built for; -1 none
     bool timerRunning_ = false;
     bool pending_ = false;
     EffectParamsEditRecorder recorder_;

@@ -109,6 +109,8 @@ inline std::string Signature(const CanvasDocument& s, const std::vector<JointLin
                 << o.lightCone.height << "/" << o.lightCone.lightX << "/" << std::hex << o.lightCone.tint << std::dec
                 << " parts" << o.parts.size() << " mask" << o.maskWidth << "x" << o.maskHeight << " bones";
             for (const Bone& b : o.bones) out << " " << b.id << "(" << b.headX << "," << b.tailX << ")";
+            out << " effects";
+            for (const EffectInstance& e : o.effects) out << " " << int(e.type) << (e.enabled ? "+" : "-");
             out << "\n";
         }
     }

@@ -1,6 +1,7 @@
 #include "DocumentFixture.h"
 
 #include "document/DocumentCommands.h"
+#include "filters/EffectRegistry.h"
 #include "platform/CommandTable.h"
 
 namespace {
@@ -194,6 +195,19 @@ std::vector<UndoCase> UndoCases() {
                  step.objectId = "object_3";
                  step.objectA = *s.FindObject("object_3");
                  s.SelectObject("object_3");
+             });
+         }},
+        {kUndoEffectStack,
+         [](CQuillfenEditorDoc& d) {
+             UndoStep st;
+             st.kind = kUndoEffectStack;
+             ByHand(d, st, [](CanvasDocument& s, UndoStep& step) {
+                 CanvasObject& o = *s.FindObject("object_1");
+                 step.objectId = o.id;
+                 step.effectsBefore = o.effects;
+                 o.effects.push_back(MakeEffectInstance(kEffectGlow));
+                 o.BumpGeneration();
+                 step.effectsAfter = o.effects;
              });
          }},
     };
@@ -456,4 +470,88 @@ TEST(Undo, CommandTableFollowsTheStacks) {
     EXPECT_EQ(env.doc.mainScene.canvasColour, 0xFFFFFFFFu);
     EXPECT_TRUE(table.QueryState(kCmdEditRedo).enabled);
     EXPECT_FALSE(table.QueryState(kCmdEditUndo).enabled);
+}
+
+// Stored image bytes of a whole-object step: what the history's size is made of.
+TEST(UndoHistory, ReportsItsBytesAndDropsItsOldestStepsToKeepWithinItsBudget) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    constexpr size_t kImage = 1 << 20;
+    // Each recording replaces object_1's 1 MiB picture: a step holds two copies.
+    auto replacePicture = [&](uint8_t fill) {
+        return doc.RecordEdit(kUndoWholeObject, [&](UndoStep& step) {
+            CanvasObject& o = *doc.mainScene.FindObject("object_1");
+            step.objectId = o.id;
+            step.objectA = o;
+            o.parts.assign(1, ImagePart{});
+            o.parts[0].encoded.assign(kImage, fill);
+            step.objectB = o;
+        });
+    };
+    EXPECT_EQ(doc.HistoryBytes(), 0u);
+    ASSERT_TRUE(replacePicture(1));
+    const size_t first = doc.HistoryBytes();
+    EXPECT_GE(first, kImage);
+    EXPECT_LT(first, kImage + 64 * 1024);
+    ASSERT_TRUE(replacePicture(2));  // before and after pictures
+    const size_t second = doc.HistoryBytes() - first;
+    EXPECT_GE(second, 2 * kImage);
+    EXPECT_LT(second, 2 * kImage + 64 * 1024);
+
+    // Room for two full steps: each new one pushes out the oldest, never itself.
+    doc.historyBudget = 2 * second + second / 2;
+    for (uint8_t fill = 3; fill <= 6; ++fill) {
+        ASSERT_TRUE(replacePicture(fill));
+        EXPECT_LE(doc.HistoryBytes(), doc.historyBudget);
+        EXPECT_EQ(doc.mainUndo.undo.back().objectB.parts[0].encoded[0], fill);
+    }
+    EXPECT_EQ(doc.mainUndo.undo.size(), 2u);
+    EXPECT_EQ(doc.mainUndo.undo.front().objectB.parts[0].encoded[0], 5);
+    // The oldest goes first also when it is a Pose Editor step.
+    doc.poseUndo.undo.push_back(doc.mainUndo.undo.front());
+    doc.poseUndo.undo.back().serial = 0;
+    ASSERT_TRUE(replacePicture(7));
+    EXPECT_TRUE(doc.poseUndo.undo.empty());
+    EXPECT_EQ(doc.mainUndo.undo.size(), 2u);
+
+    // A step larger than the whole budget is refused: nothing changes and
+    // the user is told why.
+    doc.historyBudget = kImage;
+    const std::string before = Signature(doc.mainScene);
+    const uint8_t shown = doc.mainScene.FindObject("object_1")->parts[0].encoded[0];
+    doc.SetModifiedFlag(false);
+    EXPECT_FALSE(replacePicture(8));
+    EXPECT_EQ(Signature(doc.mainScene), before);
+    EXPECT_EQ(doc.mainScene.FindObject("object_1")->parts[0].encoded[0], shown);
+    EXPECT_EQ(doc.mainUndo.undo.size(), 2u);
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_EQ(env.host.prompts.MessageTexts().size(), 1u);
+    EXPECT_NE(env.host.prompts.MessageTexts()[0].find("undo history"), std::string::npos);
+}
+
+TEST(UndoHistory, DefaultBudgetIsAtMostTwoGiB) {
+    const size_t budget = DefaultHistoryBudget();
+    EXPECT_GT(budget, 0u);
+    EXPECT_LE(budget, size_t(2) << 30);
+}
+
+TEST(UndoHistory, StoredStepsHoldNoRenderCaches) {
+    DocumentEnv env;
+    CQuillfenEditorDoc& doc = env.doc;
+    CanvasObject& o = *doc.mainScene.FindObject("object_1");
+    o.parts.assign(1, ImagePart{});
+    o.parts[0].decoded = Bitmap::Create(2, 2);
+    o.parts[0].decodeTried = true;
+    o.caches.effect = Bitmap::Create(2, 2);
+    ASSERT_TRUE(doc.RecordEdit(kUndoWholeObject, [&](UndoStep& step) {
+        step.objectId = o.id;
+        step.objectA = o;
+        o.name = "Renamed";
+        step.objectB = o;
+    }));
+    const UndoStep& step = doc.mainUndo.undo.back();
+    EXPECT_EQ(step.objectA.parts[0].decoded, nullptr);
+    EXPECT_FALSE(step.objectA.parts[0].decodeTried);
+    EXPECT_EQ(step.objectB.caches.effect, nullptr);
+    EXPECT_NE(o.parts[0].decoded, nullptr);  // the live object keeps its own
 }
