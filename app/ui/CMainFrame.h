@@ -59,8 +59,8 @@ public:
     void SetColorWheelCaption(const std::string& text);
     // Gives a picked colour (0xAARRGGBB) to the properties pane's active
     // colour sink, or else as the tint of the one selected light cone. Inside
-    // a colour drag (BeginColorDrag .. EndColorDrag) the tint changes live and
-    // the whole drag is recorded as one undo step when it ends.
+    // a colour drag (BeginColorDrag .. EndColorDrag) the target changes live
+    // and the whole drag is recorded as one undo step when it ends.
     void DeliverPickedColor(uint32_t argb);
     void BeginColorDrag();
     void EndColorDrag();

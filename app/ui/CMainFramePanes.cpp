@@ -7,6 +7,7 @@
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CRightPane.h"
 #include "app/ui/CVerticalToolStripWnd.h"
+#include "app/ui/FramePaneHost.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/CommandIds.h"
 #include "platform/qt/CToolbarHostWnd.h"
@@ -126,6 +127,8 @@ void CMainFrame::SetColorWheelCaption(const std::string& text) {
 void CMainFrame::BeginColorDrag() {
     colorDrag_ = {};
     colorDrag_.active = true;
+    // The pane's colour target makes the drag its own one step.
+    if (BeginPropertiesPaneColorEdit(workspace_)) return;
     if (!doc_ || doc_->workspaceMode != 0) return;
     CanvasDocument& scene = doc_->mainScene;
     if (scene.selectedIds.size() != 1) return;
@@ -137,6 +140,7 @@ void CMainFrame::BeginColorDrag() {
 
 void CMainFrame::EndColorDrag() {
     if (!colorDrag_.active) return;
+    EndPropertiesPaneColorEdit(workspace_);
     ColorDrag drag = colorDrag_;
     colorDrag_ = {};
     if (!doc_ || drag.lightId.empty()) return;

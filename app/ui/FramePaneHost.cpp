@@ -27,6 +27,15 @@ void FramePaneHost::LoadColorWheel(uint32_t colorRef) {
     if (pane && pane->ColorWheel()) pane->ColorWheel()->SetColor(colorRef);
 }
 
+bool BeginPropertiesPaneColorEdit(CWorkspaceArea* workspace) {
+    CPropertiesPane* pane = workspace ? workspace->PropertiesPane() : nullptr;
+    return pane && pane->BeginColorEdit();
+}
+
+void EndPropertiesPaneColorEdit(CWorkspaceArea* workspace) {
+    if (CPropertiesPane* pane = workspace ? workspace->PropertiesPane() : nullptr) pane->EndColorEdit();
+}
+
 bool DeliverToPropertiesPaneSink(CWorkspaceArea* workspace, uint32_t argb) {
     CPropertiesPane* pane = workspace ? workspace->PropertiesPane() : nullptr;
     if (!pane || !pane->ColorSink()) return false;

@@ -22,3 +22,7 @@ private:
 // Gives a picked colour to the properties pane's colour sink when it has one
 // (the active tab then re-reads the model); false when there is none.
 bool DeliverToPropertiesPaneSink(CWorkspaceArea* workspace, uint32_t argb);
+// A colour-wheel drag as one interaction of the pane's colour sink; false
+// when there is none.
+bool BeginPropertiesPaneColorEdit(CWorkspaceArea* workspace);
+void EndPropertiesPaneColorEdit(CWorkspaceArea* workspace);

@@ -174,9 +174,28 @@ void CEffectParamsView::SetColor(uint32_t argb) {
     shownColor_ = opaque;
     if (well_) well_->SetColor(opaque);
     const EffectColorField colourField = colorField_;
-    OneShot([&](EffectInstance& i) {
+    WriteColor([&](EffectInstance& i) {
         if (uint32_t* f = colourField(i.params)) *f = opaque;
     });
+}
+
+void CEffectParamsView::WriteColor(const std::function<void(EffectInstance&)>& write) {
+    if (!colorEditing_) return OneShot(write);
+    if (EffectInstance* instance = Instance()) write(*instance);
+    if (sink_) sink_->OnParamsChanging();
+}
+
+void CEffectParamsView::BeginColorEdit() {
+    if (colorEditing_) EndColorEdit();
+    if (!sink_) return;
+    colorEditing_ = true;
+    sink_->BeginParamsEdit();
+}
+
+void CEffectParamsView::EndColorEdit() {
+    if (!colorEditing_) return;
+    colorEditing_ = false;
+    if (sink_) sink_->OnParamsCommitted();
 }
 
 uint32_t CEffectParamsView::GetColor() {

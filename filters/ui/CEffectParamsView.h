@@ -53,6 +53,9 @@ public:
     void SetColor(uint32_t argb) override;
     uint32_t GetColor() override;
     std::string GetTitle() override { return colorTitle_; }
+    // A wheel interaction is one parameter interaction of the view.
+    void BeginColorEdit() override;
+    void EndColorEdit() override;
 
     CPropNumericEdit* Numeric(int id) const;
     CPropColorWell* Well() const { return well_; }
@@ -81,6 +84,9 @@ protected:
     // instance looked up after begin, so the step keeps the state before it),
     // changing and committed.
     void OneShot(const std::function<void(EffectInstance&)>& write);
+    // A picked colour: written live inside a wheel interaction, else as a
+    // one-shot interaction of its own.
+    void WriteColor(const std::function<void(EffectInstance&)>& write);
     // Hooks of views with further controls.
     virtual void LoadExtra(const EffectParams& params) { (void)params; }
     virtual bool OnExtraCommand(int id, int code, EffectInstance& instance) {
@@ -115,4 +121,5 @@ private:
     std::string colorTitle_;
     uint32_t colorFallback_ = 0xFF000000;
     uint32_t shownColor_ = 0;
+    bool colorEditing_ = false;
 };

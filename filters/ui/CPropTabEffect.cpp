@@ -207,7 +207,10 @@ void CPropTabEffect::BeginParamsEdit() {
         KillTimer(kPreviewTimer);
         timerRunning_ = false;
     }
-    if (CQuillfenEditorDoc* doc = Doc()) recorder_.Begin(*doc, objectId_);
+    if (CQuillfenEditorDoc* doc = Doc()) {
+        if (!recorder_.IsOpen()) wasModified_ = doc->IsModified();
+        recorder_.Begin(*doc, objectId_);
+    }
 }
 
 void CPropTabEffect::OnParamsChanging() {
@@ -248,7 +251,11 @@ void CPropTabEffect::OnParamsCommitted() {
         KillTimer(kPreviewTimer);
         timerRunning_ = false;
     }
-    if (CQuillfenEditorDoc* doc = Doc()) recorder_.End(*doc);
+    if (CQuillfenEditorDoc* doc = Doc()) {
+        // An interaction that changed nothing leaves the modified flag as it was.
+        const bool open = recorder_.IsOpen();
+        if (!recorder_.End(*doc) && open) doc->SetModifiedFlag(wasModified_);
+    }
 }
 
 std::string CPropTabEffect::HintText() const {

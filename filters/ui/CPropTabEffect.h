@@ -73,6 +73,7 @@ private:
     int shownType_ = -1;  // the type of the filter the panel was built for; -1 none
     bool timerRunning_ = false;
     bool pending_ = false;
+    bool wasModified_ = false;  // the document's flag when the interaction began
     EffectParamsEditRecorder recorder_;
 };
 

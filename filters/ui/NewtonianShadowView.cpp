@@ -21,6 +21,8 @@ public:
     void SetColor(uint32_t argb) override;
     uint32_t GetColor() override;
     std::string GetTitle() override { return tip_ ? "Newtonian Shadow - Tip" : "Newtonian Shadow - Base"; }
+    void BeginColorEdit() override;
+    void EndColorEdit() override;
 
 private:
     CFloorShadowParamsView* view_;
@@ -49,7 +51,7 @@ public:
             pair->update();
         }
         // Reported even for the same colour.
-        OneShot([&](EffectInstance& i) {
+        WriteColor([&](EffectInstance& i) {
             auto* r = i.params.Get<NewtonianShadowParams>();
             (tip ? r->tipColour : r->baseColour) = argb;
         });
@@ -89,6 +91,8 @@ protected:
 };
 
 void FloorColorSink::SetColor(uint32_t argb) { view_->StoreColor(tip_, argb); }
+void FloorColorSink::BeginColorEdit() { view_->BeginColorEdit(); }
+void FloorColorSink::EndColorEdit() { view_->EndColorEdit(); }
 
 uint32_t FloorColorSink::GetColor() {
     const NewtonianShadowParams* r = view_->Record();

@@ -260,6 +260,7 @@ bool CPropTabObject::OnCommand(int id, int code, CWndBase* sender) {
             if (!editing_ && o) {
                 snapshot_ = {o->x, o->y, o->width, o->height, o->rotation, o->opacity};
                 snapshotBash_ = o->photoBash;
+                wasModified_ = doc->IsModified();
                 editing_ = true;
             }
             return true;
@@ -268,7 +269,12 @@ bool CPropTabObject::OnCommand(int id, int code, CWndBase* sender) {
             if (!editing_) return true;
             editing_ = false;
             if (o) {
-                doc->CommitObjectTransform(objectId_, snapshot_, {o->x, o->y, o->width, o->height, o->rotation, o->opacity});
+                const ObjectTransform now{o->x, o->y, o->width, o->height, o->rotation, o->opacity};
+                if (TransformsEqual(snapshot_, now) && PhotoBashEqual(snapshotBash_, o->photoBash)) {
+                    doc->SetModifiedFlag(wasModified_);
+                    return true;
+                }
+                doc->CommitObjectTransform(objectId_, snapshot_, now);
                 doc->CommitPhotoBashParams(objectId_, snapshotBash_, o->photoBash);
                 doc->SetModifiedFlag(true);
                 lastRedrawTick_ = 0;
@@ -300,8 +306,46 @@ bool CPropTabObject::OnCommand(int id, int code, CWndBase* sender) {
 }
 
 // --- Light tab ---
+CanvasObject* CLightConeColorSinkhole::Light() const {
+    CanvasObject* o = doc && !objectId.empty() ? doc->mainScene.FindObject(objectId) : nullptr;
+    return o && o->kind == kObjectLightCone ? o : nullptr;
+}
+
 void CLightConeColorSinkhole::SetColor(uint32_t argb) {
-    if (doc && !objectId.empty()) doc->SetLightTint(argb);
+    if (!editing_) {
+        if (doc && !objectId.empty()) doc->SetLightTint(argb);
+        return;
+    }
+    // Live inside a wheel interaction; EndColorEdit records it.
+    CanvasObject* o = Light();
+    const uint32_t tint = 0xFF000000u | (argb & 0x00FFFFFFu);
+    if (!o || o->lightCone.tint == tint) return;
+    o->lightCone.tint = tint;
+    o->InvalidateCaches();
+    doc->SetModifiedFlag(true);
+    doc->RefreshAllViews();
+}
+
+void CLightConeColorSinkhole::BeginColorEdit() {
+    CanvasObject* o = Light();
+    editing_ = o != nullptr;
+    if (!o) return;
+    before_ = o->lightCone;
+    wasModified_ = doc->IsModified();
+}
+
+void CLightConeColorSinkhole::EndColorEdit() {
+    if (!editing_) return;
+    editing_ = false;
+    CanvasObject* o = Light();
+    if (!o) return;
+    if (o->lightCone == before_) {
+        doc->SetModifiedFlag(wasModified_);
+        return;
+    }
+    doc->CommitLightConeParams(o->id, before_, o->lightCone);
+    doc->SetModifiedFlag(true);
+    doc->RefreshAllViews();
 }
 
 uint32_t CLightConeColorSinkhole::GetColor() {
@@ -390,6 +434,7 @@ bool CPropTabLightCone::OnCommand(int id, int code, CWndBase* sender) {
     case kPropBegin:
         if (!editing_ && o) {
             snapshot_ = o->lightCone;
+            wasModified_ = doc->IsModified();
             editing_ = true;
         }
         return true;
@@ -409,7 +454,9 @@ bool CPropTabLightCone::OnCommand(int id, int code, CWndBase* sender) {
     case kPropEnd:
         if (!editing_) return true;
         editing_ = false;
-        if (o) {
+        if (o && o->lightCone == snapshot_) {
+            doc->SetModifiedFlag(wasModified_);
+        } else if (o) {
             doc->CommitLightConeParams(objectId_, snapshot_, o->lightCone);
             doc->SetModifiedFlag(true);
             lastRedrawTick_ = 0;

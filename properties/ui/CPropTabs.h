@@ -40,6 +40,9 @@ protected:
     std::vector<PropGroup> groups_;
     bool updating_ = false;
     uint32_t lastRedrawTick_ = 0;
+    // The document's modified flag when the interaction began: one that
+    // ends where it began leaves the flag as it found it.
+    bool wasModified_ = false;
 };
 
 class CPropTabMessage : public CPropTabPage {
@@ -98,8 +101,16 @@ public:
     void SetColor(uint32_t argb) override;
     uint32_t GetColor() override;
     std::string GetTitle() override { return "Light Tint"; }
+    void BeginColorEdit() override;
+    void EndColorEdit() override;
     CQuillfenEditorDoc* doc = nullptr;
     std::string objectId;
+
+private:
+    CanvasObject* Light() const;
+    bool editing_ = false;
+    bool wasModified_ = false;
+    LightConeParams before_;
 };
 
 class CPropTabLightCone : public CPropTabPage {

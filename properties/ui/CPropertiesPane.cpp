@@ -93,6 +93,7 @@ CPropertiesPane::CPropertiesPane() : CWndBase(nullptr, 32813) { setObjectName("P
 
 CPropertiesPane::~CPropertiesPane() {
     if (PaneSlot() == this) PaneSlot() = nullptr;
+    editSink_ = nullptr;
     visible_.clear();
     // Group B, then group A, each in order.
     for (auto& [kind, tab] : groupB_) delete tab;
@@ -272,6 +273,7 @@ void CPropertiesPane::SelectVisible(int index) {
 
 void CPropertiesPane::SetColorSink(IColorSinkhole* sink) {
     if (sink == colorSink_) return;
+    if (editSink_) EndColorEdit();
     colorSink_ = sink;
     PropertiesPaneHost* host = GetPropertiesPaneHost();
     if (!host) return;
@@ -290,6 +292,22 @@ void CPropertiesPane::DeliverPickedColor(uint32_t argb) {
         CQuillfenEditorDoc* doc = GetActiveDocument();
         if (!doc || !doc->SetLightTint(argb)) return;
     }
+    if (IPropertyTab* t = ActiveTab()) t->Refresh();
+}
+
+bool CPropertiesPane::BeginColorEdit() {
+    if (editSink_) EndColorEdit();
+    if (!colorSink_) return false;
+    editSink_ = colorSink_;
+    editSink_->BeginColorEdit();
+    return true;
+}
+
+void CPropertiesPane::EndColorEdit() {
+    IColorSinkhole* sink = editSink_;
+    if (!sink) return;
+    editSink_ = nullptr;
+    sink->EndColorEdit();
     if (IPropertyTab* t = ActiveTab()) t->Refresh();
 }
 

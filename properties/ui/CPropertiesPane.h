@@ -78,6 +78,11 @@ public:
     // sink, else as the single selected light cone's tint; then the active
     // tab re-reads the model.
     void DeliverPickedColor(uint32_t argb);
+    // A wheel interaction with the current sink (IColorSinkhole::BeginColorEdit);
+    // false when there is no sink. A sink that stops being the target meanwhile
+    // ends its interaction first.
+    bool BeginColorEdit();
+    void EndColorEdit();
 
     // The pane of the main window (null before it exists).
     static CPropertiesPane* Instance();
@@ -104,4 +109,5 @@ private:
     TabContext context_;
     bool contextValid_ = false;
     IColorSinkhole* colorSink_ = nullptr;
+    IColorSinkhole* editSink_ = nullptr;  // the sink of the wheel interaction in progress
 };

@@ -24,6 +24,13 @@ public:
     virtual uint32_t GetColor() = 0;
     // Shown as the colour wheel's caption while the sink is the target.
     virtual std::string GetTitle() = 0;
+    // One interaction with the colour wheel (a drag or a click on it or its
+    // sliders): the colours given in between show live, and the change from
+    // the colour at the beginning is recorded as one undo step at the end,
+    // none when it ends where it began. Outside them every SetColor is an
+    // interaction of its own.
+    virtual void BeginColorEdit() = 0;
+    virtual void EndColorEdit() = 0;
 };
 
 class IPropertyTab {

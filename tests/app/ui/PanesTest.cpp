@@ -18,6 +18,8 @@
 #include "properties/ui/CColorWheelWnd.h"
 #include "properties/ui/CPropButtons.h"
 #include "properties/ui/CPropDialogs.h"
+#include "properties/ui/CPropertiesPane.h"
+#include "filters/ui/CPropTabEffect.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -27,6 +29,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -312,6 +316,103 @@ TEST(ColorWheel, ADragOnALightConeIsOneUndoStepAlsoWhenTheCaptureIsLost) {
     e.frame->DeliverPickedColor(0xFF00FF00);
     EXPECT_EQ(scene.FindObject(light->id)->lightCone.tint, 0xFF00FF00u);
     EXPECT_EQ(e.doc->mainUndo.undo.size(), steps + 1);
+}
+
+namespace {
+// A press on the hue ring, `moves` moves around it, a release; no moves: a click.
+void UseWheel(CColorWheelWnd* wheel, int moves) {
+    const ColorWheelLayout l = ComputeColorWheelLayout(wheel->width(), wheel->height(), wheel->Hue());
+    const float mid = (l.innerRadius + l.outerRadius) / 2;
+    wheel->OnLButtonDown(MK_LBUTTON, QPoint(int(l.centreX + mid), int(l.centreY)));
+    for (int i = 1; i <= moves; ++i)
+        wheel->OnMouseMove(MK_LBUTTON, QPoint(int(l.centreX), int(l.centreY + mid * i / moves)));
+    wheel->OnLButtonUp(0, {});
+}
+}  // namespace
+
+// Each wheel interaction is one undo step, whatever the colour goes to: the
+// Info tab (a light's tint through the frame), the Light tab, every filter
+// colour well; a filter's step holds its list, not the 40 MiB picture; an
+// interaction that ends on the colour it began with records nothing.
+TEST(ColorWheel, EachInteractionIsOneUndoStepForEveryTarget) {
+    constexpr int kNoFilter = -1;
+    struct Case {
+        const char* what;
+        int tool;
+        PropTabKind tab;
+        int filter;
+        int moves;
+    };
+    const Case cases[] = {
+        {"Info tab, light tint", kToolMove, PropTabKind::Object, kNoFilter, 6},
+        {"Light tab drag", kToolLight, PropTabKind::LightCone, kNoFilter, 6},
+        {"Light tab click", kToolLight, PropTabKind::LightCone, kNoFilter, 0},
+        {"Drop Shadow", kToolMove, PropTabKind::Effect, kEffectDropShadow, 6},
+        {"Glow", kToolMove, PropTabKind::Effect, kEffectGlow, 6},
+        {"Color Fill", kToolMove, PropTabKind::Effect, kEffectColorFill, 6},
+        {"Outer Bevel", kToolMove, PropTabKind::Effect, kEffectOuterBevel, 6},
+        {"Newtonian Shadow", kToolMove, PropTabKind::Effect, kEffectNewtonianShadow, 6},
+        {"Drop Shadow click", kToolMove, PropTabKind::Effect, kEffectDropShadow, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Editor e;
+        CanvasDocument& scene = e.doc->mainScene;
+        std::string id;
+        if (c.filter == kNoFilter) {
+            ASSERT_TRUE(e.doc->InsertLightCone());
+            id = scene.primarySelectedId;
+        } else {
+            CanvasObject o = Box("object_9", 0);
+            o.parts.assign(1, ImagePart{});
+            o.parts[0].encoded.assign(size_t(40) << 20, 0x5A);  // never drawn: the canvas is not shown here
+            o.visible = false;
+            ASSERT_TRUE(scene.AddObjectToLayer(*scene.FindLayer("layer_1"), o));
+            id = "object_9";
+            scene.SelectObject(id);
+        }
+        e.doc->SetActiveTool(c.tool);
+        CPropertiesPane* pane = e.frame->Workspace()->PropertiesPane();
+        pane->UpdateForContext();
+        IPropertyTab* tab = pane->FindTab(c.tab);
+        const auto& visible = pane->VisibleTabs();
+        const auto at = std::find(visible.begin(), visible.end(), tab);
+        ASSERT_NE(at, visible.end());
+        pane->SelectVisible(int(at - visible.begin()));
+        if (c.filter != kNoFilter) static_cast<CPropTabEffect*>(tab)->AddEffect(uint8_t(c.filter));
+        EXPECT_EQ(pane->ColorSink() != nullptr, c.tab != PropTabKind::Object);
+        auto colour = [&]() -> uint32_t {
+            if (c.filter == kNoFilter) return scene.FindObject(id)->lightCone.tint;
+            return pane->ColorSink()->GetColor();
+        };
+
+        CColorWheelWnd* wheel = e.frame->Workspace()->RightPane()->ColorWheel();
+        wheel->SetHsl(200, 1.0f, 0.5f);  // saturated, so the ring changes the colour
+        const uint32_t before = colour();
+        const size_t steps = e.doc->mainUndo.undo.size(), bytes = e.doc->HistoryBytes();
+        UseWheel(wheel, c.moves);
+        const uint32_t after = colour();
+        EXPECT_NE(after, before);
+        EXPECT_EQ(e.doc->mainUndo.undo.size(), steps + 1);
+        EXPECT_LT(e.doc->HistoryBytes() - bytes, size_t(64) << 10);
+
+        // The same click again ends on the colour it began with: no step, and
+        // the modified flag stays as it was.
+        wheel->SetHsl(0, 1.0f, 0.5f);
+        UseWheel(wheel, 0);
+        const uint32_t settled = colour();
+        const size_t settledSteps = e.doc->mainUndo.undo.size();
+        e.doc->SetModifiedFlag(false);
+        UseWheel(wheel, 0);
+        EXPECT_EQ(colour(), settled);
+        EXPECT_EQ(e.doc->mainUndo.undo.size(), settledSteps);
+        EXPECT_FALSE(e.doc->IsModified());
+
+        // One Ctrl+Z per interaction.
+        EXPECT_LE(e.doc->mainUndo.undo.size() - steps, 2u);
+        while (e.doc->mainUndo.undo.size() > steps) e.doc->OnEditUndo();
+        EXPECT_EQ(colour(), before);
+    }
 }
 
 TEST(RightPane, PagesPerModeAndLayout) {
