@@ -13,22 +13,34 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-ReadFileResult ReadWholeFileChecked(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
-    out.clear();
-    // Opening a named pipe for reading waits for a writer, possibly for ever:
-    // the type is checked first, and the open does not block in case the path
-    // changed in between.
-    struct stat st {};
+namespace {
+
+// Opens a regular file for reading. Opening a named pipe waits for a writer,
+// possibly for ever: the type is checked first, and the open does not block
+// in case the path changed in between. On kReadOk fd and st describe the file.
+ReadFileResult OpenRegularFile(const std::string& path, int& fd, struct stat& st) {
+    fd = -1;
     if (::stat(path.c_str(), &st) != 0) return kReadCannotOpen;
     if (!S_ISREG(st.st_mode)) return kReadNotAFile;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return kReadCannotOpen;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    const int opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (opened < 0) return kReadCannotOpen;
+    if (::fstat(opened, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(opened);
         return kReadNotAFile;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    const int flags = ::fcntl(opened, F_GETFL);
+    if (flags >= 0) ::fcntl(opened, F_SETFL, flags & ~O_NONBLOCK);
+    fd = opened;
+    return kReadOk;
+}
+
+}  // namespace
+
+ReadFileResult ReadWholeFileChecked(const std::string& path, std::vector<uint8_t>& out, uint64_t maxBytes) {
+    out.clear();
+    struct stat st {};
+    int fd = -1;
+    if (const ReadFileResult opened = OpenRegularFile(path, fd, st); opened != kReadOk) return opened;
     if (st.st_size <= 0 || uint64_t(st.st_size) > maxBytes) {
         ::close(fd);
         return st.st_size <= 0 ? kReadEmpty : kReadTooLarge;
@@ -64,16 +76,8 @@ ReadFileResult ReadOnlyFile::Open(const std::string& path) {
     fd_ = -1;
     size_ = 0;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return kReadCannotOpen;
-    if (!S_ISREG(st.st_mode)) return kReadNotAFile;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return kReadCannotOpen;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return kReadNotAFile;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    int fd = -1;
+    if (const ReadFileResult opened = OpenRegularFile(path, fd, st); opened != kReadOk) return opened;
     fd_ = fd;
     size_ = st.st_size > 0 ? uint64_t(st.st_size) : 0;
     return size_ == 0 ? kReadEmpty : kReadOk;
