@@ -30,7 +30,7 @@ void BM_BrightnessOperation(benchmark::State& state) {
         amount = -amount;
     }
 }
-BENCHMARK(BM_BrightnessOperation)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BrightnessOperation)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PreviewStep(benchmark::State& state) {
     CQuillfenEditorDoc doc;
@@ -61,7 +61,7 @@ void BM_PreviewStep(benchmark::State& state) {
     }
     session.Restore();
 }
-BENCHMARK(BM_PreviewStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same step drawn over an open paint session's display on a 4096 x 4096 canvas.
 void BM_PaintSessionPreviewStep(benchmark::State& state) {
@@ -96,7 +96,7 @@ void BM_PaintSessionPreviewStep(benchmark::State& state) {
     session.Restore();
     paint.End();
 }
-BENCHMARK(BM_PaintSessionPreviewStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintSessionPreviewStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

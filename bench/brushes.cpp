@@ -2,11 +2,13 @@
 // second) for every brush kind at 20, 100 and 300 px on a 2048 x 2048 working
 // layer; the counter of_stroke_time is replay time / 30 s (at most 1 keeps up
 // with the hand). Healing dabs beside cv::seamlessClone of the same patch alone.
+// The replay's last argument is its thread count (0: all threads).
 #include "brushes/BrushEngine.h"
 #include "brushes/HostDabs.h"
 #include "scene/CanvasWriteViews.h"
 
 #include <benchmark/benchmark.h>
+#include <omp.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/photo.hpp>
@@ -43,9 +45,22 @@ void FillCanvas(TiledBitmap& layer) {
     }
 }
 
+struct ThreadScope {
+    int omp = omp_get_max_threads(), cv = cv::getNumThreads();
+    explicit ThreadScope(int n) {
+        omp_set_num_threads(n > 0 ? n : omp);
+        cv::setNumThreads(n > 0 ? n : omp);
+    }
+    ~ThreadScope() {
+        omp_set_num_threads(omp);
+        cv::setNumThreads(cv);
+    }
+};
+
 void BM_StrokeReplay(benchmark::State& state) {
     const int kind = int(state.range(0));  // BrushKind, 5 = recolor host dab
     const float size = float(state.range(1));
+    ThreadScope threads(int(state.range(2)));
     static const auto events = StrokeEvents();
     for (auto _ : state) {
         state.PauseTiming();
@@ -89,9 +104,10 @@ void BM_StrokeReplay(benchmark::State& state) {
 }
 
 void StrokeArgs(benchmark::internal::Benchmark* b) {
-    for (int kind = 0; kind <= 5; ++kind)
-        for (int size : {20, 100, 300}) b->Args({kind, size});
-    b->ArgNames({"kind", "size"})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    for (int threads : {1, 0})
+        for (int kind = 0; kind <= 5; ++kind)
+            for (int size : {20, 100, 300}) b->Args({kind, size, threads});
+    b->ArgNames({"kind", "size", "threads"})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 BENCHMARK(BM_StrokeReplay)->Apply(StrokeArgs);
 
@@ -122,6 +138,7 @@ struct HealFixture {
 
 void BM_HealDab(benchmark::State& state) {
     HealFixture f(int(state.range(0)));
+    ThreadScope threads(1);
     std::vector<uint8_t> work;
     for (auto _ : state) {
         work = f.destination;
@@ -136,17 +153,18 @@ void BM_HealDab(benchmark::State& state) {
         benchmark::DoNotOptimize(work.data());
     }
 }
-BENCHMARK(BM_HealDab)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HealDab)->Arg(256)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_HealDabSeamlessCloneOpenCV(benchmark::State& state) {
     HealFixture f(int(state.range(0)));
+    ThreadScope threads(1);
     cv::Mat out;
     for (auto _ : state) {
         cv::seamlessClone(f.src3, f.dst3, f.mask8, cv::Point(f.n / 2, f.n / 2), out, cv::NORMAL_CLONE);
         benchmark::DoNotOptimize(out.data);
     }
 }
-BENCHMARK(BM_HealDabSeamlessCloneOpenCV)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HealDabSeamlessCloneOpenCV)->Arg(256)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One 100 px paint dab onto a half-transparent buffer: four pixels at a time
 // against the one-pixel form.
@@ -176,8 +194,8 @@ void PaintDab(benchmark::State& state, bool vector) {
 }
 void BM_PaintDab(benchmark::State& state) { PaintDab(state, true); }
 void BM_PaintDabScalar(benchmark::State& state) { PaintDab(state, false); }
-BENCHMARK(BM_PaintDab);
-BENCHMARK(BM_PaintDabScalar);
+BENCHMARK(BM_PaintDab)->UseRealTime();
+BENCHMARK(BM_PaintDabScalar)->UseRealTime();
 
 }  // namespace
 

@@ -39,7 +39,7 @@ void BM_AntsTick_ViewportClip(benchmark::State& state) {
     }
     state.counters["bitmap_MB"] = double(cache.BitmapBytes()) / (1 << 20);
 }
-BENCHMARK(BM_AntsTick_ViewportClip)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AntsTick_ViewportClip)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_AntsTick_FullSizeReference(benchmark::State& state) {
     SelectionMask mask = DiscMask();
@@ -60,7 +60,7 @@ void BM_AntsTick_FullSizeReference(benchmark::State& state) {
     }
     state.counters["bitmap_MB"] = double(bytes) / (1 << 20);
 }
-BENCHMARK(BM_AntsTick_FullSizeReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AntsTick_FullSizeReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

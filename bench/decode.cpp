@@ -44,7 +44,7 @@ void BM_Decode(benchmark::State& state) {
         benchmark::DoNotOptimize(b);
     }
 }
-BENCHMARK(BM_Decode)->Arg(0)->Arg(1)->Arg(2)->ArgName("png0_jpeg1_bmp2")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode)->Arg(0)->Arg(1)->Arg(2)->ArgName("png0_jpeg1_bmp2")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Decode_OpenCVImdecode(benchmark::State& state) {
     const std::vector<uint8_t>& bytes = Bytes(int(state.range(0)));
@@ -58,7 +58,7 @@ void BM_Decode_OpenCVImdecode(benchmark::State& state) {
         benchmark::DoNotOptimize(out);
     }
 }
-BENCHMARK(BM_Decode_OpenCVImdecode)->Arg(0)->Arg(1)->Arg(2)->ArgName("png0_jpeg1_bmp2")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode_OpenCVImdecode)->Arg(0)->Arg(1)->Arg(2)->ArgName("png0_jpeg1_bmp2")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -75,7 +75,7 @@ void BM_MotionBlur(benchmark::State& st) {
     p.Set(Motion());
     RunFilter(st, kEffectMotionBlur, p);
 }
-BENCHMARK(BM_MotionBlur)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MotionBlur)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_MotionBlurReference(benchmark::State& st) {
     ThreadScope threads(st);
@@ -89,7 +89,7 @@ void BM_MotionBlurReference(benchmark::State& st) {
     }
     st.SetItemsProcessed(int64_t(st.iterations()) * kSide * kSide);
 }
-BENCHMARK(BM_MotionBlurReference)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MotionBlurReference)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- Blur and Gaussian Blur (radius 0.02 of 1024: 20 px) beside OpenCV's
 // Gaussian on the same padded, premultiplied image.
@@ -99,14 +99,14 @@ void BM_BlurFilter(benchmark::State& st) {
     p.Set(BlurParams{0.02f});
     RunFilter(st, kEffectBlur, p);
 }
-BENCHMARK(BM_BlurFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlurFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_GaussianBlurFilter(benchmark::State& st) {
     EffectParams p;
     p.Set(GaussianBlurParams{0.02f});
     RunFilter(st, kEffectGaussianBlur, p);
 }
-BENCHMARK(BM_GaussianBlurFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GaussianBlurFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void OpenCvPaddedGaussian(benchmark::State& st) {
     ThreadScope threads(st);
@@ -132,9 +132,9 @@ void OpenCvPaddedGaussian(benchmark::State& st) {
 }
 
 void BM_BlurFilterOpenCV(benchmark::State& st) { OpenCvPaddedGaussian(st); }
-BENCHMARK(BM_BlurFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlurFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_GaussianBlurFilterOpenCV(benchmark::State& st) { OpenCvPaddedGaussian(st); }
-BENCHMARK(BM_GaussianBlurFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GaussianBlurFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- Glow (width 12): the distance band beside OpenCV's exact distance
 // transform, ramp and colour fill.
@@ -146,7 +146,7 @@ void BM_GlowFilter(benchmark::State& st) {
     p.Set(g);
     RunFilter(st, kEffectGlow, p);
 }
-BENCHMARK(BM_GlowFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GlowFilter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_GlowFilterOpenCV(benchmark::State& st) {
     ThreadScope threads(st);
@@ -167,7 +167,7 @@ void BM_GlowFilterOpenCV(benchmark::State& st) {
     }
     st.SetItemsProcessed(int64_t(st.iterations()) * kSide * kSide);
 }
-BENCHMARK(BM_GlowFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GlowFilterOpenCV)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- The other heavy filters at their defaults, one thread and all threads
 // (the scaling of their parallel rows; no outside reference does the same work).
@@ -176,22 +176,22 @@ template <uint8_t kType>
 void BM_FilterDefaults(benchmark::State& st) {
     RunFilter(st, kType, MakeEffectInstance(kType).params);
 }
-BENCHMARK(BM_FilterDefaults<kEffectDropShadow>)->Name("BM_DropShadow")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FilterDefaults<kEffectInnerGlow>)->Name("BM_InnerGlow")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterDefaults<kEffectDropShadow>)->Name("BM_DropShadow")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FilterDefaults<kEffectInnerGlow>)->Name("BM_InnerGlow")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FilterDefaults<kEffectNewtonianShadow>)
     ->Name("BM_NewtonianShadow")
     ->Arg(1)
     ->Arg(0)
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FilterDefaults<kEffectKaleidoscopeBlur>)
     ->Name("BM_KaleidoscopeBlur")
     ->Arg(1)
     ->Arg(0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FilterDefaults<kEffectGaussianBevel>)->Name("BM_GaussianBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FilterDefaults<kEffectInnerBevel>)->Name("BM_InnerBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FilterDefaults<kEffectOuterBevel>)->Name("BM_OuterBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FilterDefaults<kEffectEmboss>)->Name("BM_Emboss")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FilterDefaults<kEffectGaussianBevel>)->Name("BM_GaussianBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FilterDefaults<kEffectInnerBevel>)->Name("BM_InnerBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FilterDefaults<kEffectOuterBevel>)->Name("BM_OuterBevel")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FilterDefaults<kEffectEmboss>)->Name("BM_Emboss")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -123,13 +123,13 @@ void BM_InpaintPatchDistance(benchmark::State& state) {
     DistanceCase d;
     for (auto _ : state) benchmark::DoNotOptimize(d.Sum(InpaintPatchDistance));
 }
-BENCHMARK(BM_InpaintPatchDistance)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InpaintPatchDistance)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_InpaintPatchDistance_Reference(benchmark::State& state) {
     DistanceCase d;
     for (auto _ : state) benchmark::DoNotOptimize(d.Sum(InpaintPatchDistanceReference));
 }
-BENCHMARK(BM_InpaintPatchDistance_Reference)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InpaintPatchDistance_Reference)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 

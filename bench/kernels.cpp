@@ -1,5 +1,10 @@
 // Blur, distance and morphology kernels beside their OpenCV counterparts on a
-// 4096 x 4096 image. scripts/bench prints the ratios.
+// 4096 x 4096 image. bench/goals.tsv names each kernel's reference.
+// OpenCV's box filter, 2-D filter and dilation run on one thread whatever
+// cv::setNumThreads says, so their all-thread references split the image into
+// one band per thread, one call per band on OpenCV's thread pool (each band
+// with the rows around it that the filter reads; the first run checks that
+// the bands give the bytes of one call).
 #include "filters/BlurKernels.h"
 #include "selection/MaskRefine.h"
 
@@ -8,8 +13,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -43,17 +50,50 @@ const cv::Mat& Mask() {
 // 0 for all threads.
 struct ThreadScope {
     int omp = omp_get_max_threads(), cv = cv::getNumThreads();
-    ThreadScope(const benchmark::State& st, int argIndex) {
-        if (st.range(argIndex) > 0) {
-            omp_set_num_threads(int(st.range(argIndex)));
-            cv::setNumThreads(int(st.range(argIndex)));
-        }
+    int threads;
+    ThreadScope(const benchmark::State& st, int argIndex)
+        : threads(st.range(argIndex) > 0 ? int(st.range(argIndex)) : omp_get_max_threads()) {
+        omp_set_num_threads(threads);
+        cv::setNumThreads(threads);
     }
     ~ThreadScope() {
         omp_set_num_threads(omp);
         cv::setNumThreads(cv);
     }
 };
+
+// op(input, output) over horizontal bands of the image on `threads` threads,
+// each band's input taken with `margin` rows of the image around it, so an
+// op that treats its input as the whole image (BORDER_ISOLATED) gives the
+// bytes of one call; one call on the whole image when threads is 1.
+template <class Op> void Banded(const cv::Mat& src, cv::Mat& dst, int threads, int margin, const Op& op) {
+    dst.create(src.size(), src.type());
+    if (threads <= 1) {
+        op(src, dst);
+        return;
+    }
+    cv::parallel_for_(
+        cv::Range(0, threads),
+        [&](const cv::Range& r) {
+            for (int b = r.start; b < r.end; ++b) {
+                const int y0 = src.rows * b / threads, y1 = src.rows * (b + 1) / threads;
+                const int top = std::max(0, y0 - margin), bottom = std::min(src.rows, y1 + margin);
+                cv::Mat out;
+                op(src.rowRange(top, bottom), out);
+                out.rowRange(y0 - top, y1 - top).copyTo(dst.rowRange(y0, y1));
+            }
+        },
+        threads);
+}
+
+// The largest difference between the banded run and one call on the whole image.
+template <class Op> double BandsDifference(const cv::Mat& src, int threads, int margin, const Op& op) {
+    if (threads <= 1) return 0;
+    cv::Mat whole, banded;
+    Banded(src, whole, 1, margin, op);
+    Banded(src, banded, threads, margin, op);
+    return cv::norm(whole, banded, cv::NORM_INF);
+}
 
 // Stack Blur radius whose triangle has the variance of a Gaussian of sigma.
 int StackRadiusForSigma(double sigma) { return int(std::lround(sigma * std::sqrt(6.0))); }
@@ -102,11 +142,41 @@ void BM_DiskBlur(benchmark::State& st) {
     cv::Mat img = Source(CV_8UC1).clone();
     for (auto _ : st) DiskBlur(img.data, kSide, kSide, r);
 }
+// A box average: less work than a disk (one sum per row instead of one per
+// disk row), shown beside DiskBlur for scale.
 void BM_OpenCV_BoxBlur(benchmark::State& st) {
     ThreadScope threads(st, 1);
     const int r = int(st.range(0));
     cv::Mat img = Source(CV_8UC1).clone(), out;
-    for (auto _ : st) cv::blur(img, out, cv::Size(2 * r + 1, 2 * r + 1), cv::Point(-1, -1), cv::BORDER_CONSTANT);
+    const auto op = [r](const cv::Mat& in, cv::Mat& o) {
+        cv::blur(in, o, cv::Size(2 * r + 1, 2 * r + 1), cv::Point(-1, -1), cv::BORDER_CONSTANT | cv::BORDER_ISOLATED);
+    };
+    if (BandsDifference(img, threads.threads, r, op) != 0) return st.SkipWithError("bands differ from one call");
+    for (auto _ : st) Banded(img, out, threads.threads, r, op);
+}
+
+// DiskBlur's work in OpenCV: the same disk (row i spans trunc(sqrt(r^2 - i^2))
+// each side), weights 1 / area, zero outside the image, through cv::filter2D.
+void BM_OpenCV_DiskFilter2D(benchmark::State& st) {
+    ThreadScope threads(st, 1);
+    const int r = int(st.range(0));
+    cv::Mat img = Source(CV_8UC1).clone(), out;
+    cv::Mat disk = cv::Mat::zeros(2 * r + 1, 2 * r + 1, CV_32F);
+    int area = 0;
+    for (int i = -r; i <= r; ++i) {
+        const int h = int(std::sqrt(double(r) * r - double(i) * i));
+        disk.row(i + r).colRange(r - h, r + h + 1).setTo(1.0);
+        area += 2 * h + 1;
+    }
+    disk /= double(area);
+    const auto op = [&disk](const cv::Mat& in, cv::Mat& o) {
+        cv::filter2D(in, o, -1, disk, cv::Point(-1, -1), 0, cv::BORDER_CONSTANT | cv::BORDER_ISOLATED);
+    };
+    // Large disks go through the DFT, whose float sums round a level apart
+    // from band to band.
+    if (const double d = BandsDifference(img, threads.threads, r, op); d > 1)
+        return st.SkipWithError(("bands differ from one call by " + std::to_string(d)).c_str());
+    for (auto _ : st) Banded(img, out, threads.threads, r, op);
 }
 void BM_DistanceTransform(benchmark::State& st) {
     ThreadScope threads(st, 1);
@@ -148,7 +218,11 @@ void BM_OpenCV_DilateEllipse(benchmark::State& st) {
     const int r = int(st.range(0));
     const cv::Mat k = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * r + 1, 2 * r + 1));
     cv::Mat out;
-    for (auto _ : st) cv::dilate(Mask(), out, k);
+    const auto op = [&k](const cv::Mat& in, cv::Mat& o) {
+        cv::dilate(in, o, k, cv::Point(-1, -1), 1, cv::BORDER_CONSTANT | cv::BORDER_ISOLATED);
+    };
+    if (BandsDifference(Mask(), threads.threads, r, op) != 0) return st.SkipWithError("bands differ from one call");
+    for (auto _ : st) Banded(Mask(), out, threads.threads, r, op);
 }
 void BM_PremultiplyAlpha(benchmark::State& st) {
     ThreadScope threads(st, 0);
@@ -172,6 +246,7 @@ BENCHMARK(BM_DiskBlur)->Args({4, 1})->Args({16, 1})->Args({64, 1})->Args({100, 1
 // Parallel scaling, and the radius cap (kDiskBlurMaxRadius).
 BENCHMARK(BM_DiskBlur)->ArgsProduct({{64, 256}, {2, 4, 8}})->Args({256, 1})->UNITS;
 BENCHMARK(BM_OpenCV_BoxBlur)->Args({4, 1})->Args({16, 1})->Args({64, 1})->Args({100, 1})->Args({4, 0})->Args({16, 0})->Args({64, 0})->Args({100, 0})->UNITS;
+BENCHMARK(BM_OpenCV_DiskFilter2D)->Args({4, 1})->Args({16, 1})->Args({64, 1})->Args({4, 0})->Args({16, 0})->Args({64, 0})->UNITS;
 BENCHMARK(BM_DistanceTransform)->Args({0, 1})->Args({1, 1})->Args({0, 0})->Args({1, 0})->UNITS;
 // Parallel scaling beside OpenCV's (which has no border variant).
 BENCHMARK(BM_DistanceTransform)->ArgsProduct({{0}, {2, 4, 8}})->UNITS;

@@ -29,7 +29,7 @@ void BM_InvertMask_Plain(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_InvertMask_Plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InvertMask_Plain)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_InvertMask_OpenCVBitwiseNot(benchmark::State& state) {
     cv::Mat plane(kSide, kSide, CV_8UC1, Pattern(size_t(kSide) * kSide, 1).data());
@@ -39,7 +39,7 @@ void BM_InvertMask_OpenCVBitwiseNot(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_InvertMask_OpenCVBitwiseNot)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InvertMask_OpenCVBitwiseNot)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_InvertMask_Selected(benchmark::State& state) {
     std::vector<uint8_t> plane = Pattern(size_t(kSide) * kSide, 1);
@@ -49,7 +49,7 @@ void BM_InvertMask_Selected(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_InvertMask_Selected)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InvertMask_Selected)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same formula byte by byte, through pointers that may alias.
 __attribute__((noinline)) void InvertSelectedScalar(uint8_t* plane, const uint8_t* sel, size_t n) {
@@ -67,7 +67,7 @@ void BM_InvertMask_SelectedScalarReference(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_InvertMask_SelectedScalarReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InvertMask_SelectedScalarReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Brightness32(benchmark::State& state) {
     std::vector<uint8_t> px = Pattern(size_t(kSide) * kSide * 4, 3);
@@ -77,7 +77,7 @@ void BM_Brightness32(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_Brightness32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Brightness32)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 __attribute__((noinline)) void BrightnessScalar(uint8_t* px, size_t pixels, int delta) {
     for (size_t i = 0; i < pixels; ++i)
@@ -91,7 +91,7 @@ void BM_Brightness32_ScalarReference(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_Brightness32_ScalarReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Brightness32_ScalarReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

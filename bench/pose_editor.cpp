@@ -8,12 +8,14 @@
 // bone's coverage mask drawn as a tint, magnified with filtering; the
 // ...Rgba variants draw a tinted RGBA raster through the general bilinear
 // bitmap draw instead, the way it was done before, for comparison.
+// The frames take the zoom and the thread count (0: all threads).
 #include "platform/CompositeSurface.h"
 #include "platform/Raster.h"
 #include "posable/BoneShape.h"
 #include "posable/RuntimeRig.h"
 
 #include <benchmark/benchmark.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,20 @@
 namespace {
 
 constexpr int kViewW = 1600, kViewH = 1000;
+
+struct ThreadScope {
+    int saved = omp_get_max_threads();
+    explicit ThreadScope(const benchmark::State& st) {
+        omp_set_num_threads(st.range(1) > 0 ? int(st.range(1)) : saved);
+    }
+    ~ThreadScope() { omp_set_num_threads(saved); }
+};
+
+void FrameArgs(benchmark::internal::Benchmark* b) {
+    for (int zoom : {1, 8})
+        for (int threads : {1, 2, 0}) b->Args({zoom, threads});
+    b->ArgNames({"zoom", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+}
 // The overlay tint as 0xAARRGGBB (alpha 96 over a light red).
 constexpr uint32_t kTint = 0x60FF6060u;
 
@@ -113,21 +129,23 @@ void OverlayFrame(benchmark::State& state) {
             }
     }
 }
-BENCHMARK(OverlayFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(OverlayFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void PlainPartsFrame(benchmark::State& state) {
+    ThreadScope threads(state);
     PartsView v(float(state.range(0)));
     for (auto _ : state) {
         v.DrawParts();
         benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
-BENCHMARK(PlainPartsFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlainPartsFrame)->Apply(FrameArgs);
 
 // A whole frame with overlays shown: the plain draw above, then every bone's
 // overlay planned, rasterised and drawn magnified over the parts, with no
 // cache (as while scrolling or zooming). Compare with PlainPartsFrame.
 void PartsAndOverlaysFrame(benchmark::State& state) {
+    ThreadScope threads(state);
     PartsView v(float(state.range(0)));
     for (auto _ : state) {
         v.DrawParts();
@@ -148,7 +166,7 @@ void PartsAndOverlaysFrame(benchmark::State& state) {
         benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
-BENCHMARK(PartsAndOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(PartsAndOverlaysFrame)->Apply(FrameArgs);
 
 // The same frame repainted with a warm overlay cache, as the view runs it
 // when nothing the overlays depend on changed (a hover, a timer tick, the
@@ -156,6 +174,7 @@ BENCHMARK(PartsAndOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 // the cached mask's, but none is rasterised; the cached masks are only drawn
 // over the parts. Compare with PlainPartsFrame.
 void PartsAndCachedOverlaysFrame(benchmark::State& state) {
+    ThreadScope threads(state);
     PartsView v(float(state.range(0)));
     struct Cached {
         OverlayKey key;
@@ -190,7 +209,7 @@ void PartsAndCachedOverlaysFrame(benchmark::State& state) {
     }
     state.counters["misses"] = misses;
 }
-BENCHMARK(PartsAndCachedOverlaysFrame)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(PartsAndCachedOverlaysFrame)->Apply(FrameArgs);
 
 // The magnified overlay draw alone, one full-viewport mask at zoom 8, fast
 // path beside the per-pixel reference.
@@ -214,11 +233,12 @@ void TintMaskDraw(benchmark::State& state) {
         benchmark::DoNotOptimize(surface.pixels);
     }
 }
-BENCHMARK(TintMaskDraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(TintMaskDraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // PartsAndOverlaysFrame with the overlays as RGBA rasters drawn by the
 // general bilinear bitmap draw, the way it was done before.
 void PartsAndOverlaysFrameRgba(benchmark::State& state) {
+    ThreadScope threads(state);
     PartsView v(float(state.range(0)));
     for (auto _ : state) {
         v.DrawParts();
@@ -232,11 +252,12 @@ void PartsAndOverlaysFrameRgba(benchmark::State& state) {
         benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
-BENCHMARK(PartsAndOverlaysFrameRgba)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(PartsAndOverlaysFrameRgba)->Apply(FrameArgs);
 
 // PartsAndCachedOverlaysFrame with cached RGBA rasters, the way it was done
 // before.
 void PartsAndCachedOverlaysFrameRgba(benchmark::State& state) {
+    ThreadScope threads(state);
     PartsView v(float(state.range(0)));
     struct Cached {
         OverlayKey key;
@@ -268,7 +289,7 @@ void PartsAndCachedOverlaysFrameRgba(benchmark::State& state) {
     }
     state.counters["misses"] = misses;
 }
-BENCHMARK(PartsAndCachedOverlaysFrameRgba)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(PartsAndCachedOverlaysFrameRgba)->Apply(FrameArgs);
 
 // One drag event of a joint: 4 chains of 5 one-bone parts, linked head to tail.
 void JointDragStep(benchmark::State& state) {
@@ -311,7 +332,7 @@ void JointDragStep(benchmark::State& state) {
         rig.SolveChainIK("p0_4", target);
     }
 }
-BENCHMARK(JointDragStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(JointDragStep)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 

@@ -44,7 +44,7 @@ void BM_Bounds_Mask(benchmark::State& state) {
         benchmark::DoNotOptimize(m.GetBounds(x, y, w, h));
     }
 }
-BENCHMARK(BM_Bounds_Mask)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bounds_Mask)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Bounds_ScalarReference(benchmark::State& state) {
     const auto& cov = DiscCoverage();
@@ -61,7 +61,7 @@ void BM_Bounds_ScalarReference(benchmark::State& state) {
         benchmark::DoNotOptimize(minX + minY + maxX + maxY);
     }
 }
-BENCHMARK(BM_Bounds_ScalarReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bounds_ScalarReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Adding a 2048 x 2048 rectangle of full coverage over the disc; repeating the
 // add gives the same mask, so every iteration does the same work.
@@ -78,7 +78,7 @@ void BM_CombineAdd_Mask(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_CombineAdd_Mask)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CombineAdd_Mask)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CombineAdd_ScalarReference(benchmark::State& state) {
     std::vector<uint8_t> plane = DiscCoverage();
@@ -92,7 +92,7 @@ void BM_CombineAdd_ScalarReference(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_CombineAdd_ScalarReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CombineAdd_ScalarReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Outline_Mask(benchmark::State& state) {
     SelectionMask m = DiscMask();
@@ -101,7 +101,7 @@ void BM_Outline_Mask(benchmark::State& state) {
         benchmark::DoNotOptimize(m.Outline().polylines.data());
     }
 }
-BENCHMARK(BM_Outline_Mask)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Outline_Mask)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Outline_OpenCvFindContours(benchmark::State& state) {
     const auto& cov = DiscCoverage();
@@ -113,7 +113,7 @@ void BM_Outline_OpenCvFindContours(benchmark::State& state) {
         benchmark::DoNotOptimize(contours.data());
     }
 }
-BENCHMARK(BM_Outline_OpenCvFindContours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Outline_OpenCvFindContours)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
