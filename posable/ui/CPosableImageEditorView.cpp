@@ -5,6 +5,7 @@
 #include "posable/ui/PosableEditorViewShared.h"
 
 #include "canvas_view/ToolDispatch.h"
+#include "canvas_view/ui/EyedropperPick.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/DocumentHost.h"
 #include "platform/Profile.h"
