@@ -9,9 +9,12 @@
 #include <emmintrin.h>
 #endif
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -60,6 +63,17 @@ void CopyPolled(Vec& dst, const Vec& src, const InpaintContext& ctx) {
 }
 
 }  // namespace
+
+void* InpaintAllocateLarge(size_t bytes) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+    void* p = std::aligned_alloc(kHuge, rounded);
+    if (!p) throw std::bad_alloc();
+    madvise(p, rounded, MADV_HUGEPAGE);  // advice only: without huge pages the block works the same
+    return p;
+}
+
+void InpaintFreeLarge(void* p) { std::free(p); }
 
 void InpaintAccumulator::Reset(int32_t w, int32_t h, const InpaintContext* ctx) {
     width = w;

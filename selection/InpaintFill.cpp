@@ -2,6 +2,10 @@
 #include "selection/InpaintFill.h"
 
 #include "selection/InpaintEngine.h"
+#include "selection/InpaintRegion.h"
+
+#include <algorithm>
+#include <vector>
 
 #include <cstring>
 #include <new>
@@ -37,56 +41,52 @@ InpaintResult CheckArguments(const InpaintPlane& pixels, const InpaintPlane& hol
     return InpaintResult::Filled;
 }
 
-// Level 0: BGR without alpha; unknown where the hole is non-zero or the pixel is
-// fully transparent; with a source mask, patches only from known source pixels
-// (or from every pixel when the mask allows none).
-InpaintLevel BuildLevel0(const InpaintPlane& pixels, const InpaintPlane& hole, const InpaintPlane* source,
-                         const InpaintContext& ctx) {
-    InpaintLevel level;
+// One pass over the masks: the bounding box of the hole and whether the
+// source mask allows at least one known pixel (a mask that allows none acts
+// as no mask).
+struct MaskScan {
+    InpaintRect hole;
+    bool anyAllowed = false;
+};
+
+MaskScan ScanMasks(const InpaintPlane& pixels, const InpaintPlane& hole, const InpaintPlane* source,
+                   const InpaintContext& ctx) {
     const int32_t W = pixels.width, H = pixels.height;
-    level.width = W;
-    level.height = H;
-    level.image.resize(size_t(W) * size_t(H) * 3);
-    level.unknown.resize(size_t(W) * size_t(H));
+    std::vector<int32_t> first(size_t(H), W), last(size_t(H), -1);
+    std::vector<uint8_t> allowed(size_t(H), 0);
+    const bool threads = ctx.Parallel() && int64_t(W) * H >= (int64_t(1) << 18);
+#pragma omp parallel for schedule(static) if (threads)
     for (int32_t y = 0; y < H; ++y) {
-        ctx.PollCancel();
+        if (ctx.CancelRequested()) continue;
         const uint8_t* p = pixels.data + y * pixels.stride;
         const uint8_t* m = hole.data + y * hole.stride;
-        for (int32_t x = 0; x < W; ++x) {
-            const size_t i = level.Index(y, x);
-            std::memcpy(&level.image[i * 3], p + size_t(x) * 4, 3);
-            level.unknown[i] = (m[x] != 0 || p[size_t(x) * 4 + 3] == 0) ? 1 : 0;
-        }
-    }
-    if (source) {
-        InpaintBuffer<uint8_t> allowed(size_t(W) * size_t(H));
+        const uint8_t* s = source ? source->data + y * source->stride : nullptr;
+        int32_t f = W, l = -1;
         bool any = false;
-        for (int32_t y = 0; y < H; ++y) {
-            ctx.PollCancel();
-            const uint8_t* s = source->data + y * source->stride;
-            for (int32_t x = 0; x < W; ++x) {
-                const size_t i = level.Index(y, x);
-                allowed[i] = (s[x] != 0 && !level.unknown[i]) ? 255 : 0;
-                any = any || allowed[i];
+        for (int32_t x = 0; x < W; ++x) {
+            if (m[x]) {
+                f = std::min(f, x);
+                l = x;
+            } else if (s && !any && s[x] && p[size_t(x) * 4 + 3]) {
+                any = true;
             }
         }
-        if (any) {
-            level.allowed = std::move(allowed);
-            InpaintCollectSourcePixels(level, &ctx);
-        }
+        first[size_t(y)] = f;
+        last[size_t(y)] = l;
+        allowed[size_t(y)] = any ? 1 : 0;
     }
-    InpaintComputeGradients(level, &ctx);
-    return level;
-}
-
-bool HoleIsEmpty(const InpaintPlane& hole, const InpaintContext& ctx) {
-    for (int32_t y = 0; y < hole.height; ++y) {
-        ctx.PollCancel();
-        const uint8_t* m = hole.data + y * hole.stride;
-        for (int32_t x = 0; x < hole.width; ++x)
-            if (m[x]) return false;
+    ctx.PollCancel();
+    MaskScan scan;
+    scan.hole = {W, H, 0, 0};
+    for (int32_t y = 0; y < H; ++y) {
+        scan.anyAllowed = scan.anyAllowed || allowed[size_t(y)];
+        if (last[size_t(y)] < 0) continue;
+        scan.hole.x0 = std::min(scan.hole.x0, first[size_t(y)]);
+        scan.hole.x1 = std::max(scan.hole.x1, last[size_t(y)] + 1);
+        scan.hole.y0 = std::min(scan.hole.y0, y);
+        scan.hole.y1 = y + 1;
     }
-    return true;
+    return scan;
 }
 
 }  // namespace
@@ -99,33 +99,46 @@ InpaintResult InpaintFill(const InpaintPlane& pixels, const InpaintPlane& holeMa
     try {
         InpaintSimilarityTable();
         const InpaintContext ctx(cancel, options.seed, options.parallel);
-        if (HoleIsEmpty(holeMask, ctx)) {
-            if (output.data != pixels.data || output.stride != pixels.stride)
+        const MaskScan scan = ScanMasks(pixels, holeMask, sourceMask, ctx);
+        const bool copies = output.data != pixels.data || output.stride != pixels.stride;
+        if (scan.hole.Empty()) {
+            if (copies)
                 for (int32_t y = 0; y < H; ++y)
                     std::memmove(output.data + y * output.stride, pixels.data + y * pixels.stride, size_t(W) * 4);
             return InpaintResult::Filled;
         }
-        const InpaintLevel filled = InpaintSynthesize(BuildLevel0(pixels, holeMask, sourceMask, ctx), ctx);
+        InpaintBase base;
+        base.pixels = pixels.data;
+        base.pixelStride = pixels.stride;
+        base.hole = holeMask.data;
+        base.holeStride = holeMask.stride;
+        if (sourceMask && scan.anyAllowed) {
+            base.source = sourceMask->data;
+            base.sourceStride = sourceMask->stride;
+        }
+        base.width = W;
+        base.height = H;
+        const InpaintRect box = scan.hole;
+        const InpaintBuffer<uint8_t> filled = InpaintSynthesizeRegion(base, box, ctx);
         if (ctx.CancelRequested()) return InpaintResult::Cancelled;
-        if (filled.width != W || filled.height != H || filled.image.size() != size_t(W) * size_t(H) * 3)
-            return InpaintResult::Failed;
+        if (filled.size() != size_t(box.Width()) * size_t(box.Height()) * 3) return InpaintResult::Failed;
         // From here on the fill completes: the blend is a single quick pass.
 #pragma omp parallel for schedule(static) if (options.parallel && int64_t(W) * H >= (int64_t(1) << 18))
         for (int32_t y = 0; y < H; ++y) {
             const uint8_t* p = pixels.data + y * pixels.stride;
-            const uint8_t* m = holeMask.data + y * holeMask.stride;
             uint8_t* o = output.data + y * output.stride;
-            const uint8_t* f = filled.image.data() + size_t(y) * size_t(W) * 3;
-            for (int32_t x = 0; x < W; ++x) {
+            if (copies) std::memmove(o, p, size_t(W) * 4);
+            if (y < box.y0 || y >= box.y1) continue;
+            const uint8_t* m = holeMask.data + y * holeMask.stride;
+            const uint8_t* f = filled.data() + size_t(y - box.y0) * size_t(box.Width()) * 3;
+            for (int32_t x = box.x0; x < box.x1; ++x) {
                 const uint32_t v = m[x];
+                if (v == 0) continue;
                 const uint8_t* in = p + size_t(x) * 4;
                 uint8_t* out = o + size_t(x) * 4;
-                if (v == 0) {
-                    std::memmove(out, in, 4);
-                    continue;
-                }
+                const uint8_t* fx = f + size_t(x - box.x0) * 3;
                 const uint32_t alpha = in[3];
-                for (int c = 0; c < 3; ++c) out[c] = uint8_t((v * f[x * 3 + c] + (255 - v) * in[c] + 127) / 255);
+                for (int c = 0; c < 3; ++c) out[c] = uint8_t((v * fx[c] + (255 - v) * in[c] + 127) / 255);
                 out[3] = uint8_t((v * 255 + (255 - v) * alpha + 127) / 255);
             }
         }

@@ -1,8 +1,8 @@
 #pragma once
 // Smart fill: fills the hole of a straight-alpha BGRA image with content
 // synthesised from the image's other pixels (exemplar-based completion on an
-// image pyramid, see selection/InpaintEngine.h), and blends the result into the
-// image by the hole mask's value. A pure computation over caller buffers: it
+// image pyramid worked only around the hole, see selection/InpaintRegion.h),
+// and blends the result into the image by the hole mask's value. A pure computation over caller buffers: it
 // reads the inputs, writes nothing but the output, and writes the output only
 // when it succeeds. Meant to run on a worker thread; the caller hands it a
 // cancel flag and an output buffer that no other thread touches during the fill.
