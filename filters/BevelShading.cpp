@@ -142,6 +142,7 @@ float ContourSampleChannel(const uint8_t* px, int W, int channel, float sx, floa
 // alpha kept, transparent pixels copied unchanged.
 void ComposeShadedColours(Bitmap& out, const Bitmap& source, const uint8_t* shade) {
     const int w = source.Width(), h = source.Height();
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = source.Row(y);
         const uint8_t* S = shade + size_t(y) * size_t(w);

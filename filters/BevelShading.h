@@ -103,6 +103,26 @@ inline void ContourTapRange(int x, int y, float tx, float ty, int width, int hei
     lo = int(a);
     hi = int(b);
 }
+// Sampling along an outline costs a tap per pixel of its length. Past
+// kContourTapsPerSide taps on a side only every stride-th tap is taken (l a
+// multiple of the stride, so the pixel itself stays one), spread evenly over
+// the whole length: a record of any size then costs a bounded time per pixel,
+// and lengths up to kContourTapsPerSide keep every tap.
+constexpr int kContourTapsPerSide = 64;
+inline int ContourTapStride(int r) {
+    return r <= kContourTapsPerSide ? 1 : (r + kContourTapsPerSide - 1) / kContourTapsPerSide;
+}
+// [lo, hi] from ContourTapRange moved inwards onto multiples of the stride,
+// no further out than the last multiple within r.
+inline void ContourStrideRange(int stride, int r, int& lo, int& hi) {
+    if (stride <= 1) return;
+    const int reach = r / stride * stride;
+    lo = std::max(lo, -reach);
+    hi = std::min(hi, reach);
+    // Round lo up and hi down to multiples of the stride (either may be negative).
+    lo = lo >= 0 ? (lo + stride - 1) / stride * stride : -(-lo / stride * stride);
+    hi = hi >= 0 ? hi / stride * stride : -((-hi + stride - 1) / stride * stride);
+}
 // Bilinear value of a byte plane at (sx, sy), which must be ContourTapInside.
 float ContourSample(const uint8_t* plane, int width, float sx, float sy);
 // The same for one channel (0..3) of tight 32-bit pixels.

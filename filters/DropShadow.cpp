@@ -4,6 +4,8 @@
 #include "filters/EffectInstance.h"
 #include "filters/FilterPixels.h"
 
+#include <cstring>
+
 void InitDropShadowParams(EffectParams& p) { p.Set(DropShadowParams{}); }
 
 BitmapPtr ApplyDropShadow(const Bitmap& source, const EffectParams& params, float& offsetX, float& offsetY) {
@@ -24,14 +26,24 @@ BitmapPtr ApplyDropShadow(const Bitmap& source, const EffectParams& params, floa
     if (!out) return nullptr;
     const int W = out->Width(), H = out->Height();
 
-    std::vector<uint8_t> plane(size_t(W) * size_t(H), 0);
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = source.Row(y);
-        uint8_t* p = plane.data() + size_t(top + dy + y) * size_t(W) + size_t(left + dx);
-        for (int x = 0; x < w; ++x) p[x] = RoundByte(float(s[4 * x + 3]) * o);
+    // The coverage plane: the silhouette at its shifted place, 0 around it.
+    // Each row is written whole once, on the worker threads.
+    std::unique_ptr<uint8_t[]> plane = UninitialisedPlane<uint8_t>(size_t(W) * size_t(H));
+    const int x0 = left + dx, y0 = top + dy;
+#pragma omp parallel for schedule(static) if (int64_t(W) * H > kFilterParallelPixels)
+    for (int y = 0; y < H; ++y) {
+        uint8_t* p = plane.get() + size_t(y) * size_t(W);
+        if (y < y0 || y >= y0 + h) {
+            std::memset(p, 0, size_t(W));
+            continue;
+        }
+        const uint8_t* s = source.Row(y - y0);
+        std::memset(p, 0, size_t(x0));
+        for (int x = 0; x < w; ++x) p[x0 + x] = RoundByte(float(s[4 * x + 3]) * o);
+        std::memset(p + x0 + w, 0, size_t(W - x0 - w));
     }
-    if (sp > 0) DiskBlur(plane.data(), W, H, sp);
-    FillColourWithPlaneAlpha(*out, plane.data(), rec->colour);
+    if (sp > 0) DiskBlur(plane.get(), W, H, sp);
+    FillColourWithPlaneAlpha(*out, plane.get(), rec->colour);
     DrawSourceOver(*out, source, left, top);
     offsetX = float(-left);
     offsetY = float(-top);

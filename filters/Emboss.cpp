@@ -3,6 +3,8 @@
 #include "filters/DistanceTransform.h"
 #include "filters/EffectInstance.h"
 #include "filters/FilterPixels.h"
+
+#include <cstring>
 #include "filters/StackBlur.h"
 
 #include <cstdlib>
@@ -30,16 +32,22 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
     const int W = out->Width(), H = out->Height();
     const size_t n = size_t(W) * size_t(H);
 
-    std::vector<uint8_t> A(n, 0);
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = source.Row(y);
-        uint8_t* a = A.data() + size_t(pad + y) * size_t(W) + size_t(pad);
-        for (int x = 0; x < w; ++x) a[x] = s[4 * x + 3];
+    // A: the alpha on a transparent border; M: 255 outside the object.
+    std::vector<uint8_t> A(n), M(n);
+    const bool parallel = int64_t(W) * H > kFilterParallelPixels;
+#pragma omp parallel for schedule(static) if (parallel)
+    for (int y = 0; y < H; ++y) {
+        uint8_t* a = A.data() + size_t(y) * size_t(W);
+        uint8_t* m = M.data() + size_t(y) * size_t(W);
+        std::memset(a, 0, size_t(W));
+        if (y >= pad && y < pad + h) {
+            const uint8_t* s = source.Row(y - pad);
+            for (int x = 0; x < w; ++x) a[pad + x] = s[4 * x + 3];
+        }
+        for (int x = 0; x < W; ++x) m[x] = a[x] ? 0 : 255;
     }
-    std::vector<uint8_t> M(n);
-    for (size_t i = 0; i < n; ++i) M[i] = A[i] ? 0 : 255;
-    std::vector<float> D(n);
-    DistanceTransform(M.data(), W, H, D.data(), false);
+    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
+    DistanceTransform(M.data(), W, H, D.get(), false);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
     const BevelLight L = BevelLightVector(rec->angle);
     const float fu = float(u);
@@ -52,7 +60,7 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
         for (int x = 0; x < W; ++x) {
             const size_t i = size_t(y) * size_t(W) + size_t(x);
             if (!(D[i] > 0 && D[i] < fu)) continue;
-            const DistanceGradientAt g = DistanceGradient(D.data(), W, H, x, y);
+            const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
             if (g.length < 0.1f) continue;
             const float sigma = BevelSlopeAt(T, D[i], fu);
             S[i] = BevelShadeByte(BevelShadeValue(sigma * g.gx * 1.5f, sigma * g.gy * 1.5f, L, k));
@@ -65,7 +73,7 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
         for (int x = 0; x < W; ++x) {
             const size_t i = size_t(y) * size_t(W) + size_t(x);
             if (!(D[i] > 0 && D[i] < fu)) continue;
-            const DistanceGradientAt g = DistanceGradient(D.data(), W, H, x, y);
+            const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
             if (g.length < 0.1f) continue;
             const float tx = -g.gy / g.length, ty = g.gx / g.length;
             float sum = 0, total = 0;

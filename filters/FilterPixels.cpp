@@ -24,6 +24,7 @@ void DrawSourceOver(Bitmap& target, const Bitmap& source, int x, int y) {
 std::vector<uint8_t> AlphaPlane(const Bitmap& source) {
     const int w = source.Width(), h = source.Height();
     std::vector<uint8_t> plane(size_t(w) * size_t(h));
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = source.Row(y);
         uint8_t* d = plane.data() + size_t(y) * size_t(w);
@@ -52,6 +53,7 @@ BitmapPtr MapColourBytes(const Bitmap& source, const uint8_t blue[256], const ui
 }
 
 void CopySourceInto(Bitmap& out, const Bitmap& source, int x, int y) {
+#pragma omp parallel for schedule(static) if (int64_t(source.Width()) * source.Height() > kFilterParallelPixels)
     for (int j = 0; j < source.Height(); ++j)
         std::memcpy(out.Row(y + j) + size_t(x) * 4, source.Row(j), size_t(source.Width()) * 4);
 }
@@ -76,7 +78,19 @@ BitmapPtr BlurWithBorder(const Bitmap& source, float radius, PremultipliedBlurKe
 
 void ScalePlaneByOpacity(std::vector<uint8_t>& plane, float opacity) {
     if (!(opacity < 1.0f)) return;
-    for (uint8_t& p : plane) p = TruncByte(float(p) * opacity);
+    const int64_t n = int64_t(plane.size());
+    uint8_t* p = plane.data();
+#pragma omp parallel for schedule(static) if (n > kFilterParallelPixels)
+    for (int64_t i = 0; i < n; ++i) p[i] = TruncByte(float(p[i]) * opacity);
+}
+
+BitmapPtr CopyBitmapRows(const Bitmap& source) {
+    const int w = source.Width(), h = source.Height();
+    BitmapPtr out = CreateFilterOutput(w, h);
+    if (!out) return nullptr;
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int y = 0; y < h; ++y) std::memcpy(out->Row(y), source.Row(y), size_t(w) * 4);
+    return out;
 }
 
 void BlendColourByPlane(Bitmap& out, const Bitmap& source, const uint8_t* plane, uint32_t colour) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Sizes never turn negative when an object shrinks or is mirrored by a negative factor.
@@ -55,6 +56,17 @@ BitmapPtr CreateFilterOutput(int64_t width, int64_t height);
 // An exact same-size copy of source (source-copy drawing at its own size), or
 // null when memory is short.
 BitmapPtr CopyFilterSource(const Bitmap& source);
+
+// The same copy with its rows shared out to worker threads (for working
+// copies of large images); null when memory is short.
+BitmapPtr CopyBitmapRows(const Bitmap& source);
+
+// A plane of n values whose every element the caller writes before reading:
+// no zero fill on one thread ahead of a parallel pass that fills it anyway.
+template <typename T>
+std::unique_ptr<T[]> UninitialisedPlane(size_t n) {
+    return std::unique_ptr<T[]>(new T[n]);
+}
 
 // Draws source over target with its top-left corner at (x, y), at its own
 // size, straight alpha on both (Porter-Duff over).

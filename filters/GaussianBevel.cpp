@@ -35,14 +35,19 @@ BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, f
     DiskBlur(P.data(), W, H, b);
     const float g = 64.0f / float(b);
     const BevelLight L = BevelLightVector(rec->angle);
-    std::vector<uint8_t> S(A.size(), 128);
+    std::vector<uint8_t> S(A.size());
+    const bool parallel = int64_t(W) * H > kFilterParallelPixels;
+#pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
         const uint8_t* row = P.data() + size_t(y) * size_t(W);
         const uint8_t* up = P.data() + size_t(std::max(y - 1, 0)) * size_t(W);
         const uint8_t* down = P.data() + size_t(std::min(y + 1, H - 1)) * size_t(W);
         for (int x = 0; x < W; ++x) {
             const size_t i = size_t(y) * size_t(W) + size_t(x);
-            if (!A[i]) continue;
+            if (!A[i]) {
+                S[i] = 128;
+                continue;
+            }
             const float nx = (float(row[std::min(x + 1, W - 1)]) - float(row[std::max(x - 1, 0)])) * -0.5f / g;
             const float ny = (float(down[x]) - float(up[x])) * -0.5f / g;
             S[i] = BevelShadeByte(BevelShadeValue(nx, ny, L, k));
@@ -51,10 +56,12 @@ BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, f
     if (s >= 1) {
         // Soft shading only where the blurred alpha is above one half; the
         // outer half of the edge keeps the crisp shading.
-        const std::vector<uint8_t> Q = S;
-        DiskBlur(S.data(), W, H, s);
-        for (size_t i = 0; i < S.size(); ++i)
-            if (P[i] <= 128) S[i] = Q[i];
+        std::vector<uint8_t> soft = S;
+        DiskBlur(soft.data(), W, H, s);
+        const int64_t n = int64_t(S.size());
+#pragma omp parallel for schedule(static) if (parallel)
+        for (int64_t i = 0; i < n; ++i)
+            if (P[size_t(i)] > 128) S[size_t(i)] = soft[size_t(i)];
     }
     ComposeShadedColours(*out, source, S.data());
     return out;

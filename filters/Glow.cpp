@@ -5,6 +5,8 @@
 #include "filters/FilterPixels.h"
 #include "filters/StackBlur.h"
 
+#include <cstring>
+
 void InitGlowParams(EffectParams& p) { p.Set(GlowParams{}); }
 
 void ScaleGlowParams(EffectParams& p, float f) {
@@ -27,16 +29,21 @@ BitmapPtr ApplyGlow(const Bitmap& source, const EffectParams& params, float& off
     const size_t n = size_t(W) * size_t(H);
 
     // Outside mask: 255 where the padded alpha is 0.
-    std::vector<uint8_t> M(n, 255);
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = source.Row(y);
-        uint8_t* m = M.data() + size_t(pad + y) * size_t(W) + size_t(pad);
-        for (int x = 0; x < w; ++x) m[x] = s[4 * x + 3] ? 0 : 255;
+    std::vector<uint8_t> M(n);
+    const bool parallel = int64_t(W) * H > kFilterParallelPixels;
+#pragma omp parallel for schedule(static) if (parallel)
+    for (int y = 0; y < H; ++y) {
+        uint8_t* m = M.data() + size_t(y) * size_t(W);
+        std::memset(m, 255, size_t(W));
+        if (y < pad || y >= pad + h) continue;
+        const uint8_t* s = source.Row(y - pad);
+        for (int x = 0; x < w; ++x) m[pad + x] = s[4 * x + 3] ? 0 : 255;
     }
-    std::vector<float> D(n);
-    DistanceTransform(M.data(), W, H, D.data(), false);
+    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
+    DistanceTransform(M.data(), W, H, D.get(), false);
     std::vector<uint8_t> G(n);
-    for (size_t i = 0; i < n; ++i) G[i] = uint8_t(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f + 0.5f);
+#pragma omp parallel for schedule(static) if (parallel)
+    for (int64_t i = 0; i < int64_t(n); ++i) G[size_t(i)] = uint8_t(ClampParam(wd + 0.5f - D[size_t(i)], 0, 1) * 255.0f + 0.5f);
     if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(G.data(), W, H, sp, sp);
     ScalePlaneByOpacity(G, o);
     FillColourWithPlaneAlpha(*out, G.data(), rec->colour);

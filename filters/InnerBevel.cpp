@@ -6,6 +6,7 @@
 #include "filters/FilterPixels.h"
 
 #include <cstring>
+#include <utility>
 
 void InitInnerBevelParams(EffectParams& p) { p.Set(InnerBevelParams{}); }
 
@@ -30,68 +31,89 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
 
     const std::vector<uint8_t> A = AlphaPlane(source);
     const size_t n = A.size();
-    std::vector<float> D(n);
-    DistanceTransform(A.data(), W, H, D.data(), true);
-    std::vector<float> Gx(n, 0.0f), Gy(n, 0.0f);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const size_t i = size_t(y) * size_t(W) + size_t(x);
-            if (!A[i]) continue;
-            const DistanceGradientAt g = DistanceGradient(D.data(), W, H, x, y);
-            Gx[i] = g.gx;
-            Gy[i] = g.gy;
-        }
-    // [1 2 1] / 4 along rows, then along columns, over the whole plane.
-    std::vector<float> tmp(n);
-    for (std::vector<float>* G : {&Gx, &Gy}) {
-        std::vector<float>& g = *G;
-        for (int y = 0; y < H; ++y) {
-            const float* r = g.data() + size_t(y) * size_t(W);
-            float* t = tmp.data() + size_t(y) * size_t(W);
-            for (int x = 0; x < W; ++x) t[x] = (2 * r[x] + r[std::max(x - 1, 0)] + r[std::min(x + 1, W - 1)]) * 0.25f;
-        }
-        for (int y = 0; y < H; ++y) {
-            const float* up = tmp.data() + size_t(std::max(y - 1, 0)) * size_t(W);
-            const float* mid = tmp.data() + size_t(y) * size_t(W);
-            const float* down = tmp.data() + size_t(std::min(y + 1, H - 1)) * size_t(W);
-            float* r = g.data() + size_t(y) * size_t(W);
-            for (int x = 0; x < W; ++x) r[x] = (2 * mid[x] + up[x] + down[x]) * 0.25f;
-        }
+    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
+    DistanceTransform(A.data(), W, H, D.get(), true);
+    const std::unique_ptr<float[]> Gx = UninitialisedPlane<float>(n), Gy = UninitialisedPlane<float>(n);
+    const std::unique_ptr<float[]> tx = UninitialisedPlane<float>(n), ty = UninitialisedPlane<float>(n);
+    const bool parallel = int64_t(W) * H > kFilterParallelPixels;
+    const size_t w = size_t(W);
+    // The gradient of D inside the object (0 outside), then [1 2 1] / 4 along
+    // rows into (tx, ty) and along columns back, over the whole plane.
+#pragma omp parallel if (parallel)
+    {
+#pragma omp for schedule(static)
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                const size_t i = size_t(y) * w + size_t(x);
+                if (!A[i]) {
+                    Gx[i] = Gy[i] = 0.0f;
+                    continue;
+                }
+                const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
+                Gx[i] = g.gx;
+                Gy[i] = g.gy;
+            }
+#pragma omp for schedule(static)
+        for (int y = 0; y < H; ++y)
+            for (const auto& [g, t] : {std::pair{Gx.get(), tx.get()}, std::pair{Gy.get(), ty.get()}}) {
+                const float* r = g + size_t(y) * w;
+                float* o = t + size_t(y) * w;
+                for (int x = 0; x < W; ++x) o[x] = (2 * r[x] + r[std::max(x - 1, 0)] + r[std::min(x + 1, W - 1)]) * 0.25f;
+            }
+#pragma omp for schedule(static)
+        for (int y = 0; y < H; ++y)
+            for (const auto& [g, t] : {std::pair{Gx.get(), tx.get()}, std::pair{Gy.get(), ty.get()}}) {
+                const float* up = t + size_t(std::max(y - 1, 0)) * w;
+                const float* mid = t + size_t(y) * w;
+                const float* down = t + size_t(std::min(y + 1, H - 1)) * w;
+                float* r = g + size_t(y) * w;
+                for (int x = 0; x < W; ++x) r[x] = (2 * mid[x] + up[x] + down[x]) * 0.25f;
+            }
     }
 
     const BevelLight L = BevelLightVector(rec->angle);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
-    std::vector<uint8_t> S(n, 128);
     auto inBand = [&](size_t i) { return A[i] && D[i] > 0 && D[i] < wf; };
-    for (size_t i = 0; i < n; ++i) {
-        if (!inBand(i)) continue;
-        // The distance grows inwards, so the normal leans outwards.
-        const float sigma = BevelSlopeAt(T, D[i], wf);
-        S[i] = BevelShadeByte(BevelShadeValue(-sigma * Gx[i] * 1.5f, -sigma * Gy[i] * 1.5f, L, k));
-    }
+    std::vector<uint8_t> S(n);
+#pragma omp parallel for schedule(static) if (parallel)
+    for (int y = 0; y < H; ++y)
+        for (size_t i = size_t(y) * w, e = i + w; i < e; ++i) {
+            if (!inBand(i)) {
+                S[i] = 128;
+                continue;
+            }
+            // The distance grows inwards, so the normal leans outwards.
+            const float sigma = BevelSlopeAt(T, D[i], wf);
+            S[i] = BevelShadeByte(BevelShadeValue(-sigma * Gx[i] * 1.5f, -sigma * Gy[i] * 1.5f, L, k));
+        }
     if (s >= 1) {
-        const std::vector<uint8_t> S0 = S;
-#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
+        // Smoothed into a second plane (the taps read the unsmoothed one).
+        std::vector<uint8_t> S1(n);
+        const int stride = ContourTapStride(s);
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
-                const size_t i = size_t(y) * size_t(W) + size_t(x);
+                const size_t i = size_t(y) * w + size_t(x);
+                S1[i] = S[i];
                 if (!inBand(i)) continue;
                 const float m = std::sqrt(Gx[i] * Gx[i] + Gy[i] * Gy[i]);
                 if (m < 0.1f) continue;
-                const float tx = -Gy[i] / m, ty = Gx[i] / m;
+                const float ux = -Gy[i] / m, uy = Gx[i] / m;
                 float sum = 0;
                 int count = 0;
                 int lo, hi;
-                ContourTapRange(x, y, tx, ty, W, H, s, lo, hi);
-                for (int l = lo; l <= hi; ++l) {
-                    const float sx = float(x) + float(l) * tx, sy = float(y) + float(l) * ty;
+                ContourTapRange(x, y, ux, uy, W, H, s, lo, hi);
+                ContourStrideRange(stride, s, lo, hi);
+                for (int l = lo; l <= hi; l += stride) {
+                    const float sx = float(x) + float(l) * ux, sy = float(y) + float(l) * uy;
                     if (!ContourTapInside(sx, sy, W, H)) continue;
-                    if (!A[size_t(int(sy)) * size_t(W) + size_t(int(sx))]) continue;
-                    sum += ContourSample(S0.data(), W, sx, sy);
+                    if (!A[size_t(int(sy)) * w + size_t(int(sx))]) continue;
+                    sum += ContourSample(S.data(), W, sx, sy);
                     ++count;
                 }
-                if (count) S[i] = RoundByte(sum / float(count));
+                if (count) S1[i] = RoundByte(sum / float(count));
             }
+        S.swap(S1);
     }
     ComposeShadedColours(*out, source, S.data());
     return out;

@@ -25,11 +25,14 @@ BitmapPtr ApplyInnerGlow(const Bitmap& source, const EffectParams& params, float
     if (!out) return nullptr;
 
     const std::vector<uint8_t> A = AlphaPlane(source);
-    std::vector<float> D(A.size());
-    DistanceTransform(A.data(), w, h, D.data(), true);
+    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(A.size());
+    DistanceTransform(A.data(), w, h, D.get(), true);
     std::vector<uint8_t> G(A.size());
-    for (size_t i = 0; i < A.size(); ++i)
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int64_t j = 0; j < int64_t(A.size()); ++j) {
+        const size_t i = size_t(j);
         G[i] = A[i] ? RoundByte(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f * (float(A[i]) / 255.0f)) : 0;
+    }
     if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(G.data(), w, h, sp, sp);
     ScalePlaneByOpacity(G, o);
     BlendColourByPlane(*out, source, G.data(), rec->colour);

@@ -30,6 +30,8 @@ BitmapPtr ApplyInnerShadow(const Bitmap& source, const EffectParams& params, flo
     // The shadow of the surroundings, moved along the direction; the outside
     // of the image counts as fully transparent surroundings.
     std::vector<uint8_t> P(A.size());
+    const bool parallel = int64_t(w) * h > kFilterParallelPixels;
+#pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < h; ++y) {
         const int sy = y - dy;
         uint8_t* p = P.data() + size_t(y) * size_t(w);
@@ -39,7 +41,8 @@ BitmapPtr ApplyInnerShadow(const Bitmap& source, const EffectParams& params, flo
         }
     }
     if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(P.data(), w, h, sp, sp);
-    for (size_t i = 0; i < P.size(); ++i) P[i] = uint8_t((P[i] * A[i] + 128) / 255);
+#pragma omp parallel for schedule(static) if (parallel)
+    for (int64_t i = 0; i < int64_t(P.size()); ++i) P[size_t(i)] = uint8_t((P[size_t(i)] * A[size_t(i)] + 128) / 255);
     ScalePlaneByOpacity(P, o);
     BlendColourByPlane(*out, source, P.data(), rec->colour);
     return out;

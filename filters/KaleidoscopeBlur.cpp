@@ -22,21 +22,23 @@ BitmapPtr ApplyKaleidoscopeBlur(const Bitmap& source, const EffectParams& params
     if (!out || r < 1) return out;
 
     const std::vector<uint8_t> A = AlphaPlane(source);
-    std::vector<float> D(A.size());
-    DistanceTransform(A.data(), w, h, D.data(), true);
+    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(A.size());
+    DistanceTransform(A.data(), w, h, D.get(), true);
+    const int stride = ContourTapStride(r);
     const Bitmap& S = source;
 #pragma omp parallel for schedule(dynamic, 16) if (int64_t(w) * h > kFilterParallelPixels)
     for (int y = 0; y < h; ++y) {
         uint8_t* dst = out->Row(y);
         for (int x = 0; x < w; ++x) {
             if (!A[size_t(y) * size_t(w) + size_t(x)]) continue;
-            const DistanceGradientAt g = DistanceGradient(D.data(), w, h, x, y);
+            const DistanceGradientAt g = DistanceGradient(D.get(), w, h, x, y);
             if (g.length < 0.1f) continue;  // on a ridge of the distance field
             const float tx = -g.gy / g.length, ty = g.gx / g.length;
             float sum = 0, acc[3] = {0, 0, 0};
             int lo, hi;
             ContourTapRange(x, y, tx, ty, w, h, r, lo, hi);
-            for (int k = lo; k <= hi; ++k) {
+            ContourStrideRange(stride, r, lo, hi);
+            for (int k = lo; k <= hi; k += stride) {
                 const float px = float(x) + tx * float(k), py = float(y) + ty * float(k);
                 if (px < 0 || px >= float(w - 1) || py < 0 || py >= float(h - 1)) continue;
                 const int i = int(px), j = int(py);

@@ -125,11 +125,11 @@ void MotionBlurRows(const Bitmap& source, const MotionBlurParams& rec, Bitmap& o
         terms.push_back({i + 1, j + 1, fx * fy});
     }
     // The source premultiplied once, as the reference computes it per texel.
-    std::vector<float> pre(size_t(w) * size_t(h) * 4);
+    const std::unique_ptr<float[]> pre = UninitialisedPlane<float>(size_t(w) * size_t(h) * 4);
 #pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = source.Row(y);
-        float* p = pre.data() + size_t(y) * size_t(w) * 4;
+        float* p = pre.get() + size_t(y) * size_t(w) * 4;
         for (int x = 0; x < w; ++x, s += 4, p += 4) {
             const float A = s[3];
             p[0] = float(s[0]) * A * kInv255;
@@ -150,7 +150,7 @@ void MotionBlurRows(const Bitmap& source, const MotionBlurParams& rec, Bitmap& o
                 // Output columns x whose texel x + t.ox lies inside the source.
                 const int x0 = std::max(0, -t.ox), x1 = std::min(W, w - t.ox);
                 if (x0 >= x1) continue;
-                const float* s = pre.data() + (size_t(sy) * size_t(w) + size_t(x0 + t.ox)) * 4;
+                const float* s = pre.get() + (size_t(sy) * size_t(w) + size_t(x0 + t.ox)) * 4;
                 accumulate(acc.data() + size_t(x0) * 4, s, (x1 - x0) * 4, t.weight);
             }
             uint8_t* d = out.Row(y);

@@ -30,12 +30,14 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
     if (!P) return nullptr;
     CopySourceInto(*P, source, pad, pad);
     std::vector<uint8_t> M(n);
+    const bool parallel = int64_t(W) * H > kFilterParallelPixels;
+#pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
         const uint8_t* p = P->Row(y);
         for (int x = 0; x < W; ++x) M[size_t(y) * size_t(W) + size_t(x)] = p[4 * x + 3] ? 0 : 255;
     }
-    std::vector<float> D(n);
-    DistanceTransform(M.data(), W, H, D.data(), false);
+    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
+    DistanceTransform(M.data(), W, H, D.get(), false);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
     const BevelLight L = BevelLightVector(rec->angle);
     const float R = float(d) + 0.5f, fd = float(d);
@@ -47,13 +49,13 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
     // object's nearest edge (or the parameter colour), shaded as a slope
     // falling away from the object, its alpha the coverage of the outer edge.
     Bitmap& O = *out;
-#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             const float dist = D[size_t(y) * size_t(W) + size_t(x)];
             if (!(dist <= R)) continue;
             const float coverage = ClampParam(R - dist, 0, 1);
-            const DistanceGradientAt g = DistanceGradient(D.data(), W, H, x, y);
+            const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
             float c[3] = {float(colour.b), float(colour.g), float(colour.r)};
             if (objectColour) {
                 float sx = float(x), sy = float(y);
@@ -83,21 +85,25 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
 
     if (f >= 1) {
         // Smoothing of the rim's colour along the outline, weighted by coverage.
-        const BitmapPtr O0 = O.Clone();
+        const BitmapPtr O0 = CopyBitmapRows(O);
         if (!O0) return nullptr;
         const uint8_t* o0 = O0->Data();
         // Taps farther than W + H from the pixel always fall outside the image.
         const int taps = std::min(f, W + H);
-#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
+        const int stride = ContourTapStride(taps);
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x) {
                 const float dist = D[size_t(y) * size_t(W) + size_t(x)];
                 if (!(dist > 0 && dist <= R)) continue;
-                const DistanceGradientAt g = DistanceGradient(D.data(), W, H, x, y);
+                const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
                 if (g.length < 0.1f) continue;
                 const float tx = -g.gy / g.length, ty = g.gx / g.length;
                 float sum[3] = {0, 0, 0}, total = 0;
-                for (int l = -taps; l <= taps; ++l) {
+                int lo, hi;
+                ContourTapRange(x, y, tx, ty, W, H, taps, lo, hi);
+                ContourStrideRange(stride, taps, lo, hi);
+                for (int l = lo; l <= hi; l += stride) {
                     const float sx = float(x) + float(l) * tx, sy = float(y) + float(l) * ty;
                     if (!ContourTapInside(sx, sy, W, H)) continue;
                     const float weight = ContourSampleChannel(o0, W, 3, sx, sy) * 0.003921569f;

@@ -121,3 +121,38 @@ TEST(AllFilters, SizesPastTheDiagonalActAsTheDiagonal) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stored record with every size at 1e6 on an object of a few hundred
+// pixels: every filter comes back (outlines sampled with a bounded number of
+// taps, disks and shifts clamped to the diagonal, grown outputs refused past
+// the size caps) instead of walking millions of taps per pixel.
+TEST(AllFilters, HostileSizesFinishOnARealObject) {
+    BitmapPtr src = Bitmap::Create(400, 300);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            const float d = std::hypot(x - 200.0f, y - 150.0f);
+            const uint32_t a = uint32_t(std::clamp(140.0f - d, 0.0f, 1.0f) * 255.0f);
+            src->SetPixel(x, y, a << 24 | uint32_t(x & 0xFF) << 16 | uint32_t(y & 0xFF) << 8 | 0x40);
+        }
+    for (int t = 0; t < kEffectTypeCount; ++t) {
+        EffectInstance e = MakeEffectInstance(uint8_t(t));
+        std::visit(
+            [](auto& r) {
+                if constexpr (requires { r.width; }) r.width = 1e6f;
+                if constexpr (requires { r.softness; }) r.softness = 1e6f;
+                if constexpr (requires { r.distance; }) r.distance = 1e6f;
+                if constexpr (requires { r.length; }) r.length = 1e6f;
+                if constexpr (requires { r.radius; }) r.radius = 1e6f;
+            },
+            e.params.value);
+        float ox = 0, oy = 0;
+        const BitmapPtr out = FindEffectTypeInfo(e.type).apply(*src, e.params, ox, oy);
+        if (out) {
+            EXPECT_TRUE(BitmapSizeAllowed(out->Width(), out->Height())) << FindEffectTypeInfo(e.type).name;
+        }
+    }
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -76,6 +77,35 @@ void ExpectLitUpperLeft(const Bitmap& out, int left, int right, int mid, const c
     EXPECT_LT(Ch(out, right, mid, 0), 0x80) << what;
     EXPECT_GT(Ch(out, mid, left, 0), 0x80) << what;
     EXPECT_LT(Ch(out, mid, right, 0), 0x80) << what;
+}
+
+// Sampling along an outline takes every tap up to 64 a side and spreads at
+// most that many evenly over any longer reach, the pixel itself included, so
+// a record of any size costs a bounded time per pixel.
+TEST(BevelShading, ContourTapsStayBoundedForAnyReach) {
+    for (int r : {1, 8, 50, 64, 65, 129, 300, 5793, 1 << 20}) {
+        const int stride = ContourTapStride(r);
+        // The whole reach, and a reach clipped by the image on one side.
+        for (auto [lo0, hi0] : {std::pair{-r, r}, std::pair{-r / 3 - 1, r}}) {
+            int lo = lo0, hi = hi0;
+            ContourStrideRange(stride, r, lo, hi);
+            int taps = 0;
+            bool centre = false;
+            for (int l = lo; l <= hi; l += stride) {
+                ASSERT_EQ(l % stride, 0) << r;
+                ASSERT_TRUE(l >= lo0 && l <= hi0) << r << " " << l;
+                centre |= l == 0;
+                ++taps;
+            }
+            EXPECT_TRUE(centre) << r;
+            EXPECT_LE(taps, 2 * kContourTapsPerSide + 1) << r;
+            if (r <= kContourTapsPerSide) {
+                EXPECT_EQ(taps, hi0 - lo0 + 1) << r;
+            } else if (lo0 == -r) {
+                EXPECT_GE(taps, kContourTapsPerSide + 1) << r;  // spread over the whole reach
+            }
+        }
+    }
 }
 
 TEST(GaussianBevel, ShadesInsideAndKeepsAlpha) {

@@ -113,8 +113,8 @@ const GoldenCase kCases[] = {
      [](EffectParams& p) { Rec<KaleidoscopeBlurParams>(p).width = 1; }, 0xd803f1eef7537fafull},
     {"kaleidoscope wide", kEffectKaleidoscopeBlur,
      [](EffectParams& p) { Rec<KaleidoscopeBlurParams>(p).width = 45; }, 0xa1cf00a185ccd319ull},
-    {"kaleidoscope past the image", kEffectKaleidoscopeBlur,
-     [](EffectParams& p) { Rec<KaleidoscopeBlurParams>(p).width = 300; }, 0x6cc3d8a787b2ccb7ull},
+    {"kaleidoscope taps spread past 64 a side", kEffectKaleidoscopeBlur,
+     [](EffectParams& p) { Rec<KaleidoscopeBlurParams>(p).width = 300; }, 0xf9c0f3e7be792041ull},
     {"brightness contrast", kEffectBrightnessContrast,
      [](EffectParams& p) {
          Rec<BrightnessContrastParams>(p).brightness = 0.2f;
