@@ -931,7 +931,9 @@ void BitmapPaintSession::Commit(CQuillfenEditorDoc& doc) {
         std::memcpy(newMask.data() + size_t(y) * cw, m, size_t(cw));
         for (int32_t x = 0; x < cw && !maskDiffers; ++x) maskDiffers = m[x] != 255;
     }
-    if (!maskDiffers) newMask.clear();
+    // An all-white mask is dropped only where the object had none: a mask the
+    // object has (a new one is white) stays with it.
+    if (!maskDiffers && !(object && HasValidMaskPlane(*object))) newMask.clear();
     RestoreHiddenLayers();
     doc.ReplaceObjectBitmap(id, std::move(png), float(cw), float(ch), placement, created, std::move(newMask));
 }

@@ -197,9 +197,10 @@ bool IsPaintingTool(int tool) {
 
 }  // namespace
 
-void CQuillfenEditorDoc::EndPaintMode() {
-    if (paintSession && paintSession->IsActive()) paintSession->Cancel(*this);
+bool CQuillfenEditorDoc::EndPaintMode() {
+    if (!CommitPaintSession()) return false;
     if (IsPaintingTool(activeTool)) activeTool = kToolMove;
+    return true;
 }
 
 void CQuillfenEditorDoc::SetActiveTool(int tool) {

@@ -204,8 +204,10 @@ public:
 
     // --- Editor state ---
     void SetEditorMode(int mode);
-    // Cancels an active paint session and leaves a painting tool for Move.
-    void EndPaintMode();
+    // Commits an active paint session (never cancels it) and leaves a
+    // painting tool for Move; false, with the tool unchanged, when the
+    // painting could not be stored (the session stays open and has said why).
+    bool EndPaintMode();
     void SetActiveTool(int tool);
     void ClearBoneSelection();
     void SetBoneSelection(const std::string& objectId, const std::string& boneId, int handleIndex);

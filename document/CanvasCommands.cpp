@@ -64,6 +64,9 @@ void CQuillfenEditorDoc::OnModifySetCanvasSize() {
     CanvasDocument& scene = mainScene;
     CanvasSizeDialogValues values = CanvasSizeDialogFromScene(scene.width, scene.height, scene.canvasColour);
     if (!dialogs_ || !dialogs_->RunCanvasSizeDialog(values)) return;
+    // The painted object moves with the others only once the painting is in
+    // it; a painting that cannot be stored leaves the canvas as it is.
+    if (!CommitPaintSession()) return;
 
     const float newW = float(CanvasSide(std::max(values.width, 1)));
     const float newH = float(CanvasSide(std::max(values.height, 1)));
@@ -142,6 +145,9 @@ bool CQuillfenEditorDoc::CanResetWarp() const {
 
 void CQuillfenEditorDoc::OnResetWarp() {
     if (mainScene.primarySelectedId.empty()) return;
+    // A session paints the object as warped; its commit would bring the warp
+    // back into the pixels.
+    if (!CommitPaintSession()) return;
     CanvasObject* o = mainScene.FindObject(mainScene.primarySelectedId);
     if (!o || o->warp.BitEquals(Quad{})) return;
     o->warp = Quad{};

@@ -70,6 +70,8 @@ void CQuillfenEditorDoc::OnModifyConvertToBitmap() {
                              " selected objects into a single Bitmap?\n\nThe originals will be removed. " +
                              kDiscardNote;
     if (prompts && prompts->AskYesNo(text, PromptIcon::Exclamation)) {
+        // What is painted on one of them goes into the merge.
+        if (!CommitPaintSession()) return;
         const std::vector<std::string> ids = scene.selectedIds;
         MergeObjectsToBitmap(ids);
     }

@@ -23,12 +23,16 @@ bool CQuillfenEditorDoc::DeleteSelected() {
 bool CQuillfenEditorDoc::DeleteSelectedMask() {
     const std::string id = mainScene.selectedMaskObjectId;
     if (id.empty()) return false;
-    const CanvasObject* object = mainScene.FindObject(id);
-    if (!object) {
+    if (!mainScene.FindObject(id)) {
         // A stale mask row: nothing to remove, and nothing to keep pointing at.
         mainScene.selectedMaskObjectId.clear();
         return false;
     }
+    // The painting (of the mask too) is stored first, so the undo step of
+    // the removal gives it back; one that cannot be stored stops here.
+    if (!EndPaintMode()) return true;
+    const CanvasObject* object = mainScene.FindObject(id);
+    if (!object) return true;
     float w = float(object->maskWidth), h = float(object->maskHeight);
     if ((w < 1 || h < 1) && !object->parts.empty()) {
         w = std::round(object->parts.front().pixelWidth);
@@ -36,7 +40,6 @@ bool CQuillfenEditorDoc::DeleteSelectedMask() {
     }
     const int32_t mw = (w >= 1 && w < 2147483647.0f) ? int32_t(w) : 1;
     const int32_t mh = (h >= 1 && h < 2147483647.0f) ? int32_t(h) : 1;
-    EndPaintMode();
     mainScene.selectedMaskObjectId.clear();
     SetObjectMask(id, std::vector<uint8_t>{}, mw, mh);
     UpdateAllViews();
@@ -63,7 +66,11 @@ bool CQuillfenEditorDoc::GetSelectionState() const {
 bool CQuillfenEditorDoc::DeleteSelectedObjects() {
     CanvasDocument& scene = SceneInUse();
     if (scene.selectedIds.empty() || !GetSelectionState()) return false;
-    EndPaintMode();
+    // The painting goes into its object first: undoing the deletion gives
+    // the object back as it was painted. A painting that cannot be stored
+    // stops the deletion (the session has said why).
+    if (!EndPaintMode()) return false;
+    if (scene.selectedIds.empty() || !GetSelectionState()) return false;
 
     return RecordEdit(kUndoObjectsDeleted, [&](UndoStep& step) {
         const std::vector<std::string>& selected = step.selectionBefore;
@@ -115,6 +122,12 @@ bool CQuillfenEditorDoc::DeleteActiveLayer() {
         Prompts* prompts = GetPrompts();
         if (!prompts || !prompts->AskYesNo(message, PromptIcon::Exclamation)) return false;
     }
+    // The painting goes into its object before the layer is stored, so
+    // undoing the deletion gives back what was painted; a painting that
+    // cannot be stored stops the deletion (the session has said why).
+    if (!CommitPaintSession()) return false;
+    layer = mainScene.FindLayer(mainScene.activeLayerId);
+    if (!layer) return false;
 
     return RecordEdit(
         kUndoLayerDeleted,

@@ -42,6 +42,11 @@ bool CQuillfenEditorDoc::CanAddMask() const {
 void CQuillfenEditorDoc::OnImageAddMask() {
     const CanvasObject* o = FirstObjectWithId(mainScene, mainScene.primarySelectedId);
     if (!o || o->kind != kObjectBitmap || o->HasUsableMask()) return;
+    // The painting is stored first; the commit replaces the object's pixels
+    // and would otherwise replace the new mask too.
+    if (!CommitPaintSession()) return;
+    o = FirstObjectWithId(mainScene, mainScene.primarySelectedId);
+    if (!o || o->kind != kObjectBitmap || o->HasUsableMask()) return;
     const float fw = o->parts.empty() ? o->width : o->parts.front().pixelWidth;
     const float fh = o->parts.empty() ? o->height : o->parts.front().pixelHeight;
     const int32_t w = MaskSide(fw), h = MaskSide(fh);

@@ -254,5 +254,6 @@ bool CQuillfenEditorDoc::CanCreateMultiObject() const {
 }
 
 void CQuillfenEditorDoc::OnCreateMultiObject() {
-    if (poseEditor_) poseEditor_->CreateMultiObject(*this);
+    // The parts are copies of the selected objects: the painting goes in first.
+    if (poseEditor_ && CanCreateMultiObject() && CommitPaintSession()) poseEditor_->CreateMultiObject(*this);
 }

@@ -178,6 +178,8 @@ bool CanvasDocument::AddEmptyObject(std::string* newId) {
     o.width = WholeObjectSide(width);
     o.height = WholeObjectSide(height);
     Layer& layer = GetActiveLayer();
+    // A locked layer takes no new object: it could be neither moved nor deleted.
+    if (layer.locked) return false;
     o.z = layer.HighestZ() + 1;
     const std::string id = o.id;
     if (!AddObjectToLayer(layer, o)) return false;

@@ -68,7 +68,8 @@ TEST_F(DocumentFixture, DeleteKeyPrefersSelectedPixelsThenMaskThenObjects) {
     EXPECT_EQ(session.cancels, 0);
     EXPECT_NE(doc.mainScene.FindObject("object_1"), nullptr);
 
-    // No pixel selection, a mask row selected: the mask goes, the session ends.
+    // No pixel selection, a mask row selected: the session is committed (never
+    // cancelled), then the mask goes.
     doc.mainScene.selectionMask->Clear();
     Obj("object_2").maskPixels = std::vector<uint8_t>(6, 255);
     Obj("object_2").maskWidth = 3;
@@ -76,7 +77,8 @@ TEST_F(DocumentFixture, DeleteKeyPrefersSelectedPixelsThenMaskThenObjects) {
     Obj("object_2").maskEnabled = true;
     doc.mainScene.selectedMaskObjectId = "object_2";
     ASSERT_TRUE(doc.DeleteSelected());
-    EXPECT_EQ(session.cancels, 1);
+    EXPECT_EQ(session.commits, 1);
+    EXPECT_EQ(session.cancels, 0);
     EXPECT_EQ(doc.activeTool, kToolMove);
     EXPECT_FALSE(Obj("object_2").maskEnabled);
     EXPECT_TRUE(doc.mainScene.selectedMaskObjectId.empty());

@@ -114,14 +114,25 @@ TEST_F(DocumentFixture, EndPaintModeLeavesOnlyPaintingTools) {
     }
     EXPECT_EQ(host.paneRefreshes, 0);  // set directly, without the tool notifications
 
+    // An open session is committed, never cancelled; one whose painting
+    // cannot be stored stays open and keeps its tool.
     FakeSession session;
     doc.paintSession = &session;
     session.active = false;
-    doc.EndPaintMode();
-    EXPECT_EQ(session.cancels, 0);
+    EXPECT_TRUE(doc.EndPaintMode());
+    EXPECT_EQ(session.commits, 0);
+    doc.paintSession = &session;
     session.active = true;
-    doc.EndPaintMode();
-    EXPECT_EQ(session.cancels, 1);
+    session.failCommit = true;
+    doc.activeTool = kToolPaintBrush;
+    EXPECT_FALSE(doc.EndPaintMode());
+    EXPECT_TRUE(session.active);
+    EXPECT_EQ(doc.activeTool, kToolPaintBrush);
+    session.failCommit = false;
+    EXPECT_TRUE(doc.EndPaintMode());
+    EXPECT_EQ(session.commits, 2);
+    EXPECT_EQ(session.cancels, 0);
+    EXPECT_EQ(doc.activeTool, kToolMove);
 }
 
 TEST_F(DocumentFixture, BoneSelection) {

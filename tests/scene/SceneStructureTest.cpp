@@ -84,6 +84,10 @@ TEST(SceneStructure, ObjectIdsAndDuplicateRefusal) {
     EXPECT_EQ(id, "object_2");
     doc.DeleteObject("object_1");
     EXPECT_EQ(doc.MakeObjectId(), "object_1");
+    // The locked backdrop takes no object to paint on.
+    doc.SetActiveLayer("backdrop");
+    EXPECT_FALSE(doc.AddEmptyObject(&id));
+    EXPECT_TRUE(doc.layers[0].objects.empty());
 
     // An id used in another layer is refused without any change.
     Layer& first = doc.layers[1];

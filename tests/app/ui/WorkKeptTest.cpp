@@ -10,6 +10,8 @@
 #include "document/ClipboardFormats.h"
 #include "document/CommandIds.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "document/CanvasCommands.h"
+#include "document/DialogProvider.h"
 #include "document/ProjectFile.h"
 #include "platform/Clipboard.h"
 #include "platform/Codecs.h"
@@ -94,7 +96,51 @@ struct Editor {
         Settle();
     }
     std::string PathFor(const char* name) const { return dir.filePath(name).toStdString(); }
+    // A second grey picture beside the first, which stays the one selected.
+    std::string AddSecondObject() {
+        const std::string first = ObjectId();
+        BitmapPtr grey = Bitmap::Create(80, 60);
+        grey->Clear(0xFF808080);
+        std::vector<uint8_t> png;
+        EncodePng(*grey, png);
+        const std::string path = dir.filePath("second.png").toStdString();
+        WriteFileAtomic(path, png);
+        std::string error;
+        if (!doc->ImportImageFiles(path, 600, 500, error)) return {};
+        const std::string second = ObjectId();
+        doc->mainScene.primarySelectedId = first;
+        doc->mainScene.selectedIds = {first};
+        doc->UpdateAllViews();
+        Settle();
+        return second;
+    }
+    void FailCommits(bool fail) {
+        View()->PaintSession().SetEncoder(fail ? +[](const Bitmap&, std::vector<uint8_t>&) { return false; } : nullptr);
+    }
 };
+
+// Answers the canvas size dialog with fixed values.
+struct CanvasSizeAnswer : DialogProvider {
+    CanvasSizeDialogValues values;
+    bool RunCanvasSizeDialog(CanvasSizeDialogValues& v) override {
+        v = values;
+        return true;
+    }
+};
+
+// Red pixels in the picture of a bitmap object.
+int RedPixels(const CanvasObject& o) {
+    if (o.kind != kObjectBitmap || o.parts.empty()) return -1;
+    BitmapPtr b = DecodeImage(o.parts.front().encoded);
+    if (!b) return -1;
+    int red = 0;
+    for (int y = 0; y < b->Height(); ++y)
+        for (int x = 0; x < b->Width(); ++x) {
+            const uint32_t p = b->Pixel(x, y);
+            red += (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) < 80;
+        }
+    return red;
+}
 
 // Red pixels in the picture of the only bitmap object of a saved project.
 int RedPixelsInSavedObject(const std::string& path) {
@@ -104,16 +150,7 @@ int RedPixelsInSavedObject(const std::string& path) {
     if (!ReadProjectBytes(bytes, scene)) return -1;
     for (const Layer& layer : scene.layers)
         for (const CanvasObject& o : layer.objects) {
-            if (o.kind != kObjectBitmap || o.parts.empty()) continue;
-            BitmapPtr b = DecodeImage(o.parts.front().encoded);
-            if (!b) return -1;
-            int red = 0;
-            for (int y = 0; y < b->Height(); ++y)
-                for (int x = 0; x < b->Width(); ++x) {
-                    const uint32_t p = b->Pixel(x, y);
-                    red += (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) < 80;
-                }
-            return red;
+            if (o.kind == kObjectBitmap && !o.parts.empty()) return RedPixels(o);
         }
     return -1;
 }
@@ -205,4 +242,156 @@ TEST(WorkKept, ACommitThatFailsStopsTheExportAndKeepsThePainting) {
     e.prompts->QueueSaveFile(path);
     e.frame->ActionFor(kCmdFileSaveAs)->trigger();
     EXPECT_GT(RedPixelsInSavedObject(path), 100);
+}
+
+// Commands that remove, move or change the painted object store the painting
+// first; an undo then gives the object back as it was painted.
+TEST(WorkKept, DeleteDuringASessionThenUndoGivesBackThePaintedObject) {
+    enum Way { kEditDelete, kDeleteKey, kDeleteLayer };
+    for (Way way : {kEditDelete, kDeleteKey, kDeleteLayer}) {
+        SCOPED_TRACE(testing::Message() << "way " << way);
+        Editor e;
+        ASSERT_TRUE(e.ok);
+        const std::string id = e.ObjectId();
+        e.ChooseBrush();
+        e.Stroke(20);
+        e.Stroke(60);
+        switch (way) {
+        case kEditDelete: e.frame->ActionFor(kCmdEditDelete)->trigger(); break;
+        case kDeleteKey: EXPECT_TRUE(e.View()->OnKeyDown(Qt::Key_Delete)); break;
+        case kDeleteLayer:
+            e.prompts->QueueAnswer(PromptAnswer::Yes);
+            e.frame->ActionFor(kCmdDeleteLayer)->trigger();
+            break;
+        }
+        e.Settle();
+        EXPECT_EQ(e.doc->mainScene.FindObject(id), nullptr);
+        // Nothing stands in for the deleted object, on any layer.
+        size_t objects = 0;
+        for (const Layer& layer : e.doc->mainScene.layers) objects += layer.objects.size();
+        EXPECT_EQ(objects, 0u);
+        EXPECT_TRUE(e.doc->IsModified());
+
+        e.frame->ActionFor(kCmdEditUndo)->trigger();
+        e.Settle();
+        const CanvasObject* back = e.doc->mainScene.FindObject(id);
+        ASSERT_NE(back, nullptr);
+        EXPECT_GT(RedPixels(*back), 2 * 150);
+    }
+}
+
+TEST(WorkKept, SetCanvasSizeDuringASessionMovesThePaintedObjectLikeTheOthers) {
+    struct Case {
+        int dw, dh, anchor;
+    };
+    for (const Case c : {Case{200, 100, 8}, Case{-300, -200, 4}, Case{-100, 0, 2}}) {
+        SCOPED_TRACE(testing::Message() << "size change " << c.dw << "," << c.dh << " anchor " << c.anchor);
+        Editor e;
+        ASSERT_TRUE(e.ok);
+        const std::string id = e.ObjectId();
+        const std::string other = e.AddSecondObject();
+        ASSERT_FALSE(other.empty());
+        e.ChooseBrush();
+        e.Stroke(20);
+        const CanvasObject* o = e.doc->mainScene.FindObject(id);
+        const float x = o->x, y = o->y;
+        const float ox = e.doc->mainScene.FindObject(other)->x, oy = e.doc->mainScene.FindObject(other)->y;
+        const float w = e.doc->mainScene.width, h = e.doc->mainScene.height;
+
+        DialogProvider* const appDialogs = e.doc->Dialogs();
+        CanvasSizeAnswer dialog;
+        dialog.values = CanvasSizeDialogFromScene(w, h, e.doc->mainScene.canvasColour);
+        dialog.values.width = int(w) + c.dw;
+        dialog.values.height = int(h) + c.dh;
+        dialog.values.anchor = c.anchor;
+        e.doc->SetDialogProvider(&dialog);
+        e.frame->ActionFor(kCmdSetCanvasSize)->trigger();
+        e.Settle();
+        e.doc->SetDialogProvider(appDialogs);
+        // The session ends (Move tool): the object holds what it will keep.
+        e.frame->CommandUiBinding().Execute(kCmdToolMove, CommandUiKind::ToolbarButton);
+        e.Settle();
+
+        const float dx = float(c.anchor % 3) * float(c.dw) * 0.5f, dy = float(c.anchor / 3) * float(c.dh) * 0.5f;
+        const CanvasObject* moved = e.doc->mainScene.FindObject(other);
+        EXPECT_FLOAT_EQ(moved->x, ox + dx);
+        EXPECT_FLOAT_EQ(moved->y, oy + dy);
+        const CanvasObject* painted = e.doc->mainScene.FindObject(id);
+        ASSERT_NE(painted, nullptr);
+        EXPECT_FLOAT_EQ(painted->x, x + dx);
+        EXPECT_FLOAT_EQ(painted->y, y + dy);
+        EXPECT_GT(RedPixels(*painted), 150);
+    }
+}
+
+TEST(WorkKept, AddMaskDuringASessionKeepsTheMask) {
+    Editor e;
+    ASSERT_TRUE(e.ok);
+    const std::string id = e.ObjectId();
+    e.ChooseBrush();
+    e.Stroke(20);
+    e.frame->ActionFor(kCmdAddMask)->trigger();
+    e.Settle();
+    EXPECT_TRUE(e.doc->mainScene.FindObject(id)->HasUsableMask());
+    // Painting goes on, and the next commit keeps the mask too.
+    e.Stroke(60);
+    e.frame->CommandUiBinding().Execute(kCmdToolMove, CommandUiKind::ToolbarButton);
+    e.Settle();
+    const CanvasObject* o = e.doc->mainScene.FindObject(id);
+    EXPECT_TRUE(o->HasUsableMask());
+    EXPECT_GT(RedPixels(*o), 2 * 150);
+}
+
+// A painting that cannot be stored stops the command that needed it: said
+// once, the session still open, nothing else changed; once storing works the
+// painting reaches the file.
+TEST(WorkKept, ACommitThatFailsStopsDeleteCanvasSizeAndAddMask) {
+    enum Way { kEditDelete, kDeleteKey, kDeleteLayer, kCanvasSize, kAddMask };
+    for (Way way : {kEditDelete, kDeleteKey, kDeleteLayer, kCanvasSize, kAddMask}) {
+        SCOPED_TRACE(testing::Message() << "way " << way);
+        Editor e;
+        ASSERT_TRUE(e.ok);
+        const std::string id = e.ObjectId();
+        e.ChooseBrush();
+        e.Stroke(20);
+        const float x = e.doc->mainScene.FindObject(id)->x;
+        const float w = e.doc->mainScene.width;
+        DialogProvider* const appDialogs = e.doc->Dialogs();
+        CanvasSizeAnswer dialog;
+        dialog.values = CanvasSizeDialogFromScene(w, e.doc->mainScene.height, e.doc->mainScene.canvasColour);
+        dialog.values.width = int(w) + 200;
+        dialog.values.anchor = 5;
+        e.doc->SetDialogProvider(&dialog);
+        e.FailCommits(true);
+        e.prompts->ClearRecords();
+        switch (way) {
+        case kEditDelete: e.frame->ActionFor(kCmdEditDelete)->trigger(); break;
+        case kDeleteKey: e.View()->OnKeyDown(Qt::Key_Delete); break;
+        case kDeleteLayer:
+            e.prompts->QueueAnswer(PromptAnswer::Yes);
+            e.frame->ActionFor(kCmdDeleteLayer)->trigger();
+            break;
+        case kCanvasSize: e.frame->ActionFor(kCmdSetCanvasSize)->trigger(); break;
+        case kAddMask: e.frame->ActionFor(kCmdAddMask)->trigger(); break;
+        }
+        e.Settle();
+        e.doc->SetDialogProvider(appDialogs);
+        size_t failures = 0;
+        for (const ScriptedPrompts::Record& r : e.prompts->Records())
+            failures += r.kind == ScriptedPrompts::Kind::Message && r.message.text.find("could not be stored") != std::string::npos;
+        EXPECT_EQ(failures, 1u);
+        EXPECT_TRUE(e.View()->PaintSession().IsActive());
+        EXPECT_EQ(e.doc->paintSession, &e.View()->PaintSession());
+        const CanvasObject* o = e.doc->mainScene.FindObject(id);
+        ASSERT_NE(o, nullptr);
+        EXPECT_FLOAT_EQ(o->x, x);
+        EXPECT_FALSE(o->HasUsableMask());
+        EXPECT_FLOAT_EQ(e.doc->mainScene.width, w);
+
+        e.FailCommits(false);
+        const std::string path = e.PathFor("kept.qvk");
+        e.prompts->QueueSaveFile(path);
+        e.frame->ActionFor(kCmdFileSaveAs)->trigger();
+        EXPECT_GT(RedPixelsInSavedObject(path), 100);
+    }
 }
