@@ -615,23 +615,13 @@ bool PoseEditorTools::JointPress(CQuillfenEditorDoc& doc, PointF p) {
         jointPress = p;
         return true;
     }
-    // 3. A joint: only the selected bone's own while one is selected.
+    // 3. A joint: the selected bone's own first, so its joint wins over a
+    // nearer one of another bone; then any joint. The tool selects a bone
+    // as it becomes active, so a press on another bone's joint must pick
+    // that joint at once, or the first drag after a tool switch does nothing.
     std::string id;
     int end = 1;
-    bool found = false;
-    if (selBone) {
-        auto within = [&](int e) {
-            const PointF j = JointOf(*selBone, e);
-            return DistSq(PartPointToView(*part, j.x, j.y, view), p) <= 100;
-        };
-        if (within(0)) {
-            id = selBone->id, end = 0, found = true;
-        } else if (within(1)) {
-            id = selBone->id, end = 1, found = true;
-        }
-    } else {
-        found = HitTestJoint(*part, view, p, true, id, end);
-    }
+    const bool found = SelectedBoneJointAt(*part, selBone, p, id, end) || HitTestJoint(*part, view, p, true, id, end);
     if (!found) {
         dragBoneId.clear();
         doc.ClearBoneSelection();
@@ -651,6 +641,20 @@ bool PoseEditorTools::JointPress(CQuillfenEditorDoc& doc, PointF p) {
     jointPress = p;
     jointDragStarted = false;
     return true;
+}
+
+bool PoseEditorTools::SelectedBoneJointAt(const CanvasObject& part, const Bone* bone, PointF p, std::string& id,
+                                          int& end) const {
+    if (!bone) return false;
+    for (int e = 0; e < 2; ++e) {
+        const PointF j = JointOf(*bone, e);
+        if (DistSq(PartPointToView(part, j.x, j.y, view), p) <= 100) {
+            id = bone->id;
+            end = e;
+            return true;
+        }
+    }
+    return false;
 }
 
 void PoseEditorTools::ApplyHandleDrag(CanvasObject& part, PointF pv, bool ctrl, bool alt) {
@@ -755,15 +759,9 @@ bool PoseEditorTools::JointMove(CQuillfenEditorDoc& doc, PointF p, bool buttonDo
         const Bone* selBone = sel.objectId == part->id ? FindBone(*part, sel.boneId) : nullptr;
         std::string id;
         int end = 1;
-        bool found = false;
-        if (selBone) {
-            for (int e = 0; e < 2 && !found; ++e) {
-                const PointF j = JointOf(*selBone, e);
-                if (DistSq(PartPointToView(*part, j.x, j.y, view), p) <= 100) id = selBone->id, end = e, found = true;
-            }
-        } else {
-            found = HitTestJoint(*part, view, p, true, id, end);
-        }
+        // The joint a press here would grab.
+        const bool found =
+            SelectedBoneJointAt(*part, selBone, p, id, end) || HitTestJoint(*part, view, p, true, id, end);
         hoverBone = found ? id : std::string();
         hoverEnd = end;
         std::string mid;

@@ -142,4 +142,6 @@ private:
     void ApplyTransformDrag(CQuillfenEditorDoc& doc, PointF p);
     void SelectInMarquee(CQuillfenEditorDoc& doc);
     void ApplyHandleDrag(CanvasObject& part, PointF p, bool ctrl, bool alt);
+    // A joint of the selected bone within 10 view pixels of p, head first.
+    bool SelectedBoneJointAt(const CanvasObject& part, const Bone* bone, PointF p, std::string& id, int& end) const;
 };

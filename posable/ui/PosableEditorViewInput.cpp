@@ -327,7 +327,13 @@ void CPosableImageEditorView::OnDeleteKey() {
         update();
         return;
     }
-    if (doc->activeTool == kToolSelectMoveJoint) tools_.DeleteSelectedBone(*doc);
+    if (doc->activeTool == kToolMove) {
+        // The selected parts go as one undo step; a drag of them ends first
+        // so its records do not name parts that no longer exist.
+        tools_.Reset();
+        doc->DeleteSelectedObjects();
+        doc->UpdateAllViews();
+    } else if (doc->activeTool == kToolSelectMoveJoint) tools_.DeleteSelectedBone(*doc);
     else if (doc->activeTool == kToolLinkJoints) tools_.RemoveHoveredLinkEnd(*doc);
     update();
 }

@@ -358,3 +358,51 @@ TEST(PoseEditorView, EyedropperPicksWhatTheViewShows) {
     }
     EXPECT_EQ(t.doc->CanUndo(), couldUndo);  // a pick is no edit
 }
+
+// Switching to Select/Move Joint selects the first bone; the first drag of
+// another bone's joint must still move that joint, as one undo step.
+TEST(PoseEditorView, FirstJointDragAfterAddBoneMovesTheJoint) {
+    PoseEditorApp t;
+    ASSERT_TRUE(t.app.Commands().Execute(kCmdToolAddBone));
+    t.Drag(t.At(0.5f, 0.15f), t.At(0.5f, 0.5f));
+    t.Drag(t.At(0.5f, 0.5f), t.At(0.5f, 0.85f));
+    ASSERT_EQ(t.part->bones.size(), 2u);
+    ASSERT_TRUE(t.app.Commands().Execute(kCmdToolSelectMoveJoint));
+    EXPECT_EQ(t.doc->boneSelection.boneId, t.part->bones[0].id);
+    const size_t steps = t.doc->poseUndo.undo.size();
+    t.Drag(t.At(0.5f, 0.85f), t.At(0.8f, 0.8f));
+    EXPECT_NEAR(t.part->bones[1].tailX, 0.8f, 0.01f);
+    EXPECT_EQ(t.doc->boneSelection.boneId, t.part->bones[1].id);
+    EXPECT_EQ(t.doc->poseUndo.undo.size(), steps + 1);
+    // The next drag grabs the now selected joint again; the shared joint
+    // between the bones stays shared.
+    t.Drag(t.At(0.8f, 0.8f), t.At(0.7f, 0.7f));
+    EXPECT_NEAR(t.part->bones[1].tailX, 0.7f, 0.01f);
+    EXPECT_FLOAT_EQ(t.part->bones[0].tailX, t.part->bones[1].headX);
+}
+
+// Delete with the Move tool removes the selected parts as one undo step;
+// the last part of the object stays.
+TEST(PoseEditorView, DeleteWithTheMoveToolRemovesTheSelectedParts) {
+    PoseEditorApp t;
+    ASSERT_TRUE(t.app.Commands().Execute(kCmdToolMove));
+    CanvasObject second = *t.part;
+    second.id = "part_2";
+    second.x += 40;
+    const std::string first = t.part->id;
+    ASSERT_TRUE(t.doc->poseScene.AddObjectToLayer(*t.doc->poseScene.FindLayer("layer_1"), second));
+    t.doc->poseScene.SelectObject("part_2");
+    const size_t steps = t.doc->poseUndo.undo.size();
+    t.view->OnDeleteKey();
+    EXPECT_EQ(t.doc->poseScene.FindObject("part_2"), nullptr);
+    EXPECT_EQ(t.doc->poseUndo.undo.size(), steps + 1);
+    EXPECT_TRUE(t.doc->poseScene.selectedIds.empty());
+    t.view->RenderToBackBuffer();  // draws with nothing selected
+    // The sole remaining part is not deleted.
+    t.doc->poseScene.SelectObject(first);
+    t.view->OnDeleteKey();
+    EXPECT_NE(t.doc->poseScene.FindObject(first), nullptr);
+    EXPECT_EQ(t.doc->poseUndo.undo.size(), steps + 1);
+    t.doc->OnEditUndo();
+    EXPECT_NE(t.doc->poseScene.FindObject("part_2"), nullptr);
+}
