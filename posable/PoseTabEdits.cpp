@@ -92,8 +92,7 @@ bool ResetPosableObjectPose(CQuillfenEditorDoc& doc, const LivePose* live) {
             SceneRect bounds;
             if (o->GetPartsBounds(bounds) && bounds.width > 0 && bounds.height > 0)
                 sx = o->width / bounds.width, sy = o->height / bounds.height;
-            const PosableScene rest = o->posableScene;
-            if (!ApplyPosableScene(*o, rest, sx, sy)) {
+            if (!ResetPoseInPlace(*o, sx, sy)) {
                 *o = original;
                 o->InvalidateCaches();
                 doc.SetModifiedFlag(wasModified);

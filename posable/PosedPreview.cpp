@@ -185,6 +185,40 @@ bool ApplyPosableScene(CanvasObject& object, const PosableScene& scene, float sc
     return true;
 }
 
+namespace {
+
+// Renders the runtime scene and puts its picture on the object, sized as the
+// render times the scale and moved so that what stood at the runtime point
+// origin (the object's top-left corner before) stays where it was on the
+// canvas. The object turns about its centre, so the centre moves by that
+// local shift turned by the rotation. The box keeps its fractions: posing
+// and resetting then come back to the very same box.
+bool PlaceRuntimePicture(CanvasObject& object, CanvasDocument& runtime, double fx, double fy, float scaleX,
+                         float scaleY, float originX, float originY) {
+    PosePreviewImage image;
+    SceneRect bounds;
+    if (!RenderPosedScene(runtime, image, bounds)) return false;
+    const double ex = double(scaleX) * fx, ey = double(scaleY) * fy;
+    const double width = std::max(image.width * ex, 1.0), height = std::max(image.height * ey, 1.0);
+    const double dx = (bounds.x - double(originX)) * ex + (width - double(object.width)) / 2;
+    const double dy = (bounds.y - double(originY)) * ey + (height - double(object.height)) / 2;
+    const double th = object.rotation * kPi / 180.0;
+    const double c = std::cos(th), s = std::sin(th);
+    const double cx = object.x + object.width / 2.0 + dx * c - dy * s;
+    const double cy = object.y + object.height / 2.0 + dx * s + dy * c;
+    KeepSharpness(runtime, image, fx, fy, float(width), float(height));
+    object.parts.clear();
+    object.parts.push_back(MakePreviewPart(image));
+    object.x = float(cx - width / 2.0);
+    object.y = float(cy - height / 2.0);
+    object.width = float(width);
+    object.height = float(height);
+    object.InvalidateCaches();
+    return true;
+}
+
+}  // namespace
+
 bool CommitPose(CQuillfenEditorDoc& doc, const std::string& objectId, const std::vector<PartPose>& poses,
                 float scaleX, float scaleY, float originX, float originY) {
     if (doc.workspaceMode != kWorkspaceCanvas || objectId.empty()) return false;
@@ -195,35 +229,30 @@ bool CommitPose(CQuillfenEditorDoc& doc, const std::string& objectId, const std:
     CanvasDocument runtime;
     BuildObjectRuntime(object->posableScene, nullptr, runtime);
     ApplyPartPoses(runtime, poses);
-    PosePreviewImage image;
-    SceneRect bounds;
-    if (!RenderPosedScene(runtime, image, bounds)) return false;
-
-    const double ex = double(scaleX) * fx, ey = double(scaleY) * fy;
-    const float width = std::max(RoundHalfAway(image.width * ex), 1.0f);
-    const float height = std::max(RoundHalfAway(image.height * ey), 1.0f);
-    // The shift of the picture's origin in the object's own frame, plus half
-    // the size change: the object turns about its centre, so the centre moves
-    // by that local shift turned by the rotation.
-    const double dx = (bounds.x - double(originX)) * ex + (width - double(object->width)) / 2;
-    const double dy = (bounds.y - double(originY)) * ey + (height - double(object->height)) / 2;
-    const double th = object->rotation * kPi / 180.0;
-    const double c = std::cos(th), s = std::sin(th);
-    const double cx = object->x + object->width / 2.0 + dx * c - dy * s;
-    const double cy = object->y + object->height / 2.0 + dx * s + dy * c;
-    KeepSharpness(runtime, image, fx, fy, width, height);
-
+    if (!PlaceRuntimePicture(*object, runtime, fx, fy, scaleX, scaleY, originX, originY)) return false;
     object->hasPose = true;
     if (&object->partPoses != &poses) object->partPoses = poses;
-    object->parts.clear();
-    object->parts.push_back(MakePreviewPart(image));
-    object->x = RoundHalfAway(cx - width / 2.0);
-    object->y = RoundHalfAway(cy - height / 2.0);
-    object->width = width;
-    object->height = height;
-    object->InvalidateCaches();
     doc.SetModifiedFlag(true);
     doc.UpdateAllViews();
+    return true;
+}
+
+bool ResetPoseInPlace(CanvasObject& object, float scaleX, float scaleY) {
+    if (object.kind != kObjectPosable || !object.hasPosableScene) return false;
+    double fx = 1, fy = 1;
+    PreviewPixelsPerUnit(object, fx, fy);
+    // The runtime point the object's corner shows now: the posed render's origin.
+    CanvasDocument posed;
+    BuildObjectRuntime(object.posableScene, &object, posed);
+    std::vector<CanvasObject*> list;
+    SceneRect origin;
+    if (!CollectForRender(posed, list, origin)) return false;
+    CanvasDocument rest;
+    BuildObjectRuntime(object.posableScene, nullptr, rest);
+    if (!PlaceRuntimePicture(object, rest, fx, fy, scaleX, scaleY, origin.x, origin.y)) return false;
+    object.hasPose = false;
+    object.partPoses.clear();
+    object.ClearMask();
     return true;
 }
 

@@ -44,6 +44,12 @@ bool ApplyPosableScene(CanvasObject& object, const PosableScene& scene, float sc
 bool CommitPose(CQuillfenEditorDoc& doc, const std::string& objectId, const std::vector<PartPose>& poses,
                 float scaleX, float scaleY, float originX, float originY);
 
+// Puts a posed object back into its rest pose where it stands: the parts
+// that the pose left alone stay on their canvas points, and a rest, pose and
+// reset come back to the very box the object had. scale as for CommitPose.
+// False (object untouched) when the render fails.
+bool ResetPoseInPlace(CanvasObject& object, float scaleX, float scaleY);
+
 // Re-renders the preview at the object's size when it has grown past the
 // preview's pixels; position, size, scene and pose stay.
 bool UpdatePosableImageResolution(CanvasObject& object);

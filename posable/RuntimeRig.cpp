@@ -27,8 +27,6 @@ Vec Turn(Vec v, double degrees) {
     return {v.x * c - v.y * s, v.x * s + v.y * c};
 }
 
-float RoundHalfAway(double v) { return float(std::round(v)); }
-
 }  // namespace
 
 PointF NormalizedToCanvas(const CanvasObject& o, float u, float v) {
@@ -124,11 +122,13 @@ bool RuntimeRig::MoveJoint(const JointLinkEnd& end, PointF target) {
     const double Wr = rest->width, Hr = rest->height;
     const Vec e{Wr * b.headX - Wr / 2, Hr * b.headY - Hr / 2};
     const Vec te = Turn(e, rho);
+    // The placement stays fractional: rounding it here would shift the head
+    // by up to half a pixel on every move, and the drift adds up over a drag.
     o->rotation = float(rho);
-    o->x = RoundHalfAway(H.x - (te.x + Wr / 2));
-    o->y = RoundHalfAway(H.y - (te.y + Hr / 2));
-    o->width = std::max(RoundHalfAway(Wr), 1.0f);
-    o->height = std::max(RoundHalfAway(Hr), 1.0f);
+    o->x = float(H.x - (te.x + Wr / 2));
+    o->y = float(H.y - (te.y + Hr / 2));
+    o->width = float(std::max(Wr, 1.0));
+    o->height = float(std::max(Hr, 1.0));
     if (b.stretchable) {
         const Vec centre{o->x + o->width / 2.0, o->y + o->height / 2.0};
         const Vec local = centre + Turn(V(target) - centre, -rho) - Vec{o->x, o->y};

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <functional>
 
 using namespace posable_test;
@@ -170,6 +172,27 @@ TEST(PoseTabEdits, ResetPoseKeepsTheDisplayedSizeAsOneUndoStep) {
     d.doc.OnEditRedo();
     EXPECT_FALSE(d.Object().hasPose);
     EXPECT_EQ(d.Object().width, 300);
+}
+
+// Posing moves the object's box around the posed parts; Reset Pose puts
+// the very box back, also at a scale and turn that make fractions.
+TEST(PoseTabEdits, PoseThenResetGivesBackTheRestBox) {
+    for (const float scale : {1.0f, 1.37f}) {
+        CanvasPosableDoc d;
+        d.Object().width *= scale;
+        d.Object().height *= scale;
+        d.Object().rotation = 20;
+        const CanvasObject rest = d.Object();
+        ASSERT_TRUE(CommitPose(d.doc, "object_1", d.MovedLeftPart(), scale, scale, 100, 100));
+        EXPECT_NEAR(d.Object().width, 250 * scale, 1e-3) << scale;
+        EXPECT_GT(std::abs(d.Object().x - rest.x), 10) << scale;
+        ASSERT_TRUE(ResetPosableObjectPose(d.doc));
+        EXPECT_NEAR(d.Object().x, rest.x, 1e-3) << scale;
+        EXPECT_NEAR(d.Object().y, rest.y, 1e-3) << scale;
+        EXPECT_NEAR(d.Object().width, rest.width, 1e-3) << scale;
+        EXPECT_NEAR(d.Object().height, rest.height, 1e-3) << scale;
+        EXPECT_FLOAT_EQ(d.Object().rotation, 20) << scale;
+    }
 }
 
 TEST(PoseTabEdits, ResetPoseStoresALivePoseForUndo) {
