@@ -22,12 +22,89 @@ const QColor kStripColour(32, 35, 40);
 
 }  // namespace
 
-// ------------------------------------------------------------------ grid
+// ------------------------------------------------------------------ strip
 
-CPropStencilLibrary::CPropStencilLibrary(QWidget* parent, int id) : CWndBase(parent, id) {
+CStripScrolledWnd::CStripScrolledWnd(QWidget* parent, int id, int wheelStep, int minThumb)
+    : CWndBase(parent, id), wheelStep_(wheelStep), minThumb_(minThumb) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
 }
+
+void CStripScrolledWnd::ClampScroll() {
+    scrollOffset = std::clamp(scrollOffset, 0, std::max(0, ContentHeight() - height()));
+}
+
+bool CStripScrolledWnd::Thumb(int& top, int& h) const {
+    const int client = height(), content = ContentHeight();
+    if (content <= client || client <= 0) return false;
+    h = std::max(minThumb_, int(int64_t(client) * client / content));
+    top = int(int64_t(client - h) * scrollOffset / (content - client));
+    return true;
+}
+
+bool CStripScrolledWnd::StripPress(QPoint point) {
+    if (point.x() < std::max(0, width() - kStrip)) return false;
+    int top = 0, h = 0;
+    if (!Thumb(top, h)) return true;
+    if (point.y() >= top && point.y() < top + h) {
+        SetCapture();
+        thumbDragging = true;
+        dragStartY = point.y();
+        dragStartScroll = scrollOffset;
+    } else {
+        scrollOffset += point.y() < top ? -height() : height();
+        ClampScroll();
+    }
+    update();
+    return true;
+}
+
+bool CStripScrolledWnd::ThumbDragMove(QPoint point) {
+    if (!thumbDragging || !HasCapture()) return false;
+    int top = 0, h = 0;
+    if (!Thumb(top, h)) return true;
+    const int range = ContentHeight() - height(), track = height() - h;
+    const int startTop = int(int64_t(track) * dragStartScroll / std::max(1, range));
+    const int thumbTop = std::clamp(startTop + (point.y() - dragStartY), 0, track);
+    scrollOffset = track > 0 ? int(int64_t(thumbTop) * range / track) : 0;
+    ClampScroll();
+    update();
+    return true;
+}
+
+void CStripScrolledWnd::OnLButtonUp(unsigned, QPoint) {
+    if (!thumbDragging) return;
+    thumbDragging = false;
+    ReleaseCapture();
+    update();
+}
+
+void CStripScrolledWnd::OnCaptureLost() {
+    thumbDragging = false;
+    update();
+}
+
+bool CStripScrolledWnd::OnMouseWheel(unsigned, int delta, QPoint) {
+    scrollOffset -= (delta / 120) * wheelStep_;
+    ClampScroll();
+    update();
+    return true;
+}
+
+void CStripScrolledWnd::resizeEvent(QResizeEvent*) { ClampScroll(); }
+
+void CStripScrolledWnd::DrawStrip(QPainter& p, int thumbInset) {
+    const int content = std::max(0, width() - kStrip);
+    p.fillRect(content, 0, width() - content, height(), kStripColour);
+    int top = 0, th = 0;
+    if (Thumb(top, th))
+        p.fillRect(content + thumbInset, top, kStrip - thumbInset, th,
+                   thumbDragging ? QColor(110, 122, 138) : QColor(86, 96, 108));
+}
+
+// ------------------------------------------------------------------ grid
+
+CPropStencilLibrary::CPropStencilLibrary(QWidget* parent, int id) : CStripScrolledWnd(parent, id, kPitchY, 16) {}
 
 int CPropStencilLibrary::EntryCount() const { return int(StencilLibraryStore::Instance().entries.size()); }
 
@@ -55,36 +132,8 @@ int CPropStencilLibrary::HitTest(QPoint p) const {
     return index;
 }
 
-void CPropStencilLibrary::ClampScroll() {
-    scrollOffset = std::clamp(scrollOffset, 0, std::max(0, ContentHeight() - height()));
-}
-
-bool CPropStencilLibrary::Thumb(int& top, int& h) const {
-    const int client = height(), content = ContentHeight();
-    if (content <= client || client <= 0) return false;
-    h = std::max(16, int(int64_t(client) * client / content));
-    top = int(int64_t(client - h) * scrollOffset / (content - client));
-    return true;
-}
-
 void CPropStencilLibrary::OnLButtonDown(unsigned, QPoint point) {
-    const int stripLeft = std::max(0, width() - kStrip);
-    int top = 0, h = 0;
-    const bool thumb = Thumb(top, h);
-    if (point.x() >= stripLeft) {
-        if (!thumb) return;
-        if (point.y() >= top && point.y() < top + h) {
-            SetCapture();
-            thumbDragging = true;
-            dragStartY = point.y();
-            dragStartScroll = scrollOffset;
-        } else {
-            scrollOffset += point.y() < top ? -height() : height();
-            ClampScroll();
-        }
-        update();
-        return;
-    }
+    if (StripPress(point)) return;
     const int index = HitTest(point);
     if (index < 0) return;
     if (index != selectedIndex) {
@@ -95,44 +144,13 @@ void CPropStencilLibrary::OnLButtonDown(unsigned, QPoint point) {
 }
 
 void CPropStencilLibrary::OnMouseMove(unsigned, QPoint point) {
-    if (thumbDragging && HasCapture()) {
-        int top = 0, h = 0;
-        if (!Thumb(top, h)) return;
-        const int range = ContentHeight() - height(), track = height() - h;
-        const int startTop = int(int64_t(track) * dragStartScroll / std::max(1, range));
-        const int thumbTop = std::clamp(startTop + (point.y() - dragStartY), 0, track);
-        scrollOffset = track > 0 ? int(int64_t(thumbTop) * range / track) : 0;
-        ClampScroll();
-        update();
-        return;
-    }
+    if (ThumbDragMove(point)) return;
     const int hit = HitTest(point);
     if (hit != hoverIndex) {
         hoverIndex = hit;
         update();
     }
 }
-
-void CPropStencilLibrary::OnLButtonUp(unsigned, QPoint) {
-    if (!thumbDragging) return;
-    thumbDragging = false;
-    ReleaseCapture();
-    update();
-}
-
-void CPropStencilLibrary::OnCaptureLost() {
-    thumbDragging = false;
-    update();
-}
-
-bool CPropStencilLibrary::OnMouseWheel(unsigned, int delta, QPoint) {
-    scrollOffset -= (delta / 120) * kPitchY;
-    ClampScroll();
-    update();
-    return true;
-}
-
-void CPropStencilLibrary::resizeEvent(QResizeEvent*) { ClampScroll(); }
 
 void CPropStencilLibrary::paintEvent(QPaintEvent* e) {
     CMemDC2 dc(this, e->rect());
@@ -174,17 +192,13 @@ void CPropStencilLibrary::paintEvent(QPaintEvent* e) {
         p.drawText(QRect(x, y + kTile, kTile, kCaption), Qt::AlignCenter | Qt::TextSingleLine, caption);
     }
     p.restore();
-    p.fillRect(content, 0, w - content, h, kStripColour);
-    int top = 0, th = 0;
-    if (Thumb(top, th))
-        p.fillRect(content, top, kStrip, th, thumbDragging ? QColor(110, 122, 138) : QColor(86, 96, 108));
+    DrawStrip(p, 0);
 }
 
 // ------------------------------------------------------------------ library list
 
-CPropStencilLibraryList::CPropStencilLibraryList(QWidget* parent, int id) : CWndBase(parent, id) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(true);
+CPropStencilLibraryList::CPropStencilLibraryList(QWidget* parent, int id)
+    : CStripScrolledWnd(parent, id, kRow, 24) {
     Reload();
 }
 
@@ -194,10 +208,6 @@ void CPropStencilLibraryList::Reload() {
     update();
 }
 
-void CPropStencilLibraryList::ClampScroll() {
-    scrollOffset = std::clamp(scrollOffset, 0, std::max(0, int(names.size()) * kRow - height()));
-}
-
 int CPropStencilLibraryList::HitTest(QPoint p) const {
     if (p.x() >= std::max(0, width() - kStrip)) return -1;
     const int row = (p.y() + scrollOffset) / kRow;
@@ -205,30 +215,8 @@ int CPropStencilLibraryList::HitTest(QPoint p) const {
     return row;
 }
 
-bool CPropStencilLibraryList::Thumb(int& top, int& h) const {
-    const int client = height(), content = int(names.size()) * kRow;
-    if (content <= client || client <= 0) return false;
-    h = std::max(24, int(int64_t(client) * client / content));
-    top = int(int64_t(client - h) * scrollOffset / std::max(1, content - client));
-    return true;
-}
-
 void CPropStencilLibraryList::OnLButtonDown(unsigned, QPoint point) {
-    if (point.x() >= std::max(0, width() - kStrip)) {
-        int top = 0, h = 0;
-        if (!Thumb(top, h)) return;
-        if (point.y() >= top && point.y() < top + h) {
-            SetCapture();
-            thumbDragging = true;
-            dragStartY = point.y();
-            dragStartScroll = scrollOffset;
-        } else {
-            scrollOffset += point.y() < top ? -height() : height();
-            ClampScroll();
-        }
-        update();
-        return;
-    }
+    if (StripPress(point)) return;
     const int row = HitTest(point);
     if (row < 0) return;
     StencilLibraryStore& store = StencilLibraryStore::Instance();
@@ -242,42 +230,13 @@ void CPropStencilLibraryList::OnLButtonDown(unsigned, QPoint point) {
 }
 
 void CPropStencilLibraryList::OnMouseMove(unsigned, QPoint point) {
-    if (thumbDragging && HasCapture()) {
-        int top = 0, h = 24;
-        Thumb(top, h);
-        const int range = std::max(0, int(names.size()) * kRow - height());
-        scrollOffset = dragStartScroll + (point.y() - dragStartY) * range / std::max(1, height() - h);
-        ClampScroll();
-        update();
-        return;
-    }
+    if (ThumbDragMove(point)) return;
     const int hit = HitTest(point);
     if (hit != hoverRow) {
         hoverRow = hit;
         update();
     }
 }
-
-void CPropStencilLibraryList::OnLButtonUp(unsigned, QPoint) {
-    if (!thumbDragging) return;
-    thumbDragging = false;
-    ReleaseCapture();
-    update();
-}
-
-void CPropStencilLibraryList::OnCaptureLost() {
-    thumbDragging = false;
-    update();
-}
-
-bool CPropStencilLibraryList::OnMouseWheel(unsigned, int delta, QPoint) {
-    scrollOffset -= (delta / 120) * kRow;
-    ClampScroll();
-    update();
-    return true;
-}
-
-void CPropStencilLibraryList::resizeEvent(QResizeEvent*) { ClampScroll(); }
 
 void CPropStencilLibraryList::paintEvent(QPaintEvent* e) {
     CMemDC2 dc(this, e->rect());
@@ -296,8 +255,5 @@ void CPropStencilLibraryList::paintEvent(QPaintEvent* e) {
         p.drawText(QRect(8, top + 4, content - 8, kRow - 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                    QString::fromStdString(names[size_t(row)]));
     }
-    p.fillRect(content, 0, w - content, h, kStripColour);
-    int top = 0, th = 0;
-    if (Thumb(top, th))
-        p.fillRect(content + 1, top, kStrip - 1, th, thumbDragging ? QColor(110, 122, 138) : QColor(86, 96, 108));
+    DrawStrip(p, 1);
 }

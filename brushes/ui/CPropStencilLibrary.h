@@ -6,69 +6,86 @@
 // user switched to another library (already saved and activated).
 #include "platform/qt/WindowBase.h"
 
+class QPainter;
+
 #include <string>
 #include <vector>
 
-class CPropStencilLibrary : public CWndBase {
+// A window whose content scrolls with a thumb in a kStrip-pixel strip on
+// its right: a press in the strip above or below the thumb pages, a press on
+// the thumb drags it, and the wheel scrolls by the content's step.
+class CStripScrolledWnd : public CWndBase {
+    Q_OBJECT
+public:
+    CStripScrolledWnd(QWidget* parent, int id, int wheelStep, int minThumb);
+
+    int scrollOffset = 0;
+    bool thumbDragging = false;
+    int dragStartY = 0, dragStartScroll = 0;
+
+    static constexpr int kStrip = 14;
+    virtual int ContentHeight() const = 0;
+    void ClampScroll();
+
+    void OnLButtonUp(unsigned flags, QPoint point) override;
+    bool OnMouseWheel(unsigned flags, int delta, QPoint point) override;
+    void OnCaptureLost() override;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    // A press in the strip pages or grabs the thumb; false left of the strip.
+    bool StripPress(QPoint point);
+    // Scrolls with a thumb drag; false when none runs.
+    bool ThumbDragMove(QPoint point);
+    // The strip at the client's right edge and the thumb, inset from its left.
+    void DrawStrip(QPainter& p, int thumbInset);
+    // The thumb's top and height; false when the content fits.
+    bool Thumb(int& top, int& height) const;
+
+private:
+    int wheelStep_, minThumb_;
+};
+
+class CPropStencilLibrary : public CStripScrolledWnd {
     Q_OBJECT
 public:
     explicit CPropStencilLibrary(QWidget* parent = nullptr, int id = 6102);
 
     int selectedIndex = -1;
     int hoverIndex = -1;
-    int scrollOffset = 0;
-    bool thumbDragging = false;
-    int dragStartY = 0, dragStartScroll = 0;
 
-    static constexpr int kStrip = 14, kMargin = 4, kPitchX = 64, kPitchY = 76, kTile = 60, kCaption = 12;
+    static constexpr int kMargin = 4, kPitchX = 64, kPitchY = 76, kTile = 60, kCaption = 12;
     int Columns() const;
-    int ContentHeight() const;
+    int ContentHeight() const override;
     // The entry under a client point, -1 for none (gaps, strip, past the end).
     int HitTest(QPoint p) const;
-    void ClampScroll();
 
     void OnLButtonDown(unsigned flags, QPoint point) override;
-    void OnLButtonUp(unsigned flags, QPoint point) override;
     void OnMouseMove(unsigned flags, QPoint point) override;
-    bool OnMouseWheel(unsigned flags, int delta, QPoint point) override;
-    void OnCaptureLost() override;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
 
 private:
     int EntryCount() const;
-    // The thumb's top and height; false when the content fits.
-    bool Thumb(int& top, int& height) const;
 };
 
-class CPropStencilLibraryList : public CWndBase {
+class CPropStencilLibraryList : public CStripScrolledWnd {
     Q_OBJECT
 public:
     explicit CPropStencilLibraryList(QWidget* parent = nullptr, int id = 6101);
 
     std::vector<std::string> names;
     int hoverRow = -1;
-    int scrollOffset = 0;
-    bool thumbDragging = false;
-    int dragStartY = 0, dragStartScroll = 0;
 
-    static constexpr int kRow = 22, kStrip = 14;
+    static constexpr int kRow = 22;
     void Reload();
     int HitTest(QPoint p) const;
-    void ClampScroll();
+    int ContentHeight() const override { return int(names.size()) * kRow; }
 
     void OnLButtonDown(unsigned flags, QPoint point) override;
-    void OnLButtonUp(unsigned flags, QPoint point) override;
     void OnMouseMove(unsigned flags, QPoint point) override;
-    bool OnMouseWheel(unsigned flags, int delta, QPoint point) override;
-    void OnCaptureLost() override;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
-
-private:
-    bool Thumb(int& top, int& height) const;
 };
