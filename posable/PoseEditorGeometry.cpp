@@ -210,6 +210,39 @@ BoneHandle HitTestBoneHandles(const CanvasObject& part, const Bone& bone, int en
     return BoneHandle::None;
 }
 
+bool GetCapOutline(const CanvasObject& part, const Bone& bone, int end, const PoseViewState& view, CapOutline& out) {
+    out = CapOutline{};
+    const PointF H = PartPointToView(part, bone.headX, bone.headY, view);
+    const PointF T = PartPointToView(part, bone.tailX, bone.tailY, view);
+    const double dx = T.x - H.x, dy = T.y - H.y, L = std::hypot(dx, dy);
+    if (!(L > 1)) return false;
+    const bool head = end == 0;
+    const PointF P = head ? H : T;
+    const double s = std::max(std::max<double>(part.width, 1), std::max<double>(part.height, 1));
+    const double z = view.zoom;
+    const double nx = -dy / L, ny = dx / L;
+    const double rw = std::max(s * (head ? bone.headCapWidth : bone.tailCapWidth) * z, 1.0) / 2;
+    out.round = (head ? bone.roundHeadCap : bone.roundTailCap) == 1;
+    if (out.round) {
+        out.hasGuide = true;
+        out.guideA = {float(P.x + (rw + 40) * nx), float(P.y + (rw + 40) * ny)};
+        out.guideB = {float(P.x - (rw + 40) * nx), float(P.y - (rw + 40) * ny)};
+    }
+    const double c = L * (head ? bone.headCapLength : bone.tailCapLength);
+    if (c > 0.5) {
+        const double k = head ? 1 : -1;
+        const double shift = head ? bone.headShift : bone.tailShift;
+        const double offset = head ? bone.headOffset : bone.tailOffset;
+        out.hasShape = true;
+        out.centre = {float(P.x + k * L * shift * dx / L + s * offset * z * nx),
+                      float(P.y + k * L * shift * dy / L + s * offset * z * ny)};
+        out.angle = float(std::atan2(dy, dx) / kDegToRad);
+        out.halfLength = float(c);
+        out.halfWidth = float(rw);
+    }
+    return true;
+}
+
 bool HitTestBoneMidpoint(const CanvasObject& part, const PoseViewState& view, PointF p, std::string& boneId) {
     for (const Bone& b : part.bones) {
         const PointF m = PartPointToView(part, (b.headX + b.tailX) / 2, (b.headY + b.tailY) / 2, view);

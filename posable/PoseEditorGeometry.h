@@ -43,6 +43,21 @@ enum class BoneHandle { None = -1, CapLength = 0, Width, Feather, RoundCapOffset
 // part pixels and for the round-cap handles of an end that is not round.
 bool GetBoneHandle(const CanvasObject& part, const Bone& bone, int end, BoneHandle handle, const PoseViewState& view,
                    PointF& position, PointF* inner = nullptr);
+// The selected end's cap as drawn over the selected bone, in view pixels:
+// a shape halfLength along the bone and halfWidth across it, centred on
+// centre and turned by angle (degrees); an ellipse for a round cap, else a
+// rectangle. A round cap also gets a guide line across the bone through the
+// joint, 40 pixels past the cap on each side.
+struct CapOutline {
+    bool hasShape = false;  // false when the cap is too short to show
+    bool round = false;
+    PointF centre;
+    float angle = 0, halfLength = 0, halfWidth = 0;
+    bool hasGuide = false;
+    PointF guideA, guideB;
+};
+// False for a bone shorter than one view pixel.
+bool GetCapOutline(const CanvasObject& part, const Bone& bone, int end, const PoseViewState& view, CapOutline& out);
 // The first of the five handles (in the order of BoneHandle) within 12 view
 // pixels; the cap-length and round-cap handles need selectedFlag.
 BoneHandle HitTestBoneHandles(const CanvasObject& part, const Bone& bone, int end, bool selectedFlag,

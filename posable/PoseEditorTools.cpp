@@ -1,6 +1,7 @@
 #include "posable/PoseEditorTools.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "document/DocumentHost.h"
 #include "posable/RuntimeRig.h"
 #include "scene/BoneList.h"
 #include "scene/JointLinks.h"
@@ -97,28 +98,6 @@ void RotatedCorners(const RectF& r, float rotation, PointF out[4]) {
     const double dx[4] = {-r.width / 2.0, r.width / 2.0, r.width / 2.0, -r.width / 2.0};
     const double dy[4] = {-r.height / 2.0, -r.height / 2.0, r.height / 2.0, r.height / 2.0};
     for (int i = 0; i < 4; ++i) out[i] = {float(cx + dx[i] * c - dy[i] * s), float(cy + dx[i] * s + dy[i] * c)};
-}
-
-int HitTestFrameHandle(const RectF& r, float rotation, PointF p) {
-    // Into the rectangle's own frame.
-    const double cx = r.x + r.width / 2.0, cy = r.y + r.height / 2.0;
-    const double a = -rotation * kDegToRad, c = std::cos(a), s = std::sin(a);
-    const double lx = (p.x - cx) * c - (p.y - cy) * s, ly = (p.x - cx) * s + (p.y - cy) * c;
-    const double hw = r.width / 2.0, hh = r.height / 2.0;
-    auto near = [&](double x, double y, double radius) {
-        return (lx - x) * (lx - x) + (ly - y) * (ly - y) <= radius * radius;
-    };
-    if (near(0, -hh - 22, 8)) return kPartHandleRotate;
-    const struct {
-        double x, y;
-        int handle;
-    } handles[] = {{-hw, -hh, kPartHandleTopLeft},  {0, -hh, kPartHandleTop},   {hw, -hh, kPartHandleTopRight},
-                   {hw, 0, kPartHandleRight},       {hw, hh, kPartHandleBottomRight}, {0, hh, kPartHandleBottom},
-                   {-hw, hh, kPartHandleBottomLeft}, {-hw, 0, kPartHandleLeft}};
-    for (const auto& h : handles)
-        if (near(h.x, h.y, 7)) return h.handle;
-    if (std::abs(lx) <= hw + 14 && std::abs(ly) <= hh + 14) return kPartHandleInside;
-    return kPartHandleNone;
 }
 
 bool SameEnd(const JointLinkEnd& a, const JointLinkEnd& b) {
@@ -230,12 +209,13 @@ int PoseEditorTools::HitTestPartHandle(CQuillfenEditorDoc& doc, PointF p) const 
         const CanvasObject* o = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
         if (!o || o->locked) return kPartHandleNone;
         const PointF tl = view.SceneToView({o->x, o->y});
-        return HitTestFrameHandle({tl.x, tl.y, o->width * view.zoom, o->height * view.zoom}, o->rotation, p);
+        return HitTestObjectHandles(p.x, p.y, frameStyle, {tl.x, tl.y, o->width * view.zoom, o->height * view.zoom},
+                                    o->rotation);
     }
     RectF b;
     if (!SelectionSceneBounds(scene, b)) return kPartHandleNone;
     const PointF tl = view.SceneToView({b.x, b.y});
-    return HitTestFrameHandle({tl.x, tl.y, b.width * view.zoom, b.height * view.zoom}, 0, p);
+    return HitTestObjectHandles(p.x, p.y, frameStyle, {tl.x, tl.y, b.width * view.zoom, b.height * view.zoom}, 0);
 }
 
 void PoseEditorTools::BeginPartDrag(CQuillfenEditorDoc& doc, int handle, PointF p, bool wait) {
@@ -587,6 +567,8 @@ bool PoseEditorTools::JointPress(CQuillfenEditorDoc& doc, PointF p) {
             takeSnapshot();
             activeHandle = h;
             jointPress = p;
+            if (h == BoneHandle::RoundCapWidth)
+                if (DocumentHost* host = doc.Host()) host->SetStatusHint(kCapWidthHint);
             return true;
         }
     }
@@ -814,8 +796,22 @@ bool PoseEditorTools::JointRelease(CQuillfenEditorDoc& doc) {
     grabbedJoints.clear();
     movedJoints.clear();
     movedStarts.clear();
+    if (DocumentHost* host = doc.Host()) host->SetStatusHint(std::string());
     doc.UpdateAllViews();
     return true;
+}
+
+bool PoseEditorTools::JointToolMoveCursor(CQuillfenEditorDoc& doc, PointF p) const {
+    if (activeHandle != BoneHandle::None || boneMovePending || boneMoveActive || !grabbedJoints.empty()) return true;
+    const CanvasObject* part = SelectedPoseEditorPart(doc);
+    if (!part) return false;
+    const BoneSelection& sel = doc.boneSelection;
+    if (const Bone* b = sel.objectId == part->id ? FindBone(*part, sel.boneId) : nullptr)
+        if (HitTestBoneHandles(*part, *b, sel.handleIndex == 0 ? 0 : 1, sel.selected, view, p) != BoneHandle::None)
+            return true;
+    std::string id;
+    int end = 1;
+    return HitTestJoint(*part, view, p, true, id, end) || HitTestBoneMidpoint(*part, view, p, id);
 }
 
 bool PoseEditorTools::DeleteSelectedBone(CQuillfenEditorDoc& doc) {

@@ -4,6 +4,7 @@
 // handles, and Link Joints. The view feeds them view points and repaints
 // when they report a change; each finished gesture is one undo step. A drag
 // that loses the mouse capture ends through CaptureLost exactly as on release.
+#include "canvas_view/TransformHandles.h"
 #include "posable/PoseEditorGeometry.h"
 #include "scene/CanvasDocument.h"
 
@@ -13,13 +14,16 @@
 
 class CQuillfenEditorDoc;
 
+// The status hint shown while the round-cap width handle is dragged.
+inline constexpr const char* kCapWidthHint = "Cap Width   CTRL: this cap only   ALT: equalize all caps at joint";
+
 struct PartDragRecord {
     std::string objectId;
     ObjectTransform before;
 };
 
-// The part frame's handles: 0 none, 1 inside, 2..9 the corners and edges
-// clockwise from the top-left, 10 rotation.
+// The part frame's handles, numbered as the shared transform frame's: 0 none,
+// 1 inside, 2..9 the corners and edges clockwise from the top-left, 10 rotation.
 enum PartHandle : int {
     kPartHandleNone = 0,
     kPartHandleInside = 1,
@@ -34,10 +38,6 @@ enum PartHandle : int {
     kPartHandleRotate = 10,
 };
 
-// The handle of a view rectangle turned by rotation (degrees) about its
-// centre under the view point: handles within 7 pixels, the rotation knob
-// 22 pixels above the top edge, inside including a 14-pixel margin.
-int HitTestFrameHandle(const RectF& viewRect, float rotation, PointF p);
 // The four corners of a view rectangle turned about its centre.
 void RotatedCorners(const RectF& r, float rotation, PointF out[4]);
 
@@ -64,6 +64,8 @@ CanvasObject* SelectedPoseEditorPart(CQuillfenEditorDoc& doc);
 class PoseEditorTools {
 public:
     PoseViewState view;
+    // The parts' transform frame: the canvas's look, sizes and pick boxes.
+    TransformHandleStyle frameStyle;
 
     // --- Part tool ---
     bool partDrag = false, waitThreshold = false;
@@ -126,6 +128,9 @@ public:
     // a joint.
     bool JointMove(CQuillfenEditorDoc& doc, PointF p, bool buttonDown, bool ctrl, bool alt);
     bool JointRelease(CQuillfenEditorDoc& doc);
+    // Whether the pointer shows the move cursor with Select/Move Joint: over
+    // a handle of the selected bone, any joint or a midpoint, or in a drag.
+    bool JointToolMoveCursor(CQuillfenEditorDoc& doc, PointF p) const;
     // Deletes the selected bone unless a bone hangs on it.
     bool DeleteSelectedBone(CQuillfenEditorDoc& doc);
 

@@ -10,6 +10,7 @@
 #include "brushes/StencilOverlay.h"
 #include "brushes/ui/StencilOverlayDrawing.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
+#include "canvas_view/ui/TransformFrameDrawing.h"
 
 #include "canvas_view/BrushCursor.h"
 #include "canvas_view/BrushToolQueries.h"
@@ -53,11 +54,6 @@ int SelectionOverlayMode(CQuillfenEditorDoc& doc) {
     return profile ? int(profile->GetAppDword("Settings", "SelectionOverlay", 0)) : 0;
 }
 
-void DrawHandleShape(QPainter& g, const TransformHandleStyle& s, const FrameRect& r, float radius) {
-    g.setBrush(Argb(s.handleFill));
-    g.setPen(QPen(Argb(s.handleOutline), 1.6));
-    g.drawRoundedRect(Q(r), radius, radius);
-}
 }  // namespace
 
 CanvasObjectPainter CCanvasLayoutView::ScenePainter(CanvasDocument& scene) {
@@ -80,33 +76,8 @@ CanvasObjectPainter CCanvasLayoutView::ScenePainter(CanvasDocument& scene) {
 
 void CCanvasLayoutView::DrawFrameFor(QPainter& g, const FrameRect& r, float angle, bool hasPivot, float px, float py,
                                      bool simple, const TransformHandleStyle& s) {
-    const FrameRect f = TransformFrameOf(s, r);
-    if (!hasPivot) px = f.CentreX(), py = f.CentreY();
-    g.save();
-    g.setRenderHint(QPainter::Antialiasing, true);
-    RotateAbout(g, px, py, angle);
-    g.setBrush(Qt::NoBrush);
-    if (simple) {
-        g.setPen(DashPen((s.frameGap & 0x00FFFFFF) | 0x80000000u, 2.0f, 6));
-        g.drawRect(Q(f));
-        g.setPen(DashPen((s.frameColour & 0x00FFFFFF) | 0x80000000u, 2.0f, 0));
-        g.drawRect(Q(f));
-        g.restore();
-        return;
-    }
-    g.setPen(DashPen(s.frameGap, 2.2f, 6));
-    g.drawRect(Q(f));
-    g.setPen(DashPen(s.frameColour, 2.2f, 0));
-    g.drawRect(Q(f));
-    g.setPen(QPen(Argb(s.frameColour), 1.9));
-    g.drawLine(QPointF(f.CentreX(), f.y), QPointF(f.CentreX(), f.y - s.rotationStem));
-    const HandleBoxes b = DrawnHandleBoxes(s, f);
-    DrawHandleShape(g, s, b.box[kHandleRotate], s.rotationRadius);
-    for (int h : {kHandleTopLeft, kHandleTopRight, kHandleBottomRight, kHandleBottomLeft})
-        DrawHandleShape(g, s, b.box[h], s.cornerRadius);
-    for (int h : {kHandleTop, kHandleRight, kHandleBottom, kHandleLeft})
-        DrawHandleShape(g, s, b.box[h], s.edgeThickness / 2);
-    g.restore();
+    if (simple) DrawObjectFrameSimple(g, s, r, angle, hasPivot, px, py);
+    else DrawObjectTransformFrame(g, s, r, angle, hasPivot, px, py);
 }
 
 void CCanvasLayoutView::DrawDashedObjectOutline(QPainter& g, const FrameRect& r, float angle) {

@@ -64,6 +64,10 @@ public:
     size_t OverlayCacheSize() const { return overlayCache_.size(); }
     int OverlayRasterCount() const { return overlayRasters_; }
 
+    // Where the bone menu asked for from the keyboard opens, in view pixels:
+    // the selected end's cap-length handle, else the centre of the view.
+    QPoint KeyboardBoneMenuPoint() const;
+
     bool HitTestFinishButton(PointF p) const;
     bool HitTestPreviewButton(PointF p) const;
     void ResetInteraction();
@@ -130,7 +134,7 @@ private:
     // The pointer's shape for the tool and what lies under it.
     void UpdateCursor(PointF viewPoint);
     void EndPick();
-    void ShowBoneMenu(QPoint globalPos, PointF viewPoint);
+    void ShowBoneMenu(QPoint globalPos, PointF viewPoint, bool fromKeyboard);
 
     PoseEditorTools tools_;
     // Held by pointer: its headers cannot be read under the moc keywords.

@@ -8,6 +8,7 @@
 
 #include "posable/ui/CPosableImageEditorView.h"
 #include "posable/ui/PosableEditorViewShared.h"
+#include "canvas_view/ui/TransformFrameDrawing.h"
 
 #include "brushes/BrushSettings.h"
 #include "brushes/BrushEngine.h"
@@ -97,25 +98,6 @@ void DrawSelectionOutline(QPainter& p, const RectF& r, float rotation) {
     p.restore();
 }
 
-void DrawTransformFrame(QPainter& p, const RectF& r, float rotation) {
-    DrawSelectionOutline(p, r, rotation);
-    PointF c[4];
-    RotatedCorners(r, rotation, c);
-    const PointF mids[4] = {{(c[0].x + c[1].x) / 2, (c[0].y + c[1].y) / 2},
-                            {(c[1].x + c[2].x) / 2, (c[1].y + c[2].y) / 2},
-                            {(c[2].x + c[3].x) / 2, (c[2].y + c[3].y) / 2},
-                            {(c[3].x + c[0].x) / 2, (c[3].y + c[0].y) / 2}};
-    for (int i = 0; i < 4; ++i) {
-        DrawDisc(p, c[i], 5, 0xFFFFFFFF, 0xFF5693CF, 1.6, 0, 0);
-        DrawDisc(p, mids[i], 4, 0xFFFFFFFF, 0xFF5693CF, 1.6, 0, 0);
-    }
-    // The rotation knob 22 pixels above the top edge's midpoint.
-    const double a = rotation * 3.14159265358979323846 / 180.0;
-    const PointF knob{float(mids[0].x + 22 * std::sin(a)), float(mids[0].y - 22 * std::cos(a))};
-    p.setPen(QPen(Argb(0xFF5693CF), 1.4));
-    p.drawLine(Q(mids[0]), Q(knob));
-    DrawDisc(p, knob, 6, 0xFF40A2DC, 0xFFFFFFFF, 1.6, 0, 0);
-}
 }  // namespace
 
 void CPosableImageEditorView::DrawOverlayButton(QPainter& p, const RectF& r, const char* text, bool hovered,
@@ -172,9 +154,9 @@ void CPosableImageEditorView::DrawScene(QPainter& p) {
     const bool frameTool = tool == kToolMove || SelectionTool(tool);
     if (frameTool && scene.selectedIds.size() > 1 && tools_.SelectionSceneBounds(scene, bounds)) {
         const PointF tl = v.SceneToView({bounds.x, bounds.y});
-        const RectF r{tl.x, tl.y, bounds.width * v.zoom, bounds.height * v.zoom};
-        if (tool == kToolMove) DrawTransformFrame(p, r, 0);
-        else DrawSelectionOutline(p, r, 0);
+        const FrameRect r{tl.x, tl.y, bounds.width * v.zoom, bounds.height * v.zoom};
+        if (tool == kToolMove) DrawObjectTransformFrame(p, tools_.frameStyle, r, 0);
+        else DrawObjectFrameSimple(p, tools_.frameStyle, r, 0);
     }
     CanvasObject* primary = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
     for (CanvasObject* o : visible)
@@ -186,9 +168,9 @@ void CPosableImageEditorView::DrawScene(QPainter& p) {
     DrawJointLinks(p);
     if (frameTool && scene.selectedIds.size() < 2 && primary && primary->visible) {
         const PointF tl = v.SceneToView({primary->x, primary->y});
-        const RectF r{tl.x, tl.y, primary->width * v.zoom, primary->height * v.zoom};
-        if (tool == kToolMove) DrawTransformFrame(p, r, primary->rotation);
-        else DrawSelectionOutline(p, r, primary->rotation);
+        const FrameRect r{tl.x, tl.y, primary->width * v.zoom, primary->height * v.zoom};
+        if (tool == kToolMove) DrawObjectTransformFrame(p, tools_.frameStyle, r, primary->rotation);
+        else DrawObjectFrameSimple(p, tools_.frameStyle, r, primary->rotation);
     }
     if (tools_.marqueeActive) {
         const float x = std::min(tools_.marqueeStart.x, tools_.marqueeEnd.x);
@@ -471,6 +453,32 @@ void CPosableImageEditorView::DrawSelectedBoneHandles(QPainter& p, const CanvasO
     auto disc = [&](PointF c, BoneHandle h, uint32_t fill, uint32_t pen1, uint32_t pen2) {
         DrawDisc(p, c, tools_.activeHandle == h ? 9 : 7, fill, pen1, 2.0, pen2, 1.0);
     };
+    // The selected end's cap: a guide across a round cap, then its outline.
+    CapOutline cap;
+    if (GetCapOutline(part, bone, e, v, cap)) {
+        p.setBrush(Qt::NoBrush);
+        if (cap.hasGuide) {
+            QPen guide(Argb(0xDC64FF64), 1.2);
+            guide.setDashPattern({5, 4});
+            p.setPen(guide);
+            p.drawLine(Q(cap.guideA), Q(cap.guideB));
+        }
+        if (cap.hasShape) {
+            p.save();
+            p.translate(cap.centre.x, cap.centre.y);
+            p.rotate(cap.angle);
+            const QRectF r(-cap.halfLength, -cap.halfWidth, 2 * cap.halfLength, 2 * cap.halfWidth);
+            for (const auto& [colour, offset] : {std::pair{0xD2FFFFFFu, 0.0}, std::pair{0xFFE87676u, 4.0}}) {
+                QPen pen(Argb(colour), 1.4);
+                pen.setDashPattern({5, 4});
+                pen.setDashOffset(offset);
+                p.setPen(pen);
+                if (cap.round) p.drawEllipse(r);
+                else p.drawRect(r);
+            }
+            p.restore();
+        }
+    }
     PointF at, inner;
     if (GetBoneHandle(part, bone, e, BoneHandle::CapLength, v, at)) {
         connector(joint, at);

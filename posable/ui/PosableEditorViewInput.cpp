@@ -50,6 +50,9 @@ constexpr const char* kPartOutsideCanvas =
 }  // namespace
 
 void CPosableImageEditorView::ResetInteraction() {
+    // An abandoned cap-width drag takes its key hint with it.
+    if (tools_.activeHandle == BoneHandle::RoundCapWidth)
+        if (DocumentHost* host = GetFrameHost()) host->SetStatusHint(std::string());
     tools_.Reset();
     finishHover_ = previewHover_ = false;
 }
@@ -264,17 +267,16 @@ void CPosableImageEditorView::UpdateCursor(PointF p) {
         shape = (tools_.linkDrag || HitTestAnyJoint(doc->poseScene, tools_.view, p, e)) ? Qt::CrossCursor
                                                                                          : Qt::ArrowCursor;
     } else if (tool == kToolSelectMoveJoint) {
-        shape = (!tools_.hoverBone.empty() || !tools_.hoverMidpoint.empty()) ? Qt::SizeAllCursor : Qt::ArrowCursor;
+        shape = tools_.JointToolMoveCursor(*doc, p) ? Qt::SizeAllCursor : Qt::ArrowCursor;
     } else if (tool == kToolMove) {
         const int h = tools_.partDrag ? tools_.grabbedHandle : tools_.HitTestPartHandle(*doc, p);
-        switch (h) {
-            case 2: case 6: shape = Qt::SizeFDiagCursor; break;
-            case 3: case 7: shape = Qt::SizeVerCursor; break;
-            case 4: case 8: shape = Qt::SizeBDiagCursor; break;
-            case 5: case 9: shape = Qt::SizeHorCursor; break;
-            case 10: shape = Qt::PointingHandCursor; break;
-            default: break;
-        }
+        // The resize arrows follow the frame as it turns with a lone part.
+        const CanvasObject* o = SelectedPoseEditorPart(*doc);
+        const float angle = o && doc->poseScene.selectedIds.size() < 2 ? o->rotation : 0;
+        static const Qt::CursorShape kResize[4] = {Qt::SizeHorCursor, Qt::SizeFDiagCursor, Qt::SizeVerCursor,
+                                                   Qt::SizeBDiagCursor};
+        if (h == kPartHandleRotate) shape = Qt::PointingHandCursor;
+        else if (const int r = ResizeCursorFor(h, angle); r >= 0) shape = kResize[r];
     }
     if (cursor().shape() != shape) setCursor(shape);
 }
@@ -362,10 +364,23 @@ void CPosableImageEditorView::AltChanged() {
 void CPosableImageEditorView::contextMenuEvent(QContextMenuEvent* e) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc || doc->activeTool != kToolSelectMoveJoint) return;
-    ShowBoneMenu(e->globalPos(), {float(e->pos().x()), float(e->pos().y())});
+    if (e->reason() == QContextMenuEvent::Keyboard) ShowBoneMenu(QPoint(), {0, 0}, true);
+    else ShowBoneMenu(e->globalPos(), {float(e->pos().x()), float(e->pos().y())}, false);
 }
 
-void CPosableImageEditorView::ShowBoneMenu(QPoint globalPos, PointF vp) {
+QPoint CPosableImageEditorView::KeyboardBoneMenuPoint() const {
+    const QPoint centre(width() / 2, height() / 2);
+    CQuillfenEditorDoc* doc = GetDocument();
+    const CanvasObject* part = doc ? SelectedPoseEditorPart(*doc) : nullptr;
+    const BoneSelection& sel = doc ? doc->boneSelection : BoneSelection{};
+    const Bone* bone = part && sel.objectId == part->id ? FindBone(*part, sel.boneId) : nullptr;
+    PointF at;
+    if (!bone || !GetBoneHandle(*part, *bone, sel.handleIndex == 0 ? 0 : 1, BoneHandle::CapLength, tools_.view, at))
+        return centre;
+    return QPoint(int(std::lround(at.x)), int(std::lround(at.y)));
+}
+
+void CPosableImageEditorView::ShowBoneMenu(QPoint globalPos, PointF vp, bool fromKeyboard) {
     CQuillfenEditorDoc* doc = GetDocument();
     CanvasObject* part = doc->poseScene.primarySelectedId.empty()
                              ? nullptr
@@ -373,7 +388,7 @@ void CPosableImageEditorView::ShowBoneMenu(QPoint globalPos, PointF vp) {
     if (!part || part->bones.empty()) return;
     std::string id;
     int end = 1;
-    if (HitTestJoint(*part, tools_.view, vp, true, id, end)) doc->SetBoneSelection(part->id, id, end);
+    if (!fromKeyboard && HitTestJoint(*part, tools_.view, vp, true, id, end)) doc->SetBoneSelection(part->id, id, end);
     // The menu acts on the selected bone, the one the tabs edit.
     const BoneSelection sel = doc->boneSelection;
     const Bone* bone = sel.objectId == part->id ? FindBone(*part, sel.boneId) : nullptr;
@@ -395,7 +410,7 @@ void CPosableImageEditorView::ShowBoneMenu(QPoint globalPos, PointF vp) {
     round->setEnabled(!part->locked);
     QAction* copy = menu.addAction("Copy from Parent");
     copy->setEnabled(!part->locked && bone->hasParent && FindBone(*part, bone->parentId));
-    QAction* picked = menu.exec(globalPos);
+    QAction* picked = menu.exec(fromKeyboard ? mapToGlobal(KeyboardBoneMenuPoint()) : globalPos);
     if (!picked) return;
     if (picked == del) {
         tools_.DeleteSelectedBone(*doc);

@@ -384,3 +384,143 @@ TEST(PoseEditorBones, RemapKeepsBonesOnTheirScenePoints) {
     EXPECT_LT(Dist(NormalizedToCanvas(part, part.bones[0].headX, part.bones[0].headY), head), 0.01f);
     EXPECT_LT(Dist(NormalizedToCanvas(part, part.bones[0].tailX, part.bones[0].tailY), tail), 0.01f);
 }
+
+// The part frame is the canvas's: 14 pixels outside the part, the rotation
+// handle 34 above that, and pick boxes larger than what is drawn. Each drag
+// is one undo step that undo takes back.
+TEST_F(PoseToolsTest, FrameHandlesResizeAndRotateOnePart) {
+    doc.activeTool = kToolMove;
+    const float x0 = part->x, y0 = part->y;
+    const PointF tl = At(0, 0);  // the part is 100 x 100 at zoom 1
+    struct Case {
+        const char* name;
+        PointF press, delta;
+        float x, y, width, height, rotation;
+    } cases[] = {
+        {"bottom-right corner keeps the aspect", {tl.x + 114, tl.y + 114}, {50, 20}, x0, y0, 150, 150, 0},
+        {"corner pick box beyond the drawn circle", {tl.x + 123, tl.y + 123}, {-20, -30}, x0, y0, 80, 80, 0},
+        {"right edge stretches one axis", {tl.x + 114, tl.y + 50}, {30, 7}, x0, y0, 130, 100, 0},
+        {"top edge keeps the bottom", {tl.x + 50, tl.y - 14}, {5, -20}, x0, y0 - 20, 100, 120, 0},
+        {"rotation handle 48 above the part", {tl.x + 50, tl.y - 48}, {98, 98}, x0, y0, 100, 100, 90},
+        {"inside the margin moves", {tl.x - 10, tl.y + 10}, {10, 10}, x0 + 10, y0 + 10, 100, 100, 0},
+    };
+    for (const Case& c : cases) {
+        const size_t steps = UndoCount();
+        tools.PartPress(doc, c.press, false);
+        const PointF to{c.press.x + c.delta.x, c.press.y + c.delta.y};
+        tools.PartMove(doc, to);
+        tools.PartRelease(doc, to);
+        part = doc.poseScene.FindObject("object_1_item");
+        EXPECT_NEAR(part->x, c.x, 0.01) << c.name;
+        EXPECT_NEAR(part->y, c.y, 0.01) << c.name;
+        EXPECT_NEAR(part->width, c.width, 0.01) << c.name;
+        EXPECT_NEAR(part->height, c.height, 0.01) << c.name;
+        EXPECT_NEAR(part->rotation, c.rotation, 0.01) << c.name;
+        EXPECT_EQ(UndoCount(), steps + 1) << c.name;
+        doc.OnEditUndo();
+        part = doc.poseScene.FindObject("object_1_item");
+        EXPECT_FLOAT_EQ(part->width, 100) << c.name;
+        EXPECT_FLOAT_EQ(part->rotation, 0) << c.name;
+    }
+    // On a turned part the handles turn with it: the right edge's handle of
+    // a part turned by 90 degrees lies below its centre.
+    part->rotation = 90;
+    EXPECT_EQ(tools.HitTestPartHandle(doc, {tl.x + 50, tl.y + 114}), kPartHandleRight);
+    EXPECT_EQ(tools.HitTestPartHandle(doc, {tl.x + 114, tl.y + 50}), kPartHandleTop);
+}
+
+// Two selected parts share one frame around their bounds: an edge stretches
+// both along that axis, the rotation handle turns both about the bounds'
+// centre; each drag is one undo step for both.
+TEST_F(PoseToolsTest, FrameHandlesEditAGroup) {
+    doc.activeTool = kToolMove;
+    CanvasObject second = *part;
+    second.id = "second";
+    second.x = part->x + 200;
+    Layer* layer = nullptr;
+    for (Layer& l : doc.poseScene.layers)
+        for (const CanvasObject& o : l.objects)
+            if (o.id == part->id) layer = &l;
+    ASSERT_NE(layer, nullptr);
+    ASSERT_TRUE(doc.poseScene.AddObjectToLayer(*layer, second));
+    part = doc.poseScene.FindObject("object_1_item");
+    doc.poseScene.SelectObject(part->id);
+    doc.poseScene.AddToSelection("second");
+    const float x0 = part->x, y0 = part->y;
+    const PointF tl = At(0, 0);  // bounds: 300 x 100 from the first part's corner
+    // The right edge of the bounds, dragged 150 to the right: both widths x 1.5.
+    tools.PartPress(doc, {tl.x + 314, tl.y + 50}, false);
+    tools.PartMove(doc, {tl.x + 464, tl.y + 50});
+    tools.PartRelease(doc, {tl.x + 464, tl.y + 50});
+    const CanvasObject* a = doc.poseScene.FindObject("object_1_item");
+    const CanvasObject* b = doc.poseScene.FindObject("second");
+    EXPECT_NEAR(a->width, 150, 0.01);
+    EXPECT_NEAR(b->width, 150, 0.01);
+    EXPECT_NEAR(a->x, x0, 0.01);
+    EXPECT_NEAR(b->x, x0 + 300, 0.01);
+    EXPECT_NEAR(b->height, 100, 0.01);
+    EXPECT_EQ(UndoCount(), 1u);
+    doc.OnEditUndo();
+    // The rotation handle, 48 above the bounds' top edge, turned a quarter:
+    // each part turns by 90 degrees and its centre swings about (x0 + 150, y0 + 50).
+    tools.PartPress(doc, {tl.x + 150, tl.y - 48}, false);
+    tools.PartMove(doc, {tl.x + 250, tl.y + 50});
+    tools.PartRelease(doc, {tl.x + 250, tl.y + 50});
+    a = doc.poseScene.FindObject("object_1_item");
+    b = doc.poseScene.FindObject("second");
+    EXPECT_NEAR(a->rotation, 90, 0.01);
+    EXPECT_NEAR(b->rotation, 90, 0.01);
+    EXPECT_NEAR(a->x + 50, x0 + 150, 0.01);
+    EXPECT_NEAR(a->y + 50, y0 + 50 - 100, 0.01);
+    EXPECT_NEAR(b->y + 50, y0 + 50 + 100, 0.01);
+    EXPECT_EQ(UndoCount(), 1u);
+}
+
+// The selected end's cap outline and guide, in view pixels, for a bone
+// 60 pixels long across a 100 x 100 part at zoom 2.
+TEST(PoseEditorGeometry, CapOutlineAndGuide) {
+    CanvasObject part = Part(0, 0, 100, 100, 0);
+    PoseViewState view;
+    view.zoom = 2;
+    Bone bone = MakeBone("b", 0.2f, 0.5f, 0.5f, 0.5f);  // head (40, 100), tail (100, 100) in view pixels
+    bone.tailShift = 0.1f;
+    bone.tailOffset = 0.05f;
+    bone.roundTailCap = 0;
+    struct Case {
+        int end;
+        float capLength;
+        bool hasShape, round, guide;
+        PointF centre;
+        float halfLength, halfWidth;
+    } cases[] = {
+        // Round head: the guide reaches 40 past the cap's half width (25).
+        {0, 0.12f, true, true, true, {40, 100}, 7.2f, 25},
+        // Flat tail, shifted back along the bone and offset across it.
+        {1, 0.12f, true, false, false, {100 - 6, 100 + 10}, 7.2f, 25},
+        // A cap shorter than half a pixel has no outline; the guide stays.
+        {0, 0.005f, false, true, true, {0, 0}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        bone.headCapLength = bone.tailCapLength = c.capLength;
+        CapOutline cap;
+        ASSERT_TRUE(GetCapOutline(part, bone, c.end, view, cap));
+        EXPECT_EQ(cap.hasShape, c.hasShape) << c.end;
+        EXPECT_EQ(cap.round, c.round) << c.end;
+        EXPECT_EQ(cap.hasGuide, c.guide) << c.end;
+        if (c.guide) {
+            EXPECT_NEAR(cap.guideA.x, 40, 1e-3);
+            EXPECT_NEAR(cap.guideA.y, 100 + 65, 1e-3);
+            EXPECT_NEAR(cap.guideB.y, 100 - 65, 1e-3);
+        }
+        if (!c.hasShape) continue;
+        EXPECT_NEAR(cap.centre.x, c.centre.x, 1e-3) << c.end;
+        EXPECT_NEAR(cap.centre.y, c.centre.y, 1e-3) << c.end;
+        EXPECT_NEAR(cap.halfLength, c.halfLength, 1e-3) << c.end;
+        EXPECT_NEAR(cap.halfWidth, c.halfWidth, 1e-3) << c.end;
+        EXPECT_NEAR(cap.angle, 0, 1e-3) << c.end;
+    }
+    // A bone under a pixel long shows nothing.
+    bone.tailX = bone.headX + 0.001f;
+    CapOutline none;
+    EXPECT_FALSE(GetCapOutline(part, bone, 0, view, none));
+}

@@ -406,3 +406,55 @@ TEST(PoseEditorView, DeleteWithTheMoveToolRemovesTheSelectedParts) {
     t.doc->OnEditUndo();
     EXPECT_NE(t.doc->poseScene.FindObject("part_2"), nullptr);
 }
+
+// Select/Move Joint's feedback: the move cursor over the selected bone's
+// shape handles and over any joint, the round-cap width handle's key hint
+// while it is dragged, and the keyboard's bone menu at the cap handle.
+TEST(PoseEditorView, JointToolCursorHintAndKeyboardMenuPoint) {
+    PoseEditorApp t;
+    t.part->bones = {posable_test::MakeBone("bone_1", 0.5f, 0.1f, 0.5f, 0.5f),
+                     posable_test::MakeBone("bone_2", 0.5f, 0.5f, 0.5f, 0.9f)};
+    t.part->bones[1].hasParent = true;
+    t.part->bones[1].parentId = "bone_1";
+    t.doc->SetActiveTool(kToolSelectMoveJoint);
+    t.doc->SetBoneSelection(t.part->id, "bone_1", 1);
+    const Bone& b = t.part->bones[0];
+    auto handle = [&](BoneHandle h) {
+        PointF at;
+        EXPECT_TRUE(GetBoneHandle(*t.part, b, 1, h, t.view->View(), at));
+        return QPoint(int(std::lround(at.x)), int(std::lround(at.y)));
+    };
+    struct Case {
+        const char* name;
+        QPoint at;
+        Qt::CursorShape shape;
+    } cases[] = {
+        {"width handle", handle(BoneHandle::Width), Qt::SizeAllCursor},
+        {"feather handle", handle(BoneHandle::Feather), Qt::SizeAllCursor},
+        {"round-cap width handle", handle(BoneHandle::RoundCapWidth), Qt::SizeAllCursor},
+        {"another bone's joint", t.At(0.5f, 0.9f), Qt::SizeAllCursor},
+        {"empty part", t.At(0.1f, 0.9f), Qt::ArrowCursor},
+    };
+    for (const Case& c : cases) {
+        t.view->OnMouseMove(0, c.at);
+        EXPECT_EQ(t.view->cursor().shape(), c.shape) << c.name;
+    }
+    const std::string& hint = t.app.MainFrame()->StatusHint();
+    const QPoint capWidth = handle(BoneHandle::RoundCapWidth);
+    t.view->OnLButtonDown(1, capWidth);
+    EXPECT_EQ(hint, kCapWidthHint);
+    t.view->OnMouseMove(1, capWidth + QPoint(6, 0));
+    t.view->OnLButtonUp(0, capWidth + QPoint(6, 0));
+    EXPECT_EQ(hint, "");
+    t.view->OnLButtonDown(1, handle(BoneHandle::RoundCapWidth));
+    EXPECT_EQ(hint, kCapWidthHint);
+    t.view->ResetInteraction();
+    EXPECT_EQ(hint, "");
+    t.Shot("selected_bone_cap");
+
+    EXPECT_EQ(t.view->KeyboardBoneMenuPoint(), handle(BoneHandle::CapLength));
+    // A zero-length bone has no handle: the menu opens at the view's centre.
+    t.part->bones[0].tailX = t.part->bones[0].headX;
+    t.part->bones[0].tailY = t.part->bones[0].headY;
+    EXPECT_EQ(t.view->KeyboardBoneMenuPoint(), QPoint(t.view->width() / 2, t.view->height() / 2));
+}
