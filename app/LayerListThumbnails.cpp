@@ -8,28 +8,30 @@
 namespace {
 constexpr int kSide = 90;
 
-void Checkerboard(Bitmap& b) {
+void Checkerboard(Bitmap& b, int cell) {
     for (int y = 0; y < b.Height(); ++y)
         for (int x = 0; x < b.Width(); ++x) {
-            const bool light = ((x % 12) < 6) == ((y % 12) < 6);
+            const bool light = ((x % (2 * cell)) < cell) == ((y % (2 * cell)) < cell);
             b.SetPixel(x, y, light ? 0xFF4E5460u : 0xFF3C424Cu);
         }
 }
 
 void DrawFitted(Bitmap& target, const Bitmap& src) {
-    const float f = std::min(float(kSide) / std::max(1, src.Height()), float(kSide) / std::max(1, src.Width()));
+    const float side = float(target.Width());
+    const float f = std::min(side / std::max(1, src.Height()), side / std::max(1, src.Width()));
     const float w = f * src.Width(), h = f * src.Height();
-    DrawBitmapRect(RasterTarget::Of(target), src, {(kSide - w) / 2, (kSide - h) / 2, w, h});
+    DrawBitmapRect(RasterTarget::Of(target), src, {(side - w) / 2, (side - h) / 2, w, h});
 }
 }  // namespace
 
-void UpdateObjectThumbnails(CanvasObject& o, const ThumbnailSessionSource& session) {
+void UpdateObjectThumbnails(CanvasObject& o, const ThumbnailSessionSource& session, int side) {
     ObjectRenderCaches& c = o.caches;
-    if (c.thumbsValid && c.thumb && c.thumbDimmed) return;
-    BitmapPtr thumb = Bitmap::Create(kSide, kSide), dim = Bitmap::Create(kSide, kSide);
+    side = std::clamp(side, 1, 16 * kSide);
+    if (c.thumbsValid && c.thumb && c.thumbDimmed && c.thumb->Width() == side) return;
+    BitmapPtr thumb = Bitmap::Create(side, side), dim = Bitmap::Create(side, side);
     if (!thumb || !dim) return;
     if (o.kind == kObjectLightCone) ClearTarget(RasterTarget::Of(*thumb), 0xFF000000u);
-    else Checkerboard(*thumb);
+    else Checkerboard(*thumb, std::max(1, (6 * side + kSide / 2) / kSide));
     BitmapPtr source;
     if (session.pixels) {
         // The painting in progress: the object's rectangle of the session surface.
@@ -60,7 +62,7 @@ void UpdateObjectThumbnails(CanvasObject& o, const ThumbnailSessionSource& sessi
     std::copy(&rows[0][0], &rows[0][0] + 25, &m.m[0][0]);
     ImageDrawOptions opt;
     opt.colorMatrix = &m;
-    DrawBitmapRect(RasterTarget::Of(*dim), *thumb, {0, 0, float(kSide), float(kSide)}, opt);
+    DrawBitmapRect(RasterTarget::Of(*dim), *thumb, {0, 0, float(side), float(side)}, opt);
     c.thumb = thumb;
     c.thumbDimmed = dim;
     c.thumbsValid = true;

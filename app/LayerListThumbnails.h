@@ -13,7 +13,9 @@ struct ThumbnailSessionSource {
     int64_t stride = 0;
 };
 
-// Builds the two 90 x 90 thumbnails unless they are valid.
-void UpdateObjectThumbnails(CanvasObject& object, const ThumbnailSessionSource& session = {});
+// Builds the two thumbnails unless they are valid and side x side pixels.
+// side is 90 client pixels in device pixels (DevicePixels(90, ratio)), so a
+// dense screen shows them sharp; the checkerboard keeps 6-client-pixel cells.
+void UpdateObjectThumbnails(CanvasObject& object, const ThumbnailSessionSource& session = {}, int side = 90);
 // The mask thumbnail from the object's mask plane, built when missing; null without a mask.
 BitmapPtr MaskThumbnail(CanvasObject& object);

@@ -1,5 +1,7 @@
 #include "canvas_view/CanvasViewGeometry.h"
 
+#include "platform/DeviceScale.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -18,12 +20,19 @@ float CentringOffset(int viewportSide, float zoom, float canvasSide) {
 }
 }  // namespace
 
+namespace {
+// At a fractional ratio the centred origin can fall between physical pixels;
+// it moves to the nearest one so that 100 % stays pixel-exact. At ratio 1 the
+// origin is left exactly as computed.
+float OnDeviceGrid(float v, float ratio) { return ratio == 1.0f ? v : float(SnapToDevice(v, ratio)); }
+}  // namespace
+
 float CanvasViewGeometry::OriginX() const {
-    return CentringOffset(Viewport().Width(), zoom, canvasW) + kMargin - scrollX;
+    return OnDeviceGrid(CentringOffset(Viewport().Width(), zoom, canvasW) + kMargin - scrollX, ratio);
 }
 
 float CanvasViewGeometry::OriginY() const {
-    return CentringOffset(Viewport().Height(), zoom, canvasH) + kMargin - scrollY;
+    return OnDeviceGrid(CentringOffset(Viewport().Height(), zoom, canvasH) + kMargin - scrollY, ratio);
 }
 
 RectF CanvasViewGeometry::CanvasScreenRect() const {
@@ -45,14 +54,14 @@ int CanvasViewGeometry::RangeY() const { return int(std::ceil(zoom * canvasH + 4
 
 bool CanvasViewGeometry::SetZoomAt(float z, int px, int py) {
     float nz = std::max(std::min(z, kMaxZoom), kMinZoom);
-    if (std::fabs(nz - zoom) < 0.00001f) return false;
+    if (std::fabs(nz - DisplayZoom()) < 0.00001f) return false;
     RectF r = CanvasScreenRect();
     float cx = 0, cy = 0;
     if (zoom > 0) {
         cx = (float(px) - r.x) / zoom;
         cy = (float(py) - r.y) / zoom;
     }
-    zoom = nz;
+    zoom = nz / ratio;
     RectI v = Viewport();
     float sx = CentringOffset(v.Width(), zoom, canvasW) + kMargin + zoom * cx - float(px);
     float sy = CentringOffset(v.Height(), zoom, canvasH) + kMargin + zoom * cy - float(py);
@@ -64,9 +73,9 @@ bool CanvasViewGeometry::SetZoomAt(float z, int px, int py) {
 void CanvasViewGeometry::ZoomToFit() {
     RectI v = Viewport();
     float fit = std::min(float(std::max(v.Height() - 48, 1)) / canvasH, float(std::max(v.Width() - 48, 1)) / canvasW);
-    fit = std::max(std::min(fit, kMaxZoom), kMinZoom);
+    fit = std::max(std::min(fit * ratio, kMaxZoom), kMinZoom);
     scrollX = scrollY = 0;
-    zoom = fit;
+    zoom = fit / ratio;
 }
 
 void CanvasViewGeometry::ClampScroll() {

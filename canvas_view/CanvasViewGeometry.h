@@ -4,6 +4,10 @@
 // between canvas units and client pixels, zooming about a point, fitting, the
 // scroll ranges and the placement bounds handed to the scene. The view calls
 // these; they need no window.
+//
+// Client coordinates are the window's own (96-dpi) pixels. On a screen with a
+// device pixel ratio the zoom the user sees counts device pixels, as a
+// DPI-aware program's does: 100 % shows one image pixel per physical pixel.
 #include "platform/Raster.h"
 #include "platform/RectI.h"
 
@@ -16,11 +20,16 @@ struct CanvasViewGeometry {
     static constexpr float kMaxZoom = 8.0f;
     static constexpr int kMargin = 24;  // on each side, not scaled
 
-    float zoom = 1.0f;
+    float zoom = 1.0f;     // client pixels per canvas unit
+    float ratio = 1.0f;    // device pixels per client pixel
     int scrollX = 0, scrollY = 0;
     float canvasW = 1024, canvasH = 1024;  // 1024 x 1024 without a document
     RectI client;
     int barThickness = 20;  // scaled to the screen
+
+    // The zoom the user sets and reads: device pixels per canvas unit. Its
+    // limits (0.1 .. 8.0) apply to this value.
+    float DisplayZoom() const { return zoom * ratio; }
 
     RectI Viewport() const;
     float OriginX() const;
@@ -32,12 +41,12 @@ struct CanvasViewGeometry {
     int RangeX() const;
     int RangeY() const;
 
-    // Zooms to z (clamped to 0.1 .. 8.0) keeping the canvas point under the
+    // Zooms to display zoom z (clamped to 0.1 .. 8.0) keeping the canvas point under the
     // client point (px, py) in place; false when the zoom moved less than
     // 0.00001 and nothing changed. The offsets are not clamped here.
     bool SetZoomAt(float z, int px, int py);
-    // The largest zoom that shows the whole canvas (within 0.1 .. 8.0),
-    // offsets 0.
+    // The largest zoom that shows the whole canvas (display zoom within
+    // 0.1 .. 8.0), offsets 0.
     void ZoomToFit();
     // Limits both offsets to 0 .. range - viewport.
     void ClampScroll();
@@ -46,6 +55,12 @@ struct CanvasViewGeometry {
     ScrollBarSetting VerticalBar() const;
     // Integer centre of the viewport: ((right - left) / 2, (bottom - top) / 2).
     void ViewportCentre(int& x, int& y) const;
+
+    // The picture's placement in a buffer of device pixels: the canvas origin
+    // and the device pixels per canvas unit.
+    float DeviceOriginX() const { return OriginX() * ratio; }
+    float DeviceOriginY() const { return OriginY() * ratio; }
+    float DeviceZoom() const { return DisplayZoom(); }
 };
 
 // The new scroll offset for a scroll code: lines of 32 pixels, pages of the

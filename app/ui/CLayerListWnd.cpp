@@ -2,6 +2,7 @@
 
 #include "app/IconShapes.h"
 #include "app/LayerListThumbnails.h"
+#include "platform/DeviceScale.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/PaintSessionProvider.h"
 #include "platform/Profile.h"
@@ -20,8 +21,11 @@ namespace {
 QColor C(uint32_t argb) { return QColor::fromRgba(argb); }
 QRect Q(const RectI& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
-const QImage& ActiveLayerGlyph() {
-    static const QImage glyph = ToQImage(RasterizePolygonMask(BuiltInIcon("arrow"), 14, 14, 0x5B9DDC));
+// The 14-pixel arrow of the active layer, drawn at the screen's resolution.
+QImage ActiveLayerGlyph(qreal ratio) {
+    const int side = DevicePixels(14, ratio);
+    QImage glyph = ToQImage(RasterizePolygonMask(BuiltInIcon("arrow"), side, side, 0x5B9DDC));
+    glyph.setDevicePixelRatio(SaneRatio(ratio));
     return glyph;
 }
 
@@ -310,7 +314,7 @@ void CLayerListWnd::DrawContent(QPainter& p) {
             const QRect nameBox(x + 70, y + 8, w - 76 - (active ? 18 : 0), 18);
             p.drawText(nameBox, Qt::AlignLeft | Qt::AlignVCenter,
                        p.fontMetrics().elidedText(QString::fromStdString(l.name), Qt::ElideRight, nameBox.width()));
-            if (active) p.drawImage(x + w - 22, y + 10, ActiveLayerGlyph());
+            if (active) p.drawImage(QPointF(x + w - 22, y + 10), ActiveLayerGlyph(devicePixelRatioF()));
         } else if (box.kind == LayerListBox::Object) {
             CanvasObject& o = const_cast<CanvasObject&>(*box.object);
             const Layer& l = *box.layer;
@@ -346,9 +350,11 @@ void CLayerListWnd::DrawContent(QPainter& p) {
                 if (s->GetWorkingSurface(ws) && !ws.premultiplied) src = {ws.pixels, ws.width, ws.height, ws.stride};
                 if (src.pixels) o.caches.thumbsValid = false;  // follows the painting
             }
-            UpdateObjectThumbnails(o, src);
+            UpdateObjectThumbnails(o, src, DevicePixels(90, devicePixelRatioF()));
             const QImage img = ToQImage(visible ? o.caches.thumb : o.caches.thumbDimmed);
+            p.setRenderHint(QPainter::SmoothPixmapTransform, img.width() != int(square.width() * devicePixelRatioF()));
             if (!img.isNull()) p.drawImage(square, img);
+            p.setRenderHint(QPainter::SmoothPixmapTransform, false);
             p.setPen(QPen(C(0xFF586273), 1));
             p.setBrush(Qt::NoBrush);
             p.drawRect(QRectF(square).adjusted(0.5, 0.5, -0.5, -0.5));
@@ -440,7 +446,7 @@ void CLayerListWnd::DrawDragFeedback(QPainter& p, const LayerListView& v) {
     p.drawPath(path);
     const QRectF thumbBox(20, my - 21, 42, 42);
     RoundRect(p, thumbBox, 5, C(0xFF12161D));
-    UpdateObjectThumbnails(*o);
+    UpdateObjectThumbnails(*o, {}, DevicePixels(90, devicePixelRatioF()));
     const QImage img = ToQImage(o->caches.thumb);
     if (!img.isNull()) p.drawImage(thumbBox, img);
     p.setPen(QPen(C(0xFF6F7C8F), 1));

@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 QRect ToQRect(const RectI& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
@@ -392,7 +393,7 @@ IconSpec CVerticalToolStripWnd::SpecOf(const ToolItem& item) const {
 
 void CVerticalToolStripWnd::DrawToolIcon(QPainter& p, const ToolItem& item, const QRect& rect, bool enabled) {
     const int h = std::max(12, rect.height() - MulDiv(10, GetDpi(), 96));
-    const QImage img = ToQImage(icons_.Scaled(SpecOf(item), h));
+    const QImage img = ScaledIconImage(icons_, SpecOf(item), h, devicePixelRatioF());
     if (img.isNull()) {
         const int m = MulDiv(6, GetDpi(), 96);
         p.setPen(QColor(170, 170, 170));
@@ -400,8 +401,10 @@ void CVerticalToolStripWnd::DrawToolIcon(QPainter& p, const ToolItem& item, cons
         p.drawRect(rect.adjusted(m, m, -m - 1, -m - 1));
         return;
     }
-    const int x = rect.left() + (rect.width() - img.width()) / 2, y = rect.top() + (rect.height() - img.height()) / 2;
-    p.drawImage(x, y, enabled ? img : DisabledIcon(img));
+    const QSizeF size = ClientSize(img);
+    const int iw = int(std::lround(size.width())), ih = int(std::lround(size.height()));
+    const int x = rect.left() + (rect.width() - iw) / 2, y = rect.top() + (rect.height() - ih) / 2;
+    p.drawImage(QPointF(x, y), enabled ? img : DisabledIcon(img));
 }
 
 void CVerticalToolStripWnd::resizeEvent(QResizeEvent* e) {

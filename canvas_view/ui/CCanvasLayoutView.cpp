@@ -9,6 +9,7 @@
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
 #include "platform/CommandTable.h"
+#include "platform/DeviceScale.h"
 #include "platform/qt/ShellFonts.h"
 
 #include <QFontMetrics>
@@ -24,9 +25,12 @@ constexpr QRgb kBackground = 0xFF181B1F;
 constexpr QRgb kShadow = 0x6E000000;
 constexpr QRgb kBorder = 0xFF3C4046;
 
-// A premultiplied surface seen as a Qt image over the same memory.
-QImage ImageOf(CompositeSurface& s) {
-    return QImage(s.pixels, s.width, s.height, s.Pitch(), QImage::Format_ARGB32_Premultiplied);
+// A premultiplied surface of device pixels seen as a Qt image over the same
+// memory; a painter on it draws in client coordinates.
+QImage ImageOf(CompositeSurface& s, float ratio) {
+    QImage image(s.pixels, s.width, s.height, s.Pitch(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    return image;
 }
 
 QColor Argb(QRgb v) { return QColor::fromRgba(v); }
@@ -70,6 +74,7 @@ uint64_t CCanvasLayoutView::ChangeCounter() const {
 // afresh before every use.
 void CCanvasLayoutView::SyncGeometry() {
     geo_.client = {0, 0, width(), height()};
+    geo_.ratio = float(SaneRatio(devicePixelRatioF()));
     geo_.barThickness = ScaledBarThickness();
     if (CanvasDocument* scene = MainScene()) {
         geo_.canvasW = scene->width;
@@ -90,8 +95,8 @@ RectF CCanvasLayoutView::GetCanvasScreenRect() const {
 }
 
 void CCanvasLayoutView::SyncReadout() {
-    if (std::fabs(geo_.zoom - readout_.zoom) > 0.0001f) {
-        readout_.zoom = geo_.zoom;
+    if (std::fabs(geo_.DisplayZoom() - readout_.zoom) > 0.0001f) {
+        readout_.zoom = geo_.DisplayZoom();
         readout_.update();
     }
 }
@@ -176,9 +181,9 @@ void CCanvasLayoutView::OnZoomPresetPicked(int percent) {
     SyncReadout();
 }
 
-void CCanvasLayoutView::OnViewZoomIn() { ZoomAtViewportCentre(geo_.zoom * 1.1f); }
+void CCanvasLayoutView::OnViewZoomIn() { ZoomAtViewportCentre(DisplayZoom() * 1.1f); }
 
-void CCanvasLayoutView::OnViewZoomOut() { ZoomAtViewportCentre(geo_.zoom / 1.1f); }
+void CCanvasLayoutView::OnViewZoomOut() { ZoomAtViewportCentre(DisplayZoom() / 1.1f); }
 
 void CCanvasLayoutView::OnViewZoomActual() { ZoomAtViewportCentre(1.0f); }
 
@@ -204,7 +209,7 @@ void CCanvasLayoutView::OnHScroll(int code, int position, CWndBase*) {
     if (code == 100) {
         // A zoom drag: the low 16 bits of the position, signed, scale the zoom.
         const int16_t p = int16_t(position & 0xFFFF);
-        if (p != 0) ZoomAtViewportCentre(geo_.zoom * std::exp(float(p) * 0.01f));
+        if (p != 0) ZoomAtViewportCentre(DisplayZoom() * std::exp(float(p) * 0.01f));
         return;
     }
     const int n = ComputeScrollPosition(code, position, geo_.scrollX, hbar_.page, hbar_.maximum);
@@ -226,7 +231,7 @@ void CCanvasLayoutView::OnVScroll(int code, int position, CWndBase*) {
 }
 
 bool CCanvasLayoutView::OnMouseWheel(unsigned, int delta, QPoint p) {
-    SetZoomAt(geo_.zoom * (delta > 0 ? 1.1f : 0.9090909f), p);
+    SetZoomAt(DisplayZoom() * (delta > 0 ? 1.1f : 0.9090909f), p);
     return true;
 }
 
@@ -302,7 +307,7 @@ bool CCanvasLayoutView::PaintCachedCanvas(CompositeSurface& target, const RectI&
     if (!scene) return false;
     if (!caches_.Prepare(*scene, ChangeCounter(), ScenePainter(*scene), pose_.open ? pose_.objectId : std::string()))
         return false;
-    QImage out = ImageOf(target);
+    QImage out = ImageOf(target, geo_.ratio);
     QPainter p(&out);
     p.fillRect(QRect(client.left, client.top, client.Width(), client.Height()), Argb(kBackground));
     const RectF r = geo_.CanvasScreenRect();
@@ -311,7 +316,7 @@ bool CCanvasLayoutView::PaintCachedCanvas(CompositeSurface& target, const RectI&
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.fillRect(rq, Qt::transparent);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    QImage live = ImageOf(caches_.live);
+    QImage live = ImageOf(caches_.live, 1);
     if (!live.isNull()) {
         p.setRenderHint(QPainter::SmoothPixmapTransform, true);
         p.drawImage(rq, live, QRectF(0, 0, live.width(), live.height()));
@@ -329,7 +334,7 @@ void CCanvasLayoutView::PaintUncached(CompositeSurface& target) {
     const RectI v = geo_.Viewport();
     const RectF r = geo_.CanvasScreenRect();
     {
-        QImage out = ImageOf(target);
+        QImage out = ImageOf(target, geo_.ratio);
         QPainter p(&out);
         p.fillRect(QRect(v.left, v.top, v.Width(), v.Height()), Argb(kBackground));
         const QRectF rq(r.x, r.y, r.width, r.height);
@@ -344,10 +349,11 @@ void CCanvasLayoutView::PaintUncached(CompositeSurface& target) {
     CanvasObjectPainter paint = ScenePainter(*scene);
     WalkDrawOrder(*scene, [&](CanvasObject& o) {
         if (pose_.open && o.id == pose_.objectId) return true;
-        paint(target, o, geo_.zoom, r.x, r.y);
+        // Objects draw straight into the device pixels.
+        paint(target, o, geo_.DeviceZoom(), geo_.DeviceOriginX(), geo_.DeviceOriginY());
         return true;
     });
-    QImage out = ImageOf(target);
+    QImage out = ImageOf(target, geo_.ratio);
     QPainter p(&out);
     p.setPen(QPen(Argb(kBorder), 1));
     p.drawRect(QRectF(r.x, r.y, r.width, r.height));
@@ -359,7 +365,7 @@ void CCanvasLayoutView::DrawCacheStats(CompositeSurface& target, const RectI& v)
     char text[96];
     std::snprintf(text, sizeof text, "cache rebuild #%d  (%.1f ms)", caches_.rebuildCount,
                   double(caches_.lastRebuildMs));
-    QImage out = ImageOf(target);
+    QImage out = ImageOf(target, geo_.ratio);
     QPainter p(&out);
     QFont font = UiFont(11);
     p.setFont(font);
@@ -375,16 +381,18 @@ void CCanvasLayoutView::DrawCacheStats(CompositeSurface& target, const RectI& v)
 
 int CCanvasLayoutView::RenderPicture(CompositeSurface& target) {
     SyncGeometry();
-    const int w = width(), h = height();
+    // The buffer holds device pixels, so image pixels meet physical ones.
+    const int w = DevicePixels(width(), geo_.ratio), h = DevicePixels(height(), geo_.ratio);
     if (w <= 0 || h <= 0) return 0;
     if (target.width != w || target.height != h || !target.pixels)
         if (!target.Create(w, h)) return 0;
-    const bool cached = PaintCachedCanvas(target, {0, 0, w, h});
+    const bool cached = PaintCachedCanvas(target, {0, 0, width(), height()});
     if (!cached) PaintUncached(target);
     CanvasDocument* scene = MainScene();
     if (scene && (scene->canvasColour >> 24) == 0) {
         const RectF r = geo_.CanvasScreenRect();
-        DrawTransparencyChecker(target, r.x, r.y, r.width, r.height);
+        DrawTransparencyChecker(target, r.x * geo_.ratio, r.y * geo_.ratio, r.width * geo_.ratio,
+                                r.height * geo_.ratio);
     }
     return cached ? 2 : 1;
 }
@@ -396,7 +404,7 @@ void CCanvasLayoutView::RenderToBackBuffer() {
     if (drawn == 0 || EyedropperPick::IsActive()) return;
     if (drawn == 2) DrawCacheStats(backBuffer_, geo_.Viewport());
     if (MainScene()) {
-        QImage out = ImageOf(backBuffer_);
+        QImage out = ImageOf(backBuffer_, geo_.ratio);
         QPainter g(&out);
         DrawToolOverlays(g);
         DrawBrushCursor(g);
@@ -407,5 +415,5 @@ void CCanvasLayoutView::paintEvent(QPaintEvent*) {
     RenderToBackBuffer();
     if (!backBuffer_.pixels) return;
     QPainter p(this);
-    p.drawImage(0, 0, ImageOf(backBuffer_));
+    p.drawImage(0, 0, ImageOf(backBuffer_, geo_.ratio));
 }

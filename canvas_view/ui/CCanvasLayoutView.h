@@ -57,7 +57,10 @@ public:
     void OnViewZoomOut();
     void OnViewZoomActual();
     void OnViewZoomFit();
+    // Client pixels per canvas unit: what drawing and input scale by.
     float Zoom() const { return geo_.zoom; }
+    // The zoom the user reads in the readout: device pixels per canvas unit.
+    float DisplayZoom() const { return geo_.DisplayZoom(); }
     const CanvasViewGeometry& Geometry() const { return geo_; }
 
     void OnHScroll(int code, int position, CWndBase* bar) override;

@@ -56,7 +56,9 @@ void CCanvasLayoutView::ClientToCanvas(QPoint p, float& x, float& y) const {
         return;
     }
     const_cast<CCanvasLayoutView*>(this)->SyncGeometry();
-    geo_.ClientToCanvas(float(p.x()), float(p.y()), x, y);
+    // On a dense screen the pointer resolves device pixels between client ones.
+    const QPointF q = geo_.ratio == 1.0f ? QPointF(p) : PrecisePoint(p);
+    geo_.ClientToCanvas(float(q.x()), float(q.y()), x, y);
 }
 
 uint32_t CCanvasLayoutView::PaintColourWord() const {
@@ -1052,10 +1054,12 @@ void CCanvasLayoutView::OnLightToolUp() {
 void CCanvasLayoutView::PickColourAt(QPoint p, bool deliver) {
     // The displayed picture, un-premultiplied; never an overlay's colour.
     CQuillfenEditorDoc* doc = GetDocument();
-    if (!doc || RenderPicture(pickBuffer_) == 0 || p.x() < 0 || p.y() < 0 || p.x() >= pickBuffer_.width ||
-        p.y() >= pickBuffer_.height)
-        return;
-    const uint8_t* px = pickBuffer_.pixels + int64_t(p.y()) * pickBuffer_.Pitch() + int64_t(p.x()) * 4;
+    if (!doc || RenderPicture(pickBuffer_) == 0) return;
+    // The picture holds device pixels.
+    const QPointF q = (geo_.ratio == 1.0f ? QPointF(p) : PrecisePoint(p)) * geo_.ratio;
+    const int dx = int(std::floor(q.x())), dy = int(std::floor(q.y()));
+    if (dx < 0 || dy < 0 || dx >= pickBuffer_.width || dy >= pickBuffer_.height) return;
+    const uint8_t* px = pickBuffer_.pixels + int64_t(dy) * pickBuffer_.Pitch() + int64_t(dx) * 4;
     const int a = px[3];
     auto un = [a](int c) { return a == 0 ? 0 : std::min(255, (c * 255 + a / 2) / a); };
     pickedColour_ = 0xFF000000u | uint32_t(un(px[2])) << 16 | uint32_t(un(px[1])) << 8 | uint32_t(un(px[0]));

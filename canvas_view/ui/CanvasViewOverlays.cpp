@@ -452,7 +452,9 @@ QRect CCanvasLayoutView::BrushCursorRect() const {
 }
 
 float CCanvasLayoutView::SampleCursorLuminance(int x, int y) const {
-    return MeanLuminanceAround(backBuffer_.pixels, backBuffer_.width, backBuffer_.height, backBuffer_.Pitch(), x, y);
+    // The back buffer holds device pixels.
+    const int dx = int(std::floor(float(x) * geo_.ratio)), dy = int(std::floor(float(y) * geo_.ratio));
+    return MeanLuminanceAround(backBuffer_.pixels, backBuffer_.width, backBuffer_.height, backBuffer_.Pitch(), dx, dy);
 }
 
 void CCanvasLayoutView::DrawBrushCursor(QPainter& g) {

@@ -12,6 +12,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 uint32_t Rgb(const QColor& c) { return uint32_t(c.red()) << 16 | uint32_t(c.green()) << 8 | uint32_t(c.blue()); }
@@ -94,7 +95,7 @@ IconSpec CToolbarHostWnd::SpecOf(const ToolbarButtonEntry& e) const {
 
 QImage CToolbarHostWnd::IconFor(const ToolbarButtonEntry& e, int height) {
     if (!e.IsButton()) return {};
-    return ToQImage(icons_.Scaled(SpecOf(e), height));
+    return ScaledIconImage(icons_, SpecOf(e), height, devicePixelRatioF());
 }
 
 void CToolbarHostWnd::RecalcLayout() {
@@ -231,13 +232,15 @@ void CToolbarHostWnd::DrawButton(QPainter& p, const ToolbarButtonEntry& e, bool 
     const int contentRight = group ? std::max(r.left(), r.right() + 1 - s(2) - s(14)) : r.right() + 1;
     const bool caption = !group && e.desc.face.displayMode == 2 && !e.desc.face.caption.empty();
     if (!icon.isNull()) {
-        const int x = caption ? r.left() + s(8) : r.left() + (contentRight - r.left() - icon.width()) / 2;
-        const int y = r.top() + (r.height() - icon.height()) / 2;
-        p.drawImage(x, y, e.enabled ? icon : DisabledIcon(icon));
+        const QSizeF size = ClientSize(icon);
+        const int iw = int(std::lround(size.width())), ih = int(std::lround(size.height()));
+        const int x = caption ? r.left() + s(8) : r.left() + (contentRight - r.left() - iw) / 2;
+        const int y = r.top() + (r.height() - ih) / 2;
+        p.drawImage(QPointF(x, y), e.enabled ? icon : DisabledIcon(icon));
         if (caption) {
             p.setPen(BackgroundIsDark() ? (e.enabled ? QColor(226, 231, 238) : QColor(120, 126, 134))
                                         : (e.enabled ? QColor(30, 30, 30) : QColor(140, 140, 140)));
-            const QRect box(x + icon.width() + s(6), r.top(), contentRight - s(8) - (x + icon.width() + s(6)), r.height());
+            const QRect box(x + iw + s(6), r.top(), contentRight - s(8) - (x + iw + s(6)), r.height());
             p.drawText(box, Qt::AlignVCenter | Qt::AlignLeft,
                        p.fontMetrics().elidedText(QString::fromStdString(e.desc.face.caption), Qt::ElideRight, box.width()));
         }

@@ -1,5 +1,7 @@
 #include "platform/qt/IconImage.h"
 
+#include "platform/DeviceScale.h"
+
 QImage ToQImage(const BitmapPtr& b) {
     if (!b || b->Width() <= 0 || b->Height() <= 0) return {};
     return QImage(b->Row(0), b->Width(), b->Height(), b->Stride(), QImage::Format_ARGB32).copy();
@@ -17,3 +19,12 @@ QImage DisabledIcon(const QImage& src) {
     }
     return img;
 }
+
+QImage ScaledIconImage(IconStore& store, const IconSpec& spec, int height, qreal ratio) {
+    const double r = SaneRatio(ratio);
+    QImage image = ToQImage(store.Scaled(spec, DevicePixels(height, r)));
+    if (!image.isNull()) image.setDevicePixelRatio(r);
+    return image;
+}
+
+QSizeF ClientSize(const QImage& image) { return image.deviceIndependentSize(); }

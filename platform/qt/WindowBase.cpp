@@ -115,7 +115,12 @@ bool CWndBase::OnMouseWheel(unsigned, int, QPoint) { return false; }
 void CWndBase::OnTimer(int) {}
 void CWndBase::OnCaptureLost() {}
 
+QPointF CWndBase::PrecisePoint(QPoint p) const {
+    return lastPointer_.toPoint() == p ? lastPointer_ : QPointF(p);
+}
+
 void CWndBase::mousePressEvent(QMouseEvent* e) {
+    NotePointer(e->position());
     QPoint p = e->position().toPoint();
     unsigned f = FlagsOf(e->buttons(), e->modifiers());
     if (e->button() == Qt::LeftButton) OnLButtonDown(f, p);
@@ -124,6 +129,7 @@ void CWndBase::mousePressEvent(QMouseEvent* e) {
 }
 
 void CWndBase::mouseReleaseEvent(QMouseEvent* e) {
+    NotePointer(e->position());
     QPoint p = e->position().toPoint();
     unsigned f = FlagsOf(e->buttons(), e->modifiers());
     if (e->button() == Qt::LeftButton) OnLButtonUp(f, p);
@@ -134,6 +140,7 @@ void CWndBase::mouseReleaseEvent(QMouseEvent* e) {
 // Qt sends press, release, double-click, release: the second press arrives
 // only as the double-click, which is the order owner-drawn windows expect.
 void CWndBase::mouseDoubleClickEvent(QMouseEvent* e) {
+    NotePointer(e->position());
     QPoint p = e->position().toPoint();
     unsigned f = FlagsOf(e->buttons(), e->modifiers());
     if (e->button() == Qt::LeftButton) OnLButtonDblClk(f, p);
@@ -141,10 +148,12 @@ void CWndBase::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void CWndBase::mouseMoveEvent(QMouseEvent* e) {
+    NotePointer(e->position());
     OnMouseMove(FlagsOf(e->buttons(), e->modifiers()), e->position().toPoint());
 }
 
 void CWndBase::wheelEvent(QWheelEvent* e) {
+    NotePointer(e->position());
     int delta = e->angleDelta().y();
     if (delta == 0) delta = e->angleDelta().x();
     if (!OnMouseWheel(FlagsOf(e->buttons(), e->modifiers()), delta, e->position().toPoint())) e->ignore();

@@ -7,6 +7,7 @@
 #include "platform/MulDiv.h"
 
 #include <QPoint>
+#include <QPointF>
 #include <QWidget>
 
 #include <cstdint>
@@ -69,6 +70,11 @@ public:
 
     void SetCursorShape(Qt::CursorShape shape) { setCursor(shape); }
 
+    // The handlers get whole client pixels; on a screen with a device pixel
+    // ratio above 1 the pointer lies between them. This is the unrounded
+    // position of the mouse event that gave p (p itself for any other point).
+    QPointF PrecisePoint(QPoint p) const;
+
     // Owner-drawn windows override these; points are client coordinates.
     virtual void OnLButtonDown(unsigned flags, QPoint point);
     virtual void OnLButtonUp(unsigned flags, QPoint point);
@@ -97,7 +103,9 @@ protected:
 
 private:
     void LoseCapture();
+    void NotePointer(QPointF p) { lastPointer_ = p; }
     int controlId_ = 0;
+    QPointF lastPointer_{-1e9, -1e9};
     std::map<int, int> timers_;  // own id -> Qt timer id
     bool captured_ = false;
 };

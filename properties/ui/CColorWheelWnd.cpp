@@ -1,6 +1,7 @@
 #include "properties/ui/CColorWheelWnd.h"
 
 #include "platform/Profile.h"
+#include "platform/DeviceScale.h"
 #include "platform/qt/CMemDC2.h"
 #include "platform/qt/ShellFonts.h"
 
@@ -182,22 +183,33 @@ void CColorWheelWnd::resizeEvent(QResizeEvent* e) {
     update();
 }
 
+QSize CColorWheelWnd::PictureSize() const {
+    const double r = SaneRatio(devicePixelRatioF());
+    return QSize(std::max(1, DevicePixels(width(), r)), std::max(1, DevicePixels(height(), r)));
+}
+
+// The ring and the triangle are rendered in device pixels; positions are
+// measured in client pixels, and the soft edges stay 3 and 1.2 device pixels
+// wide so the outlines are as crisp on a dense screen as on a plain one.
 void CColorWheelWnd::RenderRing() {
-    const int W = width(), H = height();
-    ring_ = QImage(std::max(1, W), std::max(1, H), QImage::Format_ARGB32);
+    const float ratio = float(SaneRatio(devicePixelRatioF()));
+    const QSize size = PictureSize();
+    const int W = size.width(), H = size.height();
+    ring_ = QImage(W, H, QImage::Format_ARGB32);
     ring_.fill(0);
+    ring_.setDevicePixelRatio(ratio);
     const ColorWheelLayout l = Layout();
-    const float R = l.outerRadius, inner = l.innerRadius;
+    const float R = l.outerRadius, inner = l.innerRadius, band = 1.5f / ratio;
     for (int y = 0; y < H; ++y) {
         auto* row = reinterpret_cast<QRgb*>(ring_.scanLine(y));
         for (int x = 0; x < W; ++x) {
-            const float dx = x + 0.5f - l.centreX, dy = y + 0.5f - l.centreY;
+            const float dx = (x + 0.5f) / ratio - l.centreX, dy = (y + 0.5f) / ratio - l.centreY;
             const float d = std::hypot(dx, dy);
-            if (d < inner - 1.5f || d > R + 1.5f) continue;
+            if (d < inner - band || d > R + band) continue;
             const float hue = std::fmod(std::atan2(dy, dx) * 180.0f / 3.14159265f + 360.0f, 360.0f);
             const uint32_t c = HslToArgb(hue, 1, 0.5f);
-            const float a = Smoothstep(std::clamp((d - inner + 1.5f) / 3, 0.0f, 1.0f)) *
-                            Smoothstep(std::clamp((R + 1.5f - d) / 3, 0.0f, 1.0f)) * 255;
+            const float a = Smoothstep(std::clamp((d - inner + band) / (2 * band), 0.0f, 1.0f)) *
+                            Smoothstep(std::clamp((R + band - d) / (2 * band), 0.0f, 1.0f)) * 255;
             row[x] = (uint32_t(a) << 24) | (c & 0xFFFFFF);
         }
     }
@@ -205,15 +217,19 @@ void CColorWheelWnd::RenderRing() {
 }
 
 void CColorWheelWnd::RenderTriangle() {
-    const int W = width(), H = height();
-    triangle_ = QImage(std::max(1, W), std::max(1, H), QImage::Format_ARGB32);
+    const float ratio = float(SaneRatio(devicePixelRatioF()));
+    const QSize size = PictureSize();
+    const int W = size.width(), H = size.height();
+    triangle_ = QImage(W, H, QImage::Format_ARGB32);
     triangle_.fill(0);
+    triangle_.setDevicePixelRatio(ratio);
     const ColorWheelLayout l = Layout();
     const ColorWheelPoint* v = l.vertex;
-    const int x0 = std::max(0, int(std::floor(std::min({v[0].x, v[1].x, v[2].x}))) - 2);
-    const int x1 = std::min(W - 1, int(std::ceil(std::max({v[0].x, v[1].x, v[2].x}))) + 2);
-    const int y0 = std::max(0, int(std::floor(std::min({v[0].y, v[1].y, v[2].y}))) - 2);
-    const int y1 = std::min(H - 1, int(std::ceil(std::max({v[0].y, v[1].y, v[2].y}))) + 2);
+    const float band = 1.2f / ratio;
+    const int x0 = std::max(0, int(std::floor(std::min({v[0].x, v[1].x, v[2].x}) * ratio)) - 2);
+    const int x1 = std::min(W - 1, int(std::ceil(std::max({v[0].x, v[1].x, v[2].x}) * ratio)) + 2);
+    const int y0 = std::max(0, int(std::floor(std::min({v[0].y, v[1].y, v[2].y}) * ratio)) - 2);
+    const int y1 = std::min(H - 1, int(std::ceil(std::max({v[0].y, v[1].y, v[2].y}) * ratio)) + 2);
     const uint32_t pure = HslToArgb(color_.hue, 1, 0.5f);
     const float pr = float((pure >> 16) & 0xFF), pg = float((pure >> 8) & 0xFF), pb = float(pure & 0xFF);
     auto edgeDistance = [](ColorWheelPoint a, ColorWheelPoint b, ColorWheelPoint c, float px, float py) {
@@ -227,11 +243,11 @@ void CColorWheelWnd::RenderTriangle() {
     for (int y = y0; y <= y1; ++y) {
         auto* row = reinterpret_cast<QRgb*>(triangle_.scanLine(y));
         for (int x = x0; x <= x1; ++x) {
-            const float px = x + 0.5f, py = y + 0.5f;
+            const float px = (x + 0.5f) / ratio, py = (y + 0.5f) / ratio;
             const float m = std::min({edgeDistance(v[0], v[1], v[2], px, py), edgeDistance(v[1], v[2], v[0], px, py),
                                       edgeDistance(v[2], v[0], v[1], px, py)});
-            if (m < -1.2f) continue;
-            const float a = Smoothstep(std::clamp((m + 1.2f) / 1.2f, 0.0f, 1.0f)) * 255;
+            if (m < -band) continue;
+            const float a = Smoothstep(std::clamp((m + band) / band, 0.0f, 1.0f)) * 255;
             float w[3];
             TriangleWeights(l, {px, py}, w);
             for (float& k : w) k = std::max(k, 0.0f);
@@ -255,8 +271,8 @@ void CColorWheelWnd::paintEvent(QPaintEvent* ev) {
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const int W = width();
     p.fillRect(rect(), kBackground);
-    if (ringDirty_ || ring_.size() != size()) RenderRing();
-    if (triangleDirty_ || triangle_.size() != size()) RenderTriangle();
+    if (ringDirty_ || ring_.size() != PictureSize()) RenderRing();
+    if (triangleDirty_ || triangle_.size() != PictureSize()) RenderTriangle();
     p.drawImage(0, 0, ring_);
     p.drawImage(0, 0, triangle_);
     const ColorWheelLayout l = Layout();

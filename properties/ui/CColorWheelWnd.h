@@ -72,6 +72,8 @@ private:
     int editedField_ = 0;  // 0 none, 1..3
     std::string editText_;
     bool fresh_ = false;
+    // Device-pixel size of the ring and triangle pictures.
+    QSize PictureSize() const;
     QImage ring_, triangle_;
     bool ringDirty_ = true, triangleDirty_ = true;
 };

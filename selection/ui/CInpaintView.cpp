@@ -1,9 +1,11 @@
 #include "selection/ui/CInpaintView.h"
 
 #include "document/CQuillfenEditorDoc.h"
+#include "platform/DeviceScale.h"
 #include "platform/qt/CMemDC2.h"
 #include "platform/qt/ShellFonts.h"
 #include "selection/InpaintSession.h"
+#include "selection/InpaintViewGeometry.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,7 +16,6 @@
 
 namespace {
 
-constexpr float kMinZoom = 0.05f, kMaxZoom = 32.0f;
 constexpr int kBarThickness = 20;
 
 // 16 x 16, squares of 8 pixels, grey 255 at the top left and grey 204.
@@ -80,11 +81,11 @@ void CInpaintView::FitToWindow() {
     fittedW_ = s->cropWidth;
     fittedH_ = s->cropHeight;
     fitPending_ = false;
-    const float zx = float(std::max(c.width() - 48, 1)) / float(s->cropWidth);
-    const float zy = float(std::max(c.height() - 48, 1)) / float(s->cropHeight);
-    zoom_ = std::clamp(std::min(zx, zy), kMinZoom, 1.0f);
-    offsetX_ = (float(c.width()) - zoom_ * float(s->cropWidth)) / 2.0f;
-    offsetY_ = (float(c.height()) - zoom_ * float(s->cropHeight)) / 2.0f;
+    InpaintViewGeometry g = Geometry();
+    g.Fit(c.width(), c.height());
+    zoom_ = g.zoom;
+    offsetX_ = g.offsetX;
+    offsetY_ = g.offsetY;
     ClampOffsets();
     UpdateScrollBars();
 }
@@ -126,15 +127,22 @@ void CInpaintView::UpdateScrollBars() {
     axis(vbar_, s->cropHeight, c.height(), offsetY_);
 }
 
+InpaintViewGeometry CInpaintView::Geometry() const {
+    InpaintViewGeometry g;
+    g.zoom = zoom_;
+    g.offsetX = offsetX_;
+    g.offsetY = offsetY_;
+    g.ratio = float(SaneRatio(devicePixelRatioF()));
+    if (InpaintSession* s = Session()) g.imageW = s->cropWidth, g.imageH = s->cropHeight;
+    return g;
+}
+
 bool CInpaintView::ViewToImage(QPoint p, int& x, int& y) const {
-    InpaintSession* s = Session();
-    if (!s || zoom_ <= 0) return false;
-    const int w = int(std::lround(s->cropWidth * zoom_)), h = int(std::lround(s->cropHeight * zoom_));
-    if (w < 1 || h < 1) return false;
-    const int x0 = int(std::lround(offsetX_)), y0 = int(std::lround(offsetY_));
-    x = int(std::floor((p.x() - x0) / zoom_));
-    y = int(std::floor((p.y() - y0) / zoom_));
-    return x >= 0 && y >= 0 && x < s->cropWidth && y < s->cropHeight;
+    if (!Session()) return false;
+    const InpaintViewGeometry g = Geometry();
+    // On a dense screen the pointer resolves device pixels between client ones.
+    const QPointF q = g.ratio == 1.0f ? QPointF(p) : PrecisePoint(p);
+    return g.ViewToImage(float(q.x()), float(q.y()), x, y);
 }
 
 QRect CInpaintView::PaintStrokeTo(int x, int y) {
@@ -239,12 +247,11 @@ void CInpaintView::OnMouseLeave() {
 
 bool CInpaintView::OnMouseWheel(unsigned, int delta, QPoint p) {
     if (Session()) {
-        const float old = zoom_;
-        const float z = std::clamp(delta > 0 ? old * 1.15f : old * 0.86956525f, kMinZoom, kMaxZoom);
-        if (z != old) {
-            offsetX_ = p.x() - (p.x() - offsetX_) / old * z;
-            offsetY_ = p.y() - (p.y() - offsetY_) / old * z;
-            zoom_ = z;
+        InpaintViewGeometry g = Geometry();
+        if (g.WheelZoom(delta > 0, float(p.x()), float(p.y()))) {
+            zoom_ = g.zoom;
+            offsetX_ = g.offsetX;
+            offsetY_ = g.offsetY;
             ClampOffsets();
             UpdateScrollBars();
             update();
@@ -301,11 +308,14 @@ void CInpaintView::paintEvent(QPaintEvent* e) {
         return;
     }
     if (fitPending_ || s->cropWidth != fittedW_ || s->cropHeight != fittedH_) FitToWindow();
-    const QRect image(int(std::lround(offsetX_)), int(std::lround(offsetY_)), int(std::lround(s->cropWidth * zoom_)),
-                      int(std::lround(s->cropHeight * zoom_)));
-    if (image.isEmpty()) return;
+    // The image rectangle lies on device pixels, so at 100 % each image pixel
+    // is one physical pixel.
+    const InpaintViewGeometry g = Geometry();
+    const RectI d = g.DeviceImageRect();
+    if (d.IsEmpty()) return;
+    const QRectF image(d.left / g.ratio, d.top / g.ratio, d.Width() / g.ratio, d.Height() / g.ratio);
     p.setClipRect(QRect(QPoint(0, 0), c));
-    p.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0f);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, g.DisplayZoom() < 1.0f);
     // The checkerboard stays 8 screen pixels a square at any zoom.
     p.setBrushOrigin(0, 0);
     p.fillRect(image, QBrush(CheckerTile()));
@@ -320,7 +330,7 @@ void CInpaintView::paintEvent(QPaintEvent* e) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QColor::fromRgba(0xFF6E7887));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(image.adjusted(-1, -1, 0, 0));
+    p.drawRect(QRectF(image.x() - 1, image.y() - 1, image.width() + 1, image.height() + 1));
     const int r = BrushRadius();
     if (hover_ && r > 0) {
         p.setRenderHint(QPainter::Antialiasing, true);

@@ -9,6 +9,7 @@
 #include <QImage>
 
 class InpaintSession;
+struct InpaintViewGeometry;
 
 class CInpaintView : public CView {
     Q_OBJECT
@@ -49,6 +50,8 @@ protected:
 
 private:
     InpaintSession* Session() const;
+    // The view's zoom, offset, crop size and device pixel ratio.
+    InpaintViewGeometry Geometry() const;
     int BrushRadius() const;
     void LayoutBars();
     void Scroll(CThemedScrollCtrl& bar, int code, int position, float& offset);

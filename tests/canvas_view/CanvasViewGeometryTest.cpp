@@ -1,4 +1,5 @@
 #include "canvas_view/CanvasViewGeometry.h"
+#include "canvas_view/TransformHandles.h"
 
 #include <gtest/gtest.h>
 
@@ -127,4 +128,77 @@ TEST(CanvasViewGeometry, PlacementAndChildren) {
     EXPECT_EQ(CanvasPixelSize(0.4f), 1);
     EXPECT_EQ(CanvasPixelSize(1023.5f), 1024);
     EXPECT_EQ(CanvasPixelSize(-5), 1);
+}
+
+// At 100 % a screen with device pixel ratio r shows one canvas unit per
+// physical pixel: 1 / r client pixels. The client points a pointer gives map
+// to canvas points accordingly, while the handles keep their client sizes.
+TEST(CanvasViewGeometry, DeviceRatioMapsClientPointsAndHitTests) {
+    struct Case {
+        float ratio;
+        float originX, originY;        // client pixels, canvas 400 x 300 centred in 800 x 600
+        float clientX, clientY;        // a pointer position...
+        float canvasX, canvasY;        // ...and the canvas point under it
+    } cases[] = {
+        {1.0f, 200, 150, 210, 160, 10, 10},
+        {1.5f, 400 / 1.5f, 200, 280, 210, 20, 15},
+        {2.0f, 300, 225, 310.5f, 230, 21, 10},  // half a client pixel is a whole canvas pixel
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ratio);
+        CanvasViewGeometry g = View(820, 620, 400, 300);
+        g.ratio = c.ratio;
+        int cx, cy;
+        g.ViewportCentre(cx, cy);
+        g.SetZoomAt(1.0f, cx, cy);  // the 100 % command
+        g.ClampScroll();
+        EXPECT_NEAR(g.DisplayZoom(), 1.0f, 1e-6);
+        EXPECT_NEAR(g.zoom, 1.0f / c.ratio, 1e-6);
+        EXPECT_NEAR(g.OriginX(), c.originX, 1e-4);
+        EXPECT_NEAR(g.OriginY(), c.originY, 1e-4);
+        // The picture starts on a physical pixel and steps one per canvas unit.
+        EXPECT_NEAR(g.DeviceOriginX(), std::round(g.DeviceOriginX()), 1e-3);
+        EXPECT_NEAR(g.DeviceOriginY(), std::round(g.DeviceOriginY()), 1e-3);
+        float x0, y0, x1, y1;
+        g.CanvasToClient(7, 7, x0, y0);
+        g.CanvasToClient(8, 8, x1, y1);
+        EXPECT_NEAR((x1 - x0) * c.ratio, 1.0f, 1e-4);
+
+        float x, y;
+        g.ClientToCanvas(c.clientX, c.clientY, x, y);
+        EXPECT_NEAR(x, c.canvasX, 1e-3);
+        EXPECT_NEAR(y, c.canvasY, 1e-3);
+
+        // An object at canvas (100, 50), 40 x 30: its frame and handles lie at
+        // the same client distances from it at every ratio.
+        float ox, oy;
+        g.CanvasToClient(100, 50, ox, oy);
+        const FrameRect r{ox, oy, 40 * g.zoom, 30 * g.zoom};
+        const TransformHandleStyle s;
+        EXPECT_EQ(HitTestObjectHandles(ox - 14, oy - 14, s, r, 0), kHandleTopLeft);
+        EXPECT_EQ(HitTestObjectHandles(r.CentreX(), oy - 14 - 34, s, r, 0), kHandleRotate);
+        EXPECT_EQ(HitTestObjectHandles(r.CentreX(), r.CentreY(), s, r, 0), kHandleInside);
+        EXPECT_EQ(HitTestObjectHandles(ox - 40, oy - 40, s, r, 0), kHandleNone);
+    }
+}
+
+TEST(CanvasViewGeometry, DisplayZoomLimitsAndFitCountDevicePixels) {
+    for (float ratio : {1.0f, 1.5f, 2.0f}) {
+        SCOPED_TRACE(ratio);
+        CanvasViewGeometry g = View(820, 620);
+        g.ratio = ratio;
+        g.ZoomToFit();  // 1024 in 752 x 552 client pixels
+        EXPECT_NEAR(g.zoom, 552.0f / 1024, 1e-6);
+        EXPECT_NEAR(g.DisplayZoom(), 552.0f / 1024 * ratio, 1e-6);
+        g.SetZoomAt(100, 0, 0);
+        EXPECT_NEAR(g.DisplayZoom(), 8.0f, 1e-5);
+        EXPECT_FALSE(g.SetZoomAt(9, 0, 0));
+        g.SetZoomAt(0.01f, 0, 0);
+        EXPECT_NEAR(g.DisplayZoom(), 0.1f, 1e-6);
+        // A 2 x 2 canvas fits at the largest display zoom, not the largest client one.
+        CanvasViewGeometry dot = View(820, 620, 2, 2);
+        dot.ratio = ratio;
+        dot.ZoomToFit();
+        EXPECT_NEAR(dot.DisplayZoom(), 8.0f, 1e-5);
+    }
 }
