@@ -57,7 +57,7 @@ RectF PoseViewState::ScrollWorld() const {
 }
 
 PointF PoseViewState::ClampScroll(PointF s) const {
-    const float z = std::max(zoom, kMinZoom);
+    const float z = std::max(zoom, MinViewZoom());
     const RectF w = ScrollWorld();
     const float maxX = std::max(w.x + w.width - float(std::max(viewportWidth, 1)) / z, w.x);
     const float maxY = std::max(w.y + w.height - float(std::max(viewportHeight, 1)) / z, w.y);
@@ -74,8 +74,8 @@ void PoseViewState::ClampScroll() {
 
 void PoseViewState::SetZoomAt(float z, PointF p) {
     if (!std::isfinite(z)) return;
-    const float z0 = std::max(zoom, kMinZoom);
-    const float z1 = std::clamp(z, kMinZoom, kMaxZoom);
+    const float z0 = std::max(zoom, MinViewZoom());
+    const float z1 = std::clamp(z, kMinZoom, kMaxZoom) / ratio;
     scrollX = (p.x + scrollX * z0) / z0 - p.x / z1;
     scrollY = (p.y + scrollY * z0) / z0 - p.y / z1;
     zoom = z1;
@@ -116,7 +116,7 @@ void PoseViewState::FitContent(const CanvasDocument& scene) {
     }
     const double cw = std::max(x1 - x0, 1.0), ch = std::max(y1 - y0, 1.0);
     const double z = std::min(std::max(viewportHeight - 64.0, 1.0) / ch, std::max(viewportWidth - 64.0, 1.0) / cw);
-    zoom = std::clamp(float(z), kMinZoom, kMaxZoom);
+    zoom = std::clamp(float(z) * ratio, kMinZoom, kMaxZoom) / ratio;
     scrollX = float(x0 + cw / 2 - viewportWidth / zoom / 2.0);
     scrollY = float(y0 + ch / 2 - viewportHeight / zoom / 2.0);
     ClampScroll();

@@ -5,6 +5,10 @@
 // bone lie on screen, and which joint, midpoint or handle lies under the
 // mouse. Handle offsets are part pixels (they grow with the zoom); pick radii
 // are view pixels.
+//
+// View pixels are the window's client pixels; on a screen with a device pixel
+// ratio the zoom the user sets and reads counts device pixels, so 100 % shows
+// one scene pixel per physical pixel, while pick radii keep their client sizes.
 #include "platform/Raster.h"
 #include "scene/CanvasDocument.h"
 
@@ -14,10 +18,17 @@ struct PoseViewState {
     static constexpr float kMinZoom = 0.1f;
     static constexpr float kMaxZoom = 8.0f;
 
-    float zoom = 1.0f;
+    float zoom = 1.0f;     // view pixels per scene unit
+    float ratio = 1.0f;    // device pixels per view pixel
     float scrollX = 0, scrollY = 0;  // the scene point at the viewport's top-left corner
     int viewportWidth = 0, viewportHeight = 0;
     float sceneWidth = 1024, sceneHeight = 1024;
+
+    // The zoom the user sets and reads: device pixels per scene unit. The
+    // limits (0.1 .. 8.0) apply to it.
+    float DisplayZoom() const { return zoom * ratio; }
+    // The smallest view zoom: the lower limit in view pixels.
+    float MinViewZoom() const { return kMinZoom / ratio; }
 
     PointF SceneToView(PointF p) const { return {(p.x - scrollX) * zoom, (p.y - scrollY) * zoom}; }
     PointF ViewToScene(PointF p) const { return {(p.x + scrollX * zoom) / zoom, (p.y + scrollY * zoom) / zoom}; }
@@ -25,7 +36,8 @@ struct PoseViewState {
     RectF ScrollWorld() const;
     PointF ClampScroll(PointF scroll) const;
     void ClampScroll();
-    // Zooms (clamped) keeping the scene point under the view point in place.
+    // Zooms to display zoom z (clamped) keeping the scene point under the view
+    // point in place.
     void SetZoomAt(float z, PointF viewPoint);
     // Fits the rotated rectangles of the visible parts with a 32-pixel margin.
     void FitContent(const CanvasDocument& scene);

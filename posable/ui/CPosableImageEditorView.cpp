@@ -8,6 +8,7 @@
 #include "canvas_view/ui/EyedropperPick.h"
 #include "document/CQuillfenEditorDoc.h"
 #include "document/DocumentHost.h"
+#include "platform/DeviceScale.h"
 #include "platform/Profile.h"
 #include "scene/SelectionMask.h"
 
@@ -24,8 +25,11 @@ namespace {
 
 constexpr float kButtonW = 92, kButtonH = 34, kButtonMargin = 14, kButtonGap = 10;
 
-QImage ImageOf(CompositeSurface& s) {
-    return QImage(s.pixels, s.width, s.height, s.Pitch(), QImage::Format_ARGB32_Premultiplied);
+// The back buffer holds device pixels; a painter on it draws in view pixels.
+QImage ImageOf(CompositeSurface& s, float ratio) {
+    QImage image(s.pixels, s.width, s.height, s.Pitch(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    return image;
 }
 
 }  // namespace
@@ -60,6 +64,7 @@ RectF CPosableImageEditorView::Viewport() const {
 }
 
 void CPosableImageEditorView::SyncView() {
+    tools_.view.ratio = float(SaneRatio(devicePixelRatioF()));
     const RectF v = Viewport();
     tools_.view.viewportWidth = int(v.width);
     tools_.view.viewportHeight = int(v.height);
@@ -75,8 +80,8 @@ void CPosableImageEditorView::ShowZoomChange() {
     UpdateScrollBars();
     update();
     if (DocumentHost* host = GetFrameHost()) host->UpdateStatusText();
-    if (std::fabs(readout_.zoom - tools_.view.zoom) > 0.0001f) {
-        readout_.zoom = tools_.view.zoom;
+    if (std::fabs(readout_.zoom - tools_.view.DisplayZoom()) > 0.0001f) {
+        readout_.zoom = tools_.view.DisplayZoom();
         readout_.update();
     }
 }
@@ -105,7 +110,7 @@ void CPosableImageEditorView::UpdateScrollBars() {
     v.ClampScroll();
     if (!childrenCreated_) return;
     const RectF w = v.ScrollWorld();
-    const float z = std::max(v.zoom, PoseViewState::kMinZoom);
+    const float z = std::max(v.zoom, v.MinViewZoom());
     auto apply = [](CThemedScrollCtrl& bar, float origin, float size, float viewport, float z, float pos) {
         bar.minimum = int(std::floor(origin));
         bar.maximum = int(std::ceil(origin + size)) - 1;
@@ -156,7 +161,8 @@ void CPosableImageEditorView::OnZoomPresetPicked(int percent) {
 }
 
 bool CPosableImageEditorView::OnMouseWheel(unsigned, int delta, QPoint p) {
-    SetZoomAt(tools_.view.zoom * (delta > 0 ? 1.1f : 0.9090909f), {float(p.x()), float(p.y())});
+    SyncView();
+    SetZoomAt(tools_.view.DisplayZoom() * (delta > 0 ? 1.1f : 0.9090909f), {float(p.x()), float(p.y())});
     return true;
 }
 
@@ -228,7 +234,7 @@ void CPosableImageEditorView::OnInitialUpdate() {
         readout_.setParent(this);
         readout_.SetDlgCtrlID(0xC022);
         readout_.show();
-        readout_.zoom = tools_.view.zoom;
+        readout_.zoom = tools_.view.DisplayZoom();
         readout_.zoomCallback = [this](int percent) { OnZoomPresetPicked(percent); };
         childrenCreated_ = true;
     }
@@ -323,15 +329,17 @@ void CPosableImageEditorView::paintEvent(QPaintEvent*) {
     RenderToBackBuffer();
     if (!backBuffer_.pixels) return;
     QPainter p(this);
-    p.drawImage(0, 0, ImageOf(backBuffer_));
+    p.drawImage(0, 0, ImageOf(backBuffer_, tools_.view.ratio));
 }
 
 void CPosableImageEditorView::RenderToBackBuffer() {
     SyncView();
-    const int w = std::max(width(), 1), h = std::max(height(), 1);
+    // Device pixels, so part pixels meet physical ones.
+    const float ratio = tools_.view.ratio;
+    const int w = std::max(DevicePixels(width(), ratio), 1), h = std::max(DevicePixels(height(), ratio), 1);
     if (backBuffer_.width != w || backBuffer_.height != h || !backBuffer_.pixels)
         if (!backBuffer_.Create(w, h)) return;
-    QImage img = ImageOf(backBuffer_);
+    QImage img = ImageOf(backBuffer_, ratio);
     QPainter p(&img);
     DrawScene(p);
 }

@@ -104,6 +104,8 @@ protected:
 
 private:
     void SyncView();
+    // The view point of a mouse event's position, unrounded on a dense screen.
+    PointF ViewPoint(QPoint point) const;
     void ShowZoomChange();
     void DrawScene(QPainter& p);
     void DrawPart(QPainter& p, CanvasObject& part, bool selected, bool solePrimaryUnderMove);

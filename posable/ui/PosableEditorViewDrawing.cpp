@@ -374,8 +374,11 @@ void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bon
     // no transform here), magnified with filtering, cut to the viewport.
     const ByteMaskRect& m = entry->mask;
     const TintMask tm{m.bytes.data(), m.width, m.height, m.width};
-    DrawTintMask(RasterTarget::Of(backBuffer_), tm, job.head.x + entry->offsetX, job.head.y + entry->offsetY,
-                 float(entry->scale), job.tint, &vp);
+    // The mask is in view pixels and the buffer in device pixels.
+    const float r = tools_.view.ratio;
+    const RectF deviceClip{vp.x * r, vp.y * r, vp.width * r, vp.height * r};
+    DrawTintMask(RasterTarget::Of(backBuffer_), tm, (job.head.x + entry->offsetX) * r,
+                 (job.head.y + entry->offsetY) * r, float(entry->scale) * r, job.tint, &deviceClip);
 }
 
 void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview) {

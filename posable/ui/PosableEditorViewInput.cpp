@@ -49,6 +49,12 @@ constexpr const char* kPartOutsideCanvas =
 
 }  // namespace
 
+PointF CPosableImageEditorView::ViewPoint(QPoint point) const {
+    // On a dense screen the pointer resolves device pixels between view pixels.
+    const QPointF q = tools_.view.ratio == 1.0f ? QPointF(point) : PrecisePoint(point);
+    return {float(q.x()), float(q.y())};
+}
+
 void CPosableImageEditorView::ResetInteraction() {
     // An abandoned cap-width drag takes its key hint with it.
     if (tools_.activeHandle == BoneHandle::RoundCapWidth)
@@ -62,7 +68,7 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (!doc) return;
     SyncView();
-    const PointF p{float(point.x()), float(point.y())};
+    const PointF p = ViewPoint(point);
     tools_.lastPoint = p;
     if (HitTestFinishButton(p)) {
         CommitSession();
@@ -136,7 +142,7 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
 
 void CPosableImageEditorView::OnLButtonUp(unsigned, QPoint point) {
     CQuillfenEditorDoc* doc = GetDocument();
-    const PointF p{float(point.x()), float(point.y())};
+    const PointF p = ViewPoint(point);
     const bool held = HasCapture();
     if (held) ReleaseCapture();
     if (picking_) {
@@ -194,7 +200,7 @@ void CPosableImageEditorView::OnCaptureLost() {
 }
 
 void CPosableImageEditorView::OnMouseMove(unsigned flags, QPoint point) {
-    const PointF p{float(point.x()), float(point.y())};
+    const PointF p = ViewPoint(point);
     const bool fh = HitTestFinishButton(p), ph = HitTestPreviewButton(p);
     if (fh != finishHover_ || ph != previewHover_) {
         finishHover_ = fh;

@@ -193,6 +193,66 @@ TEST(PoseEditorGeometry, NavigationZoomKeepsPointAndScrollStaysInWorld) {
     EXPECT_NEAR(v.zoom, (600 - 64) / 200.0f, 0.001);
 }
 
+// At 100 % a screen with device pixel ratio r shows one scene unit per
+// physical pixel (1 / r view pixels); pointer positions between view pixels
+// map to the scene units between them, and joints are picked within the same
+// 18 view pixels at every ratio.
+TEST(PoseEditorGeometry, DeviceRatioMapsViewPointsAndJointPicks) {
+    CanvasObject o = Part(1000, 1000, 200, 100, 0);
+    o.bones = {MakeBone("a", 0, 0.5f, 1, 0.5f)};  // head at scene (1000, 1050)
+    struct Case {
+        float ratio;
+        PointF view;   // a pointer position...
+        PointF scene;  // ...and the scene point under it
+    } cases[] = {
+        {1.0f, {410, 300}, {1010, 1000}},
+        {1.5f, {410, 300.5f}, {1015, 1000.75f}},
+        {2.0f, {410.5f, 300}, {1021, 1000}},  // half a view pixel is a whole scene unit
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ratio);
+        PoseViewState v;
+        v.ratio = c.ratio;
+        v.viewportWidth = 800;
+        v.viewportHeight = 600;
+        v.sceneWidth = v.sceneHeight = 3000;
+        v.scrollX = 1000 - 400, v.scrollY = 1000 - 300;  // scene (1000, 1000) at view (400, 300) at zoom 1
+        v.zoom = 1;
+        v.SetZoomAt(1.0f, {400, 300});  // the 100 % preset, about that point
+        EXPECT_NEAR(v.DisplayZoom(), 1.0f, 1e-6);
+        EXPECT_NEAR(v.zoom, 1.0f / c.ratio, 1e-6);
+        const PointF a = v.SceneToView({1000, 1000}), b = v.SceneToView({1001, 1000});
+        EXPECT_NEAR(a.x, 400, 1e-3);
+        EXPECT_NEAR((b.x - a.x) * c.ratio, 1.0f, 1e-4);
+        const PointF q = v.ViewToScene(c.view);
+        EXPECT_NEAR(q.x, c.scene.x, 1e-3);
+        EXPECT_NEAR(q.y, c.scene.y, 1e-3);
+
+        const PointF head = v.SceneToView({1000, 1050});
+        std::string id;
+        int end = -1;
+        EXPECT_TRUE(HitTestJoint(o, v, {head.x, head.y + 17.95f}, false, id, end));
+        EXPECT_EQ(end, 0);
+        EXPECT_FALSE(HitTestJoint(o, v, {head.x, head.y + 18.05f}, false, id, end));
+    }
+    // The limits and the fit count device pixels too.
+    for (float ratio : {1.0f, 1.5f, 2.0f}) {
+        SCOPED_TRACE(ratio);
+        PoseViewState v;
+        v.ratio = ratio;
+        v.viewportWidth = 800;
+        v.viewportHeight = 600;
+        for (int i = 0; i < 100; ++i) v.SetZoomAt(v.DisplayZoom() * 1.1f, {0, 0});
+        EXPECT_NEAR(v.DisplayZoom(), 8.0f, 1e-5);
+        for (int i = 0; i < 100; ++i) v.SetZoomAt(v.DisplayZoom() * 0.9090909f, {0, 0});
+        EXPECT_NEAR(v.DisplayZoom(), 0.1f, 1e-6);
+        CanvasDocument scene;
+        scene.layers.front().objects.push_back(Part(0, 0, 2, 2, 0));
+        v.FitContent(scene);
+        EXPECT_NEAR(v.DisplayZoom(), 8.0f, 1e-5);
+    }
+}
+
 TEST(PoseEditorGeometry, UniqueSceneBoneIdSpansEveryPart) {
     CanvasDocument scene;
     CanvasObject a = Part(0, 0, 10, 10, 0), b = Part(0, 0, 10, 10, 0);
