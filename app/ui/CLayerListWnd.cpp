@@ -6,7 +6,6 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "document/PaintSessionProvider.h"
 #include "platform/Profile.h"
-#include "platform/qt/CMemDC2.h"
 #include "platform/qt/IconImage.h"
 #include "platform/qt/ShellFonts.h"
 
@@ -52,14 +51,10 @@ QFont ListFont() {
 }
 }  // namespace
 
-CLayerListWnd::CLayerListWnd(QWidget* parent) : CWndBase(parent, 1002) {
+CLayerListWnd::CLayerListWnd(QWidget* parent) : CDocumentListWnd(parent, 1002, kRepaintTimer) {
     setObjectName("Layer List");
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
 }
-
-CLayerListWnd::~CLayerListWnd() { KillTimer(kRepaintTimer); }
 
 bool CLayerListWnd::Compact() const {
     CQuillfenEditorDoc* doc = Document();
@@ -84,15 +79,7 @@ LayerListView CLayerListWnd::View() const {
     return v;
 }
 
-void CLayerListWnd::SetScrollOffset(int offset) {
-    scroll_ = View().ClampScroll(offset);
-    update();
-}
-
-void CLayerListWnd::ClampAndRepaint() {
-    scroll_ = View().ClampScroll(scroll_);
-    update();
-}
+int CLayerListWnd::ClampScroll(int offset) const { return View().ClampScroll(offset); }
 
 void CLayerListWnd::ClickRow(const LayerListRow& row, bool toggle) {
     CQuillfenEditorDoc* doc = Document();
@@ -264,21 +251,7 @@ void CLayerListWnd::keyPressEvent(QKeyEvent* e) {
     CWndBase::keyPressEvent(e);
 }
 
-void CLayerListWnd::OnTimer(int id) {
-    if (id == kRepaintTimer) ClampAndRepaint();
-}
-
-void CLayerListWnd::resizeEvent(QResizeEvent* e) {
-    CWndBase::resizeEvent(e);
-    ClampAndRepaint();
-}
-
-void CLayerListWnd::paintEvent(QPaintEvent* ev) {
-    CMemDC2 dc(this, ev->rect());
-    DrawContent(dc.Painter());
-}
-
-void CLayerListWnd::DrawContent(QPainter& p) {
+void CLayerListWnd::Draw(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.fillRect(rect(), C(0xFF161A21));

@@ -4,7 +4,7 @@
 // canvas row. It reads the document at every paint; clicks, drags and keys
 // change the document through its operations, each one undo step.
 #include "app/LayerListLayout.h"
-#include "platform/qt/WindowBase.h"
+#include "platform/qt/CDocumentListWnd.h"
 
 #include <functional>
 #include <map>
@@ -13,29 +13,22 @@
 class CQuillfenEditorDoc;
 class QPainter;
 
-class CLayerListWnd : public CWndBase {
+class CLayerListWnd : public CDocumentListWnd {
     Q_OBJECT
 public:
     static constexpr int kRepaintTimer = 1001;
 
     explicit CLayerListWnd(QWidget* parent = nullptr);
-    ~CLayerListWnd() override;
-
-    // Where the list finds the active document (null: none).
-    std::function<CQuillfenEditorDoc*()> documentSource;
     // Opens the colour dialog on a colour (0xAARRGGBB); true and the chosen
     // colour when accepted. Without one, a double-click on the canvas row does nothing.
     std::function<bool(uint32_t& argb)> pickColor;
 
-    CQuillfenEditorDoc* Document() const { return documentSource ? documentSource() : nullptr; }
     LayerListView View() const;
     bool Compact() const;
 
     LayerListRow HitTest(QPoint p) const { return LayerListHitTest(View(), p.x(), p.y()); }
     // toggle: Ctrl was held, an object row joins or leaves the selection.
     void ClickRow(const LayerListRow& row, bool toggle = false);
-    int ScrollOffset() const { return scroll_; }
-    void SetScrollOffset(int offset);
     bool RowDragging() const { return rowDragging_; }
 
     std::string hoverObjectId;
@@ -45,22 +38,18 @@ public:
     void OnLButtonDblClk(unsigned flags, QPoint p) override;
     void OnMouseMove(unsigned flags, QPoint p) override;
     bool OnMouseWheel(unsigned flags, int delta, QPoint p) override;
-    void OnTimer(int id) override;
     void OnCaptureLost() override;
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    int ClampScroll(int offset) const override;
+    void Draw(QPainter& p) override;
 
 private:
-    void ClampAndRepaint();
     void ResetRowDrag();
-    void DrawContent(QPainter& p);
     void DrawDragFeedback(QPainter& p, const LayerListView& v);
 
     std::map<std::string, bool> expanded_;
-    int scroll_ = 0;
     bool scrollDragging_ = false;
     int scrollDragStartY_ = 0, scrollDragStartOffset_ = 0;
     bool rowPressed_ = false, rowDragging_ = false;

@@ -1,7 +1,6 @@
 #include "posable/ui/CBoneListWnd.h"
 
 #include "document/CQuillfenEditorDoc.h"
-#include "platform/qt/CMemDC2.h"
 #include "platform/qt/ShellFonts.h"
 
 #include <QKeyEvent>
@@ -35,14 +34,10 @@ void Text(QPainter& p, const QRectF& r, const QFont& font, uint32_t colour, cons
 }
 }  // namespace
 
-CBoneListWnd::CBoneListWnd(QWidget* parent) : CWndBase(parent, 1003) {
+CBoneListWnd::CBoneListWnd(QWidget* parent) : CDocumentListWnd(parent, 1003, kRepaintTimer) {
     setObjectName("Bone List");
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::ArrowCursor);
 }
-
-CBoneListWnd::~CBoneListWnd() { KillTimer(kRepaintTimer); }
 
 CanvasDocument* CBoneListWnd::Scene() const {
     // The document's edits act on the scene in use, which is the Pose Editor
@@ -61,15 +56,7 @@ BoneListView CBoneListWnd::View() const {
     return v;
 }
 
-void CBoneListWnd::SetScrollOffset(int offset) {
-    scroll_ = View().ClampScroll(offset);
-    update();
-}
-
-void CBoneListWnd::ClampAndRepaint() {
-    scroll_ = View().ClampScroll(scroll_);
-    update();
-}
+int CBoneListWnd::ClampScroll(int offset) const { return View().ClampScroll(offset); }
 
 void CBoneListWnd::ToggleExpanded(const std::string& partId) {
     if (partId.empty()) return;
@@ -224,20 +211,6 @@ void CBoneListWnd::keyPressEvent(QKeyEvent* e) {
         return;
     }
     CWndBase::keyPressEvent(e);
-}
-
-void CBoneListWnd::OnTimer(int id) {
-    if (id == kRepaintTimer) ClampAndRepaint();
-}
-
-void CBoneListWnd::resizeEvent(QResizeEvent* e) {
-    CWndBase::resizeEvent(e);
-    ClampAndRepaint();
-}
-
-void CBoneListWnd::paintEvent(QPaintEvent* ev) {
-    CMemDC2 dc(this, ev->rect());
-    Draw(dc.Painter());
 }
 
 void CBoneListWnd::Draw(QPainter& p) {

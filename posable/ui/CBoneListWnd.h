@@ -6,7 +6,7 @@
 // header dragged elsewhere restacks the part (one undo step); Delete removes
 // the selected bone.
 #include "posable/BoneListLayout.h"
-#include "platform/qt/WindowBase.h"
+#include "platform/qt/CDocumentListWnd.h"
 
 #include <functional>
 #include <map>
@@ -15,18 +15,12 @@
 class CQuillfenEditorDoc;
 class QPainter;
 
-class CBoneListWnd : public CWndBase {
+class CBoneListWnd : public CDocumentListWnd {
     Q_OBJECT
 public:
     static constexpr int kRepaintTimer = 1003;
 
     explicit CBoneListWnd(QWidget* parent = nullptr);
-    ~CBoneListWnd() override;
-
-    // Where the list finds the active document (null: none).
-    std::function<CQuillfenEditorDoc*()> documentSource;
-
-    CQuillfenEditorDoc* Document() const { return documentSource ? documentSource() : nullptr; }
     // The Pose Editor scene, or null without a document or outside the Pose Editor.
     CanvasDocument* Scene() const;
     BoneListView View() const;
@@ -35,8 +29,6 @@ public:
     void OnRowClick(const BoneListHit& hit);
     int DropIndexAt(int y) const { return BoneListDropIndexAt(View(), y); }
 
-    int ScrollOffset() const { return scroll_; }
-    void SetScrollOffset(int offset);
     bool IsExpanded(const std::string& partId) const { return View().IsExpanded(partId); }
     bool PartDragging() const { return partDragging_; }
     bool ThumbDragging() const { return thumbDragging_; }
@@ -46,25 +38,21 @@ public:
     void OnLButtonDblClk(unsigned flags, QPoint p) override;
     void OnMouseMove(unsigned flags, QPoint p) override;
     bool OnMouseWheel(unsigned flags, int delta, QPoint p) override;
-    void OnTimer(int id) override;
     void OnCaptureLost() override;
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    int ClampScroll(int offset) const override;
+    void Draw(QPainter& p) override;
 
 private:
-    void ClampAndRepaint();
     void ToggleExpanded(const std::string& partId);
     void EndPress();
-    void Draw(QPainter& p);
     void DrawPartRow(QPainter& p, const BoneListBox& row, bool selected, bool expanded);
     void DrawBoneRow(QPainter& p, const BoneListBox& row, bool selected);
     void DrawDragFeedback(QPainter& p, const BoneListView& v);
 
     std::map<std::string, bool> expanded_;
-    int scroll_ = 0;
     bool thumbDragging_ = false;
     int thumbStartY_ = 0, thumbStartOffset_ = 0;
     bool headerPressed_ = false, partDragging_ = false;
