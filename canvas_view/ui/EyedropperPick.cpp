@@ -10,6 +10,7 @@
 #include <QRegion>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -166,6 +167,17 @@ LoupeSnapshotFallback BackBufferSnapshot(QWidget* view, const CompositeSurface& 
         render();
         if (!backBuffer.pixels) return false;
         const QPoint o = view->mapToGlobal(QPoint(0, 0));
+        // A view on a dense screen draws device pixels; the loupe samples the
+        // client pixels the pointer moves over, one buffer pixel each.
+        if (backBuffer.width != view->width() || backBuffer.height != view->height()) {
+            const QImage device(backBuffer.pixels, backBuffer.width, backBuffer.height, backBuffer.Pitch(),
+                                QImage::Format_ARGB32_Premultiplied);
+            const QImage client = device.scaled(std::max(view->width(), 1), std::max(view->height(), 1),
+                                                Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            s = SnapshotFromPremultiplied(client.constBits(), client.width(), client.height(),
+                                          int(client.bytesPerLine()), o.x(), o.y());
+            return true;
+        }
         s = SnapshotFromPremultiplied(backBuffer.pixels, backBuffer.width, backBuffer.height, backBuffer.Pitch(),
                                       o.x(), o.y());
         return true;
