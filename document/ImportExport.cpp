@@ -79,10 +79,19 @@ void CQuillfenEditorDoc::OnFileExportPng() {
     const std::optional<std::string> path = prompts->AskSaveFile(request);
     if (!path) return;
 
+    // Every failure names the file and says why; an object that cannot be
+    // drawn is named by the composer's reason.
+    auto fail = [&](const std::string& why) { prompts->Fail("Could not export \"" + *path + "\".\n\n" + why); };
+
     // Always the main scene, also while the Pose Editor is open.
-    BitmapPtr image = BitmapSizeAllowed(width, height) ? Bitmap::Create(int(width), int(height)) : nullptr;
+    const std::string pixels = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (!BitmapSizeAllowed(width, height)) {
+        fail("The canvas of " + pixels + " is too large for a picture.");
+        return;
+    }
+    BitmapPtr image = Bitmap::Create(int(width), int(height));
     if (!image) {
-        prompts->Fail("Could not build the PNG bitmap.");
+        fail("Not enough memory for a picture of " + pixels + ".");
         return;
     }
     ComposeOutput out;
@@ -94,10 +103,14 @@ void CQuillfenEditorDoc::OnFileExportPng() {
     // included. An image with objects missing is never written.
     std::string error;
     if (!RenderSceneImage(mainScene, out, &error)) {
-        prompts->Fail("Could not compose the PNG image. " + error);
+        fail(error.empty() ? "The picture could not be composed." : error);
         return;
     }
 
     std::vector<uint8_t> png;
-    if (!SaveImageToPngBytes(*image, png) || !WriteFileAtomic(*path, png)) prompts->Fail("PNG save failed.");
+    if (!SaveImageToPngBytes(*image, png)) {
+        fail("Not enough memory to encode the PNG.");
+        return;
+    }
+    if (!WriteFileAtomic(*path, png, &error)) fail(error);
 }

@@ -4,7 +4,12 @@
 #include "platform/Files.h"
 #include "scene/BlendModes.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -114,27 +119,85 @@ TEST_F(DocumentFixture, ExportSizeAndCancel) {
     EXPECT_EQ(png->Width(), 1024);
     EXPECT_EQ(png->Height(), 1);
     EXPECT_EQ(host.prompts.MessageTexts().size(), 0u);
-
-    // A folder that does not exist: reported, nothing left behind.
-    host.prompts.QueueSaveFile(TempPath("no_such_dir/x.png"));
-    doc.OnFileExportPng();
-    EXPECT_EQ(host.prompts.MessageTexts(), std::vector<std::string>{"PNG save failed."});
-    EXPECT_EQ(host.prompts.Records().back().message.icon, PromptIcon::Error);
     std::filesystem::remove(path);
 }
 
-TEST_F(DocumentFixture, ExportThatCannotComposeEveryObjectWritesNothing) {
-    doc.mainScene.width = 8;
-    doc.mainScene.height = 8;
-    CanvasObject& sky = *doc.mainScene.FindObject("object_1");
-    sky = MakeSolidObject("object_1", "Sky", -20000, 0, 2, 2, 0xFFFF0000);
-    sky.width = 40000;  // covers the canvas, but no image of it can be made
-    const std::string path = TempPath("incomplete.png");
-    std::filesystem::remove(path);
-    host.prompts.QueueSaveFile(path);
-    doc.OnFileExportPng();
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(host.prompts.MessageTexts(),
-              std::vector<std::string>{"Could not compose the PNG image. The object \"Sky\" is too large to render."});
-    EXPECT_EQ(host.prompts.Records().back().message.icon, PromptIcon::Error);
+// Each way an export can fail names the file and gives the reason, writes
+// nothing at the path and leaves no temporary behind.
+TEST_F(DocumentFixture, ExportFailureNamesTheFileAndTheReason) {
+    doc.mainScene.width = 64;
+    doc.mainScene.height = 64;
+    const std::filesystem::path dir = TempPath("export_failures");
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string pipe = (dir / "pipe.png").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Too large a picture for the file-size limit: the write stops half-way
+    // with an error, as on a full disk.
+    auto fileSizeLimit = [](rlim_t bytes) {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t before = limit.rlim_cur;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        return before;
+    };
+    struct Case {
+        const char* name;
+        std::string path;
+        std::function<void()> spoil, mend;
+        std::vector<std::string> said;
+    };
+    rlim_t savedLimit = 0;
+    void (*savedSignal)(int) = nullptr;
+    const Case cases[] = {
+        {"missing folder", (dir / "no_such_dir" / "x.png").string(), {}, {}, {"No such file or directory"}},
+        {"named pipe", pipe, {}, {}, {"not a regular file"}},
+        {"write failure",
+         (dir / "limited.png").string(),
+         [&] {
+             savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+             savedLimit = fileSizeLimit(16);
+         },
+         [&] {
+             fileSizeLimit(savedLimit);
+             std::signal(SIGXFSZ, savedSignal);
+         },
+         {"Write failed", "File too large"}},
+        {"canvas too large for a picture",
+         (dir / "wide.png").string(),
+         [&] { doc.mainScene.width = 40000; },
+         [&] { doc.mainScene.width = 64; },
+         {"The canvas of 40000 x 64 pixels is too large"}},
+        {"object that cannot be drawn",
+         (dir / "sky.png").string(),
+         [&] {
+             CanvasObject& sky = *doc.mainScene.FindObject("object_1");
+             sky = MakeSolidObject("object_1", "Sky", -20000, 0, 2, 2, 0xFFFF0000);
+             sky.width = 40000;  // covers the canvas, but no image of it can be made
+         },
+         {},
+         {"The object \"Sky\" is too large to render."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.prompts.ClearRecords();
+        host.prompts.QueueSaveFile(c.path);
+        if (c.spoil) c.spoil();
+        doc.OnFileExportPng();
+        if (c.mend) c.mend();
+        ASSERT_EQ(host.prompts.MessageTexts().size(), 1u);
+        const std::string text = host.prompts.MessageTexts().back();
+        EXPECT_EQ(text.rfind("Could not export \"" + c.path + "\".\n\n", 0), 0u) << text;
+        for (const std::string& part : c.said) EXPECT_NE(text.find(part), std::string::npos) << text;
+        EXPECT_EQ(host.prompts.Records().back().message.icon, PromptIcon::Error);
+        if (c.path != pipe) {
+            EXPECT_FALSE(std::filesystem::exists(c.path));
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"pipe.png"});
+    std::filesystem::remove_all(dir);
 }
