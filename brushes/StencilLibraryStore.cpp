@@ -245,11 +245,11 @@ BitmapPtr StencilLibraryStore::LoadEntryBitmap(int index) {
     return image;
 }
 
-BitmapPtr MakeStencilThumbnail(const Bitmap& image) {
+BitmapPtr MakeStencilThumbnail(const Bitmap& image, int thumbnailSide) {
     if (image.Width() < 1 || image.Height() < 1) return nullptr;
-    BitmapPtr thumb = Bitmap::Create(kStencilThumbnailSide, kStencilThumbnailSide);
+    BitmapPtr thumb = Bitmap::Create(thumbnailSide, thumbnailSide);
     if (!thumb) return nullptr;
-    const float side = float(kStencilThumbnailSide);
+    const float side = float(thumbnailSide);
     const float s = std::min(side / float(image.Width()), side / float(image.Height()));
     const float w = s * float(image.Width()), h = s * float(image.Height());
     ImageDrawOptions o;

@@ -101,9 +101,9 @@ void SetCurrentStencilStore(StencilLibraryStore* store);
 // Appends the library folders of one root, skipping names already listed
 // (compared without regard to case).
 void ListStencilLibraryFolders(const std::string& root, std::vector<std::string>& names);
-// The 192 x 192 thumbnail of a decoded image: scaled to fit, centred, on
-// transparent. Null for an empty image.
-BitmapPtr MakeStencilThumbnail(const Bitmap& image);
+// The side x side thumbnail of a decoded image (192 x 192 in the library
+// list): scaled to fit, centred, on transparent. Null for an empty image.
+BitmapPtr MakeStencilThumbnail(const Bitmap& image, int side = kStencilThumbnailSide);
 // Reads and decodes a stencil file within the caps; null when it cannot.
 BitmapPtr DecodeStencilFile(const std::string& path);
 // Decodes a stencil file's bytes within the pixel cap; null when they do not.

@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the brush images: the first byte picks the use
 // (a library entry's preview, a tip or a grain image) and the tip's side, the
 // rest is the image file.
+#include "FuzzLimits.h"
+
 #include "brushes/DabRenderer.h"
-#include "platform/Codecs.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -10,9 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::vector<uint8_t> image(data + 1, data + size);
-    int w = 0, h = 0;
-    // Keep pictures small enough for the fuzzer's memory limit.
-    if (ReadImageSize(image.data(), image.size(), w, h) && int64_t(w) * h > (int64_t(1) << 22)) return 0;
+    if (!WorthDecoding(image.data(), image.size())) return 0;
     const int n = 1 + (data[0] >> 2);  // 1 to 64
     std::vector<float> out;
     switch (data[0] & 3) {
