@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr float kMaxSide = 512;
+constexpr float kMaxSide = 128;
 
 bool SmallPicture(const std::vector<uint8_t>& encoded) {
     int w = 0, h = 0;

@@ -37,6 +37,25 @@ void ShrinkPictures(std::vector<ImagePart>& parts, int side) {
     }
 }
 
+// Positions and sizes of the canvas, the objects and their parts times f.
+void ScaleScene(CanvasDocument& scene, float f) {
+    scene.width *= f;
+    scene.height *= f;
+    for (Layer& layer : scene.layers)
+        for (CanvasObject& o : layer.objects) {
+            o.x *= f;
+            o.y *= f;
+            o.width *= f;
+            o.height *= f;
+            for (ImagePart& p : o.parts) {
+                p.offsetX *= f;
+                p.offsetY *= f;
+                p.displayWidth *= f;
+                p.displayHeight *= f;
+            }
+        }
+}
+
 bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::string error;
     if (WriteFileAtomic(path, bytes, &error)) return true;
@@ -106,5 +125,9 @@ int main(int argc, char** argv) {
     }
     ok &= Write(JoinPath(clipboard, "seed-dib.bin"), WithReader(2, SmallDib()));
     ok &= Write(JoinPath(clipboard, "seed-paste-dib.bin"), WithReader(3, SmallDib()));
+    // The same scene at a sixteenth of its size, within what the rendering
+    // target draws.
+    ScaleScene(scene, 1.0f / 16);
+    ok &= Write(JoinPath(projects, "seed-demo-small-scene.qvk"), WriteProjectBytes(scene));
     return ok ? 0 : 1;
 }
