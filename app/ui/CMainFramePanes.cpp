@@ -147,6 +147,7 @@ void CMainFrame::EndColorDrag() {
     CanvasObject* o = doc_->mainScene.FindObject(drag.lightId);
     if (!o || o->lightCone == drag.before) return;
     // The whole drag becomes one undo step.
+    WheelDeliveryScope delivery(workspace_);
     doc_->CommitLightConeParams(o->id, drag.before, o->lightCone);
     doc_->SetModifiedFlag(true);
     doc_->RefreshAllViews();
@@ -164,11 +165,13 @@ void CMainFrame::DeliverPickedColor(uint32_t argb) {
         CanvasObject* o = doc->mainScene.FindObject(colorDrag_.lightId);
         const uint32_t tint = 0xFF000000u | (argb & 0xFFFFFF);
         if (!o || o->lightCone.tint == tint) return;
+        WheelDeliveryScope delivery(workspace_);
         o->lightCone.tint = tint;
         o->InvalidateCaches();
         doc->RefreshAllViews();
         return;
     }
+    WheelDeliveryScope delivery(workspace_);
     if (!doc->SetLightTint(argb)) return;
     RefreshPropertiesPane();
 }

@@ -42,3 +42,11 @@ bool DeliverToPropertiesPaneSink(CWorkspaceArea* workspace, uint32_t argb) {
     pane->DeliverPickedColor(argb);
     return true;
 }
+
+WheelDeliveryScope::WheelDeliveryScope(CWorkspaceArea* workspace) : workspace_(workspace) {
+    if (CPropertiesPane* pane = workspace_ ? workspace_->PropertiesPane() : nullptr) pane->BeginWheelDelivery();
+}
+
+WheelDeliveryScope::~WheelDeliveryScope() {
+    if (CPropertiesPane* pane = workspace_ ? workspace_->PropertiesPane() : nullptr) pane->EndWheelDelivery();
+}

@@ -26,3 +26,16 @@ bool DeliverToPropertiesPaneSink(CWorkspaceArea* workspace, uint32_t argb);
 // when there is none.
 bool BeginPropertiesPaneColorEdit(CWorkspaceArea* workspace);
 void EndPropertiesPaneColorEdit(CWorkspaceArea* workspace);
+// While the frame gives the wheel's colour to a target the pane has no sink
+// for (a light's tint), the pane does not load that colour back into the
+// wheel, which already shows it.
+class WheelDeliveryScope {
+public:
+    explicit WheelDeliveryScope(CWorkspaceArea* workspace);
+    ~WheelDeliveryScope();
+    WheelDeliveryScope(const WheelDeliveryScope&) = delete;
+    WheelDeliveryScope& operator=(const WheelDeliveryScope&) = delete;
+
+private:
+    CWorkspaceArea* workspace_;
+};

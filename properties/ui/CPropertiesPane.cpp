@@ -215,6 +215,7 @@ void CPropertiesPane::UpdateForContext() {
     }
     if (contextValid_ && ctx == context_) {
         if (IPropertyTab* t = ActiveTab()) t->Refresh();
+        ShowTargetInWheel();
         return;
     }
     context_ = ctx;
@@ -222,13 +223,50 @@ void CPropertiesPane::UpdateForContext() {
     RebuildTabList(ctx);
     SelectTab();
     if (IPropertyTab* t = ActiveTab()) t->Refresh();
-    // Without a colour target, a single selected light shows its tint in the wheel.
-    PropertiesPaneHost* host = GetPropertiesPaneHost();
-    if (!colorSink_ && ctx.selectionCount == 1 && !ctx.objectId.empty() && host && host->HasColorWheel()) {
-        CQuillfenEditorDoc* doc = GetActiveDocument();
-        const CanvasObject* o = doc ? doc->mainScene.FindObject(ctx.objectId) : nullptr;
-        if (o && o->kind == kObjectLightCone) host->LoadColorWheel(ArgbToColorRef(o->lightCone.tint));
+    ShowTargetInWheel();
+}
+
+// The wheel's target: the pane's colour sink, or without one a single
+// selected light's tint.
+bool CPropertiesPane::WheelTargetColor(uint32_t& argb, const void** target) {
+    if (colorSink_) {
+        argb = colorSink_->GetColor();
+        if (target) *target = colorSink_;
+        return true;
     }
+    if (context_.selectionCount != 1 || context_.objectId.empty()) return false;
+    CQuillfenEditorDoc* doc = GetActiveDocument();
+    const CanvasObject* o = doc ? doc->mainScene.FindObject(context_.objectId) : nullptr;
+    if (!o || o->kind != kObjectLightCone) return false;
+    argb = o->lightCone.tint;
+    if (target) *target = o;
+    return true;
+}
+
+// Loads the target's colour into the wheel when the wheel gets a new target,
+// or when its colour changed outside the wheel (undo, redo, a value typed
+// elsewhere); never in the middle of a wheel interaction, and not again for
+// the colour the wheel itself gave (reloading it would round the wheel's
+// position and lose a grey's hue).
+void CPropertiesPane::EndWheelDelivery() {
+    delivering_ = false;
+    targetShown_ = WheelTargetColor(shownTargetColor_, &shownTarget_);
+}
+
+void CPropertiesPane::ShowTargetInWheel() {
+    if (editSink_ || delivering_) return;
+    PropertiesPaneHost* host = GetPropertiesPaneHost();
+    uint32_t argb = 0;
+    const void* target = nullptr;
+    if (!host || !host->HasColorWheel() || !WheelTargetColor(argb, &target)) {
+        targetShown_ = false;
+        return;
+    }
+    if (targetShown_ && target == shownTarget_ && argb == shownTargetColor_) return;
+    host->LoadColorWheel(ArgbToColorRef(argb));
+    targetShown_ = true;
+    shownTarget_ = target;
+    shownTargetColor_ = argb;
 }
 
 void CPropertiesPane::RebuildTabList(const TabContext& ctx) {
@@ -279,19 +317,23 @@ void CPropertiesPane::SetColorSink(IColorSinkhole* sink) {
     if (!host) return;
     if (sink) {
         host->SetColorWheelCaption(sink->GetTitle());
-        if (host->HasColorWheel()) host->LoadColorWheel(ArgbToColorRef(sink->GetColor()));
+        ShowTargetInWheel();
     } else if (host->HasColorWheel() && !host->ColorWheelCaption().empty()) {
         host->SetColorWheelCaption("");
     }
 }
 
 void CPropertiesPane::DeliverPickedColor(uint32_t argb) {
+    delivering_ = true;
+    bool delivered = true;
     if (colorSink_) {
         colorSink_->SetColor(argb);
     } else {
         CQuillfenEditorDoc* doc = GetActiveDocument();
-        if (!doc || !doc->SetLightTint(argb)) return;
+        delivered = doc && doc->SetLightTint(argb);
     }
+    EndWheelDelivery();  // the wheel already shows this colour
+    if (!delivered) return;
     if (IPropertyTab* t = ActiveTab()) t->Refresh();
 }
 
@@ -308,6 +350,7 @@ void CPropertiesPane::EndColorEdit() {
     if (!sink) return;
     editSink_ = nullptr;
     sink->EndColorEdit();
+    targetShown_ = WheelTargetColor(shownTargetColor_, &shownTarget_);
     if (IPropertyTab* t = ActiveTab()) t->Refresh();
 }
 

@@ -62,6 +62,11 @@ public:
     void Layout();
     void SetColorSink(IColorSinkhole* sink);
     IColorSinkhole* ColorSink() const { return colorSink_; }
+    // The frame gives the wheel's colour to a target without a sink (a
+    // light's tint): the wheel shows it already, so updates in between do not
+    // load it back.
+    void BeginWheelDelivery() { delivering_ = true; }
+    void EndWheelDelivery();
     IPropertyTab* ActiveTab() const;
     int ActiveIndex() const { return activeIndex_; }
     const std::vector<IPropertyTab*>& VisibleTabs() const { return visible_; }
@@ -110,4 +115,12 @@ private:
     bool contextValid_ = false;
     IColorSinkhole* colorSink_ = nullptr;
     IColorSinkhole* editSink_ = nullptr;  // the sink of the wheel interaction in progress
+    // The target's colour the wheel last showed: an undo or redo that changes
+    // the target behind the wheel's back is shown at the next update.
+    bool targetShown_ = false;
+    bool delivering_ = false;  // a colour from the wheel is on its way to the target
+    uint32_t shownTargetColor_ = 0;
+    const void* shownTarget_ = nullptr;  // the sink, or the light object, last shown
+    bool WheelTargetColor(uint32_t& argb, const void** target = nullptr);
+    void ShowTargetInWheel();
 };
