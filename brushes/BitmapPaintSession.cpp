@@ -192,6 +192,7 @@ bool BitmapPaintSession::Begin(CQuillfenEditorDoc& doc, const std::string& id, b
     objectId_ = id;
     editCount_ = 0;
     painted_ = false;
+    undoHistoryCut_ = false;
     document_ = &doc;
     scene_ = &scene;
 
@@ -489,7 +490,13 @@ void BitmapPaintSession::TrimSnapshots() {
     while (total > snapshotBudget && undoSnapshots_.size() > 1) {
         total -= undoSnapshots_.front().size();
         undoSnapshots_.pop_front();
+        undoHistoryCut_ = true;
     }
+}
+
+bool BitmapPaintSession::BackAtStart() const {
+    return active_ && undoSnapshots_.empty() && !pendingValid_ && !undoHistoryCut_ &&
+           !(engine_ && engine_->StrokeActive());
 }
 
 void BitmapPaintSession::PushUndo(std::vector<uint8_t>&& snapshot) {
@@ -782,6 +789,7 @@ void BitmapPaintSession::RestoreHiddenLayers() {
     active_ = false;
     editCount_ = 0;
     painted_ = false;
+    undoHistoryCut_ = false;
     maskMode_ = false;
     width_ = height_ = 0;
 
@@ -818,9 +826,10 @@ void BitmapPaintSession::Commit(CQuillfenEditorDoc& doc) {
     CanvasDocument* scene = scene_;
     const std::string id = objectId_;
     const bool created = createdForSession_;
-    if (editCount_ == 0 && !painted_) {
-        // Nothing was painted: the object stays exactly as it is (an object
-        // made only for painting goes away again).
+    if ((editCount_ == 0 && !painted_) || BackAtStart()) {
+        // Nothing was painted, or every edit was undone: the object stays
+        // exactly as it is (an object made only for painting goes away
+        // again), and no step is recorded.
         if (CanvasObject* o = FindObject()) o->InvalidateCaches();
         RestoreHiddenLayers();
         if (created) DeleteCreatedObject(&doc, scene, id);

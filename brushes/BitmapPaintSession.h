@@ -116,6 +116,9 @@ public:
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
     int32_t EditCount() const { return editCount_; }
+    // Every edit of the session is undone: its pixels and mask are those it
+    // began with, and a commit has nothing to store.
+    bool BackAtStart() const;
     // The object was made only to be painted on, and nothing is painted yet.
     bool HoldsOnlyAnEmptyCreatedObject() const { return active_ && createdForSession_ && editCount_ == 0 && !painted_; }
     const CompositeSurface& Display() const { return display_; }
@@ -192,6 +195,9 @@ private:
     int32_t width_ = 0, height_ = 0;
     int32_t editCount_ = 0;
     bool painted_ = false;
+    // The oldest undo snapshots were dropped to keep within the budget: the
+    // session can no longer step back to where it began.
+    bool undoHistoryCut_ = false;
     bool maskMode_ = false;
     std::unique_ptr<TiledBitmap> layer_;
     std::unique_ptr<LayerBitmapView> layerView_;

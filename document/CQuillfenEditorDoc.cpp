@@ -133,13 +133,13 @@ bool CQuillfenEditorDoc::OnSaveDocument(const std::string& path) {
     if (!CommitPaintSession()) return false;
     // The Pose Editor's work goes back into the main scene first; when it
     // cannot, nothing is written, and the user is told why.
-    if (!poseEditorObjectId.empty() && !FinishBoneEditor()) {
-        const std::string why = poseEditor_
-                                    ? "The object open in the Pose Editor could not be written back into the picture."
-                                    : "The object open in the Pose Editor cannot be written back: no Pose Editor is "
-                                      "available.";
-        LogError("Cannot save \"" + path + "\": " + why);
-        if (Prompts* prompts = GetPrompts()) prompts->Warn("Failed to save document.\n\n" + why);
+    std::string why;
+    if (!poseEditorObjectId.empty() && !FinishBoneEditor(why)) {
+        // Said once: a part that failed and told the user leaves why empty.
+        if (!why.empty()) {
+            LogError("Cannot save \"" + path + "\": " + why);
+            if (Prompts* prompts = GetPrompts()) prompts->Warn("Failed to save document.\n\n" + why);
+        }
         return false;
     }
     std::string error;
@@ -210,9 +210,10 @@ void CQuillfenEditorDoc::SetActiveTool(int tool) {
     CanvasDocument& scene = SceneInUse();
     if (previous == kToolRefine) scene.refineBase.reset();
     if (tool == kToolRefine && !scene.refineBase && scene.selectionMask && scene.selectionMask->HasSelection()) {
-        // Refine works from a copy of the selection as it was chosen, and the
-        // selection undo can bring that selection back.
-        scene.PushSelectionUndo();
+        // Refine works from a copy of the selection as it was chosen; the
+        // selection undo gets it only when a refinement changes the selection
+        // (CanvasDocument::RefineSelection), so a mere visit records nothing.
+        scene.refineUndoTaken = false;
         const SelectionMask& mask = *scene.selectionMask;
         auto base = std::make_unique<SelectionMask>(mask.Width(), mask.Height(), mask.TileSize());
         base->Assign(mask);
@@ -236,4 +237,22 @@ void CQuillfenEditorDoc::SetBoneSelection(const std::string& objectId, const std
     RefreshPropertiesPane();
 }
 
-bool CQuillfenEditorDoc::FinishBoneEditor() { return poseEditor_ ? poseEditor_->FinishBoneEditor(*this) : false; }
+bool CQuillfenEditorDoc::FinishBoneEditor(std::string& why) {
+    why.clear();
+    if (!poseEditor_) {
+        if (!poseEditorObjectId.empty())
+            why = "The object open in the Pose Editor cannot be written back: no Pose Editor is available.";
+        return false;
+    }
+    return poseEditor_->FinishBoneEditor(*this, why);
+}
+
+bool CQuillfenEditorDoc::FinishBoneEditor() {
+    std::string why;
+    if (FinishBoneEditor(why)) return true;
+    if (!why.empty()) {
+        LogError("Cannot finish the Pose Editor: " + why);
+        if (Prompts* prompts = GetPrompts()) prompts->Warn("Cannot finish the Pose Editor.\n\n" + why);
+    }
+    return false;
+}

@@ -199,7 +199,7 @@ public:
     void RefreshAllViews();
     void UpdateAllViews();
     void RefreshPropertiesPane();
-    // The session of the first canvas layout view that is painting, or null.
+    // The session of the hosted canvas or Pose Editor view that is painting, or null.
     DocumentEditSession* FindPaintingView();
 
     // --- Editor state ---
@@ -211,8 +211,13 @@ public:
     void SetActiveTool(int tool);
     void ClearBoneSelection();
     void SetBoneSelection(const std::string& objectId, const std::string& boneId, int handleIndex);
-    // Forwards to the Pose Editor; false when none is installed.
+    // Finish (the command and the Pose Editor's button): forwards to the
+    // Pose Editor; a failure is said once and leaves the Pose Editor open.
+    // False also when none is installed or nothing is open.
     bool FinishBoneEditor();
+    // The same without a message: why receives what the user has not been
+    // told yet.
+    bool FinishBoneEditor(std::string& why);
 
     // --- Canvas, tool, selection, image, Pose Editor and settings commands
     // (CanvasCommands.cpp, SelectionCommands.cpp, ImageCommands.cpp,

@@ -89,7 +89,7 @@ public:
 class PaintSessionProvider {
 public:
     virtual ~PaintSessionProvider() = default;
-    // The session of the first canvas layout view whose session is active, or
-    // null. Sessions of other views never take Undo and Redo.
+    // The active session of the hosted canvas layout view or Pose Editor
+    // view, or null. Sessions of other views never take Undo and Redo.
     virtual DocumentEditSession* FindPaintingView() = 0;
 };

@@ -39,6 +39,29 @@ bool Contains(const std::vector<std::string>& ids, const std::string& id) {
 
 bool CommitPaintSession(CQuillfenEditorDoc& doc) { return doc.CommitPaintSession(); }
 
+bool NothingVisible(const PosableScene& scene) {
+    return std::none_of(scene.parts.begin(), scene.parts.end(), [](const PosablePart& p) { return p.visible; });
+}
+
+// The object as Finish leaves it: made posable from the scene, placed so that
+// its parts stay where the picture it showed had them.
+bool FinishedObject(const CanvasObject& object, const PosableScene& scene, float scaleX, float scaleY,
+                    CanvasObject& out) {
+    PosableScene shown;
+    const CanvasObject* posedBy = nullptr;
+    if (object.kind == kObjectPosable) {
+        shown = object.posableScene;
+        posedBy = &object;
+    } else {
+        PosableSceneFromObject(object, shown);
+    }
+    float originX = 0, originY = 0;
+    out = object;
+    if (PosableSceneRenderOrigin(shown, posedBy, originX, originY))
+        return ApplyPosableSceneInPlace(out, scene, scaleX, scaleY, originX, originY);
+    return ApplyPosableScene(out, scene, scaleX, scaleY);
+}
+
 // Asks the frame for the workspace mode; true when the document is in it
 // afterwards. A document without a frame (a tool or a test) switches itself.
 bool SwitchWorkspace(CQuillfenEditorDoc& doc, int mode) {
@@ -156,11 +179,16 @@ bool PosableEditorProvider::EnterBoneEditor(CQuillfenEditorDoc& doc) {
     return true;
 }
 
-bool PosableEditorProvider::FinishBoneEditor(CQuillfenEditorDoc& doc) {
+bool PosableEditorProvider::FinishBoneEditor(CQuillfenEditorDoc& doc, std::string& why) {
+    why.clear();
     if (doc.poseEditorObjectId.empty()) return false;
+    // A paint session that cannot be stored has said why and stays open.
     if (!CommitPaintSession(doc)) return false;
     CanvasObject* object = doc.mainScene.FindObject(doc.poseEditorObjectId);
-    if (!object) return false;
+    if (!object) {
+        why = "The object opened in the Pose Editor is no longer in the picture.";
+        return false;
+    }
 
     PosableScene scene = ExportPoseEditorScene(doc);
     const bool untouchedPlain = doc.enteredFromPlainObject && scene.parts.size() == 1 &&
@@ -168,7 +196,28 @@ bool PosableEditorProvider::FinishBoneEditor(CQuillfenEditorDoc& doc) {
     if (!untouchedPlain) {
         // The Pose Editor scene keeps no IK switch; the object's own stays.
         if (object->kind == kObjectPosable) scene.usePartialIK = object->posableScene.usePartialIK;
-        if (!ApplyPosableScene(*object, scene, doc.poseEntryScaleX, doc.poseEntryScaleY)) return false;
+        CanvasObject after = *object;
+        if (!FinishedObject(*object, scene, doc.poseEntryScaleX, doc.poseEntryScaleY, after)) {
+            why = NothingVisible(scene) ? "No part of the object is visible: show or add a part before finishing."
+                                        : "The object's picture could not be made (too large or out of memory).";
+            return false;
+        }
+        // One step on the canvas: undo gives back the object as it was before
+        // the Pose Editor, redo the object as finished, so older steps of the
+        // canvas never act on a picture they did not make.
+        if (WriteObjectPayload(after) != WriteObjectPayload(*object)) {
+            const bool recorded = doc.RecordEdit(
+                kUndoWholeObject,
+                [&](UndoStep& step) {
+                    step.objectId = object->id;
+                    step.objectA = *object;
+                    *object = std::move(after);
+                    step.objectB = *object;
+                },
+                {.mainScene = true, .recordOnly = true});
+            // Refused by the history: the object is as it was, the user told.
+            if (!recorded) return false;
+        }
     }
 
     doc.poseEditorObjectId.clear();

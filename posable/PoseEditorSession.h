@@ -21,7 +21,7 @@ PosableScene ExportPoseEditorScene(const CQuillfenEditorDoc& doc);
 // The Pose Editor's document operations, installed into the document.
 class PosableEditorProvider : public PoseEditorProvider {
 public:
-    bool FinishBoneEditor(CQuillfenEditorDoc& doc) override;
+    bool FinishBoneEditor(CQuillfenEditorDoc& doc, std::string& why) override;
     bool EnterBoneEditor(CQuillfenEditorDoc& doc) override;
     bool CanCreateMultiObject(const CQuillfenEditorDoc& doc) const override;
     void CreateMultiObject(CQuillfenEditorDoc& doc) override;

@@ -219,6 +219,37 @@ bool PlaceRuntimePicture(CanvasObject& object, CanvasDocument& runtime, double f
 
 }  // namespace
 
+bool PosableSceneRenderOrigin(const PosableScene& scene, const CanvasObject* posedBy, float& x, float& y) {
+    CanvasDocument runtime;
+    BuildObjectRuntime(scene, posedBy, runtime);
+    std::vector<CanvasObject*> list;
+    SceneRect u;
+    if (!CollectForRender(runtime, list, u)) return false;
+    x = u.x;
+    y = u.y;
+    return true;
+}
+
+bool ApplyPosableSceneInPlace(CanvasObject& object, const PosableScene& scene, float scaleX, float scaleY,
+                              float originX, float originY) {
+    double fx = 1, fy = 1;
+    PreviewPixelsPerUnit(object, fx, fy);
+    CanvasDocument runtime;
+    BuildObjectRuntime(scene, nullptr, runtime);
+    CanvasObject result = object;
+    if (!PlaceRuntimePicture(result, runtime, fx, fy, scaleX, scaleY, originX, originY)) return false;
+    if (!std::isfinite(result.x) || !std::isfinite(result.y)) return false;
+    result.kind = kObjectPosable;
+    result.hasPosableScene = true;
+    if (&object.posableScene != &scene) result.posableScene = scene;
+    result.hasPose = false;
+    result.partPoses.clear();
+    result.ClearMask();
+    result.InvalidateCaches();
+    object = std::move(result);
+    return true;
+}
+
 bool CommitPose(CQuillfenEditorDoc& doc, const std::string& objectId, const std::vector<PartPose>& poses,
                 float scaleX, float scaleY, float originX, float originY) {
     if (doc.workspaceMode != kWorkspaceCanvas || objectId.empty()) return false;

@@ -36,6 +36,18 @@ void ApplyPartPoses(CanvasDocument& runtime, const std::vector<PartPose>& poses)
 // untouched) when the render fails.
 bool ApplyPosableScene(CanvasObject& object, const PosableScene& scene, float scaleX, float scaleY);
 
+// Where the picture of the scene begins, in scene units: the origin of its
+// render at rest, or in posedBy's stored pose when posedBy has one. False
+// when nothing of it is visible.
+bool PosableSceneRenderOrigin(const PosableScene& scene, const CanvasObject* posedBy, float& x, float& y);
+
+// ApplyPosableScene for an object whose picture began at (originX, originY)
+// of the scene it showed: the object moves so that every part stays where it
+// was on the canvas, whatever the new picture's bounds. False (object
+// untouched) when the render fails.
+bool ApplyPosableSceneInPlace(CanvasObject& object, const PosableScene& scene, float scaleX, float scaleY,
+                              float originX, float originY);
+
 // Stores a pose made on the canvas and re-renders; the object grows or
 // shrinks around the posed parts so the parts left alone stay in place.
 // scale is the object's size over its preview's pixel size, origin the bounds

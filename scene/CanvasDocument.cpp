@@ -43,4 +43,5 @@ void CanvasDocument::ReleaseSelection() {
     selectionRedo.clear();
     deselectedMask.reset();
     refineBase.reset();
+    refineUndoTaken = false;
 }

@@ -79,6 +79,9 @@ public:
     std::vector<std::unique_ptr<SelectionMask>> selectionRedo;
     std::unique_ptr<SelectionMask> deselectedMask;
     std::unique_ptr<SelectionMask> refineBase;
+    // The selection as chosen went on the selection undo when a refinement
+    // first changed it (once per base).
+    bool refineUndoTaken = false;
 
     // Canvas 1024 x 1024 white, layers "backdrop" (locked) and "layer_1"
     // (active), no selection.

@@ -46,6 +46,12 @@ void CanvasDocument::PushSelectionUndo() {
 
 void CanvasDocument::RefineSelection(int32_t operation, int32_t radius) {
     if (!refineBase || !selectionMask) return;
+    // The first refinement that can change the selection keeps the selection
+    // as it was chosen for undo; a visit of the tool alone keeps nothing.
+    if (!refineUndoTaken && radius > 0) {
+        PushSelectionUndo();
+        refineUndoTaken = true;
+    }
     // Each result is the base refined once, so radii never accumulate.
     if (!selectionMask->Assign(*refineBase)) return;
     SelectionMask& mask = *selectionMask;

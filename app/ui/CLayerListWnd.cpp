@@ -229,7 +229,9 @@ void CLayerListWnd::OnLButtonDblClk(unsigned, QPoint p) {
         if (!doc || !pickColor) return;
         uint32_t c = doc->mainScene.canvasColour;
         if ((c & 0xFFFFFF) == 0) c = 0xFFFFFFFF;
-        if (pickColor(c)) doc->SetCanvasColor(0xFF000000u | (c & 0xFFFFFF));
+        const uint32_t shown = c;
+        // OK on the colour the dialog opened with changes nothing.
+        if (pickColor(c) && (c & 0xFFFFFF) != (shown & 0xFFFFFF)) doc->SetCanvasColor(0xFF000000u | (c & 0xFFFFFF));
     }
 }
 

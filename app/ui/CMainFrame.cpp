@@ -313,8 +313,14 @@ void CMainFrame::RefreshPropertiesPane() {
 }
 
 DocumentEditSession* CMainFrame::FindPaintingView() {
-    auto* canvas = dynamic_cast<CCanvasLayoutView*>(GetWorkspaceView());
-    return canvas ? canvas->ActivePaintSession() : nullptr;
+    CView* view = GetWorkspaceView();
+    if (auto* canvas = dynamic_cast<CCanvasLayoutView*>(view)) return canvas->ActivePaintSession();
+    // The Pose Editor paints on a part in a session it registers with the
+    // document; its strokes are undone one by one as on the canvas.
+    if (view && doc_ && view->WorkspaceMode() == kWorkspacePoseEditor && doc_->paintSession &&
+        doc_->paintSession->IsActive())
+        return doc_->paintSession;
+    return nullptr;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {

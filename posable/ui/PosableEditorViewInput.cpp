@@ -71,7 +71,8 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
     const PointF p = ViewPoint(point);
     tools_.lastPoint = p;
     if (HitTestFinishButton(p)) {
-        CommitSession();
+        // Finish commits the painting itself: a commit that fails is said
+        // once, and the Pose Editor stays open with the session.
         ResetInteraction();
         doc->FinishBoneEditor();
         return;

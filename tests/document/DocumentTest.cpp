@@ -422,9 +422,19 @@ TEST_F(DocumentFixture, RefineKeepsABaseMaskOnlyWithASelection) {
     doc.SetActiveTool(kToolRefine);
     ASSERT_NE(s.refineBase, nullptr);
     EXPECT_TRUE(s.refineBase->HasSelection());
+    // A visit keeps no undo copy; the first refinement that changes the
+    // selection keeps one, and later ones of the same visit add none.
+    EXPECT_TRUE(s.selectionUndo.empty());
+    s.RefineSelection(1, 0);
+    EXPECT_TRUE(s.selectionUndo.empty());
+    s.RefineSelection(1, 4);
+    EXPECT_EQ(s.selectionUndo.size(), 1u);
+    s.RefineSelection(2, 6);
     EXPECT_EQ(s.selectionUndo.size(), 1u);
     doc.SetActiveTool(kToolMagicWand);  // another selection tool still drops it
     EXPECT_EQ(s.refineBase, nullptr);
+    doc.SetActiveTool(kToolRefine);  // a new visit: a new base, nothing kept
+    EXPECT_EQ(s.selectionUndo.size(), 1u);
 }
 
 // --- Open and save ---
