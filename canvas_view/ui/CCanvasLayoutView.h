@@ -225,6 +225,10 @@ private:
     CanvasViewGeometry geo_;
     TransformHandleStyle style_;
     std::unique_ptr<BitmapPaintSession> session_;
+    // The session's painting could not be stored when a tool or selection
+    // change ended it: it stays open, and updates do not try (and say so)
+    // again until more is painted or a command asks for the painting.
+    bool sessionCommitRefused_ = false;
     bool strokeActive_ = false;
     bool cursorShown_ = false;
     float cursorCanvasX_ = 0, cursorCanvasY_ = 0;

@@ -103,18 +103,26 @@ void CCanvasLayoutView::OnTimer(int id) {
 
 bool CCanvasLayoutView::EnsureSessionOn(CQuillfenEditorDoc& doc, const std::string& id, bool created) {
     if (session_->IsActive() && session_->PaintedObjectId() != id) session_->Commit(doc);
-    if (session_->IsActive()) return true;
+    // A painting that could not be stored keeps its session: nothing of this
+    // press goes into another object's session.
+    if (session_->IsActive()) return session_->PaintedObjectId() == id;
     return session_->Begin(doc, id, created);
 }
 
 void CCanvasLayoutView::SyncPaintSession(CQuillfenEditorDoc& doc) {
     CanvasDocument& scene = doc.mainScene;
     const int tool = doc.activeTool;
+    if (!session_->IsActive()) sessionCommitRefused_ = false;
+    const auto commit = [&] {
+        if (sessionCommitRefused_) return;
+        session_->Commit(doc);
+        sessionCommitRefused_ = session_->IsActive();
+    };
     if (session_->IsActive()) {
         if (tool < 9) {
-            session_->Commit(doc);
+            commit();
         } else if (scene.primarySelectedId != session_->PaintedObjectId()) {
-            session_->Commit(doc);
+            commit();
         } else {
             const CanvasObject* o = scene.FindObject(session_->PaintedObjectId());
             if (!o || o->kind != kObjectBitmap) {
@@ -122,7 +130,7 @@ void CCanvasLayoutView::SyncPaintSession(CQuillfenEditorDoc& doc) {
             } else {
                 const bool maskEdit = !scene.selectedMaskObjectId.empty() &&
                                       scene.selectedMaskObjectId == session_->PaintedObjectId();
-                if (maskEdit != session_->maskMode()) session_->Commit(doc);
+                if (maskEdit != session_->maskMode()) commit();
                 else session_->SetTool(tool);
             }
         }
@@ -1091,6 +1099,8 @@ void CCanvasLayoutView::OnPaintToolDown(int tool, QPoint p) {
         doc->UpdateAllViews();
     }
     if (!open) return;
+    // More painting: ending the session tries to store it again.
+    sessionCommitRefused_ = false;
     session_->SetTool(tool);
     float x, y;
     ClientToCanvas(p, x, y);

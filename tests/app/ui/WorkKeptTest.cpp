@@ -142,15 +142,16 @@ int RedPixels(const CanvasObject& o) {
     return red;
 }
 
-// Red pixels in the picture of the only bitmap object of a saved project.
-int RedPixelsInSavedObject(const std::string& path) {
+// Red pixels in the picture of a bitmap object of a saved project: the one
+// with the id, or the first.
+int RedPixelsInSavedObject(const std::string& path, const std::string& id = {}) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes)) return -1;
     CanvasDocument scene;
     if (!ReadProjectBytes(bytes, scene)) return -1;
     for (const Layer& layer : scene.layers)
         for (const CanvasObject& o : layer.objects) {
-            if (o.kind == kObjectBitmap && !o.parts.empty()) return RedPixels(o);
+            if (o.kind == kObjectBitmap && !o.parts.empty() && (id.empty() || o.id == id)) return RedPixels(o);
         }
     return -1;
 }
@@ -394,4 +395,51 @@ TEST(WorkKept, ACommitThatFailsStopsDeleteCanvasSizeAndAddMask) {
         e.frame->ActionFor(kCmdFileSaveAs)->trigger();
         EXPECT_GT(RedPixelsInSavedObject(path), 100);
     }
+}
+
+// Leaving the brush while the painting cannot be stored: said once, not at
+// every later update, the session stays open and painting elsewhere waits
+// for it; once storing works the painting reaches the file.
+TEST(WorkKept, ACommitThatFailsOnLeavingTheBrushIsSaidOnce) {
+    Editor e;
+    ASSERT_TRUE(e.ok);
+    const std::string id = e.ObjectId();
+    const std::string other = e.AddSecondObject();
+    e.ChooseBrush();
+    e.Stroke(20);
+    e.FailCommits(true);
+    e.prompts->ClearRecords();
+    e.frame->CommandUiBinding().Execute(kCmdToolMove, CommandUiKind::ToolbarButton);
+    e.Settle();
+    for (int i = 0; i < 3; ++i) {
+        e.doc->UpdateAllViews();
+        e.Settle();
+    }
+    EXPECT_EQ(e.prompts->Records().size(), 1u);
+    EXPECT_TRUE(e.View()->PaintSession().IsActive());
+    EXPECT_EQ(e.View()->PaintSession().PaintedObjectId(), id);
+
+    // A brush press on another object does not paint into this session.
+    e.ChooseBrush();
+    e.doc->mainScene.primarySelectedId = other;
+    e.doc->mainScene.selectedIds = {other};
+    e.doc->UpdateAllViews();
+    e.Settle();
+    const int before = e.View()->PaintSession().EditCount();
+    const CanvasObject* second = e.doc->mainScene.FindObject(other);
+    const RectF r = e.View()->GetCanvasScreenRect();
+    const QPoint at(int(std::lround(r.x + (second->x + 40) * e.View()->Zoom())),
+                    int(std::lround(r.y + (second->y + 30) * e.View()->Zoom())));
+    e.View()->OnLButtonDown(MK_LBUTTON, at);
+    e.View()->OnLButtonUp(0, at);
+    e.Settle();
+    EXPECT_EQ(e.View()->PaintSession().EditCount(), before);
+    EXPECT_EQ(e.View()->PaintSession().PaintedObjectId(), id);
+
+    e.FailCommits(false);
+    const std::string path = e.PathFor("kept.qvk");
+    e.prompts->QueueSaveFile(path);
+    e.frame->ActionFor(kCmdFileSaveAs)->trigger();
+    EXPECT_GT(RedPixelsInSavedObject(path, id), 100);
+    EXPECT_FALSE(e.doc->IsModified());
 }
