@@ -4,6 +4,7 @@
 #include "document/CQuillfenEditorDoc.h"
 #include "platform/Log.h"
 #include "platform/Prompts.h"
+#include "selection/InpaintEngine.h"
 #include "selection/InpaintSession.h"
 
 #include <new>
@@ -15,6 +16,17 @@ bool SameSize(const cv::Mat& m, const InpaintSession& s, int type) {
 }
 
 }  // namespace
+
+InpaintApplyJob::~InpaintApplyJob() {
+    size_t bytes = 0;
+    for (const cv::Mat* m : {&pixels_, &hole_, &source_, &layer_, &output_}) bytes += m->total() * m->elemSize();
+    if (bytes < (size_t(64) << 20)) return;
+    struct Buffers {
+        cv::Mat pixels, hole, source, layer, output;
+    };
+    InpaintReleaseLater(Buffers{std::move(pixels_), std::move(hole_), std::move(source_), std::move(layer_),
+                                std::move(output_)});
+}
 
 bool InpaintApplyJob::Prepare(const InpaintSession& s) {
     prepared_ = false;

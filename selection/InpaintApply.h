@@ -29,6 +29,11 @@ using InpaintFillFunction = InpaintResult (*)(const InpaintPlane&, const Inpaint
 class InpaintApplyJob {
 public:
     explicit InpaintApplyJob(InpaintFillFunction fill = &InpaintFill) : fill_(fill) {}
+    // Large copies are freed on a thread of their own: a cancel at the largest
+    // image would otherwise keep the user-interface thread unmapping them.
+    ~InpaintApplyJob();
+    InpaintApplyJob(const InpaintApplyJob&) = delete;
+    InpaintApplyJob& operator=(const InpaintApplyJob&) = delete;
     // User-interface thread: copies the session's inputs; false when the
     // session is not active, names no object or lacks an image or mask.
     bool Prepare(const InpaintSession& session);

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -31,6 +32,18 @@
 void* InpaintAllocateLarge(size_t bytes);
 void InpaintFreeLarge(void* p);
 constexpr size_t kInpaintLargeBlock = size_t(4) << 20;
+
+// Destroys `doomed` on a short-lived thread of its own, so that whoever lets go
+// of gigabytes (a cancelled fill, the job of the fill dialog) goes on at once
+// instead of waiting for the pages to be unmapped. When no thread can be
+// started it is destroyed here.
+template <class T>
+void InpaintReleaseLater(T doomed) {
+    try {
+        std::thread([d = std::move(doomed)]() mutable { T gone = std::move(d); }).detach();
+    } catch (...) {
+    }
+}
 
 // Leaves new elements of trivial types uninitialised. Fresh pages of a large
 // buffer cost real time on first touch, so every buffer of a fill is first

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -56,6 +55,19 @@ InpaintRect Grow(const InpaintRect& r, int32_t m) { return {r.x0 - m, r.y0 - m, 
 
 InpaintRect Halve(const InpaintRect& r) { return {r.x0 / 2, r.y0 / 2, (r.x1 + 1) / 2, (r.y1 + 1) / 2}; }
 
+// Large levels are freed off the calling thread (see InpaintReleaseLater).
+void ReleaseLater(std::vector<InpaintFeatureLevel>& levels) {
+    size_t bytes = 0;
+    for (const InpaintFeatureLevel& l : levels) bytes += l.features.capacity();
+    if (bytes >= (size_t(64) << 20)) InpaintReleaseLater(std::move(levels));
+}
+
+// The coarser levels of one fill, released as above whenever the fill ends.
+struct Pyramid {
+    std::vector<InpaintFeatureLevel> levels;  // index 0 unused: level 0 is the base image
+    ~Pyramid() { ReleaseLater(levels); }
+};
+
 // ---- Levels ----------------------------------------------------------------
 
 // Sets the gradients and the flag of every pixel of `rows` of a feature
@@ -88,15 +100,18 @@ void FillGradients(uint8_t* f, int32_t W, int32_t H, int32_t y, int32_t xBegin, 
 // one, with the same integer sums as the 36-tap loop.
 template <class AddRow>
 InpaintFeatureLevel Downsample(int32_t W, int32_t H, bool hasMask, const AddRow& addRow, const InpaintContext& ctx) {
-    InpaintFeatureLevel out;
     const int32_t w = W / 2, h = H / 2;
-    if (w < 1 || h < 1) return out;
+    if (w < 1 || h < 1) return {};
+    static constexpr int32_t kTap[6] = {1, 5, 10, 10, 5, 1};
+    const int32_t cols = std::min(W, 2 * w + 2);  // the last column any output pixel reads, plus one
+    // A cancel leaves the level half built: it goes the way of the others.
+    Pyramid building;
+    building.levels.resize(1);
+    InpaintFeatureLevel& out = building.levels[0];
     out.width = w;
     out.height = h;
     out.hasMask = hasMask;
     out.features.resize(size_t(w) * size_t(h) * kB);
-    static constexpr int32_t kTap[6] = {1, 5, 10, 10, 5, 1};
-    const int32_t cols = std::min(W, 2 * w + 2);  // the last column any output pixel reads, plus one
     ForRows(ctx, h, int64_t(W) * h * 12, [&](int32_t y) {
         thread_local std::vector<int32_t> vsBuffer;
         thread_local std::vector<uint8_t> vaBuffer;
@@ -139,13 +154,29 @@ InpaintFeatureLevel Downsample(int32_t W, int32_t H, bool hasMask, const AddRow&
         FillGradients(out.features.data() + size_t(y) * size_t(w) * kB, w, h, y, 0, w, colour);
     });
     if (hasMask) {
-        for (int32_t y = 0; y < h; ++y) {
-            ctx.PollCancel();
-            for (int32_t x = 0; x < w; ++x)
-                if (out.Px(y, x)[kAllowedByte]) out.allowedList.push_back(uint32_t(y) * uint32_t(w) + uint32_t(x));
-        }
+        const int32_t blocks = out.Blocks();
+        out.allowedBeforeBlock.resize(size_t(h) * (size_t(blocks) + 1));
+        ForRows(ctx, h, int64_t(w) * h, [&](int32_t y) {
+            int32_t* before = &out.allowedBeforeBlock[size_t(y) * (size_t(blocks) + 1)];
+            const uint8_t* p = out.Px(y, 0) + kAllowedByte;
+            before[0] = 0;
+            for (int32_t b = 0; b < blocks; ++b) {
+                int32_t n = 0;
+                for (int32_t x = b * InpaintFeatureLevel::kBlock; x < std::min(w, (b + 1) * InpaintFeatureLevel::kBlock);
+                     ++x, p += kB)
+                    n += *p ? 1 : 0;
+                before[b + 1] = before[b] + n;
+            }
+        });
+        out.allowedBeforeRow.resize(size_t(h) + 1);
+        out.allowedBeforeRow[0] = 0;
+        for (int32_t y = 0; y < h; ++y)
+            out.allowedBeforeRow[size_t(y) + 1] =
+                out.allowedBeforeRow[size_t(y)] + out.allowedBeforeBlock[size_t(y) * (size_t(blocks) + 1) + size_t(blocks)];
     }
-    return out;
+    InpaintFeatureLevel done = std::move(out);
+    building.levels.clear();
+    return done;
 }
 
 // ---- Views and distances ----------------------------------------------------
@@ -267,15 +298,12 @@ public:
     }
     // The number of allowed pixels when the level has a mask, else 0.
     int64_t Count() const {
-        if (!top_) return level_->hasMask ? int64_t(level_->allowedList.size()) : 0;
+        if (!top_) return level_->AllowedCount();
         return top_->hasMask ? rowPrefix_.back() : 0;
     }
     // The k-th allowed pixel in row-major order, 0 <= k < Count().
     InpaintPoint Nth(int64_t k) const {
-        if (!top_) {
-            const uint32_t i = level_->allowedList[size_t(k)];
-            return {int32_t(i % uint32_t(level_->width)), int32_t(i / uint32_t(level_->width))};
-        }
+        if (!top_) return level_->AllowedPixel(k);
         const int32_t row = int32_t(std::upper_bound(rowPrefix_.begin(), rowPrefix_.end(), k) - rowPrefix_.begin()) - 1;
         int64_t rest = k - rowPrefix_[size_t(row)];
         const int32_t tw = top_->width;
@@ -617,25 +645,20 @@ std::vector<uint8_t> PinnedEntries(const InpaintFeatureLevel& level, const Inpai
     return pinned;
 }
 
-// Frees large buffers on a short-lived thread of their own, so that the caller
-// returns (a cancel in particular) without waiting for the pages to be unmapped.
-void ReleaseLater(std::vector<InpaintFeatureLevel>& levels) {
-    size_t bytes = 0;
-    for (const InpaintFeatureLevel& l : levels) bytes += l.features.capacity() + l.allowedList.capacity() * 4;
-    if (bytes < (size_t(64) << 20)) return;
-    try {
-        std::thread([doomed = std::move(levels)]() mutable { doomed.clear(); }).detach();
-    } catch (...) {
-        // No thread: the caller frees them.
-    }
-}
-
-struct Pyramid {
-    std::vector<InpaintFeatureLevel> levels;  // index 0 unused: level 0 is the base image
-    ~Pyramid() { ReleaseLater(levels); }
-};
 
 }  // namespace
+
+InpaintPoint InpaintFeatureLevel::AllowedPixel(int64_t k) const {
+    const int32_t y =
+        int32_t(std::upper_bound(allowedBeforeRow.begin(), allowedBeforeRow.end(), k) - allowedBeforeRow.begin()) - 1;
+    int64_t rest = k - allowedBeforeRow[size_t(y)];
+    const int32_t blocks = Blocks();
+    const int32_t* before = &allowedBeforeBlock[size_t(y) * (size_t(blocks) + 1)];
+    const int32_t b = int32_t(std::upper_bound(before, before + blocks + 1, rest) - before) - 1;
+    rest -= before[b];
+    for (int32_t x = b * kBlock;; ++x)
+        if (Px(y, x)[kAllowed] && rest-- == 0) return {x, y};
+}
 
 InpaintFeatureLevel InpaintDownsampleBase(const InpaintBase& base, const InpaintContext& ctx) {
     const auto addRow = [&](int32_t yy, int32_t wy, bool first, int32_t* vs, uint8_t* va, int32_t cols) {

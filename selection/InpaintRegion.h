@@ -61,15 +61,24 @@ struct InpaintFeatureLevel {
     static constexpr int kUnknown = 14;
     static constexpr int kFlag = 15;
 
+    static constexpr int32_t kBlock = 64;  // columns per block of the allowed-pixel index
+
     int32_t width = 0;
     int32_t height = 0;
     bool hasMask = false;
     InpaintBuffer<uint8_t> features;
-    std::vector<uint32_t> allowedList;  // y * width + x of every allowed pixel, row-major; only with a mask
+    // With a mask, an index of the allowed pixels in row-major order: how many
+    // lie before each row, and within a row before each block of kBlock columns.
+    std::vector<int64_t> allowedBeforeRow;    // height + 1
+    std::vector<int32_t> allowedBeforeBlock;  // height * (blocks + 1)
 
     const uint8_t* Px(int32_t y, int32_t x) const {
         return features.data() + (size_t(y) * size_t(width) + size_t(x)) * kBytes;
     }
+    int32_t Blocks() const { return (width + kBlock - 1) / kBlock; }
+    // The number of allowed pixels (0 without a mask) and the k-th of them.
+    int64_t AllowedCount() const { return allowedBeforeRow.empty() ? 0 : allowedBeforeRow.back(); }
+    InpaintPoint AllowedPixel(int64_t k) const;
 };
 
 // The first coarser level of the base image and each further one: half size,
