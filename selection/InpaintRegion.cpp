@@ -538,6 +538,30 @@ void VoteRows(const WindowField& field, InpaintVoteMode mode, bool doubled, cons
             const int32_t by = mode == kVoteTarget ? y : e.row, bx = mode == kVoteTarget ? x : e.col;
             if (scale * (by + r) + scale - 1 < rowBegin || scale * (by - r) >= rowEnd) continue;
             if (scale * (bx + r) + scale - 1 < t.x0 || scale * (bx - r) >= t.x1) continue;
+            // Every pixel receives at most one addition per entry, so the order
+            // within an entry does not change any sum: the common case of a patch
+            // and its match well inside everything runs without per-pixel bounds.
+            const int32_t cy0 = mode == kVoteTarget ? e.row : y, cx0 = mode == kVoteTarget ? e.col : x;
+            if (y - r >= 0 && y + r < H && x - r >= 0 && x + r < W && e.row - r >= 0 && e.row + r < H &&
+                e.col - r >= 0 && e.col + r < W && scale * (cy0 + r) + scale - 1 < ch &&
+                scale * (cx0 + r) + scale - 1 < cw && scale * (bx - r) >= t.x0 && scale * (bx + r) + scale - 1 < t.x1) {
+                for (int32_t dy = -r; dy <= r; ++dy)
+                    for (int32_t i = 0; i < scale; ++i) {
+                        const int32_t tr = scale * (by + dy) + i;
+                        if (tr < rowBegin || tr >= rowEnd) continue;
+                        const int32_t cr = scale * (cy0 + dy) + i, c0 = scale * (cx0 - r);
+                        double* s = &acc.sums[(size_t(tr - t.y0) * size_t(tw) + size_t(scale * (bx - r) - t.x0)) * 4];
+                        for (int32_t k = 0; k < scale * kSide; ++k, s += 4) {
+                            const uint8_t* c = colour.Get(cr, c0 + k);
+                            if (!c) continue;
+                            s[0] += w * c[0];
+                            s[1] += w * c[1];
+                            s[2] += w * c[2];
+                            s[3] += w;
+                        }
+                    }
+                continue;
+            }
             for (int32_t dy = -r; dy <= r; ++dy) {
                 const int32_t ay = y + dy, sy = e.row + dy;
                 if (ay < 0 || ay >= H || sy < 0 || sy >= H) continue;
