@@ -6,7 +6,6 @@
 #include "filters/FilterPixels.h"
 
 #include <cstring>
-#include <utility>
 
 void InitInnerBevelParams(EffectParams& p) { p.Set(InnerBevelParams{}); }
 
@@ -33,68 +32,68 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
     const size_t n = A.size();
     const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
     DistanceTransform(A.data(), W, H, D.get(), true);
-    const std::unique_ptr<float[]> Gx = UninitialisedPlane<float>(n), Gy = UninitialisedPlane<float>(n);
-    const std::unique_ptr<float[]> tx = UninitialisedPlane<float>(n), ty = UninitialisedPlane<float>(n);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
     const size_t w = size_t(W);
-    // The gradient of D inside the object (0 outside), then [1 2 1] / 4 along
-    // rows into (tx, ty) and along columns back, over the whole plane.
-#pragma omp parallel if (parallel)
-    {
-#pragma omp for schedule(static)
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x) {
-                const size_t i = size_t(y) * w + size_t(x);
-                if (!A[i]) {
-                    Gx[i] = Gy[i] = 0.0f;
-                    continue;
-                }
-                const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
-                Gx[i] = g.gx;
-                Gy[i] = g.gy;
-            }
-#pragma omp for schedule(static)
-        for (int y = 0; y < H; ++y)
-            for (const auto& [g, t] : {std::pair{Gx.get(), tx.get()}, std::pair{Gy.get(), ty.get()}}) {
-                const float* r = g + size_t(y) * w;
-                float* o = t + size_t(y) * w;
-                for (int x = 0; x < W; ++x) o[x] = (2 * r[x] + r[std::max(x - 1, 0)] + r[std::min(x + 1, W - 1)]) * 0.25f;
-            }
-#pragma omp for schedule(static)
-        for (int y = 0; y < H; ++y)
-            for (const auto& [g, t] : {std::pair{Gx.get(), tx.get()}, std::pair{Gy.get(), ty.get()}}) {
-                const float* up = t + size_t(std::max(y - 1, 0)) * w;
-                const float* mid = t + size_t(y) * w;
-                const float* down = t + size_t(std::min(y + 1, H - 1)) * w;
-                float* r = g + size_t(y) * w;
-                for (int x = 0; x < W; ++x) r[x] = (2 * mid[x] + up[x] + down[x]) * 0.25f;
-            }
-    }
+    auto inBand = [&](size_t i) { return A[i] && D[i] > 0 && D[i] < wf; };
+
+    // The gradient of D inside the object and 0 outside it, smoothed by
+    // [1 2 1] / 4 along rows, then along columns. Only band pixels read it, so
+    // it is worked out at those alone, from their 3 x 3 neighbourhood, in the
+    // order of the two whole-plane passes (the same floats).
+    auto gradient = [&](int x, int y, float& gx, float& gy) {
+        const size_t i = size_t(y) * w + size_t(x);
+        if (!A[i]) {
+            gx = gy = 0;
+            return;
+        }
+        const float* row = D.get() + size_t(y) * w;
+        gx = (row[std::min(x + 1, W - 1)] - row[std::max(x - 1, 0)]) * 0.5f;
+        gy = (D[size_t(std::min(y + 1, H - 1)) * w + size_t(x)] - D[size_t(std::max(y - 1, 0)) * w + size_t(x)]) * 0.5f;
+    };
+    auto rowSmoothed = [&](int x, int y, float& gx, float& gy) {
+        float cx, cy, lx, ly, rx, ry;
+        gradient(x, y, cx, cy);
+        gradient(std::max(x - 1, 0), y, lx, ly);
+        gradient(std::min(x + 1, W - 1), y, rx, ry);
+        gx = (2 * cx + lx + rx) * 0.25f;
+        gy = (2 * cy + ly + ry) * 0.25f;
+    };
+    auto smoothedGradient = [&](int x, int y, float& gx, float& gy) {
+        float mx, my, ux, uy, dx, dy;
+        rowSmoothed(x, y, mx, my);
+        rowSmoothed(x, std::max(y - 1, 0), ux, uy);
+        rowSmoothed(x, std::min(y + 1, H - 1), dx, dy);
+        gx = (2 * mx + ux + dx) * 0.25f;
+        gy = (2 * my + uy + dy) * 0.25f;
+    };
 
     const BevelLight L = BevelLightVector(rec->angle);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
-    auto inBand = [&](size_t i) { return A[i] && D[i] > 0 && D[i] < wf; };
+    // Shade plane S (128 level) and, at band pixels, the smoothed gradient.
     std::vector<uint8_t> S(n);
-#pragma omp parallel for schedule(static) if (parallel)
+    const std::unique_ptr<float[]> Gx = UninitialisedPlane<float>(n), Gy = UninitialisedPlane<float>(n);
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
     for (int y = 0; y < H; ++y)
-        for (size_t i = size_t(y) * w, e = i + w; i < e; ++i) {
+        for (int x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * w + size_t(x);
             if (!inBand(i)) {
                 S[i] = 128;
                 continue;
             }
+            smoothedGradient(x, y, Gx[i], Gy[i]);
             // The distance grows inwards, so the normal leans outwards.
             const float sigma = BevelSlopeAt(T, D[i], wf);
             S[i] = BevelShadeByte(BevelShadeValue(-sigma * Gx[i] * 1.5f, -sigma * Gy[i] * 1.5f, L, k));
         }
     if (s >= 1) {
-        // Smoothed into a second plane (the taps read the unsmoothed one).
+        // Smoothed into a copy (the taps read the unsmoothed plane).
         std::vector<uint8_t> S1(n);
         const int stride = ContourTapStride(s);
 #pragma omp parallel for schedule(dynamic, 16) if (parallel)
-        for (int y = 0; y < H; ++y)
+        for (int y = 0; y < H; ++y) {
+            std::memcpy(S1.data() + size_t(y) * w, S.data() + size_t(y) * w, w);
             for (int x = 0; x < W; ++x) {
                 const size_t i = size_t(y) * w + size_t(x);
-                S1[i] = S[i];
                 if (!inBand(i)) continue;
                 const float m = std::sqrt(Gx[i] * Gx[i] + Gy[i] * Gy[i]);
                 if (m < 0.1f) continue;
@@ -113,6 +112,7 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
                 }
                 if (count) S1[i] = RoundByte(sum / float(count));
             }
+        }
         S.swap(S1);
     }
     ComposeShadedColours(*out, source, S.data());
