@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <random>
+#include <variant>
 
 namespace {
 
@@ -284,6 +285,42 @@ FILTER_4096(kEffectLevels, "Levels");
 FILTER_4096(kEffectInvert, "Invert");
 FILTER_4096(kEffectNewtonianShadow, "NewtonianShadow");
 FILTER_4096(kEffectMotionBlur, "MotionBlur");
+
+// ---- A stored record with every size at 1e6 (width, softness, distance,
+// radius, length) on the same object, all threads: no reference, a time of
+// its own (the editor must not freeze on any record).
+
+template <uint8_t kType>
+void BM_Filter4096Hostile(benchmark::State& st) {
+    const Bitmap& src = LargeObject();
+    ThreadScope threads(st);
+    EffectParams params = LargeParams(kType);
+    std::visit(
+        [](auto& r) {
+            if constexpr (requires { r.width; }) r.width = 1e6f;
+            if constexpr (requires { r.softness; }) r.softness = 1e6f;
+            if constexpr (requires { r.distance; }) r.distance = 1e6f;
+            if constexpr (requires { r.radius; }) r.radius = 1e6f;
+            if constexpr (requires { r.length; }) r.length = 1e6f;
+        },
+        params.value);
+    for (auto _ : st) {
+        float ox, oy;
+        BitmapPtr out = FindEffectTypeInfo(kType).apply(src, params, ox, oy);
+        benchmark::DoNotOptimize(out);
+    }
+    st.SetItemsProcessed(int64_t(st.iterations()) * kLargeSide * kLargeSide);
+}
+
+#define FILTER_4096_HOSTILE(type, name) \
+    BENCHMARK(BM_Filter4096Hostile<type>)->Name("BM_Filter4096Hostile_" name)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()
+FILTER_4096_HOSTILE(kEffectInnerShadow, "InnerShadow");
+FILTER_4096_HOSTILE(kEffectInnerGlow, "InnerGlow");
+FILTER_4096_HOSTILE(kEffectGaussianBevel, "GaussianBevel");
+FILTER_4096_HOSTILE(kEffectInnerBevel, "InnerBevel");
+FILTER_4096_HOSTILE(kEffectKaleidoscopeBlur, "KaleidoscopeBlur");
+FILTER_4096_HOSTILE(kEffectMotionBlur, "MotionBlur");
+FILTER_4096_HOSTILE(kEffectNewtonianShadow, "NewtonianShadow");
 
 }  // namespace
 
