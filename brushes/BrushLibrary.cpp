@@ -197,6 +197,10 @@ bool SelectBrushLibrary(const std::string& fileName) {
     return true;
 }
 
+BitmapPtr DecodeBrushPreview(const std::vector<uint8_t>& bytes, DecodeError* why) {
+    return DecodeImage(bytes, why, kBrushPreviewMaxPixels);
+}
+
 bool RenderBrushPreview(Bitmap& bitmap, const BrushSettings& settings) {
     const int W = bitmap.Width(), H = bitmap.Height();
     if (W < 1 || H < 1 || !bitmap.Data()) return false;

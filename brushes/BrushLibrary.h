@@ -5,6 +5,7 @@
 // library is remembered in the profile.
 #include "brushes/BrushSettings.h"
 #include "platform/Bitmap.h"
+#include "platform/Codecs.h"
 
 #include <cstdint>
 #include <string>
@@ -73,3 +74,10 @@ std::vector<std::string> ListBrushLibraries();
 bool RenderBrushPreview(Bitmap& bitmap, const BrushSettings& settings);
 // The preview a new brush is stored with: 400 x 130, PNG; empty on failure.
 std::vector<uint8_t> MakeBrushPreviewPng(const BrushSettings& settings);
+
+// The library list shows a preview as a strip a few dozen pixels high, so a
+// stored preview of more than this many pixels (a 2048 x 512 picture) is
+// refused from its header, before any pixel is decoded; the list then draws
+// a preview stroke of the brush instead.
+constexpr int64_t kBrushPreviewMaxPixels = int64_t(1) << 20;
+BitmapPtr DecodeBrushPreview(const std::vector<uint8_t>& bytes, DecodeError* why = nullptr);

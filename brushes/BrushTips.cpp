@@ -70,7 +70,7 @@ uint64_t ContentHash(const std::vector<uint8_t>& bytes) {
 template <typename Each>
 bool ForEachImagePixel(const std::vector<uint8_t>& image, int n, Each&& each) {
     if (image.empty() || n <= 0) return false;
-    BitmapPtr decoded = DecodeImage(image);
+    BitmapPtr decoded = DecodeTipImage(image);
     if (!decoded) return false;
     BitmapPtr square = Bitmap::Create(n, n);
     if (!square) return false;
@@ -92,6 +92,10 @@ bool ForEachImagePixel(const std::vector<uint8_t>& image, int n, Each&& each) {
 }
 
 }  // namespace
+
+BitmapPtr DecodeTipImage(const std::vector<uint8_t>& bytes, DecodeError* why) {
+    return DecodeImage(bytes, why, kMaxTipImagePixels);
+}
 
 int TipSizeFor(float size) {
     if (!(size > 1.0f)) return 1;  // also NaN

@@ -8,6 +8,7 @@
 // first, are R, G, B, A. Floats become bytes as clamp(v, 0, 1) x 255 + 0.5,
 // truncated.
 #include "brushes/BrushSettings.h"
+#include "platform/Codecs.h"
 
 #include <cstdint>
 #include <functional>
@@ -84,6 +85,12 @@ void RotateScaleTip(const std::vector<float>& src, int a, std::vector<float>& de
 // damaged or extreme size can never ask for an unbounded tip.
 constexpr int kMaxTipSide = 4096;
 int TipSizeFor(float size);
+
+// Tip and grain images are drawn into a tip of at most kMaxTipSide square, so
+// an image of more pixels than that tip has is refused from its header
+// (reason in why) rather than decoded at any size a file declares.
+constexpr int64_t kMaxTipImagePixels = int64_t(kMaxTipSide) * kMaxTipSide;
+BitmapPtr DecodeTipImage(const std::vector<uint8_t>& bytes, DecodeError* why = nullptr);
 
 // The spacing factor: the settings' spacing, tightened for soft procedural
 // tips so their dabs overlap enough to look continuous.

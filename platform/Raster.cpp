@@ -14,6 +14,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -630,6 +631,166 @@ RASTER_AVX2 void BilinearRowAvx2(const FilterJob& j, int y, int x0, const float*
     }
 }
 
+// An axis-aligned bilinear draw maps every row's column x to the same source
+// column, so the columns' coordinates, weights and interior tests are worked
+// out once per draw, and each row premultiplies the two source rows it reads
+// once instead of four texels per pixel. Every value is computed by the same
+// operations as BilinearInterior, so the bytes are those of BilinearRowAvx2.
+struct AxisColumns {
+    uint64_t draw = 0;  // this draw's number, which no other draw shares
+    int x0 = 0;
+    std::vector<int32_t> texel;   // floor(sx - 0.5): the left tap
+    std::vector<float> weights;   // per column 1 - tx four times, then tx four times
+    std::vector<uint8_t> inside;  // the taps lie inside the clamp range along x
+    int lo = 0, hi = -1;          // the texels the inside columns read
+};
+
+RASTER_AVX2 AxisColumns PlanAxisColumns(const FilterJob& j, int x0, int x1) {
+    static std::atomic<uint64_t> draws{0};
+    AxisColumns c;
+    c.draw = ++draws;
+    c.x0 = x0;
+    const size_t n = size_t(std::max(0, x1 - x0));
+    c.texel.resize(n);
+    c.weights.resize(n * 8);
+    c.inside.resize(n);
+    const double py = 0.5;
+    const double rowX = j.inv.c * py + j.inv.tx;
+    const double loX = double(j.src.minX), hiX = j.src.maxX - 1.0;
+    c.lo = j.src.maxX + 1;
+    for (int x = x0; x < x1; ++x) {
+        const double px = x + 0.5;
+        const double sx = j.inv.a * px + rowX;
+        const double fx = sx - 0.5;
+        const double flx = std::floor(fx);
+        const size_t i = size_t(x - x0);
+        c.inside[i] = flx >= loX && flx <= hiX;
+        if (!c.inside[i]) continue;
+        const double tx = fx - flx;
+        const float wx0 = float(1 - tx), wx1 = float(tx);
+        _mm256_storeu_ps(c.weights.data() + 8 * i, _mm256_setr_ps(wx0, wx0, wx0, wx0, wx1, wx1, wx1, wx1));
+        c.texel[i] = int(flx);
+        c.lo = std::min(c.lo, int(flx));
+        c.hi = std::max(c.hi, int(flx) + 1);
+    }
+    return c;
+}
+
+// Texels lo..hi of a straight source row, premultiplied as LoadTexels2 does.
+RASTER_AVX2 void PremultiplyRow(const uint8_t* row, int lo, int hi, float* out) {
+    int x = lo;
+    for (; x + 1 <= hi; x += 2) _mm256_storeu_ps(out + 4 * (x - lo), LoadTexels2<false>(row + 4 * x));
+    if (x <= hi) {  // the pair ending at x (hi > lo), so no byte past the texels is read
+        alignas(32) float v[8];
+        _mm256_store_ps(v, LoadTexels2<false>(row + 4 * (x - 1)));
+        std::memcpy(out + 4 * (x - lo), v + 4, 4 * sizeof(float));
+    }
+}
+
+struct AxisRow {
+    const AxisColumns& cols;
+    int x0;
+    const float* cov;
+    bool inside;
+    const float* top;     // premultiplied source row floor(fy) from texel cols.lo on
+    const float* bottom;  // and the row below it
+    __m256 wTop, wBottom;
+};
+
+// BilinearInterior for a column of an axis-aligned draw.
+RASTER_AVX2 inline bool AxisInterior(const AxisRow& r, int x, __m256& acc) {
+    const size_t i = size_t(x - r.cols.x0);
+    if (r.cov[x - r.x0] < 1.0f || !r.inside || !r.cols.inside[i]) return false;
+    const __m256 wx = _mm256_loadu_ps(r.cols.weights.data() + 8 * i);
+    const int t = r.cols.texel[i] - r.cols.lo;
+    acc = _mm256_mul_ps(_mm256_loadu_ps(r.top + 4 * t), _mm256_mul_ps(wx, r.wTop));
+    acc = _mm256_fmadd_ps(_mm256_loadu_ps(r.bottom + 4 * t), _mm256_mul_ps(wx, r.wBottom), acc);
+    return true;
+}
+
+RASTER_AVX2 void BilinearAxisRowAvx2(const FilterJob& j, const AxisColumns& cols, int y, int x0, const float* cov,
+                                     int x1) {
+    const double py = y + 0.5;
+    const double rowX = j.inv.c * py + j.inv.tx, rowY = j.inv.d * py + j.inv.ty;
+    const SampleSource& ss = j.src;
+    const bool pairs = j.target.premultiplied;
+    // Every pixel of the row has the vertical position of its first one.
+    const double sy = j.inv.b * (x0 + 0.5) + rowY;
+    const double fy = sy - 0.5;
+    const double fly = std::floor(fy);
+    const bool rowInside = fly >= double(ss.minY) && fly <= ss.maxY - 1.0 && cols.lo <= cols.hi;
+    // Rows go to each thread in order, so the source row a thread premultiplied
+    // for one target row is mostly needed again by the next: two slots per
+    // thread, each keyed by the draw and the source row it holds.
+    struct Slot {
+        uint64_t draw = 0;
+        int row = -1;
+        std::vector<float> texels;
+    };
+    thread_local Slot slots[2];
+    const float* top = nullptr;
+    const float* bottom = nullptr;
+    __m256 wTop = _mm256_setzero_ps(), wBottom = wTop;
+    if (rowInside) {
+        const size_t n = size_t(cols.hi - cols.lo + 1) * 4;
+        const auto fetch = [&](int r, const Slot* keep) -> const float* {
+            for (Slot& slot : slots)
+                if (slot.draw == cols.draw && slot.row == r) return slot.texels.data();
+            Slot& slot = &slots[0] == keep ? slots[1] : slots[0];
+            if (slot.texels.size() < n) slot.texels.resize(n);
+            slot.draw = cols.draw;
+            slot.row = r;
+            PremultiplyRow(ss.pixels + int64_t(r) * ss.stride, cols.lo, cols.hi, slot.texels.data());
+            return slot.texels.data();
+        };
+        top = fetch(int(fly), nullptr);
+        const Slot* topSlot = slots[0].draw == cols.draw && slots[0].row == int(fly) ? &slots[0] : &slots[1];
+        bottom = fetch(int(fly) + 1, topSlot);
+        const double ty = fy - fly;
+        wTop = _mm256_set1_ps(float(1 - ty));
+        wBottom = _mm256_set1_ps(float(ty));
+    }
+    const AxisRow row{cols, x0, cov, rowInside, top, bottom, wTop, wBottom};
+    uint8_t* d = PixelAt(j.target, x0, y);
+    int x = x0;
+    if (pairs) {
+        for (; x + 1 < x1; x += 2, d += 8) {
+            __m256 acc0 = _mm256_setzero_ps(), acc1 = acc0;
+            const bool in0 = cov[x - x0] > 0 && AxisInterior(row, x, acc0);
+            const bool in1 = cov[x + 1 - x0] > 0 && AxisInterior(row, x + 1, acc1);
+            if (in0 && in1) {
+                const __m256 lo = _mm256_permute2f128_ps(acc0, acc1, 0x20);
+                const __m256 hi = _mm256_permute2f128_ps(acc0, acc1, 0x31);
+                FinishPixelPair(j, d, _mm256_add_ps(lo, hi));
+                continue;
+            }
+            for (int k = 0; k < 2; ++k) {
+                const float c = cov[x + k - x0];
+                if (c <= 0) continue;
+                const bool in = k == 0 ? in0 : in1;
+                const __m256 acc = k == 0 ? acc0 : acc1;
+                if (in) {
+                    FinishPixel(j, d + 4 * k, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
+                } else {
+                    const double px = x + k + 0.5;
+                    GeneralPixel(j, d + 4 * k, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
+                }
+            }
+        }
+    }
+    for (; x < x1; ++x, d += 4) {
+        const float c = cov[x - x0];
+        if (c <= 0) continue;
+        __m256 acc = _mm256_setzero_ps();
+        if (AxisInterior(row, x, acc)) {
+            FinishPixel(j, d, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
+        } else {
+            const double px = x + 0.5;
+            GeneralPixel(j, d, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
+        }
+    }
+}
+
 using FilteredRowFn = void (*)(const FilterJob& j, int y, int x0, const float* cov, int x1);
 
 FilteredRowFn PickFilteredRow(const FilterJob& j) {
@@ -939,6 +1100,14 @@ bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF sr
 
     if (!reference && rowInterp != Interpolation::Nearest) {
         const FilterJob job{target, ss, inv, rowInterp, comp, opacity};
+        if (rowInterp == Interpolation::Bilinear && inv.b == 0 && inv.c == 0 && !ss.premultiplied &&
+            ActiveCpuLevel() >= CpuLevel::Avx2 && !cr.Empty()) {
+            const AxisColumns cols = PlanAxisColumns(job, cr.X0(), cr.X1());
+            ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
+                BilinearAxisRowAvx2(job, cols, y, x0, cov, x1);
+            });
+            return true;
+        }
         const FilteredRowFn rowFn = PickFilteredRow(job);
         ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) { rowFn(job, y, x0, cov, x1); });
         return true;

@@ -31,7 +31,7 @@ bool SameName(const std::string& a, const std::string& b) {
 void EnsureBrushPreview(BrushEntry& entry) {
     if (entry.decodedPreview) return;
     if (!entry.preview.empty()) {
-        if (BitmapPtr decoded = DecodeImage(entry.preview)) {
+        if (BitmapPtr decoded = DecodeBrushPreview(entry.preview)) {
             entry.decodedPreview = decoded;
             return;
         }

@@ -1,4 +1,5 @@
 #include "brushes/BrushSettings.h"
+#include "brushes/BrushLibrary.h"
 #include "brushes/BrushEngine.h"
 #include "brushes/DabRenderer.h"
 #include "document/CQuillfenEditorDoc.h"
@@ -154,6 +155,59 @@ TEST(BrushTips, ImageTipsFromLumaAndAlpha) {
     EXPECT_FALSE(DabRenderer::TipFromImage({1, 2, 3, 4}, 5, tip));
     EXPECT_FALSE(DabRenderer::TipFromImage({}, 5, tip));
     EXPECT_FALSE(DabRenderer::TipFromImage(SolidPng(2, 2, 0xFF000000), 0, tip));
+}
+
+namespace {
+
+// A PNG whose header declares width x height over the pixels of a 4 x 4
+// picture (the header's checksum made right): what a damaged or hostile file
+// may carry.
+std::vector<uint8_t> PngDeclaring(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> png = SolidPng(4, 4, 0xFF808080);
+    for (int k = 0; k < 4; ++k) {
+        png[16 + k] = uint8_t(width >> (24 - 8 * k));
+        png[20 + k] = uint8_t(height >> (24 - 8 * k));
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= png[i];
+        for (int b = 0; b < 8; ++b) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (int k = 0; k < 4; ++k) png[29 + k] = uint8_t(crc >> (24 - 8 * k));
+    return png;
+}
+
+}  // namespace
+
+TEST(BrushTips, OversizedPreviewAndTipImagesAreRefusedFromTheHeader) {
+    // A declared 16384 x 16384 picture would be a 1 GiB bitmap; the readers
+    // refuse it before decoding, as too large (not as damaged, which is what
+    // a decoder finds after allocating it and running out of data).
+    struct Case {
+        const char* what;
+        BitmapPtr (*decode)(const std::vector<uint8_t>&, DecodeError*);
+        uint32_t side;
+        bool decodes;
+    } cases[] = {
+        {"preview 16384", &DecodeBrushPreview, 16384, false},
+        {"preview 1025", &DecodeBrushPreview, 1025, false},
+        {"tip 16384", &DecodeTipImage, 16384, false},
+        {"tip 4097", &DecodeTipImage, 4097, false},
+        {"preview 4", &DecodeBrushPreview, 4, true},
+        {"tip 4", &DecodeTipImage, 4, true},
+    };
+    for (const Case& c : cases) {
+        DecodeError why = DecodeError::kNone;
+        const BitmapPtr b = c.decode(PngDeclaring(c.side, c.side), &why);
+        EXPECT_EQ(c.decodes, b != nullptr) << c.what;
+        if (!c.decodes) {
+            EXPECT_EQ(DecodeError::kTooLarge, why) << c.what;
+        }
+    }
+    std::vector<float> tip;
+    EXPECT_FALSE(DabRenderer::TipFromImage(PngDeclaring(16384, 16384), 64, tip));
+    EXPECT_FALSE(DabRenderer::GrainFromImage(PngDeclaring(16384, 16384), 64, tip));
 }
 
 TEST(BrushTips, CacheKeyAndFallbacks) {
