@@ -4,7 +4,8 @@
 // whole frame with the overlays drawn over the parts, rasterised afresh (as
 // after a scroll or zoom) and from a warm cache (a repaint that changed
 // nothing), at zoom 1 and 8; and one joint drag step of the runtime rig
-// (move, links, IK). The overlays go the way the view draws them: each
+// (move, links, IK), alone and as a whole frame at zoom 1 and 8; and the
+// 1024 x 1024 posed preview re-render. The overlays go the way the view draws them: each
 // bone's coverage mask drawn as a tint, magnified with filtering; the
 // ...Rgba variants draw a tinted RGBA raster through the general bilinear
 // bitmap draw instead, the way it was done before, for comparison.
@@ -12,6 +13,7 @@
 #include "platform/CompositeSurface.h"
 #include "platform/Raster.h"
 #include "posable/BoneShape.h"
+#include "posable/PosedPreview.h"
 #include "posable/RuntimeRig.h"
 
 #include <benchmark/benchmark.h>
@@ -291,48 +293,115 @@ void PartsAndCachedOverlaysFrameRgba(benchmark::State& state) {
 }
 BENCHMARK(PartsAndCachedOverlaysFrameRgba)->Apply(FrameArgs);
 
-// One drag event of a joint: 4 chains of 5 one-bone parts, linked head to tail.
-void JointDragStep(benchmark::State& state) {
+// The runtime rig of a drag: 4 chains of 5 one-bone parts, linked head to
+// tail, each chain cut from one object (ids "<object>__<bone>", as the
+// runtime scene names its parts, so IK walks the chain).
+struct DragRig {
     CanvasDocument scene;
     std::vector<JointLink> links;
-    Layer& layer = scene.layers.front();
-    for (int c = 0; c < 4; ++c)
-        for (int b = 0; b < 5; ++b) {
-            CanvasObject o;
-            o.id = "p" + std::to_string(c) + "_" + std::to_string(b);
-            o.x = float(c * 300);
-            o.y = float(b * 100);
-            o.width = 100;
-            o.height = 100;
-            Bone bone;
-            bone.id = "bone_1";
-            bone.headX = 0.5f;
-            bone.headY = 0;
-            bone.tailX = 0.5f;
-            bone.tailY = 1;
-            o.bones.push_back(bone);
-            layer.objects.push_back(o);
-            if (b > 0) {
-                JointLink l;
-                l.id = o.id;
-                l.ends = {{"p" + std::to_string(c) + "_" + std::to_string(b - 1), "bone_1", 1}, {o.id, "bone_1", 0}};
-                links.push_back(l);
-            }
-        }
     RuntimeRig rig;
-    rig.doc = &scene;
-    rig.links = &links;
-    rig.CaptureRest();
     float t = 0;
-    for (auto _ : state) {
+    DragRig() {
+        Layer& layer = scene.layers.front();
+        for (int c = 0; c < 4; ++c)
+            for (int b = 0; b < 5; ++b) {
+                CanvasObject o;
+                o.id = Part(c, b);
+                o.x = float(c * 300);
+                o.y = float(b * 100);
+                o.width = 100;
+                o.height = 100;
+                Bone bone;
+                bone.id = "bone_1";
+                bone.headX = 0.5f;
+                bone.headY = 0;
+                bone.tailX = 0.5f;
+                bone.tailY = 1;
+                o.bones.push_back(bone);
+                layer.objects.push_back(o);
+                if (b > 0) {
+                    JointLink l;
+                    l.id = "link_" + std::to_string(c) + "_" + std::to_string(b);
+                    l.ends = {{Part(c, b - 1), "bone_1", 1}, {o.id, "bone_1", 0}};
+                    links.push_back(l);
+                }
+            }
+        rig.doc = &scene;
+        rig.links = &links;
+        rig.CaptureRest();
+    }
+    static std::string Part(int chain, int bone) {
+        return "object_" + std::to_string(chain + 1) + "__bone_" + std::to_string(bone + 1);
+    }
+    // One drag event on the last part's tail; true when IK moved the chain.
+    bool Step() {
         t += 0.05f;
         const PointF target{float(50 + 40 * std::cos(t)), float(500 + 40 * std::sin(t))};
-        rig.MoveJoint({"p0_4", "bone_1", 1}, target);
+        rig.MoveJoint({Part(0, 4), "bone_1", 1}, target);
         rig.SatisfyLinks();
-        rig.SolveChainIK("p0_4", target);
+        return rig.SolveChainIK(Part(0, 4), target);
     }
+};
+
+// One drag event of a joint: move, links, IK.
+void JointDragStep(benchmark::State& state) {
+    DragRig drag;
+    int solved = 0;
+    for (auto _ : state) solved += drag.Step();
+    state.counters["solved"] = benchmark::Counter(solved, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(JointDragStep)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A whole frame of a joint drag with the Select/Move Joint tool: the drag
+// event (IK included), the plain draw of the parts, and the selected bone's
+// overlay, which the drag changes, planned, rasterised afresh and drawn.
+void JointDragFrame(benchmark::State& state) {
+    ThreadScope threads(state);
+    PartsView v(float(state.range(0)));
+    DragRig drag;
+    int solved = 0;
+    for (auto _ : state) {
+        solved += drag.Step();
+        v.DrawParts();
+        PlannedBone pb = PlanBone(0, int(drag.t * 20) % 5, v.zoom);
+        if (!pb.plan.empty) {
+            ByteMaskRect mask;
+            BoneShape::RasterizeMask(pb.plan.scaled, pb.plan.box, mask);
+            v.DrawMask(pb, pb.plan.box, pb.plan.scale, mask);
+        }
+        benchmark::DoNotOptimize(v.surface.pixels);
+    }
+    state.counters["solved"] = benchmark::Counter(solved, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(JointDragFrame)->Apply(FrameArgs);
+
+// The posed preview re-rendered at 1024 x 1024 (as when a pose is committed
+// or the object is enlarged): the 20 parts of the drag rig, each a 100 x 100
+// picture, drawn into the render and encoded as PNG.
+void PosedPreviewRender(benchmark::State& state) {
+    ThreadScope threads(state);
+    DragRig drag;
+    for (CanvasObject& o : drag.scene.layers.front().objects) {
+        BitmapPtr b = Bitmap::Create(100, 100);
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 100; ++x) b->SetPixel(x, y, 0xFF000000u | uint32_t(x * 2) << 16 | uint32_t(y * 2) << 8 | 0x40);
+        ImagePart part;
+        part.id = "image_1";
+        part.decoded = b;
+        part.decodeTried = true;
+        part.pixelWidth = part.displayWidth = 100;
+        part.pixelHeight = part.displayHeight = 100;
+        o.parts.push_back(std::move(part));
+        o.rotation = float(o.x) * 0.05f;
+    }
+    for (auto _ : state) {
+        PosePreviewImage image;
+        SceneRect bounds;
+        if (!RenderPosedScene(drag.scene, image, bounds, 1024, 1024)) state.SkipWithError("render failed");
+        benchmark::DoNotOptimize(image.png.data());
+    }
+}
+BENCHMARK(PosedPreviewRender)->ArgsProduct({{1024}, {1, 2, 0}})->ArgNames({"side", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
