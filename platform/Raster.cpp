@@ -259,7 +259,9 @@ inline uint8_t* PixelAt(const RasterTarget& t, int x, int y) {
 }
 
 // Composites a premultiplied source (b, g, r, a in [0, 1]) at coverage `cov`.
-inline void CompositePixel(uint8_t* d, const float s[4], float cov, Compositing mode, bool targetPremultiplied) {
+// Always inlined: inside the vector row functions its products and sums may
+// fuse, and every one of them must compute it the same way.
+__attribute__((always_inline)) inline void CompositePixel(uint8_t* d, const float s[4], float cov, Compositing mode, bool targetPremultiplied) {
     float db = d[0] * kInv255, dg = d[1] * kInv255, dr = d[2] * kInv255, da = d[3] * kInv255;
     if (!targetPremultiplied) db *= da, dg *= da, dr *= da;
     float rb, rg, rr, ra;
@@ -407,7 +409,7 @@ struct FilterJob {
 };
 
 // One pixel by the general path.
-inline void GeneralPixel(const FilterJob& j, uint8_t* d, double sx, double sy, float cov) {
+__attribute__((always_inline)) inline void GeneralPixel(const FilterJob& j, uint8_t* d, double sx, double sy, float cov) {
     float s[4];
     Sample(j.src, j.interp, sx, sy, s);
     for (int k = 0; k < 4; ++k) s[k] *= j.opacity;
@@ -457,7 +459,7 @@ RASTER_AVX2 inline __m256 LoadTexels2(const uint8_t* p) {
 // Writes a premultiplied sample (B, G, R, A in [0, 255], unclamped) at full
 // coverage: clamp as Sample does, opacity, then the compositing of
 // CompositePixel.
-RASTER_AVX2 inline void FinishPixel(const FilterJob& j, uint8_t* d, __m128 acc) {
+RASTER_AVX2 __attribute__((always_inline)) inline void FinishPixel(const FilterJob& j, uint8_t* d, __m128 acc) {
     __m128 s = _mm_mul_ps(acc, _mm_set1_ps(kInv255));
     const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
     const __m128 a = _mm_min_ps(_mm_max_ps(_mm_shuffle_ps(s, s, 0xFF), zero), one);
@@ -687,6 +689,32 @@ RASTER_AVX2 void PremultiplyRow(const uint8_t* row, int lo, int hi, float* out) 
     }
 }
 
+// Rows go to each thread in order, so a source row a thread premultiplied
+// for one target row is mostly needed again by the next few: four slots per
+// thread, each keyed by the draw and the source row it holds. Returns row r
+// premultiplied from texel cols.lo on; the slots of rows keepLo..keepHi of
+// this draw are not reused for it.
+RASTER_AVX2 const float* AxisSourceRow(const AxisColumns& cols, const SampleSource& ss, int r, int keepLo,
+                                       int keepHi) {
+    struct Slot {
+        uint64_t draw = 0;
+        int row = -1;
+        std::vector<float> texels;
+    };
+    thread_local Slot slots[4];
+    Slot* victim = nullptr;
+    for (Slot& slot : slots) {
+        if (slot.draw == cols.draw && slot.row == r) return slot.texels.data();
+        if (!victim && !(slot.draw == cols.draw && slot.row >= keepLo && slot.row <= keepHi)) victim = &slot;
+    }
+    const size_t n = size_t(cols.hi - cols.lo + 1) * 4;
+    if (victim->texels.size() < n) victim->texels.resize(n);
+    victim->draw = cols.draw;
+    victim->row = r;
+    PremultiplyRow(ss.pixels + int64_t(r) * ss.stride, cols.lo, cols.hi, victim->texels.data());
+    return victim->texels.data();
+}
+
 struct AxisRow {
     const AxisColumns& cols;
     int x0;
@@ -719,33 +747,13 @@ RASTER_AVX2 void BilinearAxisRowAvx2(const FilterJob& j, const AxisColumns& cols
     const double fy = sy - 0.5;
     const double fly = std::floor(fy);
     const bool rowInside = fly >= double(ss.minY) && fly <= ss.maxY - 1.0 && cols.lo <= cols.hi;
-    // Rows go to each thread in order, so the source row a thread premultiplied
-    // for one target row is mostly needed again by the next: two slots per
-    // thread, each keyed by the draw and the source row it holds.
-    struct Slot {
-        uint64_t draw = 0;
-        int row = -1;
-        std::vector<float> texels;
-    };
-    thread_local Slot slots[2];
     const float* top = nullptr;
     const float* bottom = nullptr;
     __m256 wTop = _mm256_setzero_ps(), wBottom = wTop;
     if (rowInside) {
-        const size_t n = size_t(cols.hi - cols.lo + 1) * 4;
-        const auto fetch = [&](int r, const Slot* keep) -> const float* {
-            for (Slot& slot : slots)
-                if (slot.draw == cols.draw && slot.row == r) return slot.texels.data();
-            Slot& slot = &slots[0] == keep ? slots[1] : slots[0];
-            if (slot.texels.size() < n) slot.texels.resize(n);
-            slot.draw = cols.draw;
-            slot.row = r;
-            PremultiplyRow(ss.pixels + int64_t(r) * ss.stride, cols.lo, cols.hi, slot.texels.data());
-            return slot.texels.data();
-        };
-        top = fetch(int(fly), nullptr);
-        const Slot* topSlot = slots[0].draw == cols.draw && slots[0].row == int(fly) ? &slots[0] : &slots[1];
-        bottom = fetch(int(fly) + 1, topSlot);
+        const int r = int(fly);
+        top = AxisSourceRow(cols, ss, r, r, r + 1);
+        bottom = AxisSourceRow(cols, ss, r + 1, r, r + 1);
         const double ty = fy - fly;
         wTop = _mm256_set1_ps(float(1 - ty));
         wBottom = _mm256_set1_ps(float(ty));
@@ -788,6 +796,102 @@ RASTER_AVX2 void BilinearAxisRowAvx2(const FilterJob& j, const AxisColumns& cols
             const double px = x + 0.5;
             GeneralPixel(j, d, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
         }
+    }
+}
+
+// The bicubic form of AxisColumns: per column the left tap (floor(fx) - 1),
+// the four weights spread as BicubicRowAvx2 spreads them (w0 w0 w0 w0 w1 w1
+// w1 w1, then w2 and w3), and whether the 4 x 4 footprint lies inside along x.
+template <bool kTable>
+RASTER_AVX2 AxisColumns PlanCubicAxisColumns(const FilterJob& j, int x0, int x1) {
+    static std::atomic<uint64_t> draws{uint64_t(1) << 63};
+    AxisColumns c;
+    c.draw = ++draws;
+    c.x0 = x0;
+    const size_t n = size_t(std::max(0, x1 - x0));
+    c.texel.resize(n);
+    c.weights.resize(n * 16);
+    c.inside.resize(n);
+    const SampleSource& ss = j.src;
+    const double py = 0.5;
+    const double rowX = j.inv.c * py + j.inv.tx;
+    const double loX = ss.minX + 1, hiX = ss.maxX - 2;
+    const CubicTable& table = Cubic();
+    const __m256i lanes01 = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+    const __m256i lanes23 = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+    c.lo = ss.maxX + 1;
+    for (int x = x0; x < x1; ++x) {
+        const double px = x + 0.5;
+        const double sx = j.inv.a * px + rowX;
+        const double fx = sx - 0.5;
+        const double flx = std::floor(fx);
+        const size_t i = size_t(x - x0);
+        c.inside[i] = flx >= loX && flx <= hiX;
+        if (!c.inside[i]) continue;
+        __m128 wx;
+        if (kTable) {
+            wx = _mm_load_ps(table.w[int((fx - flx) * kCubicSteps + 0.5)]);
+        } else {
+            alignas(16) float w[4];
+            CubicWeights(fx - flx, w);
+            wx = _mm_load_ps(w);
+        }
+        const __m256 wx8 = _mm256_castps128_ps256(wx);
+        _mm256_storeu_ps(c.weights.data() + 16 * i, _mm256_permutevar8x32_ps(wx8, lanes01));
+        _mm256_storeu_ps(c.weights.data() + 16 * i + 8, _mm256_permutevar8x32_ps(wx8, lanes23));
+        c.texel[i] = int(flx) - 1;
+        c.lo = std::min(c.lo, int(flx) - 1);
+        c.hi = std::max(c.hi, int(flx) + 2);
+    }
+    return c;
+}
+
+// BicubicRowAvx2 for an axis-aligned straight source: the columns from the
+// plan, the four source rows premultiplied once per thread, the same sums.
+template <bool kTable>
+RASTER_AVX2 void BicubicAxisRowAvx2(const FilterJob& j, const AxisColumns& cols, int y, int x0, const float* cov,
+                                    int x1) {
+    const double py = y + 0.5;
+    const double rowX = j.inv.c * py + j.inv.tx, rowY = j.inv.d * py + j.inv.ty;
+    const SampleSource& ss = j.src;
+    const double loY = ss.minY + 1, hiY = ss.maxY - 2;
+    const CubicTable& table = Cubic();
+    // Every pixel of the row has the vertical position of its first one.
+    const double sy = j.inv.b * (x0 + 0.5) + rowY;
+    const double fy = sy - 0.5;
+    const double fly = std::floor(fy);
+    const bool rowInside = fly >= loY && fly <= hiY && cols.lo <= cols.hi;
+    const float* rows[4] = {};
+    alignas(16) float wy[4] = {};
+    if (rowInside) {
+        const int r0 = int(fly) - 1;
+        for (int r = 0; r < 4; ++r) rows[r] = AxisSourceRow(cols, ss, r0 + r, r0, r0 + 3);
+        if (kTable) {
+            _mm_store_ps(wy, _mm_load_ps(table.w[int((fy - fly) * kCubicSteps + 0.5)]));
+        } else {
+            CubicWeights(fy - fly, wy);
+        }
+    }
+    uint8_t* d = PixelAt(j.target, x0, y);
+    for (int x = x0; x < x1; ++x, d += 4) {
+        const float c = cov[x - x0];
+        if (c <= 0) continue;
+        const size_t i = size_t(x - cols.x0);
+        if (c < 1.0f || !rowInside || !cols.inside[i]) {
+            const double px = x + 0.5;
+            GeneralPixel(j, d, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
+            continue;
+        }
+        const __m256 wx01 = _mm256_loadu_ps(cols.weights.data() + 16 * i);
+        const __m256 wx23 = _mm256_loadu_ps(cols.weights.data() + 16 * i + 8);
+        const size_t t = size_t(cols.texel[i] - cols.lo) * 4;
+        __m256 acc = _mm256_setzero_ps();
+        for (int r = 0; r < 4; ++r) {
+            const __m256 t01 = _mm256_loadu_ps(rows[r] + t), t23 = _mm256_loadu_ps(rows[r] + t + 8);
+            const __m256 row = _mm256_fmadd_ps(t23, wx23, _mm256_mul_ps(t01, wx01));
+            acc = _mm256_fmadd_ps(row, _mm256_set1_ps(wy[r]), acc);
+        }
+        FinishPixel(j, d, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
     }
 }
 
@@ -1105,6 +1209,17 @@ bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF sr
             const AxisColumns cols = PlanAxisColumns(job, cr.X0(), cr.X1());
             ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
                 BilinearAxisRowAvx2(job, cols, y, x0, cov, x1);
+            });
+            return true;
+        }
+        if (rowInterp == Interpolation::Bicubic && inv.b == 0 && inv.c == 0 && !ss.premultiplied &&
+            ActiveCpuLevel() >= CpuLevel::Avx2 && !cr.Empty()) {
+            const bool table = target.premultiplied;
+            const AxisColumns cols = table ? PlanCubicAxisColumns<true>(job, cr.X0(), cr.X1())
+                                           : PlanCubicAxisColumns<false>(job, cr.X0(), cr.X1());
+            ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
+                if (table) BicubicAxisRowAvx2<true>(job, cols, y, x0, cov, x1);
+                else BicubicAxisRowAvx2<false>(job, cols, y, x0, cov, x1);
             });
             return true;
         }

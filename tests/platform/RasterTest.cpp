@@ -351,9 +351,10 @@ TEST(Raster, FilteredFastPathMatchesReference) {
         {Interpolation::Bicubic, {4.5f, 3.25f, 20, 17.5f}, {5, 4, 66, 71}, -121, 0.85f, Compositing::SourceCopy, true},
         {Interpolation::Bicubic, {2, 1, 31, 26}, {12, 9, 55, 40}, 200, 1.0f, Compositing::SourceOver, false},
         {Interpolation::Bilinear, {0, 0, 37, 29}, {20, 15, 29, 21}, 45, 0.3f, Compositing::SourceOver, true},
-        // Axis-aligned bilinear draws work out their columns once per draw.
+        // Axis-aligned draws work out their columns once per draw.
         {Interpolation::Bilinear, {0, 0, 37, 29}, {2.3f, 1.6f, 50.7f, 37.4f}, 0, 0.8f, Compositing::SourceOver, true},
         {Interpolation::Bilinear, {3.5f, 2.25f, 25, 19.5f}, {-4.2f, 6.1f, 81.3f, 66.6f}, 0, 1.0f, Compositing::SourceCopy, true},
+        {Interpolation::Bicubic, {2.5f, 1.5f, 30, 25}, {3.3f, -4.1f, 90.2f, 77.7f}, 0, 1.0f, Compositing::SourceCopy, true},
         // Shrinking bicubic draws sample a premultiplied prefiltered copy.
         {Interpolation::Bicubic, {0, 0, 37, 29}, {8, 11, 26.4f, 17.9f}, 9, 1.0f, Compositing::SourceOver, true},
         {Interpolation::Bicubic, {0, 0, 37, 29}, {30, 20, 40, 60}, 90, 0.5f, Compositing::SourceCopy, true},
