@@ -5,10 +5,11 @@ The table (bench/goals.tsv) pairs each of our benchmarks with the reference
 that does the same work at the same size and thread count; nothing is paired
 by name. Columns, tab-separated: binary, goal, ours, reference, target.
   ours, reference  full benchmark names as Google Benchmark prints them,
-                   without the "/real_time" suffix; reference "-" when the
-                   target is a time of its own.
+                   without the "/real_time" or "/manual_time" suffix;
+                   reference "-" when the target is a time of its own.
   target           "1.5" (ours / reference at most 1.5), "16.7ms" (ours at
-                   most 16.7 ms), or "-" (a ratio shown for information).
+                   most 16.7 ms), "peak_MiB<=300" (a counter of ours at most
+                   300), or "-" (a ratio shown for information).
 Usage: bench_goals.py TABLE BINDIR OUTDIR [filter] [-- extra benchmark flags]
 """
 import json
@@ -16,6 +17,9 @@ import os
 import re
 import subprocess
 import sys
+
+
+counters = {}  # benchmark name -> its JSON record, for counter targets
 
 
 def escape(name):
@@ -42,12 +46,13 @@ def to_ms(b):
 
 
 def run_binary(path, names, out, extra):
-    pattern = '^(' + '|'.join(escape(n) for n in sorted(names)) + ')(/real_time)?$'
+    pattern = '^(' + '|'.join(escape(n) for n in sorted(names)) + ')(/real_time|/manual_time)?$'
     cmd = [path, '--benchmark_filter=' + pattern, '--benchmark_out=' + out,
            '--benchmark_out_format=json'] + extra
     with open(os.devnull, 'w') as null:
         rc = subprocess.call(cmd, stdout=null, stderr=null)
     times = {}
+    global counters
     try:
         with open(out, encoding='utf-8') as f:
             data = json.load(f)
@@ -56,11 +61,12 @@ def run_binary(path, names, out, extra):
     for b in data.get('benchmarks', []):
         if b.get('run_type', 'iteration') != 'iteration':
             continue
-        name = re.sub(r'/real_time$', '', b['name'])
+        name = re.sub(r'/(real|manual)_time$', '', b['name'])
         if b.get('error_occurred'):
             times[name] = b.get('error_message', 'error')
         else:
             times[name] = to_ms(b)
+            counters[name] = b
     return times, rc
 
 
@@ -94,6 +100,17 @@ def main():
                 failed = True
                 continue
             target = r['target']
+            counter = re.fullmatch(r'(\w+)<=([0-9.]+)', target)
+            if counter:
+                value = counters.get(r['ours'], {}).get(counter.group(1))
+                if value is None:
+                    print(f'  {r["goal"]:<60} NOT MEASURED (no counter {counter.group(1)})')
+                    failed = True
+                else:
+                    limit = float(counter.group(2))
+                    print(f'  {r["goal"]:<60} ours {ours:10.3f} ms  {counter.group(1)} {value:.1f}'
+                          f'  goal <= {limit:g}  {"met" if value <= limit else "NOT MET"}')
+                continue
             if r['ref'] == '-':
                 line = f'  {r["goal"]:<60} ours {ours:10.3f} ms'
                 if target.endswith('ms'):
