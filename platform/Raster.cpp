@@ -595,11 +595,42 @@ RASTER_AVX2 void BilinearRowAvx2(const FilterJob& j, int y, int x0, const float*
     int x = x0;
     // Pairs of interior pixels share the finishing arithmetic.
     if (pairs) {
+        // Both pixels' source points at once, lanes (x, y) of the first and
+        // of the second: the same fused products and roundings as
+        // BilinearInterior works out one pixel at a time.
+        const __m256d mapA = _mm256_setr_pd(j.inv.a, j.inv.b, j.inv.a, j.inv.b);
+        const __m256d mapR = _mm256_setr_pd(rowX, rowY, rowX, rowY);
+        const __m256d lo = _mm256_setr_pd(row.loX, row.loY, row.loX, row.loY);
+        const __m256d hi = _mm256_setr_pd(row.hiX, row.hiY, row.hiX, row.hiY);
+        const __m256d half = _mm256_set1_pd(0.5), one = _mm256_set1_pd(1.0);
         for (; x + 1 < x1; x += 2, d += 8) {
-            double sx0, sy0, sx1, sy1;
             __m256 acc0 = _mm256_setzero_ps(), acc1 = acc0;
-            const bool in0 = cov[x - x0] > 0 && BilinearInterior<kPremultipliedSource>(row, x, sx0, sy0, acc0);
-            const bool in1 = cov[x + 1 - x0] > 0 && BilinearInterior<kPremultipliedSource>(row, x + 1, sx1, sy1, acc1);
+            const double px0 = x + 0.5, px1 = (x + 1) + 0.5;
+            const __m256d f = _mm256_sub_pd(_mm256_fmadd_pd(mapA, _mm256_setr_pd(px0, px0, px1, px1), mapR), half);
+            const __m256d fl = _mm256_floor_pd(f);
+            const int inside = _mm256_movemask_pd(
+                _mm256_and_pd(_mm256_cmp_pd(fl, lo, _CMP_GE_OQ), _mm256_cmp_pd(fl, hi, _CMP_LE_OQ)));
+            const bool in0 = cov[x - x0] >= 1.0f && (inside & 3) == 3;
+            const bool in1 = cov[x + 1 - x0] >= 1.0f && (inside & 12) == 12;
+            if (in0 || in1) {
+                const __m256d t = _mm256_sub_pd(f, fl);
+                alignas(16) float w1[4], w0[4];  // t and 1 - t as floats
+                alignas(16) int32_t at[4];
+                _mm_store_ps(w1, _mm256_cvtpd_ps(t));
+                _mm_store_ps(w0, _mm256_cvtpd_ps(_mm256_sub_pd(one, t)));
+                _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm256_cvttpd_epi32(fl));
+                for (int k = 0; k < 2; ++k) {
+                    if (!(k == 0 ? in0 : in1)) continue;
+                    const float wx0 = w0[2 * k], wx1 = w1[2 * k];
+                    const __m256 wx = _mm256_setr_ps(wx0, wx0, wx0, wx0, wx1, wx1, wx1, wx1);
+                    const uint8_t* p = ss.pixels + int64_t(at[2 * k + 1]) * ss.stride + int64_t(at[2 * k]) * 4;
+                    __m256 acc = _mm256_mul_ps(LoadTexels2<kPremultipliedSource>(p),
+                                               _mm256_mul_ps(wx, _mm256_set1_ps(w0[2 * k + 1])));
+                    acc = _mm256_fmadd_ps(LoadTexels2<kPremultipliedSource>(p + ss.stride),
+                                          _mm256_mul_ps(wx, _mm256_set1_ps(w1[2 * k + 1])), acc);
+                    (k == 0 ? acc0 : acc1) = acc;
+                }
+            }
             if (in0 && in1) {
                 const __m256 lo = _mm256_permute2f128_ps(acc0, acc1, 0x20);
                 const __m256 hi = _mm256_permute2f128_ps(acc0, acc1, 0x31);
