@@ -36,7 +36,10 @@ def read_table(path):
             cols = [c.strip() for c in line.split('\t') if c.strip()]
             if len(cols) != 5:
                 sys.exit(f'{path}:{n}: expected 5 tab-separated columns, found {len(cols)}')
-            rows.append(dict(zip(('binary', 'goal', 'ours', 'ref', 'target'), cols)))
+            row = dict(zip(('binary', 'goal', 'ours', 'ref', 'target'), cols))
+            for k in ('ours', 'ref'):
+                row[k] = re.sub(r'/(real|manual)_time$', '', row[k])
+            rows.append(row)
     return rows
 
 
