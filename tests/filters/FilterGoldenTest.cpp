@@ -1,5 +1,7 @@
 #include "FilterTestUtil.h"
 
+#include "platform/CpuLevel.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,16 +10,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <omp.h>
 
 namespace {
 
 // The bytes each filter gives on one fixture, pinned as hashes: kernels are
-// rewritten for speed (threads, running sums, skipped empty taps), and any
-// change to a single output byte shows here. The fixture is large enough for
-// every row loop to go parallel, and each case runs on one thread and on
-// several.
+// rewritten for speed (threads, vector lanes, work skipped where it changes
+// nothing), and any change to a single output byte shows here. The fixture is
+// large enough for every row loop to go parallel, and each case runs on one
+// thread and on several, at every instruction-set level the machine has.
 
 // A soft disk and a ring with a hole (semi-transparent rims, flat runs, a
 // ridge down the middle of each) in varying colour, on transparency.
@@ -156,18 +160,22 @@ const GoldenCase kCases[] = {
 TEST(FilterGolden, OutputsKeepTheirBytesOnAnyThreadCount) {
     const bool print = std::getenv("FILTER_GOLDEN_PRINT") != nullptr;
     const int threads = omp_get_max_threads();
+    // One thread at the best instruction-set level, then several at every level.
+    std::vector<std::pair<CpuLevel, int>> runs = {{ActiveCpuLevel(), 1}};
+    for (CpuLevel level : AvailableCpuLevels()) runs.push_back({level, std::max(threads, 4)});
     for (const GoldenCase& c : kCases) {
         EffectInstance e = MakeEffectInstance(c.type);
         if (c.edit) c.edit(e.params);
-        for (int n : {1, std::max(threads, 4)}) {
+        for (const auto& [level, n] : runs) {
+            const ScopedCpuLevel hold(level);
             omp_set_num_threads(n);
             FilterRun r;
             r.out = FindEffectTypeInfo(c.type).apply(Fixture(), e.params, r.ox, r.oy);
             omp_set_num_threads(threads);
             ASSERT_TRUE(r.out) << c.name;
             const uint64_t h = Hash(r);
-            if (print) std::printf("%s %d 0x%016" PRIx64 "ull\n", c.name, n, h);
-            else EXPECT_EQ(h, c.hash) << c.name << " on " << n << " threads";
+            if (print) std::printf("%s %s %d 0x%016" PRIx64 "ull\n", c.name, CpuLevelName(level), n, h);
+            else EXPECT_EQ(h, c.hash) << c.name << " at " << CpuLevelName(level) << " on " << n << " threads";
         }
     }
 }
