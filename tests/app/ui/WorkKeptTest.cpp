@@ -443,3 +443,46 @@ TEST(WorkKept, ACommitThatFailsOnLeavingTheBrushIsSaidOnce) {
     EXPECT_GT(RedPixelsInSavedObject(path, id), 100);
     EXPECT_FALSE(e.doc->IsModified());
 }
+
+// With a brush chosen, New and Open make no object to paint on and leave the
+// untouched document unmodified; Pose Editor and back leaves the object the
+// user chose selected, with nothing made in its place.
+TEST(WorkKept, NewOpenAndThePoseEditorWithABrushChosenMakeNoObject) {
+    Editor e;
+    ASSERT_TRUE(e.ok);
+    const auto objectCount = [&] {
+        size_t n = 0;
+        for (const Layer& layer : e.doc->mainScene.layers) n += layer.objects.size();
+        return n;
+    };
+    const std::string path = e.PathFor("one.qvk");
+    e.prompts->QueueSaveFile(path);
+    e.frame->ActionFor(kCmdFileSaveAs)->trigger();
+    ASSERT_TRUE(FileExists(path));
+    e.ChooseBrush();
+
+    e.frame->ActionFor(kCmdFileNew)->trigger();
+    e.Settle();
+    EXPECT_EQ(objectCount(), 0u);
+    EXPECT_FALSE(e.doc->IsModified());
+
+    e.prompts->QueueOpenFiles({path});
+    e.frame->ActionFor(kCmdFileOpen)->trigger();
+    e.Settle();
+    EXPECT_EQ(objectCount(), 1u);
+    EXPECT_FALSE(e.doc->IsModified());
+
+    const std::string id = e.doc->mainScene.layers.back().objects.front().id;
+    e.doc->mainScene.primarySelectedId = id;
+    e.doc->mainScene.selectedIds = {id};
+    e.doc->UpdateAllViews();
+    e.Settle();
+    e.frame->ActionFor(kCmdGoToBoneEditor)->trigger();
+    e.Settle();
+    ASSERT_TRUE(e.doc->IsPoseEditorOpen());
+    e.frame->ActionFor(kCmdFinishBoneEditor)->trigger();
+    e.Settle();
+    EXPECT_FALSE(e.doc->IsPoseEditorOpen());
+    EXPECT_EQ(objectCount(), 1u);
+    EXPECT_EQ(e.doc->mainScene.primarySelectedId, id);
+}
