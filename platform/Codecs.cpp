@@ -101,9 +101,32 @@ void PngError(png_structp png, png_const_charp message) {
 
 void PngWarning(png_structp, png_const_charp) {}
 
+// Whether every chunk before the end chunk lies whole within the bytes.
+// libpng allocates a chunk's declared length before it reads the chunk, so a
+// few bytes declaring a gigabyte of text would cost a gigabyte before the
+// missing data is noticed; a file whose chunks run past its end is damaged.
+// A read of the header only needs the chunks before the image data, and may
+// be given just those.
+bool PngChunksWithinBytes(const uint8_t* bytes, size_t size, bool headerOnly) {
+    size_t at = 8;  // after the signature
+    while (at + 8 <= size) {
+        if (headerOnly && std::memcmp(bytes + at + 4, "IDAT", 4) == 0) return true;
+        const uint32_t length = uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 |
+                                uint32_t(bytes[at + 2]) << 8 | uint32_t(bytes[at + 3]);
+        if (length > 0x7FFFFFFFu || size - at - 8 < size_t(length) + 4) return false;
+        if (std::memcmp(bytes + at + 4, "IEND", 4) == 0) return true;
+        at += 12 + size_t(length);
+    }
+    return headerOnly && at == size;
+}
+
 // Runs under setjmp: only the job changes, and the job outlives the jump.
 void PngDecodeInto(png_structp png, png_infop info, PngJob* job) {
     if (setjmp(png_jmpbuf(png))) return;
+    if (!PngChunksWithinBytes(job->bytes, job->size, job->headerOnly)) {
+        job->error = DecodeError::kDamaged;
+        return;
+    }
     png_set_read_fn(png, job, PngRead);
     // Ancillary chunks are not used: skip them rather than buffer them.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);

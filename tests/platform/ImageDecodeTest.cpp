@@ -352,6 +352,7 @@ TEST(ImageDecode, HostileFilesAreRefusedCheaply) {
         {"progressive JPEG declaring 16355 x 15184", Fixture("jpeg_bomb_progressive.jpg"), DecodeError::kDamaged},
         {"PNG declaring 16000 x 16000 with its data cut", Fixture("png_huge_truncated.png"), DecodeError::kDamaged},
         {"PNG declaring 40000 x 40000", Fixture("png_over_cap.png"), DecodeError::kTooLarge},
+        {"PNG with a text chunk declaring 1.1 GB", Fixture("png_huge_text_chunk.png"), DecodeError::kDamaged},
         {"BMP declaring 16000 x 16000 without pixels", Fixture("bmp_huge_no_pixels.bmp"), DecodeError::kDamaged},
         {"PNG signature with one byte wrong", [&] { auto v = png; v[4] = 'X'; return v; }(), DecodeError::kNotAnImage},
         {"FF D8 without a marker after it", {0xFF, 0xD8, 0x00, 0xFF, 0xE0}, DecodeError::kNotAnImage},
