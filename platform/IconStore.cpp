@@ -58,13 +58,13 @@ std::string IconStore::IconPath(const std::string& folder, const std::string& na
     return folder.back() == '/' ? folder + n : folder + "/" + n;
 }
 
-std::string IconStore::BaseKey(const IconSpec& s) const {
+std::string IconStore::BaseKey(const IconRequest& s) const {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%d|%p|%u|", s.imageSource, static_cast<const void*>(s.polygon), s.tint);
     return buf + s.name;
 }
 
-BitmapPtr IconStore::Base(const IconSpec& s) {
+BitmapPtr IconStore::Base(const IconRequest& s) {
     if (s.imageSource != 2 && s.name.empty()) return nullptr;
     const std::string key = BaseKey(s);
     if (auto it = base_.find(key); it != base_.end()) return it->second;
@@ -91,7 +91,7 @@ BitmapPtr IconStore::Base(const IconSpec& s) {
     return bmp;
 }
 
-BitmapPtr IconStore::Scaled(const IconSpec& s, int height) {
+BitmapPtr IconStore::Scaled(const IconRequest& s, int height) {
     if (height <= 0) return nullptr;
     BitmapPtr base = Base(s);
     if (!base || base->Height() <= 0) return nullptr;

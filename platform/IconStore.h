@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-struct IconSpec {
+struct IconRequest {
     int imageSource = 1;  // 1 file in the icon folder, 0 program resource (none here), 2 polygon
     std::string name;     // file name; ".png" is added when it has no dot
     const PolygonTable* polygon = nullptr;  // source 2, and the stand-in for a file that fails
@@ -33,9 +33,9 @@ public:
     bool InvertFiles() const { return invert_; }
 
     // The unscaled icon, or null when there is none.
-    BitmapPtr Base(const IconSpec& icon);
+    BitmapPtr Base(const IconRequest& icon);
     // The icon scaled to height pixels (aspect kept), or null.
-    BitmapPtr Scaled(const IconSpec& icon, int height);
+    BitmapPtr Scaled(const IconRequest& icon, int height);
     void ClearScaled() { scaled_.clear(); }
     void Clear();
     // How many files were read (for tests: failures are not retried).
@@ -46,7 +46,7 @@ public:
     static std::string IconPath(const std::string& folder, const std::string& name);
 
 private:
-    std::string BaseKey(const IconSpec& s) const;
+    std::string BaseKey(const IconRequest& s) const;
     std::string folder_;
     bool relative_;
     bool invert_ = false;

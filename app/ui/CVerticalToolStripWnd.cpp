@@ -380,8 +380,8 @@ void CVerticalToolStripWnd::PickFlyoutItem(int entry, int row) {
     UpdateCommandUI();
 }
 
-IconSpec CVerticalToolStripWnd::SpecOf(const ToolItem& item) const {
-    IconSpec s;
+IconRequest CVerticalToolStripWnd::IconOf(const ToolItem& item) const {
+    IconRequest s;
     s.imageSource = item.imageSource;
     s.name = item.icon;
     s.polygon = item.polygon;
@@ -393,7 +393,7 @@ IconSpec CVerticalToolStripWnd::SpecOf(const ToolItem& item) const {
 
 void CVerticalToolStripWnd::DrawToolIcon(QPainter& p, const ToolItem& item, const QRect& rect, bool enabled) {
     const int h = std::max(12, rect.height() - MulDiv(10, GetDpi(), 96));
-    const QImage img = ScaledIconImage(icons_, SpecOf(item), h, devicePixelRatioF());
+    const QImage img = ScaledIconImage(icons_, IconOf(item), h, devicePixelRatioF());
     if (img.isNull()) {
         const int m = MulDiv(6, GetDpi(), 96);
         p.setPen(QColor(170, 170, 170));

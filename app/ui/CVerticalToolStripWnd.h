@@ -108,7 +108,7 @@ private:
     void SendCommand(uint32_t id);
     void StopHold();
     void InvalidateButton(int index);
-    IconSpec SpecOf(const ToolItem& item) const;
+    IconRequest IconOf(const ToolItem& item) const;
 
     std::vector<ToolStripEntry> entries_;
     std::vector<Button> buttons_;

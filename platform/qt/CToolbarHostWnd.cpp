@@ -81,9 +81,9 @@ void CToolbarHostWnd::SetInvertIcons(bool invert) {
 
 bool CToolbarHostWnd::BackgroundIsDark() const { return IsDarkColor(Rgb(theme_.background)); }
 
-IconSpec CToolbarHostWnd::SpecOf(const ToolbarButtonEntry& e) const {
+IconRequest CToolbarHostWnd::IconOf(const ToolbarButtonEntry& e) const {
     const bool group = e.desc.kind == CToolbarButtonDesc::Group;
-    IconSpec s;
+    IconRequest s;
     s.imageSource = group ? e.desc.group.imageSource : e.desc.face.imageSource;
     s.name = group ? e.desc.group.imageName : e.desc.face.imageName;
     s.polygon = group ? e.desc.group.polygon : e.desc.face.polygon;
@@ -95,12 +95,12 @@ IconSpec CToolbarHostWnd::SpecOf(const ToolbarButtonEntry& e) const {
 
 QImage CToolbarHostWnd::IconFor(const ToolbarButtonEntry& e, int height) {
     if (!e.IsButton()) return {};
-    return ScaledIconImage(icons_, SpecOf(e), height, devicePixelRatioF());
+    return ScaledIconImage(icons_, IconOf(e), height, devicePixelRatioF());
 }
 
 void CToolbarHostWnd::RecalcLayout() {
     auto iconWidth = [this](const ToolbarButtonEntry& e, int h) {
-        BitmapPtr b = icons_.Scaled(SpecOf(e), h);
+        BitmapPtr b = icons_.Scaled(IconOf(e), h);
         return b ? b->Width() : 0;
     };
     QFontMetrics fm(font_);

@@ -61,7 +61,7 @@ private:
     struct Theme {
         QColor background, bottomLine, hoverFill, hoverFrame, pressedFill, checkedFill, checkedFrame;
     };
-    IconSpec SpecOf(const ToolbarButtonEntry& e) const;
+    IconRequest IconOf(const ToolbarButtonEntry& e) const;
     QImage IconFor(const ToolbarButtonEntry& e, int height);
     void DrawButton(QPainter& p, const ToolbarButtonEntry& e, bool hot, bool pressed);
     void InvalidateEntry(int index);

@@ -20,9 +20,9 @@ QImage DisabledIcon(const QImage& src) {
     return img;
 }
 
-QImage ScaledIconImage(IconStore& store, const IconSpec& spec, int height, qreal ratio) {
+QImage ScaledIconImage(IconStore& store, const IconRequest& icon, int height, qreal ratio) {
     const double r = SaneRatio(ratio);
-    QImage image = ToQImage(store.Scaled(spec, DevicePixels(height, r)));
+    QImage image = ToQImage(store.Scaled(icon, DevicePixels(height, r)));
     if (!image.isNull()) image.setDevicePixelRatio(r);
     return image;
 }

@@ -15,6 +15,6 @@ QImage DisabledIcon(const QImage& image);
 // The icon height client pixels tall at the screen's resolution: scaled from
 // its source to the device pixels that height covers and marked with the
 // ratio, so it paints sharp at the same client size. Null when there is none.
-QImage ScaledIconImage(IconStore& store, const IconSpec& spec, int height, qreal ratio);
+QImage ScaledIconImage(IconStore& store, const IconRequest& icon, int height, qreal ratio);
 // An image's size in client pixels (its pixel size over its device pixel ratio).
 QSizeF ClientSize(const QImage& image);

@@ -53,7 +53,7 @@ TEST(IconStore, FallsBackToPolygonAndRemembersFailures) {
     std::filesystem::create_directories(dir);
     IconStore store(dir, false);
     const PolygonTable square{1, 4, 0, 0, 1000, 0, 1000, 1000, 0, 1000};
-    IconSpec missing;
+    IconRequest missing;
     missing.name = "nothere";
     EXPECT_EQ(store.Scaled(missing, 24), nullptr);
     EXPECT_EQ(store.Scaled(missing, 24), nullptr);
