@@ -33,12 +33,12 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
     const size_t n = size_t(W) * size_t(H);
 
     // A: the alpha on a transparent border; M: 255 outside the object.
-    std::vector<uint8_t> A(n), M(n);
+    const WorkPlane<uint8_t> A = MakeWorkPlane<uint8_t>(n), M = MakeWorkPlane<uint8_t>(n);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
 #pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
-        uint8_t* a = A.data() + size_t(y) * size_t(W);
-        uint8_t* m = M.data() + size_t(y) * size_t(W);
+        uint8_t* a = A.get() + size_t(y) * size_t(W);
+        uint8_t* m = M.get() + size_t(y) * size_t(W);
         std::memset(a, 0, size_t(W));
         if (y >= pad && y < pad + h) {
             const uint8_t* s = source.Row(y - pad);
@@ -46,19 +46,20 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
         }
         for (int x = 0; x < W; ++x) m[x] = a[x] ? 0 : 255;
     }
-    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
-    DistanceTransform(M.data(), W, H, D.get(), false);
+    const WorkPlane<float> D = MakeWorkPlane<float>(n);
+    DistanceTransform(M.get(), W, H, D.get(), false);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
     const BevelLight L = BevelLightVector(rec->angle);
     const float fu = float(u);
 
     // The ring: pixels outside the object closer than u, shaded with the
     // normal leaning away from the object (the distance grows outwards).
-    std::vector<uint8_t> S(n, 128);
-#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
+    const WorkPlane<uint8_t> S = MakeWorkPlane<uint8_t>(n);
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             const size_t i = size_t(y) * size_t(W) + size_t(x);
+            S[i] = 128;
             if (!(D[i] > 0 && D[i] < fu)) continue;
             const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
             if (g.length < 0.1f) continue;
@@ -67,8 +68,11 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
         }
 
     // Smoothing along the outline, weighted by how much of each tap lies in the open.
-    const std::vector<uint8_t> S0 = S;
-#pragma omp parallel for schedule(dynamic, 16) if (int64_t(W) * H > kFilterParallelPixels)
+    const WorkPlane<uint8_t> S0 = MakeWorkPlane<uint8_t>(n);
+#pragma omp parallel for schedule(static) if (parallel)
+    for (int y = 0; y < H; ++y)
+        std::memcpy(S0.get() + size_t(y) * size_t(W), S.get() + size_t(y) * size_t(W), size_t(W));
+#pragma omp parallel for schedule(dynamic, 16) if (parallel)
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             const size_t i = size_t(y) * size_t(W) + size_t(x);
@@ -80,18 +84,18 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
             for (int l = -7; l <= 7; ++l) {
                 const float sx = float(x) + float(l) * tx, sy = float(y) + float(l) * ty;
                 if (!ContourTapInside(sx, sy, W, H)) continue;
-                const float weight = ContourSample(M.data(), W, sx, sy) / 255.0f;
+                const float weight = ContourSample(M.get(), W, sx, sy) / 255.0f;
                 if (weight <= 0) continue;
-                sum += weight * ContourSample(S0.data(), W, sx, sy);
+                sum += weight * ContourSample(S0.get(), W, sx, sy);
                 total += weight;
             }
             if (total > 0) S[i] = RoundByte(sum / total);
         }
-    if (ws >= 1) CGaussianRecBlur().StackBlurAlpha8(S.data(), W, H, ws, ws);
+    if (ws >= 1) CGaussianRecBlur().StackBlurAlpha8(S.get(), W, H, ws, ws);
 
     // Light turns into translucent white, shadow into translucent black; the
     // object's own footprint stays empty under it.
-#pragma omp parallel for schedule(static) if (int64_t(W) * H > kFilterParallelPixels)
+#pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
         uint32_t* d = out->Row32(y);
         for (int x = 0; x < W; ++x) {

@@ -3,7 +3,11 @@
 #include "filters/BlurKernels.h"
 #include "platform/Raster.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 BitmapPtr CreateFilterOutput(int64_t width, int64_t height) {
     if (!BitmapSizeAllowed(width, height)) return nullptr;
@@ -19,6 +23,38 @@ void DrawSourceOver(Bitmap& target, const Bitmap& source, int x, int y) {
     o.antiAlias = false;
     DrawBitmapRect(RasterTarget::Of(target), source,
                    RectF{float(x), float(y), float(source.Width()), float(source.Height())}, o);
+}
+
+namespace {
+constexpr size_t kLargePage = size_t(2) << 20;
+}  // namespace
+
+void* AllocateWorkPlaneBytes(size_t bytes) {
+    bytes = std::max<size_t>(bytes, 1);
+    if (bytes < 2 * kLargePage) {
+        void* p = std::malloc(bytes);
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+    void* p = std::aligned_alloc(kLargePage, rounded);
+    if (!p) throw std::bad_alloc();
+    madvise(p, rounded, MADV_HUGEPAGE);
+    return p;
+}
+
+void WorkPlaneFree::operator()(void* p) const { std::free(p); }
+
+WorkPlane<uint8_t> AlphaWorkPlane(const Bitmap& source) {
+    const int w = source.Width(), h = source.Height();
+    WorkPlane<uint8_t> plane = MakeWorkPlane<uint8_t>(size_t(w) * size_t(h));
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* d = plane.get() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x) d[x] = s[4 * x + 3];
+    }
+    return plane;
 }
 
 std::vector<uint8_t> AlphaPlane(const Bitmap& source) {

@@ -30,18 +30,21 @@ BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, f
     if (!out) return nullptr;
 
     // Height: the alpha averaged over a disk of radius b.
-    const std::vector<uint8_t> A = AlphaPlane(source);
-    std::vector<uint8_t> P = A;
-    DiskBlur(P.data(), W, H, b);
-    const float g = 64.0f / float(b);
-    const BevelLight L = BevelLightVector(rec->angle);
-    std::vector<uint8_t> S(A.size());
+    const size_t n = size_t(W) * size_t(H);
+    const WorkPlane<uint8_t> A = AlphaWorkPlane(source);
+    const WorkPlane<uint8_t> P = MakeWorkPlane<uint8_t>(n);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
 #pragma omp parallel for schedule(static) if (parallel)
+    for (int y = 0; y < H; ++y) std::memcpy(P.get() + size_t(y) * size_t(W), A.get() + size_t(y) * size_t(W), size_t(W));
+    DiskBlur(P.get(), W, H, b);
+    const float g = 64.0f / float(b);
+    const BevelLight L = BevelLightVector(rec->angle);
+    const WorkPlane<uint8_t> S = MakeWorkPlane<uint8_t>(n);
+#pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
-        const uint8_t* row = P.data() + size_t(y) * size_t(W);
-        const uint8_t* up = P.data() + size_t(std::max(y - 1, 0)) * size_t(W);
-        const uint8_t* down = P.data() + size_t(std::min(y + 1, H - 1)) * size_t(W);
+        const uint8_t* row = P.get() + size_t(y) * size_t(W);
+        const uint8_t* up = P.get() + size_t(std::max(y - 1, 0)) * size_t(W);
+        const uint8_t* down = P.get() + size_t(std::min(y + 1, H - 1)) * size_t(W);
         for (int x = 0; x < W; ++x) {
             const size_t i = size_t(y) * size_t(W) + size_t(x);
             if (!A[i]) {
@@ -56,13 +59,16 @@ BitmapPtr ApplyGaussianBevel(const Bitmap& source, const EffectParams& params, f
     if (s >= 1) {
         // Soft shading only where the blurred alpha is above one half; the
         // outer half of the edge keeps the crisp shading.
-        std::vector<uint8_t> soft = S;
-        DiskBlur(soft.data(), W, H, s);
-        const int64_t n = int64_t(S.size());
+        const WorkPlane<uint8_t> soft = MakeWorkPlane<uint8_t>(n);
 #pragma omp parallel for schedule(static) if (parallel)
-        for (int64_t i = 0; i < n; ++i)
-            if (P[size_t(i)] > 128) S[size_t(i)] = soft[size_t(i)];
+        for (int y = 0; y < H; ++y)
+            std::memcpy(soft.get() + size_t(y) * size_t(W), S.get() + size_t(y) * size_t(W), size_t(W));
+        DiskBlur(soft.get(), W, H, s);
+#pragma omp parallel for schedule(static) if (parallel)
+        for (int y = 0; y < H; ++y)
+            for (size_t i = size_t(y) * size_t(W), e = i + size_t(W); i < e; ++i)
+                if (P[i] > 128) S[i] = soft[i];
     }
-    ComposeShadedColours(*out, source, S.data());
+    ComposeShadedColours(*out, source, S.get());
     return out;
 }

@@ -28,10 +28,10 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
     BitmapPtr out = CreateFilterOutput(W, H);
     if (!out) return nullptr;
 
-    const std::vector<uint8_t> A = AlphaPlane(source);
-    const size_t n = A.size();
-    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
-    DistanceTransform(A.data(), W, H, D.get(), true);
+    const WorkPlane<uint8_t> A = AlphaWorkPlane(source);
+    const size_t n = size_t(W) * size_t(H);
+    const WorkPlane<float> D = MakeWorkPlane<float>(n);
+    DistanceTransform(A.get(), W, H, D.get(), true);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
     const size_t w = size_t(W);
     auto inBand = [&](size_t i) { return A[i] && D[i] > 0 && D[i] < wf; };
@@ -69,9 +69,8 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
 
     const BevelLight L = BevelLightVector(rec->angle);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
-    // Shade plane S (128 level) and, at band pixels, the smoothed gradient.
-    std::vector<uint8_t> S(n);
-    const std::unique_ptr<float[]> Gx = UninitialisedPlane<float>(n), Gy = UninitialisedPlane<float>(n);
+    // Shade plane S (128 level); the smoothing works the gradient out again.
+    WorkPlane<uint8_t> S = MakeWorkPlane<uint8_t>(n);
 #pragma omp parallel for schedule(dynamic, 16) if (parallel)
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
@@ -80,24 +79,27 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
                 S[i] = 128;
                 continue;
             }
-            smoothedGradient(x, y, Gx[i], Gy[i]);
+            float gx, gy;
+            smoothedGradient(x, y, gx, gy);
             // The distance grows inwards, so the normal leans outwards.
             const float sigma = BevelSlopeAt(T, D[i], wf);
-            S[i] = BevelShadeByte(BevelShadeValue(-sigma * Gx[i] * 1.5f, -sigma * Gy[i] * 1.5f, L, k));
+            S[i] = BevelShadeByte(BevelShadeValue(-sigma * gx * 1.5f, -sigma * gy * 1.5f, L, k));
         }
     if (s >= 1) {
         // Smoothed into a copy (the taps read the unsmoothed plane).
-        std::vector<uint8_t> S1(n);
+        WorkPlane<uint8_t> S1 = MakeWorkPlane<uint8_t>(n);
         const int stride = ContourTapStride(s);
 #pragma omp parallel for schedule(dynamic, 16) if (parallel)
         for (int y = 0; y < H; ++y) {
-            std::memcpy(S1.data() + size_t(y) * w, S.data() + size_t(y) * w, w);
+            std::memcpy(S1.get() + size_t(y) * w, S.get() + size_t(y) * w, w);
             for (int x = 0; x < W; ++x) {
                 const size_t i = size_t(y) * w + size_t(x);
                 if (!inBand(i)) continue;
-                const float m = std::sqrt(Gx[i] * Gx[i] + Gy[i] * Gy[i]);
+                float gx, gy;
+                smoothedGradient(x, y, gx, gy);
+                const float m = std::sqrt(gx * gx + gy * gy);
                 if (m < 0.1f) continue;
-                const float ux = -Gy[i] / m, uy = Gx[i] / m;
+                const float ux = -gy / m, uy = gx / m;
                 float sum = 0;
                 int count = 0;
                 int lo, hi;
@@ -107,7 +109,7 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
                     const float sx = float(x) + float(l) * ux, sy = float(y) + float(l) * uy;
                     if (!ContourTapInside(sx, sy, W, H)) continue;
                     if (!A[size_t(int(sy)) * w + size_t(int(sx))]) continue;
-                    sum += ContourSample(S.data(), W, sx, sy);
+                    sum += ContourSample(S.get(), W, sx, sy);
                     ++count;
                 }
                 if (count) S1[i] = RoundByte(sum / float(count));
@@ -115,7 +117,7 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
         }
         S.swap(S1);
     }
-    ComposeShadedColours(*out, source, S.data());
+    ComposeShadedColours(*out, source, S.get());
     return out;
 }
 

@@ -29,15 +29,15 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
     BitmapPtr P = CreateFilterOutput(W, H);
     if (!P) return nullptr;
     CopySourceInto(*P, source, pad, pad);
-    std::vector<uint8_t> M(n);
+    const WorkPlane<uint8_t> M = MakeWorkPlane<uint8_t>(n);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
 #pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
         const uint8_t* p = P->Row(y);
         for (int x = 0; x < W; ++x) M[size_t(y) * size_t(W) + size_t(x)] = p[4 * x + 3] ? 0 : 255;
     }
-    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
-    DistanceTransform(M.data(), W, H, D.get(), false);
+    const WorkPlane<float> D = MakeWorkPlane<float>(n);
+    DistanceTransform(M.get(), W, H, D.get(), false);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
     const BevelLight L = BevelLightVector(rec->angle);
     const float R = float(d) + 0.5f, fd = float(d);
