@@ -1,5 +1,7 @@
 #include "platform/Codecs.h"
 
+#include "platform/CpuLevel.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
@@ -9,6 +11,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+
+#include <immintrin.h>
 
 #include <png.h>
 // jpeglib.h needs FILE and size_t declared first.
@@ -64,6 +68,72 @@ Outcome Failed(DecodeError e) {
     Outcome o;
     o.error = e;
     return o;
+}
+
+// --- Row conversion to B, G, R, A ---
+
+// Three-byte pixels to four-byte ones with opaque alpha, in the order B, G, R
+// when kSwap is false (BMP) or R, G, B when it is true (PNG). Each pixel is
+// read before it is written, so dst may lie `count` or more bytes before src
+// in the same buffer (the packed row read into the tail of its own bitmap row
+// and widened forwards): the writes then never reach bytes still to be read.
+template <bool kSwap>
+void ThreeToBgraScalar(const uint8_t* src, uint8_t* dst, int count) {
+    for (int x = 0; x < count; ++x, src += 3, dst += 4) {
+        const uint32_t c0 = src[0], c1 = src[1], c2 = src[2];
+        const uint32_t px = 0xFF000000u | (kSwap ? c0 << 16 | c1 << 8 | c2 : c2 << 16 | c1 << 8 | c0);
+        std::memcpy(dst, &px, 4);
+    }
+}
+
+// Eight pixels a step from two 12-byte groups, one per 128-bit lane. A step
+// reads 28 bytes (4 past its own 24) and writes 32: stopping 10 pixels short
+// of the end keeps the reads inside the row, and with dst `count` or more
+// bytes before src the writes stay behind the next step's reads.
+template <bool kSwap>
+__attribute__((target("avx2"))) void ThreeToBgraAvx2(const uint8_t* src, uint8_t* dst, int count) {
+    const __m256i order = kSwap ? _mm256_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1, 2, 1, 0, -1, 5, 4,
+                                                   3, -1, 8, 7, 6, -1, 11, 10, 9, -1)
+                                : _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4,
+                                                   5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i opaque = _mm256_set1_epi32(int(0xFF000000u));
+    int x = 0;
+    for (; x + 10 <= count; x += 8) {
+        const uint8_t* s = src + size_t(x) * 3;
+        const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 12));
+        const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + size_t(x) * 4),
+                            _mm256_or_si256(_mm256_shuffle_epi8(v, order), opaque));
+    }
+    ThreeToBgraScalar<kSwap>(src + size_t(x) * 3, dst + size_t(x) * 4, count - x);
+}
+
+using RowFn = void (*)(const uint8_t* src, uint8_t* dst, int count);
+
+template <bool kSwap>
+RowFn ThreeToBgra() {
+    return ActiveCpuLevel() >= CpuLevel::Avx2 ? ThreeToBgraAvx2<kSwap> : ThreeToBgraScalar<kSwap>;
+}
+
+// R, G, B, A to B, G, R, A in place. Plain enough for the compiler to
+// vectorise at each level.
+inline void SwapRedBlue(uint32_t* row, int count) {
+    for (int x = 0; x < count; ++x) {
+        const uint32_t p = row[x];
+        row[x] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+    }
+}
+void SwapRedBlueScalar(uint32_t* row, int count) { SwapRedBlue(row, count); }
+__attribute__((target("avx2"))) void SwapRedBlueAvx2(uint32_t* row, int count) { SwapRedBlue(row, count); }
+
+// Pixels whose fourth byte is unused (32-bit BMP) made opaque.
+inline void OpaqueCopy(const uint8_t* src, uint32_t* dst, int count) {
+    for (int x = 0; x < count; ++x) {
+        uint32_t p;
+        std::memcpy(&p, src + size_t(x) * 4, 4);
+        dst[x] = p | 0xFF000000u;
+    }
 }
 
 // --- PNG (libpng) ---
@@ -142,18 +212,31 @@ void PngDecodeInto(png_structp png, png_infop info, PngJob* job) {
     job->width = int(w);
     job->height = int(h);
     if (job->headerOnly) return;
-    // Every form becomes 8-bit B, G, R, A: palettes and low bit depths expand,
-    // a transparent colour becomes alpha, 16-bit samples round to 8 bits,
-    // grey is copied to the three channels and a missing alpha is opaque.
-    const bool alpha = (colour & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
-    png_set_expand(png);
-    if (depth == 16) png_set_scale_16(png);
-    if (!(colour & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
-    png_set_bgr(png);
-    if (!alpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-    const int passes = png_set_interlace_handling(png);
+    // Eight-bit colour without a transparent colour, not interlaced (what
+    // photographs are): libpng hands over the rows as stored and they are
+    // reordered here a row at a time, faster than libpng's per-pixel
+    // transforms. Colour rows are read into the tail of their bitmap row and
+    // widened forwards in place.
+    const bool trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    const bool packed = depth == 8 && interlace == PNG_INTERLACE_NONE && !trns &&
+                        (colour == PNG_COLOR_TYPE_RGB || colour == PNG_COLOR_TYPE_RGBA);
+    int passes = 1;
+    if (!packed) {
+        // Every other form becomes 8-bit B, G, R, A in libpng: palettes and
+        // low bit depths expand, a transparent colour becomes alpha, 16-bit
+        // samples round to 8 bits, grey is copied to the three channels and a
+        // missing alpha is opaque.
+        const bool alpha = (colour & PNG_COLOR_MASK_ALPHA) || trns;
+        png_set_expand(png);
+        if (depth == 16) png_set_scale_16(png);
+        if (!(colour & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+        png_set_bgr(png);
+        if (!alpha) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+        passes = png_set_interlace_handling(png);
+    }
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t(w) * 4) {
+    const size_t channels = packed && colour == PNG_COLOR_TYPE_RGB ? 3 : 4;
+    if (png_get_rowbytes(png, info) != size_t(w) * channels) {
         job->error = DecodeError::kDamaged;
         return;
     }
@@ -162,9 +245,24 @@ void PngDecodeInto(png_structp png, png_infop info, PngJob* job) {
         job->error = DecodeError::kOutOfMemory;
         return;
     }
-    // Interlaced passes merge into the rows already in the bitmap.
-    for (int pass = 0; pass < passes; ++pass)
-        for (int y = 0; y < int(h); ++y) png_read_row(png, job->bitmap->Row(y), nullptr);
+    if (packed) {
+        const RowFn widen = ThreeToBgra<true>();
+        const auto swap = ActiveCpuLevel() >= CpuLevel::Avx2 ? SwapRedBlueAvx2 : SwapRedBlueScalar;
+        for (int y = 0; y < int(h); ++y) {
+            uint8_t* row = job->bitmap->Row(y);
+            if (channels == 3) {
+                png_read_row(png, row + w, nullptr);
+                widen(row + w, row, int(w));
+            } else {
+                png_read_row(png, row, nullptr);
+                swap(job->bitmap->Row32(y), int(w));
+            }
+        }
+    } else {
+        // Interlaced passes merge into the rows already in the bitmap.
+        for (int pass = 0; pass < passes; ++pass)
+            for (int y = 0; y < int(h); ++y) png_read_row(png, job->bitmap->Row(y), nullptr);
+    }
     png_read_end(png, nullptr);
 }
 
@@ -320,10 +418,13 @@ void RunJpeg(JpegJob& job) {
 // --- BMP (own reader) ---
 
 // One channel of a bit-field pixel: where its mask starts and how many bits
-// it has, scaled to 8 bits.
+// it has, scaled to 8 bits. Channels narrower than 8 bits are widened by a
+// table made once per file; a mask with gaps can give values past the table,
+// which take the same formula directly.
 struct Channel {
     uint32_t mask = 0;
     int shift = 0, bits = 0;
+    uint8_t widened[256] = {};
     explicit Channel(uint32_t m = 0) : mask(m) {
         if (!m) return;
         while (!(m & 1)) {
@@ -334,14 +435,25 @@ struct Channel {
             m >>= 1;
             ++bits;
         }
+        if (bits < 8)
+            for (uint32_t v = 0; v < 256; ++v) widened[v] = Widen(v);
     }
+    uint8_t Widen(uint32_t v) const { return uint8_t((v * 255 + ((1u << bits) - 1) / 2) / ((1u << bits) - 1)); }
     uint8_t Get(uint32_t px) const {
-        if (!bits) return 0;
         const uint32_t v = (px & mask) >> shift;
         if (bits >= 8) return uint8_t(v >> (bits - 8));
-        return uint8_t((v * 255 + ((1u << bits) - 1) / 2) / ((1u << bits) - 1));
+        return v < 256 ? widened[v] : Widen(v);  // a channel without bits reads 0
     }
 };
+
+// Palette indices of kBits bits, packed from the high bits of each byte.
+template <int kBits>
+void PaletteRow(const uint8_t* src, uint32_t* dst, int width, const uint32_t* colours) {
+    constexpr int kPerByte = 8 / kBits;
+    constexpr uint32_t kMask = (1u << kBits) - 1;
+    for (int x = 0; x < width; ++x)
+        dst[x] = colours[(src[x / kPerByte] >> (8 - kBits * (x % kPerByte + 1))) & kMask];
+}
 
 struct BmpHeader {
     int64_t width = 0, height = 0;
@@ -506,39 +618,26 @@ void DecodeBmp(const uint8_t* p, size_t n, int64_t maxPixels, bool headerOnly, O
         masks[3] = 0;
     }
     const Channel red(masks[0]), green(masks[1]), blue(masks[2]), alpha(masks[3]);
+    const RowFn widen = ThreeToBgra<false>();
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = p + h.pixelOffset + stride * uint64_t(h.topDown ? y : height - 1 - y);
         uint32_t* dst = bmp->Row32(y);
-        switch (h.bits) {
-        case 1:
-        case 4:
-        case 8: {
-            const int per = 8 / int(h.bits);
-            const uint32_t m = (1u << h.bits) - 1;
-            for (int x = 0; x < width; ++x) {
-                const int shift = 8 - int(h.bits) * (x % per + 1);
-                dst[x] = pal.colours[(src[x / per] >> shift) & m];
-            }
-            break;
-        }
-        case 24:
-            for (int x = 0; x < width; ++x, src += 3)
-                dst[x] = 0xFF000000u | (uint32_t(src[2]) << 16) | (uint32_t(src[1]) << 8) | src[0];
-            break;
-        case 32:
-            if (h.compression == 0) {  // the fourth byte is unused: opaque
-                for (int x = 0; x < width; ++x, src += 4)
-                    dst[x] = 0xFF000000u | (uint32_t(src[2]) << 16) | (uint32_t(src[1]) << 8) | src[0];
-                break;
-            }
-            [[fallthrough]];
-        default:
+        if (h.bits == 1) {
+            PaletteRow<1>(src, dst, width, pal.colours);
+        } else if (h.bits == 4) {
+            PaletteRow<4>(src, dst, width, pal.colours);
+        } else if (h.bits == 8) {
+            PaletteRow<8>(src, dst, width, pal.colours);
+        } else if (h.bits == 24) {
+            widen(src, bmp->Row(y), width);
+        } else if (h.bits == 32 && h.compression == 0) {  // the fourth byte is unused: opaque
+            OpaqueCopy(src, dst, width);
+        } else {
             for (int x = 0; x < width; ++x) {
                 const uint32_t px = h.bits == 16 ? Le16(src + size_t(x) * 2) : Le32(src + size_t(x) * 4);
                 const uint32_t a = alpha.bits ? alpha.Get(px) : 0xFF;
                 dst[x] = (a << 24) | (uint32_t(red.Get(px)) << 16) | (uint32_t(green.Get(px)) << 8) | blue.Get(px);
             }
-            break;
         }
     }
     out.bitmap = std::move(bmp);
