@@ -1380,7 +1380,7 @@ inline TintTap TapAt(int p, double origin, double scale, int n) {
 
 // Source-over of the premultiplied tint `s` at shares e[0..n) onto a
 // premultiplied row, two pixels a vector; the arithmetic of CompositePixel.
-RASTER_AVX2 void TintRowAvx2(const float s[4], uint8_t* d, const float* e, int n) {
+__attribute__((noinline)) RASTER_AVX2 void TintRowAvx2(const float s[4], uint8_t* d, const float* e, int n) {
     const __m256 tint = _mm256_setr_ps(s[0], s[1], s[2], s[3], s[0], s[1], s[2], s[3]);
     const __m256 alpha = _mm256_set1_ps(s[3]);
     const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
@@ -1405,83 +1405,276 @@ RASTER_AVX2 void TintRowAvx2(const float s[4], uint8_t* d, const float* e, int n
     if (k < n && e[k] > 0) CompositePixel(d + 4 * k, s, e[k], Compositing::SourceOver, true);
 }
 
-bool DrawTintMaskImpl(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
-                      const RectF* clip, bool reference) {
+// A tint mask draw made ready for its rows: the plan, and how every column
+// maps onto the mask (the same on every row, so worked out once).
+struct TintPass {
     TintMaskJob j;
-    if (!PlanTintMask(target, mask, x, y, scale, argb, clip, j)) return false;
-    const bool pre = target.premultiplied;
-    const int w = j.x1 - j.x0;
-    if (reference) {
-        for (int py = j.y0; py < j.y1; ++py) {
-            const float cy = SpanCoverage(py, j.oy, j.bottom);
-            const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
-            const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
-            const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
-            for (int px = j.x0; px < j.x1; ++px) {
-                const float c = SpanCoverage(px, j.ox, j.right) * cy;
-                const TintTap tx = TapAt(px, j.ox, j.scale, mask.width);
-                const float wx[2] = {1 - tx.t, tx.t}, wy[2] = {1 - ty.t, ty.t};
-                const float m = wx[0] * wy[0] * r0[tx.i0] + wx[1] * wy[0] * r0[tx.i1] + wx[0] * wy[1] * r1[tx.i0] +
-                                wx[1] * wy[1] * r1[tx.i1];
-                if (m > 0 && c > 0)
-                    CompositePixel(PixelAt(target, px, py), j.s, m * kInv255 * c, Compositing::SourceOver, pre);
-            }
+    TintMask mask;
+    std::vector<TintTap> cols;
+    std::vector<float> colCov;
+    int m0 = 0, m1 = 0;     // mask columns read
+    bool unitCols = false;  // pixel columns on mask columns: no horizontal filtering
+    // Per mask row from r0 on, the columns [lo, hi) between its first and
+    // last set byte within m0 .. m1 (lo == hi when the row is clear).
+    int r0 = 0;
+    std::vector<int32_t> spanLo, spanHi;
+};
+
+// The first and one past the last non-zero byte of p[0..n), or (n, n).
+RASTER_AVX2 void NonZeroSpanAvx2(const uint8_t* p, int n, int32_t& lo, int32_t& hi) {
+    const __m256i zero = _mm256_setzero_si256();
+    int i = 0;
+    lo = n;
+    for (; i + 32 <= n; i += 32) {
+        const uint32_t set = ~uint32_t(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)), zero)));
+        if (set) {
+            lo = i + __builtin_ctz(set);
+            break;
         }
-        return true;
     }
-    // Columns map the same way on every row: work their taps and edge
-    // coverage out once. Each row then filters the two mask rows it reads
-    // vertically, once per mask column, and the pixels only interpolate
-    // across; runs where the mask is clear are skipped.
-    std::vector<TintTap> cols(static_cast<size_t>(w));
-    std::vector<float> colCov(static_cast<size_t>(w));
+    if (lo == n) {
+        for (; i < n; ++i)
+            if (p[i]) {
+                lo = i;
+                break;
+            }
+    }
+    if (lo == n) {
+        hi = n;
+        return;
+    }
+    int e = n;
+    for (; e - 32 >= lo; e -= 32) {
+        const uint32_t set = ~uint32_t(_mm256_movemask_epi8(
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + e - 32)), zero)));
+        if (set) {
+            hi = e - 32 + (32 - __builtin_clz(set));
+            return;
+        }
+    }
+    for (; e > lo; --e)
+        if (p[e - 1]) break;
+    hi = e;
+}
+
+bool PrepareTintPass(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
+                     const RectF* clip, TintPass& p) {
+    if (!PlanTintMask(target, mask, x, y, scale, argb, clip, p.j)) return false;
+    const TintMaskJob& j = p.j;
+    const int w = j.x1 - j.x0;
+    p.mask = mask;
+    p.cols.resize(static_cast<size_t>(w));
+    p.colCov.resize(static_cast<size_t>(w));
     for (int px = j.x0; px < j.x1; ++px) {
-        cols[size_t(px - j.x0)] = TapAt(px, j.ox, j.scale, mask.width);
-        colCov[size_t(px - j.x0)] = SpanCoverage(px, j.ox, j.right);
+        p.cols[size_t(px - j.x0)] = TapAt(px, j.ox, j.scale, mask.width);
+        p.colCov[size_t(px - j.x0)] = SpanCoverage(px, j.ox, j.right);
     }
-    const int m0 = cols.front().i0, m1 = cols.back().i1 + 1;  // mask columns read
-    const bool avx2 = pre && ActiveCpuLevel() >= CpuLevel::Avx2;
-    bool unitCols = true;
-    for (int k = 0; k < w && unitCols; ++k)
-        unitCols = cols[size_t(k)].t == 0 && cols[size_t(k)].i0 == cols.front().i0 + k;
-#pragma omp parallel if (int64_t(w) * (j.y1 - j.y0) > 32768)
+    p.m0 = p.cols.front().i0, p.m1 = p.cols.back().i1 + 1;
+    p.unitCols = true;
+    for (int k = 0; k < w && p.unitCols; ++k)
+        p.unitCols = p.cols[size_t(k)].t == 0 && p.cols[size_t(k)].i0 == p.cols.front().i0 + k;
+    if (target.premultiplied && ActiveCpuLevel() >= CpuLevel::Avx2) {
+        // Rows of a region's mask are mostly clear at both ends: the rows
+        // below only work on the stretch that can change a pixel.
+        const int r0 = TapAt(j.y0, j.oy, j.scale, mask.height).i0;
+        const int r1 = TapAt(j.y1 - 1, j.oy, j.scale, mask.height).i1 + 1;
+        p.r0 = r0;
+        p.spanLo.resize(size_t(std::max(r1 - r0, 0)));
+        p.spanHi.resize(p.spanLo.size());
+        for (int r = r0; r < r1; ++r) {
+            int32_t lo, hi;
+            NonZeroSpanAvx2(mask.bytes + int64_t(r) * mask.stride + p.m0, p.m1 - p.m0, lo, hi);
+            p.spanLo[size_t(r - r0)] = p.m0 + lo;
+            p.spanHi[size_t(r - r0)] = p.m0 + hi;
+        }
+    }
+    return true;
+}
+
+// The arithmetic below is written out with explicit fused operations where
+// TintRowAvx2 (and the compiler's contraction of CompositePixel) fuses, and
+// plain products elsewhere, so that every byte is the one those give.
+#define RASTER_AVX2_EXACT __attribute__((target("avx2,fma"), optimize("fp-contract=off")))
+
+// Eight premultiplied pixels at shares e[0..8) of the tint, channel by
+// channel: the lane arithmetic of TintRowAvx2.
+RASTER_AVX2_EXACT inline void TintEightAvx2(uint8_t* d, __m256 c, const __m256 tint[4], __m256 alpha) {
+    const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
+    const __m256 inv = _mm256_set1_ps(kInv255), k255 = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const __m256i dp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+    const __m256 keep = _mm256_fnmadd_ps(alpha, c, one);
+    __m256i out = _mm256_setzero_si256();
+    for (int ch = 0; ch < 4; ++ch) {
+        const __m256 dc =
+            _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(dp, 8 * ch), low)), inv);
+        __m256 r = _mm256_fmadd_ps(dc, keep, _mm256_mul_ps(tint[ch], c));
+        r = _mm256_min_ps(_mm256_max_ps(r, zero), one);
+        const __m256i b = _mm256_cvttps_epi32(_mm256_fmadd_ps(r, k255, half));
+        out = _mm256_or_si256(out, _mm256_slli_epi32(b, 8 * ch));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), out);
+}
+
+// One row of a prepared draw onto a premultiplied target: the mask rows
+// filtered vertically (once per mask column), each pixel's share of the tint
+// (mask times edge coverage), then the compositing, eight pixels a step.
+// Pairs after the last full eight and a last odd pixel go as TintRowAvx2
+// takes them. vr and e hold at least m1 - m0 and the row's width floats.
+RASTER_AVX2_EXACT void TintPassRowAvx2(const RasterTarget& target, const TintPass& p, int py, float* vr, float* e) {
+    const TintMaskJob& j = p.j;
+    const float cy = SpanCoverage(py, j.oy, j.bottom);
+    if (!(cy > 0)) return;
+    const TintTap ty = TapAt(py, j.oy, j.scale, p.mask.height);
+    // The mask columns either row read holds set bytes in, and the pixels
+    // whose taps reach them; every other pixel gets a share of zero, which
+    // leaves it as it is.
+    const size_t s0 = size_t(ty.i0 - p.r0), s1 = size_t(ty.i1 - p.r0);
+    int lo = INT32_MAX, hi = INT32_MIN;
+    for (size_t r : {s0, s1})
+        if (p.spanLo[r] < p.spanHi[r]) lo = std::min(lo, p.spanLo[r]), hi = std::max(hi, p.spanHi[r]);
+    if (lo >= hi) return;
+    const int w = j.x1 - j.x0;
+    const TintTap* cols = p.cols.data();
+    // First pixel whose right tap reaches lo, last whose left tap is below hi.
+    int ks = int(std::lower_bound(cols, cols + w, lo, [](const TintTap& t, int v) { return t.i1 < v; }) - cols);
+    int ke = int(std::lower_bound(cols, cols + w, hi, [](const TintTap& t, int v) { return t.i0 < v; }) - cols);
+    // Even bounds keep the pixel pairs, and the last odd pixel, of TintRowAvx2.
+    ks &= ~1;
+    ke = std::min(w, (ke + 1) & ~1);
+    if (ks >= ke) return;
+    const int c0 = cols[ks].i0, c1 = cols[ke - 1].i1 + 1;  // mask columns read
+    const uint8_t* r0 = p.mask.bytes + int64_t(ty.i0) * p.mask.stride + c0;
+    const uint8_t* r1 = p.mask.bytes + int64_t(ty.i1) * p.mask.stride + c0;
+    const float w0 = 1 - ty.t, w1 = ty.t;
+    const int n = c1 - c0;
+    const __m256 zero = _mm256_setzero_ps();
     {
-        std::vector<float> vr(static_cast<size_t>(m1 - m0));
-        std::vector<float> e(static_cast<size_t>(w));
+        const __m256 a = _mm256_set1_ps(w0), b = _mm256_set1_ps(w1);
+        int i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const __m256 x0 = _mm256_cvtepi32_ps(
+                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0 + i))));
+            const __m256 x1 = _mm256_cvtepi32_ps(
+                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r1 + i))));
+            _mm256_storeu_ps(vr + i, _mm256_add_ps(_mm256_mul_ps(a, x0), _mm256_mul_ps(b, x1)));
+        }
+        for (; i < n; ++i) vr[i] = w0 * r0[i] + w1 * r1[i];
+    }
+    const float rowK = kInv255 * cy;
+    const float* colCov = p.colCov.data();
+    const int m = ke - ks;
+    if (p.unitCols) {
+        const float* v = vr + (cols[ks].i0 - c0);
+        const float* cc = colCov + ks;
+        const __m256 k = _mm256_set1_ps(rowK);
+        int i = 0;
+        for (; i + 8 <= m; i += 8)
+            _mm256_storeu_ps(e + i, _mm256_mul_ps(_mm256_mul_ps(_mm256_max_ps(_mm256_loadu_ps(v + i), zero), k),
+                                                  _mm256_loadu_ps(cc + i)));
+        for (; i < m; ++i) e[i] = std::max(v[i], 0.0f) * rowK * cc[i];
+    } else {
+        for (int k = 0; k < m; ++k) {
+            const TintTap& tx = cols[ks + k];
+            const float mv = (1 - tx.t) * vr[tx.i0 - c0] + tx.t * vr[tx.i1 - c0];
+            e[k] = mv > 0 ? mv * rowK * colCov[ks + k] : 0.0f;
+        }
+    }
+    uint8_t* d = PixelAt(target, j.x0 + ks, py);
+    const __m256 tint[4] = {_mm256_set1_ps(j.s[0]), _mm256_set1_ps(j.s[1]), _mm256_set1_ps(j.s[2]),
+                            _mm256_set1_ps(j.s[3])};
+    const __m256 alpha = tint[3];
+    const int pairsEnd = m & ~1;
+    int k = 0;
+    for (; k + 8 <= pairsEnd; k += 8) {
+        const __m256 c = _mm256_loadu_ps(e + k);
+        if (!_mm256_movemask_ps(_mm256_cmp_ps(c, zero, _CMP_GT_OQ))) continue;
+        TintEightAvx2(d + 4 * k, c, tint, alpha);
+    }
+    if (k < m) TintRowAvx2(j.s, d + 4 * k, e + k, m - k);
+}
+
+// Draws prepared tint masks in order. Rows are shared out among threads; a
+// row takes every draw that reaches it in the given order, so each pixel
+// sees the same operations in the same order as one draw after another.
+void RunTintPasses(const RasterTarget& target, const std::vector<TintPass>& passes) {
+    if (passes.empty()) return;
+    const bool pre = target.premultiplied;
+    const bool avx2 = pre && ActiveCpuLevel() >= CpuLevel::Avx2;
+    int y0 = passes.front().j.y0, y1 = passes.front().j.y1;
+    size_t vrSize = 0, eSize = 0;
+    int64_t work = 0;
+    for (const TintPass& p : passes) {
+        y0 = std::min(y0, p.j.y0), y1 = std::max(y1, p.j.y1);
+        vrSize = std::max(vrSize, size_t(p.m1 - p.m0));
+        eSize = std::max(eSize, size_t(p.j.x1 - p.j.x0));
+        work += int64_t(p.j.x1 - p.j.x0) * (p.j.y1 - p.j.y0);
+    }
+#pragma omp parallel if (work > 65536)
+    {
+        std::vector<float> vr(vrSize + 8);
+        std::vector<float> e(eSize + 8);
 #pragma omp for schedule(dynamic, 8)
-        for (int py = j.y0; py < j.y1; ++py) {
-            const float cy = SpanCoverage(py, j.oy, j.bottom);
-            const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
-            const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
-            const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
-            const float w0 = 1 - ty.t, w1 = ty.t;
-            bool any = false;
-            for (int i = m0; i < m1; ++i) {
-                const float v = w0 * r0[i] + w1 * r1[i];
-                vr[size_t(i - m0)] = v;
-                any |= v > 0;
-            }
-            if (!any || !(cy > 0)) continue;
-            // Each pixel's share of the tint: mask times edge coverage.
-            const float rowK = kInv255 * cy;
-            if (unitCols) {
-                // Pixel columns on mask columns: no horizontal filtering.
-                const float* v = vr.data() + (cols.front().i0 - m0);
-                for (int k = 0; k < w; ++k) e[size_t(k)] = std::max(v[k], 0.0f) * rowK * colCov[size_t(k)];
-            } else {
-                for (int k = 0; k < w; ++k) {
-                    const TintTap& tx = cols[size_t(k)];
-                    const float m = (1 - tx.t) * vr[size_t(tx.i0 - m0)] + tx.t * vr[size_t(tx.i1 - m0)];
-                    e[size_t(k)] = m > 0 ? m * rowK * colCov[size_t(k)] : 0.0f;
+        for (int py = y0; py < y1; ++py) {
+            for (const TintPass& p : passes) {
+                if (py < p.j.y0 || py >= p.j.y1) continue;
+                if (avx2) {
+                    TintPassRowAvx2(target, p, py, vr.data(), e.data());
+                    continue;
                 }
-            }
-            uint8_t* d = PixelAt(target, j.x0, py);
-            if (avx2) {
-                TintRowAvx2(j.s, d, e.data(), w);
-            } else {
+                const TintMaskJob& j = p.j;
+                const TintMask& mask = p.mask;
+                const int w = j.x1 - j.x0;
+                const float cy = SpanCoverage(py, j.oy, j.bottom);
+                const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
+                const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
+                const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
+                const float w0 = 1 - ty.t, w1 = ty.t;
+                bool any = false;
+                for (int i = p.m0; i < p.m1; ++i) {
+                    const float v = w0 * r0[i] + w1 * r1[i];
+                    vr[size_t(i - p.m0)] = v;
+                    any |= v > 0;
+                }
+                if (!any || !(cy > 0)) continue;
+                const float rowK = kInv255 * cy;
+                if (p.unitCols) {
+                    const float* v = vr.data() + (p.cols.front().i0 - p.m0);
+                    for (int k = 0; k < w; ++k) e[size_t(k)] = std::max(v[k], 0.0f) * rowK * p.colCov[size_t(k)];
+                } else {
+                    for (int k = 0; k < w; ++k) {
+                        const TintTap& tx = p.cols[size_t(k)];
+                        const float m = (1 - tx.t) * vr[size_t(tx.i0 - p.m0)] + tx.t * vr[size_t(tx.i1 - p.m0)];
+                        e[size_t(k)] = m > 0 ? m * rowK * p.colCov[size_t(k)] : 0.0f;
+                    }
+                }
+                uint8_t* d = PixelAt(target, j.x0, py);
                 for (int k = 0; k < w; ++k)
                     if (e[size_t(k)] > 0) CompositePixel(d + 4 * k, j.s, e[size_t(k)], Compositing::SourceOver, pre);
             }
+        }
+    }
+}
+
+bool DrawTintMaskReferenceImpl(const RasterTarget& target, const TintMask& mask, float x, float y, float scale,
+                               uint32_t argb, const RectF* clip) {
+    TintMaskJob j;
+    if (!PlanTintMask(target, mask, x, y, scale, argb, clip, j)) return false;
+    const bool pre = target.premultiplied;
+    for (int py = j.y0; py < j.y1; ++py) {
+        const float cy = SpanCoverage(py, j.oy, j.bottom);
+        const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
+        const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
+        const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
+        for (int px = j.x0; px < j.x1; ++px) {
+            const float c = SpanCoverage(px, j.ox, j.right) * cy;
+            const TintTap tx = TapAt(px, j.ox, j.scale, mask.width);
+            const float wx[2] = {1 - tx.t, tx.t}, wy[2] = {1 - ty.t, ty.t};
+            const float m = wx[0] * wy[0] * r0[tx.i0] + wx[1] * wy[0] * r0[tx.i1] + wx[0] * wy[1] * r1[tx.i0] +
+                            wx[1] * wy[1] * r1[tx.i1];
+            if (m > 0 && c > 0)
+                CompositePixel(PixelAt(target, px, py), j.s, m * kInv255 * c, Compositing::SourceOver, pre);
         }
     }
     return true;
@@ -1560,12 +1753,27 @@ bool DrawBitmapToPointsReference(const RasterTarget& target, const Bitmap& src, 
 
 bool DrawTintMask(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
                   const RectF* clip) {
-    return DrawTintMaskImpl(target, mask, x, y, scale, argb, clip, false);
+    std::vector<TintPass> passes(1);
+    if (!PrepareTintPass(target, mask, x, y, scale, argb, clip, passes.front())) return false;
+    RunTintPasses(target, passes);
+    return true;
 }
 
 bool DrawTintMaskReference(const RasterTarget& target, const TintMask& mask, float x, float y, float scale,
                            uint32_t argb, const RectF* clip) {
-    return DrawTintMaskImpl(target, mask, x, y, scale, argb, clip, true);
+    return DrawTintMaskReferenceImpl(target, mask, x, y, scale, argb, clip);
+}
+
+int DrawTintMasks(const RasterTarget& target, const TintMaskDraw* draws, int count, const RectF* clip) {
+    std::vector<TintPass> passes;
+    passes.reserve(size_t(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+        const TintMaskDraw& d = draws[i];
+        passes.emplace_back();
+        if (!PrepareTintPass(target, d.mask, d.x, d.y, d.scale, d.argb, clip, passes.back())) passes.pop_back();
+    }
+    RunTintPasses(target, passes);
+    return int(passes.size());
 }
 
 void ClearTarget(const RasterTarget& target, uint32_t argb) {

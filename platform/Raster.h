@@ -124,6 +124,16 @@ bool DrawTintMask(const RasterTarget& target, const TintMask& mask, float x, flo
 bool DrawTintMaskReference(const RasterTarget& target, const TintMask& mask, float x, float y, float scale,
                            uint32_t argb, const RectF* clip = nullptr);
 
+// Several tint masks drawn in order with one sharing-out of rows among
+// threads: the bytes of DrawTintMask called for each in turn. Returns how
+// many drew anything.
+struct TintMaskDraw {
+    TintMask mask;
+    float x = 0, y = 0, scale = 1;
+    uint32_t argb = 0;
+};
+int DrawTintMasks(const RasterTarget& target, const TintMaskDraw* draws, int count, const RectF* clip = nullptr);
+
 // Sets every pixel to `argb` (straight 0xAARRGGBB; premultiplied on a
 // premultiplied target).
 void ClearTarget(const RasterTarget& target, uint32_t argb);
