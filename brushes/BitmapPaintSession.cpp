@@ -488,6 +488,9 @@ void BitmapPaintSession::TrimSnapshots() {
     };
     size_t total = bytes(undoSnapshots_) + bytes(redoSnapshots_);
     while (total > snapshotBudget && undoSnapshots_.size() > 1) {
+        // The oldest snapshot is the state the session began with: keep its
+        // fingerprint, so a commit can still tell whether anything changed.
+        if (!undoHistoryCut_) startFingerprint_ = SnapshotFingerprint(undoSnapshots_.front());
         total -= undoSnapshots_.front().size();
         undoSnapshots_.pop_front();
         undoHistoryCut_ = true;
@@ -497,6 +500,96 @@ void BitmapPaintSession::TrimSnapshots() {
 bool BitmapPaintSession::BackAtStart() const {
     return active_ && undoSnapshots_.empty() && !pendingValid_ && !undoHistoryCut_ &&
            !(engine_ && engine_->StrokeActive());
+}
+
+bool BitmapPaintSession::Unchanged() const {
+    if (!active_ || pendingValid_ || (engine_ && engine_->StrokeActive())) return false;
+    if (BackAtStart()) return true;
+    // The oldest undo snapshot is the state at Begin until the budget drops it.
+    if (!undoHistoryCut_) return !undoSnapshots_.empty() && SameAs(undoSnapshots_.front());
+    return CurrentFingerprint() == startFingerprint_;
+}
+
+namespace {
+
+// Transparent pixels compare equal whatever colour bytes they carry: the
+// commit keeps only pixels with some alpha.
+inline uint32_t VisiblePixel(uint32_t p) { return (p >> 24) ? p : 0; }
+
+inline uint64_t Mix(uint64_t h, uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    return h * 0xFF51AFD7ED558CCDull;
+}
+
+uint64_t MixPixels(uint64_t h, const uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t p;
+        std::memcpy(&p, bytes + i * 4, 4);
+        h = Mix(h, VisiblePixel(p));
+    }
+    return h;
+}
+
+uint64_t MixBytes(uint64_t h, const uint8_t* bytes, size_t count) {
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, bytes + i, 8);
+        h = Mix(h, v);
+    }
+    for (; i < count; ++i) h = Mix(h, bytes[i]);
+    return h;
+}
+
+}  // namespace
+
+// Calls visit(y, rows, bytes) for bands of whole rows of the working layer
+// (BGRA bytes, width x 4 per row) until it returns false; false then.
+template <typename Visit>
+bool BitmapPaintSession::ForEachLayerBand(Visit&& visit) const {
+    if (!layerView_ || width_ <= 0 || height_ <= 0) return false;
+    const int32_t band = std::max<int32_t>(1, std::min<int32_t>(height_, int32_t((int64_t(1) << 20) / width_ + 1)));
+    std::vector<uint32_t> rows(size_t(width_) * size_t(band));
+    for (int32_t y = 0; y < height_; y += band) {
+        const int32_t n = std::min(band, height_ - y);
+        layerView_->ReadRect(0, y, width_, n, rows.data());
+        if (!visit(y, n, reinterpret_cast<const uint8_t*>(rows.data()))) return false;
+    }
+    return true;
+}
+
+bool BitmapPaintSession::SameAs(const std::vector<uint8_t>& snapshot) const {
+    const size_t pixels = size_t(width_) * size_t(height_);
+    if (snapshot.size() != pixels * 5 || mask_.size() != pixels) return false;
+    if (std::memcmp(snapshot.data() + pixels * 4, mask_.data(), pixels) != 0) return false;
+    return ForEachLayerBand([&](int32_t y, int32_t n, const uint8_t* rows) {
+        const size_t count = size_t(n) * size_t(width_);
+        const uint8_t* old = snapshot.data() + size_t(y) * size_t(width_) * 4;
+        if (std::memcmp(rows, old, count * 4) == 0) return true;
+        for (size_t i = 0; i < count; ++i) {
+            uint32_t a, b;
+            std::memcpy(&a, rows + i * 4, 4);
+            std::memcpy(&b, old + i * 4, 4);
+            if (VisiblePixel(a) != VisiblePixel(b)) return false;
+        }
+        return true;
+    });
+}
+
+uint64_t BitmapPaintSession::SnapshotFingerprint(const std::vector<uint8_t>& snapshot) const {
+    const size_t pixels = size_t(width_) * size_t(height_);
+    if (snapshot.size() != pixels * 5) return 0;
+    return MixBytes(MixPixels(0, snapshot.data(), pixels), snapshot.data() + pixels * 4, pixels);
+}
+
+uint64_t BitmapPaintSession::CurrentFingerprint() const {
+    uint64_t h = 0;
+    if (!ForEachLayerBand([&](int32_t, int32_t n, const uint8_t* rows) {
+            h = MixPixels(h, rows, size_t(n) * size_t(width_));
+            return true;
+        }))
+        return ~startFingerprint_;
+    return MixBytes(h, mask_.data(), mask_.size());
 }
 
 void BitmapPaintSession::PushUndo(std::vector<uint8_t>&& snapshot) {
@@ -582,6 +675,12 @@ void BitmapPaintSession::StrokeEnd() {
     // the dabs all lie inside the area the engine reported.
     if (!strokeArea_.Empty()) UpdateSurfaceRect(strokeArea_.left, strokeArea_.top, strokeArea_.right, strokeArea_.bottom);
     strokeArea_ = PaintRect{};
+    // Painted work not yet committed is still a change of the document: New,
+    // Open and Exit must offer to save it. A stroke that left every pixel and
+    // the mask as they were (a stencil that imprints nothing, white mask paint
+    // on a white mask) is no change; the comparison is needed only while the
+    // document is unmodified.
+    const bool changed = !document_ || document_->IsModified() || !pendingValid_ || !SameAs(pendingSnapshot_);
     if (pendingValid_) {
         PushUndo(std::move(pendingSnapshot_));
         pendingSnapshot_.clear();
@@ -589,9 +688,7 @@ void BitmapPaintSession::StrokeEnd() {
     }
     backdropValid_ = false;
     MarkThumbnailsStale();
-    // Painted work not yet committed is still a change of the document: New,
-    // Open and Exit must offer to save it.
-    if (document_) document_->SetModifiedFlag(true);
+    if (document_ && changed) document_->SetModifiedFlag(true);
 }
 
 // ------------------------------------------------------------------ snapshots
@@ -826,18 +923,20 @@ void BitmapPaintSession::Commit(CQuillfenEditorDoc& doc) {
     CanvasDocument* scene = scene_;
     const std::string id = objectId_;
     const bool created = createdForSession_;
-    if ((editCount_ == 0 && !painted_) || BackAtStart()) {
-        // Nothing was painted, or every edit was undone: the object stays
-        // exactly as it is (an object made only for painting goes away
-        // again), and no step is recorded.
+    // A stroke still open belongs to the painting.
+    if (engine_ && engine_->StrokeActive()) StrokeEnd();
+    if ((editCount_ == 0 && !painted_) || Unchanged()) {
+        // Nothing was painted, every edit was undone, or the edits left the
+        // pixels and the mask as they were: the object stays exactly as it is
+        // (its placement too: storing the working layer would turn a rotated
+        // or warped object into a new upright bitmap), an object made only
+        // for painting goes away again, and no step is recorded.
         if (CanvasObject* o = FindObject()) o->InvalidateCaches();
         RestoreHiddenLayers();
         if (created) DeleteCreatedObject(&doc, scene, id);
         else doc.UpdateAllViews();
         return;
     }
-    // A stroke still open belongs to the painting.
-    if (engine_ && engine_->StrokeActive()) StrokeEnd();
     committing_ = true;
     const int32_t W = width_, H = height_;
     CopyRegionTo(*layerView_, display_.pixels, int64_t(W) * 4, 0, 0, W, H);

@@ -119,6 +119,10 @@ public:
     // Every edit of the session is undone: its pixels and mask are those it
     // began with, and a commit has nothing to store.
     bool BackAtStart() const;
+    // The working layer and the mask hold what they held at Begin (pixels
+    // without alpha count as equal), whatever edits were made: a commit
+    // leaves the object as it is and records nothing.
+    bool Unchanged() const;
     // The object was made only to be painted on, and nothing is painted yet.
     bool HoldsOnlyAnEmptyCreatedObject() const { return active_ && createdForSession_ && editCount_ == 0 && !painted_; }
     const CompositeSurface& Display() const { return display_; }
@@ -181,6 +185,12 @@ private:
     uint32_t StrokeColour(uint32_t colour) const;
     BrushSettings StrokeSettings() const;
     void GrowStrokeArea(const PaintRect& r);
+    template <typename Visit>
+    bool ForEachLayerBand(Visit&& visit) const;
+    // The working layer and mask equal those of the snapshot.
+    bool SameAs(const std::vector<uint8_t>& snapshot) const;
+    uint64_t SnapshotFingerprint(const std::vector<uint8_t>& snapshot) const;
+    uint64_t CurrentFingerprint() const;
 
     SceneAdapter sceneAdapter_{*this};
     bool active_ = false;
@@ -198,6 +208,8 @@ private:
     // The oldest undo snapshots were dropped to keep within the budget: the
     // session can no longer step back to where it began.
     bool undoHistoryCut_ = false;
+    // The fingerprint of the state at Begin, kept when its snapshot is cut.
+    uint64_t startFingerprint_ = 0;
     bool maskMode_ = false;
     std::unique_ptr<TiledBitmap> layer_;
     std::unique_ptr<LayerBitmapView> layerView_;

@@ -128,6 +128,12 @@ bool CQuillfenEditorDoc::CommitPaintSession() {
     return true;
 }
 
+bool CQuillfenEditorDoc::CommitPaintSessionOn(const std::string& objectId) {
+    const DocumentEditSession* session = paintSession;
+    if (!session || !session->IsActive() || objectId.empty() || session->PaintedObjectId() != objectId) return true;
+    return CommitPaintSession();
+}
+
 bool CQuillfenEditorDoc::OnSaveDocument(const std::string& path) {
     // What is painted goes into the object first, so the file holds it.
     if (!CommitPaintSession()) return false;

@@ -182,6 +182,11 @@ public:
     // has finished (see PaintSessionsHeld), so what follows the commit works
     // on the model and painting goes on afterwards in a session of its own.
     bool CommitPaintSession();
+    // Commits the open paint session when it paints that object, before the
+    // object's placement is edited: the session began from the old placement
+    // and its commit would put that back over the edit. True when nothing is
+    // open on the object or the commit worked.
+    bool CommitPaintSessionOn(const std::string& objectId);
     // True while views must not open a paint session: from a commit a command
     // asked for until the event loop is idle again. When it ends the views
     // are updated, so a view whose paint tool is still chosen reopens one.

@@ -1138,8 +1138,8 @@ void CCanvasLayoutView::OnPaintToolUp() {
     if (HasCapture()) ReleaseCapture();
     CQuillfenEditorDoc* doc = GetDocument();
     if (session_->IsActive() && doc) {
+        // The session marks the document modified when the stroke changed something.
         session_->StrokeEnd();
-        doc->SetModifiedFlag();
         doc->RefreshAllViews();
     }
 }

@@ -78,7 +78,8 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
         return;
     }
     if (HitTestPreviewButton(p)) {
-        CommitSession();
+        // Test Bones stores the painting itself: a commit that fails is said
+        // once and stops the preview, with the session kept open.
         doc->OnTestBones();
         return;
     }

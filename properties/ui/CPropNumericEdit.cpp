@@ -140,11 +140,12 @@ QRect CPropNumericEdit::DragArea() const {
 
 void CPropNumericEdit::OnLButtonDown(unsigned, QPoint point) {
     if (!DragArea().contains(point)) return;
+    // The owner may bring the value up to date when an edit begins.
+    NotifyBegin();
     dragStartValue = value;
     dragStart = point;
     dragging = true;
     SetCapture();
-    NotifyBegin();
 }
 
 void CPropNumericEdit::OnMouseMove(unsigned, QPoint point) {

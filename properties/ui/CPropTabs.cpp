@@ -257,6 +257,17 @@ bool CPropTabObject::OnCommand(int id, int code, CWndBase* sender) {
         CQuillfenEditorDoc* doc = GetActiveDocument();
         CanvasObject* o = doc && !objectId_.empty() ? doc->mainScene.FindObject(objectId_) : nullptr;
         if (code == kPropBegin) {
+            refused_ = false;
+            if (!editing_ && o && id >= kIdX && id <= kIdR) {
+                // A painting open on the object goes in first, so that the
+                // value typed here is the one that stays; when it cannot be
+                // stored (said once) the edit is refused.
+                if (!doc->CommitPaintSessionOn(objectId_)) {
+                    refused_ = true;
+                    return true;
+                }
+                o = doc->mainScene.FindObject(objectId_);
+            }
             if (!editing_ && o) {
                 snapshot_ = {o->x, o->y, o->width, o->height, o->rotation, o->opacity};
                 snapshotBash_ = o->photoBash;
@@ -266,6 +277,11 @@ bool CPropTabObject::OnCommand(int id, int code, CWndBase* sender) {
             return true;
         }
         if (code == kPropEnd) {
+            if (refused_) {
+                refused_ = false;
+                Reload();
+                return true;
+            }
             if (!editing_) return true;
             editing_ = false;
             if (o) {
@@ -283,7 +299,7 @@ bool CPropTabObject::OnCommand(int id, int code, CWndBase* sender) {
             return true;
         }
         if (code == kPropChanged) {
-            if (!updating_) LiveEdit(id);
+            if (!updating_ && !refused_) LiveEdit(id);
             return true;
         }
         return CPropTabPage::OnCommand(id, code, sender);

@@ -89,6 +89,9 @@ private:
     void LiveEdit(int id);
     std::string objectId_;
     bool editing_ = false;
+    // The edit under way was refused (the painting open on the object could
+    // not be stored first); its values are ignored and the fields reloaded.
+    bool refused_ = false;
     ObjectTransform snapshot_;
     PhotoBashParams snapshotBash_;
     uint8_t arrangedMode_ = 46;

@@ -19,9 +19,17 @@
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
 #include "platform/qt/CommandUi.h"
+#include "posable/PoseEditorGeometry.h"
+#include "posable/ui/CPosableImageEditorView.h"
+#include "properties/ui/CPropNumericEdit.h"
+#include "properties/ui/CPropTabs.h"
+#include "properties/ui/CPropertiesPane.h"
+#include "app/ui/CWorkspaceArea.h"
+#include "brushes/StencilOverlay.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -113,6 +121,29 @@ struct Editor {
         doc->UpdateAllViews();
         Settle();
         return second;
+    }
+    void ChooseTool(uint32_t command) {
+        frame->CommandUiBinding().Execute(command, CommandUiKind::ToolbarButton);
+        Settle();
+    }
+    // A drag with the chosen tool between two canvas points.
+    void DragOnCanvas(PointF from, PointF to) {
+        const RectF r = View()->GetCanvasScreenRect();
+        const auto at = [&](PointF p) {
+            return QPoint(int(std::lround(r.x + p.x * View()->Zoom())), int(std::lround(r.y + p.y * View()->Zoom())));
+        };
+        View()->OnLButtonDown(MK_LBUTTON, at(from));
+        for (int i = 1; i <= 10; ++i)
+            View()->OnMouseMove(MK_LBUTTON, at({from.x + (to.x - from.x) * float(i) / 10,
+                                                from.y + (to.y - from.y) * float(i) / 10}));
+        View()->OnLButtonUp(0, at(to));
+        Settle();
+    }
+    size_t FailureMessages() const {
+        size_t n = 0;
+        for (const ScriptedPrompts::Record& r : prompts->Records())
+            n += r.kind == ScriptedPrompts::Kind::Message && r.message.text.find("could not be stored") != std::string::npos;
+        return n;
     }
     void FailCommits(bool fail) {
         View()->PaintSession().SetEncoder(fail ? +[](const Bitmap&, std::vector<uint8_t>&) { return false; } : nullptr);
@@ -485,4 +516,217 @@ TEST(WorkKept, NewOpenAndThePoseEditorWithABrushChosenMakeNoObject) {
     EXPECT_FALSE(e.doc->IsPoseEditorOpen());
     EXPECT_EQ(objectCount(), 1u);
     EXPECT_EQ(e.doc->mainScene.primarySelectedId, id);
+}
+
+// A session whose edits leave the pixels and the mask as they were commits
+// nothing: a rotated object keeps its placement and its bytes, no step is
+// recorded and the modified flag stays clear. Edits that change something
+// store the working layer the same way for every brush: upright, grown to the
+// turned picture's bounds.
+TEST(WorkKept, ASessionThatChangesNothingLeavesARotatedObjectAsItWas) {
+    // Three drags with room for one undo snapshot: the state the session
+    // began with is no longer among them.
+    enum Edit { kAcross, kOutside, kAcrossUndone, kThricePastTheUndoBudget };
+    struct Case {
+        const char* name;
+        uint32_t tool;
+        Edit edit;
+        bool changes;
+    };
+    const Case cases[] = {
+        {"stencil brush without a stencil", kCmdToolStencilKitbash, kAcross, false},
+        {"mask paint on a white mask", kCmdToolPaintMask, kAcross, false},
+        {"eraser beside the object", kCmdToolEraser, kOutside, false},
+        {"paint brush stroke undone", kCmdToolPaintBrush, kAcrossUndone, false},
+        {"stencil brush past the undo budget", kCmdToolStencilKitbash, kThricePastTheUndoBudget, false},
+        {"paint brush", kCmdToolPaintBrush, kAcross, true},
+        {"mask erase", kCmdToolEraseMask, kAcross, true},
+        {"paint brush past the undo budget", kCmdToolPaintBrush, kThricePastTheUndoBudget, true},
+    };
+    const size_t budget = BitmapPaintSession::snapshotBudget;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Editor e;
+        ASSERT_TRUE(e.ok);
+        if (StencilOverlay* overlay = GetCurrentStencilOverlay()) {
+            ASSERT_FALSE(overlay->HasStencil());
+        }
+        const std::string id = e.ObjectId();
+        e.doc->mainScene.SetObjectTransform(id, ObjectTransform{300, 200, 200, 150, 12, 1});
+        e.doc->ClearAllUndo();
+        e.doc->SetModifiedFlag(false);
+        e.doc->UpdateAllViews();
+        e.Settle();
+        const std::vector<uint8_t> before = WriteObjectPayload(*e.doc->mainScene.FindObject(id));
+
+        e.frame->SetPaintColour(0xFFFF0000);
+        e.ChooseTool(c.tool);
+        ASSERT_EQ(e.doc->paintSession, &e.View()->PaintSession());
+        if (c.edit == kThricePastTheUndoBudget)
+            BitmapPaintSession::snapshotBudget = size_t(e.View()->PaintSession().Width()) *
+                                                 size_t(e.View()->PaintSession().Height()) * 5;
+        for (int i = 0; i < (c.edit == kThricePastTheUndoBudget ? 3 : 1); ++i) {
+            if (c.edit == kOutside) e.DragOnCanvas({40, 40}, {200, 60});
+            else e.DragOnCanvas({340, 260.0f + 10 * float(i)}, {460, 260.0f + 10 * float(i)});
+        }
+        BitmapPaintSession::snapshotBudget = budget;
+        if (c.edit == kAcrossUndone) {
+            e.frame->ActionFor(kCmdEditUndo)->trigger();
+            e.Settle();
+        }
+        EXPECT_EQ(e.doc->IsModified(), c.changes || c.edit == kAcrossUndone);
+        e.ChooseTool(kCmdToolMove);
+        ASSERT_FALSE(e.View()->PaintSession().IsActive());
+
+        const CanvasObject& o = *e.doc->mainScene.FindObject(id);
+        if (!c.changes) {
+            EXPECT_EQ(WriteObjectPayload(o), before);
+            EXPECT_FLOAT_EQ(o.rotation, 12);
+            EXPECT_TRUE(e.doc->mainUndo.undo.empty());
+            continue;
+        }
+        EXPECT_TRUE(e.doc->IsModified());
+        ASSERT_EQ(e.doc->mainUndo.undo.size(), 1u);
+        EXPECT_FLOAT_EQ(o.rotation, 0);
+        // 200 x 150 turned by 12 degrees spans 226.8 x 188.3.
+        EXPECT_NEAR(o.width, 227, 2);
+        EXPECT_NEAR(o.height, 188, 2);
+        EXPECT_EQ(o.HasUsableMask(), c.tool == kCmdToolEraseMask);
+    }
+}
+
+// The Pose Editor's Preview button stores the painting through the one
+// commit path: a commit that fails is said once, shows no preview and keeps
+// the session; one that works shows the painted part.
+TEST(WorkKept, TestBonesPreviewStoresThePaintingOrStopsSayingWhyOnce) {
+    struct PreviewSeen : DialogProvider {
+        int runs = 0;
+        int red = -1;
+        std::string partId;
+        void RunTestBonesDialog(const CanvasDocument& poseScene, const std::vector<JointLink>&) override {
+            ++runs;
+            if (const CanvasObject* part = poseScene.FindObject(partId)) red = RedPixels(*part);
+        }
+    };
+    Editor e;
+    ASSERT_TRUE(e.ok);
+    e.frame->ActionFor(kCmdGoToBoneEditor)->trigger();
+    e.Settle();
+    ASSERT_TRUE(e.doc->IsPoseEditorOpen());
+    auto* view = dynamic_cast<CPosableImageEditorView*>(e.frame->GetWorkspaceView());
+    ASSERT_NE(view, nullptr);
+    view->resize(900, 700);
+    e.Settle();
+    PreviewSeen preview;
+    preview.partId = e.doc->poseScene.primarySelectedId;
+    const CanvasObject* part = e.doc->poseScene.FindObject(preview.partId);
+    ASSERT_NE(part, nullptr);
+    DialogProvider* const appDialogs = e.doc->Dialogs();
+    e.doc->SetDialogProvider(&preview);
+
+    e.ChooseBrush();
+    BitmapPaintSession& session = view->PaintSession();
+    ASSERT_TRUE(session.IsActive());
+    e.frame->SetPaintColour(0xFFFF0000);
+    const auto at = [&](float u, float v) {
+        const PointF p = PartPointToView(*part, u, v, view->View());
+        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+    };
+    view->OnMouseMove(0, at(0.1f, 0.5f));
+    view->OnLButtonDown(MK_LBUTTON, at(0.1f, 0.5f));
+    for (int i = 2; i <= 9; ++i) view->OnMouseMove(MK_LBUTTON, at(0.1f * float(i), 0.5f));
+    view->OnLButtonUp(0, at(0.9f, 0.5f));
+    e.Settle();
+    QPoint button;
+    for (int y = 0; y < 100 && button.isNull(); ++y)
+        for (int x = view->width() - 1; x > 0 && button.isNull(); --x)
+            if (view->HitTestPreviewButton({float(x), float(y)})) button = QPoint(x - 4, y + 4);
+    ASSERT_FALSE(button.isNull());
+
+    session.SetEncoder([](const Bitmap&, std::vector<uint8_t>&) { return false; });
+    e.prompts->ClearRecords();
+    view->OnLButtonDown(MK_LBUTTON, button);
+    view->OnLButtonUp(0, button);
+    e.Settle();
+    EXPECT_EQ(e.prompts->Records().size(), 1u);
+    EXPECT_EQ(e.FailureMessages(), 1u);
+    EXPECT_EQ(preview.runs, 0);
+    EXPECT_TRUE(session.IsActive());
+    EXPECT_EQ(e.doc->paintSession, &session);
+
+    session.SetEncoder(nullptr);
+    view->OnLButtonDown(MK_LBUTTON, button);
+    view->OnLButtonUp(0, button);
+    e.Settle();
+    EXPECT_EQ(preview.runs, 1);
+    EXPECT_GT(preview.red, 100);
+    e.doc->SetDialogProvider(appDialogs);
+}
+
+// A value typed in the Info tab while a session is open on the object stays:
+// the painting goes in first and the typed value applies to it, one undo step
+// each. When the painting cannot be stored the edit is refused, said once.
+TEST(WorkKept, AValueTypedInTheInfoTabDuringASessionStays) {
+    enum Field { kX, kY, kRotation };
+    struct Case {
+        Field field;
+        float value;
+        bool stroke, failCommit;
+    };
+    const Case cases[] = {{kX, 300, true, false},  {kY, 250, true, false},  {kRotation, 30, true, false},
+                          {kX, 300, false, false}, {kRotation, 30, false, false}, {kX, 300, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "field " << c.field << " stroke " << c.stroke << " fail " << c.failCommit);
+        Editor e;
+        ASSERT_TRUE(e.ok);
+        const std::string id = e.ObjectId();
+        CPropertiesPane* pane = e.frame->Workspace()->PropertiesPane();
+        pane->UpdateForContext();
+        auto* tab = dynamic_cast<CPropTabObject*>(pane->FindTab(PropTabKind::Object));
+        ASSERT_NE(tab, nullptr);
+        ASSERT_EQ(tab->ObjectId(), id);
+        const auto fieldOf = [&](const CanvasObject& o) {
+            return c.field == kX ? o.x : c.field == kY ? o.y : o.rotation;
+        };
+        const float old = fieldOf(*e.doc->mainScene.FindObject(id));
+
+        e.ChooseBrush();
+        ASSERT_EQ(e.doc->paintSession, &e.View()->PaintSession());
+        if (c.stroke) e.Stroke(20);
+        if (c.failCommit) e.FailCommits(true);
+        e.prompts->ClearRecords();
+        // As the field's focus going elsewhere would commit what was typed.
+        CPropNumericEdit* edit = c.field == kX ? tab->x : c.field == kY ? tab->y : tab->r;
+        edit->Edit()->setText(QString::number(c.value));
+        edit->CommitEdit();
+        e.Settle();
+        if (c.failCommit) {
+            EXPECT_EQ(e.FailureMessages(), 1u);
+            EXPECT_EQ(fieldOf(*e.doc->mainScene.FindObject(id)), old);
+            EXPECT_EQ(edit->value, old);
+            EXPECT_TRUE(e.View()->PaintSession().IsActive());
+            e.FailCommits(false);
+        } else {
+            EXPECT_EQ(e.FailureMessages(), 0u);
+            // Painting goes on, on the object where it now is.
+            EXPECT_EQ(e.doc->paintSession, &e.View()->PaintSession());
+        }
+        e.ChooseTool(kCmdToolMove);
+        ASSERT_FALSE(e.View()->PaintSession().IsActive());
+        const CanvasObject& o = *e.doc->mainScene.FindObject(id);
+        EXPECT_FLOAT_EQ(fieldOf(o), c.failCommit ? old : c.value);
+        if (c.stroke) {
+            EXPECT_GT(RedPixels(o), 150);
+        }
+        if (c.failCommit) continue;
+
+        // One step for the typed value; the painting is kept under it.
+        e.frame->ActionFor(kCmdEditUndo)->trigger();
+        e.Settle();
+        const CanvasObject& undone = *e.doc->mainScene.FindObject(id);
+        EXPECT_FLOAT_EQ(fieldOf(undone), old);
+        if (c.stroke) {
+            EXPECT_GT(RedPixels(undone), 150);
+        }
+    }
 }
