@@ -28,7 +28,7 @@ BitmapPtr ApplyDropShadow(const Bitmap& source, const EffectParams& params, floa
 
     // The coverage plane: the silhouette at its shifted place, 0 around it.
     // Each row is written whole once, on the worker threads.
-    std::unique_ptr<uint8_t[]> plane = UninitialisedPlane<uint8_t>(size_t(W) * size_t(H));
+    const WorkPlane<uint8_t> plane = MakeWorkPlane<uint8_t>(size_t(W) * size_t(H));
     const int x0 = left + dx, y0 = top + dy;
 #pragma omp parallel for schedule(static) if (int64_t(W) * H > kFilterParallelPixels)
     for (int y = 0; y < H; ++y) {

@@ -1,13 +1,11 @@
 #include "filters/FilterPixels.h"
 
 #include "filters/BlurKernels.h"
+#include "filters/WorkPlaneCache.h"
 #include "platform/Raster.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
-
-#include <sys/mman.h>
 
 BitmapPtr CreateFilterOutput(int64_t width, int64_t height) {
     if (!BitmapSizeAllowed(width, height)) return nullptr;
@@ -25,25 +23,9 @@ void DrawSourceOver(Bitmap& target, const Bitmap& source, int x, int y) {
                    RectF{float(x), float(y), float(source.Width()), float(source.Height())}, o);
 }
 
-namespace {
-constexpr size_t kLargePage = size_t(2) << 20;
-}  // namespace
+void* AllocateWorkPlaneBytes(size_t bytes) { return AcquireWorkPlaneBlock(bytes); }
 
-void* AllocateWorkPlaneBytes(size_t bytes) {
-    bytes = std::max<size_t>(bytes, 1);
-    if (bytes < 2 * kLargePage) {
-        void* p = std::malloc(bytes);
-        if (!p) throw std::bad_alloc();
-        return p;
-    }
-    const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-    void* p = std::aligned_alloc(kLargePage, rounded);
-    if (!p) throw std::bad_alloc();
-    madvise(p, rounded, MADV_HUGEPAGE);
-    return p;
-}
-
-void WorkPlaneFree::operator()(void* p) const { std::free(p); }
+void WorkPlaneFree::operator()(void* p) const { ReleaseWorkPlaneBlock(p); }
 
 WorkPlane<uint8_t> AlphaWorkPlane(const Bitmap& source) {
     const int w = source.Width(), h = source.Height();

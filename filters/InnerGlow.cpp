@@ -24,17 +24,39 @@ BitmapPtr ApplyInnerGlow(const Bitmap& source, const EffectParams& params, float
     BitmapPtr out = CreateFilterOutput(w, h);
     if (!out) return nullptr;
 
-    const std::vector<uint8_t> A = AlphaPlane(source);
-    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(A.size());
-    DistanceTransform(A.data(), w, h, D.get(), true);
-    std::vector<uint8_t> G(A.size());
+    const size_t n = size_t(w) * size_t(h);
+    const WorkPlane<uint8_t> A = AlphaWorkPlane(source);
+    const WorkPlane<float> D = MakeWorkPlane<float>(n);
+    DistanceTransform(A.get(), w, h, D.get(), true);
+    // The band's strength at pixel i, before softening and opacity.
+    auto band = [&](size_t i) -> uint8_t {
+        return A[i] ? RoundByte(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f * (float(A[i]) / 255.0f)) : 0;
+    };
+    WorkPlane<uint8_t> G;
+    if (sp > 0) {
+        G = MakeWorkPlane<uint8_t>(n);
 #pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
-    for (int64_t j = 0; j < int64_t(A.size()); ++j) {
-        const size_t i = size_t(j);
-        G[i] = A[i] ? RoundByte(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f * (float(A[i]) / 255.0f)) : 0;
+        for (int y = 0; y < h; ++y)
+            for (size_t i = size_t(y) * size_t(w), e = i + size_t(w); i < e; ++i) G[i] = band(i);
+        CGaussianRecBlur().StackBlurAlpha8(G.get(), w, h, sp, sp);
     }
-    if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(G.data(), w, h, sp, sp);
-    ScalePlaneByOpacity(G, o);
-    BlendColourByPlane(*out, source, G.data(), rec->colour);
+    // Opacity and the colour blend in one pass over the rows; without
+    // softening the band is worked out there too.
+    const ColourBytes c(rec->colour);
+#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* d = out->Row(y);
+        const size_t row = size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x, s += 4, d += 4) {
+            int P = sp > 0 ? G[row + size_t(x)] : band(row + size_t(x));
+            if (o < 1.0f) P = TruncByte(float(P) * o);
+            const int Q = 255 - P;
+            d[0] = uint8_t((c.b * P + s[0] * Q + 128) / 255);
+            d[1] = uint8_t((c.g * P + s[1] * Q + 128) / 255);
+            d[2] = uint8_t((c.r * P + s[2] * Q + 128) / 255);
+            d[3] = s[3];
+        }
+    }
     return out;
 }

@@ -117,9 +117,9 @@ BitmapPtr ApplyKaleidoscopeBlur(const Bitmap& source, const EffectParams& params
     BitmapPtr out = CreateFilterOutput(w, h);
     if (!out) return nullptr;
 
-    const std::vector<uint8_t> A = AlphaPlane(source);
-    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(A.size());
-    DistanceTransform(A.data(), w, h, D.get(), true);
+    const WorkPlane<uint8_t> A = AlphaWorkPlane(source);
+    const WorkPlane<float> D = MakeWorkPlane<float>(size_t(w) * size_t(h));
+    DistanceTransform(A.get(), w, h, D.get(), true);
     const int stride = ContourTapStride(r);
     const SumTapsFn sumTaps = PickSumTaps();
     const Bitmap& S = source;

@@ -125,7 +125,7 @@ void MotionBlurRows(const Bitmap& source, const MotionBlurParams& rec, Bitmap& o
         terms.push_back({i + 1, j + 1, fx * fy});
     }
     // The source premultiplied once, as the reference computes it per texel.
-    const std::unique_ptr<float[]> pre = UninitialisedPlane<float>(size_t(w) * size_t(h) * 4);
+    const WorkPlane<float> pre = MakeWorkPlane<float>(size_t(w) * size_t(h) * 4);
 #pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = source.Row(y);

@@ -5,6 +5,7 @@
 #include "filters/StackBlur.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 void InitNewtonianShadowParams(EffectParams& p) { p.Set(NewtonianShadowParams{}); }
@@ -108,7 +109,8 @@ BitmapPtr ApplyNewtonianShadow(const Bitmap& source, const EffectParams& params,
     offsetY = float(-oy);
     BitmapPtr out = CreateFilterOutput(W, H);
     if (!out) return nullptr;
-    std::vector<uint8_t> sharp(size_t(W) * size_t(H), 0);
+    const size_t n = size_t(W) * size_t(H);
+    const WorkPlane<uint8_t> sharp = MakeWorkPlane<uint8_t>(n);
 
     const float blX = -X0, blY = fh - Y0, brX = fw - X0, brY = fh - Y0;
     const float tlX = tipLeft - X0, tlY = tipY - Y0, trX = tipRight - X0, trY = tipY - Y0;
@@ -116,12 +118,30 @@ BitmapPtr ApplyNewtonianShadow(const Bitmap& source, const EffectParams& params,
     const int x1 = std::min(int(std::ceil(std::max({blX, brX, tlX, trX}))), W - 1);
     const int y0 = std::max(int(std::floor(std::min({blY, brY, tlY, trY}))), 0);
     const int y1 = std::min(int(std::ceil(std::max({blY, brY, tlY, trY}))), H - 1);
-    RasterizeShadowQuad(source, blX, blY, brX, brY, tlX, tlY, trX, trY, W, x0, x1, y0, y1, sharp.data());
+    // The plane is 0 outside the outline's box; the box is rasterised whole.
+#pragma omp parallel for schedule(static) if (int64_t(W) * H > kFilterParallelPixels)
+    for (int y = 0; y < H; ++y) {
+        uint8_t* row = sharp.get() + size_t(y) * size_t(W);
+        if (y < y0 || y > y1 || x0 > x1) {
+            std::memset(row, 0, size_t(W));
+        } else {
+            std::memset(row, 0, size_t(x0));
+            std::memset(row + x1 + 1, 0, size_t(W - 1 - x1));
+        }
+    }
+    RasterizeShadowQuad(source, blX, blY, brX, brY, tlX, tlY, trX, trY, W, x0, x1, y0, y1, sharp.get());
 
-    std::vector<uint8_t> blurred = sharp;
+    // Without softening the blurred plane is the sharp one.
+    WorkPlane<uint8_t> blurredPlane;
+    const uint8_t* blurred = sharp.get();
     if (softness > 0.5f) {
+        blurredPlane = MakeWorkPlane<uint8_t>(n);
+#pragma omp parallel for schedule(static) if (int64_t(W) * H > kFilterParallelPixels)
+        for (int y = 0; y < H; ++y)
+            std::memcpy(blurredPlane.get() + size_t(y) * size_t(W), sharp.get() + size_t(y) * size_t(W), size_t(W));
         const int r = RoundAway(softness);
-        CGaussianRecBlur().StackBlurAlpha8(blurred.data(), W, H, r, r);
+        CGaussianRecBlur().StackBlurAlpha8(blurredPlane.get(), W, H, r, r);
+        blurred = blurredPlane.get();
     }
 
     const ColourBytes baseC(rec->baseColour), tipC(rec->tipColour);
@@ -144,8 +164,8 @@ BitmapPtr ApplyNewtonianShadow(const Bitmap& source, const EffectParams& params,
                              uint32_t(RoundByte((float(tipC.g) - float(baseC.g)) * t + float(baseC.g))) << 8 |
                              uint32_t(RoundByte((float(tipC.r) - float(baseC.r)) * t + float(baseC.r))) << 16;
         const float fade = (1.0f - (1.0f - tipOpacity) * t) * opacity * c;
-        const uint8_t* s = sharp.data() + size_t(y) * size_t(W);
-        const uint8_t* b = blurred.data() + size_t(y) * size_t(W);
+        const uint8_t* s = sharp.get() + size_t(y) * size_t(W);
+        const uint8_t* b = blurred + size_t(y) * size_t(W);
         uint32_t* o = out->Row32(y);
         for (int x = 0; x < W; ++x) {
             const float a = (float(b[x]) - float(s[x])) * t + float(s[x]);
