@@ -5,11 +5,18 @@
 #include <cstdint>
 #include <cstdio>
 
+int PropertiesPaneHeight(int spaceAboveStatusBar, int dpi) {
+    const int least = MulDiv(140, dpi, 96);
+    const int most = MulDiv(kPropertiesPaneFullHeight, dpi, 96);
+    const int spare = spaceAboveStatusBar - MulDiv(kViewHeightBeforePaneGrows, dpi, 96);
+    return std::clamp(spare, least, std::max(least, most));
+}
+
 WorkspaceLayout ComputeWorkspaceLayout(const RectI& c, int dpi, bool hasStatusBar) {
     const int R = MulDiv(220, dpi, 96);
-    const int P = MulDiv(140, dpi, 96);
     const int S = hasStatusBar ? MulDiv(22, dpi, 96) : 0;
     const int B = c.bottom - S;
+    const int P = PropertiesPaneHeight(B - c.top, dpi);
     WorkspaceLayout l;
     // The view stops one pixel short of the panes; the black background shows there.
     l.view = {c.left, c.top, c.right - R - c.left - 1, B - P - 1 - c.top};

@@ -12,9 +12,20 @@
 struct WorkspaceLayout {
     PlaceI view, rightPane, propertiesPane, statusBar;
 };
+// The properties pane is 140 high in a workspace of ordinary height. Where
+// the view keeps kViewHeightBeforePaneGrows pixels, the pane takes the height
+// beyond that, up to the height at which a brush tab shows five preset rows
+// (tab strip 24, grid margins 6 + 6, rows of 52): a tall screen shows more
+// of every list in the tabs without shrinking the canvas much.
+inline constexpr int kPropertiesPaneFullHeight = 24 + 6 + 5 * 52 + 6;
+inline constexpr int kViewHeightBeforePaneGrows = 540;
+// The pane's height for the height between the workspace's top and the status
+// bar, in 96-dpi pixels scaled to dpi.
+int PropertiesPaneHeight(int spaceAboveStatusBar, int dpi);
+
 // Places the hosted view, the right pane (220 wide), the properties pane
-// (140 high) and the status bar (22 high, 0 when it has no window) in the
-// client rectangle; sizes are 96-dpi pixels scaled to dpi.
+// (PropertiesPaneHeight) and the status bar (22 high, 0 when it has no window)
+// in the client rectangle; sizes are 96-dpi pixels scaled to dpi.
 WorkspaceLayout ComputeWorkspaceLayout(const RectI& client, int dpi, bool hasStatusBar);
 
 struct StatusBarLayout {

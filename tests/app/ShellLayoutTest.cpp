@@ -20,6 +20,37 @@ TEST(WorkspaceLayout, PlacesChildrenAt96And144Dpi) {
     EXPECT_EQ(n.statusBar.height, 0);
 }
 
+TEST(WorkspaceLayout, PropertiesPaneGrowsWhereTheViewHasRoom) {
+    // Workspace heights (with the 22-px status bar) from a small window to a
+    // maximised one on a 1920 x 1080 screen; the pane stays 140 until the view
+    // keeps 540 above it, then takes the rest up to its full height.
+    struct Case {
+        int clientHeight, dpi, paneHeight;
+    };
+    const Case cases[] = {
+        {300, 96, 140},   // smaller than the pane's least height: the pane keeps it
+        {700, 96, 140},   // 678 above the status bar: 540 + 138, not yet growing
+        {702, 96, 140},   // 540 + 140: the first height at which it could grow
+        {760, 96, 198},   // growing with the window
+        {858, 96, 296},   // 540 + 296: full height reached
+        {1000, 96, 296},  // maximised on 1080 lines: no taller than the full height
+        {700, 144, 210},  // scaled least height
+        {1300, 144, 444}, // scaled full height
+    };
+    for (const Case& c : cases) {
+        const WorkspaceLayout l = ComputeWorkspaceLayout({0, 0, 1000, c.clientHeight}, c.dpi, true);
+        const int B = l.statusBar.y;
+        EXPECT_EQ(l.propertiesPane.height, c.paneHeight) << c.clientHeight << " at " << c.dpi;
+        EXPECT_EQ(l.propertiesPane.y + l.propertiesPane.height, B) << c.clientHeight;
+        // The view stops one pixel above the pane, whatever its height.
+        EXPECT_EQ(l.view.height, B - l.propertiesPane.height - 1) << c.clientHeight;
+    }
+    // At full height a brush tab's preset list (the pane less the 24-px strip
+    // and the grid's 6-px margins) holds five 52-px rows.
+    const WorkspaceLayout full = ComputeWorkspaceLayout({0, 0, 1000, 1000}, 96, true);
+    EXPECT_GE((full.propertiesPane.height - 24 - 12) / 52, 5);
+}
+
 TEST(StatusBarLayout, TextBoxesAndGrip) {
     const RectI bar{0, 0, 400, 22};
     StatusBarLayout l = ComputeStatusBarLayout(bar, 96, 100);
