@@ -293,7 +293,7 @@ void StrokeLine(const RasterTarget& target, Vec a, Vec b, double width, uint32_t
 }  // namespace
 
 void RuntimeRig::Draw(const RasterTarget& target, CanvasDocument& scene, const RuntimeRig* rig, float zoom,
-                      PointF offset, const RectF& fillRect) {
+                      PointF offset, const RectF& fillRect, float pixelScale) {
     if (target.Empty()) return;
     FillRect(target, fillRect, 0xFF383C42);
     const double z = zoom;
@@ -326,8 +326,8 @@ void RuntimeRig::Draw(const RasterTarget& target, CanvasDocument& scene, const R
         const Bone& b = o->bones.front();
         const Vec head = screen(NormalizedToCanvas(*o, b.headX, b.headY));
         const Vec tail = screen(NormalizedToCanvas(*o, b.tailX, b.tailY));
-        StrokeLine(target, head, tail, 2, b.stretchable ? 0xFFDC5858 : 0xFFEBCE60);
-        FillDisc(target, head, 14, 0xFFF8FAFF);
-        FillDisc(target, tail, 14, b.stretchable ? 0xFFF07878 : 0xFFFAD65C);
+        StrokeLine(target, head, tail, 2.0 * pixelScale, b.stretchable ? 0xFFDC5858 : 0xFFEBCE60);
+        FillDisc(target, head, 14.0 * pixelScale, 0xFFF8FAFF);
+        FillDisc(target, tail, 14.0 * pixelScale, b.stretchable ? 0xFFF07878 : 0xFFFAD65C);
     }
 }

@@ -64,8 +64,11 @@ public:
 
     // Paints the posed scene onto target: background over fillRect, parts
     // (stretched ones along their bone), then bones. screen = zoom canvas + offset.
+    // Bone lines and joint discs are sized in view pixels times pixelScale, so
+    // a target of device pixels (zoom and offset already scaled by the device
+    // pixel ratio, pixelScale the ratio) shows them at their view size.
     static void Draw(const RasterTarget& target, CanvasDocument& scene, const RuntimeRig* rig, float zoom,
-                     PointF offset, const RectF& fillRect);
+                     PointF offset, const RectF& fillRect, float pixelScale = 1.0f);
 
 private:
     const PartRest* FindRest(const std::string& objectId) const;

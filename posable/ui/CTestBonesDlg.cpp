@@ -1,5 +1,6 @@
 #include "posable/ui/CTestBonesDlg.h"
 
+#include "platform/DeviceScale.h"
 #include "posable/PoseEditorGeometry.h"
 #include "posable/RuntimeScene.h"
 
@@ -117,20 +118,27 @@ void CArticulationPreviewCanvasWnd::Release() {
     grabbedId_.clear();
 }
 
+float CArticulationPreviewCanvasWnd::DeviceRatio() const { return float(SaneRatio(devicePixelRatioF())); }
+
 void CArticulationPreviewCanvasWnd::RenderToBackBuffer() {
-    const int w = std::max(width(), 1), h = std::max(height(), 1);
+    // Device pixels, so the parts' pixels meet physical ones; the view mapping
+    // and the joint sizes are scaled onto them.
+    const float r = DeviceRatio();
+    const int w = std::max(DevicePixels(width(), r), 1), h = std::max(DevicePixels(height(), r), 1);
     if (backBuffer_.width != w || backBuffer_.height != h || !backBuffer_.pixels)
         if (!backBuffer_.Create(w, h)) return;
-    RuntimeRig::Draw(RasterTarget::Of(backBuffer_), scene_, &rig_, zoom_, offset_, RectF{0, 0, float(w), float(h)});
+    RuntimeRig::Draw(RasterTarget::Of(backBuffer_), scene_, &rig_, zoom_ * r, {offset_.x * r, offset_.y * r},
+                     RectF{0, 0, float(w), float(h)}, r);
 }
 
 void CArticulationPreviewCanvasWnd::paintEvent(QPaintEvent*) {
     RenderToBackBuffer();
     if (!backBuffer_.pixels) return;
+    QImage image(backBuffer_.pixels, backBuffer_.width, backBuffer_.height, backBuffer_.Pitch(),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(DeviceRatio());
     QPainter p(this);
-    p.drawImage(0, 0,
-                QImage(backBuffer_.pixels, backBuffer_.width, backBuffer_.height, backBuffer_.Pitch(),
-                       QImage::Format_ARGB32_Premultiplied));
+    p.drawImage(0, 0, image);
 }
 
 void CArticulationPreviewCanvasWnd::resizeEvent(QResizeEvent* e) {

@@ -30,8 +30,11 @@ public:
     bool Press(PointF viewPoint);
     void DragTo(PointF viewPoint);
     void Release();
+    // Draws into a buffer of device pixels (the view's size times the device
+    // pixel ratio); the pointer and the hit test stay in view pixels.
     void RenderToBackBuffer();
     const CompositeSurface& BackBuffer() const { return backBuffer_; }
+    float DeviceRatio() const;
     CanvasDocument& Scene() { return scene_; }
     float Zoom() const { return zoom_; }
 

@@ -184,3 +184,31 @@ TEST(RuntimeRig, DrawPaintsBackgroundPartsAndBones) {
     EXPECT_EQ(px(10, 20), 0xFFF8FAFFu);  // head disc
     EXPECT_EQ(px(50, 20), 0xFFFAD65Cu);  // tail disc
 }
+
+// On a device-pixel target (zoom, offset and sizes scaled by the ratio) the
+// picture is the view picture magnified: the joint discs keep their 14-view-
+// pixel diameter rather than shrinking to 14 device pixels.
+TEST(RuntimeRig, DrawOnDevicePixelsKeepsViewSizes) {
+    CanvasDocument scene;
+    CanvasObject part = SolidObject("obj__a", 10, 10, 40, 20, 0xFF00FF00);
+    part.bones.push_back(MakeBone("bone_1", 0, 0.5f, 1, 0.5f));
+    SceneOf(scene, {part});
+    RuntimeRig rig;
+    rig.doc = &scene;
+    rig.CaptureRest();
+    for (const float r : {1.0f, 1.5f, 2.0f}) {
+        CompositeSurface surface;
+        ASSERT_TRUE(surface.Create(int(80 * r), int(60 * r)));
+        RasterTarget target = RasterTarget::Of(surface);
+        RuntimeRig::Draw(target, scene, &rig, r, {0, 0}, RectF{0, 0, 80 * r, 60 * r}, r);
+        // The device pixel under a view point.
+        auto px = [&](float x, float y) {
+            return *reinterpret_cast<const uint32_t*>(target.pixels + int(y * r) * target.stride + int(x * r) * 4);
+        };
+        EXPECT_EQ(px(75, 55), 0xFF383C42u) << r;  // background
+        EXPECT_EQ(px(30, 14), 0xFF00FF00u) << r;  // the part
+        EXPECT_EQ(px(15.5f, 20), 0xFFF8FAFFu) << r;  // 5.5 view pixels right of the head: inside its disc
+        EXPECT_EQ(px(19, 24), 0xFF00FF00u) << r;  // beyond the disc and the 2-pixel bone line
+        EXPECT_EQ(px(44.5f, 20), 0xFFFAD65Cu) << r;  // inside the tail disc
+    }
+}
