@@ -40,9 +40,13 @@ struct AntsFixture : ::testing::Test {
         doc.activeTool = 9;
         view.OnUpdate(nullptr, 0);
     }
+    // The back buffer holds device pixels; this reads the one at the centre
+    // of a client pixel, so the checks hold at any device pixel ratio.
     uint32_t BackPixel(int x, int y) {
         const CompositeSurface& b = view.BackBuffer();
-        return *reinterpret_cast<const uint32_t*>(b.pixels + size_t(y) * b.Pitch() + size_t(x) * 4);
+        const float r = view.Geometry().ratio;
+        const int dx = int((x + 0.5f) * r), dy = int((y + 0.5f) * r);
+        return *reinterpret_cast<const uint32_t*>(b.pixels + size_t(dy) * b.Pitch() + size_t(dx) * 4);
     }
 };
 }  // namespace

@@ -76,6 +76,9 @@ struct StencilViewFixture : ::testing::Test {
 
 TEST_F(StencilViewFixture, RightDragMovesTheStencilFromAnywhere) {
     ASSERT_EQ(overlay->transform.centerX, 200);
+    // 100 % counts device pixels: a client pixel is 1 / zoom canvas units at
+    // any device pixel ratio.
+    const float unit = 1.0f / view->Zoom();
     const int rebuilds = overlay->rebuildCount;
     view->OnRButtonDown(MK_RBUTTON, QPoint(5, 5));  // off the canvas and the gizmo
     EXPECT_EQ(overlay->dragMode, kStencilDragMove);
@@ -85,15 +88,15 @@ TEST_F(StencilViewFixture, RightDragMovesTheStencilFromAnywhere) {
     EXPECT_EQ(overlay->dragMode, kStencilDragMove);
     view->OnRButtonUp(0, QPoint(35, 25));
     EXPECT_EQ(overlay->dragMode, kStencilDragNone);
-    EXPECT_EQ(overlay->transform.centerX, 230);
-    EXPECT_EQ(overlay->transform.centerY, 170);
+    EXPECT_FLOAT_EQ(overlay->transform.centerX, 200 + 30 * unit);
+    EXPECT_FLOAT_EQ(overlay->transform.centerY, 150 + 20 * unit);
     EXPECT_EQ(overlay->rebuildCount, rebuilds + 1);
     // A drag whose capture is lost ends as a release does.
     view->OnRButtonDown(MK_RBUTTON, QPoint(5, 5));
     view->OnMouseMove(MK_RBUTTON, QPoint(15, 5));
     view->OnCaptureLost();
     EXPECT_EQ(overlay->dragMode, kStencilDragNone);
-    EXPECT_EQ(overlay->transform.centerX, 240);
+    EXPECT_FLOAT_EQ(overlay->transform.centerX, 200 + 40 * unit);
     EXPECT_FALSE(overlay->dirty);
     // Other tools leave the right button alone.
     doc->activeTool = 9;

@@ -49,6 +49,18 @@ struct ToolsFixture : ::testing::Test {
         const RectF r = view.GetCanvasScreenRect();
         return QPoint(int(std::lround(r.x + x * view.Zoom())), int(std::lround(r.y + y * view.Zoom())));
     }
+    // A grabbed view holds device pixels: the colour at the centre of a client pixel.
+    static QRgb Shown(const QImage& shot, QPoint client) {
+        const qreal r = shot.devicePixelRatio();
+        return shot.pixel(int((client.x() + 0.5) * r), int((client.y() + 0.5) * r));
+    }
+    // How far a canvas result of whole client pixels may lie from the exact
+    // distance: nothing where a client pixel is a whole number of canvas
+    // pixels, else the one client pixel the rounded placement may take.
+    float Slack() const {
+        const float step = 1.0f / view.Zoom();
+        return std::fabs(step - std::round(step)) < 1e-4f ? 1e-3f : step;
+    }
     std::string AddObject(float x, float y, float w, float h) {
         CanvasObject o;
         o.id = doc.mainScene.MakeObjectId();
@@ -85,7 +97,7 @@ TEST_F(ToolsFixture, BrushStrokeThroughTheMouseCommitsAsOneUndoStep) {
     // The view draws the session's pixels in place of the object.
     view.RenderToBackBuffer();
     QImage shot = view.grab().toImage();
-    const QColor c = shot.pixelColor(Client(150, 125));
+    const QColor c = QColor::fromRgba(Shown(shot, Client(150, 125)));
     EXPECT_LT(c.red(), 200) << "stroke not shown";
 
     SetTool(0);  // Move commits
@@ -182,12 +194,15 @@ TEST_F(ToolsFixture, ClickSelectsWithoutMovingThenDragMovesAsOneStep) {
     EXPECT_TRUE(doc.mainUndo.undo.empty());
 
     // A drag of the selected object moves it at once; one undo step.
-    view.OnLButtonDown(MK_LBUTTON, Client(100, 90));
+    // (Client points are whole client pixels: the move is their distance in
+    // canvas units, 30 x 10 at a whole device pixel ratio.)
+    const QPoint from = Client(100, 90), to = Client(130, 100);
+    view.OnLButtonDown(MK_LBUTTON, from);
     view.OnMouseMove(MK_LBUTTON, Client(110, 90));
-    view.OnMouseMove(MK_LBUTTON, Client(130, 100));
-    view.OnLButtonUp(0, Client(130, 100));
-    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->x, 80);
-    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->y, 60);
+    view.OnMouseMove(MK_LBUTTON, to);
+    view.OnLButtonUp(0, to);
+    EXPECT_NEAR(doc.mainScene.FindObject(a)->x, 50 + (to.x() - from.x()) / view.Zoom(), Slack());
+    EXPECT_NEAR(doc.mainScene.FindObject(a)->y, 50 + (to.y() - from.y()) / view.Zoom(), Slack());
     EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
 }
 
@@ -195,17 +210,19 @@ TEST_F(ToolsFixture, ResizeDragEndsWhenTheCaptureIsLost) {
     const std::string a = AddObject(50, 50, 100, 80);
     doc.mainScene.SelectObject(a);
     SetTool(0);
-    // The bottom-right corner handle lies 14 pixels outside the object.
-    view.OnLButtonDown(MK_LBUTTON, Client(150 + 14, 130 + 14));
+    // The bottom-right corner handle lies 14 client pixels outside the object.
+    const QPoint corner = Client(150, 130) + QPoint(14, 14);
+    view.OnLButtonDown(MK_LBUTTON, corner);
     ASSERT_TRUE(view.DragArmed());
     EXPECT_TRUE(ScaleDragActive);
-    view.OnMouseMove(MK_LBUTTON, Client(150 + 14 + 50, 130 + 14 + 40));
+    const QPoint to = corner + Client(100, 90) - Client(50, 50);  // 50 x 40 canvas units, in whole client pixels
+    view.OnMouseMove(MK_LBUTTON, to);
     view.OnCaptureLost();
     EXPECT_FALSE(view.DragArmed());
     EXPECT_FALSE(ScaleDragActive);
     EXPECT_FALSE(doc.mainScene.deferInvalidation);
-    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->width, 150);
-    EXPECT_FLOAT_EQ(doc.mainScene.FindObject(a)->height, 120);
+    EXPECT_NEAR(doc.mainScene.FindObject(a)->width, 100 + (to.x() - corner.x()) / view.Zoom(), Slack());
+    EXPECT_NEAR(doc.mainScene.FindObject(a)->height, 80 + (to.y() - corner.y()) / view.Zoom(), Slack());
     EXPECT_EQ(doc.mainUndo.undo.size(), 1u);
 }
 
@@ -460,7 +477,7 @@ TEST_F(ToolsFixture, PicksReadThePictureNotTheOverlaysOverIt) {
     view.RenderToBackBuffer();
     {
         const QImage shown = view.grab().toImage();
-        ASSERT_NE(shown.pixel(underStats) | 0xFF000000u, 0xFF336699u) << "the statistics line is not there";
+        ASSERT_NE(Shown(shown, underStats) | 0xFF000000u, 0xFF336699u) << "the statistics line is not there";
     }
     SetTool(1);
     view.OnLButtonDown(MK_LBUTTON, underStats);
@@ -468,17 +485,23 @@ TEST_F(ToolsFixture, PicksReadThePictureNotTheOverlaysOverIt) {
     EXPECT_EQ(view.PickedColour(), 0xFF336699u);
 
     // Alt-click with the Paint Brush: the painted object's red frame lies under the point.
-    const std::string id = AddObject(20, 20, 100, 80);
+    // The frame lies 14 client pixels outside the object, over the canvas at
+    // any device pixel ratio since the object sits 60 canvas pixels in.
+    const std::string id = AddObject(60, 60, 100, 80);
     doc.mainScene.SelectObject(id);
     SetTool(9);
     view.OnZoomPresetPicked(100);
     view.RenderToBackBuffer();
-    // The object has no pixels: whatever differs from the canvas around its left edge is the frame.
+    // The object has no pixels: whatever differs from the canvas left of its edge is the frame.
     const QImage shown = view.grab().toImage();
+    // The frame may be thinner than a client pixel: search the device pixels
+    // and press at the client pixel that holds the one found.
+    const qreal ratio = shown.devicePixelRatio();
+    const QPoint edge = Client(60, 80);
     QPoint onFrame(-1, -1);
-    for (int y = Client(0, 40).y(); y <= Client(0, 60).y() && onFrame.x() < 0; ++y)
-        for (int x = Client(1, 0).x(); x <= Client(40, 0).x() && onFrame.x() < 0; ++x)
-            if ((shown.pixel(x, y) | 0xFF000000u) != 0xFF336699u) onFrame = QPoint(x, y);
+    for (int y = int(edge.y() * ratio); y <= int(Client(0, 120).y() * ratio) && onFrame.x() < 0; ++y)
+        for (int x = int((edge.x() - 20) * ratio); x < int(edge.x() * ratio) && onFrame.x() < 0; ++x)
+            if ((shown.pixel(x, y) | 0xFF000000u) != 0xFF336699u) onFrame = QPoint(int(x / ratio), int(y / ratio));
     ASSERT_GE(onFrame.x(), 0) << "no frame drawn";
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));

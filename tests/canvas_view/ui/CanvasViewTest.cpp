@@ -1,11 +1,14 @@
 #include "tests/platform/ui/QtTestApp.h"
 #include "canvas_view/ui/CCanvasLayoutView.h"
 #include "document/CQuillfenEditorDoc.h"
+#include "platform/DeviceScale.h"
 
 #include <QApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 // The binary's one QApplication: a second one in the same process breaks Qt.
@@ -33,7 +36,8 @@ TEST_F(ViewFixture, InitialUpdateFitsAndSetsTheBars) {
     // Viewport 500 x 400: fit = min(352 / 300, 452 / 400).
     EXPECT_FLOAT_EQ(view.Zoom(), 452.0f / 400);
     EXPECT_EQ(view.GetCanvasClientRect(), (RectI{0, 0, 500, 400}));
-    EXPECT_FLOAT_EQ(view.Readout().zoom, view.Zoom());
+    // The readout shows the zoom in device pixels, as the user sets it.
+    EXPECT_FLOAT_EQ(view.Readout().zoom, view.Zoom() * view.Geometry().ratio);
     EXPECT_EQ(view.HorizontalBar().page, 500);
     EXPECT_EQ(view.HorizontalBar().maximum, int(std::ceil(view.Zoom() * 400 + 48)) - 1);
     EXPECT_EQ(view.VerticalBar().geometry(), QRect(500, 0, 20, 400));
@@ -50,9 +54,13 @@ TEST_F(ViewFixture, ZoomAndScrollRepaintFromTheCachedSurfaces) {
     EXPECT_EQ(rebuilds, 1);
     EXPECT_EQ(composes, 1);
 
-    view.OnZoomPresetPicked(400);
+    // The preset that makes 4 client pixels per canvas unit at this screen's
+    // device pixel ratio (400 % at ratio 1), so the page checks below count
+    // the same client pixels at any ratio.
+    const float ratio = view.Geometry().ratio;
+    view.OnZoomPresetPicked(int(std::lround(400 * ratio)));
     EXPECT_FLOAT_EQ(view.Zoom(), 4.0f);
-    EXPECT_FLOAT_EQ(view.Readout().zoom, 4.0f);
+    EXPECT_FLOAT_EQ(view.Readout().zoom, 4.0f * ratio);
     view.RenderToBackBuffer();
     const int y0 = view.Geometry().scrollY;
     view.OnVScroll(3, 0, nullptr);  // page down by the viewport height
@@ -86,17 +94,24 @@ TEST_F(ViewFixture, PaintsBackgroundShadowAndCanvas) {
     view.OnUpdate(nullptr, 0);
     view.RenderToBackBuffer();
     const CompositeSurface& b = view.BackBuffer();
-    ASSERT_EQ(b.width, 520);
+    // The buffer holds device pixels: the client size times the ratio.
+    const float ratio = view.Geometry().ratio;
+    ASSERT_EQ(b.width, DevicePixels(520, ratio));
+    ASSERT_EQ(b.height, DevicePixels(420, ratio));
     RectF r = view.GetCanvasScreenRect();
     auto px = [&](int x, int y) { return reinterpret_cast<const uint32_t*>(b.Row(y))[x]; };
-    EXPECT_EQ(px(int(r.x + r.width / 2), int(r.y + r.height / 2)), 0xFF336699u);
-    EXPECT_EQ(px(2, 2), 0xFF181B1Fu);
+    // The device pixel at the centre of a client point.
+    auto at = [&](float x, float y) { return px(int((x + 0.5f) * ratio), int((y + 0.5f) * ratio)); };
+    EXPECT_EQ(at(r.x + r.width / 2, r.y + r.height / 2), 0xFF336699u);
+    EXPECT_EQ(at(2, 2), 0xFF181B1Fu);
 
     // A transparent canvas shows the checkerboard: white in its first cell.
     doc.mainScene.canvasColour = 0x00000000;
     view.OnUpdate(nullptr, 0);
     view.RenderToBackBuffer();
     r = view.GetCanvasScreenRect();
-    EXPECT_EQ(px(int(std::floor(r.x)) + 3, int(std::floor(r.y)) + 3), 0xFFFFFFFFu);
-    EXPECT_EQ(px(int(std::floor(r.x)) + 11, int(std::floor(r.y)) + 3), 0xFFCCCCCCu);
+    // Its cells are 8 device pixels from the canvas's first device pixel.
+    const int x0 = int(std::floor(r.x * ratio)), y0 = int(std::floor(r.y * ratio));
+    EXPECT_EQ(px(x0 + 3, y0 + 3), 0xFFFFFFFFu);
+    EXPECT_EQ(px(x0 + 11, y0 + 3), 0xFFCCCCCCu);
 }

@@ -75,9 +75,11 @@ struct CanvasPickFixture : EyedropperFixture {
         doc.activeTool = kToolEyedropper;
         view.OnUpdate(nullptr, 0);
     }
+    // The client point of a canvas point (100 % is one canvas pixel per
+    // device pixel, so a client pixel spans 1 / zoom canvas pixels).
     QPoint Client(float x, float y) {
         const RectF r = view.GetCanvasScreenRect();
-        return QPoint(int(std::lround(r.x + x)), int(std::lround(r.y + y)));
+        return QPoint(int(std::lround(r.x + x * view.Zoom())), int(std::lround(r.y + y * view.Zoom())));
     }
 };
 

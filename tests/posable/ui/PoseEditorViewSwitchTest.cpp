@@ -45,12 +45,20 @@ TEST(PoseEditorViewSwitch, GoToBoneEditorAndFinish) {
     ASSERT_NE(view, nullptr);
     ASSERT_NE(doc.poseScene.FindObject("object_1_item"), nullptr);
     QCoreApplication::processEvents();
+    // The hidden main window is sized from the screen and its scale: give the
+    // view one size at every device pixel ratio and fit the part into it.
+    view->resize(400, 300);
+    view->OnZoomPresetPicked(-1);
     // The part shows in the middle of the view, on the editor's background.
     view->RenderToBackBuffer();
     const CompositeSurface& buffer = view->BackBuffer();
     ASSERT_GT(buffer.width, 10);
     auto pixel = [&](int x, int y) { return *reinterpret_cast<const uint32_t*>(buffer.Row(y) + size_t(x) * 4); };
-    EXPECT_EQ(pixel(buffer.width / 2, buffer.height / 2), 0xFFFF8000u);
+    // The buffer holds device pixels; the part is fitted into the viewport
+    // (the view less its scroll bars), so its middle is the viewport's.
+    const float ratio = view->View().ratio;
+    EXPECT_EQ(pixel(int(view->View().viewportWidth / 2 * ratio), int(view->View().viewportHeight / 2 * ratio)),
+              0xFFFF8000u);
     EXPECT_EQ(pixel(1, 1), doc.poseScene.canvasColour);
 
     doc.poseScene.FindObject("object_1_item")->bones.push_back(posable_test::MakeBone("bone_1", 0.1f, 0.5f, 0.9f, 0.5f));

@@ -59,6 +59,10 @@ struct PoseEditorApp {
         part = doc->poseScene.FindObject("object_1_item");
         view->resize(900, 700);
         QCoreApplication::processEvents();
+        // The hidden main window is sized from the screen, so the view was
+        // fitted at a size that depends on the screen's scale: fit again at
+        // the size the tests use, so the parts fill it at any device pixel ratio.
+        view->OnZoomPresetPicked(-1);
     }
     QPoint At(float u, float v) {
         const PointF p = PartPointToView(*part, u, v, view->View());
@@ -307,9 +311,12 @@ TEST(PoseEditorView, EyedropperPicksWhatTheViewShows) {
     t.doc->SetActiveTool(kToolEyedropper);
     t.view->RenderToBackBuffer();
     const CompositeSurface& shown = t.view->BackBuffer();
-    auto shownAt = [&](QPoint p) {
-        return reinterpret_cast<const uint32_t*>(shown.pixels + size_t(p.y()) * shown.Pitch())[p.x()] | 0xFF000000u;
-    };
+    // Offscreen the loupe samples the view's device pixels brought to client
+    // pixels, one buffer pixel per client pixel (nearest); the same here.
+    const QImage client = QImage(shown.pixels, shown.width, shown.height, shown.Pitch(),
+                                 QImage::Format_ARGB32_Premultiplied)
+                              .scaled(t.view->width(), t.view->height(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    auto shownAt = [&](QPoint p) { return uint32_t(client.pixel(p)) | 0xFF000000u; };
     const QPoint a = t.At(0.2f, 0.2f), b = t.At(0.8f, 0.9f);
     ASSERT_NE(shownAt(a), shownAt(b));
     const uint32_t atB = shownAt(b);

@@ -3,6 +3,7 @@
 
 #include "selection/ui/CInpaintProgressWnd.h"
 #include "selection/ui/CInpaintView.h"
+#include "platform/DeviceScale.h"
 #include "../../platform/ui/QtTestApp.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cmath>
 #include <system_error>
 #include <thread>
 
@@ -148,26 +150,46 @@ TEST(InpaintView, FitsTheCropAndPaintsTheSource) {
     view.SetDocument(&env.doc);
     view.resize(420, 320);  // client 400 x 300
     view.FitToWindow();
-    EXPECT_FLOAT_EQ(view.Zoom(), 1.0f);  // never enlarged on entry
+    // Zooms count device pixels: one image pixel per device pixel at entry
+    // (never enlarged), whatever the screen's device pixel ratio.
+    const float ratio = float(SaneRatio(view.devicePixelRatioF()));
+    EXPECT_FLOAT_EQ(view.Zoom() * ratio, 1.0f);
+    // Client pixels map to device pixels (times the ratio), and the image
+    // starts at the device pixel nearest the offset.
+    auto imageX = [&](int cx) {
+        return int(std::floor((cx * ratio - std::lround(view.OffsetX() * ratio)) / (view.Zoom() * ratio) + 1e-4));
+    };
+    auto imageY = [&](int cy) {
+        return int(std::floor((cy * ratio - std::lround(view.OffsetY() * ratio)) / (view.Zoom() * ratio) + 1e-4));
+    };
+    const QPoint probe(int(view.OffsetX()) + 5, int(view.OffsetY()) + 7);
     int x = -1, y = -1;
-    ASSERT_TRUE(view.ViewToImage(QPoint(int(view.OffsetX()) + 5, int(view.OffsetY()) + 7), x, y));
-    EXPECT_EQ(x, 5);
-    EXPECT_EQ(y, 7);
+    ASSERT_TRUE(view.ViewToImage(probe, x, y));
+    EXPECT_EQ(x, imageX(probe.x()));
+    EXPECT_EQ(y, imageY(probe.y()));
     // Zoom stops at 32.
     for (int i = 0; i < 60; ++i) view.OnMouseWheel(0, 120, QPoint(200, 150));
-    EXPECT_FLOAT_EQ(view.Zoom(), 32.0f);
+    EXPECT_FLOAT_EQ(view.Zoom() * ratio, 32.0f);
     view.FitToWindow();
-    // A drag of 20 pixels with radius 4 lays dabs along the line: the source
-    // covers the whole segment and nothing far from it.
+    // A drag of 20 image pixels with radius 4 lays dabs along the line: the
+    // source covers the whole segment and nothing far from it.
     s->ClearSource();
     s->brushRadius = 4;
     const QPoint origin(int(view.OffsetX()), int(view.OffsetY()));
-    view.OnLButtonDown(MK_LBUTTON, origin + QPoint(2, 30));
-    view.OnMouseMove(MK_LBUTTON, origin + QPoint(22, 30));
-    view.OnLButtonUp(0, origin + QPoint(22, 30));
-    for (int px = 2; px <= 22; ++px) EXPECT_EQ(s->source.at<uint8_t>(30, px), 255) << px;
-    EXPECT_EQ(s->source.at<uint8_t>(30, 30), 0);
-    EXPECT_EQ(s->source.at<uint8_t>(20, 10), 0);
+    auto near = [&](int ix, int iy) {
+        return origin + QPoint(int(std::lround(ix * view.Zoom())), int(std::lround(iy * view.Zoom())));
+    };
+    const QPoint a = near(2, 30), b = near(22, 30);
+    view.OnLButtonDown(MK_LBUTTON, a);
+    view.OnMouseMove(MK_LBUTTON, b);
+    view.OnLButtonUp(0, b);
+    const int row = imageY(a.y()), x0 = imageX(a.x()), x1 = imageX(b.x());
+    ASSERT_LT(x1 + 8, s->source.cols);
+    ASSERT_GE(row - 10, 0);
+    for (int px = x0; px <= x1; ++px) EXPECT_EQ(s->source.at<uint8_t>(row, px), 255) << px;
+    EXPECT_EQ(s->source.at<uint8_t>(row, x1 + 8), 0);
+    EXPECT_EQ(s->source.at<uint8_t>(row - 10, x0 + 8), 0);
     const QImage shot = view.grab().toImage();
-    EXPECT_EQ(shot.pixelColor(2, 2), QColor(22, 26, 30));
+    const qreal r = shot.devicePixelRatio();
+    EXPECT_EQ(shot.pixelColor(int(2.5 * r), int(2.5 * r)), QColor(22, 26, 30));
 }
