@@ -47,9 +47,9 @@ inline void FinishMotionPixel(const float sum[4], int n, uint8_t* d) {
     d[3] = RoundByte(m);
 }
 
-// acc[q] += weight x src[q]: the whole cost of the row path. The AVX2 variant
-// is the same loop compiled for wider vectors, without fused multiply-add, so
-// both give the same bytes.
+// acc[q] += weight x src[q] for the terms of a row clipped at the source's
+// edges. The AVX2 variant is the same loop compiled for wider vectors, without
+// fused multiply-add, so both give the same bytes.
 using AccumulateRunFn = void (*)(float* acc, const float* src, int count, float weight);
 
 void AccumulateRunBaseline(float* acc, const float* src, int count, float weight) {
@@ -60,8 +60,51 @@ __attribute__((target("avx2"))) void AccumulateRunAvx2(float* acc, const float* 
     for (int q = 0; q < count; ++q) acc[q] += weight * src[q];
 }
 
-AccumulateRunFn PickAccumulateRun() {
-    return ActiveCpuLevel() >= CpuLevel::Avx2 ? &AccumulateRunAvx2 : &AccumulateRunBaseline;
+// Where every term of a row covers a whole span of output values:
+// out[q] = sum over t of weight[t] x src[t][q], added from 0 in term order
+// (as the clipped path adds them), kept in registers over all the terms
+// instead of loading and storing the sums once per term.
+typedef float V8f __attribute__((vector_size(32)));
+typedef float V8fu __attribute__((vector_size(32), aligned(4), may_alias));
+
+[[gnu::always_inline]] inline void SumTermsSpan(float* out, const float* const* src, const float* weight, int terms,
+                                                int count) {
+    int q = 0;
+    for (; q + 32 <= count; q += 32) {
+        V8f a0 = V8f{}, a1 = a0, a2 = a0, a3 = a0;
+        for (int t = 0; t < terms; ++t) {
+            const V8fu* s = reinterpret_cast<const V8fu*>(src[t] + q);
+            const V8f w = V8f{} + weight[t];
+            a0 += w * s[0];
+            a1 += w * s[1];
+            a2 += w * s[2];
+            a3 += w * s[3];
+        }
+        V8fu* o = reinterpret_cast<V8fu*>(out + q);
+        o[0] = a0;
+        o[1] = a1;
+        o[2] = a2;
+        o[3] = a3;
+    }
+    for (; q + 8 <= count; q += 8) {
+        V8f a = V8f{};
+        for (int t = 0; t < terms; ++t) a += (V8f{} + weight[t]) * *reinterpret_cast<const V8fu*>(src[t] + q);
+        *reinterpret_cast<V8fu*>(out + q) = a;
+    }
+    for (; q < count; ++q) {
+        float a = 0;
+        for (int t = 0; t < terms; ++t) a += weight[t] * src[t][q];
+        out[q] = a;
+    }
+}
+
+using SumTermsFn = void (*)(float* out, const float* const* src, const float* weight, int terms, int count);
+void SumTermsBaseline(float* out, const float* const* src, const float* weight, int terms, int count) {
+    SumTermsSpan(out, src, weight, terms, count);
+}
+__attribute__((target("avx2"))) void SumTermsAvx2(float* out, const float* const* src, const float* weight, int terms,
+                                                  int count) {
+    SumTermsSpan(out, src, weight, terms, count);
 }
 
 }  // namespace
@@ -106,7 +149,6 @@ void MotionBlurRows(const Bitmap& source, const MotionBlurParams& rec, Bitmap& o
     MotionSetup m;
     if (!SetUpMotion(rec, m)) return;
     const int w = source.Width(), h = source.Height(), W = out.Width(), H = out.Height();
-    const AccumulateRunFn accumulate = PickAccumulateRun();
     struct Term {
         int ox, oy;  // texel offset from the output pixel
         float weight;
@@ -138,23 +180,58 @@ void MotionBlurRows(const Bitmap& source, const MotionBlurParams& rec, Bitmap& o
             p[3] = A;
         }
     }
+    const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2;
+    const AccumulateRunFn accumulate = avx2 ? &AccumulateRunAvx2 : &AccumulateRunBaseline;
+    const SumTermsFn sumTerms = avx2 ? &SumTermsAvx2 : &SumTermsBaseline;
+    // Output columns in tiles whose sums stay in the first-level cache.
+    constexpr int kTile = 256;
 #pragma omp parallel if (int64_t(W) * H > kFilterParallelPixels)
     {
-        std::vector<float> acc(size_t(W) * 4);
+        std::vector<float> acc(size_t(kTile) * 4);
+        std::vector<const Term*> active;
+        std::vector<const float*> src;
+        std::vector<float> weight;
+        active.reserve(terms.size());
+        src.reserve(terms.size());
+        weight.reserve(terms.size());
 #pragma omp for schedule(static)
         for (int y = 0; y < H; ++y) {
-            std::fill(acc.begin(), acc.end(), 0.0f);
+            // The terms that add anything to this row, and the columns over
+            // which every one of them reads inside the source.
+            active.clear();
+            int full0 = 0, full1 = W;
             for (const Term& t : terms) {
                 const int sy = y + t.oy;
                 if (sy < 0 || sy >= h || t.weight == 0.0f) continue;
-                // Output columns x whose texel x + t.ox lies inside the source.
                 const int x0 = std::max(0, -t.ox), x1 = std::min(W, w - t.ox);
                 if (x0 >= x1) continue;
-                const float* s = pre.get() + (size_t(sy) * size_t(w) + size_t(x0 + t.ox)) * 4;
-                accumulate(acc.data() + size_t(x0) * 4, s, (x1 - x0) * 4, t.weight);
+                active.push_back(&t);
+                full0 = std::max(full0, x0);
+                full1 = std::min(full1, x1);
             }
             uint8_t* d = out.Row(y);
-            for (int x = 0; x < W; ++x) FinishMotionPixel(acc.data() + size_t(x) * 4, m.n, d + size_t(x) * 4);
+            for (int tx0 = 0; tx0 < W; tx0 += kTile) {
+                const int tx1 = std::min(W, tx0 + kTile);
+                float* a = acc.data();
+                if (!active.empty() && full0 <= tx0 && tx1 <= full1) {
+                    src.clear();
+                    weight.clear();
+                    for (const Term* t : active) {
+                        src.push_back(pre.get() + (size_t(y + t->oy) * size_t(w) + size_t(tx0 + t->ox)) * 4);
+                        weight.push_back(t->weight);
+                    }
+                    sumTerms(a, src.data(), weight.data(), int(active.size()), (tx1 - tx0) * 4);
+                } else {
+                    std::fill(a, a + size_t(tx1 - tx0) * 4, 0.0f);
+                    for (const Term* t : active) {
+                        const int x0 = std::max(tx0, -t->ox), x1 = std::min(tx1, w - t->ox);
+                        if (x0 >= x1) continue;
+                        const float* s = pre.get() + (size_t(y + t->oy) * size_t(w) + size_t(x0 + t->ox)) * 4;
+                        accumulate(a + size_t(x0 - tx0) * 4, s, (x1 - x0) * 4, t->weight);
+                    }
+                }
+                for (int x = tx0; x < tx1; ++x) FinishMotionPixel(a + size_t(x - tx0) * 4, m.n, d + size_t(x) * 4);
+            }
         }
     }
 }
