@@ -2,6 +2,9 @@
 // of the parabolas (x - i)^2 + g(i)^2.
 #include "filters/DistanceTransform.h"
 
+#include "filters/FilterPixels.h"
+#include "platform/CpuLevel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -132,6 +135,116 @@ void DistanceTransform(const uint8_t* mask, int width, int height, float* out, b
     if (!mask || !out || width < 1 || height < 1) return;
     if (int64_t(width) + height + 1 <= 0xFFFF) DistanceTransformWith<uint16_t>(mask, width, height, out, border);
     else DistanceTransformWith<int32_t>(mask, width, height, out, border);
+}
+
+namespace {
+
+// Vertical distances capped at `limit` (they stay below 256), one byte each:
+// down each column, then up, over strips of columns row by row so that whole
+// strip rows vectorise.
+void CappedColumnDistances(const uint8_t* mask, int W, int H, bool border, int limit, uint8_t* g) {
+    constexpr int kStrip = 256;
+    const size_t w = size_t(W);
+    const uint8_t cap = uint8_t(limit), first = uint8_t(border ? std::min(1, limit) : limit);
+#pragma omp parallel for schedule(dynamic) if (WorthThreads(W, H))
+    for (int x0 = 0; x0 < W; x0 += kStrip) {
+        const int n = std::min(W, x0 + kStrip) - x0;
+        {
+            const uint8_t* __restrict m = mask + x0;
+            uint8_t* __restrict o = g + x0;
+            for (int x = 0; x < n; ++x) o[x] = m[x] ? first : uint8_t(0);
+        }
+        for (int y = 1; y < H; ++y) {
+            const uint8_t* __restrict m = mask + size_t(y) * w + x0;
+            const uint8_t* __restrict above = g + size_t(y - 1) * w + x0;
+            uint8_t* __restrict o = g + size_t(y) * w + x0;
+            for (int x = 0; x < n; ++x) o[x] = m[x] ? std::min(uint8_t(above[x] + 1), cap) : uint8_t(0);
+        }
+        if (border) {
+            uint8_t* o = g + size_t(H - 1) * w + x0;
+            for (int x = 0; x < n; ++x) o[x] = std::min(o[x], uint8_t(1));
+        }
+        for (int y = H - 2; y >= 0; --y) {
+            const uint8_t* __restrict below = g + size_t(y + 1) * w + x0;
+            uint8_t* __restrict o = g + size_t(y) * w + x0;
+            for (int x = 0; x < n; ++x) o[x] = std::min(o[x], uint8_t(below[x] + 1));
+        }
+    }
+}
+
+// One row of the bounded transform from its capped vertical distances gr:
+// squared distances (at most (C - 1)^2 + C^2, so 16-bit lanes) searched over
+// the 2 C - 1 nearest columns, then square-rooted. g2 holds W + 2 C entries.
+[[gnu::always_inline]] inline void BoundedRow(const uint8_t* __restrict gr, int W, int C, bool border,
+                                              int16_t* __restrict g2, int16_t* __restrict best, float* __restrict o) {
+    const int16_t far2 = int16_t(C * C);
+    int16_t* __restrict p = g2 + C;
+    for (int x = 0; x < W; ++x) p[x] = int16_t(int16_t(gr[x]) * int16_t(gr[x]));
+    for (int k = 0; k < C; ++k) g2[k] = g2[C + W + k] = far2;
+    for (int x = 0; x < W; ++x) best[x] = p[x];
+    for (int d = 1; d < C; ++d) {
+        const int16_t d2 = int16_t(d * d);
+        const int16_t* __restrict left = p - d;
+        const int16_t* __restrict right = p + d;
+        for (int x = 0; x < W; ++x) best[x] = std::min(best[x], int16_t(d2 + std::min(left[x], right[x])));
+    }
+    if (border)
+        for (int x = 0; x < W; ++x) {
+            // Only the first and last C columns can be nearer the sides.
+            if (x == C && W - C > C) x = W - C;
+            const int32_t side = std::min((x + 1) * (x + 1), (W - x) * (W - x));
+            if (side < best[x]) best[x] = int16_t(side);
+        }
+    // Every entry is at most far2: (C^2 for a capped column, or nearer.)
+    for (int x = 0; x < W; ++x) o[x] = float(best[x]);
+    SqrtInPlace(o, W);
+}
+
+#define BOUNDED_ROW_LEVEL(Suffix, Target)                                                                    \
+    Target void BoundedRow##Suffix(const uint8_t* gr, int W, int C, bool border, int16_t* g2, int16_t* best, \
+                                   float* o) {                                                               \
+        BoundedRow(gr, W, C, border, g2, best, o);                                                           \
+    }
+BOUNDED_ROW_LEVEL(Baseline, )
+BOUNDED_ROW_LEVEL(Avx2, __attribute__((target("avx2"))))
+BOUNDED_ROW_LEVEL(Avx512, __attribute__((target("arch=x86-64-v4"))))
+#undef BOUNDED_ROW_LEVEL
+
+using BoundedRowFn = void (*)(const uint8_t*, int, int, bool, int16_t*, int16_t*, float*);
+BoundedRowFn PickBoundedRow() {
+    switch (ActiveCpuLevel()) {
+    case CpuLevel::Avx512: return &BoundedRowAvx512;
+    case CpuLevel::Avx2: return &BoundedRowAvx2;
+    case CpuLevel::Baseline: break;
+    }
+    return &BoundedRowBaseline;
+}
+
+}  // namespace
+
+void DistanceTransformBelow(const uint8_t* mask, int width, int height, float* out, bool border, int limit) {
+    if (!mask || !out || width < 1 || height < 1) return;
+    if (limit < 1 || limit > kDistanceBoundedMax) {
+        DistanceTransform(mask, width, height, out, border);
+        return;
+    }
+    // With vertical distances capped at the limit, a pixel nearer than the
+    // limit to a zero pixel finds it within limit - 1 columns, among columns
+    // whose distance the cap left alone; the capped columns only offer
+    // distances of the limit or more. So a search over 2 limit - 1 columns
+    // gives every distance below the limit exactly and the rest at least it.
+    const int W = width, H = height, C = limit;
+    const size_t w = size_t(W);
+    const WorkPlane<uint8_t> g = MakeWorkPlane<uint8_t>(w * size_t(H));
+    CappedColumnDistances(mask, W, H, border, C, g.get());
+    const BoundedRowFn row = PickBoundedRow();
+#pragma omp parallel if (WorthThreads(W, H))
+    {
+        std::vector<int16_t> g2(w + 2 * size_t(C)), best(w);
+#pragma omp for schedule(dynamic, 16)
+        for (int y = 0; y < H; ++y)
+            row(g.get() + size_t(y) * w, W, C, border, g2.data(), best.data(), out + size_t(y) * w);
+    }
 }
 
 void DistanceTransformReference(const uint8_t* mask, int width, int height, float* out, bool border) {

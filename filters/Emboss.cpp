@@ -46,8 +46,10 @@ BitmapPtr ApplyEmboss(const Bitmap& source, const EffectParams& params, float& o
         }
         for (int x = 0; x < W; ++x) m[x] = a[x] ? 0 : 255;
     }
+    // Distances are read in the ring (below u) and beside it: those below
+    // u + 1 must be exact.
     const WorkPlane<float> D = MakeWorkPlane<float>(n);
-    DistanceTransform(M.get(), W, H, D.get(), false);
+    DistanceTransformBelow(M.get(), W, H, D.get(), false, u + 2);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
     const BevelLight L = BevelLightVector(rec->angle);
     const float fu = float(u);

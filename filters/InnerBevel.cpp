@@ -30,8 +30,10 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
 
     const WorkPlane<uint8_t> A = AlphaWorkPlane(source);
     const size_t n = size_t(W) * size_t(H);
+    // Distances are read at band pixels (below wf) and their neighbours up to
+    // two pixels away: those below wf + 2 sqrt(2) must be exact.
     const WorkPlane<float> D = MakeWorkPlane<float>(n);
-    DistanceTransform(A.get(), W, H, D.get(), true);
+    DistanceTransformBelow(A.get(), W, H, D.get(), true, int(wf) + 4);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
     const size_t w = size_t(W);
     auto inBand = [&](size_t i) { return A[i] && D[i] > 0 && D[i] < wf; };

@@ -4,6 +4,8 @@
 #include "filters/EffectInstance.h"
 #include "filters/FilterPixels.h"
 
+#include <cstring>
+
 void InitOuterBevelParams(EffectParams& p) { p.Set(OuterBevelParams{}); }
 
 void ScaleOuterBevelParams(EffectParams& p, float f) {
@@ -26,24 +28,35 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
     const size_t n = size_t(W) * size_t(H);
 
     // P: the source on a transparent border; M: 255 outside the object.
-    BitmapPtr P = CreateFilterOutput(W, H);
-    if (!P) return nullptr;
-    CopySourceInto(*P, source, pad, pad);
+    const size_t rowBytes = size_t(W) * 4;
+    const WorkPlane<uint8_t> P = MakeWorkPlane<uint8_t>(n * 4);
     const WorkPlane<uint8_t> M = MakeWorkPlane<uint8_t>(n);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
 #pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
-        const uint8_t* p = P->Row(y);
-        for (int x = 0; x < W; ++x) M[size_t(y) * size_t(W) + size_t(x)] = p[4 * x + 3] ? 0 : 255;
+        uint8_t* p = P.get() + size_t(y) * rowBytes;
+        uint8_t* m = M.get() + size_t(y) * size_t(W);
+        if (y < pad || y >= pad + h) {
+            std::memset(p, 0, rowBytes);
+            std::memset(m, 255, size_t(W));
+            continue;
+        }
+        const size_t left = size_t(pad) * 4, inner = size_t(w) * 4;
+        std::memset(p, 0, left);
+        std::memcpy(p + left, source.Row(y - pad), inner);
+        std::memset(p + left + inner, 0, rowBytes - left - inner);
+        for (int x = 0; x < W; ++x) m[x] = p[4 * x + 3] ? 0 : 255;
     }
+    // Distances are read on the rim (up to d + 0.5) and beside it: those
+    // below d + 1.5 must be exact.
     const WorkPlane<float> D = MakeWorkPlane<float>(n);
-    DistanceTransform(M.get(), W, H, D.get(), false);
+    DistanceTransformBelow(M.get(), W, H, D.get(), false, d + 2);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
     const BevelLight L = BevelLightVector(rec->angle);
     const float R = float(d) + 0.5f, fd = float(d);
     const ColourBytes colour(rec->color);
     const bool objectColour = rec->useObjectColor;
-    const uint8_t* pp = P->Data();
+    const uint8_t* pp = P.get();
 
     // The rim: every pixel up to R from the object, its colour from the
     // object's nearest edge (or the parameter colour), shaded as a slope
@@ -54,6 +67,16 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
         for (int x = 0; x < W; ++x) {
             const float dist = D[size_t(y) * size_t(W) + size_t(x)];
             if (!(dist <= R)) continue;
+            uint8_t* o = O.Row(y) + size_t(x) * 4;
+            if (dist == 0) {
+                // The object's own footprint: full coverage, no shading, the
+                // colour sampled exactly at the pixel (never on the last row or
+                // column, which lie in the border).
+                if (objectColour) std::memcpy(o, pp + (size_t(y) * size_t(W) + size_t(x)) * 4, 3);
+                else o[0] = colour.b, o[1] = colour.g, o[2] = colour.r;
+                o[3] = 255;
+                continue;
+            }
             const float coverage = ClampParam(R - dist, 0, 1);
             const DistanceGradientAt g = DistanceGradient(D.get(), W, H, x, y);
             float c[3] = {float(colour.b), float(colour.g), float(colour.r)};
@@ -71,7 +94,6 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
                 const float sigma = BevelSlopeAt(T, dist, fd);
                 t = BevelShadeValue(sigma * g.gx * 1.5f, sigma * g.gy * 1.5f, L, k);
             }
-            uint8_t* o = O.Row(y) + size_t(x) * 4;
             for (int ch = 0; ch < 3; ++ch) {
                 float v = c[ch];
                 if (t > 0)
@@ -85,9 +107,10 @@ BitmapPtr ApplyOuterBevel(const Bitmap& source, const EffectParams& params, floa
 
     if (f >= 1) {
         // Smoothing of the rim's colour along the outline, weighted by coverage.
-        const BitmapPtr O0 = CopyBitmapRows(O);
-        if (!O0) return nullptr;
-        const uint8_t* o0 = O0->Data();
+        const WorkPlane<uint8_t> O0 = MakeWorkPlane<uint8_t>(n * 4);
+#pragma omp parallel for schedule(static) if (parallel)
+        for (int y = 0; y < H; ++y) std::memcpy(O0.get() + size_t(y) * rowBytes, O.Row(y), rowBytes);
+        const uint8_t* o0 = O0.get();
         // Taps farther than W + H from the pixel always fall outside the image.
         const int taps = std::min(f, W + H);
         const int stride = ContourTapStride(taps);

@@ -1,8 +1,10 @@
 #include "filters/DistanceTransform.h"
+#include "platform/CpuLevel.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -24,6 +26,35 @@ TEST(DistanceTransform, MatchesExhaustiveSearch) {
             DistanceTransform(mask.data(), c.w, c.h, got.data(), border);
             DistanceTransformReference(mask.data(), c.w, c.h, ref.data(), border);
             EXPECT_EQ(got, ref) << c.w << "x" << c.h << " border " << border;
+        }
+    }
+}
+
+// Below a limit the bounded transform gives the exact distances; at and past
+// it, the limit.
+TEST(DistanceTransform, BelowALimitMatchesTheExactDistances) {
+    struct Case { int w, h, zeroOneIn; };
+    const Case cases[] = {{1, 1, 1}, {1, 1, 0}, {1, 9, 4}, {9, 1, 4}, {13, 9, 7}, {40, 30, 60},
+                          {40, 30, 400}, {31, 7, 0}, {300, 20, 150}, {70, 70, 2000}};
+    std::mt19937 rng(2);
+    for (const Case& c : cases) {
+        std::vector<uint8_t> mask(size_t(c.w) * c.h);
+        for (auto& m : mask) m = (c.zeroOneIn && rng() % c.zeroOneIn == 0) ? 0 : uint8_t(1 + rng() % 255);
+        for (bool border : {false, true}) {
+            std::vector<float> ref(mask.size());
+            DistanceTransformReference(mask.data(), c.w, c.h, ref.data(), border);
+            for (int limit : {1, 2, 5, 11, kDistanceBoundedMax, kDistanceBoundedMax + 1}) {
+                std::vector<float> got(mask.size()), want(ref);
+                // Without any zero pixel (or border) nothing lies below the limit.
+                const bool none = !border && std::find(mask.begin(), mask.end(), 0) == mask.end();
+                if (limit <= kDistanceBoundedMax)
+                    for (float& d : want) d = none ? float(limit) : std::min(d, float(limit));
+                ForEachCpuLevel([&](CpuLevel level) {
+                    DistanceTransformBelow(mask.data(), c.w, c.h, got.data(), border, limit);
+                    EXPECT_EQ(got, want) << c.w << "x" << c.h << " border " << border << " limit " << limit << " at "
+                                         << CpuLevelName(level);
+                });
+            }
         }
     }
 }
