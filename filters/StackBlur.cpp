@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -209,4 +210,40 @@ void CGaussianRecBlur::StackBlurGray8Rows(uint8_t* firstRow, int width, int rows
 
 void StackBlurGray8(uint8_t* plane, int width, int height, int rx, int ry) {
     CGaussianRecBlur().StackBlurAlpha8(plane, width, height, rx, ry);
+}
+
+void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r) {
+    r = ClampRadius(r);
+    if (!plane || width <= 0 || height <= 0 || r <= 0) return;
+    // Each strip of 32 columns is blurred only over the rows from r + 1
+    // above its first set byte to r + 1 below its last: beyond them the
+    // blur reads nothing but zeros, and at the cut ends the repeated sample
+    // is a zero row as the rows beyond are, so the bytes are those of the
+    // whole columns.
+    constexpr int kStrip = 32;
+    const ptrdiff_t stride = width;
+    const int strips = width / kStrip;
+    const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2;
+#pragma omp parallel if (WorthThreads(int64_t(width) * height))
+    {
+        std::vector<uint8_t> stack(size_t(2 * r + 1) * kStrip);
+#pragma omp for schedule(static)
+        for (int s = 0; s < strips; ++s) {
+            uint8_t* base = plane + ptrdiff_t(s) * kStrip;
+            auto set = [&](int y) {
+                uint64_t v[4];
+                std::memcpy(v, base + ptrdiff_t(y) * stride, sizeof v);
+                return (v[0] | v[1] | v[2] | v[3]) != 0;
+            };
+            int first = 0, last = height - 1;
+            while (first < height && !set(first)) ++first;
+            if (first == height) continue;
+            while (!set(last)) --last;
+            const int y0 = std::max(0, first - r - 1), y1 = std::min(height, last + r + 2);
+            StackBlurGroup<kStrip, 1, false>(avx2, base + ptrdiff_t(y0) * stride, 0, stride, y1 - y0, r, stack.data());
+        }
+#pragma omp for schedule(static)
+        for (int x = strips * kStrip; x < width; ++x)
+            StackBlurLanes<1, 1, false>(plane + x, 0, stride, height, r, stack.data());
+    }
 }

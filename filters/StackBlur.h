@@ -39,6 +39,9 @@ public:
 // that is not positive.
 void StackBlurGray8(uint8_t* plane, int width, int height, int rx, int ry);
 
+// The column pass alone over an 8-bit plane.
+void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r);
+
 // Plain one-line Stack Blur: `count` samples `step` bytes apart, in place. The
 // reference the grouped, threaded passes are tested against.
 void StackBlurLineReference(uint8_t* first, ptrdiff_t step, int count, int r);

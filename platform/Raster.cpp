@@ -664,6 +664,124 @@ RASTER_AVX2 void BilinearRowAvx2(const FilterJob& j, int y, int x0, const float*
     }
 }
 
+// Rotated or skewed bilinear rows from a straight source onto a
+// premultiplied target, source-over: eight interior pixels a step, channel
+// by channel (gathering each pixel's two texel pairs), with the same
+// operations lane by lane as the pixel pairs of BilinearRowAvx2 (their
+// products, fused sums and roundings as that kernel is compiled), so the
+// bytes are the same; stretches holding edge pixels go through it.
+// GCC 12's AVX-512 headers warn about their own placeholder operands.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#define RASTER_AVX512_EXACT \
+    __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma"), optimize("fp-contract=off")))
+
+RASTER_AVX512_EXACT inline __m256 Channel8(__m256i texels, int ch) {
+    return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(texels, 8 * ch), _mm256_set1_epi32(0xFF)));
+}
+
+// Eight pixels x .. x + 7 when all are fully covered interior pixels: drawn,
+// true; otherwise nothing is written.
+RASTER_AVX512_EXACT bool BilinearEightAvx512(const FilterJob& j, const BilinearRow& row, int x, uint8_t* d) {
+    const float* cov = row.cov + (x - row.x0);
+    if (_mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(cov), _mm256_set1_ps(1.0f), _CMP_GE_OQ)) != 0xFF)
+        return false;
+    const __m512d px = _mm512_add_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_set1_epi32(x),
+                                                                          _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7))),
+                                     _mm512_set1_pd(0.5));
+    const __m512d half = _mm512_set1_pd(0.5);
+    const __m512d fx = _mm512_sub_pd(_mm512_fmadd_pd(_mm512_set1_pd(j.inv.a), px, _mm512_set1_pd(row.rowX)), half);
+    const __m512d fy = _mm512_sub_pd(_mm512_fmadd_pd(_mm512_set1_pd(j.inv.b), px, _mm512_set1_pd(row.rowY)), half);
+    const __m512d flx = _mm512_roundscale_pd(fx, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    const __m512d fly = _mm512_roundscale_pd(fy, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    const __mmask8 in = _mm512_cmp_pd_mask(flx, _mm512_set1_pd(row.loX), _CMP_GE_OQ) &
+                        _mm512_cmp_pd_mask(flx, _mm512_set1_pd(row.hiX), _CMP_LE_OQ) &
+                        _mm512_cmp_pd_mask(fly, _mm512_set1_pd(row.loY), _CMP_GE_OQ) &
+                        _mm512_cmp_pd_mask(fly, _mm512_set1_pd(row.hiY), _CMP_LE_OQ);
+    if (in != 0xFF) return false;
+    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d tx = _mm512_sub_pd(fx, flx), ty = _mm512_sub_pd(fy, fly);
+    const __m256 wx1 = _mm512_cvtpd_ps(tx), wx0 = _mm512_cvtpd_ps(_mm512_sub_pd(one, tx));
+    const __m256 wy1 = _mm512_cvtpd_ps(ty), wy0 = _mm512_cvtpd_ps(_mm512_sub_pd(one, ty));
+    const SampleSource& ss = j.src;
+    const __m512i off = _mm512_add_epi64(_mm512_mullo_epi64(_mm512_cvtepi32_epi64(_mm512_cvttpd_epi32(fly)),
+                                                            _mm512_set1_epi64(ss.stride)),
+                                         _mm512_slli_epi64(_mm512_cvtepi32_epi64(_mm512_cvttpd_epi32(flx)), 2));
+    const __m512i q0 = _mm512_i64gather_epi64(off, reinterpret_cast<const long long*>(ss.pixels), 1);
+    const __m512i q1 = _mm512_i64gather_epi64(_mm512_add_epi64(off, _mm512_set1_epi64(ss.stride)),
+                                              reinterpret_cast<const long long*>(ss.pixels), 1);
+    // Texels: left and right of the upper row, left and right of the lower.
+    const __m256i t[4] = {_mm512_cvtepi64_epi32(q0), _mm512_cvtepi64_epi32(_mm512_srli_epi64(q0, 32)),
+                          _mm512_cvtepi64_epi32(q1), _mm512_cvtepi64_epi32(_mm512_srli_epi64(q1, 32))};
+    const __m256 inv = _mm256_set1_ps(kInv255);
+    __m256 ta[4], tf[4];  // alpha bytes, and alpha / 255 for the colour channels
+    for (int i = 0; i < 4; ++i) {
+        ta[i] = Channel8(t[i], 3);
+        tf[i] = _mm256_mul_ps(ta[i], inv);
+    }
+    // The weights: x weight times y weight, as the pair kernel forms them.
+    const __m256 w[4] = {_mm256_mul_ps(wx0, wy0), _mm256_mul_ps(wx1, wy0), _mm256_mul_ps(wx0, wy1),
+                         _mm256_mul_ps(wx1, wy1)};
+    __m256 sum[4];
+    for (int ch = 0; ch < 4; ++ch) {
+        __m256 v[4];
+        for (int i = 0; i < 4; ++i) v[i] = ch == 3 ? ta[i] : _mm256_mul_ps(Channel8(t[i], ch), tf[i]);
+        const __m256 left = _mm256_fmadd_ps(w[2], v[2], _mm256_mul_ps(w[0], v[0]));
+        const __m256 right = _mm256_fmadd_ps(w[3], v[3], _mm256_mul_ps(w[1], v[1]));
+        sum[ch] = _mm256_add_ps(left, right);
+    }
+    const __m256 zero = _mm256_setzero_ps(), one8 = _mm256_set1_ps(1.0f), op = _mm256_set1_ps(j.opacity);
+    const __m256 sa = _mm256_mul_ps(sum[3], inv);
+    const __m256 a = _mm256_min_ps(_mm256_max_ps(sa, zero), one8);
+    __m256 s[4];
+    for (int ch = 0; ch < 4; ++ch)
+        s[ch] = _mm256_mul_ps(op, _mm256_min_ps(_mm256_max_ps(ch == 3 ? sa : _mm256_mul_ps(sum[ch], inv), zero), a));
+    const __m256 k = _mm256_sub_ps(one8, s[3]);
+    const __m256i dp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+    const __m256 k255 = _mm256_set1_ps(255.0f), h = _mm256_set1_ps(0.5f);
+    __m256i out = _mm256_setzero_si256();
+    for (int ch = 0; ch < 4; ++ch) {
+        const __m256 db = _mm256_mul_ps(Channel8(dp, ch), inv);
+        const __m256 r = _mm256_min_ps(_mm256_max_ps(_mm256_fmadd_ps(db, k, s[ch]), zero), one8);
+        out = _mm256_or_si256(out, _mm256_slli_epi32(_mm256_cvttps_epi32(_mm256_fmadd_ps(r, k255, h)), 8 * ch));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), out);
+    return true;
+}
+
+// The pair kernel kept out of line, so that it is compiled as it always was.
+__attribute__((noinline)) RASTER_AVX2 void BilinearPairsAvx2(const FilterJob& j, int y, int x0, const float* cov,
+                                                             int x1) {
+    BilinearRowAvx2<false>(j, y, x0, cov, x1);
+}
+
+RASTER_AVX512_EXACT void BilinearRowAvx512(const FilterJob& j, int y, int x0, const float* cov, int x1) {
+    if (!j.target.premultiplied || j.comp != Compositing::SourceOver) {
+        BilinearPairsAvx2(j, y, x0, cov, x1);
+        return;
+    }
+    const double py = y + 0.5;
+    const double rowX = j.inv.c * py + j.inv.tx, rowY = j.inv.d * py + j.inv.ty;
+    const SampleSource& ss = j.src;
+    const BilinearRow row{j, x0, cov, rowX, rowY, double(ss.minX), ss.maxX - 1.0, double(ss.minY), ss.maxY - 1.0};
+    uint8_t* d0 = PixelAt(j.target, x0, y);
+    // Stretches that are not eight interior pixels go to the pair kernel,
+    // starting on the same pixel pairs.
+    int pending = x0, x = x0;
+    while (x + 8 <= x1) {
+        if (BilinearEightAvx512(j, row, x, d0 + 4 * (x - x0))) {
+            if (pending < x) BilinearPairsAvx2(j, y, pending, cov + (pending - x0), x);
+            x += 8;
+            pending = x;
+        } else {
+            x += 2;
+        }
+    }
+    if (pending < x1) BilinearPairsAvx2(j, y, pending, cov + (pending - x0), x1);
+}
+
+#pragma GCC diagnostic pop
+
 // An axis-aligned bilinear draw maps every row's column x to the same source
 // column, so the columns' coordinates, weights and interior tests are worked
 // out once per draw, and each row premultiplies the two source rows it reads
@@ -932,8 +1050,10 @@ FilteredRowFn PickFilteredRow(const FilterJob& j) {
     const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2;
     if (!avx2 || j.interp == Interpolation::Nearest) return &FilteredRowScalar;
     const bool preSrc = j.src.premultiplied, table = j.target.premultiplied;
-    if (j.interp == Interpolation::Bilinear)
+    if (j.interp == Interpolation::Bilinear) {
+        if (!preSrc && ActiveCpuLevel() >= CpuLevel::Avx512) return &BilinearRowAvx512;
         return preSrc ? &BilinearRowAvx2<true> : &BilinearRowAvx2<false>;
+    }
     if (preSrc) return table ? &BicubicRowAvx2<true, true> : &BicubicRowAvx2<true, false>;
     return table ? &BicubicRowAvx2<false, true> : &BicubicRowAvx2<false, false>;
 }
@@ -1378,33 +1498,6 @@ inline TintTap TapAt(int p, double origin, double scale, int n) {
     return {std::clamp(i, 0, n - 1), std::clamp(i + 1, 0, n - 1), float(std::clamp(f, -4.0, double(n) + 4) - fl)};
 }
 
-// Source-over of the premultiplied tint `s` at shares e[0..n) onto a
-// premultiplied row, two pixels a vector; the arithmetic of CompositePixel.
-__attribute__((noinline)) RASTER_AVX2 void TintRowAvx2(const float s[4], uint8_t* d, const float* e, int n) {
-    const __m256 tint = _mm256_setr_ps(s[0], s[1], s[2], s[3], s[0], s[1], s[2], s[3]);
-    const __m256 alpha = _mm256_set1_ps(s[3]);
-    const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
-    const __m256 inv = _mm256_set1_ps(kInv255), k255 = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
-    int k = 0;
-    for (; k + 1 < n; k += 2) {
-        if (!(e[k] > 0) && !(e[k + 1] > 0)) continue;
-        uint8_t* p = d + 4 * k;
-        const __m256 c = _mm256_setr_ps(e[k], e[k], e[k], e[k], e[k + 1], e[k + 1], e[k + 1], e[k + 1]);
-        const __m256 keep = _mm256_sub_ps(one, _mm256_mul_ps(alpha, c));
-        const __m256 dst = _mm256_mul_ps(
-            _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)))), inv);
-        __m256 r = _mm256_add_ps(_mm256_mul_ps(tint, c), _mm256_mul_ps(dst, keep));
-        r = _mm256_min_ps(_mm256_max_ps(r, zero), one);
-        const __m256i i = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(r, k255), half));
-        const __m256i w = _mm256_packus_epi16(_mm256_packus_epi32(i, i), i);
-        const int32_t lo = _mm_cvtsi128_si32(_mm256_castsi256_si128(w));
-        const int32_t hi = _mm_cvtsi128_si32(_mm256_extracti128_si256(w, 1));
-        std::memcpy(p, &lo, 4);
-        std::memcpy(p + 4, &hi, 4);
-    }
-    if (k < n && e[k] > 0) CompositePixel(d + 4 * k, s, e[k], Compositing::SourceOver, true);
-}
-
 // A tint mask draw made ready for its rows: the plan, and how every column
 // maps onto the mask (the same on every row, so worked out once).
 struct TintPass {
@@ -1493,12 +1586,12 @@ bool PrepareTintPass(const RasterTarget& target, const TintMask& mask, float x, 
 }
 
 // The arithmetic below is written out with explicit fused operations where
-// TintRowAvx2 (and the compiler's contraction of CompositePixel) fuses, and
-// plain products elsewhere, so that every byte is the one those give.
+// the two-pixel kernel this replaced was contracted by the compiler, and
+// plain products elsewhere, so that its bytes stay as they were.
 #define RASTER_AVX2_EXACT __attribute__((target("avx2,fma"), optimize("fp-contract=off")))
 
-// Eight premultiplied pixels at shares e[0..8) of the tint, channel by
-// channel: the lane arithmetic of TintRowAvx2.
+// Eight premultiplied pixels at shares c of the tint, channel by channel:
+// keep = 1 - a c fused, result = d keep + s c fused, byte = r 255 + 0.5 fused.
 RASTER_AVX2_EXACT inline void TintEightAvx2(uint8_t* d, __m256 c, const __m256 tint[4], __m256 alpha) {
     const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
     const __m256 inv = _mm256_set1_ps(kInv255), k255 = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
@@ -1540,9 +1633,6 @@ RASTER_AVX2_EXACT void TintPassRowAvx2(const RasterTarget& target, const TintPas
     // First pixel whose right tap reaches lo, last whose left tap is below hi.
     int ks = int(std::lower_bound(cols, cols + w, lo, [](const TintTap& t, int v) { return t.i1 < v; }) - cols);
     int ke = int(std::lower_bound(cols, cols + w, hi, [](const TintTap& t, int v) { return t.i0 < v; }) - cols);
-    // Even bounds keep the pixel pairs, and the last odd pixel, of TintRowAvx2.
-    ks &= ~1;
-    ke = std::min(w, (ke + 1) & ~1);
     if (ks >= ke) return;
     const int c0 = cols[ks].i0, c1 = cols[ke - 1].i1 + 1;  // mask columns read
     const uint8_t* r0 = p.mask.bytes + int64_t(ty.i0) * p.mask.stride + c0;
@@ -1585,14 +1675,23 @@ RASTER_AVX2_EXACT void TintPassRowAvx2(const RasterTarget& target, const TintPas
     const __m256 tint[4] = {_mm256_set1_ps(j.s[0]), _mm256_set1_ps(j.s[1]), _mm256_set1_ps(j.s[2]),
                             _mm256_set1_ps(j.s[3])};
     const __m256 alpha = tint[3];
-    const int pairsEnd = m & ~1;
     int k = 0;
-    for (; k + 8 <= pairsEnd; k += 8) {
+    for (; k + 8 <= m; k += 8) {
         const __m256 c = _mm256_loadu_ps(e + k);
         if (!_mm256_movemask_ps(_mm256_cmp_ps(c, zero, _CMP_GT_OQ))) continue;
         TintEightAvx2(d + 4 * k, c, tint, alpha);
     }
-    if (k < m) TintRowAvx2(j.s, d + 4 * k, e + k, m - k);
+    if (k < m) {
+        // The last few through a padded copy (a share of zero leaves a
+        // pixel as it is), so every pixel takes the same arithmetic wherever
+        // the draw or its clip begins and ends.
+        alignas(32) float c[8] = {};
+        alignas(32) uint8_t px[32] = {};
+        std::memcpy(c, e + k, size_t(m - k) * sizeof(float));
+        std::memcpy(px, d + 4 * k, size_t(m - k) * 4);
+        TintEightAvx2(px, _mm256_load_ps(c), tint, alpha);
+        std::memcpy(d + 4 * k, px, size_t(m - k) * 4);
+    }
 }
 
 // Draws prepared tint masks in order. Rows are shared out among threads; a

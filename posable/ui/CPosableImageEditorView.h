@@ -7,6 +7,8 @@
 // Joints) and a paint session for painting on a part.
 #include "canvas_view/SelectionAnts.h"
 #include "platform/CompositeSurface.h"
+#include "platform/Raster.h"
+#include "platform/RectI.h"
 #include "platform/qt/CThemedScrollCtrl.h"
 #include "platform/qt/CView.h"
 #include "platform/qt/CZoomReadoutWnd.h"
@@ -63,6 +65,9 @@ public:
     BitmapPaintSession& PaintSession() { return *session_; }
     size_t OverlayCacheSize() const { return overlayCache_.size(); }
     int OverlayRasterCount() const { return overlayRasters_; }
+    // Off: each bone's overlay is drawn on its own in the bone loop (the
+    // plain way, kept to check the batch against).
+    void SetOverlayBatching(bool on) { overlayBatching_ = on; }
 
     // Where the bone menu asked for from the keyboard opens, in view pixels:
     // the selected end's cap-length handle, else the centre of the view.
@@ -112,6 +117,15 @@ private:
     void DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview);
     void DrawSelectedBoneHandles(QPainter& p, const CanvasObject& part, const Bone& bone);
     void DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint);
+    // The bone region's mask (made when the cache lacks it) as a draw into
+    // the back buffer; false when there is nothing to draw.
+    bool BoneRegionDraw(const CanvasObject& part, const Bone& bone, bool selectedTint, TintMaskDraw& out);
+    // Draws the wanted bones' overlays in one batch, except on the pixels
+    // listed in `replay`, where the bone loop draws them bone by bone.
+    bool DrawOverlayBatch(const CanvasObject& part, const std::vector<char>& wanted, std::vector<TintMaskDraw>& draws,
+                          std::vector<char>& drawn, std::vector<RectI>& replay);
+    // The viewport in device pixels, the overlays' clip.
+    RectF DeviceViewport() const;
     // Makes the masks of the bones' regions the cache lacks, several at once.
     void PrepareBoneRegions(const CanvasObject& part, const std::vector<const Bone*>& bones);
     void StoreOverlay(const std::string& partId, const std::string& boneId, const BoneShape::OverlayPlan& plan,
@@ -150,6 +164,7 @@ private:
     CompositeSurface backBuffer_;
     std::vector<BoneOverlayCacheEntry> overlayCache_;
     int overlayRasters_ = 0;  // rasters made (for tests of the cache)
+    bool overlayBatching_ = true;
     float antsPhase_ = 0;
     MarchingAntsCache ants_;
     SelectionTintCache tint_;

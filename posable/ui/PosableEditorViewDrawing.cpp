@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace posable_view;
 
@@ -349,12 +350,13 @@ void CPosableImageEditorView::PrepareBoneRegions(const CanvasObject& part, const
     }
 }
 
-void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint) {
+bool CPosableImageEditorView::BoneRegionDraw(const CanvasObject& part, const Bone& bone, bool selectedTint,
+                                             TintMaskDraw& out) {
     CQuillfenEditorDoc* doc = GetDocument();
     const bool jointTool = doc && doc->activeTool == kToolSelectMoveJoint;
     const RectF vp = Viewport();
     BoneRegionJob job;
-    if (!PlanBoneRegion(part, bone, selectedTint, jointTool, tools_.view, vp, job)) return;
+    if (!PlanBoneRegion(part, bone, selectedTint, jointTool, tools_.view, vp, job)) return false;
     bool match = false;
     BoneOverlayCacheEntry* entry = FindOverlay(overlayCache_, part.id, bone.id, job, match);
     if (!match) {
@@ -362,23 +364,160 @@ void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bon
         // kept, and drawn in the colour of the frame.
         ByteMaskRect mask;
         ++overlayRasters_;
-        if (!BoneShape::RasterizeMask(job.plan.scaled, job.plan.box, mask)) return;
+        if (!BoneShape::RasterizeMask(job.plan.scaled, job.plan.box, mask)) return false;
         StoreOverlay(part.id, bone.id, job.plan, job.key, job.clip, jointTool, std::move(mask));
         entry = nullptr;
         for (auto& e : overlayCache_)
             if (e.partId == part.id && e.boneId == bone.id) entry = &e;
-        if (!entry) return;
+        if (!entry) return false;
     }
     entry->drawnThisFrame = true;
     // Straight into the back buffer the painter draws on (the painter holds
     // no transform here), magnified with filtering, cut to the viewport.
+    // The mask is in view pixels and the buffer in device pixels. Its bytes
+    // stay where they are while other entries are added.
     const ByteMaskRect& m = entry->mask;
-    const TintMask tm{m.bytes.data(), m.width, m.height, m.width};
-    // The mask is in view pixels and the buffer in device pixels.
     const float r = tools_.view.ratio;
-    const RectF deviceClip{vp.x * r, vp.y * r, vp.width * r, vp.height * r};
-    DrawTintMask(RasterTarget::Of(backBuffer_), tm, (job.head.x + entry->offsetX) * r,
-                 (job.head.y + entry->offsetY) * r, float(entry->scale) * r, job.tint, &deviceClip);
+    out.mask = {m.bytes.data(), m.width, m.height, m.width};
+    out.x = (job.head.x + entry->offsetX) * r;
+    out.y = (job.head.y + entry->offsetY) * r;
+    out.scale = float(entry->scale) * r;
+    out.argb = job.tint;
+    return true;
+}
+
+RectF CPosableImageEditorView::DeviceViewport() const {
+    const RectF vp = Viewport();
+    const float r = tools_.view.ratio;
+    return {vp.x * r, vp.y * r, vp.width * r, vp.height * r};
+}
+
+void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint) {
+    TintMaskDraw d;
+    if (!BoneRegionDraw(part, bone, selectedTint, d)) return;
+    const RectF deviceClip = DeviceViewport();
+    DrawTintMask(RasterTarget::Of(backBuffer_), d.mask, d.x, d.y, d.scale, d.argb, &deviceClip);
+}
+
+namespace {
+
+RectI Intersect(const RectI& a, const RectI& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+}
+
+// The device pixels a square of half side `half` view pixels about c can
+// touch, with a pixel to spare for anti-aliasing.
+RectI DeviceSquare(PointF c, float half, float ratio) {
+    return {int(std::floor((c.x - half) * ratio)) - 2, int(std::floor((c.y - half) * ratio)) - 2,
+            int(std::ceil((c.x + half) * ratio)) + 2, int(std::ceil((c.y + half) * ratio)) + 2};
+}
+
+// Where the bone loop draws a bone's glyph and markers on a selected part:
+// squares along the glyph (every point of the diamond lies within its half
+// width of the axis) and around the joint and midpoint markers.
+void GlyphSquares(PointF h, PointF t, bool midpoint, float ratio, std::vector<RectI>& out) {
+    constexpr float kMargin = 3;  // pens (at most 2.6 wide) and anti-aliasing
+    out.push_back(DeviceSquare(h, 8 + kMargin, ratio));
+    out.push_back(DeviceSquare(t, 8 + kMargin, ratio));
+    if (midpoint) out.push_back(DeviceSquare({(h.x + t.x) / 2, (h.y + t.y) / 2}, 5.5f + kMargin, ratio));
+    const float dx = t.x - h.x, dy = t.y - h.y, len = std::hypot(dx, dy);
+    if (!(len >= 2) || !std::isfinite(len)) return;
+    const float m = std::max(std::min(0.12f * len, 9.0f), 3.0f);
+    const float step = 8;
+    const int n = int(std::ceil(len / step));
+    for (int i = 0; i <= n; ++i) {
+        const float a = std::min(1.0f, float(i) / float(n));
+        out.push_back(DeviceSquare({h.x + a * dx, h.y + a * dy}, m + step / 2 + kMargin, ratio));
+    }
+}
+
+// The same pixels as the union of `rects`, as rectangles that do not overlap.
+std::vector<RectI> DisjointRects(const std::vector<RectI>& rects) {
+    std::vector<int> ys;
+    for (const RectI& r : rects)
+        if (!r.IsEmpty()) ys.push_back(r.top), ys.push_back(r.bottom);
+    std::sort(ys.begin(), ys.end());
+    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+    std::vector<RectI> out;
+    std::vector<std::pair<int, int>> spans;
+    for (size_t b = 0; b + 1 < ys.size(); ++b) {
+        spans.clear();
+        for (const RectI& r : rects)
+            if (!r.IsEmpty() && r.top <= ys[b] && r.bottom >= ys[b + 1]) spans.push_back({r.left, r.right});
+        std::sort(spans.begin(), spans.end());
+        for (size_t i = 0; i < spans.size();) {
+            int l = spans[i].first, rr = spans[i].second;
+            for (++i; i < spans.size() && spans[i].first <= rr; ++i) rr = std::max(rr, spans[i].second);
+            out.push_back({l, ys[b], rr, ys[b + 1]});
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool CPosableImageEditorView::DrawOverlayBatch(const CanvasObject& part, const std::vector<char>& wanted,
+                                               std::vector<TintMaskDraw>& draws, std::vector<char>& drawn,
+                                               std::vector<RectI>& replay) {
+    const size_t n = part.bones.size();
+    draws.assign(n, {});
+    drawn.assign(n, 0);
+    replay.clear();
+    int count = 0;
+    for (size_t k = 0; k < n; ++k)
+        if (wanted[k]) count += drawn[k] = BoneRegionDraw(part, part.bones[k], false, draws[k]);
+    if (count == 0) return true;
+    const float ratio = tools_.view.ratio;
+    const RectF clipF = DeviceViewport();
+    const RectI buffer{0, 0, backBuffer_.width, backBuffer_.height};
+    const RectI clip = Intersect(buffer, {int(std::floor(clipF.x)), int(std::floor(clipF.y)),
+                                          int(std::ceil(clipF.x + clipF.width)), int(std::ceil(clipF.y + clipF.height))});
+    // Each overlay's device pixels, and the glyph pixels of a bone that a
+    // later bone's overlay reaches: those go bone by bone.
+    std::vector<RectI> reach(n);
+    for (size_t k = 0; k < n; ++k)
+        if (drawn[k]) {
+            const TintMaskDraw& d = draws[k];
+            reach[k] = Intersect(clip, {int(std::floor(d.x)) - 1, int(std::floor(d.y)) - 1,
+                                        int(std::ceil(d.x + d.mask.width * d.scale)) + 1,
+                                        int(std::ceil(d.y + d.mask.height * d.scale)) + 1});
+        }
+    CQuillfenEditorDoc* doc = GetDocument();
+    const bool t4 = doc && doc->activeTool == kToolSelectMoveJoint;
+    std::vector<RectI> guarded, squares;
+    for (size_t k = 0; k + 1 < n; ++k) {
+        squares.clear();
+        const Bone& bone = part.bones[k];
+        GlyphSquares(PartPointToView(part, bone.headX, bone.headY, tools_.view),
+                     PartPointToView(part, bone.tailX, bone.tailY, tools_.view), t4, ratio, squares);
+        for (const RectI& sq : squares)
+            for (size_t m = k + 1; m < n; ++m)
+                if (drawn[m] && !Intersect(sq, reach[m]).IsEmpty()) {
+                    guarded.push_back(Intersect(sq, clip));
+                    break;
+                }
+    }
+    replay = DisjointRects(guarded);
+    // The guarded pixels are kept as they are under the batch and put back.
+    std::vector<uint8_t> kept;
+    const RasterTarget target = RasterTarget::Of(backBuffer_);
+    for (const RectI& r : replay)
+        for (int y = r.top; y < r.bottom; ++y) {
+            const uint8_t* row = target.pixels + int64_t(y) * target.stride + int64_t(r.left) * 4;
+            kept.insert(kept.end(), row, row + size_t(r.Width()) * 4);
+        }
+    std::vector<TintMaskDraw> batch;
+    for (size_t k = 0; k < n; ++k)
+        if (drawn[k]) batch.push_back(draws[k]);
+    DrawTintMasks(target, batch.data(), int(batch.size()), &clipF);
+    size_t at = 0;
+    for (const RectI& r : replay)
+        for (int y = r.top; y < r.bottom; ++y) {
+            uint8_t* row = target.pixels + int64_t(y) * target.stride + int64_t(r.left) * 4;
+            std::memcpy(row, kept.data() + at, size_t(r.Width()) * 4);
+            at += size_t(r.Width()) * 4;
+        }
+    return true;
 }
 
 void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview) {
@@ -388,15 +527,43 @@ void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool pa
     const bool t4 = doc->activeTool == kToolSelectMoveJoint;
     const BoneSelection& sel = doc->boneSelection;
     const bool selPart = sel.objectId == part.id;
+    // The region overlays of a selected part's bones are drawn in one batch
+    // before the loop; the glyph pixels a later overlay reaches are left out
+    // of it and get the overlays bone by bone in the loop, so every pixel
+    // sees overlays and glyphs in the order of the bones.
+    std::vector<TintMaskDraw> overlays;
+    std::vector<char> hasOverlay;
+    std::vector<RectI> byBone;
+    const RectF deviceClip = DeviceViewport();
     if (partSelected) {
         std::vector<const Bone*> regions;
-        for (const Bone& bone : part.bones)
-            if (!t4 || (selPart && sel.boneId == bone.id)) regions.push_back(&bone);
+        std::vector<char> wanted;
+        for (const Bone& bone : part.bones) {
+            wanted.push_back(!t4 || (selPart && sel.boneId == bone.id));
+            if (wanted.back()) regions.push_back(&bone);
+        }
         PrepareBoneRegions(part, regions);
+        if (overlayBatching_) DrawOverlayBatch(part, wanted, overlays, hasOverlay, byBone);
     }
-    for (const Bone& bone : part.bones) {
+    for (size_t k = 0; k < part.bones.size(); ++k) {
+        const Bone& bone = part.bones[k];
         const bool isSel = selPart && sel.boneId == bone.id;
-        if (partSelected && (!t4 || isSel)) DrawBoneRegion(part, bone, false);
+        if (partSelected && (!t4 || isSel)) {
+            if (!overlayBatching_) {
+                DrawBoneRegion(part, bone, false);
+            } else if (hasOverlay[k]) {
+                const TintMaskDraw& d = overlays[k];
+                for (const RectI& r : byBone) {
+                    const RectF cell{float(r.left), float(r.top), float(r.Width()), float(r.Height())};
+                    const float x0 = std::max(cell.x, deviceClip.x), y0 = std::max(cell.y, deviceClip.y);
+                    const float x1 = std::min(cell.x + cell.width, deviceClip.x + deviceClip.width);
+                    const float y1 = std::min(cell.y + cell.height, deviceClip.y + deviceClip.height);
+                    if (x1 <= x0 || y1 <= y0) continue;
+                    const RectF c{x0, y0, x1 - x0, y1 - y0};
+                    DrawTintMask(RasterTarget::Of(backBuffer_), d.mask, d.x, d.y, d.scale, d.argb, &c);
+                }
+            }
+        }
         const PointF h = PartPointToView(part, bone.headX, bone.headY, v);
         const PointF t = PartPointToView(part, bone.tailX, bone.tailY, v);
         DrawBoneGlyph(p, h, t, partSelected, false, bone.stretchable, t4 && isSel);

@@ -1,5 +1,7 @@
 #include "posable/BoneShape.h"
 
+#include "filters/StackBlur.h"
+
 #include "PosableFixtures.h"
 
 #include <gtest/gtest.h>
@@ -190,6 +192,53 @@ TEST(BoneShape, BuildBoneMask) {
     ByteMaskRect big;
     BuildBoneMask(40, 20, wild, false, big);
     EXPECT_LE(int64_t(big.width) * big.height, kMaxBitmapPixels);
+}
+
+TEST(BoneShape, FeatheredMaskIsTheStackBlurOfTheMembership) {
+    // The feather is a stack blur of the pixels whose centres are inside,
+    // byte for byte: hair-thin and short regions (runs a pixel long, edges
+    // within each other's reach), offset caps (two runs on a row), regions
+    // cut by the box (runs touching a row's ends, set top and bottom rows),
+    // small and wide radii, one past the blur's largest.
+    struct Case {
+        double tx, ty, hw, ho, to, feather;
+        BoneShapeBox box;  // from the head; width 0: the region's bounds
+    } cases[] = {
+        {200, 90, 0.5, 0, 0, 3, {0, 0, 0, 0}},       {7, 3, 2, 0, 0, 6, {0, 0, 0, 0}},
+        {180, -40, 14, 22, -22, 9, {0, 0, 0, 0}},    {150, 130, 30, 0, 0, 37.5, {0, 0, 0, 0}},
+        {300, 10, 25, 0, 0, 12, {40, -20, 150, 60}}, {120, 200, 20, 0, 0, 1, {10, 30, 64, 96}},
+        {90, 60, 10, 5, 0, 300, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        BoneShapeParams p;
+        p.headX = 20.25, p.headY = 70.5;
+        p.tailX = p.headX + c.tx, p.tailY = p.headY + c.ty;
+        p.halfWidth = c.hw;
+        p.headCapLength = p.tailCapLength = 15;
+        p.headCapHalfWidth = p.tailCapHalfWidth = c.hw + 3;
+        p.headOffset = c.ho, p.tailOffset = c.to;
+        p.feather = c.feather;
+        const BoneShapeBox box = c.box.width > 0 ? BoneShapeBox{std::floor(p.headX + c.box.left),
+                                                                std::floor(p.headY + c.box.top), c.box.width,
+                                                                c.box.height}
+                                                 : BoneShape::Bounds(p);
+        ByteMaskRect mask;
+        ASSERT_TRUE(BoneShape::RasterizeMask(p, box, mask));
+        std::vector<uint8_t> plain(size_t(box.width) * size_t(box.height), 0);
+        int64_t inside = 0;
+        for (int y = 0; y < box.height; ++y)
+            for (int x = 0; x < box.width; ++x)
+                if (BoneShape::Contains(p, box.left + x + 0.5, box.top + y + 0.5)) {
+                    plain[size_t(y) * size_t(box.width) + size_t(x)] = 255;
+                    ++inside;
+                }
+        const int r = int(std::ceil(c.feather));
+        StackBlurGray8(plain.data(), box.width, box.height, r, r);
+        int64_t differ = 0;
+        for (size_t i = 0; i < plain.size(); ++i) differ += plain[i] != mask.bytes[i];
+        EXPECT_GT(inside, 0) << c.tx << "," << c.ty;
+        EXPECT_EQ(differ, 0) << c.tx << "," << c.ty << " feather " << c.feather;
+    }
 }
 
 TEST(BoneShape, RasterizeMatchesTheMembershipTestPixelForPixel) {

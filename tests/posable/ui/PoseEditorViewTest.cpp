@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -117,6 +118,50 @@ TEST(PoseEditorView, BoneGesturesThroughTheViewAndUndo) {
     t.doc->OnEditUndo();
     t.part = t.doc->poseScene.FindObject("object_1_item");
     EXPECT_NEAR(t.part->bones[1].tailX, 0.5f, 0.01);  // back where the Add Bone release put it
+}
+
+// The overlays of a selected part's bones drawn in one batch give the frame
+// drawing each bone's overlay and then its glyph, bone by bone, byte for
+// byte: a chain whose joints lie under the next bone's overlay, a branch,
+// a bone crossing others, with every overlay and with the joint tool's
+// single one, zoomed in and scrolled.
+TEST(PoseEditorView, BatchedBoneOverlaysDrawTheFrameBoneByBone) {
+    PoseEditorApp t;
+    ASSERT_NE(t.part, nullptr);
+    auto bone = [](const char* id, const char* parent, float hx, float hy, float tx, float ty) {
+        Bone b;
+        b.id = id;
+        b.hasParent = parent[0] != 0;
+        b.parentId = parent;
+        b.headX = hx, b.headY = hy, b.tailX = tx, b.tailY = ty;
+        b.wholeImage = false;
+        return b;
+    };
+    t.part->bones = {bone("bone_1", "", 0.5f, 0.1f, 0.5f, 0.4f), bone("bone_2", "bone_1", 0.5f, 0.4f, 0.45f, 0.7f),
+                     bone("bone_3", "bone_2", 0.45f, 0.7f, 0.6f, 0.95f), bone("bone_4", "bone_1", 0.5f, 0.4f, 0.9f, 0.45f),
+                     bone("bone_5", "", 0.1f, 0.6f, 0.9f, 0.55f)};
+    t.part->bones[4].feather = 0.05f;
+    t.part->bones[2].roundTailCap = 0;
+    struct Case {
+        int tool;
+        float zoom;
+        PointF at;
+    } cases[] = {{kToolMove, 0, {}}, {kToolSelectMoveJoint, 0, {}}, {kToolMove, 3, {450, 350}}, {kToolMove, 2.5f, {120, 640}}};
+    for (const Case& c : cases) {
+        t.doc->SetActiveTool(c.tool);
+        t.doc->SetBoneSelection(t.part->id, "bone_2", 1);
+        if (c.zoom > 0) t.view->SetZoomAt(c.zoom, c.at);
+        t.view->SetOverlayBatching(true);
+        t.view->RenderToBackBuffer();
+        EXPECT_GE(t.view->OverlayCacheSize(), c.tool == kToolMove ? 5u : 1u);
+        const CompositeSurface& b = t.view->BackBuffer();
+        const std::vector<uint8_t> batched(b.pixels, b.pixels + size_t(b.Pitch()) * size_t(b.height));
+        t.view->SetOverlayBatching(false);
+        t.view->RenderToBackBuffer();
+        ASSERT_EQ(batched.size(), size_t(b.Pitch()) * size_t(b.height));
+        EXPECT_EQ(0, std::memcmp(batched.data(), b.pixels, batched.size())) << "tool " << c.tool << " zoom " << c.zoom;
+    }
+    t.view->SetOverlayBatching(true);
 }
 
 // Preview opens Test Bones on a copy: dragging a joint there and closing the
