@@ -57,9 +57,13 @@ void CKitbashPreview::paintEvent(QPaintEvent* e) {
         p.setRenderHint(QPainter::SmoothPixmapTransform, true);
         p.drawImage(QRectF((w - dw) / 2, (h - dh) / 2, dw, dh), image);
     }
-    p.setPen(QColor::fromRgba(0xFF282C32));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(0, 0, w - 1, h - 1);
+    // The frame as four filled strips of the edge pixels: a 1-pixel pen at a
+    // fractional device pixel ratio leaves a sliver of the checker outside it.
+    const QColor frame = QColor::fromRgba(0xFF282C32);
+    p.fillRect(0, 0, w, 1, frame);
+    p.fillRect(0, h - 1, w, 1, frame);
+    p.fillRect(0, 0, 1, h, frame);
+    p.fillRect(w - 1, 0, 1, h, frame);
 }
 
 // ------------------------------------------------------------------ dialog

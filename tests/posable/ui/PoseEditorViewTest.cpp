@@ -7,6 +7,7 @@
 #include "document/DocumentCommands.h"
 #include "document/DocumentHost.h"
 #include "platform/Clipboard.h"
+#include "platform/DeviceScale.h"
 #include "platform/Profile.h"
 #include "platform/Prompts.h"
 #include "posable/RuntimeRig.h"
@@ -187,6 +188,9 @@ TEST(PoseEditorView, TestBonesLeavesTheRigOnCancel) {
     const PointF tail = NormalizedToCanvas(*lower, lower->bones[0].tailX, lower->bones[0].tailY);
     const float z = canvas->Zoom();
     canvas->RenderToBackBuffer();
+    // The preview is drawn in device pixels, so parts are sharp on a dense screen.
+    EXPECT_EQ(canvas->BackBuffer().width, DevicePixels(canvas->width(), canvas->DeviceRatio()));
+    EXPECT_EQ(canvas->BackBuffer().height, DevicePixels(canvas->height(), canvas->DeviceRatio()));
     std::string id;
     int end = 0;
     const float rot0 = lower->rotation;
