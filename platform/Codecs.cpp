@@ -6,15 +6,19 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include <immintrin.h>
 
 #include <png.h>
+#include <zlib.h>
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 #include <jerror.h>
@@ -171,33 +175,61 @@ void PngError(png_structp png, png_const_charp message) {
 
 void PngWarning(png_structp, png_const_charp) {}
 
-// Whether every chunk before the end chunk lies whole within the bytes.
-// libpng allocates a chunk's declared length before it reads the chunk, so a
-// few bytes declaring a gigabyte of text would cost a gigabyte before the
-// missing data is noticed; a file whose chunks run past its end is damaged.
-// A read of the header only needs the chunks before the image data, and may
-// be given just those.
-bool PngChunksWithinBytes(const uint8_t* bytes, size_t size, bool headerOnly) {
+uint32_t Be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// Whether each critical chunk (type starting with a capital) from `from` up to
+// `to`, a run of whole chunks already known to lie within the bytes, has the
+// CRC of its type and data. Stops early (with no answer that matters) once
+// `stop` is set.
+bool CriticalCrcsMatch(const uint8_t* bytes, size_t from, size_t to, const std::atomic<bool>& stop) {
+    constexpr size_t kStep = size_t(1) << 20;
+    for (size_t at = from; at < to && !stop.load(std::memory_order_relaxed);) {
+        const size_t length = Be32(bytes + at);
+        if (!(bytes[at + 4] & 0x20)) {
+            uLong crc = crc32_z(0, nullptr, 0);
+            for (size_t done = 0; done < length + 4 && !stop.load(std::memory_order_relaxed); done += kStep)
+                crc = crc32_z(crc, bytes + at + 4 + done, std::min(kStep, length + 4 - done));
+            if (uint32_t(crc) != Be32(bytes + at + 8 + length)) return false;
+        }
+        at += 12 + length;
+    }
+    return true;
+}
+
+// Whether every chunk before the end chunk lies whole within the bytes; `end`
+// is where the end chunk ends. libpng allocates a chunk's declared length
+// before it reads the chunk, so a few bytes declaring a gigabyte of text would
+// cost a gigabyte before the missing data is noticed; a file whose chunks run
+// past its end is damaged. A read of the header only needs the chunks before
+// the image data, and may be given just those.
+bool PngChunksWithinBytes(const uint8_t* bytes, size_t size, bool headerOnly, size_t& end) {
     size_t at = 8;  // after the signature
     while (at + 8 <= size) {
         if (headerOnly && std::memcmp(bytes + at + 4, "IDAT", 4) == 0) return true;
-        const uint32_t length = uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 |
-                                uint32_t(bytes[at + 2]) << 8 | uint32_t(bytes[at + 3]);
+        const uint32_t length = Be32(bytes + at);
         if (length > 0x7FFFFFFFu || size - at - 8 < size_t(length) + 4) return false;
-        if (std::memcmp(bytes + at + 4, "IEND", 4) == 0) return true;
+        const bool last = std::memcmp(bytes + at + 4, "IEND", 4) == 0;
         at += 12 + size_t(length);
+        if (last) {
+            end = at;
+            return true;
+        }
     }
     return headerOnly && at == size;
 }
 
+// From this size on the chunks' CRCs are checked on a thread of their own
+// while libpng decodes.
+constexpr size_t kCrcThreadBytes = size_t(1) << 20;
+
 // Runs under setjmp: only the job changes, and the job outlives the jump.
 void PngDecodeInto(png_structp png, png_infop info, PngJob* job) {
     if (setjmp(png_jmpbuf(png))) return;
-    if (!PngChunksWithinBytes(job->bytes, job->size, job->headerOnly)) {
-        job->error = DecodeError::kDamaged;
-        return;
-    }
     png_set_read_fn(png, job, PngRead);
+    // RunPng checks the critical chunks' CRCs itself.
+    if (!job->headerOnly) png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_NO_CHANGE);
     // Ancillary chunks are not used: skip them rather than buffer them.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
@@ -266,20 +298,42 @@ void PngDecodeInto(png_structp png, png_infop info, PngJob* job) {
     png_read_end(png, nullptr);
 }
 
+// The critical chunks' CRCs (a mismatch is damage) are checked here rather
+// than by libpng, which is told they are done: for a large file on a thread
+// of their own, alongside the decoding, which libpng would otherwise wait for.
+// libpng only ever checks a chunk after using its data, so decoding before the
+// check ends risks nothing; the picture is dropped if the check fails.
+// Ancillary chunks are left to libpng's own handling.
 void RunPng(PngJob& job) {
+    size_t end = 0;
+    // Before libpng allocates anything.
+    if (!PngChunksWithinBytes(job.bytes, job.size, job.headerOnly, end)) {
+        job.error = DecodeError::kDamaged;
+        return;
+    }
+    bool crcsMatch = true;
+    std::atomic<bool> decodeFailed{false};  // the checker's answer is then not needed
+    std::thread checker;
+    if (!job.headerOnly) {
+        if (end >= kCrcThreadBytes) {
+            try {
+                checker = std::thread([&] { crcsMatch = CriticalCrcsMatch(job.bytes, 8, end, decodeFailed); });
+            } catch (const std::system_error&) {
+            }
+        }
+        if (!checker.joinable() && !CriticalCrcsMatch(job.bytes, 8, end, decodeFailed)) {
+            job.error = DecodeError::kDamaged;
+            return;
+        }
+    }
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, PngError, PngWarning);
-    if (!png) {
-        job.error = DecodeError::kOutOfMemory;
-        return;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        job.error = DecodeError::kOutOfMemory;
-        return;
-    }
-    PngDecodeInto(png, info, &job);
-    png_destroy_read_struct(&png, &info, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (info) PngDecodeInto(png, info, &job);
+    else job.error = DecodeError::kOutOfMemory;
+    if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    if (job.error != DecodeError::kNone) decodeFailed = true;
+    if (checker.joinable()) checker.join();
+    if (!crcsMatch && job.error == DecodeError::kNone) job.error = DecodeError::kDamaged;
     if (job.error != DecodeError::kNone) job.bitmap.reset();
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 
 #include <png.h>
+#include <zlib.h>
 #include <jpeglib.h>
 
 namespace {
@@ -543,6 +544,75 @@ TEST(ImageDecode, HostileFilesAreRefusedCheaply) {
             EXPECT_LT(PeakMiB() - before, kAllowedMiB) << "MiB of resident memory";
         }
     }
+}
+
+// PNG chunk surgery: where each chunk starts, and a chunk's CRC made right
+// again after its bytes were changed.
+std::vector<size_t> PngChunkStarts(const std::vector<uint8_t>& png, const char* type) {
+    std::vector<size_t> starts;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const size_t length = size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
+        if (std::memcmp(&png[at + 4], type, 4) == 0) starts.push_back(at);
+        at += 12 + length;
+    }
+    return starts;
+}
+void FixPngCrc(std::vector<uint8_t>& png, size_t at) {
+    const size_t length = size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
+    const uLong crc = crc32(0, &png[at + 4], uInt(length + 4));
+    for (int i = 0; i < 4; ++i) png[at + 8 + length + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+}
+
+// A file large enough that its chunks' checksums are checked apart from the
+// decoding, in runs on several threads: a wrong checksum on any critical
+// chunk, first, middle or last, is damage; the zlib stream's own checksum is
+// still checked; a damaged ancillary chunk is skipped as before.
+TEST(ImageDecode, EveryChunkOfALargePngIsChecked) {
+    const cv::Mat photo = Photo(1024, 768);
+    std::vector<uchar> encoded;
+    ASSERT_TRUE(cv::imencode(".png", photo, encoded, {cv::IMWRITE_PNG_COMPRESSION, 0}));
+    const std::vector<uint8_t> png(encoded.begin(), encoded.end());
+    const std::vector<size_t> data = PngChunkStarts(png, "IDAT");
+    ASSERT_GT(data.size(), 40u);
+    const BitmapPtr whole = DecodeImage(png);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole->Pixel(1000, 700), 0xFF000000u | uint32_t(photo.at<cv::Vec3b>(700, 1000)[2]) << 16 |
+                                           uint32_t(photo.at<cv::Vec3b>(700, 1000)[1]) << 8 | photo.at<cv::Vec3b>(700, 1000)[0]);
+
+    // Only the checksum catches a changed checksum.
+    auto crcAt = [&](size_t at) {
+        return at + 8 + (size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3]);
+    };
+    const size_t end = PngChunkStarts(png, "IEND").at(0);
+    for (const auto& [where, at] :
+         {std::pair{"header", crcAt(8)}, std::pair{"first data chunk", crcAt(data.front()) + 1},
+          std::pair{"middle data chunk", crcAt(data[data.size() / 2]) + 2}, std::pair{"last data chunk", crcAt(data.back()) + 3},
+          std::pair{"end chunk", crcAt(end)}}) {
+        SCOPED_TRACE(where);
+        std::vector<uint8_t> bad = png;
+        bad[at] ^= 0x10;
+        DecodeError why = DecodeError::kNone;
+        EXPECT_EQ(DecodeImage(bad, &why), nullptr);
+        EXPECT_EQ(why, DecodeError::kDamaged);
+    }
+
+    // The last four bytes of the image data are the zlib stream's checksum.
+    std::vector<uint8_t> badAdler = png;
+    const size_t last = data.back();
+    const size_t lastLength = size_t(png[last]) << 24 | size_t(png[last + 1]) << 16 | size_t(png[last + 2]) << 8 | png[last + 3];
+    badAdler[last + 8 + lastLength - 1] ^= 0x01;
+    FixPngCrc(badAdler, last);
+    DecodeError why = DecodeError::kNone;
+    EXPECT_EQ(DecodeImage(badAdler, &why), nullptr);
+    EXPECT_EQ(why, DecodeError::kDamaged);
+
+    // A text chunk whose CRC is wrong, before the end chunk.
+    std::vector<uint8_t> text = png;
+    const uint8_t chunk[] = {0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b', 0xDE, 0xAD, 0xBE, 0xEF};
+    text.insert(text.begin() + long(end), std::begin(chunk), std::end(chunk));
+    const BitmapPtr withText = DecodeImage(text, &why);
+    ASSERT_NE(withText, nullptr) << DecodeErrorText(why);
+    EXPECT_EQ(std::memcmp(withText->Data(), whole->Data(), size_t(1024) * 768 * 4), 0);
 }
 
 // The size check uses the caller's pixel budget as well as the caps.
