@@ -190,9 +190,38 @@ TileKernels PickTileKernels() {
 // Output in 64-column tiles by bands of rows, so that the prefix sums a tile
 // reads stay in cache from one output row to the next. Over a tile, chords
 // narrow enough to stay inside the row are summed in registers, the others clip.
+// The smallest and largest byte of each 64 x 64 block of the plane (the same
+// grid as the tiles), so that a tile whose whole disk neighbourhood holds one
+// value is known before any sum is taken.
+struct BlockRange {
+    int columns = 0, rows = 0;
+    std::vector<uint8_t> lo, hi;
+};
+
+// When every pixel the disks of a tile reach holds the same value c, and the
+// disks lie wholly inside the plane (or c is 0, which the outside adds as
+// well), every output pixel of the tile is c: the average of a constant.
+bool UniformNeighbourhood(const BlockRange& blocks, int width, int height, int r, int x0, int x1, int y0, int y1,
+                          uint8_t& value) {
+    const int64_t left = int64_t(x0) - r, right = int64_t(x1) - 1 + r;
+    const int64_t top = int64_t(y0) - r, bottom = int64_t(y1) - 1 + r;
+    const bool inside = left >= 0 && top >= 0 && right < width && bottom < height;
+    const int bx0 = int(std::max<int64_t>(left, 0) / kTile), bx1 = int(std::min<int64_t>(right, width - 1) / kTile);
+    const int by0 = int(std::max<int64_t>(top, 0) / kTile), by1 = int(std::min<int64_t>(bottom, height - 1) / kTile);
+    const uint8_t c = blocks.lo[size_t(by0) * size_t(blocks.columns) + size_t(bx0)];
+    if (!inside && c != 0) return false;
+    for (int by = by0; by <= by1; ++by)
+        for (int bx = bx0; bx <= bx1; ++bx) {
+            const size_t i = size_t(by) * size_t(blocks.columns) + size_t(bx);
+            if (blocks.lo[i] != c || blocks.hi[i] != c) return false;
+        }
+    value = c;
+    return true;
+}
+
 template <typename Acc, typename PT>
 void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, const std::vector<int32_t>& totals,
-                   const std::vector<int32_t>& halfWidths, int64_t area) {
+                   const std::vector<int32_t>& halfWidths, int64_t area, int r, const BlockRange& blocks) {
     const TileKernels kernels = PickTileKernels();
     const size_t pw = size_t(width) + 1;
     const int rows = int(halfWidths.size() / 2);
@@ -226,6 +255,11 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, cons
         for (int b = 0; b < bands; ++b) {
             const int x0 = t * kTile, x1 = std::min(width, x0 + kTile);
             const int yb0 = b * kBand, yb1 = std::min(height, yb0 + kBand);
+            uint8_t flat = 0;
+            if (UniformNeighbourhood(blocks, width, height, r, x0, x1, yb0, yb1, flat)) {
+                for (int y = yb0; y < yb1; ++y) std::memset(plane + size_t(y) * size_t(width) + size_t(x0), flat, size_t(x1 - x0));
+                continue;
+            }
             // Over a full tile, chords no wider than `limit` stay inside the row.
             const bool full = sizeof(Acc) == 4 && x1 - x0 == kTile;
             const int limit = full ? std::min(x0, width - x0 - kTile) : -1;
@@ -268,7 +302,7 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, cons
 // Builds the prefix sums of every row (large pages: each disk row of a tile
 // reads another prefix row) and runs the tiles.
 template <typename Acc, typename PT>
-void Run(uint8_t* plane, int width, int height, const std::vector<int32_t>& halfWidths, int64_t area) {
+void Run(uint8_t* plane, int width, int height, int r, const std::vector<int32_t>& halfWidths, int64_t area) {
     const size_t pw = size_t(width) + 1;
     const size_t bytes = (pw * size_t(height) * sizeof(PT) + kHugePage - 1) / kHugePage * kHugePage;
     std::unique_ptr<PT, decltype(&std::free)> storage(static_cast<PT*>(std::aligned_alloc(kHugePage, bytes)),
@@ -277,19 +311,39 @@ void Run(uint8_t* plane, int width, int height, const std::vector<int32_t>& half
     madvise(storage.get(), bytes, MADV_HUGEPAGE);
     PT* prefix = storage.get();
     std::vector<int32_t> totals(static_cast<size_t>(height));
+    BlockRange blocks;
+    blocks.columns = (width + kTile - 1) / kTile;
+    blocks.rows = (height + kTile - 1) / kTile;
+    blocks.lo.assign(size_t(blocks.columns) * size_t(blocks.rows), 255);
+    blocks.hi.assign(blocks.lo.size(), 0);
 #pragma omp parallel for schedule(static) if (int64_t(width) * height >= (int64_t(1) << 14))
-    for (int y = 0; y < height; ++y) {
-        PT* p = prefix + size_t(y) * pw;
-        const uint8_t* row = plane + size_t(y) * size_t(width);
-        int32_t sum = 0;
-        p[0] = 0;
-        for (int x = 0; x < width; ++x) {
-            sum += row[x];
-            p[x + 1] = PT(sum);
+    for (int by = 0; by < blocks.rows; ++by) {
+        uint8_t* lo = blocks.lo.data() + size_t(by) * size_t(blocks.columns);
+        uint8_t* hi = blocks.hi.data() + size_t(by) * size_t(blocks.columns);
+        for (int y = by * kTile; y < std::min(height, (by + 1) * kTile); ++y) {
+            PT* p = prefix + size_t(y) * pw;
+            const uint8_t* row = plane + size_t(y) * size_t(width);
+            int32_t sum = 0;
+            p[0] = 0;
+            for (int x = 0; x < width; ++x) {
+                sum += row[x];
+                p[x + 1] = PT(sum);
+            }
+            totals[size_t(y)] = sum;
+            for (int bx = 0; bx < blocks.columns; ++bx) {
+                const uint8_t* b = row + size_t(bx) * kTile;
+                const int n = std::min(kTile, width - bx * kTile);
+                uint8_t mn = lo[bx], mx = hi[bx];
+                for (int x = 0; x < n; ++x) {
+                    mn = std::min(mn, b[x]);
+                    mx = std::max(mx, b[x]);
+                }
+                lo[bx] = mn;
+                hi[bx] = mx;
+            }
         }
-        totals[size_t(y)] = sum;
     }
-    DiskBlurTiles<Acc, PT>(plane, width, height, prefix, totals, halfWidths, area);
+    DiskBlurTiles<Acc, PT>(plane, width, height, prefix, totals, halfWidths, area, r, blocks);
 }
 
 }  // namespace
@@ -309,8 +363,8 @@ void DiskBlur(uint8_t* plane, int width, int height, int r) {
     int32_t widest = -1;
     for (int32_t h : halfWidths)
         if (h < width - 1) widest = std::max(widest, h);
-    if (widest <= 128) Run<int32_t, uint16_t>(plane, width, height, halfWidths, area);
-    else Run<int32_t, int32_t>(plane, width, height, halfWidths, area);
+    if (widest <= 128) Run<int32_t, uint16_t>(plane, width, height, r, halfWidths, area);
+    else Run<int32_t, int32_t>(plane, width, height, r, halfWidths, area);
 }
 
 void DiskBlurReference(uint8_t* plane, int width, int height, int r) {

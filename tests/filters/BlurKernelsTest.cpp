@@ -61,6 +61,32 @@ TEST(DiskBlur, MatchesBruteForce) {
     });
 }
 
+// Planes with wide flat areas, as a shadow's silhouette gives: tiles whose
+// whole neighbourhood holds one value are filled without summing, which must
+// not change a byte, neither where the flat value meets the plane's border
+// (outside counts as 0) nor one pixel short of a flat neighbourhood.
+TEST(DiskBlur, FlatAreasMatchBruteForce) {
+    const int w = 400, h = 460;
+    std::vector<uint8_t> src(size_t(w) * h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t& v = src[size_t(y) * w + x];
+            if (x >= 20 && x < 380 && y >= 40 && y < 310) v = 153;                      // a wide flat block
+            if (x >= 330 && y < 30) v = 77;                                              // flat against two borders
+            if ((x - 330) * (x - 330) + (y - 250) * (y - 250) < 400) v = uint8_t(x + y);  // texture inside
+        }
+    src[size_t(310) * w + 160] = 1;  // one odd pixel just below the block
+    for (int r : {1, 9, 30}) {
+        auto ref = src;
+        DiskBlurReference(ref.data(), w, h, r);
+        ForEachCpuLevel([&](CpuLevel level) {
+            auto got = src;
+            DiskBlur(got.data(), w, h, r);
+            EXPECT_EQ(got, ref) << CpuLevelName(level) << " r " << r;
+        });
+    }
+}
+
 TEST(DiskBlur, EdgeCases) {
     std::vector<uint8_t> dot(size_t(5) * 5, 0);
     dot[12] = 255;
