@@ -147,17 +147,7 @@ void ComposeShadedColours(Bitmap& out, const Bitmap& source, const uint8_t* shad
         const uint8_t* s = source.Row(y);
         const uint8_t* S = shade + size_t(y) * size_t(w);
         uint8_t* d = out.Row(y);
-        for (int x = 0; x < w; ++x, s += 4, d += 4) {
-            // A level shade (128) gives t = 0, which leaves every byte as it is.
-            if (s[3] && S[x] != 128) {
-                const float t = (float(S[x]) - 128.0f) / 127.0f;
-                d[0] = ShadeColorChannel(s[0], t);
-                d[1] = ShadeColorChannel(s[1], t);
-                d[2] = ShadeColorChannel(s[2], t);
-                d[3] = s[3];
-            } else {
-                std::memcpy(d, s, 4);
-            }
-        }
+        std::memcpy(d, s, size_t(w) * 4);
+        for (int x = 0; x < w; ++x) ShadePixelColours(d + 4 * size_t(x), s + 4 * size_t(x), S[x]);
     }
 }

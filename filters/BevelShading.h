@@ -71,6 +71,15 @@ uint8_t ShadeColorChannel(uint8_t c, float t);
 // Colour bytes of every pixel with alpha moved by its shade byte (128 level);
 // alpha kept, transparent pixels copied unchanged.
 void ComposeShadedColours(Bitmap& out, const Bitmap& source, const uint8_t* shade);
+// The same for one pixel already copied from s to d.
+inline void ShadePixelColours(uint8_t* d, const uint8_t* s, uint8_t shade) {
+    // A level shade (128) gives t = 0, which leaves every byte as it is.
+    if (!s[3] || shade == 128) return;
+    const float t = (float(shade) - 128.0f) / 127.0f;
+    d[0] = ShadeColorChannel(s[0], t);
+    d[1] = ShadeColorChannel(s[1], t);
+    d[2] = ShadeColorChannel(s[2], t);
+}
 
 // The gradient of a float plane by central differences (one-sided but still
 // halved at the plane's border) and its length.

@@ -71,8 +71,10 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
 
     const BevelLight L = BevelLightVector(rec->angle);
     const BevelSlopeTable T = BuildBevelSlopeTable(rec->profile, rec->points);
-    // Shade plane S (128 level); the smoothing works the gradient out again.
-    WorkPlane<uint8_t> S = MakeWorkPlane<uint8_t>(n);
+    // Shade plane S (128 level) and, at band pixels, the smoothed gradient
+    // (planes the smoothing reads only there).
+    const WorkPlane<uint8_t> S = MakeWorkPlane<uint8_t>(n);
+    const WorkPlane<float> Gx = MakeWorkPlane<float>(s >= 1 ? n : 0), Gy = MakeWorkPlane<float>(s >= 1 ? n : 0);
 #pragma omp parallel for schedule(dynamic, 16) if (parallel)
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
@@ -83,25 +85,28 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
             }
             float gx, gy;
             smoothedGradient(x, y, gx, gy);
+            if (s >= 1) Gx[i] = gx, Gy[i] = gy;
             // The distance grows inwards, so the normal leans outwards.
             const float sigma = BevelSlopeAt(T, D[i], wf);
             S[i] = BevelShadeByte(BevelShadeValue(-sigma * gx * 1.5f, -sigma * gy * 1.5f, L, k));
         }
-    if (s >= 1) {
-        // Smoothed into a copy (the taps read the unsmoothed plane).
-        WorkPlane<uint8_t> S1 = MakeWorkPlane<uint8_t>(n);
-        const int stride = ContourTapStride(s);
+
+    // Each row of the output: a copy of the source, with band pixels shaded by
+    // their shade byte, averaged along the outline when s >= 1 (the taps read
+    // the unsmoothed plane). Pixels off the band keep the level 128.
+    const int stride = ContourTapStride(std::max(s, 1));
 #pragma omp parallel for schedule(dynamic, 16) if (parallel)
-        for (int y = 0; y < H; ++y) {
-            std::memcpy(S1.get() + size_t(y) * w, S.get() + size_t(y) * w, w);
-            for (int x = 0; x < W; ++x) {
-                const size_t i = size_t(y) * w + size_t(x);
-                if (!inBand(i)) continue;
-                float gx, gy;
-                smoothedGradient(x, y, gx, gy);
-                const float m = std::sqrt(gx * gx + gy * gy);
-                if (m < 0.1f) continue;
-                const float ux = -gy / m, uy = gx / m;
+    for (int y = 0; y < H; ++y) {
+        const uint8_t* src = source.Row(y);
+        uint8_t* dst = out->Row(y);
+        std::memcpy(dst, src, w * 4);
+        for (int x = 0; x < W; ++x) {
+            const size_t i = size_t(y) * w + size_t(x);
+            if (!inBand(i)) continue;
+            uint8_t shade = S[i];
+            const float m = s >= 1 ? std::sqrt(Gx[i] * Gx[i] + Gy[i] * Gy[i]) : 0.0f;
+            if (m >= 0.1f) {
+                const float ux = -Gy[i] / m, uy = Gx[i] / m;
                 float sum = 0;
                 int count = 0;
                 int lo, hi;
@@ -114,12 +119,11 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
                     sum += ContourSample(S.get(), W, sx, sy);
                     ++count;
                 }
-                if (count) S1[i] = RoundByte(sum / float(count));
+                if (count) shade = RoundByte(sum / float(count));
             }
+            ShadePixelColours(dst + 4 * size_t(x), src + 4 * size_t(x), shade);
         }
-        S.swap(S1);
     }
-    ComposeShadedColours(*out, source, S.get());
     return out;
 }
 
