@@ -431,6 +431,21 @@ void FilteredRowScalar(const FilterJob& j, int y, int x0, const float* cov, int 
 
 #define RASTER_AVX2 __attribute__((target("avx2,fma")))
 
+// The exact rows keep every product a product: a contracted a * b + c rounds
+// apart from the rows they must match. GCC takes that per function, Clang
+// for a stretch of the file; GCC 12's AVX-512 headers also warn about their
+// own placeholder operands.
+#if defined(__clang__)
+#define RASTER_NO_CONTRACT
+#define RASTER_EXACT_BEGIN _Pragma("STDC FP_CONTRACT OFF")
+#define RASTER_EXACT_END _Pragma("STDC FP_CONTRACT ON")
+#else
+#define RASTER_NO_CONTRACT , optimize("fp-contract=off")
+#define RASTER_EXACT_BEGIN \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"")
+#define RASTER_EXACT_END _Pragma("GCC diagnostic pop")
+#endif
+
 // Four texels (16 bytes) as two vectors of floats, texels 0-1 and 2-3,
 // premultiplied the way SampleSource::Texel does.
 template <bool kPremultipliedSource>
@@ -670,11 +685,9 @@ RASTER_AVX2 void BilinearRowAvx2(const FilterJob& j, int y, int x0, const float*
 // operations lane by lane as the pixel pairs of BilinearRowAvx2 (their
 // products, fused sums and roundings as that kernel is compiled), so the
 // bytes are the same; stretches holding edge pixels go through it.
-// GCC 12's AVX-512 headers warn about their own placeholder operands.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+RASTER_EXACT_BEGIN
 #define RASTER_AVX512_EXACT \
-    __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma"), optimize("fp-contract=off")))
+    __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma") RASTER_NO_CONTRACT))
 
 RASTER_AVX512_EXACT inline __m256 Channel8(__m256i texels, int ch) {
     return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(texels, 8 * ch), _mm256_set1_epi32(0xFF)));
@@ -780,7 +793,7 @@ RASTER_AVX512_EXACT void BilinearRowAvx512(const FilterJob& j, int y, int x0, co
     if (pending < x1) BilinearPairsAvx2(j, y, pending, cov + (pending - x0), x1);
 }
 
-#pragma GCC diagnostic pop
+RASTER_EXACT_END
 
 // An axis-aligned bilinear draw maps every row's column x to the same source
 // column, so the columns' coordinates, weights and interior tests are worked
@@ -1125,11 +1138,9 @@ __attribute__((target("avx2"))) void AlignedOverPremulAvx2(uint8_t* d, const uin
 }
 
 // AVX-512 has fused multiply-adds; contracting a * b + c would round apart
-// from the scalar rows, so these keep every product a product. GCC 12's
-// AVX-512 headers warn about their own placeholder operands.
-#define RASTER_AVX512 __attribute__((target("avx512f,avx512bw"), optimize("fp-contract=off")))
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// from the scalar rows, so these keep every product a product.
+#define RASTER_AVX512 __attribute__((target("avx512f,avx512bw") RASTER_NO_CONTRACT))
+RASTER_EXACT_BEGIN
 
 RASTER_AVX512 inline __m512i OverToByte16(__m512 v) {
     return _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(v, _mm512_set1_ps(255.0f)), _mm512_set1_ps(0.5f)));
@@ -1163,7 +1174,7 @@ RASTER_AVX512 void AlignedOverPremulAvx512(uint8_t* d, const uint8_t* s, int n, 
     }
     AlignedOverPremulAvx2(d + 4 * i, s + 4 * i, n - i, opacity, mode, pre);
 }
-#pragma GCC diagnostic pop
+RASTER_EXACT_END
 
 // Source-over or source-copy onto straight pixels, eight at a time, with the
 // operations of CompositePixel in the same order:
@@ -1588,7 +1599,8 @@ bool PrepareTintPass(const RasterTarget& target, const TintMask& mask, float x, 
 // The arithmetic below is written out with explicit fused operations where
 // the two-pixel kernel this replaced was contracted by the compiler, and
 // plain products elsewhere, so that its bytes stay as they were.
-#define RASTER_AVX2_EXACT __attribute__((target("avx2,fma"), optimize("fp-contract=off")))
+#define RASTER_AVX2_EXACT __attribute__((target("avx2,fma") RASTER_NO_CONTRACT))
+RASTER_EXACT_BEGIN
 
 // Eight premultiplied pixels at shares c of the tint, channel by channel:
 // keep = 1 - a c fused, result = d keep + s c fused, byte = r 255 + 0.5 fused.
@@ -1693,6 +1705,7 @@ RASTER_AVX2_EXACT void TintPassRowAvx2(const RasterTarget& target, const TintPas
         std::memcpy(d + 4 * k, px, size_t(m - k) * 4);
     }
 }
+RASTER_EXACT_END
 
 // Draws prepared tint masks in order. Rows are shared out among threads; a
 // row takes every draw that reaches it in the given order, so each pixel
