@@ -3,7 +3,11 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 QMessageBox::StandardButton ButtonOf(PromptAnswer a) {
@@ -69,9 +73,28 @@ PromptAnswer QtPrompts::ShowMessage(const MessageRequest& r) {
     }
 }
 
+namespace {
+// Qt's own file dialog draws with the application's palette and fonts, so it
+// matches the editor whatever dialogs the desktop offers; it opens wide enough
+// for its name, size, type and date columns to show whole.
+void PrepareFileDialog(QFileDialog& dlg) {
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.resize(std::max(dlg.width(), 760), std::max(dlg.height(), 460));
+    // The detail view's size, type and date columns take their texts' width;
+    // the name column takes the rest.
+    if (auto* tree = dlg.findChild<QTreeView*>("treeView")) {
+        QHeaderView* header = tree->header();
+        header->setStretchLastSection(false);
+        for (int c = 0; c < header->count(); ++c)
+            header->setSectionResizeMode(c, c == 0 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+    }
+}
+}  // namespace
+
 std::vector<std::string> QtPrompts::AskOpenFiles(const OpenFileRequest& r) {
     QFileDialog dlg(parent_, TitleOf(r.title), QString::fromStdString(r.initialFolder),
                     QString::fromStdString(QtFilterText(r.filters)));
+    PrepareFileDialog(dlg);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(r.multiSelect ? QFileDialog::ExistingFiles
                                   : (r.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
@@ -86,6 +109,7 @@ std::vector<std::string> QtPrompts::AskOpenFiles(const OpenFileRequest& r) {
 std::optional<std::string> QtPrompts::AskSaveFile(const SaveFileRequest& r) {
     QFileDialog dlg(parent_, TitleOf(r.title), QString::fromStdString(r.proposedName),
                     QString::fromStdString(QtFilterText(r.filters)));
+    PrepareFileDialog(dlg);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     if (!r.defaultExtension.empty()) dlg.setDefaultSuffix(QString::fromStdString(r.defaultExtension));
