@@ -102,7 +102,52 @@ __attribute__((target("avx2"))) void SumTapsAvx2(const Bitmap& S, const float* p
     _mm_store_ps(out.acc, acc);
 }
 
+// Two pixels at a time, the taps of pixel A in the low halves of 256-bit
+// registers and those of pixel B in the high halves: each pixel's sums take
+// its taps one after another exactly as above, but the two chains of
+// additions run side by side instead of one after the other.
+using SumTapPairsFn = void (*)(const Bitmap& S, const float* pxA, const float* pyA, int nA, TapSums& outA,
+                               const float* pxB, const float* pyB, int nB, TapSums& outB);
+
+__attribute__((target("avx2"))) void SumTapPairsAvx2(const Bitmap& S, const float* pxA, const float* pyA, int nA,
+                                                     TapSums& outA, const float* pxB, const float* pyB, int nB,
+                                                     TapSums& outB) {
+    const __m256i broadcastAlpha = _mm256_setr_epi32(3, 3, 3, 3, 7, 7, 7, 7);
+    const __m256 k255 = _mm256_set1_ps(255.0f);
+    __m256 sum = _mm256_setzero_ps(), acc = _mm256_setzero_ps();
+    const int n = std::min(nA, nB);
+    for (int t = 0; t < n; ++t) {
+        const int iA = int(pxA[t]), jA = int(pyA[t]), iB = int(pxB[t]), jB = int(pyB[t]);
+        const float fxA = pxA[t] - float(iA), fyA = pyA[t] - float(jA);
+        const float fxB = pxB[t] - float(iB), fyB = pyB[t] - float(jB);
+        const __m256 A0 = TexelPairAvx2(S, iA, jA), A1 = TexelPairAvx2(S, iA, jA + 1);
+        const __m256 B0 = TexelPairAvx2(S, iB, jB), B1 = TexelPairAvx2(S, iB, jB + 1);
+        const __m256 a0 = _mm256_permute2f128_ps(A0, B0, 0x20), b0 = _mm256_permute2f128_ps(A0, B0, 0x31);
+        const __m256 a1 = _mm256_permute2f128_ps(A1, B1, 0x20), b1 = _mm256_permute2f128_ps(A1, B1, 0x31);
+        const __m256 gx = _mm256_set_m128(_mm_set1_ps(1 - fxB), _mm_set1_ps(1 - fxA));
+        const __m256 fx = _mm256_set_m128(_mm_set1_ps(fxB), _mm_set1_ps(fxA));
+        const __m256 gy = _mm256_set_m128(_mm_set1_ps(1 - fyB), _mm_set1_ps(1 - fyA));
+        const __m256 fy = _mm256_set_m128(_mm_set1_ps(fyB), _mm_set1_ps(fyA));
+        const __m256 top = _mm256_add_ps(_mm256_mul_ps(a0, gx), _mm256_mul_ps(b0, fx));
+        const __m256 bottom = _mm256_add_ps(_mm256_mul_ps(a1, gx), _mm256_mul_ps(b1, fx));
+        const __m256 v = _mm256_add_ps(_mm256_mul_ps(top, gy), _mm256_mul_ps(bottom, fy));
+        const __m256 q = _mm256_permutevar8x32_ps(_mm256_div_ps(v, k255), broadcastAlpha);
+        sum = _mm256_add_ps(sum, q);
+        acc = _mm256_add_ps(acc, _mm256_mul_ps(q, v));
+    }
+    // The longer list goes on alone.
+    float sA = _mm_cvtss_f32(_mm256_castps256_ps128(sum)), sB = _mm_cvtss_f32(_mm256_extractf128_ps(sum, 1));
+    __m128 aA = _mm256_castps256_ps128(acc), aB = _mm256_extractf128_ps(acc, 1);
+    for (int t = n; t < nA; ++t) AddTap(S, pxA[t], pyA[t], sA, aA);
+    for (int t = n; t < nB; ++t) AddTap(S, pxB[t], pyB[t], sB, aB);
+    outA.sum = sA;
+    _mm_store_ps(outA.acc, aA);
+    outB.sum = sB;
+    _mm_store_ps(outB.acc, aB);
+}
+
 SumTapsFn PickSumTaps() { return ActiveCpuLevel() >= CpuLevel::Avx2 ? &SumTapsAvx2 : &SumTapsBaseline; }
+SumTapPairsFn PickSumTapPairs() { return ActiveCpuLevel() >= CpuLevel::Avx2 ? &SumTapPairsAvx2 : nullptr; }
 
 }  // namespace
 
@@ -122,19 +167,29 @@ BitmapPtr ApplyKaleidoscopeBlur(const Bitmap& source, const EffectParams& params
     DistanceTransform(A.get(), w, h, D.get(), true);
     const int stride = ContourTapStride(r);
     const SumTapsFn sumTaps = PickSumTaps();
+    const SumTapPairsFn sumTapPairs = PickSumTapPairs();
     const Bitmap& S = source;
 #pragma omp parallel for schedule(dynamic, 16) if (int64_t(w) * h > kFilterParallelPixels)
     for (int y = 0; y < h; ++y) {
         // The result starts as the source row; blurred pixels are written over it.
         uint8_t* dst = out->Row(y);
         std::memcpy(dst, S.Row(y), size_t(w) * 4);
-        float px[2 * kContourTapsPerSide + 1], py[2 * kContourTapsPerSide + 1];
+        // The taps of up to two pixels waiting to be summed together.
+        float px[2][2 * kContourTapsPerSide + 1], py[2][2 * kContourTapsPerSide + 1];
+        int taps[2] = {0, 0}, xs[2] = {0, 0};
+        int waiting = 0;
+        auto write = [&](int x, const TapSums& t) {
+            if (t.sum > 0)
+                for (int c = 0; c < 3; ++c) dst[4 * x + c] = RoundByte(t.acc[c] / t.sum);
+        };
         for (int x = 0; x < w; ++x) {
             if (!A[size_t(y) * size_t(w) + size_t(x)]) continue;
             const DistanceGradientAt g = DistanceGradient(D.get(), w, h, x, y);
             if (g.length < 0.1f) continue;  // on a ridge of the distance field
             const float tx = -g.gy / g.length, ty = g.gx / g.length;
             // The taps that lie inside the image, in order.
+            float* sx = px[waiting];
+            float* sy = py[waiting];
             int n = 0;
             int lo = -r, hi = r;
             if (x > r + 1 && y > r + 1 && x < w - 3 - r && y < h - 3 - r) {
@@ -142,24 +197,40 @@ BitmapPtr ApplyKaleidoscopeBlur(const Bitmap& source, const EffectParams& params
                 // units in the last place): every tap lies inside.
                 ContourStrideRange(stride, r, lo, hi);
                 for (int k = lo; k <= hi; k += stride, ++n) {
-                    px[n] = float(x) + tx * float(k);
-                    py[n] = float(y) + ty * float(k);
+                    sx[n] = float(x) + tx * float(k);
+                    sy[n] = float(y) + ty * float(k);
                 }
             } else {
                 ContourTapRange(x, y, tx, ty, w, h, r, lo, hi);
                 ContourStrideRange(stride, r, lo, hi);
                 for (int k = lo; k <= hi; k += stride) {
-                    const float sx = float(x) + tx * float(k), sy = float(y) + ty * float(k);
-                    if (sx < 0 || sx >= float(w - 1) || sy < 0 || sy >= float(h - 1)) continue;
-                    px[n] = sx;
-                    py[n] = sy;
+                    const float qx = float(x) + tx * float(k), qy = float(y) + ty * float(k);
+                    if (qx < 0 || qx >= float(w - 1) || qy < 0 || qy >= float(h - 1)) continue;
+                    sx[n] = qx;
+                    sy[n] = qy;
                     ++n;
                 }
             }
+            taps[waiting] = n;
+            xs[waiting] = x;
+            if (!sumTapPairs) {
+                TapSums t;
+                sumTaps(S, sx, sy, n, t);
+                write(x, t);
+            } else if (waiting == 0) {
+                waiting = 1;
+            } else {
+                TapSums t0, t1;
+                sumTapPairs(S, px[0], py[0], taps[0], t0, px[1], py[1], taps[1], t1);
+                write(xs[0], t0);
+                write(xs[1], t1);
+                waiting = 0;
+            }
+        }
+        if (waiting) {
             TapSums t;
-            sumTaps(S, px, py, n, t);
-            if (t.sum > 0)
-                for (int c = 0; c < 3; ++c) dst[4 * x + c] = RoundByte(t.acc[c] / t.sum);
+            sumTaps(S, px[0], py[0], taps[0], t);
+            write(xs[0], t);
         }
     }
     return out;
