@@ -27,7 +27,9 @@ BitmapPtr ApplyInnerGlow(const Bitmap& source, const EffectParams& params, float
     const size_t n = size_t(w) * size_t(h);
     const WorkPlane<uint8_t> A = AlphaWorkPlane(source);
     const WorkPlane<float> D = MakeWorkPlane<float>(n);
-    DistanceTransform(A.get(), w, h, D.get(), true);
+    // The band only reads distances below wd + 0.5: farther pixels get 0
+    // whatever their exact distance.
+    DistanceTransformBelow(A.get(), w, h, D.get(), true, int(std::ceil(wd + 0.5f)));
     // The band's strength at pixel i, before softening and opacity.
     auto band = [&](size_t i) -> uint8_t {
         return A[i] ? RoundByte(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f * (float(A[i]) / 255.0f)) : 0;
