@@ -169,68 +169,80 @@ BitmapPtr ApplyKaleidoscopeBlur(const Bitmap& source, const EffectParams& params
     const SumTapsFn sumTaps = PickSumTaps();
     const SumTapPairsFn sumTapPairs = PickSumTapPairs();
     const Bitmap& S = source;
-#pragma omp parallel for schedule(dynamic, 16) if (int64_t(w) * h > kFilterParallelPixels)
-    for (int y = 0; y < h; ++y) {
-        // The result starts as the source row; blurred pixels are written over it.
-        uint8_t* dst = out->Row(y);
-        std::memcpy(dst, S.Row(y), size_t(w) * 4);
-        // The taps of up to two pixels waiting to be summed together.
-        float px[2][2 * kContourTapsPerSide + 1], py[2][2 * kContourTapsPerSide + 1];
-        int taps[2] = {0, 0}, xs[2] = {0, 0};
-        int waiting = 0;
-        auto write = [&](int x, const TapSums& t) {
-            if (t.sum > 0)
-                for (int c = 0; c < 3; ++c) dst[4 * x + c] = RoundByte(t.acc[c] / t.sum);
-        };
-        for (int x = 0; x < w; ++x) {
-            if (!A[size_t(y) * size_t(w) + size_t(x)]) continue;
-            const DistanceGradientAt g = DistanceGradient(D.get(), w, h, x, y);
-            if (g.length < 0.1f) continue;  // on a ridge of the distance field
-            const float tx = -g.gy / g.length, ty = g.gx / g.length;
-            // The taps that lie inside the image, in order.
-            float* sx = px[waiting];
-            float* sy = py[waiting];
-            int n = 0;
-            int lo = -r, hi = r;
-            if (x > r + 1 && y > r + 1 && x < w - 3 - r && y < h - 3 - r) {
-                // More than r + 1 from every border (|t| is 1 to within a few
-                // units in the last place): every tap lies inside.
-                ContourStrideRange(stride, r, lo, hi);
-                for (int k = lo; k <= hi; k += stride, ++n) {
-                    sx[n] = float(x) + tx * float(k);
-                    sy[n] = float(y) + ty * float(k);
+    // Rows go out in blocks of 16. Taps spread over a long reach land far from
+    // their pixel, and the next row's taps land one row further on: within a
+    // block the rows are worked a strip of columns at a time, so that those
+    // taps are still in cache when the next row asks for them.
+    constexpr int kRowBlock = 16;
+    const int strip = stride > 1 ? 64 : w;
+#pragma omp parallel for schedule(dynamic, 1) if (int64_t(w) * h > kFilterParallelPixels)
+    for (int y0 = 0; y0 < h; y0 += kRowBlock) {
+        const int y1 = std::min(h, y0 + kRowBlock);
+        for (int y = y0; y < y1; ++y)
+            // The result starts as the source row; blurred pixels are written over it.
+            std::memcpy(out->Row(y), S.Row(y), size_t(w) * 4);
+        for (int xa = 0; xa < w; xa += strip) {
+            for (int y = y0; y < y1; ++y) {
+                uint8_t* dst = out->Row(y);
+                // The taps of up to two pixels waiting to be summed together.
+                float px[2][2 * kContourTapsPerSide + 1], py[2][2 * kContourTapsPerSide + 1];
+                int taps[2] = {0, 0}, xs[2] = {0, 0};
+                int waiting = 0;
+                auto write = [&](int x, const TapSums& t) {
+                    if (t.sum > 0)
+                        for (int c = 0; c < 3; ++c) dst[4 * x + c] = RoundByte(t.acc[c] / t.sum);
+                };
+                for (int x = xa, xb = std::min(w, xa + strip); x < xb; ++x) {
+                    if (!A[size_t(y) * size_t(w) + size_t(x)]) continue;
+                    const DistanceGradientAt g = DistanceGradient(D.get(), w, h, x, y);
+                    if (g.length < 0.1f) continue;  // on a ridge of the distance field
+                    const float tx = -g.gy / g.length, ty = g.gx / g.length;
+                    // The taps that lie inside the image, in order.
+                    float* sx = px[waiting];
+                    float* sy = py[waiting];
+                    int n = 0;
+                    int lo = -r, hi = r;
+                    if (x > r + 1 && y > r + 1 && x < w - 3 - r && y < h - 3 - r) {
+                        // More than r + 1 from every border (|t| is 1 to within a few
+                        // units in the last place): every tap lies inside.
+                        ContourStrideRange(stride, r, lo, hi);
+                        for (int k = lo; k <= hi; k += stride, ++n) {
+                            sx[n] = float(x) + tx * float(k);
+                            sy[n] = float(y) + ty * float(k);
+                        }
+                    } else {
+                        ContourTapRange(x, y, tx, ty, w, h, r, lo, hi);
+                        ContourStrideRange(stride, r, lo, hi);
+                        for (int k = lo; k <= hi; k += stride) {
+                            const float qx = float(x) + tx * float(k), qy = float(y) + ty * float(k);
+                            if (qx < 0 || qx >= float(w - 1) || qy < 0 || qy >= float(h - 1)) continue;
+                            sx[n] = qx;
+                            sy[n] = qy;
+                            ++n;
+                        }
+                    }
+                    taps[waiting] = n;
+                    xs[waiting] = x;
+                    if (!sumTapPairs) {
+                        TapSums t;
+                        sumTaps(S, sx, sy, n, t);
+                        write(x, t);
+                    } else if (waiting == 0) {
+                        waiting = 1;
+                    } else {
+                        TapSums t0, t1;
+                        sumTapPairs(S, px[0], py[0], taps[0], t0, px[1], py[1], taps[1], t1);
+                        write(xs[0], t0);
+                        write(xs[1], t1);
+                        waiting = 0;
+                    }
                 }
-            } else {
-                ContourTapRange(x, y, tx, ty, w, h, r, lo, hi);
-                ContourStrideRange(stride, r, lo, hi);
-                for (int k = lo; k <= hi; k += stride) {
-                    const float qx = float(x) + tx * float(k), qy = float(y) + ty * float(k);
-                    if (qx < 0 || qx >= float(w - 1) || qy < 0 || qy >= float(h - 1)) continue;
-                    sx[n] = qx;
-                    sy[n] = qy;
-                    ++n;
+                if (waiting) {
+                    TapSums t;
+                    sumTaps(S, px[0], py[0], taps[0], t);
+                    write(xs[0], t);
                 }
             }
-            taps[waiting] = n;
-            xs[waiting] = x;
-            if (!sumTapPairs) {
-                TapSums t;
-                sumTaps(S, sx, sy, n, t);
-                write(x, t);
-            } else if (waiting == 0) {
-                waiting = 1;
-            } else {
-                TapSums t0, t1;
-                sumTapPairs(S, px[0], py[0], taps[0], t0, px[1], py[1], taps[1], t1);
-                write(xs[0], t0);
-                write(xs[1], t1);
-                waiting = 0;
-            }
-        }
-        if (waiting) {
-            TapSums t;
-            sumTaps(S, px[0], py[0], taps[0], t);
-            write(xs[0], t);
         }
     }
     return out;
