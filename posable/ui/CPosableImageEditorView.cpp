@@ -266,13 +266,21 @@ bool CPosableImageEditorView::SelectionTool(int tool) const {
     return tool >= kToolRectangleMarquee && tool <= kToolCurveLasso;
 }
 
-void CPosableImageEditorView::CommitSession() {
+bool CPosableImageEditorView::CommitSession() {
     CQuillfenEditorDoc* doc = GetDocument();
-    if (!doc || !session_->IsActive()) return;
+    if (!doc || !session_->IsActive()) return true;
     // The bones follow the part's pixels when the painted bitmap replaces
     // the part's (ReplaceObjectBitmap), in the same undo step.
+    const std::string id = session_->PaintedObjectId();
     session_->Commit(*doc);
-    if (doc->paintSession == session_.get()) doc->paintSession = nullptr;
+    // The commit updates the views, which may open a session on the selected
+    // part at once; that one stays registered with the document.
+    const bool refused = session_->IsActive() && session_->PaintedObjectId() == id;
+    // A painting that could not be stored (the session has said why) stays
+    // open and known to the document, so Save and Finish stop instead of
+    // going on without it.
+    if (refused) doc->paintSession = session_.get();
+    return !refused;
 }
 
 void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
@@ -282,6 +290,12 @@ void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
     CQuillfenEditorDoc* doc = GetDocument();
     if (session_->IsActive() && HasMarchingAnts()) StartAntsTimerIfNeeded();
     else if (HasTimer(kAntsTimer)) KillTimer(kAntsTimer);
+    if (!session_->IsActive()) sessionCommitRefused_ = false;
+    // A painting whose commit was refused is not tried again at every update:
+    // the user was told once; the next command that needs it tries again.
+    const auto commit = [this] {
+        if (!sessionCommitRefused_) sessionCommitRefused_ = !CommitSession();
+    };
     if (session_->IsActive()) {
         if (!doc) {
             session_->RestoreHiddenLayers();
@@ -296,10 +310,10 @@ void CPosableImageEditorView::OnUpdate(CView* sender, int hint) {
                     session_->SetTool(doc->activeTool);
                 }
             } else {
-                CommitSession();
+                commit();
             }
         } else {
-            CommitSession();
+            commit();
         }
     }
     if (!session_->IsActive() && doc && !doc->PaintSessionsHeld() &&

@@ -139,7 +139,8 @@ private:
     uint32_t PaintColourWord() const;
     bool BrushTool(int tool) const;
     bool SelectionTool(int tool) const;
-    void CommitSession();
+    // False when the painting could not be stored and its session stays open.
+    bool CommitSession();
     void StartAntsTimerIfNeeded();
     void AltChanged();
     bool SelectionPress(int tool, PointF viewPoint);
@@ -156,6 +157,9 @@ private:
     // Held by pointer: its headers cannot be read under the moc keywords.
     std::unique_ptr<BitmapPaintSession> session_;
     bool strokeActive_ = false;
+    // The last commit of the open session was refused (and said): updates do
+    // not try again until the user paints more or the session ends.
+    bool sessionCommitRefused_ = false;
     CThemedScrollCtrl vbar_;
     CThemedScrollCtrl hbar_;
     CZoomReadoutWnd readout_;

@@ -94,6 +94,16 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
         return;
     }
     const PointF q = tools_.view.ViewToScene(p);
+    if ((BrushTool(tool) || SelectionTool(tool)) && session_->IsActive() &&
+        session_->PaintedObjectId() != doc->poseScene.primarySelectedId) {
+        // The open session paints another part: its painting goes in first.
+        // One that cannot be stored keeps its session (the commit said why),
+        // and nothing of this press goes into it.
+        if (!CommitSession()) {
+            sessionCommitRefused_ = true;
+            return;
+        }
+    }
     if ((BrushTool(tool) || SelectionTool(tool)) && !session_->IsActive()) {
         // A bitmap part that cannot be painted for lying partly off the
         // canvas: say so instead of moving it.
@@ -115,6 +125,8 @@ void CPosableImageEditorView::OnLButtonDown(unsigned flags, QPoint point) {
             return;
         }
         strokeActive_ = true;
+        // More painting: ending the session tries to store it again.
+        sessionCommitRefused_ = false;
         SetCapture();
         session_->StrokeBegin(q.x, q.y, PaintColourWord(), 1.0f);
         StartAntsTimerIfNeeded();
@@ -323,9 +335,16 @@ void CPosableImageEditorView::OnDeleteKey() {
     const CanvasObject* o = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
     if (MaskSelectsAnything(scene) && o && o->kind == kObjectBitmap && !o->locked) {
         const std::string id = o->id;
-        if (session_->IsActive() && session_->PaintedObjectId() != id) CommitSession();
-        bool open = session_->IsActive();
-        if (!open && PartFitsScene(*o, scene) && session_->Begin(*doc, id, false)) {
+        // A painting on another part that cannot be stored keeps its
+        // session (the commit said why): nothing is erased from it.
+        if (session_->IsActive() && session_->PaintedObjectId() != id && !CommitSession()) {
+            sessionCommitRefused_ = true;
+            return;
+        }
+        o = scene.FindObject(id);  // the commit may have replaced the parts
+        if (!o) return;
+        bool open = session_->IsActive() && session_->PaintedObjectId() == id;
+        if (!open && !session_->IsActive() && PartFitsScene(*o, scene) && session_->Begin(*doc, id, false)) {
             doc->paintSession = session_.get();
             session_->SetTool(doc->activeTool);
             open = true;

@@ -730,3 +730,114 @@ TEST(WorkKept, AValueTypedInTheInfoTabDuringASessionStays) {
         }
     }
 }
+
+// In the Pose Editor, leaving a painted part while its painting cannot be
+// stored: said once, not at every update; the session stays open and known
+// to the document; a brush press on another part and Delete leave it alone;
+// Save writes nothing and the Pose Editor stays open. Once storing works,
+// Save writes the painting.
+TEST(WorkKept, APoseEditorCommitThatFailsIsSaidOnceAndStopsTheSave) {
+    Editor e;
+    ASSERT_TRUE(e.ok);
+    const std::string path = e.PathFor("pose.qvk");
+    e.prompts->QueueSaveFile(path);
+    e.frame->ActionFor(kCmdFileSaveAs)->trigger();
+    std::vector<uint8_t> saved;
+    ASSERT_TRUE(ReadWholeFile(path, saved));
+    const auto redInFile = [&] {
+        std::vector<uint8_t> bytes;
+        CanvasDocument scene;
+        if (!ReadWholeFile(path, bytes) || !ReadProjectBytes(bytes, scene)) return -1;
+        int red = 0;
+        for (const Layer& layer : scene.layers)
+            for (const CanvasObject& o : layer.objects)
+                for (const PosablePart& part : o.posableScene.parts)
+                    for (const ImagePartRecord& image : part.parts)
+                        if (BitmapPtr b = DecodeImage(image.encoded))
+                            for (int y = 0; y < b->Height(); ++y)
+                                for (int x = 0; x < b->Width(); ++x) {
+                                    const uint32_t p = b->Pixel(x, y);
+                                    red += (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) < 80;
+                                }
+        return red;
+    };
+
+    e.frame->ActionFor(kCmdGoToBoneEditor)->trigger();
+    e.Settle();
+    ASSERT_TRUE(e.doc->IsPoseEditorOpen());
+    auto* view = dynamic_cast<CPosableImageEditorView*>(e.frame->GetWorkspaceView());
+    ASSERT_NE(view, nullptr);
+    view->resize(900, 700);
+    CanvasDocument& scene = e.doc->poseScene;
+    const std::string first = scene.primarySelectedId;
+    CanvasObject copy = *scene.FindObject(first);
+    copy.id = scene.MakeObjectId();
+    copy.x -= copy.width + 20;
+    const std::string second = copy.id;
+    scene.FindLayerOfObject(first)->objects.push_back(copy);
+    e.doc->UpdateAllViews();
+    e.Settle();
+    const auto at = [&](const std::string& id, float u, float v) {
+        const PointF p = PartPointToView(*scene.FindObject(id), u, v, view->View());
+        return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
+    };
+    const auto drag = [&](const std::string& id, float u0, float v0, float u1, float v1) {
+        view->OnMouseMove(0, at(id, u0, v0));
+        view->OnLButtonDown(MK_LBUTTON, at(id, u0, v0));
+        for (int i = 1; i <= 8; ++i)
+            view->OnMouseMove(MK_LBUTTON, at(id, u0 + (u1 - u0) * float(i) / 8, v0 + (v1 - v0) * float(i) / 8));
+        view->OnLButtonUp(0, at(id, u1, v1));
+        e.Settle();
+    };
+    e.ChooseBrush();
+    BitmapPaintSession& session = view->PaintSession();
+    ASSERT_TRUE(session.IsActive());
+    e.frame->SetPaintColour(0xFFFF0000);
+    drag(first, 0.1f, 0.5f, 0.9f, 0.5f);
+    // Pixels selected in the painted part, for Delete.
+    e.ChooseTool(kCmdToolRectangleMarquee);
+    drag(first, 0.2f, 0.2f, 0.8f, 0.8f);
+    ASSERT_TRUE(scene.selectionMask && scene.selectionMask->HasSelection());
+    const int edits = session.EditCount();
+
+    session.SetEncoder([](const Bitmap&, std::vector<uint8_t>&) { return false; });
+    e.prompts->ClearRecords();
+    e.ChooseTool(kCmdToolMove);
+    for (int i = 0; i < 3; ++i) {
+        e.doc->UpdateAllViews();
+        e.Settle();
+    }
+    e.ChooseBrush();
+    scene.primarySelectedId = second;
+    scene.selectedIds = {second};
+    e.doc->UpdateAllViews();
+    e.Settle();
+    EXPECT_EQ(e.prompts->Records().size(), 1u);
+    EXPECT_EQ(e.FailureMessages(), 1u);
+    EXPECT_EQ(e.doc->paintSession, &session);
+
+    drag(second, 0.1f, 0.5f, 0.9f, 0.5f);
+    view->OnDeleteKey();
+    e.Settle();
+    EXPECT_TRUE(session.IsActive());
+    EXPECT_EQ(session.PaintedObjectId(), first);
+    EXPECT_EQ(session.EditCount(), edits);
+
+    e.prompts->ClearRecords();
+    e.frame->ActionFor(kCmdFileSave)->trigger();
+    e.Settle();
+    std::vector<uint8_t> after;
+    ASSERT_TRUE(ReadWholeFile(path, after));
+    EXPECT_EQ(after, saved);
+    EXPECT_EQ(e.FailureMessages(), 1u);
+    EXPECT_TRUE(e.doc->IsPoseEditorOpen());
+    EXPECT_TRUE(e.doc->IsModified());
+    EXPECT_EQ(e.doc->paintSession, &session);
+
+    session.SetEncoder(nullptr);
+    e.frame->ActionFor(kCmdFileSave)->trigger();
+    e.Settle();
+    EXPECT_FALSE(e.doc->IsPoseEditorOpen());
+    EXPECT_FALSE(e.doc->IsModified());
+    EXPECT_GT(redInFile(), 100);
+}
