@@ -84,6 +84,13 @@ void CopyRegionTo(ICanvasWriteView& view, uint8_t* dest, int64_t destStride, int
     }
 }
 
+// A commit that cannot store the session's work keeps the session open and
+// tells the user why, so the command that asked for it stops visibly.
+void SayKeptOpen(CQuillfenEditorDoc& doc, const char* message) {
+    if (doc.Host() && doc.Host()->GetPrompts()) doc.Host()->GetPrompts()->Fail(message);
+    else LogError(message);
+}
+
 }  // namespace
 
 BitmapPaintSession::BitmapPaintSession() = default;
@@ -961,6 +968,9 @@ void BitmapPaintSession::Commit(CQuillfenEditorDoc& doc) {
         }
         if (!BitmapSizeAllowed(mw, mh)) {
             committing_ = false;
+            UpdateSurfaceRect(0, 0, W, H);
+            SayKeptOpen(doc, "The mask could not be stored in the object (it would be larger than a picture may be). "
+                             "It stays open so that nothing is lost.");
             return;
         }
         std::vector<uint8_t> newMask(size_t(mw) * size_t(mh), 255);
@@ -1019,10 +1029,8 @@ void BitmapPaintSession::Commit(CQuillfenEditorDoc& doc) {
         // Keep the session open: nothing painted is lost, and the user is told.
         committing_ = false;
         UpdateSurfaceRect(0, 0, W, H);
-        const char* message = "The painting could not be stored in the object (not enough memory). "
-                              "It stays open so that nothing is lost.";
-        if (doc.Host() && doc.Host()->GetPrompts()) doc.Host()->GetPrompts()->Fail(message);
-        else LogError(message);
+        SayKeptOpen(doc, "The painting could not be stored in the object (not enough memory). "
+                         "It stays open so that nothing is lost.");
         return;
     }
     ObjectTransform placement;

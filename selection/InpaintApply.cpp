@@ -130,14 +130,17 @@ bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open
     if (open && open->IsActive() && open->PaintedObjectId() == pending.objectId && !open->EditsMask())
         return write(*open);
     // Another session open (on another object) is finished first, as a press on
-    // another object would.
-    if (DocumentEditSession* other = doc.paintSession) {
-        other->Commit(doc);
-        doc.paintSession = nullptr;
+    // another object would. One whose painting cannot be stored stays open (its
+    // commit said why) and the fill stays pending, so neither is lost.
+    if (!doc.CommitPaintSession()) {
+        doc.pendingInpaint = std::move(pending);
+        return false;
     }
     BitmapPaintSession session;
     if (!session.Begin(doc, pending.objectId, false)) {
-        LogError("Inpaint: the filled object is gone; the fill was not written.");
+        const char* message = "The filled object is no longer in the picture; the fill was not written.";
+        if (Prompts* prompts = doc.Host() ? doc.Host()->GetPrompts() : nullptr) prompts->Warn(message);
+        else LogError(message);
         return false;
     }
     const bool written = write(session);

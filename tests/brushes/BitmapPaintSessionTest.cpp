@@ -186,6 +186,26 @@ TEST(BitmapPaintSession, MaskToolsAndMaskMode) {
     }
 }
 
+// A mask too large to be stored: the commit keeps the session with its
+// strokes and says why, so the command that asked for it stops visibly.
+TEST(BitmapPaintSession, AMaskTooLargeToStoreStaysOpenAndSaysWhy) {
+    SessionEnv env;
+    env.doc.mainScene.selectedMaskObjectId = "blue";
+    ASSERT_TRUE(env.session.Begin(env.doc, "blue", false));
+    env.session.SetTool(kToolEraseMask);
+    env.Dab(60, 50);
+    env.Obj("blue").maskWidth = kMaxBitmapSide;
+    env.Obj("blue").maskHeight = kMaxBitmapSide;
+    env.session.Commit(env.doc);
+    EXPECT_TRUE(env.session.IsActive());
+    EXPECT_EQ(env.session.EditCount(), 1);
+    EXPECT_EQ(env.doc.paintSession, &env.session);
+    const std::vector<std::string> texts = env.host.prompts.MessageTexts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find("could not be stored"), std::string::npos);
+    EXPECT_TRUE(env.Obj("blue").maskPixels.empty());
+}
+
 TEST(BitmapPaintSession, SessionUndoRedo) {
     SessionEnv env;
     ASSERT_TRUE(env.session.Begin(env.doc, "blue", false));

@@ -143,6 +143,43 @@ TEST(InpaintSession, CancelDropsTheSessionAndAnyPendingResult) {
     EXPECT_FALSE(WritePendingInpaintResult(env.doc, &env.paint));
 }
 
+// A pending fill that cannot be written says why and loses nothing: a
+// painting on another object whose commit fails keeps its session (and the
+// fill stays pending); a filled object that is gone is said, not only logged.
+TEST(InpaintSession, APendingFillThatCannotBeWrittenSaysWhy) {
+    struct Case {
+        const char* name;
+        std::string target;
+        bool otherCommitFails;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"commit of another object's painting fails", "obj", true, "could not be stored"},
+        {"filled object gone", "gone", false, "the fill was not written"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InpaintEnv env;
+        AddTo(env.doc.mainScene, "layer_1", MakeSolidObject("other", "Other", 70, 50, 20, 20, 0xFF00FF00));
+        if (c.otherCommitFails) {
+            ASSERT_TRUE(env.paint.Begin(env.doc, "other", false));
+            ASSERT_TRUE(env.paint.WritePixels(72, 52, 1, 1, reinterpret_cast<const uint8_t*>(&kBlob), 4));
+            env.paint.SetEncoder([](const Bitmap&, std::vector<uint8_t>&) { return false; });
+        }
+        const std::vector<uint8_t> picture = env.Obj().parts.front().encoded;
+        env.doc.pendingInpaint.pixels = cv::Mat(2, 2, CV_8UC4, cv::Scalar(1, 2, 3, 255));
+        env.doc.pendingInpaint.objectId = c.target;
+        EXPECT_FALSE(WritePendingInpaintResult(env.doc));
+        EXPECT_EQ(env.Obj().parts.front().encoded, picture);
+        const std::vector<std::string> texts = env.host.prompts.MessageTexts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_NE(texts[0].find(c.said), std::string::npos);
+        EXPECT_EQ(env.paint.IsActive(), c.otherCommitFails);
+        EXPECT_EQ(env.doc.paintSession, c.otherCommitFails ? &env.paint : nullptr);
+        EXPECT_EQ(env.doc.pendingInpaint.pixels.empty(), !c.otherCommitFails);
+    }
+}
+
 TEST(InpaintSession, RotatedObjectHoleIsFilledCompletely) {
     InpaintEnv env(30.0f);
     // The whole canvas is selected: every visible pixel of the object is hole.
