@@ -122,14 +122,6 @@ DistanceGradientAt DistanceGradient(const float* F, int W, int H, int x, int y) 
     return {gx, gy, std::sqrt(gx * gx + gy * gy)};
 }
 
-float ContourSample(const uint8_t* P, int W, float sx, float sy) {
-    const int x0 = int(sx), y0 = int(sy);
-    const float fx = sx - float(x0), fy = sy - float(y0);
-    const uint8_t* r0 = P + size_t(y0) * size_t(W) + size_t(x0);
-    const uint8_t* r1 = r0 + W;
-    return (float(r0[0]) * (1 - fx) + float(r0[1]) * fx) * (1 - fy) + (float(r1[0]) * (1 - fx) + float(r1[1]) * fx) * fy;
-}
-
 float ContourSampleChannel(const uint8_t* px, int W, int channel, float sx, float sy) {
     const int x0 = int(sx), y0 = int(sy);
     const float fx = sx - float(x0), fy = sy - float(y0);

@@ -112,6 +112,27 @@ inline void ContourTapRange(int x, int y, float tx, float ty, int width, int hei
     lo = int(a);
     hi = int(b);
 }
+// The same range cut further to the taps whose pixel (trunc(sx), trunc(sy))
+// can lie in the box [bx0, bx1] x [by0, by1] (a box around everything a
+// caller counts taps on): still a superset of those, as wide as the box allows.
+inline void ContourTapRangeInBox(int x, int y, float tx, float ty, int bx0, int by0, int bx1, int by1, int r, int& lo,
+                                 int& hi) {
+    double a = -double(r), b = double(r);
+    auto limit = [&](double p, double t, double low, double high) {
+        if (t == 0) {
+            if (p < low - 1 || p > high + 1) a = 1, b = 0;
+            return;
+        }
+        double k0 = (low - 0.5 - p) / t, k1 = (high + 1.5 - p) / t;
+        if (k0 > k1) std::swap(k0, k1);
+        a = std::max(a, std::floor(k0) - 1);
+        b = std::min(b, std::ceil(k1) + 1);
+    };
+    limit(double(x), double(tx), double(bx0), double(bx1));
+    limit(double(y), double(ty), double(by0), double(by1));
+    lo = int(a);
+    hi = int(b);
+}
 // Sampling along an outline costs a tap per pixel of its length. Past
 // kContourTapsPerSide taps on a side only every stride-th tap is taken (l a
 // multiple of the stride, so the pixel itself stays one), spread evenly over
@@ -133,6 +154,13 @@ inline void ContourStrideRange(int stride, int r, int& lo, int& hi) {
     hi = hi >= 0 ? hi / stride * stride : -((-hi + stride - 1) / stride * stride);
 }
 // Bilinear value of a byte plane at (sx, sy), which must be ContourTapInside.
-float ContourSample(const uint8_t* plane, int width, float sx, float sy);
+// Inline: outline sampling takes it tens of times per pixel.
+inline float ContourSample(const uint8_t* P, int W, float sx, float sy) {
+    const int x0 = int(sx), y0 = int(sy);
+    const float fx = sx - float(x0), fy = sy - float(y0);
+    const uint8_t* r0 = P + size_t(y0) * size_t(W) + size_t(x0);
+    const uint8_t* r1 = r0 + W;
+    return (float(r0[0]) * (1 - fx) + float(r0[1]) * fx) * (1 - fy) + (float(r1[0]) * (1 - fx) + float(r1[1]) * fx) * fy;
+}
 // The same for one channel (0..3) of tight 32-bit pixels.
 float ContourSampleChannel(const uint8_t* pixels, int width, int channel, float sx, float sy);

@@ -91,6 +91,21 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
             S[i] = BevelShadeByte(BevelShadeValue(-sigma * gx * 1.5f, -sigma * gy * 1.5f, L, k));
         }
 
+    // The object's box: taps outside it land on transparent pixels, which never count.
+    int bx0 = W, by0 = H, bx1 = -1, by1 = -1;
+#pragma omp parallel for schedule(static) reduction(min : bx0, by0) reduction(max : bx1, by1) if (parallel)
+    for (int y = 0; y < H; ++y) {
+        const uint8_t* row = A.get() + size_t(y) * w;
+        int first = 0, last = W - 1;
+        while (first < W && !row[first]) ++first;
+        if (first == W) continue;
+        while (!row[last]) --last;
+        bx0 = std::min(bx0, first);
+        bx1 = std::max(bx1, last);
+        by0 = std::min(by0, y);
+        by1 = std::max(by1, y);
+    }
+
     // Each row of the output: a copy of the source, with band pixels shaded by
     // their shade byte, averaged along the outline when s >= 1 (the taps read
     // the unsmoothed plane). Pixels off the band keep the level 128.
@@ -109,8 +124,11 @@ BitmapPtr RenderInnerBevel(const Bitmap& source, const EffectParams& params, flo
                 const float ux = -Gy[i] / m, uy = Gx[i] / m;
                 float sum = 0;
                 int count = 0;
-                int lo, hi;
+                int lo, hi, boxLo, boxHi;
                 ContourTapRange(x, y, ux, uy, W, H, s, lo, hi);
+                ContourTapRangeInBox(x, y, ux, uy, bx0, by0, bx1, by1, s, boxLo, boxHi);
+                lo = std::max(lo, boxLo);
+                hi = std::min(hi, boxHi);
                 ContourStrideRange(stride, s, lo, hi);
                 for (int l = lo; l <= hi; l += stride) {
                     const float sx = float(x) + float(l) * ux, sy = float(y) + float(l) * uy;
