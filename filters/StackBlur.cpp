@@ -118,6 +118,11 @@ __attribute__((target("avx2"), flatten)) void StackBlurGroupAvx2(uint8_t* base, 
     StackBlurLanes<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
 }
 template <int C, int G, bool kSkipFourth>
+__attribute__((target("avx512f,avx512bw,avx512vl,avx2"), flatten)) void StackBlurGroupAvx512(
+    uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, int r, uint8_t* stack) {
+    StackBlurLanes<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
+}
+template <int C, int G, bool kSkipFourth>
 void StackBlurGroup(bool avx2, uint8_t* base, ptrdiff_t groupStride, ptrdiff_t step, int n, int r, uint8_t* stack) {
     if (avx2)
         StackBlurGroupAvx2<C, G, kSkipFourth>(base, groupStride, step, n, r, stack);
@@ -212,7 +217,8 @@ void StackBlurGray8(uint8_t* plane, int width, int height, int rx, int ry) {
     CGaussianRecBlur().StackBlurAlpha8(plane, width, height, rx, ry);
 }
 
-void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r) {
+void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r, const int32_t* rowLo,
+                           const int32_t* rowHi) {
     r = ClampRadius(r);
     if (!plane || width <= 0 || height <= 0 || r <= 0) return;
     // Each strip of 32 columns is blurred only over the rows from r + 1
@@ -223,7 +229,25 @@ void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r) {
     constexpr int kStrip = 32;
     const ptrdiff_t stride = width;
     const int strips = width / kStrip;
-    const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2;
+    const bool avx2 = ActiveCpuLevel() >= CpuLevel::Avx2, avx512 = ActiveCpuLevel() >= CpuLevel::Avx512;
+    auto strip = [&](uint8_t* base, ptrdiff_t step, int n, uint8_t* stack) {
+        if (avx512) StackBlurGroupAvx512<kStrip, 1, false>(base, 0, step, n, r, stack);
+        else StackBlurGroup<kStrip, 1, false>(avx2, base, 0, step, n, r, stack);
+    };
+    // With the rows' ranges given, each strip's first and last rows that
+    // can hold a set byte come from them.
+    std::vector<int32_t> stripFirst, stripLast;
+    if (rowLo && rowHi) {
+        stripFirst.assign(size_t(strips), height);
+        stripLast.assign(size_t(strips), -1);
+        for (int y = 0; y < height; ++y) {
+            const int lo = std::max(rowLo[y], 0), hi = std::min(rowHi[y], strips * kStrip);
+            for (int s = lo / kStrip; s < strips && s * kStrip < hi; ++s) {
+                stripFirst[size_t(s)] = std::min(stripFirst[size_t(s)], y);
+                stripLast[size_t(s)] = y;
+            }
+        }
+    }
 #pragma omp parallel if (WorthThreads(int64_t(width) * height))
     {
         std::vector<uint8_t> stack(size_t(2 * r + 1) * kStrip);
@@ -236,14 +260,28 @@ void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r) {
                 return (v[0] | v[1] | v[2] | v[3]) != 0;
             };
             int first = 0, last = height - 1;
-            while (first < height && !set(first)) ++first;
-            if (first == height) continue;
-            while (!set(last)) --last;
+            if (!stripFirst.empty()) {
+                first = stripFirst[size_t(s)], last = stripLast[size_t(s)];
+            } else {
+                while (first < height && !set(first)) ++first;
+                if (first < height)
+                    while (!set(last)) --last;
+            }
+            if (first > last || first >= height) continue;
             const int y0 = std::max(0, first - r - 1), y1 = std::min(height, last + r + 2);
-            StackBlurGroup<kStrip, 1, false>(avx2, base + ptrdiff_t(y0) * stride, 0, stride, y1 - y0, r, stack.data());
+            strip(base + ptrdiff_t(y0) * stride, stride, y1 - y0, stack.data());
         }
-#pragma omp for schedule(static)
-        for (int x = strips * kStrip; x < width; ++x)
-            StackBlurLanes<1, 1, false>(plane + x, 0, stride, height, r, stack.data());
+    }
+    // The last columns, fewer than a strip, as a strip of their own in a
+    // copy padded with clear columns (every column is blurred on its own).
+    const int rest = width - strips * kStrip;
+    if (rest > 0) {
+        std::vector<uint8_t> padded(size_t(kStrip) * size_t(height), 0);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(&padded[size_t(y) * kStrip], plane + ptrdiff_t(y) * stride + strips * kStrip, size_t(rest));
+        std::vector<uint8_t> stack(size_t(2 * r + 1) * kStrip);
+        strip(padded.data(), kStrip, height, stack.data());
+        for (int y = 0; y < height; ++y)
+            std::memcpy(plane + ptrdiff_t(y) * stride + strips * kStrip, &padded[size_t(y) * kStrip], size_t(rest));
     }
 }

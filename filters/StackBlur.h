@@ -39,8 +39,11 @@ public:
 // that is not positive.
 void StackBlurGray8(uint8_t* plane, int width, int height, int rx, int ry);
 
-// The column pass alone over an 8-bit plane.
-void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r);
+// The column pass alone over an 8-bit plane. With rowLo and rowHi (one
+// entry per row), row y holds set bytes only in columns [rowLo[y], rowHi[y])
+// and the pass skips what lies clear of them.
+void StackBlurGray8Columns(uint8_t* plane, int width, int height, int r, const int32_t* rowLo = nullptr,
+                           const int32_t* rowHi = nullptr);
 
 // Plain one-line Stack Blur: `count` samples `step` bytes apart, in place. The
 // reference the grouped, threaded passes are tested against.

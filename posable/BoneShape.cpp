@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -239,17 +240,16 @@ BONE_SHAPE_AVX512 void InsideRowAvx512(const BoneShapeParams& p, const BoneFrame
     const __m512d te = _mm512_set1_pd(L - p.tailShift), tcl = _mm512_set1_pd(p.tailCapLength);
     const __m512d to = _mm512_set1_pd(p.tailOffset), tcw = _mm512_set1_pd(p.tailCapHalfWidth);
     const __m256i iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    int runStart = -1;
-    int i = i0;
-    for (; i + 8 <= i1; i += 8) {
+    // Pixels i .. i + 7: stored, and the ones in the body (no cap) given back.
+    auto eight = [&](int i) {
         const __m512d x =
             _mm512_add_pd(_mm512_add_pd(left, _mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_set1_epi32(i), iota))), half);
         const __m512d rx = _mm512_sub_pd(x, hx);
         const __m512d u = _mm512_add_pd(_mm512_mul_pd(rx, ax), ryAy);
         const __m512d v = _mm512_add_pd(_mm512_mul_pd(rx, nay), ryAx);
-        __mmask8 in = _mm512_cmp_pd_mask(u, start, _CMP_GE_OQ) & _mm512_cmp_pd_mask(u, end, _CMP_LE_OQ) &
-                      _mm512_cmp_pd_mask(_mm512_abs_pd(v), hw, _CMP_LE_OQ);
-        __mmask8 headSide = 0;
+        const __mmask8 body = _mm512_cmp_pd_mask(u, start, _CMP_GE_OQ) & _mm512_cmp_pd_mask(u, end, _CMP_LE_OQ) &
+                              _mm512_cmp_pd_mask(_mm512_abs_pd(v), hw, _CMP_LE_OQ);
+        __mmask8 in = body, headSide = 0;
         if (headCap) {
             headSide = _mm512_cmp_pd_mask(u, hs, _CMP_LT_OQ) & ~in;
             if (headSide) {
@@ -269,29 +269,53 @@ BONE_SHAPE_AVX512 void InsideRowAvx512(const BoneShapeParams& p, const BoneFrame
             }
         }
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row + i), _mm_movm_epi8(__mmask16(in)));
-        // Run edges: where a pixel differs from the one before it.
-        const unsigned prev = runStart >= 0 ? 1u : 0u;
-        unsigned edges = (unsigned(in) ^ ((unsigned(in) << 1) | prev)) & 0xFFu;
-        while (edges) {
-            const int b = __builtin_ctz(edges);
-            edges &= edges - 1;
-            if (runStart < 0) {
-                runStart = i + b;
-            } else {
-                runs.push_back(runStart);
-                runs.push_back(i + b);
-                runStart = -1;
-            }
+        return body;
+    };
+    // Along a row u and v only grow or only shrink (each is a product and a
+    // sum of one growing number), so the body's pixels are one unbroken
+    // stretch: between a body pixel found from the left and one found from
+    // the right every pixel is inside, and only the ends are tested.
+    int i = i0;
+    bool inBody = false;
+    for (; i + 8 <= i1; i += 8)
+        if (eight(i) & 0x80) {
+            inBody = true;
+            i += 8;
+            break;
+        }
+    // Pixels [i, rest) are left for one by one.
+    int rest = i1;
+    if (inBody) {
+        int j = i1 - 8;
+        for (; j >= i; j -= 8)
+            if (eight(j) & 0x01) break;
+        if (j >= i) {
+            std::memset(row + i, 255, size_t(j - i));
+            rest = i;
+        } else {
+            rest = j + 8;
         }
     }
-    for (; i < i1; ++i) {
-        if (InsideAt(p, f, box.left + i + 0.5, y)) {
-            row[i] = 255;
-            if (runStart < 0) runStart = i;
-        } else if (runStart >= 0) {
-            runs.push_back(runStart);
-            runs.push_back(i);
-            runStart = -1;
+    for (int k = i; k < rest; ++k) row[k] = InsideAt(p, f, box.left + k + 0.5, y) ? 255 : 0;
+    // The runs, from the row's bytes.
+    int runStart = -1;
+    for (int k = i0; k < i1; k += 64) {
+        const int n = std::min(64, i1 - k);
+        const __mmask64 lanes = n == 64 ? ~__mmask64(0) : ((__mmask64(1) << n) - 1);
+        const uint64_t set = _mm512_test_epi8_mask(_mm512_maskz_loadu_epi8(lanes, row + k),
+                                                   _mm512_set1_epi8(char(0xFF)));
+        const uint64_t prev = runStart >= 0 ? 1u : 0u;
+        uint64_t edges = (set ^ ((set << 1) | prev)) & lanes;
+        while (edges) {
+            const int b = __builtin_ctzll(edges);
+            edges &= edges - 1;
+            if (runStart < 0) {
+                runStart = k + b;
+            } else {
+                runs.push_back(runStart);
+                runs.push_back(k + b);
+                runStart = -1;
+            }
         }
     }
     if (runStart >= 0) {
@@ -395,6 +419,8 @@ bool BoneShape::RasterizeMask(const BoneShapeParams& p, const BoneShapeBox& box,
         // then blurs the plane.
         const bool wide = ActiveCpuLevel() >= CpuLevel::Avx512;
         const std::vector<uint8_t> rise = r >= 1 ? RisingEdge(r) : std::vector<uint8_t>();
+        // Where each row can hold set bytes once its runs are feathered.
+        std::vector<int32_t> rowLo(size_t(H), 0), rowHi(size_t(H), 0);
 #pragma omp parallel if (int64_t(W) * H > 65536)
         {
             std::vector<int32_t> runs;
@@ -407,10 +433,14 @@ bool BoneShape::RasterizeMask(const BoneShapeParams& p, const BoneShapeBox& box,
                 runs.clear();
                 if (wide) InsideRowAvx512(p, f, box, y, i0, i1, row, runs);
                 else InsideRow(p, f, box, y, i0, i1, row, runs);
+                if (!runs.empty()) {
+                    rowLo[size_t(j)] = std::max(runs.front() - std::max(r, 0) - 1, 0);
+                    rowHi[size_t(j)] = std::min(runs.back() + std::max(r, 0) + 1, W);
+                }
                 if (r >= 1) BlurBinaryRow(row, W, runs, r, rise);
             }
         }
-        if (r >= 1) StackBlurGray8Columns(plane.data(), W, H, r);
+        if (r >= 1) StackBlurGray8Columns(plane.data(), W, H, r, rowLo.data(), rowHi.data());
     }
     mask.x = int32_t(box.left);
     mask.y = int32_t(box.top);
