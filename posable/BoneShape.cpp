@@ -215,13 +215,24 @@ void InsideRow(const BoneShapeParams& p, const BoneFrame& f, const BoneShapeBox&
     }
 }
 
-// InsideRow eight pixels a step: the operations of InsideAt lane by lane
-// (no fused multiply-adds), so the same pixels are set.
-// GCC 12's AVX-512 headers warn about their own placeholder operands.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// InsideRow eight pixels a step: the operations of InsideAt lane by lane,
+// so the same pixels are set.
+// No product may fuse with a sum here (a fused a * b + c rounds apart from
+// InsideAt): GCC takes that per function, Clang for a stretch of the file.
+// GCC 12's AVX-512 headers also warn about their own placeholder operands.
+#if defined(__clang__)
+#define BONE_SHAPE_NO_CONTRACT
+#define BONE_SHAPE_EXACT_BEGIN _Pragma("STDC FP_CONTRACT OFF")
+#define BONE_SHAPE_EXACT_END _Pragma("STDC FP_CONTRACT ON")
+#else
+#define BONE_SHAPE_NO_CONTRACT , optimize("fp-contract=off")
+#define BONE_SHAPE_EXACT_BEGIN \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wmaybe-uninitialized\"")
+#define BONE_SHAPE_EXACT_END _Pragma("GCC diagnostic pop")
+#endif
+BONE_SHAPE_EXACT_BEGIN
 #define BONE_SHAPE_AVX512 \
-    __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl,avx2,fma"), optimize("fp-contract=off")))
+    __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl,avx2,fma") BONE_SHAPE_NO_CONTRACT))
 
 BONE_SHAPE_AVX512 void InsideRowAvx512(const BoneShapeParams& p, const BoneFrame& f, const BoneShapeBox& box,
                                        double y, int i0, int i1, uint8_t* row, std::vector<int32_t>& runs) {
@@ -324,7 +335,7 @@ BONE_SHAPE_AVX512 void InsideRowAvx512(const BoneShapeParams& p, const BoneFrame
     }
 }
 
-#pragma GCC diagnostic pop
+BONE_SHAPE_EXACT_END
 
 // Sum of the stack blur's weights r + 1 - |k| for k = -r .. m.
 inline int64_t TentPrefix(int64_t m, int64_t r) {
