@@ -119,7 +119,8 @@ void CancelInpaint(CQuillfenEditorDoc& doc) {
     ReturnToCanvas(doc);
 }
 
-bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open) {
+bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open,
+                               bool (*encoder)(const Bitmap&, std::vector<uint8_t>&)) {
     PendingInpaintResult pending = std::move(doc.pendingInpaint);
     doc.pendingInpaint = PendingInpaintResult{};
     const cv::Mat& px = pending.pixels;
@@ -137,6 +138,7 @@ bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open
         return false;
     }
     BitmapPaintSession session;
+    session.SetEncoder(encoder);
     if (!session.Begin(doc, pending.objectId, false)) {
         const char* message = "The filled object is no longer in the picture; the fill was not written.";
         if (Prompts* prompts = doc.Host() ? doc.Host()->GetPrompts() : nullptr) prompts->Warn(message);
@@ -145,5 +147,12 @@ bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open
     }
     const bool written = write(session);
     session.Commit(doc);
+    if (session.IsActive()) {
+        // The object could not be stored (the commit said why): the object
+        // stays as it was and the fill stays pending, so it is not lost.
+        session.Cancel(doc);
+        doc.pendingInpaint = std::move(pending);
+        return false;
+    }
     return written;
 }

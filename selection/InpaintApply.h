@@ -13,7 +13,9 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
+class Bitmap;
 class BitmapPaintSession;
 class CQuillfenEditorDoc;
 class InpaintSession;
@@ -79,5 +81,8 @@ void CancelInpaint(CQuillfenEditorDoc& doc);
 // session on it (the given one when it is open on that object), as one edit
 // of that session, and forgets the result. Without an open session on the
 // object it opens one, writes and commits: one undo step of the document.
-// False when nothing was written.
-bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open = nullptr);
+// False when nothing was written; a result that could not be stored stays
+// pending. `encoder` stores the object for a session opened here (the usual
+// PNG encoder when null).
+bool WritePendingInpaintResult(CQuillfenEditorDoc& doc, BitmapPaintSession* open = nullptr,
+                               bool (*encoder)(const Bitmap&, std::vector<uint8_t>&) = nullptr);

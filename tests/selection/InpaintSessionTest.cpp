@@ -180,6 +180,24 @@ TEST(InpaintSession, APendingFillThatCannotBeWrittenSaysWhy) {
     }
 }
 
+TEST(InpaintSession, AFillWhoseObjectCannotBeStoredStaysPending) {
+    InpaintEnv env;
+    const std::vector<uint8_t> picture = env.Obj().parts.front().encoded;
+    const size_t steps = env.doc.mainUndo.undo.size();
+    env.doc.pendingInpaint.pixels = cv::Mat(2, 2, CV_8UC4, cv::Scalar(1, 2, 3, 255));
+    env.doc.pendingInpaint.objectId = "obj";
+    EXPECT_FALSE(WritePendingInpaintResult(env.doc, nullptr, [](const Bitmap&, std::vector<uint8_t>&) { return false; }));
+    EXPECT_EQ(env.Obj().parts.front().encoded, picture);
+    EXPECT_EQ(env.doc.mainUndo.undo.size(), steps);
+    EXPECT_EQ(env.doc.paintSession, nullptr);
+    EXPECT_FALSE(env.doc.pendingInpaint.pixels.empty());
+    EXPECT_EQ(env.doc.pendingInpaint.objectId, "obj");
+    EXPECT_EQ(env.host.prompts.MessageTexts().size(), 1u);
+    // Once storing works again the pending fill is written.
+    EXPECT_TRUE(WritePendingInpaintResult(env.doc));
+    EXPECT_NE(env.Obj().parts.front().encoded, picture);
+}
+
 TEST(InpaintSession, RotatedObjectHoleIsFilledCompletely) {
     InpaintEnv env(30.0f);
     // The whole canvas is selected: every visible pixel of the object is hole.
