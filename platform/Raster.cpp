@@ -695,6 +695,21 @@ RASTER_AVX512_EXACT inline __m256 Channel8(__m256i texels, int ch) {
     return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(texels, 8 * ch), _mm256_set1_epi32(0xFF)));
 }
 
+// Two horizontally adjacent texels (8 bytes) for each of eight offsets.
+// Functions rather than lambdas: Clang does not give a lambda the target
+// features of the function it sits in.
+RASTER_AVX512_EXACT inline __m128i TexelPair2(const uint8_t* base, const int64_t* at, int i) {
+    int64_t lo, hi;
+    std::memcpy(&lo, base + at[i], 8);
+    std::memcpy(&hi, base + at[i + 1], 8);
+    return _mm_set_epi64x(hi, lo);
+}
+RASTER_AVX512_EXACT inline __m512i TexelPairs8(const uint8_t* base, const int64_t* at) {
+    const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(TexelPair2(base, at, 0)), TexelPair2(base, at, 2), 1);
+    const __m256i b = _mm256_inserti128_si256(_mm256_castsi128_si256(TexelPair2(base, at, 4)), TexelPair2(base, at, 6), 1);
+    return _mm512_inserti64x4(_mm512_castsi256_si512(a), b, 1);
+}
+
 // The weights and texels of eight pixels from x (as the pair kernel works
 // them out); false when any is not a fully covered interior pixel.
 struct EightTaps {
@@ -728,18 +743,7 @@ RASTER_AVX512_EXACT inline bool EightTapsAt(const FilterJob& j, const BilinearRo
                                          _mm512_slli_epi64(_mm512_cvtepi32_epi64(_mm512_cvttpd_epi32(flx)), 2));
     alignas(64) int64_t at[8];
     _mm512_store_si512(at, off);
-    auto texelRow = [&](const uint8_t* base) {
-        auto pair = [&](int i) {
-            int64_t lo, hi;
-            std::memcpy(&lo, base + at[i], 8);
-            std::memcpy(&hi, base + at[i + 1], 8);
-            return _mm_set_epi64x(hi, lo);
-        };
-        const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(0)), pair(2), 1);
-        const __m256i b = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(4)), pair(6), 1);
-        return _mm512_inserti64x4(_mm512_castsi256_si512(a), b, 1);
-    };
-    const __m512i q0 = texelRow(ss.pixels), q1 = texelRow(ss.pixels + ss.stride);
+    const __m512i q0 = TexelPairs8(ss.pixels, at), q1 = TexelPairs8(ss.pixels + ss.stride, at);
     out.t[0] = _mm512_cvtepi64_epi32(q0), out.t[1] = _mm512_cvtepi64_epi32(_mm512_srli_epi64(q0, 32));
     out.t[2] = _mm512_cvtepi64_epi32(q1), out.t[3] = _mm512_cvtepi64_epi32(_mm512_srli_epi64(q1, 32));
     return true;

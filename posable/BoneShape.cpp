@@ -252,7 +252,8 @@ BONE_SHAPE_AVX512 void InsideRowAvx512(const BoneShapeParams& p, const BoneFrame
     const __m512d to = _mm512_set1_pd(p.tailOffset), tcw = _mm512_set1_pd(p.tailCapHalfWidth);
     const __m256i iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     // Pixels i .. i + 7: stored, and the ones in the body (no cap) given back.
-    auto eight = [&](int i) {
+    // (The lambda names the target again: Clang does not pass it on.)
+    auto eight = [&](int i) BONE_SHAPE_AVX512 {
         const __m512d x =
             _mm512_add_pd(_mm512_add_pd(left, _mm512_cvtepi32_pd(_mm256_add_epi32(_mm256_set1_epi32(i), iota))), half);
         const __m512d rx = _mm512_sub_pd(x, hx);
