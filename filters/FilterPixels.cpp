@@ -39,18 +39,6 @@ WorkPlane<uint8_t> AlphaWorkPlane(const Bitmap& source) {
     return plane;
 }
 
-std::vector<uint8_t> AlphaPlane(const Bitmap& source) {
-    const int w = source.Width(), h = source.Height();
-    std::vector<uint8_t> plane(size_t(w) * size_t(h));
-#pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = source.Row(y);
-        uint8_t* d = plane.data() + size_t(y) * size_t(w);
-        for (int x = 0; x < w; ++x) d[x] = s[4 * x + 3];
-    }
-    return plane;
-}
-
 BitmapPtr MapColourBytes(const Bitmap& source, const uint8_t blue[256], const uint8_t green[256],
                          const uint8_t red[256]) {
     const int w = source.Width(), h = source.Height();
@@ -94,14 +82,6 @@ BitmapPtr BlurWithBorder(const Bitmap& source, float radius, PremultipliedBlurKe
     return out;
 }
 
-void ScalePlaneByOpacity(std::vector<uint8_t>& plane, float opacity) {
-    if (!(opacity < 1.0f)) return;
-    const int64_t n = int64_t(plane.size());
-    uint8_t* p = plane.data();
-#pragma omp parallel for schedule(static) if (n > kFilterParallelPixels)
-    for (int64_t i = 0; i < n; ++i) p[i] = TruncByte(float(p[i]) * opacity);
-}
-
 BitmapPtr CopyBitmapRows(const Bitmap& source) {
     const int w = source.Width(), h = source.Height();
     BitmapPtr out = CreateFilterOutput(w, h);
@@ -129,7 +109,7 @@ void BlendColourByPlane(Bitmap& out, const Bitmap& source, const uint8_t* plane,
     }
 }
 
-void FillColourWithPlaneAlpha(Bitmap& out, const uint8_t* plane, uint32_t colour) {
+void FillColourWithPlaneAlpha(Bitmap& out, const uint8_t* plane, uint32_t colour, float opacity) {
     const uint32_t rgb = colour & 0x00FFFFFFu;
     const int w = out.Width(), h = out.Height();
 #pragma omp parallel for schedule(static) if (int64_t(w) * h > kFilterParallelPixels)
@@ -137,6 +117,6 @@ void FillColourWithPlaneAlpha(Bitmap& out, const uint8_t* plane, uint32_t colour
         const uint8_t* p = plane + size_t(y) * size_t(w);
         uint32_t* d = out.Row32(y);
         for (int x = 0; x < w; ++x)
-            if (p[x]) d[x] = rgb | (uint32_t(p[x]) << 24);
+            if (const uint8_t a = ScaleByOpacity(p[x], opacity)) d[x] = rgb | (uint32_t(a) << 24);
     }
 }

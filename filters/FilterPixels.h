@@ -89,9 +89,7 @@ WorkPlane<T> MakeWorkPlane(size_t n) {
 // size, straight alpha on both (Porter-Duff over).
 void DrawSourceOver(Bitmap& target, const Bitmap& source, int x, int y);
 
-// The alpha bytes of source, tight rows of width bytes.
-std::vector<uint8_t> AlphaPlane(const Bitmap& source);
-// The same in a working plane.
+// The alpha bytes of source in a working plane, tight rows of width bytes.
 WorkPlane<uint8_t> AlphaWorkPlane(const Bitmap& source);
 
 // Colour bytes of a 0xAARRGGBB parameter (its alpha byte is never used).
@@ -122,14 +120,15 @@ using PremultipliedBlurKernel = void (*)(uint8_t* pixels, int width, int height,
 BitmapPtr BlurWithBorder(const Bitmap& source, float radius, PremultipliedBlurKernel kernel, float& offsetX,
                          float& offsetY);
 
-// Each byte p of a plane becomes trunc(clamp(p x opacity, 0, 255)), without
-// the half; nothing when opacity is 1 or more.
-void ScalePlaneByOpacity(std::vector<uint8_t>& plane, float opacity);
+// A plane byte p at an opacity: trunc(clamp(p x opacity, 0, 255)), without
+// the half; p itself when opacity is 1 or more.
+inline uint8_t ScaleByOpacity(uint8_t p, float opacity) { return opacity < 1.0f ? TruncByte(float(p) * opacity) : p; }
 
 // out (the source's size) gets, for each colour byte, (colour x P + source x
 // (255 - P) + 128) / 255 with P the plane's byte, and the source's alpha.
 void BlendColourByPlane(Bitmap& out, const Bitmap& source, const uint8_t* plane, uint32_t colour);
 
-// Every pixel of out (plane-sized) with a plane byte above 0 becomes the
-// colour with that alpha; the others are left as they are.
-void FillColourWithPlaneAlpha(Bitmap& out, const uint8_t* plane, uint32_t colour);
+// Every pixel of out (plane-sized) whose plane byte, scaled by opacity as
+// ScaleByOpacity does, is above 0 becomes the colour with that alpha; the
+// others are left as they are.
+void FillColourWithPlaneAlpha(Bitmap& out, const uint8_t* plane, uint32_t colour, float opacity = 1.0f);

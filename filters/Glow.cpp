@@ -29,24 +29,28 @@ BitmapPtr ApplyGlow(const Bitmap& source, const EffectParams& params, float& off
     const size_t n = size_t(W) * size_t(H);
 
     // Outside mask: 255 where the padded alpha is 0.
-    std::vector<uint8_t> M(n);
+    const WorkPlane<uint8_t> M = MakeWorkPlane<uint8_t>(n);
     const bool parallel = int64_t(W) * H > kFilterParallelPixels;
 #pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < H; ++y) {
-        uint8_t* m = M.data() + size_t(y) * size_t(W);
+        uint8_t* m = M.get() + size_t(y) * size_t(W);
         std::memset(m, 255, size_t(W));
         if (y < pad || y >= pad + h) continue;
         const uint8_t* s = source.Row(y - pad);
         for (int x = 0; x < w; ++x) m[pad + x] = s[4 * x + 3] ? 0 : 255;
     }
-    const std::unique_ptr<float[]> D = UninitialisedPlane<float>(n);
-    DistanceTransform(M.data(), W, H, D.get(), false);
-    std::vector<uint8_t> G(n);
+    // The band only reads distances below wd + 0.5: farther pixels get 0
+    // whatever their exact distance.
+    const WorkPlane<float> D = MakeWorkPlane<float>(n);
+    DistanceTransformBelow(M.get(), W, H, D.get(), false, int(std::ceil(wd + 0.5f)));
+    // The band's strength goes where the mask was (read no more).
+    uint8_t* G = M.get();
 #pragma omp parallel for schedule(static) if (parallel)
-    for (int64_t i = 0; i < int64_t(n); ++i) G[size_t(i)] = uint8_t(ClampParam(wd + 0.5f - D[size_t(i)], 0, 1) * 255.0f + 0.5f);
-    if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(G.data(), W, H, sp, sp);
-    ScalePlaneByOpacity(G, o);
-    FillColourWithPlaneAlpha(*out, G.data(), rec->colour);
+    for (int y = 0; y < H; ++y)
+        for (size_t i = size_t(y) * size_t(W), e = i + size_t(W); i < e; ++i)
+            G[i] = uint8_t(ClampParam(wd + 0.5f - D[i], 0, 1) * 255.0f + 0.5f);
+    if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(G, W, H, sp, sp);
+    FillColourWithPlaneAlpha(*out, G, rec->colour, o);
     DrawSourceOver(*out, source, pad, pad);
     offsetX = offsetY = float(-pad);
     return out;

@@ -4,6 +4,9 @@
 #include "filters/FilterPixels.h"
 #include "filters/StackBlur.h"
 
+#include <algorithm>
+#include <cstring>
+
 void InitInnerShadowParams(EffectParams& p) { p.Set(InnerShadowParams{}); }
 
 void ScaleInnerShadowParams(EffectParams& p, float f) {
@@ -26,24 +29,33 @@ BitmapPtr ApplyInnerShadow(const Bitmap& source, const EffectParams& params, flo
     const float a = ClampParam(rec->angle, -1e6f, 1e6f) * 3.1415927f / 180.0f;
     const int dx = RoundAway(std::cos(a) * t), dy = RoundAway(-std::sin(a) * t);
 
-    const std::vector<uint8_t> A = AlphaPlane(source);
     // The shadow of the surroundings, moved along the direction; the outside
-    // of the image counts as fully transparent surroundings.
-    std::vector<uint8_t> P(A.size());
+    // of the image counts as fully transparent surroundings. Row y reads
+    // source row y - dy, columns x - dx: only x in [x0, x1) land inside.
+    const WorkPlane<uint8_t> P = MakeWorkPlane<uint8_t>(size_t(w) * size_t(h));
+    const int x0 = std::clamp(dx, 0, w), x1 = std::clamp(w + dx, 0, w);
     const bool parallel = int64_t(w) * h > kFilterParallelPixels;
 #pragma omp parallel for schedule(static) if (parallel)
     for (int y = 0; y < h; ++y) {
         const int sy = y - dy;
-        uint8_t* p = P.data() + size_t(y) * size_t(w);
-        for (int x = 0; x < w; ++x) {
-            const int sx = x - dx;
-            p[x] = (sx < 0 || sx >= w || sy < 0 || sy >= h) ? 255 : uint8_t(255 - A[size_t(sy) * size_t(w) + size_t(sx)]);
+        uint8_t* p = P.get() + size_t(y) * size_t(w);
+        if (sy < 0 || sy >= h) {
+            std::memset(p, 255, size_t(w));
+            continue;
         }
+        std::memset(p, 255, size_t(x0));
+        const uint8_t* s = source.Row(sy);
+        for (int x = x0; x < x1; ++x) p[x] = uint8_t(255 - s[4 * (x - dx) + 3]);
+        std::memset(p + x1, 255, size_t(w - x1));
     }
-    if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(P.data(), w, h, sp, sp);
+    if (sp > 0) CGaussianRecBlur().StackBlurAlpha8(P.get(), w, h, sp, sp);
+    // Inside the object only, at the record's opacity.
 #pragma omp parallel for schedule(static) if (parallel)
-    for (int64_t i = 0; i < int64_t(P.size()); ++i) P[size_t(i)] = uint8_t((P[size_t(i)] * A[size_t(i)] + 128) / 255);
-    ScalePlaneByOpacity(P, o);
-    BlendColourByPlane(*out, source, P.data(), rec->colour);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* p = P.get() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x) p[x] = ScaleByOpacity(uint8_t((p[x] * s[4 * x + 3] + 128) / 255), o);
+    }
+    BlendColourByPlane(*out, source, P.get(), rec->colour);
     return out;
 }
