@@ -10,6 +10,9 @@
 // bone's coverage mask drawn as a tint, magnified with filtering; the
 // ...Rgba variants draw a tinted RGBA raster through the general bilinear
 // bitmap draw instead, the way it was done before, for comparison.
+// A frame's draws (the parts, then the overlays) are queued on one batch kept
+// from frame to frame and made in one pass over the rows, so a frame starts
+// its threads once whatever it draws.
 // The frames take the zoom and the thread count (0: all threads).
 #include "platform/CompositeSurface.h"
 #include "platform/Raster.h"
@@ -87,6 +90,7 @@ struct PartsView {
     CompositeSurface surface;
     RasterTarget target;
     ImageDrawOptions opt;
+    RasterBatch batch;
     const RectF clip{0, 0, float(kViewW), float(kViewH)};
 
     explicit PartsView(float z) : zoom(z) {
@@ -95,24 +99,29 @@ struct PartsView {
         surface.Create(kViewW, kViewH);
         target = RasterTarget::Of(surface);
     }
+    // Starts a frame: the parts are queued, to be drawn by Finish with
+    // whatever is queued after them.
     void DrawParts() {
+        batch.Begin(target);
         for (int i = 0; i < 4; ++i)
-            DrawBitmapRect(target, *part,
-                           RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom}, opt);
+            batch.AddBitmapRect(*part, RectF{(i % 2) * 512 * zoom, (i / 2) * 512 * zoom, 1024 * zoom, 1024 * zoom},
+                                opt);
     }
+    void Finish() { batch.Run(); }
     static TintMaskDraw MaskDraw(const PlannedBone& b, const BoneShapeBox& box, int scale, const ByteMaskRect& mask) {
         const float k = float(scale);
         return {{mask.bytes.data(), mask.width, mask.height, mask.width},
                 float(b.hx + box.left * k), float(b.hy + box.top * k), k, kTint};
     }
+    // Queued after what is queued; the mask must last until Finish.
     void DrawMask(const PlannedBone& b, const BoneShapeBox& box, int scale, const ByteMaskRect& mask) {
         const TintMaskDraw d = MaskDraw(b, box, scale, mask);
-        DrawTintMask(target, d.mask, d.x, d.y, d.scale, d.argb, &clip);
+        batch.AddTintMasks(&d, 1, &clip);
     }
-    // A part's overlays in one batch, as the view draws them (it draws the
-    // few pixels under glyphs that a later overlay reaches bone by bone).
+    // A part's overlays in order, as the view draws them (it draws the few
+    // pixels under glyphs that a later overlay reaches bone by bone).
     void DrawMasks(const std::vector<TintMaskDraw>& draws) {
-        DrawTintMasks(target, draws.data(), int(draws.size()), &clip);
+        batch.AddTintMasks(draws.data(), int(draws.size()), &clip);
     }
     void DrawRaster(const PlannedBone& b, const BoneShapeBox& box, int scale, const Bitmap& raster) {
         ImageDrawOptions overlay;
@@ -148,6 +157,7 @@ void PlainPartsFrame(benchmark::State& state) {
     PartsView v(float(state.range(0)));
     for (auto _ : state) {
         v.DrawParts();
+        v.Finish();
         benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
@@ -161,22 +171,23 @@ void PartsAndOverlaysFrame(benchmark::State& state) {
     PartsView v(float(state.range(0)));
     for (auto _ : state) {
         v.DrawParts();
-        // As the view does: a part's bones are planned, their masks made
-        // side by side, then drawn in order.
-        for (int i = 0; i < 4; ++i) {
-            PlannedBone planned[5];
-            ByteMaskRect masks[5];
-            for (int b = 0; b < 5; ++b) planned[b] = PlanBone(i, b, v.zoom);
+        // As the view does for the part whose overlays it shows: the bones
+        // are planned, their masks made side by side (once a frame, here
+        // for every part's bones), then drawn in order.
+        PlannedBone planned[20];
+        ByteMaskRect masks[20];
+        for (int k = 0; k < 20; ++k) planned[k] = PlanBone(k / 5, k % 5, v.zoom);
 #pragma omp parallel for schedule(dynamic, 1)
-            for (int b = 0; b < 5; ++b)
-                if (!planned[b].plan.empty)
-                    BoneShape::RasterizeMask(planned[b].plan.scaled, planned[b].plan.box, masks[b]);
+        for (int k = 0; k < 20; ++k)
+            if (!planned[k].plan.empty) BoneShape::RasterizeMask(planned[k].plan.scaled, planned[k].plan.box, masks[k]);
+        for (int i = 0; i < 4; ++i) {
             std::vector<TintMaskDraw> draws;
-            for (int b = 0; b < 5; ++b)
-                if (!planned[b].plan.empty)
-                    draws.push_back(PartsView::MaskDraw(planned[b], planned[b].plan.box, planned[b].plan.scale, masks[b]));
+            for (int k = i * 5; k < i * 5 + 5; ++k)
+                if (!planned[k].plan.empty)
+                    draws.push_back(PartsView::MaskDraw(planned[k], planned[k].plan.box, planned[k].plan.scale, masks[k]));
             v.DrawMasks(draws);
         }
+        v.Finish();
         benchmark::DoNotOptimize(v.surface.pixels);
     }
 }
@@ -223,6 +234,7 @@ void PartsAndCachedOverlaysFrame(benchmark::State& state) {
             }
             v.DrawMasks(draws);
         }
+        v.Finish();
         benchmark::DoNotOptimize(v.surface.pixels);
     }
     state.counters["misses"] = misses;
@@ -260,6 +272,7 @@ void PartsAndOverlaysFrameRgba(benchmark::State& state) {
     PartsView v(float(state.range(0)));
     for (auto _ : state) {
         v.DrawParts();
+        v.Finish();
         for (int i = 0; i < 4; ++i)
             for (int b = 0; b < 5; ++b) {
                 const PlannedBone pb = PlanBone(i, b, v.zoom);
@@ -292,6 +305,7 @@ void PartsAndCachedOverlaysFrameRgba(benchmark::State& state) {
     int misses = 0;
     for (auto _ : state) {
         v.DrawParts();
+        v.Finish();
         for (int i = 0; i < 4; ++i)
             for (int b = 0; b < 5; ++b) {
                 const PlannedBone pb = PlanBone(i, b, v.zoom);
@@ -380,11 +394,12 @@ void JointDragFrame(benchmark::State& state) {
         solved += drag.Step();
         v.DrawParts();
         PlannedBone pb = PlanBone(0, int(drag.t * 20) % 5, v.zoom);
+        ByteMaskRect mask;
         if (!pb.plan.empty) {
-            ByteMaskRect mask;
             BoneShape::RasterizeMask(pb.plan.scaled, pb.plan.box, mask);
             v.DrawMask(pb, pb.plan.box, pb.plan.scale, mask);
         }
+        v.Finish();
         benchmark::DoNotOptimize(v.surface.pixels);
     }
     state.counters["solved"] = benchmark::Counter(solved, benchmark::Counter::kAvgIterations);

@@ -10,6 +10,7 @@
 #include "platform/CpuLevel.h"
 
 #include <opencv2/imgproc.hpp>
+#include <omp.h>
 
 #include <immintrin.h>
 
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <utility>
@@ -251,6 +253,37 @@ void ForEachCoverageRow(const CoverageRaster& cr, RowFn&& rowFn) {
             if (cr.Row(y, acc.data(), cov.data(), spans)) rowFn(y, cr.X0(), cov.data(), cr.X1());
         }
     }
+}
+
+// One row's scratch for a thread running queued draws: coverage buffers (acc
+// all zero between rows, as CoverageRaster::Row keeps it) and tint rows.
+struct RowScratch {
+    std::vector<float> acc, cov, vr, e;
+    std::vector<std::pair<int, int>> spans;
+};
+
+// A draw made ready for its rows: fn(y, scratch) draws row y, for y in
+// [y0, y1), touching no other row. `width` is the coverage scratch it needs.
+struct RowOp {
+    int y0 = 0, y1 = 0, width = 0;
+    int64_t work = 0;
+    std::function<void(int, RowScratch&)> fn;
+};
+
+// The rows of `cr` passed to rowFn as ForEachCoverageRow passes them, run at
+// once or, with `defer`, queued as a RowOp (rowFn then owns what it reads).
+template <class RowFn>
+void EmitCoverageRows(std::vector<RowOp>* defer, std::shared_ptr<const CoverageRaster> cr, RowFn&& rowFn) {
+    if (cr->Empty()) return;
+    if (!defer) {
+        ForEachCoverageRow(*cr, rowFn);
+        return;
+    }
+    const int w = cr->X1() - cr->X0();
+    defer->push_back({cr->Y0(), cr->Y1(), w, int64_t(w) * (cr->Y1() - cr->Y0()),
+                      [cr, fn = std::forward<RowFn>(rowFn)](int y, RowScratch& s) {
+                          if (cr->Row(y, s.acc.data(), s.cov.data(), s.spans)) fn(y, cr->X0(), s.cov.data(), cr->X1());
+                      }});
 }
 
 // ---------------------------------------------------------------- pixels
@@ -1353,8 +1386,10 @@ BitmapPtr PrefilterShrink(const Bitmap& src, int rx, int ry, int rw, int rh, int
     return out;
 }
 
+// With `defer`, the rows are queued there instead of drawn (the source must
+// outlive the queue); the work before them (recolouring, shrinking) is done.
 bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF srcRect, PointF ul, PointF ur,
-                       PointF ll, const ImageDrawOptions& opt, bool reference) {
+                       PointF ll, const ImageDrawOptions& opt, bool reference, std::vector<RowOp>* defer = nullptr) {
     if (target.Empty() || srcIn.Width() <= 0 || srcIn.Height() <= 0) return false;
     if (!(srcRect.width > 0) || !(srcRect.height > 0)) return false;
     if (opt.world) ul = opt.world->Map(ul), ur = opt.world->Map(ur), ll = opt.world->Map(ll);
@@ -1417,7 +1452,9 @@ bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF sr
 
     const PointF lr{float(ur.x + vx), float(ur.y + vy)};
     std::vector<std::vector<PointF>> shape{{ul, ur, lr, ll}};
-    CoverageRaster cr(shape, nullptr, target.width, target.height, FillRule::Winding, opt.antiAlias);
+    const auto crp =
+        std::make_shared<const CoverageRaster>(shape, nullptr, target.width, target.height, FillRule::Winding, opt.antiAlias);
+    const CoverageRaster& cr = *crp;
     const Interpolation interp = opt.interpolation;
     const Compositing comp = opt.compositing;
     const bool pre = target.premultiplied;
@@ -1445,6 +1482,14 @@ bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF sr
         const int sx = int(x0 + tx), sy = int(y0 + ty);
         const int n = x1 - x0;
         const AlignedRowFn rowFn = PickAlignedRow(comp, pre);
+        if (defer) {
+            defer->push_back({y0, y1, 0, int64_t(n) * (y1 - y0),
+                              [=, keep = recoloured](int y, RowScratch&) {
+                                  rowFn(PixelAt(target, x0, y), src->Row(sy + (y - y0)) + int64_t(sx) * 4, n, opacity,
+                                        comp, pre);
+                              }});
+            return true;
+        }
 #pragma omp parallel for schedule(static) if (int64_t(n) * (y1 - y0) > 32768)
         for (int y = y0; y < y1; ++y)
             rowFn(PixelAt(target, x0, y), src->Row(sy + (y - y0)) + int64_t(sx) * 4, n, opacity, comp, pre);
@@ -1455,28 +1500,31 @@ bool DrawParallelogram(const RasterTarget& target, const Bitmap& srcIn, RectF sr
         const FilterJob job{target, ss, inv, rowInterp, comp, opacity};
         if (rowInterp == Interpolation::Bilinear && inv.b == 0 && inv.c == 0 && !ss.premultiplied &&
             ActiveCpuLevel() >= CpuLevel::Avx2 && !cr.Empty()) {
-            const AxisColumns cols = PlanAxisColumns(job, cr.X0(), cr.X1());
-            ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
-                BilinearAxisRowAvx2(job, cols, y, x0, cov, x1);
+            auto cols = std::make_shared<const AxisColumns>(PlanAxisColumns(job, cr.X0(), cr.X1()));
+            EmitCoverageRows(defer, crp, [job, cols, recoloured, shrunk](int y, int x0, const float* cov, int x1) {
+                BilinearAxisRowAvx2(job, *cols, y, x0, cov, x1);
             });
             return true;
         }
         if (rowInterp == Interpolation::Bicubic && inv.b == 0 && inv.c == 0 && !ss.premultiplied &&
             ActiveCpuLevel() >= CpuLevel::Avx2 && !cr.Empty()) {
             const bool table = target.premultiplied;
-            const AxisColumns cols = table ? PlanCubicAxisColumns<true>(job, cr.X0(), cr.X1())
-                                           : PlanCubicAxisColumns<false>(job, cr.X0(), cr.X1());
-            ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
-                if (table) BicubicAxisRowAvx2<true>(job, cols, y, x0, cov, x1);
-                else BicubicAxisRowAvx2<false>(job, cols, y, x0, cov, x1);
-            });
+            auto cols = std::make_shared<const AxisColumns>(table ? PlanCubicAxisColumns<true>(job, cr.X0(), cr.X1())
+                                                                  : PlanCubicAxisColumns<false>(job, cr.X0(), cr.X1()));
+            EmitCoverageRows(defer, crp,
+                             [job, cols, table, recoloured, shrunk](int y, int x0, const float* cov, int x1) {
+                                 if (table) BicubicAxisRowAvx2<true>(job, *cols, y, x0, cov, x1);
+                                 else BicubicAxisRowAvx2<false>(job, *cols, y, x0, cov, x1);
+                             });
             return true;
         }
         const FilteredRowFn rowFn = PickFilteredRow(job);
-        ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) { rowFn(job, y, x0, cov, x1); });
+        EmitCoverageRows(defer, crp, [job, rowFn, recoloured, shrunk](int y, int x0, const float* cov, int x1) {
+            rowFn(job, y, x0, cov, x1);
+        });
         return true;
     }
-    ForEachCoverageRow(cr, [&](int y, int x0, const float* cov, int x1) {
+    EmitCoverageRows(defer, crp, [=, keep = std::make_pair(recoloured, shrunk)](int y, int x0, const float* cov, int x1) {
         const double py = y + 0.5;
         uint8_t* d = PixelAt(target, x0, y);
         for (int x = x0; x < x1; ++x, d += 4) {
@@ -1855,72 +1903,76 @@ RASTER_AVX512_TINT void TintPassRowAvx512(const RasterTarget& target, const Tint
 }
 RASTER_EXACT_END
 
+// Row py of a prepared tint draw (vr and e as TintPassRowAvx2 takes them).
+void TintPassRow(const RasterTarget& target, const TintPass& p, int py, float* vr, float* e) {
+    if (py < p.j.y0 || py >= p.j.y1) return;
+    const bool pre = target.premultiplied;
+    if (pre && ActiveCpuLevel() >= CpuLevel::Avx512) {
+        TintPassRowAvx512(target, p, py, vr, e);
+        return;
+    }
+    if (pre && ActiveCpuLevel() >= CpuLevel::Avx2) {
+        TintPassRowAvx2(target, p, py, vr, e);
+        return;
+    }
+    const TintMaskJob& j = p.j;
+    const TintMask& mask = p.mask;
+    const int w = j.x1 - j.x0;
+    const float cy = SpanCoverage(py, j.oy, j.bottom);
+    const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
+    const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
+    const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
+    const float w0 = 1 - ty.t, w1 = ty.t;
+    bool any = false;
+    for (int i = p.m0; i < p.m1; ++i) {
+        const float v = w0 * r0[i] + w1 * r1[i];
+        vr[size_t(i - p.m0)] = v;
+        any |= v > 0;
+    }
+    if (!any || !(cy > 0)) return;
+    const float rowK = kInv255 * cy;
+    if (p.unitCols) {
+        const float* v = vr + (p.cols.front().i0 - p.m0);
+        for (int k = 0; k < w; ++k) e[size_t(k)] = std::max(v[k], 0.0f) * rowK * p.colCov[size_t(k)];
+    } else {
+        for (int k = 0; k < w; ++k) {
+            const TintTap& tx = p.cols[size_t(k)];
+            const float m = (1 - tx.t) * vr[size_t(tx.i0 - p.m0)] + tx.t * vr[size_t(tx.i1 - p.m0)];
+            e[size_t(k)] = m > 0 ? m * rowK * p.colCov[size_t(k)] : 0.0f;
+        }
+    }
+    uint8_t* d = PixelAt(target, j.x0, py);
+    for (int k = 0; k < w; ++k)
+        if (e[size_t(k)] > 0) CompositePixel(d + 4 * k, j.s, e[size_t(k)], Compositing::SourceOver, pre);
+}
+
+// The scratch floats a prepared tint draw's rows need in vr and e.
+size_t TintVrSize(const TintPass& p) { return size_t(p.m1 - p.m0) + 8; }
+size_t TintESize(const TintPass& p) { return size_t(p.j.x1 - p.j.x0) + 8; }
+
 // Draws prepared tint masks in order. Rows are shared out among threads; a
 // row takes every draw that reaches it in the given order, so each pixel
 // sees the same operations in the same order as one draw after another.
 void RunTintPasses(const RasterTarget& target, const std::vector<TintPass>& passes) {
     if (passes.empty()) return;
-    const bool pre = target.premultiplied;
-    const bool avx2 = pre && ActiveCpuLevel() >= CpuLevel::Avx2;
-    const bool avx512 = pre && ActiveCpuLevel() >= CpuLevel::Avx512;
     int y0 = passes.front().j.y0, y1 = passes.front().j.y1;
     size_t vrSize = 0, eSize = 0;
     int64_t work = 0;
     for (const TintPass& p : passes) {
         y0 = std::min(y0, p.j.y0), y1 = std::max(y1, p.j.y1);
-        vrSize = std::max(vrSize, size_t(p.m1 - p.m0));
-        eSize = std::max(eSize, size_t(p.j.x1 - p.j.x0));
+        vrSize = std::max(vrSize, TintVrSize(p));
+        eSize = std::max(eSize, TintESize(p));
         work += int64_t(p.j.x1 - p.j.x0) * (p.j.y1 - p.j.y0);
     }
 #pragma omp parallel if (work > 65536)
     {
         // Scratch rows, written before they are read.
-        const std::unique_ptr<float[]> vrRow(new float[vrSize + 8]), eRow(new float[eSize + 8]);
+        const std::unique_ptr<float[]> vrRow(new float[vrSize]), eRow(new float[eSize]);
         float* const vr = vrRow.get();
         float* const e = eRow.get();
 #pragma omp for schedule(dynamic, 8)
-        for (int py = y0; py < y1; ++py) {
-            for (const TintPass& p : passes) {
-                if (py < p.j.y0 || py >= p.j.y1) continue;
-                if (avx512) {
-                    TintPassRowAvx512(target, p, py, vr, e);
-                    continue;
-                }
-                if (avx2) {
-                    TintPassRowAvx2(target, p, py, vr, e);
-                    continue;
-                }
-                const TintMaskJob& j = p.j;
-                const TintMask& mask = p.mask;
-                const int w = j.x1 - j.x0;
-                const float cy = SpanCoverage(py, j.oy, j.bottom);
-                const TintTap ty = TapAt(py, j.oy, j.scale, mask.height);
-                const uint8_t* r0 = mask.bytes + int64_t(ty.i0) * mask.stride;
-                const uint8_t* r1 = mask.bytes + int64_t(ty.i1) * mask.stride;
-                const float w0 = 1 - ty.t, w1 = ty.t;
-                bool any = false;
-                for (int i = p.m0; i < p.m1; ++i) {
-                    const float v = w0 * r0[i] + w1 * r1[i];
-                    vr[size_t(i - p.m0)] = v;
-                    any |= v > 0;
-                }
-                if (!any || !(cy > 0)) continue;
-                const float rowK = kInv255 * cy;
-                if (p.unitCols) {
-                    const float* v = vr + (p.cols.front().i0 - p.m0);
-                    for (int k = 0; k < w; ++k) e[size_t(k)] = std::max(v[k], 0.0f) * rowK * p.colCov[size_t(k)];
-                } else {
-                    for (int k = 0; k < w; ++k) {
-                        const TintTap& tx = p.cols[size_t(k)];
-                        const float m = (1 - tx.t) * vr[size_t(tx.i0 - p.m0)] + tx.t * vr[size_t(tx.i1 - p.m0)];
-                        e[size_t(k)] = m > 0 ? m * rowK * p.colCov[size_t(k)] : 0.0f;
-                    }
-                }
-                uint8_t* d = PixelAt(target, j.x0, py);
-                for (int k = 0; k < w; ++k)
-                    if (e[size_t(k)] > 0) CompositePixel(d + 4 * k, j.s, e[size_t(k)], Compositing::SourceOver, pre);
-            }
-        }
+        for (int py = y0; py < y1; ++py)
+            for (const TintPass& p : passes) TintPassRow(target, p, py, vr, e);
     }
 }
 
@@ -2041,6 +2093,86 @@ int DrawTintMasks(const RasterTarget& target, const TintMaskDraw* draws, int cou
     }
     RunTintPasses(target, passes);
     return int(passes.size());
+}
+
+struct RasterBatch::Impl {
+    RasterTarget target;
+    std::vector<RowOp> ops;
+    // Prepared tint draws; the first `tints` are queued. Kept with their
+    // vectors from frame to frame.
+    std::vector<TintPass> passes;
+    size_t tints = 0;
+    std::vector<RowScratch> scratch;  // one per thread
+};
+
+RasterBatch::RasterBatch() : impl_(new Impl) {}
+RasterBatch::~RasterBatch() { delete impl_; }
+
+void RasterBatch::Begin(const RasterTarget& target) {
+    impl_->target = target;
+    impl_->ops.clear();
+    impl_->tints = 0;
+}
+
+bool RasterBatch::AddBitmapRect(const Bitmap& src, const RectF& dest, const ImageDrawOptions& options) {
+    const RectF whole{0, 0, float(src.Width()), float(src.Height())};
+    return DrawParallelogram(impl_->target, src, whole, {dest.x, dest.y}, {dest.x + dest.width, dest.y},
+                             {dest.x, dest.y + dest.height}, options, false, &impl_->ops);
+}
+
+int RasterBatch::AddTintMasks(const TintMaskDraw* draws, int count, const RectF* clip) {
+    Impl& m = *impl_;
+    int added = 0;
+    for (int i = 0; i < count; ++i) {
+        const TintMaskDraw& d = draws[i];
+        if (m.passes.size() <= m.tints) m.passes.emplace_back();
+        TintPass& p = m.passes[m.tints];
+        if (!PrepareTintPass(m.target, d.mask, d.x, d.y, d.scale, d.argb, clip, p)) continue;
+        const size_t index = m.tints++;
+        ++added;
+        // By index: the passes may move while more are queued.
+        m.ops.push_back({p.j.y0, p.j.y1, 0, int64_t(p.j.x1 - p.j.x0) * (p.j.y1 - p.j.y0),
+                         [&m, index](int y, RowScratch& s) {
+                             TintPassRow(m.target, m.passes[index], y, s.vr.data(), s.e.data());
+                         }});
+    }
+    return added;
+}
+
+void RasterBatch::Run() {
+    Impl& m = *impl_;
+    if (m.ops.empty() || m.target.Empty()) {
+        Begin(m.target);
+        return;
+    }
+    int y0 = m.ops.front().y0, y1 = m.ops.front().y1;
+    int64_t work = 0;
+    size_t width = 0, vrSize = 0, eSize = 0;
+    for (const RowOp& op : m.ops) {
+        y0 = std::min(y0, op.y0), y1 = std::max(y1, op.y1);
+        work += op.work;
+        width = std::max(width, size_t(op.width));
+    }
+    for (size_t i = 0; i < m.tints; ++i)
+        vrSize = std::max(vrSize, TintVrSize(m.passes[i])), eSize = std::max(eSize, TintESize(m.passes[i]));
+    // Grown, never shrunk: acc stays all zero (new floats start at zero and
+    // every row leaves it so), the rest is written before it is read.
+    m.scratch.resize(std::max<size_t>(m.scratch.size(), size_t(std::max(omp_get_max_threads(), 1))));
+    for (RowScratch& s : m.scratch) {
+        if (s.acc.size() < width + 2) s.acc.resize(width + 2), s.cov.resize(width);
+        if (s.vr.size() < vrSize) s.vr.resize(vrSize);
+        if (s.e.size() < eSize) s.e.resize(eSize);
+    }
+    const std::vector<RowOp>& ops = m.ops;
+#pragma omp parallel if (work > 32768)
+    {
+        RowScratch& s = m.scratch[size_t(omp_get_thread_num()) % m.scratch.size()];
+#pragma omp for schedule(dynamic, 8)
+        for (int y = y0; y < y1; ++y)
+            for (const RowOp& op : ops)
+                if (y >= op.y0 && y < op.y1) op.fn(y, s);
+    }
+    Begin(m.target);
 }
 
 void ClearTarget(const RasterTarget& target, uint32_t argb) {

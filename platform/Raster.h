@@ -134,6 +134,34 @@ struct TintMaskDraw {
 };
 int DrawTintMasks(const RasterTarget& target, const TintMaskDraw* draws, int count, const RectF* clip = nullptr);
 
+// Draws queued and then made in one sharing-out of rows among threads, for a
+// frame of many draws (parts, then their overlays): each row takes every
+// queued draw that reaches it in the order they were queued, so the bytes are
+// those of the same draws made one after another, without a start and stop
+// of the threads per draw. What comes before the rows (recolouring, a
+// shrinking prefilter) is done when a draw is queued. Sources (bitmaps, mask
+// bytes) must stay as they are until Run. A batch kept from frame to frame
+// reuses its storage.
+class RasterBatch {
+public:
+    RasterBatch();
+    ~RasterBatch();
+    RasterBatch(const RasterBatch&) = delete;
+    RasterBatch& operator=(const RasterBatch&) = delete;
+
+    // Drops what is queued and draws on `target` from now on.
+    void Begin(const RasterTarget& target);
+    // As DrawBitmapRect and DrawTintMasks.
+    bool AddBitmapRect(const Bitmap& src, const RectF& dest, const ImageDrawOptions& options = {});
+    int AddTintMasks(const TintMaskDraw* draws, int count, const RectF* clip = nullptr);
+    // Draws what is queued and empties the queue.
+    void Run();
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
 // Sets every pixel to `argb` (straight 0xAARRGGBB; premultiplied on a
 // premultiplied target).
 void ClearTarget(const RasterTarget& target, uint32_t argb);
