@@ -38,6 +38,20 @@ struct ChainRig {
     }
 };
 
+// One green 40 x 20 part "obj__a" at (10, 10) with its bone across its
+// middle, its rest captured: what the drawing tests paint.
+struct GreenPartRig {
+    CanvasDocument scene;
+    RuntimeRig rig;
+    GreenPartRig() {
+        CanvasObject part = SolidObject("obj__a", 10, 10, 40, 20, 0xFF00FF00);
+        part.bones.push_back(MakeBone("bone_1", 0, 0.5f, 1, 0.5f));
+        SceneOf(scene, {part});
+        rig.doc = &scene;
+        rig.CaptureRest();
+    }
+};
+
 }  // namespace
 
 TEST(RuntimeRig, CaptureRestRecordsPartsAndLinkOffsets) {
@@ -167,13 +181,9 @@ TEST(RuntimeRig, ChainIKNeedsAParentWithinTheSameSourceAndNeverLoops) {
 }
 
 TEST(RuntimeRig, DrawPaintsBackgroundPartsAndBones) {
-    CanvasDocument scene;
-    CanvasObject part = SolidObject("obj__a", 10, 10, 40, 20, 0xFF00FF00);
-    part.bones.push_back(MakeBone("bone_1", 0, 0.5f, 1, 0.5f));
-    SceneOf(scene, {part});
-    RuntimeRig rig;
-    rig.doc = &scene;
-    rig.CaptureRest();
+    GreenPartRig g;
+    CanvasDocument& scene = g.scene;
+    const RuntimeRig& rig = g.rig;
     CompositeSurface surface;
     ASSERT_TRUE(surface.Create(80, 60));
     RasterTarget target = RasterTarget::Of(surface);
@@ -189,13 +199,9 @@ TEST(RuntimeRig, DrawPaintsBackgroundPartsAndBones) {
 // picture is the view picture magnified: the joint discs keep their 14-view-
 // pixel diameter rather than shrinking to 14 device pixels.
 TEST(RuntimeRig, DrawOnDevicePixelsKeepsViewSizes) {
-    CanvasDocument scene;
-    CanvasObject part = SolidObject("obj__a", 10, 10, 40, 20, 0xFF00FF00);
-    part.bones.push_back(MakeBone("bone_1", 0, 0.5f, 1, 0.5f));
-    SceneOf(scene, {part});
-    RuntimeRig rig;
-    rig.doc = &scene;
-    rig.CaptureRest();
+    GreenPartRig g;
+    CanvasDocument& scene = g.scene;
+    const RuntimeRig& rig = g.rig;
     for (const float r : {1.0f, 1.5f, 2.0f}) {
         CompositeSurface surface;
         ASSERT_TRUE(surface.Create(int(80 * r), int(60 * r)));

@@ -2,7 +2,7 @@
 // the modified flag alone: a click on a slider that already shows the value,
 // a press on a filter value without moving, a colour dialog closed with OK
 // on the colour it opened with, a visit of the Refine tool.
-#include "tests/platform/ui/QtTestApp.h"
+#include "tests/app/ui/TestEditorApp.h"
 
 #include "app/LayerListLayout.h"
 #include "app/ui/CLayerListWnd.h"
@@ -33,27 +33,9 @@
 
 namespace {
 
-struct Editor {
-    CQuillfenEditorApp app;
-    QTemporaryDir programDir;
-    CMainFrame* frame = nullptr;
-    CQuillfenEditorDoc* doc = nullptr;
-
+struct Editor : TestEditorApp {
     Editor() {
-        EnsureQtApp();
-        app.UseServices(std::make_unique<MemoryProfile>(), std::make_unique<ScriptedPrompts>(),
-                        std::make_unique<MemoryClipboard>());
-        app.showMainWindow = false;
-        app.programFolder = programDir.path().toStdString();
-        testing::internal::CaptureStdout();
-        const bool ok = app.InitInstance({});
-        testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(ok);
-        frame = app.MainFrame();
-        doc = app.Document();
-        frame->resize(1400, 900);
-        frame->show();
-        frame->LayoutNow();
+        ShowFrame();
         CanvasObject o;
         o.id = o.name = "object_1";
         o.x = o.y = 40;
@@ -61,11 +43,6 @@ struct Editor {
         o.parts.assign(1, ImagePart{});
         EXPECT_TRUE(doc->mainScene.AddObjectToLayer(*doc->mainScene.FindLayer("layer_1"), o));
         doc->mainScene.SelectObject("object_1");
-    }
-    ~Editor() {
-        testing::internal::CaptureStdout();
-        app.ExitInstance(0);
-        testing::internal::GetCapturedStdout();
     }
     IPropertyTab* ShowTab(PropTabKind kind) {
         CPropertiesPane* pane = frame->Workspace()->PropertiesPane();

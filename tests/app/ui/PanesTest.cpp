@@ -1,7 +1,7 @@
 // The shell's panes offscreen: the layer list editing the document with
 // undo, the icon toolbar and the tool strip following the command table, and
 // a colour-wheel drag on a light cone as one undo step.
-#include "tests/platform/ui/QtTestApp.h"
+#include "tests/app/ui/TestEditorApp.h"
 
 #include "app/LayerListLayout.h"
 #include "app/ui/CLayerListWnd.h"
@@ -35,28 +35,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct Editor {
-    CQuillfenEditorApp app;
-    QTemporaryDir programDir;
-    CMainFrame* frame = nullptr;
-    CQuillfenEditorDoc* doc = nullptr;
-
-    Editor() {
-        EnsureQtApp();
-        app.UseServices(std::make_unique<MemoryProfile>(), std::make_unique<ScriptedPrompts>(),
-                        std::make_unique<MemoryClipboard>());
-        app.showMainWindow = false;
-        app.programFolder = programDir.path().toStdString();
-        testing::internal::CaptureStdout();
-        const bool ok = app.InitInstance({});
-        testing::internal::GetCapturedStdout();
-        EXPECT_TRUE(ok);
-        frame = app.MainFrame();
-        doc = app.Document();
-        frame->resize(1400, 900);
-        frame->show();
-        frame->LayoutNow();
-    }
+struct Editor : TestEditorApp {
+    Editor() { ShowFrame(); }
     CLayerListWnd* List() const { return frame->Workspace()->RightPane()->LayerList(); }
 };
 

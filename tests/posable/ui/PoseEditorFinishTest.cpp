@@ -13,7 +13,7 @@
 #include "platform/Prompts.h"
 #include "posable/PoseEditorGeometry.h"
 #include "posable/ui/CPosableImageEditorView.h"
-#include "tests/platform/ui/QtTestApp.h"
+#include "tests/app/ui/TestEditorApp.h"
 #include "tests/posable/PosableFixtures.h"
 
 #include <QCoreApplication>
@@ -32,29 +32,11 @@ uint32_t MarginPicture(int x, int y) {
     return 0xFF000000u | (uint32_t(40 + x) << 16) | (uint32_t(30 + y) << 8) | 0x60u;
 }
 
-struct App {
-    QTemporaryDir programDir;
-    CQuillfenEditorApp app;
-    CQuillfenEditorDoc* doc = nullptr;
-
-    App() {
-        EnsureQtApp();
-        app.UseServices(std::make_unique<MemoryProfile>(), std::make_unique<ScriptedPrompts>(),
-                        std::make_unique<MemoryClipboard>());
-        app.showMainWindow = false;
-        app.programFolder = programDir.path().toStdString();
-        testing::internal::CaptureStdout();
-        EXPECT_TRUE(app.InitInstance({"plindrow"}));
-        testing::internal::GetCapturedStdout();
-        doc = app.Document();
+struct App : TestEditorApp {
+    App() : TestEditorApp({"plindrow"}) {
         CanvasObject o = posable_test::PictureObject("object_1", 300, 200, 200, 160, MarginPicture);
         EXPECT_TRUE(doc->mainScene.AddObjectToLayer(*doc->mainScene.FindLayer("layer_1"), o));
         doc->mainScene.SelectObject("object_1");
-    }
-    ~App() {
-        testing::internal::CaptureStdout();
-        app.ExitInstance(0);
-        testing::internal::GetCapturedStdout();
     }
     ScriptedPrompts& Prompts() { return *static_cast<ScriptedPrompts*>(app.GetPrompts()); }
     CanvasObject& Object() { return *doc->mainScene.FindObject("object_1"); }

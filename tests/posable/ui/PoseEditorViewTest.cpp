@@ -15,7 +15,7 @@
 #include "posable/ui/CPosableImageEditorView.h"
 #include "posable/ui/CTestBonesDlg.h"
 #include "scene/SelectionMask.h"
-#include "tests/platform/ui/QtTestApp.h"
+#include "tests/app/ui/TestEditorApp.h"
 #include "tests/posable/PosableFixtures.h"
 
 #include <QCoreApplication>
@@ -33,23 +33,11 @@
 namespace {
 
 // The running application with one object open in the Pose Editor.
-struct PoseEditorApp {
-    QTemporaryDir programDir;
-    CQuillfenEditorApp app;
-    CQuillfenEditorDoc* doc = nullptr;
+struct PoseEditorApp : TestEditorApp {
     CPosableImageEditorView* view = nullptr;
     CanvasObject* part = nullptr;
 
-    PoseEditorApp() {
-        EnsureQtApp();
-        app.UseServices(std::make_unique<MemoryProfile>(), std::make_unique<ScriptedPrompts>(),
-                        std::make_unique<MemoryClipboard>());
-        app.showMainWindow = false;
-        app.programFolder = programDir.path().toStdString();
-        testing::internal::CaptureStdout();
-        EXPECT_TRUE(app.InitInstance({"plindrow"}));
-        testing::internal::GetCapturedStdout();
-        doc = app.Document();
+    PoseEditorApp() : TestEditorApp({"plindrow"}) {
         CanvasObject o = posable_test::PictureObject("object_1", 100, 100, 200, 300, [](int x, int y) {
             return 0xFF000000u | (uint32_t(60 + x / 2) << 16) | (uint32_t(90 + y / 3) << 8) | 0x50u;
         });
