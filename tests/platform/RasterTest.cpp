@@ -329,6 +329,49 @@ TEST(Raster, WholePixelSourceOverEqualsPerPixelPathOnEveryByte) {
     });
 }
 
+TEST(Raster, WholePixelRunsOfClearAndOpaquePixelsEqualPerPixelPath) {
+    // Clear source pixels leave the surface as it is and, at full opacity,
+    // opaque ones replace it, so whole vectors of either may skip the
+    // arithmetic; one pixel of another alpha anywhere in such a vector must
+    // still be blended. Each row is one pattern; vectors start at x = 0.
+    constexpr int W = 96, H = 8;
+    auto alpha = [](int x, int y) -> uint32_t {
+        switch (y) {
+        case 0: return 0;
+        case 1: return 255;
+        case 2: return x % 16 == 15 ? 128 : 0;
+        case 3: return x % 16 == 0 ? 254 : 255;
+        case 4: return x % 16 == 7 ? 0 : 255;
+        case 5: return x / 5 % 2 ? 255 : 0;
+        case 6: return x < 40 ? 0 : x < 70 ? 255 : 1;
+        default: return x % 16 == 8 ? 1 : 255;
+        }
+    };
+    BitmapPtr src = Bitmap::Create(W, H);
+    std::mt19937 rng(3);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) src->SetPixel(x, y, alpha(x, y) << 24 | (rng() & 0xFFFFFF));
+    std::vector<uint8_t> under(size_t(W) * H * 4);
+    for (size_t i = 0; i < under.size(); ++i) under[i] = uint8_t(rng());
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        for (float opacity : {1.0f, 0.9f}) {
+            CompositeSurface fast, ref;
+            ASSERT_TRUE(fast.Create(W, H));
+            ASSERT_TRUE(ref.Create(W, H));
+            std::memcpy(fast.pixels, under.data(), under.size());
+            std::memcpy(ref.pixels, under.data(), under.size());
+            ImageDrawOptions o;
+            o.opacity = opacity;
+            ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(fast), *src, {0, 0, float(W), float(H)}, o));
+            ASSERT_TRUE(DrawBitmapToPointsReference(RasterTarget::Of(ref), *src, {0, 0, float(W), float(H)}, {0, 0},
+                                                    {float(W), 0}, {0, float(H)}, o));
+            for (int y = 0; y < H; ++y)
+                EXPECT_EQ(0, std::memcmp(fast.Row(y), ref.Row(y), size_t(W) * 4)) << "row " << y << " opacity " << opacity;
+        }
+    });
+}
+
 TEST(Raster, FilteredFastPathMatchesReference) {
     // Filtered draws take a vector kernel inside the shape and the per-pixel
     // path on its edges; every byte stays within one level of the per-pixel
