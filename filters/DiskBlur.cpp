@@ -2,6 +2,7 @@
 // lookups per disk row, summed in registers over tiles of 64 columns.
 #include "filters/DiskBlur.h"
 
+#include "filters/FilterPixels.h"
 #include "platform/CpuLevel.h"
 
 #include <algorithm>
@@ -11,14 +12,10 @@
 #include <memory>
 #include <vector>
 
-#include <sys/mman.h>
-
 namespace {
 
 // Totals fit 32 bits: the disk holds at most (2r + 1)^2 pixels of 255.
 static_assert(int64_t(2 * kDiskBlurMaxRadius + 1) * (2 * kDiskBlurMaxRadius + 1) * 255 < (int64_t(1) << 31));
-
-constexpr size_t kHugePage = size_t(2) << 20;
 
 int64_t HalfWidth(int r, int64_t i) {
     return int64_t(std::sqrt(double(r) * double(r) - double(i) * double(i)));
@@ -299,16 +296,12 @@ void DiskBlurTiles(uint8_t* plane, int width, int height, const PT* prefix, cons
         }
 }
 
-// Builds the prefix sums of every row (large pages: each disk row of a tile
-// reads another prefix row) and runs the tiles.
+// Builds the prefix sums of every row (in a working plane: large pages, as
+// each disk row of a tile reads another prefix row) and runs the tiles.
 template <typename Acc, typename PT>
 void Run(uint8_t* plane, int width, int height, int r, const std::vector<int32_t>& halfWidths, int64_t area) {
     const size_t pw = size_t(width) + 1;
-    const size_t bytes = (pw * size_t(height) * sizeof(PT) + kHugePage - 1) / kHugePage * kHugePage;
-    std::unique_ptr<PT, decltype(&std::free)> storage(static_cast<PT*>(std::aligned_alloc(kHugePage, bytes)),
-                                                      &std::free);
-    if (!storage) return;
-    madvise(storage.get(), bytes, MADV_HUGEPAGE);
+    const WorkPlane<PT> storage = MakeWorkPlane<PT>(pw * size_t(height));
     PT* prefix = storage.get();
     std::vector<int32_t> totals(static_cast<size_t>(height));
     BlockRange blocks;

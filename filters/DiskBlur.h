@@ -12,7 +12,8 @@
 constexpr int kDiskBlurMaxRadius = 256;
 
 // Nothing when r, width or height is below 1. Sums are exact; runs on several
-// threads with the same bytes.
+// threads with the same bytes. Throws std::bad_alloc when memory for its
+// prefix sums is short.
 void DiskBlur(uint8_t* plane, int width, int height, int r);
 
 // The plain per-pixel sum over the disk (with the same radius cap), for tests.

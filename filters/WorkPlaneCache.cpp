@@ -1,5 +1,7 @@
 #include "filters/WorkPlaneCache.h"
 
+#include "platform/LargePages.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -8,11 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include <sys/mman.h>
-
 namespace {
 
-constexpr size_t kLargePage = size_t(2) << 20;
 // Smaller blocks come from the heap, which recycles them well enough. Under
 // AddressSanitizer every block does, so that its checks cover them.
 #if defined(__SANITIZE_ADDRESS__)
@@ -31,19 +30,6 @@ std::mutex gMutex;
 std::vector<Idle> gIdle;                     // oldest first
 std::unordered_map<void*, size_t> gInUse;    // mapped blocks handed out, by their mapped size
 size_t gIdleBytes = 0;
-
-void* MapAligned(size_t mapped) {
-    const size_t total = mapped + kLargePage;
-    void* raw = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (start + kLargePage - 1) / kLargePage * kLargePage;
-    if (aligned > start) munmap(raw, aligned - start);
-    const uintptr_t end = aligned + mapped, rawEnd = start + total;
-    if (rawEnd > end) munmap(reinterpret_cast<void*>(end), rawEnd - end);
-    madvise(reinterpret_cast<void*>(aligned), mapped, MADV_HUGEPAGE);
-    return reinterpret_cast<void*>(aligned);
-}
 
 void* TakeIdle(size_t wanted) {
     // The smallest idle block that is large enough.
@@ -68,18 +54,19 @@ void* AcquireWorkPlaneBlock(size_t bytes) {
         if (!p) throw std::bad_alloc();
         return p;
     }
-    if (bytes > SIZE_MAX - 2 * kLargePage) throw std::bad_alloc();
-    const size_t wanted = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+    if (bytes > SIZE_MAX - 2 * kLargePageBytes) throw std::bad_alloc();
+    const size_t wanted = (bytes + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes;
     if (void* p = TakeIdle(wanted)) return p;
-    void* p = MapAligned(wanted);
+    size_t mapped = 0;
+    void* p = MapLargePages(wanted, mapped);
     if (!p) {
         // Idle blocks may be what keeps the mapping from fitting.
         TrimWorkPlaneCache();
-        p = MapAligned(wanted);
+        p = MapLargePages(wanted, mapped);
         if (!p) throw std::bad_alloc();
     }
     std::lock_guard<std::mutex> lock(gMutex);
-    gInUse.emplace(p, wanted);
+    gInUse.emplace(p, mapped);
     return p;
 }
 
@@ -102,7 +89,7 @@ void ReleaseWorkPlaneBlock(void* block) {
             gIdle.erase(gIdle.begin());
         }
     }
-    for (const Idle& b : drop) munmap(b.p, b.bytes);
+    for (const Idle& b : drop) UnmapLargePages(b.p, b.bytes);
 }
 
 size_t TrimWorkPlaneCache() {
@@ -114,7 +101,7 @@ size_t TrimWorkPlaneCache() {
     }
     size_t bytes = 0;
     for (const Idle& b : drop) {
-        munmap(b.p, b.bytes);
+        UnmapLargePages(b.p, b.bytes);
         bytes += b.bytes;
     }
     return bytes;

@@ -1,11 +1,11 @@
 #include "platform/Bitmap.h"
 
+#include "platform/LargePages.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-
-#include <sys/mman.h>
 
 bool BitmapSizeAllowed(int64_t w, int64_t h) {
     return w > 0 && h > 0 && w <= kMaxBitmapSide && h <= kMaxBitmapSide && w * h <= kMaxBitmapPixels;
@@ -13,7 +13,6 @@ bool BitmapSizeAllowed(int64_t w, int64_t h) {
 
 namespace {
 
-constexpr size_t kLargePage = size_t(2) << 20;
 // Blocks from this size on are mapped on large-page boundaries (under
 // AddressSanitizer never: its checks cover heap blocks only).
 #if defined(__SANITIZE_ADDRESS__)
@@ -22,27 +21,10 @@ constexpr size_t kMappedBytes = SIZE_MAX;
 constexpr size_t kMappedBytes = size_t(4) << 20;
 #endif
 
-// A zeroed mapping of at least `bytes`, starting and ending on a large-page
-// boundary (the unaligned head and tail of a larger mapping are returned), with
-// large pages asked for; null when the system refuses.
-uint8_t* MapAligned(size_t bytes, size_t& mapped) {
-    mapped = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-    const size_t total = mapped + kLargePage;
-    void* raw = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
-    const uintptr_t aligned = (start + kLargePage - 1) / kLargePage * kLargePage;
-    if (aligned > start) munmap(raw, aligned - start);
-    const uintptr_t end = aligned + mapped, rawEnd = start + total;
-    if (rawEnd > end) munmap(reinterpret_cast<void*>(end), rawEnd - end);
-    madvise(reinterpret_cast<void*>(aligned), mapped, MADV_HUGEPAGE);
-    return reinterpret_cast<uint8_t*>(aligned);
-}
-
 }  // namespace
 
 void Bitmap::Free::operator()(uint8_t* p) const {
-    if (mapped) munmap(p, mapped);
+    if (mapped) UnmapLargePages(p, mapped);
     else std::free(p);
 }
 
@@ -53,7 +35,7 @@ BitmapPtr Bitmap::Create(int width, int height) {
         const size_t bytes = size_t(width) * size_t(height) * 4;
         if (bytes >= kMappedBytes) {
             size_t mapped = 0;
-            uint8_t* p = MapAligned(bytes, mapped);
+            uint8_t* p = static_cast<uint8_t*>(MapLargePages(bytes, mapped));
             if (!p) return nullptr;
             b->storage_ = std::unique_ptr<uint8_t[], Free>(p, Free{mapped});
         } else {

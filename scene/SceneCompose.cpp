@@ -16,6 +16,7 @@
 #include "scene/SceneCompose.h"
 
 #include "platform/CpuLevel.h"
+#include "platform/LargePages.h"
 #include "scene/BlendModes.h"
 #include "scene/CanvasDocument.h"
 #include "scene/ObjectGeometry.h"
@@ -30,9 +31,6 @@
 #include <omp.h>
 #if defined(__x86_64__)
 #include <immintrin.h>
-#endif
-#if defined(__linux__)
-#include <sys/mman.h>
 #endif
 
 namespace {
@@ -106,9 +104,9 @@ inline FloatImage::Sample SampleAt(const FloatImage& im, float x, float y) {
     return s;
 }
 
-// A zeroed float buffer of canvas size. On Linux it is mapped directly and
-// asked for huge pages: touching a few hundred megabytes 4 KB at a time costs
-// more than composing them.
+// A zeroed float buffer of canvas size, mapped directly on large pages:
+// touching a few hundred megabytes 4 KB at a time costs more than composing
+// them.
 class FloatBuffer {
 public:
     FloatBuffer() = default;
@@ -119,34 +117,14 @@ public:
     bool Allocate(size_t count) {
         Free();
         if (count == 0 || count > SIZE_MAX / sizeof(float)) return false;
-        bytes_ = count * sizeof(float);
-#if defined(__linux__)
-        void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) {
-            bytes_ = 0;
-            return false;
-        }
-        madvise(p, bytes_, MADV_HUGEPAGE);
-        data_ = static_cast<float*>(p);
-#else
-        data_ = new (std::nothrow) float[count]();
-        if (!data_) {
-            bytes_ = 0;
-            return false;
-        }
-#endif
-        return true;
+        data_ = static_cast<float*>(MapLargePages(count * sizeof(float), bytes_));
+        return data_ != nullptr;
     }
     float* data() const { return data_; }
 
 private:
     void Free() {
-        if (!data_) return;
-#if defined(__linux__)
-        munmap(data_, bytes_);
-#else
-        delete[] data_;
-#endif
+        UnmapLargePages(data_, bytes_);
         data_ = nullptr;
         bytes_ = 0;
     }
