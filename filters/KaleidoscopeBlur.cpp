@@ -64,6 +64,31 @@ __attribute__((target("avx2"), always_inline)) inline __m256 TexelPairAvx2(const
         _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(S.Row(j) + size_t(i) * 4))));
 }
 
+// Taps A and B side by side, A in the low halves of 256-bit registers and B
+// in the high ones (no fused multiply-add: each lane rounds as AddTap does):
+// v gets their bilinear samples, q each tap's weight (sampled alpha / 255) in
+// all four of its lanes.
+__attribute__((target("avx2"), always_inline)) inline void TapPairAvx2(const Bitmap& S, float pxA, float pyA,
+                                                                       float pxB, float pyB, __m256& v, __m256& q) {
+    const int iA = int(pxA), jA = int(pyA), iB = int(pxB), jB = int(pyB);
+    const float fxA = pxA - float(iA), fyA = pyA - float(jA);
+    const float fxB = pxB - float(iB), fyB = pyB - float(jB);
+    const __m256 A0 = TexelPairAvx2(S, iA, jA), A1 = TexelPairAvx2(S, iA, jA + 1);
+    const __m256 B0 = TexelPairAvx2(S, iB, jB), B1 = TexelPairAvx2(S, iB, jB + 1);
+    // [A texel i | B texel i] and [A texel i + 1 | B texel i + 1], top and bottom rows.
+    const __m256 a0 = _mm256_permute2f128_ps(A0, B0, 0x20), b0 = _mm256_permute2f128_ps(A0, B0, 0x31);
+    const __m256 a1 = _mm256_permute2f128_ps(A1, B1, 0x20), b1 = _mm256_permute2f128_ps(A1, B1, 0x31);
+    const __m256 gx = _mm256_set_m128(_mm_set1_ps(1 - fxB), _mm_set1_ps(1 - fxA));
+    const __m256 fx = _mm256_set_m128(_mm_set1_ps(fxB), _mm_set1_ps(fxA));
+    const __m256 gy = _mm256_set_m128(_mm_set1_ps(1 - fyB), _mm_set1_ps(1 - fyA));
+    const __m256 fy = _mm256_set_m128(_mm_set1_ps(fyB), _mm_set1_ps(fyA));
+    const __m256 top = _mm256_add_ps(_mm256_mul_ps(a0, gx), _mm256_mul_ps(b0, fx));
+    const __m256 bottom = _mm256_add_ps(_mm256_mul_ps(a1, gx), _mm256_mul_ps(b1, fx));
+    v = _mm256_add_ps(_mm256_mul_ps(top, gy), _mm256_mul_ps(bottom, fy));
+    const __m256i broadcastAlpha = _mm256_setr_epi32(3, 3, 3, 3, 7, 7, 7, 7);
+    q = _mm256_permutevar8x32_ps(_mm256_div_ps(v, _mm256_set1_ps(255.0f)), broadcastAlpha);
+}
+
 // Two taps at a time in the halves of 256-bit registers (no fused
 // multiply-add: each lane still rounds as the baseline does); the sums still
 // take the first tap before the second.
@@ -71,26 +96,10 @@ __attribute__((target("avx2"))) void SumTapsAvx2(const Bitmap& S, const float* p
                                                  TapSums& out) {
     float sum = 0;
     __m128 acc = _mm_setzero_ps();
-    const __m256i broadcastAlpha = _mm256_setr_epi32(3, 3, 3, 3, 7, 7, 7, 7);
-    const __m256 k255 = _mm256_set1_ps(255.0f);
     int t = 0;
     for (; t + 1 < n; t += 2) {
-        const int iA = int(px[t]), jA = int(py[t]), iB = int(px[t + 1]), jB = int(py[t + 1]);
-        const float fxA = px[t] - float(iA), fyA = py[t] - float(jA);
-        const float fxB = px[t + 1] - float(iB), fyB = py[t + 1] - float(jB);
-        const __m256 A0 = TexelPairAvx2(S, iA, jA), A1 = TexelPairAvx2(S, iA, jA + 1);
-        const __m256 B0 = TexelPairAvx2(S, iB, jB), B1 = TexelPairAvx2(S, iB, jB + 1);
-        // [A texel i | B texel i] and [A texel i + 1 | B texel i + 1], top and bottom rows.
-        const __m256 a0 = _mm256_permute2f128_ps(A0, B0, 0x20), b0 = _mm256_permute2f128_ps(A0, B0, 0x31);
-        const __m256 a1 = _mm256_permute2f128_ps(A1, B1, 0x20), b1 = _mm256_permute2f128_ps(A1, B1, 0x31);
-        const __m256 gx = _mm256_set_m128(_mm_set1_ps(1 - fxB), _mm_set1_ps(1 - fxA));
-        const __m256 fx = _mm256_set_m128(_mm_set1_ps(fxB), _mm_set1_ps(fxA));
-        const __m256 gy = _mm256_set_m128(_mm_set1_ps(1 - fyB), _mm_set1_ps(1 - fyA));
-        const __m256 fy = _mm256_set_m128(_mm_set1_ps(fyB), _mm_set1_ps(fyA));
-        const __m256 top = _mm256_add_ps(_mm256_mul_ps(a0, gx), _mm256_mul_ps(b0, fx));
-        const __m256 bottom = _mm256_add_ps(_mm256_mul_ps(a1, gx), _mm256_mul_ps(b1, fx));
-        const __m256 v = _mm256_add_ps(_mm256_mul_ps(top, gy), _mm256_mul_ps(bottom, fy));
-        const __m256 q = _mm256_permutevar8x32_ps(_mm256_div_ps(v, k255), broadcastAlpha);
+        __m256 v, q;
+        TapPairAvx2(S, px[t], py[t], px[t + 1], py[t + 1], v, q);
         sum += _mm_cvtss_f32(_mm256_castps256_ps128(q));
         sum += _mm_cvtss_f32(_mm256_extractf128_ps(q, 1));
         const __m256 qv = _mm256_mul_ps(q, v);
@@ -112,26 +121,11 @@ using SumTapPairsFn = void (*)(const Bitmap& S, const float* pxA, const float* p
 __attribute__((target("avx2"))) void SumTapPairsAvx2(const Bitmap& S, const float* pxA, const float* pyA, int nA,
                                                      TapSums& outA, const float* pxB, const float* pyB, int nB,
                                                      TapSums& outB) {
-    const __m256i broadcastAlpha = _mm256_setr_epi32(3, 3, 3, 3, 7, 7, 7, 7);
-    const __m256 k255 = _mm256_set1_ps(255.0f);
     __m256 sum = _mm256_setzero_ps(), acc = _mm256_setzero_ps();
     const int n = std::min(nA, nB);
     for (int t = 0; t < n; ++t) {
-        const int iA = int(pxA[t]), jA = int(pyA[t]), iB = int(pxB[t]), jB = int(pyB[t]);
-        const float fxA = pxA[t] - float(iA), fyA = pyA[t] - float(jA);
-        const float fxB = pxB[t] - float(iB), fyB = pyB[t] - float(jB);
-        const __m256 A0 = TexelPairAvx2(S, iA, jA), A1 = TexelPairAvx2(S, iA, jA + 1);
-        const __m256 B0 = TexelPairAvx2(S, iB, jB), B1 = TexelPairAvx2(S, iB, jB + 1);
-        const __m256 a0 = _mm256_permute2f128_ps(A0, B0, 0x20), b0 = _mm256_permute2f128_ps(A0, B0, 0x31);
-        const __m256 a1 = _mm256_permute2f128_ps(A1, B1, 0x20), b1 = _mm256_permute2f128_ps(A1, B1, 0x31);
-        const __m256 gx = _mm256_set_m128(_mm_set1_ps(1 - fxB), _mm_set1_ps(1 - fxA));
-        const __m256 fx = _mm256_set_m128(_mm_set1_ps(fxB), _mm_set1_ps(fxA));
-        const __m256 gy = _mm256_set_m128(_mm_set1_ps(1 - fyB), _mm_set1_ps(1 - fyA));
-        const __m256 fy = _mm256_set_m128(_mm_set1_ps(fyB), _mm_set1_ps(fyA));
-        const __m256 top = _mm256_add_ps(_mm256_mul_ps(a0, gx), _mm256_mul_ps(b0, fx));
-        const __m256 bottom = _mm256_add_ps(_mm256_mul_ps(a1, gx), _mm256_mul_ps(b1, fx));
-        const __m256 v = _mm256_add_ps(_mm256_mul_ps(top, gy), _mm256_mul_ps(bottom, fy));
-        const __m256 q = _mm256_permutevar8x32_ps(_mm256_div_ps(v, k255), broadcastAlpha);
+        __m256 v, q;
+        TapPairAvx2(S, pxA[t], pyA[t], pxB[t], pyB[t], v, q);
         sum = _mm256_add_ps(sum, q);
         acc = _mm256_add_ps(acc, _mm256_mul_ps(q, v));
     }
