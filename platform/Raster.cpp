@@ -604,6 +604,33 @@ RASTER_AVX2 inline void FinishPixelPair(const FilterJob& j, uint8_t* d, __m256 a
     std::memcpy(d + 4, &hi, 4);
 }
 
+// One step of two pixels of a bilinear row onto a premultiplied target, from
+// their 2 x 2 sums: two interior pixels finish together, otherwise each
+// covered pixel on its own, an edge pixel through the general sampler.
+// Always inlined, so that its arithmetic is compiled as part of each row
+// function, as it was written there.
+RASTER_AVX2 __attribute__((always_inline)) inline void FinishStep(const FilterJob& j, uint8_t* d, int x, int x0,
+                                                                  const float* cov, bool in0, bool in1, __m256 acc0,
+                                                                  __m256 acc1, double rowX, double rowY) {
+    if (in0 && in1) {
+        const __m256 lo = _mm256_permute2f128_ps(acc0, acc1, 0x20);
+        const __m256 hi = _mm256_permute2f128_ps(acc0, acc1, 0x31);
+        FinishPixelPair(j, d, _mm256_add_ps(lo, hi));
+        return;
+    }
+    for (int k = 0; k < 2; ++k) {
+        const float c = cov[x + k - x0];
+        if (c <= 0) continue;
+        const __m256 acc = k == 0 ? acc0 : acc1;
+        if (k == 0 ? in0 : in1) {
+            FinishPixel(j, d + 4 * k, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
+        } else {
+            const double px = x + k + 0.5;
+            GeneralPixel(j, d + 4 * k, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
+        }
+    }
+}
+
 struct BilinearRow {
     const FilterJob& j;
     int x0;
@@ -680,24 +707,7 @@ RASTER_AVX2 void BilinearRowAvx2(const FilterJob& j, int y, int x0, const float*
                     (k == 0 ? acc0 : acc1) = acc;
                 }
             }
-            if (in0 && in1) {
-                const __m256 lo = _mm256_permute2f128_ps(acc0, acc1, 0x20);
-                const __m256 hi = _mm256_permute2f128_ps(acc0, acc1, 0x31);
-                FinishPixelPair(j, d, _mm256_add_ps(lo, hi));
-                continue;
-            }
-            for (int k = 0; k < 2; ++k) {
-                const float c = cov[x + k - x0];
-                if (c <= 0) continue;
-                const bool in = k == 0 ? in0 : in1;
-                const __m256 acc = k == 0 ? acc0 : acc1;
-                if (in) {
-                    FinishPixel(j, d + 4 * k, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
-                } else {
-                    const double px = x + k + 0.5;
-                    GeneralPixel(j, d + 4 * k, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
-                }
-            }
+            FinishStep(j, d, x, x0, cov, in0, in1, acc0, acc1, rowX, rowY);
         }
     }
     for (; x < x1; ++x, d += 4) {
@@ -1048,24 +1058,7 @@ RASTER_AVX2 void BilinearAxisRowAvx2(const FilterJob& j, const AxisColumns& cols
             __m256 acc0 = _mm256_setzero_ps(), acc1 = acc0;
             const bool in0 = cov[x - x0] > 0 && AxisInterior(row, x, acc0);
             const bool in1 = cov[x + 1 - x0] > 0 && AxisInterior(row, x + 1, acc1);
-            if (in0 && in1) {
-                const __m256 lo = _mm256_permute2f128_ps(acc0, acc1, 0x20);
-                const __m256 hi = _mm256_permute2f128_ps(acc0, acc1, 0x31);
-                FinishPixelPair(j, d, _mm256_add_ps(lo, hi));
-                continue;
-            }
-            for (int k = 0; k < 2; ++k) {
-                const float c = cov[x + k - x0];
-                if (c <= 0) continue;
-                const bool in = k == 0 ? in0 : in1;
-                const __m256 acc = k == 0 ? acc0 : acc1;
-                if (in) {
-                    FinishPixel(j, d + 4 * k, _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1)));
-                } else {
-                    const double px = x + k + 0.5;
-                    GeneralPixel(j, d + 4 * k, j.inv.a * px + rowX, j.inv.b * px + rowY, c);
-                }
-            }
+            FinishStep(j, d, x, x0, cov, in0, in1, acc0, acc1, rowX, rowY);
         }
     }
     for (; x < x1; ++x, d += 4) {
