@@ -11,18 +11,6 @@ bool BitmapSizeAllowed(int64_t w, int64_t h) {
     return w > 0 && h > 0 && w <= kMaxBitmapSide && h <= kMaxBitmapSide && w * h <= kMaxBitmapPixels;
 }
 
-namespace {
-
-// Blocks from this size on are mapped on large-page boundaries (under
-// AddressSanitizer never: its checks cover heap blocks only).
-#if defined(__SANITIZE_ADDRESS__)
-constexpr size_t kMappedBytes = SIZE_MAX;
-#else
-constexpr size_t kMappedBytes = size_t(4) << 20;
-#endif
-
-}  // namespace
-
 void Bitmap::Free::operator()(uint8_t* p) const {
     if (mapped) UnmapLargePages(p, mapped);
     else std::free(p);
@@ -33,7 +21,7 @@ BitmapPtr Bitmap::Create(int width, int height) {
     try {
         BitmapPtr b(new Bitmap());
         const size_t bytes = size_t(width) * size_t(height) * 4;
-        if (bytes >= kMappedBytes) {
+        if (bytes >= kMappedBlockBytes) {
             size_t mapped = 0;
             uint8_t* p = static_cast<uint8_t*>(MapLargePages(bytes, mapped));
             if (!p) return nullptr;

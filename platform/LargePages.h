@@ -4,8 +4,20 @@
 // fresh block takes one page fault per 2 MiB instead of one per 4 KiB (on a
 // busy or virtualised machine those faults cost more than the pixels).
 #include <cstddef>
+#include <cstdint>
 
 constexpr size_t kLargePageBytes = size_t(2) << 20;
+
+// Blocks from this size on are worth a mapping of their own; smaller ones come
+// from the heap, where a mapping would cost more than it saves (a system call
+// to map, another to unmap, and a whole large page faulted in for a few
+// kilobytes). Under AddressSanitizer everything comes from the heap: its
+// checks cover heap blocks only.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kMappedBlockBytes = SIZE_MAX;
+#else
+constexpr size_t kMappedBlockBytes = size_t(4) << 20;
+#endif
 
 // A zeroed mapping of at least `bytes`, starting and ending on a large-page
 // boundary (the unaligned head and tail of a larger mapping are returned);

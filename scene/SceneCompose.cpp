@@ -24,6 +24,7 @@
 #include "scene/RenderCacheHolds.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -104,9 +105,9 @@ inline FloatImage::Sample SampleAt(const FloatImage& im, float x, float y) {
     return s;
 }
 
-// A zeroed float buffer of canvas size, mapped directly on large pages:
-// touching a few hundred megabytes 4 KB at a time costs more than composing
-// them.
+// A zeroed float buffer of canvas size, mapped directly on large pages when
+// it is large: touching a few hundred megabytes 4 KB at a time costs more than
+// composing them. Small ones (a thumbnail, a small export) come from the heap.
 class FloatBuffer {
 public:
     FloatBuffer() = default;
@@ -117,14 +118,18 @@ public:
     bool Allocate(size_t count) {
         Free();
         if (count == 0 || count > SIZE_MAX / sizeof(float)) return false;
-        data_ = static_cast<float*>(MapLargePages(count * sizeof(float), bytes_));
+        if (count * sizeof(float) >= kMappedBlockBytes)
+            data_ = static_cast<float*>(MapLargePages(count * sizeof(float), bytes_));
+        else
+            data_ = static_cast<float*>(std::calloc(count, sizeof(float)));
         return data_ != nullptr;
     }
     float* data() const { return data_; }
 
 private:
     void Free() {
-        UnmapLargePages(data_, bytes_);
+        if (bytes_) UnmapLargePages(data_, bytes_);
+        else std::free(data_);
         data_ = nullptr;
         bytes_ = 0;
     }
