@@ -6,6 +6,7 @@
 // mouse tools of the Pose Editor (parts, Add Bone, Select/Move Joint, Link
 // Joints) and a paint session for painting on a part.
 #include "canvas_view/SelectionAnts.h"
+#include "platform/Bitmap.h"
 #include "platform/CompositeSurface.h"
 #include "platform/Raster.h"
 #include "platform/RectI.h"
@@ -15,6 +16,7 @@
 #include "posable/BoneShape.h"
 #include "posable/PoseEditorTools.h"
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,8 +67,9 @@ public:
     BitmapPaintSession& PaintSession() { return *session_; }
     size_t OverlayCacheSize() const { return overlayCache_.size(); }
     int OverlayRasterCount() const { return overlayRasters_; }
-    // Off: each bone's overlay is drawn on its own in the bone loop (the
-    // plain way, kept to check the batch against).
+    // Off: the frame's part and region-tint draws are made one after another
+    // instead of queued on one batch (the plain way, kept to check the batch
+    // against).
     void SetOverlayBatching(bool on) { overlayBatching_ = on; }
 
     // Where the bone menu asked for from the keyboard opens, in view pixels:
@@ -113,19 +116,23 @@ private:
     PointF ViewPoint(QPoint point) const;
     void ShowZoomChange();
     void DrawScene(QPainter& p);
-    void DrawPart(QPainter& p, CanvasObject& part, bool selected, bool solePrimaryUnderMove);
+    // The frame's pixels: the parts and the primary part's region tints are
+    // queued (or, without batching, drawn at once) on the viewport's part of
+    // the back buffer between BeginFrameDraws and RunFrameDraws.
+    void BeginFrameDraws();
+    void QueuePart(CanvasObject& part);
+    void QueueBitmap(BitmapPtr src, const RectF& dest, ImageDrawOptions opt, const Affine& world);
+    // Draws in the back buffer's device pixels.
+    void QueueTints(const std::vector<TintMaskDraw>& draws);
+    void QueueBoneRegions(const CanvasObject& part, bool addPreview);
+    void RunFrameDraws();
+    // The bone being added, from the Add Bone drag.
+    Bone PreviewBone() const;
     void DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview);
     void DrawSelectedBoneHandles(QPainter& p, const CanvasObject& part, const Bone& bone);
-    void DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint);
     // The bone region's mask (made when the cache lacks it) as a draw into
     // the back buffer; false when there is nothing to draw.
     bool BoneRegionDraw(const CanvasObject& part, const Bone& bone, bool selectedTint, TintMaskDraw& out);
-    // Draws the wanted bones' overlays in one batch, except on the pixels
-    // listed in `replay`, where the bone loop draws them bone by bone.
-    bool DrawOverlayBatch(const CanvasObject& part, const std::vector<char>& wanted, std::vector<TintMaskDraw>& draws,
-                          std::vector<char>& drawn, std::vector<RectI>& replay);
-    // The viewport in device pixels, the overlays' clip.
-    RectF DeviceViewport() const;
     // Makes the masks of the bones' regions the cache lacks, several at once.
     void PrepareBoneRegions(const CanvasObject& part, const std::vector<const Bone*>& bones);
     void StoreOverlay(const std::string& partId, const std::string& boneId, const BoneShape::OverlayPlan& plan,
@@ -169,6 +176,12 @@ private:
     std::vector<BoneOverlayCacheEntry> overlayCache_;
     int overlayRasters_ = 0;  // rasters made (for tests of the cache)
     bool overlayBatching_ = true;
+    // Kept from frame to frame, so its storage is reused.
+    RasterBatch frameBatch_;
+    RasterTarget frameTarget_;
+    PointF frameOrigin_;  // the frame target's top-left, in view pixels
+    std::vector<BitmapPtr> frameSources_;
+    std::deque<Affine> frameWorlds_;
     float antsPhase_ = 0;
     MarchingAntsCache ants_;
     SelectionTintCache tint_;

@@ -3,7 +3,9 @@
 // The Pose Editor view's drawing: the parts, their frames, the bones with
 // their cached region tints and the selected bone's handles, the joint
 // links, the overlay buttons, and the selection, clone-source and brush
-// outlines of a paint session.
+// outlines of a paint session. A frame's pixels (the parts, then the primary
+// part's region tints) are made in one pass over the back buffer's rows;
+// the painter draws the vector work over them.
 
 
 #include "posable/ui/CPosableImageEditorView.h"
@@ -30,7 +32,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 using namespace posable_view;
 
@@ -145,11 +146,23 @@ void CPosableImageEditorView::DrawScene(QPainter& p) {
         for (CanvasObject& o : l->objects)
             if (o.visible) objs.push_back(&o);
         std::stable_sort(objs.begin(), objs.end(), [](CanvasObject* a, CanvasObject* b) { return a->z < b->z; });
-        for (CanvasObject* o : objs) {
-            DrawPart(p, *o, scene.IsSelected(o->id), soleMove && o->id == scene.primarySelectedId);
-            visible.push_back(o);
-        }
+        for (CanvasObject* o : objs) visible.push_back(o);
     }
+    CanvasObject* primary = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
+    const bool adding = primary && tool == kToolAddBone && tools_.addActive && tools_.addTarget == primary->id;
+    // The pixels of the frame (every part, then the region tints of the
+    // primary part's bones) go into the back buffer in one pass over its
+    // rows; the painter has drawn only the background so far, straight into
+    // the same memory, and draws the outlines, glyphs and buttons over them.
+    BeginFrameDraws();
+    for (CanvasObject* o : visible) QueuePart(*o);
+    if (primary) QueueBoneRegions(*primary, adding);
+    RunFrameDraws();
+    for (CanvasObject* o : visible)
+        if (scene.IsSelected(o->id) && !(soleMove && o->id == scene.primarySelectedId) && !(o->opacity <= 0)) {
+            const PointF tl = v.SceneToView({o->x, o->y});
+            DrawSelectionOutline(p, {tl.x, tl.y, o->width * v.zoom, o->height * v.zoom}, o->rotation);
+        }
     // The frame around several selected parts.
     RectF bounds;
     const bool frameTool = tool == kToolMove || SelectionTool(tool);
@@ -159,11 +172,9 @@ void CPosableImageEditorView::DrawScene(QPainter& p) {
         if (tool == kToolMove) DrawObjectTransformFrame(p, tools_.frameStyle, r, 0);
         else DrawObjectFrameSimple(p, tools_.frameStyle, r, 0);
     }
-    CanvasObject* primary = scene.primarySelectedId.empty() ? nullptr : scene.FindObject(scene.primarySelectedId);
     for (CanvasObject* o : visible)
         if (!o->bones.empty() && o != primary) DrawBones(p, *o, false, false);
     if (primary) {
-        const bool adding = tool == kToolAddBone && tools_.addActive && tools_.addTarget == primary->id;
         if (!primary->bones.empty() || adding || tool == kToolSelectMoveJoint) DrawBones(p, *primary, true, adding);
     }
     DrawJointLinks(p);
@@ -201,29 +212,84 @@ void CPosableImageEditorView::DrawScene(QPainter& p) {
                         overlayCache_.end());
 }
 
-void CPosableImageEditorView::DrawPart(QPainter& p, CanvasObject& part, bool selected, bool solePrimaryUnderMove) {
+void CPosableImageEditorView::QueuePart(CanvasObject& part) {
     if (!part.visible || part.opacity <= 0) return;
     const PoseViewState& v = tools_.view;
-    const PointF tl = v.SceneToView({part.x, part.y});
-    const RectF r{tl.x, tl.y, part.width * v.zoom, part.height * v.zoom};
+    const float ratio = v.ratio;
+    // Bilinear, as the painter's smooth transform drew the parts before, with
+    // exact-area edges; the straight source goes onto the premultiplied buffer.
+    ImageDrawOptions opt;
+    opt.interpolation = Interpolation::Bilinear;
+    opt.compositing = Compositing::SourceOver;
+    opt.antiAlias = true;
     if (session_->IsActive() && session_->PaintedObjectId() == part.id && session_->Display().pixels) {
+        // The session's display holds the whole scene's extent with the part
+        // already placed on it (rotation included), straight alpha.
         const CompositeSurface& d = session_->Display();
-        QImage img(d.pixels, d.width, d.height, d.Pitch(), QImage::Format_ARGB32);
+        BitmapPtr wrapped = Bitmap::Wrap(d.pixels, d.width, d.height, d.Pitch());
+        if (!wrapped) return;
         const PointF o = v.SceneToView({0, 0});
-        p.save();
-        p.setOpacity(session_->isolation() ? 1.0 : part.opacity);
-        p.drawImage(QRectF(o.x, o.y, d.width * v.zoom, d.height * v.zoom), img);
-        p.restore();
+        opt.opacity = session_->isolation() ? 1.0f : part.opacity;
+        QueueBitmap(std::move(wrapped),
+                    {(o.x - frameOrigin_.x) * ratio, (o.y - frameOrigin_.y) * ratio, d.width * v.zoom * ratio,
+                     d.height * v.zoom * ratio},
+                    opt, Affine{});
     } else if (BitmapPtr bmp = part.ComposeBitmap()) {
-        QImage img(bmp->Data(), bmp->Width(), bmp->Height(), bmp->Stride(), QImage::Format_ARGB32);
-        p.save();
-        p.translate(r.x + r.width / 2, r.y + r.height / 2);
-        p.rotate(part.rotation);
-        p.setOpacity(part.opacity);
-        p.drawImage(QRectF(-r.width / 2, -r.height / 2, r.width, r.height), img);
-        p.restore();
+        const PointF tl = v.SceneToView({part.x, part.y});
+        const RectF r{(tl.x - frameOrigin_.x) * ratio, (tl.y - frameOrigin_.y) * ratio, part.width * v.zoom * ratio,
+                      part.height * v.zoom * ratio};
+        opt.opacity = part.opacity;
+        QueueBitmap(std::move(bmp), r, opt,
+                    Affine::RotationAbout(part.rotation, double(r.x) + double(r.width) / 2,
+                                          double(r.y) + double(r.height) / 2));
     }
-    if (selected && !solePrimaryUnderMove) DrawSelectionOutline(p, r, part.rotation);
+}
+
+void CPosableImageEditorView::QueueBitmap(BitmapPtr src, const RectF& dest, ImageDrawOptions opt, const Affine& world) {
+    // The transform must outlive the draw when it is made by Run.
+    frameWorlds_.push_back(world);
+    frameSources_.push_back(std::move(src));
+    opt.world = &frameWorlds_.back();
+    if (overlayBatching_) frameBatch_.AddBitmapRect(*frameSources_.back(), dest, opt);
+    else DrawBitmapRect(frameTarget_, *frameSources_.back(), dest, opt);
+}
+
+void CPosableImageEditorView::QueueTints(const std::vector<TintMaskDraw>& draws) {
+    if (draws.empty()) return;
+    // In the frame target's pixels (the viewport's), which clip them.
+    std::vector<TintMaskDraw> shifted(draws);
+    const float r = tools_.view.ratio;
+    for (TintMaskDraw& d : shifted) d.x -= frameOrigin_.x * r, d.y -= frameOrigin_.y * r;
+    if (overlayBatching_) {
+        frameBatch_.AddTintMasks(shifted.data(), int(shifted.size()));
+    } else {
+        for (const TintMaskDraw& d : shifted) DrawTintMask(frameTarget_, d.mask, d.x, d.y, d.scale, d.argb);
+    }
+}
+
+void CPosableImageEditorView::BeginFrameDraws() {
+    // The viewport's device pixels: what lies beyond (under the scroll bars)
+    // keeps the background, as under the painter's clip.
+    const RectF vp = Viewport();
+    const float r = tools_.view.ratio;
+    const int x0 = std::clamp(int(std::floor(vp.x * r + 0.5f)), 0, backBuffer_.width);
+    const int y0 = std::clamp(int(std::floor(vp.y * r + 0.5f)), 0, backBuffer_.height);
+    const int x1 = std::clamp(int(std::floor((vp.x + vp.width) * r + 0.5f)), x0, backBuffer_.width);
+    const int y1 = std::clamp(int(std::floor((vp.y + vp.height) * r + 0.5f)), y0, backBuffer_.height);
+    RasterTarget t = RasterTarget::Of(backBuffer_);
+    if (t.pixels) t.pixels += int64_t(y0) * t.stride + int64_t(x0) * 4;
+    t.width = x1 - x0;
+    t.height = y1 - y0;
+    frameTarget_ = t;
+    frameOrigin_ = {float(x0) / r, float(y0) / r};
+    frameSources_.clear();
+    frameWorlds_.clear();
+    frameBatch_.Begin(frameTarget_);
+}
+
+void CPosableImageEditorView::RunFrameDraws() {
+    if (overlayBatching_) frameBatch_.Run();
+    frameSources_.clear();
 }
 
 namespace {
@@ -332,7 +398,7 @@ void CPosableImageEditorView::PrepareBoneRegions(const CanvasObject& part, const
         jobs.push_back(job);
         missing.push_back(b);
     }
-    if (missing.size() < 2) return;  // DrawBoneRegion makes a lone one
+    if (missing.size() < 2) return;  // BoneRegionDraw makes a lone one
     // Each mask is small enough to be made on one thread; the bones go
     // side by side instead.
     std::vector<ByteMaskRect> masks(missing.size());
@@ -372,10 +438,9 @@ bool CPosableImageEditorView::BoneRegionDraw(const CanvasObject& part, const Bon
         if (!entry) return false;
     }
     entry->drawnThisFrame = true;
-    // Straight into the back buffer the painter draws on (the painter holds
-    // no transform here), magnified with filtering, cut to the viewport.
-    // The mask is in view pixels and the buffer in device pixels. Its bytes
-    // stay where they are while other entries are added.
+    // Into the back buffer's device pixels, magnified with filtering (the
+    // mask is in view pixels). Its bytes stay where they are while other
+    // entries are added and until the frame's draws are made.
     const ByteMaskRect& m = entry->mask;
     const float r = tools_.view.ratio;
     out.mask = {m.bytes.data(), m.width, m.height, m.width};
@@ -386,138 +451,39 @@ bool CPosableImageEditorView::BoneRegionDraw(const CanvasObject& part, const Bon
     return true;
 }
 
-RectF CPosableImageEditorView::DeviceViewport() const {
-    const RectF vp = Viewport();
-    const float r = tools_.view.ratio;
-    return {vp.x * r, vp.y * r, vp.width * r, vp.height * r};
-}
-
-void CPosableImageEditorView::DrawBoneRegion(const CanvasObject& part, const Bone& bone, bool selectedTint) {
-    TintMaskDraw d;
-    if (!BoneRegionDraw(part, bone, selectedTint, d)) return;
-    const RectF deviceClip = DeviceViewport();
-    DrawTintMask(RasterTarget::Of(backBuffer_), d.mask, d.x, d.y, d.scale, d.argb, &deviceClip);
-}
-
-namespace {
-
-RectI Intersect(const RectI& a, const RectI& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
-
-// The device pixels a square of half side `half` view pixels about c can
-// touch, with a pixel to spare for anti-aliasing.
-RectI DeviceSquare(PointF c, float half, float ratio) {
-    return {int(std::floor((c.x - half) * ratio)) - 2, int(std::floor((c.y - half) * ratio)) - 2,
-            int(std::ceil((c.x + half) * ratio)) + 2, int(std::ceil((c.y + half) * ratio)) + 2};
-}
-
-// Where the bone loop draws a bone's glyph and markers on a selected part:
-// squares along the glyph (every point of the diamond lies within its half
-// width of the axis) and around the joint and midpoint markers.
-void GlyphSquares(PointF h, PointF t, bool midpoint, float ratio, std::vector<RectI>& out) {
-    constexpr float kMargin = 3;  // pens (at most 2.6 wide) and anti-aliasing
-    out.push_back(DeviceSquare(h, 8 + kMargin, ratio));
-    out.push_back(DeviceSquare(t, 8 + kMargin, ratio));
-    if (midpoint) out.push_back(DeviceSquare({(h.x + t.x) / 2, (h.y + t.y) / 2}, 5.5f + kMargin, ratio));
-    const float dx = t.x - h.x, dy = t.y - h.y, len = std::hypot(dx, dy);
-    if (!(len >= 2) || !std::isfinite(len)) return;
-    const float m = std::max(std::min(0.12f * len, 9.0f), 3.0f);
-    const float step = 8;
-    const int n = int(std::ceil(len / step));
-    for (int i = 0; i <= n; ++i) {
-        const float a = std::min(1.0f, float(i) / float(n));
-        out.push_back(DeviceSquare({h.x + a * dx, h.y + a * dy}, m + step / 2 + kMargin, ratio));
-    }
-}
-
-// The same pixels as the union of `rects`, as rectangles that do not overlap.
-std::vector<RectI> DisjointRects(const std::vector<RectI>& rects) {
-    std::vector<int> ys;
-    for (const RectI& r : rects)
-        if (!r.IsEmpty()) ys.push_back(r.top), ys.push_back(r.bottom);
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    std::vector<RectI> out;
-    std::vector<std::pair<int, int>> spans;
-    for (size_t b = 0; b + 1 < ys.size(); ++b) {
-        spans.clear();
-        for (const RectI& r : rects)
-            if (!r.IsEmpty() && r.top <= ys[b] && r.bottom >= ys[b + 1]) spans.push_back({r.left, r.right});
-        std::sort(spans.begin(), spans.end());
-        for (size_t i = 0; i < spans.size();) {
-            int l = spans[i].first, rr = spans[i].second;
-            for (++i; i < spans.size() && spans[i].first <= rr; ++i) rr = std::max(rr, spans[i].second);
-            out.push_back({l, ys[b], rr, ys[b + 1]});
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
-bool CPosableImageEditorView::DrawOverlayBatch(const CanvasObject& part, const std::vector<char>& wanted,
-                                               std::vector<TintMaskDraw>& draws, std::vector<char>& drawn,
-                                               std::vector<RectI>& replay) {
-    const size_t n = part.bones.size();
-    draws.assign(n, {});
-    drawn.assign(n, 0);
-    replay.clear();
-    int count = 0;
-    for (size_t k = 0; k < n; ++k)
-        if (wanted[k]) count += drawn[k] = BoneRegionDraw(part, part.bones[k], false, draws[k]);
-    if (count == 0) return true;
-    const float ratio = tools_.view.ratio;
-    const RectF clipF = DeviceViewport();
-    const RectI buffer{0, 0, backBuffer_.width, backBuffer_.height};
-    const RectI clip = Intersect(buffer, {int(std::floor(clipF.x)), int(std::floor(clipF.y)),
-                                          int(std::ceil(clipF.x + clipF.width)), int(std::ceil(clipF.y + clipF.height))});
-    // Each overlay's device pixels, and the glyph pixels of a bone that a
-    // later bone's overlay reaches: those go bone by bone.
-    std::vector<RectI> reach(n);
-    for (size_t k = 0; k < n; ++k)
-        if (drawn[k]) {
-            const TintMaskDraw& d = draws[k];
-            reach[k] = Intersect(clip, {int(std::floor(d.x)) - 1, int(std::floor(d.y)) - 1,
-                                        int(std::ceil(d.x + d.mask.width * d.scale)) + 1,
-                                        int(std::ceil(d.y + d.mask.height * d.scale)) + 1});
-        }
+void CPosableImageEditorView::QueueBoneRegions(const CanvasObject& part, bool addPreview) {
     CQuillfenEditorDoc* doc = GetDocument();
-    const bool t4 = doc && doc->activeTool == kToolSelectMoveJoint;
-    std::vector<RectI> guarded, squares;
-    for (size_t k = 0; k + 1 < n; ++k) {
-        squares.clear();
-        const Bone& bone = part.bones[k];
-        GlyphSquares(PartPointToView(part, bone.headX, bone.headY, tools_.view),
-                     PartPointToView(part, bone.tailX, bone.tailY, tools_.view), t4, ratio, squares);
-        for (const RectI& sq : squares)
-            for (size_t m = k + 1; m < n; ++m)
-                if (drawn[m] && !Intersect(sq, reach[m]).IsEmpty()) {
-                    guarded.push_back(Intersect(sq, clip));
-                    break;
-                }
+    if (!doc) return;
+    const int tool = doc->activeTool;
+    if (part.bones.empty() && !addPreview && tool != kToolSelectMoveJoint) return;
+    // Every bone's region, or with the joint tool the selected bone's only;
+    // the masks the cache lacks are made side by side first.
+    const bool t4 = tool == kToolSelectMoveJoint;
+    const BoneSelection& sel = doc->boneSelection;
+    const bool selPart = sel.objectId == part.id;
+    std::vector<const Bone*> regions;
+    for (const Bone& bone : part.bones)
+        if (!t4 || (selPart && sel.boneId == bone.id)) regions.push_back(&bone);
+    PrepareBoneRegions(part, regions);
+    std::vector<TintMaskDraw> draws;
+    for (const Bone* b : regions) {
+        TintMaskDraw d;
+        if (BoneRegionDraw(part, *b, false, d)) draws.push_back(d);
     }
-    replay = DisjointRects(guarded);
-    // The guarded pixels are kept as they are under the batch and put back.
-    std::vector<uint8_t> kept;
-    const RasterTarget target = RasterTarget::Of(backBuffer_);
-    for (const RectI& r : replay)
-        for (int y = r.top; y < r.bottom; ++y) {
-            const uint8_t* row = target.pixels + int64_t(y) * target.stride + int64_t(r.left) * 4;
-            kept.insert(kept.end(), row, row + size_t(r.Width()) * 4);
-        }
-    std::vector<TintMaskDraw> batch;
-    for (size_t k = 0; k < n; ++k)
-        if (drawn[k]) batch.push_back(draws[k]);
-    DrawTintMasks(target, batch.data(), int(batch.size()), &clipF);
-    size_t at = 0;
-    for (const RectI& r : replay)
-        for (int y = r.top; y < r.bottom; ++y) {
-            uint8_t* row = target.pixels + int64_t(y) * target.stride + int64_t(r.left) * 4;
-            std::memcpy(row, kept.data() + at, size_t(r.Width()) * 4);
-            at += size_t(r.Width()) * 4;
-        }
-    return true;
+    if (addPreview) {
+        TintMaskDraw d;
+        if (BoneRegionDraw(part, PreviewBone(), true, d)) draws.push_back(d);
+    }
+    QueueTints(draws);
+}
+
+Bone CPosableImageEditorView::PreviewBone() const {
+    Bone preview;
+    preview.headX = tools_.addStart.x;
+    preview.headY = tools_.addStart.y;
+    preview.tailX = tools_.addEnd.x;
+    preview.tailY = tools_.addEnd.y;
+    return preview;
 }
 
 void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool partSelected, bool addPreview) {
@@ -527,43 +493,10 @@ void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool pa
     const bool t4 = doc->activeTool == kToolSelectMoveJoint;
     const BoneSelection& sel = doc->boneSelection;
     const bool selPart = sel.objectId == part.id;
-    // The region overlays of a selected part's bones are drawn in one batch
-    // before the loop; the glyph pixels a later overlay reaches are left out
-    // of it and get the overlays bone by bone in the loop, so every pixel
-    // sees overlays and glyphs in the order of the bones.
-    std::vector<TintMaskDraw> overlays;
-    std::vector<char> hasOverlay;
-    std::vector<RectI> byBone;
-    const RectF deviceClip = DeviceViewport();
-    if (partSelected) {
-        std::vector<const Bone*> regions;
-        std::vector<char> wanted;
-        for (const Bone& bone : part.bones) {
-            wanted.push_back(!t4 || (selPart && sel.boneId == bone.id));
-            if (wanted.back()) regions.push_back(&bone);
-        }
-        PrepareBoneRegions(part, regions);
-        if (overlayBatching_) DrawOverlayBatch(part, wanted, overlays, hasOverlay, byBone);
-    }
+    // The region tints were drawn with the parts, under every glyph.
     for (size_t k = 0; k < part.bones.size(); ++k) {
         const Bone& bone = part.bones[k];
         const bool isSel = selPart && sel.boneId == bone.id;
-        if (partSelected && (!t4 || isSel)) {
-            if (!overlayBatching_) {
-                DrawBoneRegion(part, bone, false);
-            } else if (hasOverlay[k]) {
-                const TintMaskDraw& d = overlays[k];
-                for (const RectI& r : byBone) {
-                    const RectF cell{float(r.left), float(r.top), float(r.Width()), float(r.Height())};
-                    const float x0 = std::max(cell.x, deviceClip.x), y0 = std::max(cell.y, deviceClip.y);
-                    const float x1 = std::min(cell.x + cell.width, deviceClip.x + deviceClip.width);
-                    const float y1 = std::min(cell.y + cell.height, deviceClip.y + deviceClip.height);
-                    if (x1 <= x0 || y1 <= y0) continue;
-                    const RectF c{x0, y0, x1 - x0, y1 - y0};
-                    DrawTintMask(RasterTarget::Of(backBuffer_), d.mask, d.x, d.y, d.scale, d.argb, &c);
-                }
-            }
-        }
         const PointF h = PartPointToView(part, bone.headX, bone.headY, v);
         const PointF t = PartPointToView(part, bone.tailX, bone.tailY, v);
         DrawBoneGlyph(p, h, t, partSelected, false, bone.stretchable, t4 && isSel);
@@ -590,12 +523,7 @@ void CPosableImageEditorView::DrawBones(QPainter& p, CanvasObject& part, bool pa
         }
     }
     if (partSelected && addPreview) {
-        Bone preview;
-        preview.headX = tools_.addStart.x;
-        preview.headY = tools_.addStart.y;
-        preview.tailX = tools_.addEnd.x;
-        preview.tailY = tools_.addEnd.y;
-        DrawBoneRegion(part, preview, true);
+        const Bone preview = PreviewBone();
         const PointF h = PartPointToView(part, preview.headX, preview.headY, v);
         const PointF t = PartPointToView(part, preview.tailX, preview.tailY, v);
         DrawBoneGlyph(p, h, t, true, true, false, false);

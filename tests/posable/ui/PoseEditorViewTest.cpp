@@ -109,12 +109,12 @@ TEST(PoseEditorView, BoneGesturesThroughTheViewAndUndo) {
     EXPECT_NEAR(t.part->bones[1].tailX, 0.5f, 0.01);  // back where the Add Bone release put it
 }
 
-// The overlays of a selected part's bones drawn in one batch give the frame
-// drawing each bone's overlay and then its glyph, bone by bone, byte for
+// The frame's parts and the selected part's bone overlays queued on one
+// batch give the frame of the same draws made one after another, byte for
 // byte: a chain whose joints lie under the next bone's overlay, a branch,
 // a bone crossing others, with every overlay and with the joint tool's
-// single one, zoomed in and scrolled.
-TEST(PoseEditorView, BatchedBoneOverlaysDrawTheFrameBoneByBone) {
+// single one, zoomed in and scrolled, and the part turned and see-through.
+TEST(PoseEditorView, BatchedFrameEqualsItsDrawsOneAfterAnother) {
     PoseEditorApp t;
     ASSERT_NE(t.part, nullptr);
     auto bone = [](const char* id, const char* parent, float hx, float hy, float tx, float ty) {
@@ -135,8 +135,15 @@ TEST(PoseEditorView, BatchedBoneOverlaysDrawTheFrameBoneByBone) {
         int tool;
         float zoom;
         PointF at;
-    } cases[] = {{kToolMove, 0, {}}, {kToolSelectMoveJoint, 0, {}}, {kToolMove, 3, {450, 350}}, {kToolMove, 2.5f, {120, 640}}};
+        float rotation = 0, opacity = 1;
+    } cases[] = {{kToolMove, 0, {}},
+                 {kToolSelectMoveJoint, 0, {}},
+                 {kToolMove, 3, {450, 350}},
+                 {kToolMove, 2.5f, {120, 640}},
+                 {kToolMove, 0, {}, 23.5f, 0.6f}};
     for (const Case& c : cases) {
+        t.part->rotation = c.rotation;
+        t.part->opacity = c.opacity;
         t.doc->SetActiveTool(c.tool);
         t.doc->SetBoneSelection(t.part->id, "bone_2", 1);
         if (c.zoom > 0) t.view->SetZoomAt(c.zoom, c.at);
