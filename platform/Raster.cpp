@@ -1904,16 +1904,24 @@ RASTER_AVX512_TINT void TintPassRowAvx512(const RasterTarget& target, const Tint
     const __m512 tint[4] = {_mm512_set1_ps(j.s[0]), _mm512_set1_ps(j.s[1]), _mm512_set1_ps(j.s[2]),
                             _mm512_set1_ps(j.s[3])};
     const __m512i low = _mm512_set1_epi32(0xFF);
+    // Whole steps load and store plainly (masked moves cost more on some
+    // processors); the last, partial one is masked.
     for (int i = 0; i < m; i += 16) {
-        const __mmask16 lanes = m - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (m - i)) - 1);
-        const __m512 x0 = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_maskz_loadu_epi8(lanes, r0 + i)));
-        const __m512 x1 = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_maskz_loadu_epi8(lanes, r1 + i)));
+        const bool full = m - i >= 16;
+        const __mmask16 lanes = full ? __mmask16(0xFFFF) : __mmask16((1u << (m - i)) - 1);
+        const __m128i b0 =
+            full ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + i)) : _mm_maskz_loadu_epi8(lanes, r0 + i);
+        const __m128i b1 =
+            full ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + i)) : _mm_maskz_loadu_epi8(lanes, r1 + i);
+        const __m512 x0 = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(b0));
+        const __m512 x1 = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(b1));
         const __m512 v = _mm512_add_ps(_mm512_mul_ps(a0, x0), _mm512_mul_ps(a1, x1));
-        const __m512 c = _mm512_mul_ps(_mm512_mul_ps(_mm512_max_ps(v, zero), k), _mm512_maskz_loadu_ps(lanes, cc + i));
+        const __m512 cov = full ? _mm512_loadu_ps(cc + i) : _mm512_maskz_loadu_ps(lanes, cc + i);
+        const __m512 c = _mm512_mul_ps(_mm512_mul_ps(_mm512_max_ps(v, zero), k), cov);
         const __mmask16 some = _mm512_cmp_ps_mask(c, zero, _CMP_GT_OQ) & lanes;
         if (!some) continue;
         uint8_t* q = d + 4 * i;
-        const __m512i dp = _mm512_maskz_loadu_epi32(lanes, q);
+        const __m512i dp = full ? _mm512_loadu_si512(q) : _mm512_maskz_loadu_epi32(lanes, q);
         const __m512 keep = _mm512_fnmadd_ps(tint[3], c, one);
         __m512i out = _mm512_setzero_si512();
         for (int ch = 0; ch < 4; ++ch) {
@@ -1924,7 +1932,8 @@ RASTER_AVX512_TINT void TintPassRowAvx512(const RasterTarget& target, const Tint
             out = _mm512_or_si512(
                 out, _mm512_slli_epi32(_mm512_cvttps_epi32(_mm512_fmadd_ps(r, k255, half)), unsigned(8 * ch)));
         }
-        _mm512_mask_storeu_epi32(q, lanes, out);
+        if (full) _mm512_storeu_si512(q, out);
+        else _mm512_mask_storeu_epi32(q, lanes, out);
     }
 }
 RASTER_EXACT_END

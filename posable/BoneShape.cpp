@@ -351,8 +351,11 @@ inline int64_t TentPrefix(int64_t m, int64_t r) {
 // reach holds no run edge keeps its byte, the others get the weighted count
 // of set pixels in reach, scaled as the blur scales its sums. In place.
 // `rise` holds the bytes about a lone rising edge at a: rise[x - a + r + 1]
-// for x = a - r - 1 .. a + r (a falling edge reads it backwards).
-void BlurBinaryRow(uint8_t* row, int W, const std::vector<int32_t>& runs, int r, const std::vector<uint8_t>& rise) {
+// for x = a - r - 1 .. a + r, and `fall` those about a lone falling edge
+// likewise (rise backwards). `edges` is scratch, kept by the caller so a row
+// costs no allocation.
+void BlurBinaryRow(uint8_t* row, int W, const std::vector<int32_t>& runs, int r, const uint8_t* rise,
+                   const uint8_t* fall, std::vector<int32_t>& edges) {
     const size_t n = runs.size() / 2;
     if (n == 0) return;
     const uint32_t mul = kStackBlurMul[size_t(r)], shr = kStackBlurShr[size_t(r)];
@@ -371,9 +374,8 @@ void BlurBinaryRow(uint8_t* row, int W, const std::vector<int32_t>& runs, int r,
     };
     // Run edges in order (those at the row's ends are none), each pixel
     // within reach of one worked out once; an edge with no other within
-    // 2r + 2 pixels takes its bytes from `rise`.
-    std::vector<int32_t> edges;
-    edges.reserve(runs.size());
+    // 2r + 2 pixels takes its bytes from `rise` or `fall`.
+    edges.clear();
     for (int32_t e : runs)
         if (e != 0 && e != W) edges.push_back(e);
     int done = 0;
@@ -384,11 +386,8 @@ void BlurBinaryRow(uint8_t* row, int W, const std::vector<int32_t>& runs, int r,
                            (i + 1 == edges.size() || edges[i + 1] - edge >= 2 * r + 2);
         if (alone) {
             // Rising where the pixel at the edge is set.
-            if (row[edge] == 255) {
-                for (int x = x0; x < x1; ++x) row[x] = rise[size_t(x - edge + r + 1)];
-            } else {
-                for (int x = x0; x < x1; ++x) row[x] = rise[size_t(edge - x + r)];
-            }
+            const uint8_t* bytes = row[edge] == 255 ? rise : fall;
+            if (x1 > x0) std::memcpy(row + x0, bytes + (x0 - edge + r + 1), size_t(x1 - x0));
         } else {
             for (int x = x0; x < x1; ++x) blurAt(x);
         }
@@ -396,16 +395,19 @@ void BlurBinaryRow(uint8_t* row, int W, const std::vector<int32_t>& runs, int r,
     }
 }
 
-// The bytes about a lone rising edge (see BlurBinaryRow).
-std::vector<uint8_t> RisingEdge(int r) {
+// The bytes about a lone rising edge (see BlurBinaryRow), then those about
+// a lone falling edge: 2r + 2 of each.
+std::vector<uint8_t> EdgeBytes(int r) {
     const uint32_t mul = kStackBlurMul[size_t(r)], shr = kStackBlurShr[size_t(r)];
-    std::vector<uint8_t> rise(size_t(2 * r + 2));
+    const size_t n = size_t(2 * r + 2);
+    std::vector<uint8_t> bytes(2 * n);
     for (int d = -r - 1; d <= r; ++d) {
         // Set pixels from the edge on: offsets k >= -d of the window.
         const int64_t t = TentPrefix(r, r) - TentPrefix(-d - 1, r);
-        rise[size_t(d + r + 1)] = uint8_t((uint32_t(255 * t) * mul) >> shr);
+        bytes[size_t(d + r + 1)] = uint8_t((uint32_t(255 * t) * mul) >> shr);
     }
-    return rise;
+    for (size_t i = 0; i < n; ++i) bytes[n + i] = bytes[n - 1 - i];
+    return bytes;
 }
 
 }  // namespace
@@ -413,9 +415,14 @@ std::vector<uint8_t> RisingEdge(int r) {
 bool BoneShape::RasterizeMask(const BoneShapeParams& p, const BoneShapeBox& box, ByteMaskRect& mask) {
     if (!BitmapSizeAllowed(box.width, box.height)) return false;
     const int W = box.width, H = box.height;
+    // A mask made again (a view's overlay after a scroll or zoom) keeps its
+    // buffer when it fits and is not far too big: no allocation, and its
+    // pages are warm.
+    const size_t size = size_t(W) * size_t(H);
     std::vector<uint8_t> plane;
+    if (mask.bytes.capacity() >= size && mask.bytes.capacity() / 2 <= size) plane = std::move(mask.bytes);
     try {
-        plane.assign(size_t(W) * size_t(H), 0);
+        plane.assign(size, 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -430,12 +437,14 @@ bool BoneShape::RasterizeMask(const BoneShapeParams& p, const BoneShapeBox& box,
         // pixels (the bytes of a stack blur of the row); the column pass
         // then blurs the plane.
         const bool wide = ActiveCpuLevel() >= CpuLevel::Avx512;
-        const std::vector<uint8_t> rise = r >= 1 ? RisingEdge(r) : std::vector<uint8_t>();
+        const std::vector<uint8_t> edgeBytes = r >= 1 ? EdgeBytes(r) : std::vector<uint8_t>();
+        const uint8_t* rise = edgeBytes.data();
+        const uint8_t* fall = r >= 1 ? rise + (2 * r + 2) : nullptr;
         // Where each row can hold set bytes once its runs are feathered.
         std::vector<int32_t> rowLo(size_t(H), 0), rowHi(size_t(H), 0);
 #pragma omp parallel if (int64_t(W) * H > 65536)
         {
-            std::vector<int32_t> runs;
+            std::vector<int32_t> runs, edges;
 #pragma omp for schedule(static)
             for (int j = 0; j < H; ++j) {
                 uint8_t* row = plane.data() + size_t(j) * size_t(W);
@@ -449,7 +458,7 @@ bool BoneShape::RasterizeMask(const BoneShapeParams& p, const BoneShapeBox& box,
                     rowLo[size_t(j)] = std::max(runs.front() - std::max(r, 0) - 1, 0);
                     rowHi[size_t(j)] = std::min(runs.back() + std::max(r, 0) + 1, W);
                 }
-                if (r >= 1) BlurBinaryRow(row, W, runs, r, rise);
+                if (r >= 1) BlurBinaryRow(row, W, runs, r, rise, fall, edges);
             }
         }
         if (r >= 1) StackBlurGray8Columns(plane.data(), W, H, r, rowLo.data(), rowHi.data());

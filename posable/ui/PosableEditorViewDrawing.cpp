@@ -400,14 +400,24 @@ void CPosableImageEditorView::PrepareBoneRegions(const CanvasObject& part, const
     }
     if (missing.size() < 2) return;  // BoneRegionDraw makes a lone one
     // Each mask is small enough to be made on one thread; the bones go
-    // side by side instead.
+    // side by side instead. A bone's stale mask lends its buffer to the new
+    // one (given back if the new one cannot be made).
     std::vector<ByteMaskRect> masks(missing.size());
     std::vector<char> made(missing.size(), 0);
     const int count = int(missing.size());
+    auto staleEntry = [&](int i) {
+        bool match = false;
+        return FindOverlay(overlayCache_, part.id, missing[size_t(i)]->id, jobs[size_t(i)], match);
+    };
+    for (int i = 0; i < count; ++i)
+        if (BoneOverlayCacheEntry* e = staleEntry(i)) masks[size_t(i)] = std::move(e->mask);
 #pragma omp parallel for schedule(dynamic, 1)
     for (int i = 0; i < count; ++i)
         made[size_t(i)] = BoneShape::RasterizeMask(jobs[size_t(i)].plan.scaled, jobs[size_t(i)].plan.box,
                                                    masks[size_t(i)]);
+    for (int i = 0; i < count; ++i)
+        if (!made[size_t(i)])
+            if (BoneOverlayCacheEntry* e = staleEntry(i)) e->mask = std::move(masks[size_t(i)]);
     for (int i = 0; i < count; ++i) {
         ++overlayRasters_;
         if (made[size_t(i)])
@@ -427,10 +437,15 @@ bool CPosableImageEditorView::BoneRegionDraw(const CanvasObject& part, const Bon
     BoneOverlayCacheEntry* entry = FindOverlay(overlayCache_, part.id, bone.id, job, match);
     if (!match) {
         // The tint's colour is not part of the mask: only the coverage is
-        // kept, and drawn in the colour of the frame.
+        // kept, and drawn in the colour of the frame. A stale mask lends
+        // its buffer.
         ByteMaskRect mask;
+        if (entry) mask = std::move(entry->mask);
         ++overlayRasters_;
-        if (!BoneShape::RasterizeMask(job.plan.scaled, job.plan.box, mask)) return false;
+        if (!BoneShape::RasterizeMask(job.plan.scaled, job.plan.box, mask)) {
+            if (entry) entry->mask = std::move(mask);
+            return false;
+        }
         StoreOverlay(part.id, bone.id, job.plan, job.key, job.clip, jointTool, std::move(mask));
         entry = nullptr;
         for (auto& e : overlayCache_)
