@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <numeric>
 #include <random>
 
@@ -298,6 +299,32 @@ BitmapPtr Noise(int w, int h, uint32_t seed) {
     return b;
 }
 
+// Draws `src` unscaled over a surface of random bytes at each opacity and CPU
+// level, by the whole-pixel path and by the per-pixel reference: every row of
+// the two must be the same bytes.
+void ExpectWholePixelDrawEqualsPerPixelPath(const Bitmap& src, std::mt19937& rng, std::initializer_list<float> opacities) {
+    const int W = src.Width(), H = src.Height();
+    std::vector<uint8_t> under(size_t(W) * H * 4);
+    for (size_t i = 0; i < under.size(); ++i) under[i] = uint8_t(rng());
+    ForEachCpuLevel([&](CpuLevel level) {
+        SCOPED_TRACE(CpuLevelName(level));
+        for (float opacity : opacities) {
+            CompositeSurface fast, ref;
+            ASSERT_TRUE(fast.Create(W, H));
+            ASSERT_TRUE(ref.Create(W, H));
+            std::memcpy(fast.pixels, under.data(), under.size());
+            std::memcpy(ref.pixels, under.data(), under.size());
+            ImageDrawOptions o;
+            o.opacity = opacity;
+            ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(fast), src, {0, 0, float(W), float(H)}, o));
+            ASSERT_TRUE(DrawBitmapToPointsReference(RasterTarget::Of(ref), src, {0, 0, float(W), float(H)}, {0, 0},
+                                                    {float(W), 0}, {0, float(H)}, o));
+            for (int y = 0; y < H; ++y)
+                EXPECT_EQ(0, std::memcmp(fast.Row(y), ref.Row(y), size_t(W) * 4)) << "row " << y << " opacity " << opacity;
+        }
+    });
+}
+
 TEST(Raster, WholePixelSourceOverEqualsPerPixelPathOnEveryByte) {
     // Every source alpha against every colour byte, over surface pixels of
     // every alpha (including colour above alpha), at several opacities: the
@@ -309,24 +336,7 @@ TEST(Raster, WholePixelSourceOverEqualsPerPixelPathOnEveryByte) {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             src->SetPixel(x, y, uint32_t(y) << 24 | uint32_t(x) << 16 | uint32_t(255 - x) << 8 | (rng() & 0xFF));
-    std::vector<uint8_t> under(size_t(W) * H * 4);
-    for (size_t i = 0; i < under.size(); ++i) under[i] = uint8_t(rng());
-    ForEachCpuLevel([&](CpuLevel level) {
-        SCOPED_TRACE(CpuLevelName(level));
-        for (float opacity : {1.0f, 0.9f, 0.37f, 0.0f}) {
-            CompositeSurface fast, ref;
-            ASSERT_TRUE(fast.Create(W, H));
-            ASSERT_TRUE(ref.Create(W, H));
-            std::memcpy(fast.pixels, under.data(), under.size());
-            std::memcpy(ref.pixels, under.data(), under.size());
-            ImageDrawOptions o;
-            o.opacity = opacity;
-            ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(fast), *src, {0, 0, float(W), float(H)}, o));
-            ASSERT_TRUE(DrawBitmapToPointsReference(RasterTarget::Of(ref), *src, {0, 0, float(W), float(H)}, {0, 0},
-                                                    {float(W), 0}, {0, float(H)}, o));
-            EXPECT_EQ(0, std::memcmp(fast.pixels, ref.pixels, under.size())) << "opacity " << opacity;
-        }
-    });
+    ExpectWholePixelDrawEqualsPerPixelPath(*src, rng, {1.0f, 0.9f, 0.37f, 0.0f});
 }
 
 TEST(Raster, WholePixelRunsOfClearAndOpaquePixelsEqualPerPixelPath) {
@@ -351,25 +361,7 @@ TEST(Raster, WholePixelRunsOfClearAndOpaquePixelsEqualPerPixelPath) {
     std::mt19937 rng(3);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) src->SetPixel(x, y, alpha(x, y) << 24 | (rng() & 0xFFFFFF));
-    std::vector<uint8_t> under(size_t(W) * H * 4);
-    for (size_t i = 0; i < under.size(); ++i) under[i] = uint8_t(rng());
-    ForEachCpuLevel([&](CpuLevel level) {
-        SCOPED_TRACE(CpuLevelName(level));
-        for (float opacity : {1.0f, 0.9f}) {
-            CompositeSurface fast, ref;
-            ASSERT_TRUE(fast.Create(W, H));
-            ASSERT_TRUE(ref.Create(W, H));
-            std::memcpy(fast.pixels, under.data(), under.size());
-            std::memcpy(ref.pixels, under.data(), under.size());
-            ImageDrawOptions o;
-            o.opacity = opacity;
-            ASSERT_TRUE(DrawBitmapRect(RasterTarget::Of(fast), *src, {0, 0, float(W), float(H)}, o));
-            ASSERT_TRUE(DrawBitmapToPointsReference(RasterTarget::Of(ref), *src, {0, 0, float(W), float(H)}, {0, 0},
-                                                    {float(W), 0}, {0, float(H)}, o));
-            for (int y = 0; y < H; ++y)
-                EXPECT_EQ(0, std::memcmp(fast.Row(y), ref.Row(y), size_t(W) * 4)) << "row " << y << " opacity " << opacity;
-        }
-    });
+    ExpectWholePixelDrawEqualsPerPixelPath(*src, rng, {1.0f, 0.9f});
 }
 
 TEST(Raster, FilteredFastPathMatchesReference) {
