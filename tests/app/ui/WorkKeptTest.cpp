@@ -103,6 +103,15 @@ struct Editor {
         View()->OnLButtonUp(0, Client(180, y));
         Settle();
     }
+    // Opens the Pose Editor on the selected object; its view at a set size,
+    // or null when it did not open.
+    CPosableImageEditorView* OpenPoseEditorView() {
+        frame->ActionFor(kCmdGoToBoneEditor)->trigger();
+        Settle();
+        auto* view = dynamic_cast<CPosableImageEditorView*>(frame->GetWorkspaceView());
+        if (view) view->resize(900, 700);
+        return view;
+    }
     std::string PathFor(const char* name) const { return dir.filePath(name).toStdString(); }
     // A second grey picture beside the first, which stays the one selected.
     std::string AddSecondObject() {
@@ -610,12 +619,9 @@ TEST(WorkKept, TestBonesPreviewStoresThePaintingOrStopsSayingWhyOnce) {
     };
     Editor e;
     ASSERT_TRUE(e.ok);
-    e.frame->ActionFor(kCmdGoToBoneEditor)->trigger();
-    e.Settle();
+    auto* view = e.OpenPoseEditorView();
     ASSERT_TRUE(e.doc->IsPoseEditorOpen());
-    auto* view = dynamic_cast<CPosableImageEditorView*>(e.frame->GetWorkspaceView());
     ASSERT_NE(view, nullptr);
-    view->resize(900, 700);
     e.Settle();
     PreviewSeen preview;
     preview.partId = e.doc->poseScene.primarySelectedId;
@@ -762,12 +768,9 @@ TEST(WorkKept, APoseEditorCommitThatFailsIsSaidOnceAndStopsTheSave) {
         return red;
     };
 
-    e.frame->ActionFor(kCmdGoToBoneEditor)->trigger();
-    e.Settle();
+    auto* view = e.OpenPoseEditorView();
     ASSERT_TRUE(e.doc->IsPoseEditorOpen());
-    auto* view = dynamic_cast<CPosableImageEditorView*>(e.frame->GetWorkspaceView());
     ASSERT_NE(view, nullptr);
-    view->resize(900, 700);
     CanvasDocument& scene = e.doc->poseScene;
     const std::string first = scene.primarySelectedId;
     CanvasObject copy = *scene.FindObject(first);
