@@ -1677,13 +1677,31 @@ struct TintPass {
     TintMask mask;
     std::vector<TintTap> cols;
     std::vector<float> colCov;
+    // The columns' taps again, one array per field, for sixteen at a time
+    // (colU is 1 - t, worked out as the eight-pixel rows do).
+    std::vector<int32_t> colI0, colI1;
+    std::vector<float> colT, colU;
+    // For mask column m0 + c: the first pixel whose right tap reaches it
+    // (firstAt[c]) and the first whose left tap is at or past it (endAt[c]).
+    std::vector<int32_t> firstAt, endAt;
     int m0 = 0, m1 = 0;     // mask columns read
     bool unitCols = false;  // pixel columns on mask columns: no horizontal filtering
     // Per mask row from r0 on, the columns [lo, hi) between its first and
     // last set byte within m0 .. m1 (lo == hi when the row is clear).
+    // Left empty (rowSpans false) where each mask row is read by about one
+    // pixel row: the rows then find their own, side by side.
     int r0 = 0;
+    bool rowSpans = false;
     std::vector<int32_t> spanLo, spanHi;
+    // A batch's draw as queued, made ready (ready set) when the batch runs.
+    TintMaskDraw draw{};
+    RectF clip{};
+    bool hasClip = false;
+    int ready = 0;
 };
+
+// Spins a moment while another thread finishes what this one waits for.
+inline void CpuRelax() { _mm_pause(); }
 
 // The first and one past the last non-zero byte of p[0..n), or (n, n).
 RASTER_AVX2 void NonZeroSpanAvx2(const uint8_t* p, int n, int32_t& lo, int32_t& hi) {
@@ -1723,6 +1741,26 @@ RASTER_AVX2 void NonZeroSpanAvx2(const uint8_t* p, int n, int32_t& lo, int32_t& 
     hi = e;
 }
 
+// The mask columns [lo, hi) that rows ty.i0 and ty.i1 hold set bytes in,
+// within m0 .. m1; false when both are clear.
+RASTER_AVX2 bool ReadSpan(const TintPass& p, const TintTap& ty, int& lo, int& hi) {
+    lo = INT32_MAX, hi = INT32_MIN;
+    // A second row with no weight changes no share: its set bytes add none.
+    const int rows = ty.t == 0 || ty.i1 == ty.i0 ? 1 : 2;
+    for (int k = 0; k < rows; ++k) {
+        const int r = k ? ty.i1 : ty.i0;
+        int32_t a, b;
+        if (p.rowSpans) {
+            a = p.spanLo[size_t(r - p.r0)], b = p.spanHi[size_t(r - p.r0)];
+        } else {
+            NonZeroSpanAvx2(p.mask.bytes + int64_t(r) * p.mask.stride + p.m0, p.m1 - p.m0, a, b);
+            a += p.m0, b += p.m0;
+        }
+        if (a < b) lo = std::min(lo, a), hi = std::max(hi, b);
+    }
+    return lo < hi;
+}
+
 bool PrepareTintPass(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
                      const RectF* clip, TintPass& p) {
     if (!PlanTintMask(target, mask, x, y, scale, argb, clip, p.j)) return false;
@@ -1739,9 +1777,28 @@ bool PrepareTintPass(const RasterTarget& target, const TintMask& mask, float x, 
     p.unitCols = true;
     for (int k = 0; k < w && p.unitCols; ++k)
         p.unitCols = p.cols[size_t(k)].t == 0 && p.cols[size_t(k)].i0 == p.cols.front().i0 + k;
+    if (!p.unitCols && target.premultiplied && ActiveCpuLevel() >= CpuLevel::Avx512) {
+        p.colI0.resize(size_t(w)), p.colI1.resize(size_t(w)), p.colT.resize(size_t(w)), p.colU.resize(size_t(w));
+        for (size_t k = 0; k < size_t(w); ++k) {
+            const TintTap& t = p.cols[k];
+            p.colI0[k] = t.i0, p.colI1[k] = t.i1, p.colT[k] = t.t, p.colU[k] = 1 - t.t;
+        }
+        // The taps only grow along the row, so both lists fill in one sweep.
+        const size_t n = size_t(p.m1 - p.m0) + 1;
+        p.firstAt.resize(n), p.endAt.resize(n);
+        int32_t a = 0, b = 0;
+        for (size_t c = 0; c < n; ++c) {
+            const int col = p.m0 + int(c);
+            while (a < w && p.cols[size_t(a)].i1 < col) ++a;
+            while (b < w && p.cols[size_t(b)].i0 < col) ++b;
+            p.firstAt[c] = a, p.endAt[c] = b;
+        }
+    }
     if (target.premultiplied && ActiveCpuLevel() >= CpuLevel::Avx2) {
         // Rows of a region's mask are mostly clear at both ends: the rows
         // below only work on the stretch that can change a pixel.
+        p.rowSpans = j.scale > 1;
+        if (!p.rowSpans) return true;
         const int r0 = TapAt(j.y0, j.oy, j.scale, mask.height).i0;
         const int r1 = TapAt(j.y1 - 1, j.oy, j.scale, mask.height).i1 + 1;
         p.r0 = r0;
@@ -1766,7 +1823,7 @@ RASTER_EXACT_BEGIN
 // Eight premultiplied pixels at shares c of the tint, channel by channel:
 // keep = 1 - a c fused, result = d keep + s c fused, byte = r 255 + 0.5 fused.
 RASTER_AVX2_EXACT inline void TintEightAvx2(uint8_t* d, __m256 c, const __m256 tint[4], __m256 alpha) {
-    const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
+    const __m256 one = _mm256_set1_ps(1.0f);
     const __m256 inv = _mm256_set1_ps(kInv255), k255 = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
     const __m256i low = _mm256_set1_epi32(0xFF);
     const __m256i dp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
@@ -1775,8 +1832,9 @@ RASTER_AVX2_EXACT inline void TintEightAvx2(uint8_t* d, __m256 c, const __m256 t
     for (int ch = 0; ch < 4; ++ch) {
         const __m256 dc =
             _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(dp, 8 * ch), low)), inv);
-        __m256 r = _mm256_fmadd_ps(dc, keep, _mm256_mul_ps(tint[ch], c));
-        r = _mm256_min_ps(_mm256_max_ps(r, zero), one);
+        // No clamp to [0, 1]: the share and the tint keep r within a few
+        // rounding steps of it, which the truncation below absorbs.
+        const __m256 r = _mm256_fmadd_ps(dc, keep, _mm256_mul_ps(tint[ch], c));
         const __m256i b = _mm256_cvttps_epi32(_mm256_fmadd_ps(r, k255, half));
         out = _mm256_or_si256(out, _mm256_slli_epi32(b, 8 * ch));
     }
@@ -1796,11 +1854,8 @@ RASTER_AVX2_EXACT void TintPassRowAvx2(const RasterTarget& target, const TintPas
     // The mask columns either row read holds set bytes in, and the pixels
     // whose taps reach them; every other pixel gets a share of zero, which
     // leaves it as it is.
-    const size_t s0 = size_t(ty.i0 - p.r0), s1 = size_t(ty.i1 - p.r0);
-    int lo = INT32_MAX, hi = INT32_MIN;
-    for (size_t r : {s0, s1})
-        if (p.spanLo[r] < p.spanHi[r]) lo = std::min(lo, p.spanLo[r]), hi = std::max(hi, p.spanHi[r]);
-    if (lo >= hi) return;
+    int lo, hi;
+    if (!ReadSpan(p, ty, lo, hi)) return;
     const int w = j.x1 - j.x0;
     const TintTap* cols = p.cols.data();
     // First pixel whose right tap reaches lo, last whose left tap is below hi.
@@ -1872,23 +1927,111 @@ RASTER_EXACT_BEGIN
 #define RASTER_AVX512_TINT \
     __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma") RASTER_NO_CONTRACT))
 
+// Sixteen premultiplied pixels at shares c of the tint (lanes outside
+// `lanes` untouched): TintEightAvx2's operations lane by lane.
+RASTER_AVX512_TINT inline void TintSixteenAvx512(uint8_t* q, __m512 c, const __m512 tint[4], __mmask16 lanes) {
+    const __m512 one = _mm512_set1_ps(1.0f), inv = _mm512_set1_ps(kInv255);
+    const __m512 k255 = _mm512_set1_ps(255.0f), half = _mm512_set1_ps(0.5f);
+    const __m512i low = _mm512_set1_epi32(0xFF);
+    // Whole steps load and store plainly (masked moves cost more on some
+    // processors); a partial one is masked.
+    const bool full = lanes == 0xFFFF;
+    const __m512i dp = full ? _mm512_loadu_si512(q) : _mm512_maskz_loadu_epi32(lanes, q);
+    const __m512 keep = _mm512_fnmadd_ps(tint[3], c, one);
+    __m512i out = _mm512_setzero_si512();
+    for (int ch = 0; ch < 4; ++ch) {
+        const __m512 dc =
+            _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(dp, unsigned(8 * ch)), low)), inv);
+        const __m512 r = _mm512_fmadd_ps(dc, keep, _mm512_mul_ps(tint[ch], c));
+        out = _mm512_or_si512(
+            out, _mm512_slli_epi32(_mm512_cvttps_epi32(_mm512_fmadd_ps(r, k255, half)), unsigned(8 * ch)));
+    }
+    if (full) _mm512_storeu_si512(q, out);
+    else _mm512_mask_storeu_epi32(q, lanes, out);
+}
+
+// TintPassRowAvx2 sixteen pixels a step where the mask is magnified or
+// shrunk (pixel columns between mask columns): the mask rows filtered
+// vertically, each pixel's pair of taps picked from those sixteen at a
+// time, its share worked out and composited, lane by lane as there.
+RASTER_AVX512_TINT void TintPassRowResampledAvx512(const RasterTarget& target, const TintPass& p, int py, float* vr) {
+    const TintMaskJob& j = p.j;
+    const float cy = SpanCoverage(py, j.oy, j.bottom);
+    if (!(cy > 0)) return;
+    const TintTap ty = TapAt(py, j.oy, j.scale, p.mask.height);
+    int lo, hi;
+    if (!ReadSpan(p, ty, lo, hi)) return;
+    const TintTap* cols = p.cols.data();
+    // As TintPassRowAvx2's searches find them.
+    const int ks = p.firstAt[size_t(lo - p.m0)], ke = p.endAt[size_t(hi - p.m0)];
+    if (ks >= ke) return;
+    const int c0 = cols[ks].i0, c1 = cols[ke - 1].i1 + 1;  // mask columns read
+    const uint8_t* r0 = p.mask.bytes + int64_t(ty.i0) * p.mask.stride + c0;
+    const uint8_t* r1 = p.mask.bytes + int64_t(ty.i1) * p.mask.stride + c0;
+    const int n = c1 - c0;
+    {
+        const __m512 a = _mm512_set1_ps(1 - ty.t), b = _mm512_set1_ps(ty.t);
+        for (int i = 0; i < n; i += 16) {
+            const __mmask16 lanes = n - i >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (n - i)) - 1);
+            const __m512 x0 = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_maskz_loadu_epi8(lanes, r0 + i)));
+            const __m512 x1 = _mm512_cvtepi32_ps(_mm512_cvtepu8_epi32(_mm_maskz_loadu_epi8(lanes, r1 + i)));
+            _mm512_mask_storeu_ps(vr + i, lanes, _mm512_add_ps(_mm512_mul_ps(a, x0), _mm512_mul_ps(b, x1)));
+        }
+    }
+    const __m512 zero = _mm512_setzero_ps(), rowK = _mm512_set1_ps(kInv255 * cy);
+    const __m512 tint[4] = {_mm512_set1_ps(j.s[0]), _mm512_set1_ps(j.s[1]), _mm512_set1_ps(j.s[2]),
+                            _mm512_set1_ps(j.s[3])};
+    uint8_t* d = PixelAt(target, j.x0 + ks, py);
+    const int m = ke - ks;
+    const int32_t* i0s = p.colI0.data() + ks;
+    const int32_t* i1s = p.colI1.data() + ks;
+    const float* ts = p.colT.data() + ks;
+    const float* us = p.colU.data() + ks;
+    const float* cc = p.colCov.data() + ks;
+    for (int k = 0; k < m; k += 16) {
+        const int count = std::min(16, m - k);
+        const __mmask16 lanes = count == 16 ? __mmask16(0xFFFF) : __mmask16((1u << count) - 1);
+        // The taps of these pixels, as indices into vr.
+        const __m512i base = _mm512_set1_epi32(c0);
+        const __m512i t0 = _mm512_sub_epi32(_mm512_maskz_loadu_epi32(lanes, i0s + k), base);
+        const __m512i t1 = _mm512_sub_epi32(_mm512_maskz_loadu_epi32(lanes, i1s + k), base);
+        __m512 a, b;
+        const int first = i0s[k] - c0, last = i1s[k + count - 1] - c0;
+        if (last - first < 32) {
+            // Within two vectors of vr from the first tap (vr has room past
+            // its last column; those floats are never picked).
+            const __m512i f = _mm512_set1_epi32(first);
+            const __m512 va = _mm512_loadu_ps(vr + first), vb = _mm512_loadu_ps(vr + first + 16);
+            a = _mm512_permutex2var_ps(va, _mm512_sub_epi32(t0, f), vb);
+            b = _mm512_permutex2var_ps(va, _mm512_sub_epi32(t1, f), vb);
+        } else {
+            a = _mm512_mask_i32gather_ps(zero, lanes, t0, vr, 4);
+            b = _mm512_mask_i32gather_ps(zero, lanes, t1, vr, 4);
+        }
+        const __m512 mv = _mm512_add_ps(_mm512_mul_ps(_mm512_maskz_loadu_ps(lanes, us + k), a),
+                                        _mm512_mul_ps(_mm512_maskz_loadu_ps(lanes, ts + k), b));
+        const __mmask16 some = _mm512_cmp_ps_mask(mv, zero, _CMP_GT_OQ) & lanes;
+        if (!some) continue;
+        const __m512 c = _mm512_maskz_mul_ps(some, _mm512_mul_ps(mv, rowK), _mm512_maskz_loadu_ps(lanes, cc + k));
+        TintSixteenAvx512(d + 4 * k, c, tint, lanes);
+    }
+}
+
 // TintPassRowAvx2 sixteen pixels a step where pixel columns lie on mask
 // columns, the mask rows read, filtered and composited in one go: the same
 // operations lane by lane, so the same bytes.
 RASTER_AVX512_TINT void TintPassRowAvx512(const RasterTarget& target, const TintPass& p, int py, float* vr, float* e) {
     if (!p.unitCols) {
-        TintPassRowAvx2(target, p, py, vr, e);
+        if (p.colI0.empty()) TintPassRowAvx2(target, p, py, vr, e);
+        else TintPassRowResampledAvx512(target, p, py, vr);
         return;
     }
     const TintMaskJob& j = p.j;
     const float cy = SpanCoverage(py, j.oy, j.bottom);
     if (!(cy > 0)) return;
     const TintTap ty = TapAt(py, j.oy, j.scale, p.mask.height);
-    const size_t s0 = size_t(ty.i0 - p.r0), s1 = size_t(ty.i1 - p.r0);
-    int lo = INT32_MAX, hi = INT32_MIN;
-    for (size_t r : {s0, s1})
-        if (p.spanLo[r] < p.spanHi[r]) lo = std::min(lo, p.spanLo[r]), hi = std::max(hi, p.spanHi[r]);
-    if (lo >= hi) return;
+    int lo, hi;
+    if (!ReadSpan(p, ty, lo, hi)) return;
     const int w = j.x1 - j.x0;
     const int first = p.cols.front().i0;  // mask column of pixel 0
     const int ks = std::clamp(lo - first, 0, w), ke = std::clamp(hi - first, 0, w);
@@ -1899,13 +2042,9 @@ RASTER_AVX512_TINT void TintPassRowAvx512(const RasterTarget& target, const Tint
     uint8_t* d = PixelAt(target, j.x0 + ks, py);
     const int m = ke - ks;
     const __m512 a0 = _mm512_set1_ps(1 - ty.t), a1 = _mm512_set1_ps(ty.t), k = _mm512_set1_ps(kInv255 * cy);
-    const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f), inv = _mm512_set1_ps(kInv255);
-    const __m512 k255 = _mm512_set1_ps(255.0f), half = _mm512_set1_ps(0.5f);
+    const __m512 zero = _mm512_setzero_ps();
     const __m512 tint[4] = {_mm512_set1_ps(j.s[0]), _mm512_set1_ps(j.s[1]), _mm512_set1_ps(j.s[2]),
                             _mm512_set1_ps(j.s[3])};
-    const __m512i low = _mm512_set1_epi32(0xFF);
-    // Whole steps load and store plainly (masked moves cost more on some
-    // processors); the last, partial one is masked.
     for (int i = 0; i < m; i += 16) {
         const bool full = m - i >= 16;
         const __mmask16 lanes = full ? __mmask16(0xFFFF) : __mmask16((1u << (m - i)) - 1);
@@ -1918,22 +2057,8 @@ RASTER_AVX512_TINT void TintPassRowAvx512(const RasterTarget& target, const Tint
         const __m512 v = _mm512_add_ps(_mm512_mul_ps(a0, x0), _mm512_mul_ps(a1, x1));
         const __m512 cov = full ? _mm512_loadu_ps(cc + i) : _mm512_maskz_loadu_ps(lanes, cc + i);
         const __m512 c = _mm512_mul_ps(_mm512_mul_ps(_mm512_max_ps(v, zero), k), cov);
-        const __mmask16 some = _mm512_cmp_ps_mask(c, zero, _CMP_GT_OQ) & lanes;
-        if (!some) continue;
-        uint8_t* q = d + 4 * i;
-        const __m512i dp = full ? _mm512_loadu_si512(q) : _mm512_maskz_loadu_epi32(lanes, q);
-        const __m512 keep = _mm512_fnmadd_ps(tint[3], c, one);
-        __m512i out = _mm512_setzero_si512();
-        for (int ch = 0; ch < 4; ++ch) {
-            const __m512 dc =
-                _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(dp, unsigned(8 * ch)), low)), inv);
-            __m512 r = _mm512_fmadd_ps(dc, keep, _mm512_mul_ps(tint[ch], c));
-            r = _mm512_min_ps(_mm512_max_ps(r, zero), one);
-            out = _mm512_or_si512(
-                out, _mm512_slli_epi32(_mm512_cvttps_epi32(_mm512_fmadd_ps(r, k255, half)), unsigned(8 * ch)));
-        }
-        if (full) _mm512_storeu_si512(q, out);
-        else _mm512_mask_storeu_epi32(q, lanes, out);
+        if (!(_mm512_cmp_ps_mask(c, zero, _CMP_GT_OQ) & lanes)) continue;
+        TintSixteenAvx512(d + 4 * i, c, tint, lanes);
     }
 }
 RASTER_EXACT_END
@@ -1982,7 +2107,7 @@ void TintPassRow(const RasterTarget& target, const TintPass& p, int py, float* v
 }
 
 // The scratch floats a prepared tint draw's rows need in vr and e.
-size_t TintVrSize(const TintPass& p) { return size_t(p.m1 - p.m0) + 8; }
+size_t TintVrSize(const TintPass& p) { return size_t(p.m1 - p.m0) + 40; }
 size_t TintESize(const TintPass& p) { return size_t(p.j.x1 - p.j.x0) + 8; }
 
 // Draws prepared tint masks in order. Rows are shared out among threads; a
@@ -2002,7 +2127,7 @@ void RunTintPasses(const RasterTarget& target, const std::vector<TintPass>& pass
 #pragma omp parallel if (work > 65536)
     {
         // Scratch rows, written before they are read.
-        const std::unique_ptr<float[]> vrRow(new float[vrSize]), eRow(new float[eSize]);
+        const std::unique_ptr<float[]> vrRow(new float[vrSize]()), eRow(new float[eSize]);
         float* const vr = vrRow.get();
         float* const e = eRow.get();
 #pragma omp for schedule(dynamic, 8)
@@ -2160,15 +2285,27 @@ int RasterBatch::AddTintMasks(const TintMaskDraw* draws, int count, const RectF*
     int added = 0;
     for (int i = 0; i < count; ++i) {
         const TintMaskDraw& d = draws[i];
-        if (m.passes.size() <= m.tints) m.passes.emplace_back();
-        TintPass& p = m.passes[m.tints];
-        if (!PrepareTintPass(m.target, d.mask, d.x, d.y, d.scale, d.argb, clip, p)) continue;
+        TintMaskJob j;
+        if (!PlanTintMask(m.target, d.mask, d.x, d.y, d.scale, d.argb, clip, j)) continue;
         const size_t index = m.tints++;
+        if (m.passes.size() <= index) m.passes.resize(index + 1);
+        TintPass& p = m.passes[index];
+        // Made ready by Run, side by side with the rows already queued; the
+        // rows and the scratch sizes need only the plan and the columns read.
+        p.j = j;
+        p.m0 = TapAt(j.x0, j.ox, j.scale, d.mask.width).i0;
+        p.m1 = TapAt(j.x1 - 1, j.ox, j.scale, d.mask.width).i1 + 1;
+        p.draw = d;
+        p.hasClip = clip != nullptr;
+        if (clip) p.clip = *clip;
+        p.ready = 0;
         ++added;
         // By index: the passes may move while more are queued.
-        m.ops.push_back({p.j.y0, p.j.y1, 0, int64_t(p.j.x1 - p.j.x0) * (p.j.y1 - p.j.y0),
+        m.ops.push_back({j.y0, j.y1, 0, int64_t(j.x1 - j.x0) * (j.y1 - j.y0),
                          [&m, index](int y, RowScratch& s) {
-                             TintPassRow(m.target, m.passes[index], y, s.vr.data(), s.e.data());
+                             const TintPass& p = m.passes[index];
+                             while (!__atomic_load_n(&p.ready, __ATOMIC_ACQUIRE)) CpuRelax();
+                             TintPassRow(m.target, p, y, s.vr.data(), s.e.data());
                          }});
     }
     return added;
@@ -2199,8 +2336,19 @@ void RasterBatch::Run() {
         if (s.e.size() < eSize) s.e.resize(eSize);
     }
     const std::vector<RowOp>& ops = m.ops;
+    // The tint draws are made ready first, one thread each, in the same
+    // parallel region as the rows: a row that needs one still being made
+    // waits for it, which costs less than starting the threads twice.
+    std::atomic<size_t> next{0};
+    const size_t tints = m.tints;
 #pragma omp parallel if (work > 32768)
     {
+        for (size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < tints;) {
+            TintPass& p = m.passes[k];
+            const TintMaskDraw& d = p.draw;
+            PrepareTintPass(m.target, d.mask, d.x, d.y, d.scale, d.argb, p.hasClip ? &p.clip : nullptr, p);
+            __atomic_store_n(&p.ready, 1, __ATOMIC_RELEASE);
+        }
         RowScratch& s = m.scratch[size_t(omp_get_thread_num()) % m.scratch.size()];
 #pragma omp for schedule(dynamic, 8)
         for (int y = y0; y < y1; ++y)

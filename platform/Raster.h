@@ -138,8 +138,9 @@ int DrawTintMasks(const RasterTarget& target, const TintMaskDraw* draws, int cou
 // frame of many draws (parts, then their overlays): each row takes every
 // queued draw that reaches it in the order they were queued, so the bytes are
 // those of the same draws made one after another, without a start and stop
-// of the threads per draw. What comes before the rows (recolouring, a
-// shrinking prefilter) is done when a draw is queued. Sources (bitmaps, mask
+// of the threads per draw. What comes before a bitmap's rows (recolouring, a
+// shrinking prefilter) is done when it is queued; a tint mask's column map is
+// made by Run, in the same sharing-out as the rows. Sources (bitmaps, mask
 // bytes) must stay as they are until Run. A batch kept from frame to frame
 // reuses its storage.
 class RasterBatch {

@@ -611,7 +611,9 @@ TEST(Raster, TintMasksAreTheSameBytesWithWiderVectors) {
     const TintMaskDraw draws[] = {{{blob.data(), 93, 71, 93}, 10, 12, 1, 0x60FF6060u},
                                   {{blob.data(), 93, 71, 93}, 57.5f, 33.25f, 1, 0x846E6EFFu},
                                   {{blob.data(), 93, 71, 93}, -20, 40, 3, 0x7CFF6060u},
-                                  {{blob.data(), 93, 71, 93}, 140, 101, 1, 0xFF336699u}};
+                                  {{blob.data(), 93, 71, 93}, 140, 101, 1, 0xFF336699u},
+                                  {{blob.data(), 93, 71, 93}, 31.75f, -9.5f, 2.5f, 0x60FF6060u},
+                                  {{blob.data(), 93, 71, 93}, 20.5f, 60.25f, 0.45f, 0x846E6EFFu}};
     const RectF clip{3.5f, 2, 301, 190};
     std::vector<uint8_t> bytes[2];
     for (int wide = 0; wide < 2; ++wide) {
