@@ -1703,6 +1703,34 @@ struct TintPass {
 // Spins a moment while another thread finishes what this one waits for.
 inline void CpuRelax() { _mm_pause(); }
 
+// The taps and edge coverage of a draw's columns as TapAt and SpanCoverage
+// give them, the same operations four columns at a time; returns how many
+// columns it did (whole fours from the left).
+RASTER_AVX2 int ColumnTapsAvx2(const TintMaskJob& j, int n, TintTap* cols, float* cov) {
+    const int w = j.x1 - j.x0;
+    const __m256d half = _mm256_set1_pd(0.5), one = _mm256_set1_pd(1.0), zero = _mm256_setzero_pd();
+    const __m256d origin = _mm256_set1_pd(j.ox), scale = _mm256_set1_pd(j.scale), right = _mm256_set1_pd(j.right);
+    const __m256d lo = _mm256_set1_pd(-4.0), hi = _mm256_set1_pd(double(n) + 4);
+    const __m128i last = _mm_set1_epi32(n - 1), none = _mm_setzero_si128(), step = _mm_set1_epi32(1);
+    int k = 0;
+    for (; k + 4 <= w; k += 4) {
+        const __m256d p = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(j.x0 + k), _mm_setr_epi32(0, 1, 2, 3)));
+        const __m256d f = _mm256_sub_pd(_mm256_div_pd(_mm256_sub_pd(_mm256_add_pd(p, half), origin), scale), half);
+        const __m256d fc = _mm256_min_pd(_mm256_max_pd(f, lo), hi);
+        const __m256d fl = _mm256_round_pd(fc, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        const __m128i i = _mm256_cvttpd_epi32(fl);
+        alignas(16) int32_t i0[4], i1[4];
+        alignas(16) float t[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(i0), _mm_min_epi32(_mm_max_epi32(i, none), last));
+        _mm_store_si128(reinterpret_cast<__m128i*>(i1), _mm_min_epi32(_mm_max_epi32(_mm_add_epi32(i, step), none), last));
+        _mm_store_ps(t, _mm256_cvtpd_ps(_mm256_sub_pd(fc, fl)));
+        for (int q = 0; q < 4; ++q) cols[k + q] = {i0[q], i1[q], t[q]};
+        const __m256d c = _mm256_sub_pd(_mm256_min_pd(_mm256_add_pd(p, one), right), _mm256_max_pd(p, origin));
+        _mm_storeu_ps(cov + k, _mm256_cvtpd_ps(_mm256_min_pd(_mm256_max_pd(c, zero), one)));
+    }
+    return k;
+}
+
 // The first and one past the last non-zero byte of p[0..n), or (n, n).
 RASTER_AVX2 void NonZeroSpanAvx2(const uint8_t* p, int n, int32_t& lo, int32_t& hi) {
     const __m256i zero = _mm256_setzero_si256();
@@ -1769,7 +1797,9 @@ bool PrepareTintPass(const RasterTarget& target, const TintMask& mask, float x, 
     p.mask = mask;
     p.cols.resize(static_cast<size_t>(w));
     p.colCov.resize(static_cast<size_t>(w));
-    for (int px = j.x0; px < j.x1; ++px) {
+    int done = 0;
+    if (ActiveCpuLevel() >= CpuLevel::Avx2) done = ColumnTapsAvx2(j, mask.width, p.cols.data(), p.colCov.data());
+    for (int px = j.x0 + done; px < j.x1; ++px) {
         p.cols[size_t(px - j.x0)] = TapAt(px, j.ox, j.scale, mask.width);
         p.colCov[size_t(px - j.x0)] = SpanCoverage(px, j.ox, j.right);
     }
