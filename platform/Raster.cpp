@@ -1288,6 +1288,22 @@ RASTER_AVX512 __attribute__((always_inline)) inline __m512i Over16(__m512i sp, _
     return _mm512_ternarylogic_epi32(out, _mm512_slli_epi32(c[1], 8), c[0], 0xFE);
 }
 
+// Over16 of sixteen opaque source pixels at an opacity below 1: their alpha
+// 255 / 255 is exactly 1, so the products by it are left out (they change
+// nothing) and the share kept of the surface, 1 - opacity, is `k`.
+RASTER_AVX512 __attribute__((always_inline)) inline __m512i Over16Opaque(__m512i sp, __m512i dp, __m512 op,
+                                                                         __m512 k) {
+    const __m512 inv = _mm512_set1_ps(kInv255);
+    __m512i out = _mm512_slli_epi32(OverToByte16(_mm512_add_ps(op, _mm512_mul_ps(_mm512_mul_ps(Byte16(dp, 3), inv), k))), 24);
+    __m512i c[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        const __m512 sc = _mm512_mul_ps(_mm512_mul_ps(Byte16(sp, ch), inv), op);
+        c[ch] = OverToByte16(_mm512_add_ps(sc, _mm512_mul_ps(_mm512_mul_ps(Byte16(dp, ch), inv), k)));
+    }
+    out = _mm512_or_si512(out, _mm512_slli_epi32(c[2], 16));
+    return _mm512_ternarylogic_epi32(out, _mm512_slli_epi32(c[1], 8), c[0], 0xFE);
+}
+
 // Runs of fully transparent source pixels leave the target as it is, and at
 // full opacity runs of opaque ones replace it (the arithmetic gives exactly
 // those bytes); both are taken sixteen pixels at a time without it.
@@ -1295,6 +1311,7 @@ template <bool kFull>
 RASTER_AVX512 void OverRows16(uint8_t* d, const uint8_t* s, int n, float opacity, Compositing mode, bool pre) {
     const __m512 op = _mm512_set1_ps(opacity);
     const __m512i alpha = _mm512_set1_epi32(int(0xFF000000u));
+    const __m512 keep = _mm512_sub_ps(_mm512_set1_ps(1.0f), op);
     int i = 0;
     for (; i + 16 <= n; i += 16) {
         __m512i sp = _mm512_loadu_si512(s + 4 * i);
@@ -1303,13 +1320,14 @@ RASTER_AVX512 void OverRows16(uint8_t* d, const uint8_t* s, int n, float opacity
         // streamed line costs as much as a second one.
         __asm__("" : "+v"(sp));
         if (_mm512_test_epi32_mask(sp, alpha) == 0) continue;
-        if (kFull && _mm512_cmpge_epu32_mask(sp, alpha) == 0xFFFF) {
+        const bool opaque = _mm512_cmpge_epu32_mask(sp, alpha) == 0xFFFF;
+        if (kFull && opaque) {
             _mm512_storeu_si512(d + 4 * i, sp);
             continue;
         }
         __m512i dp = _mm512_loadu_si512(d + 4 * i);
         __asm__("" : "+v"(dp));
-        _mm512_storeu_si512(d + 4 * i, Over16<kFull>(sp, dp, op));
+        _mm512_storeu_si512(d + 4 * i, !kFull && opaque ? Over16Opaque(sp, dp, op, keep) : Over16<kFull>(sp, dp, op));
     }
     AlignedOverPremulAvx2(d + 4 * i, s + 4 * i, n - i, opacity, mode, pre);
 }

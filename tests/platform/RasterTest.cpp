@@ -342,7 +342,8 @@ TEST(Raster, WholePixelSourceOverEqualsPerPixelPathOnEveryByte) {
 TEST(Raster, WholePixelRunsOfClearAndOpaquePixelsEqualPerPixelPath) {
     // Clear source pixels leave the surface as it is and, at full opacity,
     // opaque ones replace it, so whole vectors of either may skip the
-    // arithmetic; one pixel of another alpha anywhere in such a vector must
+    // arithmetic (and at a lower opacity, opaque ones their products by
+    // alpha); one pixel of another alpha anywhere in such a vector must
     // still be blended. Each row is one pattern; vectors start at x = 0.
     constexpr int W = 96, H = 8;
     auto alpha = [](int x, int y) -> uint32_t {
