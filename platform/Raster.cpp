@@ -1807,6 +1807,16 @@ RASTER_AVX2 bool ReadSpan(const TintPass& p, const TintTap& ty, int& lo, int& hi
     return lo < hi;
 }
 
+// What row py of a prepared draw reads: its edge coverage cy, its mask rows
+// ty and the columns [lo, hi) they hold set bytes in; false when the row
+// changes nothing.
+inline bool RowReach(const TintPass& p, int py, float& cy, TintTap& ty, int& lo, int& hi) {
+    cy = SpanCoverage(py, p.j.oy, p.j.bottom);
+    if (!(cy > 0)) return false;
+    ty = TapAt(py, p.j.oy, p.j.scale, p.mask.height);
+    return ReadSpan(p, ty, lo, hi);
+}
+
 bool PrepareTintPass(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
                      const RectF* clip, TintPass& p) {
     if (!PlanTintMask(target, mask, x, y, scale, argb, clip, p.j)) return false;
@@ -1896,14 +1906,12 @@ RASTER_AVX2_EXACT inline void TintEightAvx2(uint8_t* d, __m256 c, const __m256 t
 // takes them. vr and e hold at least m1 - m0 and the row's width floats.
 RASTER_AVX2_EXACT void TintPassRowAvx2(const RasterTarget& target, const TintPass& p, int py, float* vr, float* e) {
     const TintMaskJob& j = p.j;
-    const float cy = SpanCoverage(py, j.oy, j.bottom);
-    if (!(cy > 0)) return;
-    const TintTap ty = TapAt(py, j.oy, j.scale, p.mask.height);
-    // The mask columns either row read holds set bytes in, and the pixels
-    // whose taps reach them; every other pixel gets a share of zero, which
-    // leaves it as it is.
+    // The pixels whose taps reach the mask columns found below; every other
+    // pixel gets a share of zero, which leaves it as it is.
+    float cy;
+    TintTap ty;
     int lo, hi;
-    if (!ReadSpan(p, ty, lo, hi)) return;
+    if (!RowReach(p, py, cy, ty, lo, hi)) return;
     const int w = j.x1 - j.x0;
     const TintTap* cols = p.cols.data();
     // First pixel whose right tap reaches lo, last whose left tap is below hi.
@@ -2004,11 +2012,10 @@ RASTER_AVX512_TINT inline void TintSixteenAvx512(uint8_t* q, __m512 c, const __m
 // time, its share worked out and composited, lane by lane as there.
 RASTER_AVX512_TINT void TintPassRowResampledAvx512(const RasterTarget& target, const TintPass& p, int py, float* vr) {
     const TintMaskJob& j = p.j;
-    const float cy = SpanCoverage(py, j.oy, j.bottom);
-    if (!(cy > 0)) return;
-    const TintTap ty = TapAt(py, j.oy, j.scale, p.mask.height);
+    float cy;
+    TintTap ty;
     int lo, hi;
-    if (!ReadSpan(p, ty, lo, hi)) return;
+    if (!RowReach(p, py, cy, ty, lo, hi)) return;
     const TintTap* cols = p.cols.data();
     // As TintPassRowAvx2's searches find them.
     const int ks = p.firstAt[size_t(lo - p.m0)], ke = p.endAt[size_t(hi - p.m0)];
@@ -2075,11 +2082,10 @@ RASTER_AVX512_TINT void TintPassRowAvx512(const RasterTarget& target, const Tint
         return;
     }
     const TintMaskJob& j = p.j;
-    const float cy = SpanCoverage(py, j.oy, j.bottom);
-    if (!(cy > 0)) return;
-    const TintTap ty = TapAt(py, j.oy, j.scale, p.mask.height);
+    float cy;
+    TintTap ty;
     int lo, hi;
-    if (!ReadSpan(p, ty, lo, hi)) return;
+    if (!RowReach(p, py, cy, ty, lo, hi)) return;
     const int w = j.x1 - j.x0;
     const int first = p.cols.front().i0;  // mask column of pixel 0
     const int ks = std::clamp(lo - first, 0, w), ke = std::clamp(hi - first, 0, w);
