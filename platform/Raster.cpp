@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -1715,8 +1716,9 @@ struct TintPass {
     TintMaskDraw draw{};
     RectF clip{};
     bool hasClip = false;
-    int ready = 0;
+    int ready = 0;  // kTintPending, kTintReady or kTintFailed
 };
+constexpr int kTintPending = 0, kTintReady = 1, kTintFailed = 2;
 
 // Spins a moment while another thread finishes what this one waits for.
 inline void CpuRelax() { _mm_pause(); }
@@ -2352,14 +2354,18 @@ int RasterBatch::AddTintMasks(const TintMaskDraw* draws, int count, const RectF*
         p.draw = d;
         p.hasClip = clip != nullptr;
         if (clip) p.clip = *clip;
-        p.ready = 0;
+        p.ready = kTintPending;
         ++added;
         // By index: the passes may move while more are queued.
         m.ops.push_back({j.y0, j.y1, 0, int64_t(j.x1 - j.x0) * (j.y1 - j.y0),
                          [&m, index](int y, RowScratch& s) {
                              const TintPass& p = m.passes[index];
-                             while (!__atomic_load_n(&p.ready, __ATOMIC_ACQUIRE)) CpuRelax();
-                             TintPassRow(m.target, p, y, s.vr.data(), s.e.data());
+                             int state;
+                             for (int spins = 0; (state = __atomic_load_n(&p.ready, __ATOMIC_ACQUIRE)) == kTintPending;
+                                  ++spins)
+                                 if (spins < 4096) CpuRelax();
+                                 else std::this_thread::yield();  // its maker may have lost its core
+                             if (state == kTintReady) TintPassRow(m.target, p, y, s.vr.data(), s.e.data());
                          }});
     }
     return added;
@@ -2400,8 +2406,14 @@ void RasterBatch::Run() {
         for (size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < tints;) {
             TintPass& p = m.passes[k];
             const TintMaskDraw& d = p.draw;
-            PrepareTintPass(m.target, d.mask, d.x, d.y, d.scale, d.argb, p.hasClip ? &p.clip : nullptr, p);
-            __atomic_store_n(&p.ready, 1, __ATOMIC_RELEASE);
+            // Out of memory here leaves this draw out: the rows pass it by.
+            int state = kTintFailed;
+            try {
+                if (PrepareTintPass(m.target, d.mask, d.x, d.y, d.scale, d.argb, p.hasClip ? &p.clip : nullptr, p))
+                    state = kTintReady;
+            } catch (const std::bad_alloc&) {
+            }
+            __atomic_store_n(&p.ready, state, __ATOMIC_RELEASE);
         }
         RowScratch& s = m.scratch[size_t(omp_get_thread_num()) % m.scratch.size()];
 #pragma omp for schedule(dynamic, 8)
