@@ -1270,35 +1270,22 @@ RASTER_AVX512 inline __m512 Byte16(__m512i pixels, int ch) {
 }
 
 // Sixteen pixels of AlignedOverPremulAvx2, the same products and sums in the
-// same order (with kFull the multiplications by an opacity of exactly 1 are
-// left out: they change nothing).
-template <bool kFull>
+// same order. Products that change nothing are left out: with kFull those by
+// an opacity of exactly 1, with kOpaque those by the source alpha of sixteen
+// opaque pixels (255 / 255 is exactly 1).
+template <bool kFull, bool kOpaque = false>
 RASTER_AVX512 __attribute__((always_inline)) inline __m512i Over16(__m512i sp, __m512i dp, __m512 op) {
     const __m512 inv = _mm512_set1_ps(kInv255), one = _mm512_set1_ps(1.0f);
-    const __m512 a = _mm512_mul_ps(Byte16(sp, 3), inv);
-    const __m512 sa = kFull ? a : _mm512_mul_ps(a, op);
+    const __m512 a = kOpaque ? one : _mm512_mul_ps(Byte16(sp, 3), inv);
+    const __m512 sa = kFull ? a : kOpaque ? op : _mm512_mul_ps(a, op);
     const __m512 k = _mm512_sub_ps(one, sa);
     __m512i out = _mm512_slli_epi32(OverToByte16(_mm512_add_ps(sa, _mm512_mul_ps(_mm512_mul_ps(Byte16(dp, 3), inv), k))), 24);
     __m512i c[3];
     for (int ch = 0; ch < 3; ++ch) {
-        __m512 sc = _mm512_mul_ps(_mm512_mul_ps(Byte16(sp, ch), a), inv);
+        __m512 sc = Byte16(sp, ch);
+        if (!kOpaque) sc = _mm512_mul_ps(sc, a);
+        sc = _mm512_mul_ps(sc, inv);
         if (!kFull) sc = _mm512_mul_ps(sc, op);
-        c[ch] = OverToByte16(_mm512_add_ps(sc, _mm512_mul_ps(_mm512_mul_ps(Byte16(dp, ch), inv), k)));
-    }
-    out = _mm512_or_si512(out, _mm512_slli_epi32(c[2], 16));
-    return _mm512_ternarylogic_epi32(out, _mm512_slli_epi32(c[1], 8), c[0], 0xFE);
-}
-
-// Over16 of sixteen opaque source pixels at an opacity below 1: their alpha
-// 255 / 255 is exactly 1, so the products by it are left out (they change
-// nothing) and the share kept of the surface, 1 - opacity, is `k`.
-RASTER_AVX512 __attribute__((always_inline)) inline __m512i Over16Opaque(__m512i sp, __m512i dp, __m512 op,
-                                                                         __m512 k) {
-    const __m512 inv = _mm512_set1_ps(kInv255);
-    __m512i out = _mm512_slli_epi32(OverToByte16(_mm512_add_ps(op, _mm512_mul_ps(_mm512_mul_ps(Byte16(dp, 3), inv), k))), 24);
-    __m512i c[3];
-    for (int ch = 0; ch < 3; ++ch) {
-        const __m512 sc = _mm512_mul_ps(_mm512_mul_ps(Byte16(sp, ch), inv), op);
         c[ch] = OverToByte16(_mm512_add_ps(sc, _mm512_mul_ps(_mm512_mul_ps(Byte16(dp, ch), inv), k)));
     }
     out = _mm512_or_si512(out, _mm512_slli_epi32(c[2], 16));
@@ -1312,7 +1299,6 @@ template <bool kFull>
 RASTER_AVX512 void OverRows16(uint8_t* d, const uint8_t* s, int n, float opacity, Compositing mode, bool pre) {
     const __m512 op = _mm512_set1_ps(opacity);
     const __m512i alpha = _mm512_set1_epi32(int(0xFF000000u));
-    const __m512 keep = _mm512_sub_ps(_mm512_set1_ps(1.0f), op);
     int i = 0;
     for (; i + 16 <= n; i += 16) {
         __m512i sp = _mm512_loadu_si512(s + 4 * i);
@@ -1328,7 +1314,7 @@ RASTER_AVX512 void OverRows16(uint8_t* d, const uint8_t* s, int n, float opacity
         }
         __m512i dp = _mm512_loadu_si512(d + 4 * i);
         __asm__("" : "+v"(dp));
-        _mm512_storeu_si512(d + 4 * i, !kFull && opaque ? Over16Opaque(sp, dp, op, keep) : Over16<kFull>(sp, dp, op));
+        _mm512_storeu_si512(d + 4 * i, !kFull && opaque ? Over16<false, true>(sp, dp, op) : Over16<kFull>(sp, dp, op));
     }
     AlignedOverPremulAvx2(d + 4 * i, s + 4 * i, n - i, opacity, mode, pre);
 }
@@ -2166,32 +2152,6 @@ void TintPassRow(const RasterTarget& target, const TintPass& p, int py, float* v
 size_t TintVrSize(const TintPass& p) { return size_t(p.m1 - p.m0) + 40; }
 size_t TintESize(const TintPass& p) { return size_t(p.j.x1 - p.j.x0) + 8; }
 
-// Draws prepared tint masks in order. Rows are shared out among threads; a
-// row takes every draw that reaches it in the given order, so each pixel
-// sees the same operations in the same order as one draw after another.
-void RunTintPasses(const RasterTarget& target, const std::vector<TintPass>& passes) {
-    if (passes.empty()) return;
-    int y0 = passes.front().j.y0, y1 = passes.front().j.y1;
-    size_t vrSize = 0, eSize = 0;
-    int64_t work = 0;
-    for (const TintPass& p : passes) {
-        y0 = std::min(y0, p.j.y0), y1 = std::max(y1, p.j.y1);
-        vrSize = std::max(vrSize, TintVrSize(p));
-        eSize = std::max(eSize, TintESize(p));
-        work += int64_t(p.j.x1 - p.j.x0) * (p.j.y1 - p.j.y0);
-    }
-#pragma omp parallel if (work > 65536)
-    {
-        // Scratch rows, written before they are read.
-        const std::unique_ptr<float[]> vrRow(new float[vrSize]()), eRow(new float[eSize]);
-        float* const vr = vrRow.get();
-        float* const e = eRow.get();
-#pragma omp for schedule(dynamic, 8)
-        for (int py = y0; py < y1; ++py)
-            for (const TintPass& p : passes) TintPassRow(target, p, py, vr, e);
-    }
-}
-
 bool DrawTintMaskReferenceImpl(const RasterTarget& target, const TintMask& mask, float x, float y, float scale,
                                uint32_t argb, const RectF* clip) {
     TintMaskJob j;
@@ -2288,10 +2248,8 @@ bool DrawBitmapToPointsReference(const RasterTarget& target, const Bitmap& src, 
 
 bool DrawTintMask(const RasterTarget& target, const TintMask& mask, float x, float y, float scale, uint32_t argb,
                   const RectF* clip) {
-    std::vector<TintPass> passes(1);
-    if (!PrepareTintPass(target, mask, x, y, scale, argb, clip, passes.front())) return false;
-    RunTintPasses(target, passes);
-    return true;
+    const TintMaskDraw draw{mask, x, y, scale, argb};
+    return DrawTintMasks(target, &draw, 1, clip) == 1;
 }
 
 bool DrawTintMaskReference(const RasterTarget& target, const TintMask& mask, float x, float y, float scale,
@@ -2300,15 +2258,12 @@ bool DrawTintMaskReference(const RasterTarget& target, const TintMask& mask, flo
 }
 
 int DrawTintMasks(const RasterTarget& target, const TintMaskDraw* draws, int count, const RectF* clip) {
-    std::vector<TintPass> passes;
-    passes.reserve(size_t(std::max(count, 0)));
-    for (int i = 0; i < count; ++i) {
-        const TintMaskDraw& d = draws[i];
-        passes.emplace_back();
-        if (!PrepareTintPass(target, d.mask, d.x, d.y, d.scale, d.argb, clip, passes.back())) passes.pop_back();
-    }
-    RunTintPasses(target, passes);
-    return int(passes.size());
+    // In order, rows shared out among threads, as a batch of them alone.
+    RasterBatch batch;
+    batch.Begin(target);
+    const int added = batch.AddTintMasks(draws, count, clip);
+    batch.Run();
+    return added;
 }
 
 struct RasterBatch::Impl {
